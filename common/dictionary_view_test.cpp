@@ -1,0 +1,77 @@
+#include "common/dictionary_view.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace quillet {
+namespace {
+
+// The two-entry dictionary "cat\tCat\t\tan animal" + "don't", laid out by hand.
+std::vector<uint8_t> TwoEntryFile() {
+  std::vector<uint8_t> f(122, 0);
+  WriteDictHeader(f.data(), {0, 2, kNone, 0, 24, 42});
+  WriteEntryPosition(&f[24], {0, 0});
+  WriteEntryPosition(&f[32], {8, 30});
+  WriteEntryPosition(&f[40], {kNone, kNone});
+  size_t at = 48;
+  auto put = [&](std::u16string_view s) {
+    StoreU16(&f[at], static_cast<uint16_t>(s.size()));
+    at += 2;
+    for (char16_t c : s) {
+      StoreU16(&f[at], c);
+      at += 2;
+    }
+  };
+  for (auto s : {u"cat", u"dont", u"Cat", u"", u"an animal", u"don't", u"don't", u""}) put(s);
+  EXPECT_EQ(at, f.size());
+  return f;
+}
+
+TEST(DictionaryView, ReadsKeysAndInfoOfAWellFormedFile) {
+  const auto f = TwoEntryFile();
+  DictionaryView v;
+  ASSERT_TRUE(DictionaryView::FromFile(f.data(), f.size(), &v));
+  EXPECT_EQ(v.entryCount(), 2u);
+  EXPECT_FALSE(v.hasIndex());
+  TextRef key;
+  ASSERT_TRUE(v.Key(1, &key));
+  EXPECT_EQ(key.ToString(), u"dont");
+  InfoRef info;
+  ASSERT_TRUE(v.Info(0, &info));
+  EXPECT_EQ(info.display.ToString(), u"Cat");
+  EXPECT_EQ(info.commit.length, 0);
+  EXPECT_EQ(info.description.ToString(), u"an animal");
+  EXPECT_FALSE(v.Key(2, &key));
+  IndexNode node;
+  EXPECT_FALSE(v.Node(0, &node));
+}
+
+TEST(DictionaryView, RejectsHeadersThatPointOutside) {
+  auto f = TwoEntryFile();
+  DictionaryView v;
+  EXPECT_FALSE(DictionaryView::FromFile(f.data(), 23, &v));
+  WriteDictHeader(f.data(), {0, 0xFFFFFFF0u, kNone, 0, 24, 42});  // position table would wrap
+  EXPECT_FALSE(DictionaryView::FromFile(f.data(), f.size(), &v));
+  WriteDictHeader(f.data(), {3, 2, 0, 0, 24, 42});  // node table larger than the file
+  EXPECT_FALSE(DictionaryView::FromFile(f.data(), f.size(), &v));
+  WriteDictHeader(f.data(), {0, 2, kNone, 0, 24, 0x7FFFFFFF});
+  EXPECT_FALSE(DictionaryView::FromFile(f.data(), f.size(), &v));
+}
+
+TEST(DictionaryView, DamagedEntriesReadAsAbsent) {
+  auto f = TwoEntryFile();
+  StoreU32(&f[32], 0x7FFFFFF0);  // key offset far outside
+  StoreU16(&f[66], 500);         // first info record claims 500 units
+  DictionaryView v;
+  ASSERT_TRUE(DictionaryView::FromFile(f.data(), f.size(), &v));
+  TextRef key;
+  EXPECT_TRUE(v.Key(0, &key));
+  EXPECT_FALSE(v.Key(1, &key));
+  InfoRef info;
+  EXPECT_FALSE(v.Info(0, &info));
+  EXPECT_TRUE(v.Info(1, &info));
+}
+
+}  // namespace
+}  // namespace quillet

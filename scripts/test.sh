@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds and runs every test: native (ASan + UBSan, with short fuzz runs), then the Windows builds
+# for x64 and x86 under Wine. Prints ctest's summary for each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+status=0
+for preset in native win64 win32; do
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== $preset: tests"
+  ctest --preset "$preset" -j "$jobs" || status=1
+done
+exit $status
