@@ -30,7 +30,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineserver -p </dev/null >/dev/null 2>&1
-      wine wineboot -i </dev/null >/dev/null 2>&1
+      wine64 wineboot -i </dev/null >/dev/null 2>&1
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
@@ -40,4 +40,8 @@ case "$exe" in
   *.exe) ;;
   *) [ -f "$exe.exe" ] && exe=$exe.exe ;;
 esac
-exec wine "$exe" "$@"
+# The 64-bit loader runs 64-bit programs directly; 32-bit ones go through the WoW64 loader.
+if objdump -f "$exe" 2>/dev/null | grep -q "pei-i386"; then
+  exec wine "$exe" "$@"
+fi
+exec wine64 "$exe" "$@"
