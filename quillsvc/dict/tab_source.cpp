@@ -1,0 +1,254 @@
+#include "quillsvc/dict/tab_source.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/utf16.h"
+
+namespace quillet {
+namespace {
+
+enum class Order { kBefore, kMatch, kAfter };
+
+// Where a key stands relative to the prefix: before it, beginning with it, or past every match.
+Order Compare(const TextRef& key, std::u16string_view prefix) {
+  const size_t n = std::min<size_t>(key.length, prefix.size());
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t k = key[i];
+    if (k != prefix[i]) return k < prefix[i] ? Order::kBefore : Order::kAfter;
+  }
+  return key.length < prefix.size() ? Order::kBefore : Order::kMatch;
+}
+
+// A key that cannot be read counts as empty, like an entry beyond the dictionary.
+TextRef KeyOf(const DictionaryView& view, uint32_t i) {
+  TextRef key;
+  if (!view.Key(i, &key)) return TextRef{};
+  return key;
+}
+
+// First index in [first, last) where `holds` stops holding. On a sorted run the predicate holds on a
+// leading part; on an unsorted one the result is still an index in range.
+template <typename Pred>
+uint32_t PartitionPoint(uint32_t first, uint32_t last, Pred holds) {
+  while (first < last) {
+    const uint32_t mid = first + (last - first) / 2;
+    if (holds(mid)) {
+      first = mid + 1;
+    } else {
+      last = mid;
+    }
+  }
+  return first;
+}
+
+// Holds the block's read lock for one operation.
+class Hold {
+ public:
+  explicit Hold(DictionaryAccess* access) : access_(access) {
+    held_ = access_ != nullptr && access_->Acquire(&view_);
+    if (held_ && view_ == nullptr) view_ = &empty_;
+  }
+  ~Hold() {
+    if (held_) access_->Release();
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  bool held() const { return held_; }
+  const DictionaryView& view() const { return *view_; }
+
+ private:
+  DictionaryAccess* access_;
+  const DictionaryView* view_ = nullptr;
+  DictionaryView empty_;
+  bool held_ = false;
+};
+
+}  // namespace
+
+TabSource::TabSource(std::unique_ptr<DictionaryAccess> access, uint16_t minWordLength)
+    : access_(std::move(access)), minWordLength_(minWordLength) {
+  Hold hold(access_.get());
+  if (hold.held()) Restart(hold.view());
+}
+
+void TabSource::Restart(const DictionaryView& view) {
+  cursor_ = view.hasIndex() ? 0 : kNone;
+  matchBegin_ = 0;
+  matchEnd_ = view.entryCount();
+  pageOffset_ = 0;
+  candidates_.clear();
+  lastEntry_ = kNone;
+}
+
+bool TabSource::Descend(const DictionaryView& view, char16_t c) {
+  if (cursor_ == kNone) return false;
+  IndexNode node;
+  if (!view.Node(cursor_, &node)) {
+    cursor_ = kNone;
+    return false;
+  }
+  cursor_ = kNone;
+  if (c < u'a') {
+    matchBegin_ = node.rangeBegin;
+    matchEnd_ = node.lettersBegin == kNone ? node.rangeEnd : node.lettersBegin;
+    return false;
+  }
+  if (c > u'z') {
+    matchBegin_ = node.lettersEnd == kNone ? node.rangeBegin : node.lettersEnd;
+    matchEnd_ = node.rangeEnd;
+    return false;
+  }
+  const uint16_t slot = node.children[c - u'a'];
+  if (slot == kChildUnindexed) return false;
+  IndexNode child;
+  if (slot == kChildAbsent || !view.Node(slot, &child)) {
+    // A slot naming a node that does not exist is damage; it matches nothing rather than guessing.
+    matchBegin_ = matchEnd_ = kNone;
+    return false;
+  }
+  matchBegin_ = child.rangeBegin;
+  matchEnd_ = child.rangeEnd;
+  cursor_ = slot;
+  return true;
+}
+
+// In key order the entries of [from, to) fall into three runs: keys before the prefix, keys that
+// begin with it, keys past it. Two binary searches find the middle run, so a keystroke never walks
+// an unindexed letter group. The walk inside it is the plain one: a short key is skipped, and any
+// key out of place still sorts before (skip) or after (stop) as it would in a linear pass.
+uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to) {
+  if (from == kNone || from >= to) return kNone;
+  // Entries beyond the dictionary read as empty keys, which never match and never stop a scan.
+  to = std::min(to, view.entryCount());
+  const std::u16string_view prefix = prefix_;
+  const uint32_t begin =
+      PartitionPoint(from, to, [&](uint32_t i) { return Compare(KeyOf(view, i), prefix) == Order::kBefore; });
+  const uint32_t end =
+      PartitionPoint(begin, to, [&](uint32_t i) { return Compare(KeyOf(view, i), prefix) != Order::kAfter; });
+
+  uint32_t first = kNone;
+  size_t made = 0;
+  for (uint32_t i = begin; i < end; ++i) {
+    const TextRef key = KeyOf(view, i);
+    if (key.length <= minWordLength_) continue;
+    const Order order = Compare(key, prefix);
+    if (order == Order::kBefore) continue;
+    if (order == Order::kAfter) break;
+    if (!MakeCandidate(view, i)) continue;
+    if (first == kNone) first = i;
+    if (++made == kPageSize) break;
+  }
+  return first;
+}
+
+bool TabSource::MakeCandidate(const DictionaryView& view, uint32_t i) {
+  try {
+    Candidate c;
+    TextRef key;
+    if (!view.Key(i, &key)) return false;
+    c.word = key.ToString();
+    InfoRef info;
+    if (view.Info(i, &info)) {
+      c.display = info.display.ToString();
+      c.commit = info.commit.ToString();
+      c.description = info.description.ToString();
+    }
+    candidates_.push_back(std::move(c));
+    lastEntry_ = i;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+size_t TabSource::SetPrefix(std::u16string_view text) {
+  Hold hold(access_.get());
+  if (!hold.held()) return PageCount();
+  const DictionaryView& view = hold.view();
+  Restart(view);
+  try {
+    prefix_.assign(text.begin(), text.end());
+  } catch (const std::bad_alloc&) {
+    prefix_.clear();
+    matchBegin_ = matchEnd_ = kNone;
+    return 0;
+  }
+  for (char16_t& c : prefix_) c = FoldLower(c);
+  for (char16_t c : prefix_) {
+    if (!Descend(view, c)) break;
+  }
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_);
+  return PageCount();
+}
+
+size_t TabSource::AppendLetter(char16_t c) {
+  if (matchBegin_ == kNone) return 0;
+  Hold hold(access_.get());
+  if (!hold.held()) return PageCount();
+  const DictionaryView& view = hold.view();
+  c = FoldLower(c);
+  try {
+    prefix_.push_back(c);
+  } catch (const std::bad_alloc&) {
+    return PageCount();
+  }
+  pageOffset_ = 0;
+  candidates_.clear();
+  lastEntry_ = kNone;
+  Descend(view, c);
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_);
+  return PageCount();
+}
+
+size_t TabSource::NextPage() {
+  const size_t remaining = candidates_.size() - pageOffset_;
+  if (remaining < kPageSize) return 0;
+  if (remaining > kPageSize) {
+    pageOffset_ += kPageSize;
+    return PageCount();
+  }
+  if (lastEntry_ == kNone) return 0;
+  Hold hold(access_.get());
+  if (!hold.held()) return 0;
+  const size_t before = candidates_.size();
+  Scan(hold.view(), lastEntry_ + 1, matchEnd_);
+  const size_t count = candidates_.size() - before;
+  if (count > 0) pageOffset_ += kPageSize;
+  return count;
+}
+
+size_t TabSource::PreviousPage() {
+  if (pageOffset_ == 0) return 0;
+  pageOffset_ -= kPageSize;
+  return kPageSize;
+}
+
+size_t TabSource::PageCount() const { return std::min(candidates_.size() - pageOffset_, kPageSize); }
+
+const Candidate* TabSource::CandidateAt(size_t i) const {
+  if (i >= PageCount()) return nullptr;
+  return &candidates_[pageOffset_ + i];
+}
+
+std::u16string TabSource::CandidateWord(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->word : std::u16string();
+}
+
+std::u16string TabSource::CandidateDisplay(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->display : std::u16string();
+}
+
+std::u16string TabSource::CandidateCommit(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->commit : std::u16string();
+}
+
+std::u16string TabSource::CandidateDescription(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->description : std::u16string();
+}
+
+}  // namespace quillet

@@ -1,0 +1,39 @@
+// The production access path of a source: the shared dictionary block and its lock. Kept apart from
+// the search so that the search links without the block's OS layer.
+#include <new>
+
+#include "quillsvc/dict/shared_block.h"
+#include "quillsvc/dict/tab_source.h"
+
+namespace quillet {
+namespace {
+
+class BlockAccess final : public DictionaryAccess {
+ public:
+  BlockAccess(DictionaryBlock& block, size_t position) : block_(block), position_(position) {}
+
+  bool Acquire(const DictionaryView** view) override {
+    if (!LockRead(block_)) return false;
+    // The directory is only read under the lock; a position it does not have reads as empty.
+    *view = position_ < block_.directory.size() ? &block_.directory[position_] : &empty_;
+    return true;
+  }
+  void Release() override { Unlock(block_); }
+
+ private:
+  DictionaryBlock& block_;
+  size_t position_;
+  DictionaryView empty_;
+};
+
+}  // namespace
+
+std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength) {
+  try {
+    return std::make_unique<TabSource>(std::make_unique<BlockAccess>(block, position), minWordLength);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace quillet
