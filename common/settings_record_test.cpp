@@ -220,7 +220,9 @@ TEST(SettingsRecord, NewTabGetsTheDefaultsAndFillsOnlyEmptyFonts) {
   EXPECT_EQ(std::memcmp(t.bytes() + kTabAppearanceOffset, TemplateBlock(0), kTabAppearanceSize), 0);
   EXPECT_EQ(GradientAngle(t.colors(AppearanceElement::kWindow)), 215u);
   for (size_t i = 0; i < kTabNameOffset; ++i) {
-    if (i < 4 || i >= 8) EXPECT_EQ(t.bytes()[i], 0) << i;  // id and link were checked above
+    if (i < 4 || i >= 8) {  // id and link were checked above
+      EXPECT_EQ(t.bytes()[i], 0) << i;
+    }
   }
   for (size_t i = kTabNameOffset + 2 * 7; i < kTabAppearanceOffset; ++i) ASSERT_EQ(t.bytes()[i], 0) << i;
 
