@@ -1,0 +1,114 @@
+#include "platform/loader_channel.h"
+
+#include <windows.h>
+
+#include "platform/win32/wide.h"
+
+namespace quillet::platform {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"DAEMON";
+constexpr wchar_t kWindowTitle[] = L"Daemon@QX@TARN";
+// Posted to our own window by Quit(), so that any thread may end Run().
+constexpr UINT kQuitMessage = WM_USER + 1;
+
+std::wstring WindowTitle() {
+  std::wstring title = kWindowTitle;
+  const std::wstring ns = win32::TestNamespace();
+  if (!ns.empty()) title += L"." + ns;
+  return title;
+}
+
+}  // namespace
+
+SendStatus SendLoaderMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, uint32_t timeoutMs, intptr_t* reply,
+                             OsError* error) {
+  const std::wstring title = WindowTitle();
+  HWND window = FindWindowExW(HWND_MESSAGE, nullptr, kClassName, title.c_str());
+  if (window == nullptr) return SendStatus::kNotFound;
+  DWORD_PTR result = 0;
+  SetLastError(0);
+  if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_BLOCK, timeoutMs, &result) != 0) {
+    *reply = static_cast<intptr_t>(result);
+    return SendStatus::kReplied;
+  }
+  const DWORD e = GetLastError();
+  *error = e;
+  // Current systems report a plain time-out as ERROR_TIMEOUT; it is still "no answer in time".
+  if (e == 0 || e == ERROR_TIMEOUT) return SendStatus::kTimedOut;
+  return SendStatus::kFailed;
+}
+
+struct LoaderChannel::Impl {
+  Handler handler;
+  HWND window = nullptr;
+  bool registered = false;
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == kQuitMessage) {
+      PostQuitMessage(0);
+      return 0;
+    }
+    if (self != nullptr && self->handler && msg >= WM_APP && msg <= 0xBFFF) {
+      return static_cast<LRESULT>(self->handler(msg, static_cast<uintptr_t>(wp), static_cast<intptr_t>(lp)));
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+};
+
+LoaderChannel::LoaderChannel() : impl_(std::make_unique<Impl>()) {}
+
+LoaderChannel::~LoaderChannel() {
+  if (impl_->window != nullptr) DestroyWindow(impl_->window);
+  if (impl_->registered) UnregisterClassW(kClassName, GetModuleHandleW(nullptr));
+}
+
+bool LoaderChannel::Create(Handler handler, OsError* error) {
+  if (impl_->window != nullptr) return true;
+  impl_->handler = std::move(handler);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = &Impl::WindowProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kClassName;
+  if (RegisterClassW(&wc) == 0) {
+    const DWORD e = GetLastError();
+    if (e != ERROR_CLASS_ALREADY_EXISTS) {
+      *error = e;
+      return false;
+    }
+  } else {
+    impl_->registered = true;
+  }
+  const std::wstring title = WindowTitle();
+  impl_->window =
+      CreateWindowExW(0, kClassName, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, impl_.get());
+  if (impl_->window == nullptr) {
+    *error = GetLastError();
+    return false;
+  }
+  return true;
+}
+
+int LoaderChannel::Run() {
+  // The first GetMessage with an empty queue is what WaitForInputIdle in the starter waits for.
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return got < 0 ? 1 : static_cast<int>(msg.wParam);
+}
+
+void LoaderChannel::Quit() {
+  if (impl_->window != nullptr) PostMessageW(impl_->window, kQuitMessage, 0, 0);
+}
+
+}  // namespace quillet::platform
