@@ -1,0 +1,64 @@
+// Word list to dictionary file, in two passes: the parsed lines stream into three side files
+// (".pos", ".lst", ".inf" beside the destination) through fixed buffers, then the side files are read
+// back into one image, indexed and written out as the dictionary. Entries keep the order of the lines:
+// nothing is sorted, merged or case-folded here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/result.h"
+#include "lexforge/paths.h"
+#include "platform/error.h"
+
+namespace quillet::lexforge {
+
+// What a conversion saw, for diagnosis and for the command line's warnings.
+struct BuildReport {
+  platform::OsError osError = 0;  // of the failing call, 0 when none failed
+  uint32_t entries = 0;
+  uint32_t nodes = 0;
+  uint64_t skippedLines = 0;  // empty keys and overlong fields
+  // Entries that lookups will miss: a key below the one before it, or a key holding A-Z.
+  uint32_t unsortedKeys = 0;
+  uint64_t firstUnsortedLine = 0;
+  uint32_t uppercaseKeys = 0;
+  uint64_t firstUppercaseLine = 0;
+};
+
+// Converts the word list at `source` into the dictionary file named like `destination` with the
+// extension ".dict". Results:
+//   0 success; 1 too many entries (6,553,500 or more) or a dictionary beyond 4 GiB of offsets;
+//   5/7 the source or the memory image could not be mapped/allocated; 10 a file could not be opened
+//   or created (also when the finished dictionary cannot replace the old one); 11 a side file could
+//   not be read back; 12 a write failed; 13 a size could not be obtained; 19 no entry; 21 out of
+//   memory for the index; 22 no byte-order mark.
+// The side files this conversion created are deleted in every case. The new dictionary is written under a temporary
+// name and renamed over the destination only when complete, so a failure leaves an existing dictionary as it was.
+Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source,
+                               BuildReport* report = nullptr);
+
+// The two passes on their own (for measurements); ConvertTextToDictionary is the one to use.
+class DictionaryBuilder {
+ public:
+  DictionaryBuilder(const std::u16string& destination, const std::u16string& source);
+  ~DictionaryBuilder();  // deletes the side files
+  DictionaryBuilder(const DictionaryBuilder&) = delete;
+  DictionaryBuilder& operator=(const DictionaryBuilder&) = delete;
+
+  Result WriteSideFiles();   // pass 1
+  Result WriteDictionary();  // pass 2, after pass 1 succeeded
+  void DeleteSideFiles();
+  const BuildReport& report() const { return report_; }
+  const BuildPaths& paths() const { return paths_; }
+
+ private:
+  Result Fail(Result r, platform::OsError error);
+
+  BuildPaths paths_;
+  std::u16string source_;
+  BuildReport report_;
+  bool created_[3] = {false, false, false};  // .pos, .lst, .inf
+};
+
+}  // namespace quillet::lexforge

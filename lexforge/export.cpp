@@ -1,0 +1,127 @@
+#include "lexforge/export.h"
+
+#include <cstring>
+#include <vector>
+
+#include "common/dictionary_view.h"
+#include "common/le.h"
+#include "platform/file.h"
+
+namespace quillet::lexforge {
+
+namespace {
+
+constexpr size_t kBufferUnits = 10240;
+constexpr char16_t kByteOrderMark = 0xFEFF;
+
+// The one fixed output buffer. Lines are kept whole within one write where they fit; a longer line
+// goes out in buffer-sized pieces.
+class TextWriter {
+ public:
+  explicit TextWriter(platform::File& file) : file_(file), bytes_(2 * kBufferUnits) {}
+
+  bool failed() const { return failed_; }
+  platform::OsError error() const { return error_; }
+
+  void BeginLine(size_t units) {
+    if (used_ + 2 * units > bytes_.size()) Flush();
+  }
+  void Unit(char16_t c) {
+    uint8_t bytes[2];
+    StoreU16(bytes, c);
+    Bytes(bytes, 2);
+  }
+  // Counted-string units are little-endian already: they are copied as bytes.
+  void Text(const TextRef& text) { Bytes(text.units, 2 * size_t{text.length}); }
+
+  void Flush() {
+    if (failed_ || used_ == 0) {
+      used_ = 0;
+      return;
+    }
+    size_t done = 0;
+    if (!file_.Write(bytes_.data(), used_, &done, &error_) || done != used_) failed_ = true;
+    used_ = 0;
+  }
+
+ private:
+  void Bytes(const uint8_t* p, size_t size) {
+    while (size > 0 && !failed_) {
+      if (used_ == bytes_.size()) Flush();
+      const size_t piece = size < bytes_.size() - used_ ? size : bytes_.size() - used_;
+      std::memcpy(bytes_.data() + used_, p, piece);
+      used_ += piece;
+      p += piece;
+      size -= piece;
+    }
+  }
+
+  platform::File& file_;
+  std::vector<uint8_t> bytes_;
+  size_t used_ = 0;
+  bool failed_ = false;
+  platform::OsError error_ = 0;
+};
+
+}  // namespace
+
+Result ConvertDictionaryToText(const std::u16string& destination, const std::u16string& source,
+                               platform::OsError* osError) {
+  platform::OsError ignored = 0;
+  platform::OsError& error = osError != nullptr ? *osError : ignored;
+  error = 0;
+
+  platform::File dictionary;
+  if (!dictionary.OpenRead(source, &error)) return Result::kFileOpenFailed;
+  platform::FileMapping mapping;
+  switch (mapping.Map(dictionary, &error)) {
+    case platform::FileMapping::Status::kMapped:
+      break;
+    case platform::FileMapping::Status::kCreateFailed:
+      return Result::kMappingCreateFailed;
+    case platform::FileMapping::Status::kViewFailed:
+      return Result::kViewFailed;
+  }
+  DictionaryView view;
+  if (!DictionaryView::FromFile(mapping.data(), mapping.size(), &view)) return Result::kMalformed;
+
+  platform::File text;
+  if (!text.Create(destination, &error)) return Result::kFileOpenFailed;
+
+  bool malformed = false;
+  TextWriter out(text);
+  out.Unit(kByteOrderMark);
+  const TextRef none;
+  for (uint32_t i = 0; i < view.entryCount() && !out.failed(); ++i) {
+    TextRef key;
+    InfoRef info{none, none, none};
+    if (!view.Key(i, &key) || (view.hasInfo() && view.Position(i).infoOffset != kNone && !view.Info(i, &info))) {
+      malformed = true;
+      break;
+    }
+    out.BeginLine(size_t{key.length} + info.display.length + info.commit.length + info.description.length + 5);
+    out.Text(key);
+    out.Unit(u'\t');
+    out.Text(info.display);
+    out.Unit(u'\t');
+    out.Text(info.commit);
+    out.Unit(u'\t');
+    out.Text(info.description);
+    out.Unit(u'\r');
+    out.Unit(u'\n');
+  }
+  if (!malformed) out.Flush();
+  const bool closed = text.Close(&error);
+  if (malformed) {
+    // A partial text from a damaged dictionary must not pass for an export.
+    platform::RemoveFile(destination);
+    return Result::kMalformed;
+  }
+  if (out.failed()) {
+    error = out.error();
+    return Result::kFileWriteFailed;
+  }
+  return closed ? Result::kSuccess : Result::kFileWriteFailed;
+}
+
+}  // namespace quillet::lexforge

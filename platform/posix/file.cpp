@@ -1,0 +1,235 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "common/utf16.h"
+
+namespace quillet::platform {
+
+namespace {
+
+void SetError(OsError* error, int value) {
+  if (error != nullptr) *error = static_cast<OsError>(value);
+}
+
+// Opens and takes the exclusive lock that stands in for share mode 0; -1 with errno on failure.
+int OpenLocked(const std::u16string& path, int flags) {
+  const std::string name = ToUtf8(path);
+  int fd;
+  do {
+    fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    errno = e;
+    return -1;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int e = errno == EWOULDBLOCK ? EBUSY : errno;
+    ::close(fd);
+    errno = e;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+struct File::Impl {
+  int fd = -1;
+};
+
+File::File() = default;
+File::~File() { Close(); }
+File::File(File&&) noexcept = default;
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    impl_ = std::move(other.impl_);
+  }
+  return *this;
+}
+
+bool File::OpenRead(const std::u16string& path, OsError* error) {
+  Close();
+  const int fd = OpenLocked(path, O_RDONLY);
+  if (fd < 0) {
+    SetError(error, errno);
+    return false;
+  }
+  impl_ = std::make_unique<Impl>();
+  impl_->fd = fd;
+  return true;
+}
+
+bool File::Create(const std::u16string& path, OsError* error) {
+  Close();
+  // Truncate only once the lock is ours: a file that another of our opens holds must survive.
+  const int fd = OpenLocked(path, O_WRONLY | O_CREAT);
+  if (fd < 0) {
+    SetError(error, errno);
+    return false;
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    SetError(error, errno);
+    ::close(fd);
+    return false;
+  }
+  impl_ = std::make_unique<Impl>();
+  impl_->fd = fd;
+  return true;
+}
+
+bool File::valid() const { return impl_ != nullptr && impl_->fd >= 0; }
+
+bool File::Read(void* buffer, size_t size, size_t* done, OsError* error) {
+  *done = 0;
+  if (!valid()) {
+    SetError(error, EBADF);
+    return false;
+  }
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (*done < size) {
+    const ssize_t n = ::read(impl_->fd, p + *done, size - *done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetError(error, errno);
+      return false;
+    }
+    if (n == 0) break;
+    *done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::Write(const void* buffer, size_t size, size_t* done, OsError* error) {
+  *done = 0;
+  if (!valid()) {
+    SetError(error, EBADF);
+    return false;
+  }
+  const auto* p = static_cast<const uint8_t*>(buffer);
+  while (*done < size) {
+    const ssize_t n = ::write(impl_->fd, p + *done, size - *done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetError(error, errno);
+      return false;
+    }
+    if (n == 0) {
+      SetError(error, ENOSPC);
+      return false;
+    }
+    *done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::Size(uint64_t* size, OsError* error) const {
+  if (!valid()) {
+    SetError(error, EBADF);
+    return false;
+  }
+  struct stat st;
+  if (::fstat(impl_->fd, &st) != 0) {
+    SetError(error, errno);
+    return false;
+  }
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool File::Close(OsError* error) {
+  if (!valid()) return true;
+  const int fd = impl_->fd;
+  impl_.reset();
+  // The lock goes with the descriptor. EINTR still closes it on Linux, so no retry.
+  if (::close(fd) != 0 && errno != EINTR) {
+    SetError(error, errno);
+    return false;
+  }
+  return true;
+}
+
+FileMapping::FileMapping() = default;
+FileMapping::~FileMapping() { Unmap(); }
+FileMapping::FileMapping(FileMapping&& other) noexcept
+    : data_(other.data_), size_(other.size_), handle_(other.handle_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.handle_ = nullptr;
+}
+FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
+  if (this != &other) {
+    Unmap();
+    data_ = other.data_;
+    size_ = other.size_;
+    handle_ = other.handle_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
+  Unmap();
+  uint64_t size = 0;
+  if (!file.Size(&size, error)) return Status::kCreateFailed;
+  // Windows refuses to map an empty file; keep that so that both builds give the same result.
+  if (size == 0) {
+    SetError(error, EINVAL);
+    return Status::kCreateFailed;
+  }
+  if (size > SIZE_MAX) {
+    SetError(error, EFBIG);
+    return Status::kCreateFailed;
+  }
+  void* p = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, file.impl_->fd, 0);
+  if (p == MAP_FAILED) {
+    SetError(error, errno);
+    return Status::kViewFailed;
+  }
+  data_ = static_cast<const uint8_t*>(p);
+  size_ = static_cast<size_t>(size);
+  return Status::kMapped;
+}
+
+void FileMapping::Unmap() {
+  if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+bool FileExists(const std::u16string& path) {
+  struct stat st;
+  return ::stat(ToUtf8(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool RemoveFile(const std::u16string& path, OsError* error) {
+  if (::unlink(ToUtf8(path).c_str()) != 0) {
+    SetError(error, errno);
+    return false;
+  }
+  return true;
+}
+
+bool RenameFile(const std::u16string& from, const std::u16string& to, OsError* error) {
+  if (::rename(ToUtf8(from).c_str(), ToUtf8(to).c_str()) != 0) {
+    SetError(error, errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quillet::platform

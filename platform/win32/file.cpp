@@ -1,0 +1,212 @@
+#include "platform/file.h"
+
+#include <windows.h>
+
+#include "platform/win32/wide.h"
+
+namespace quillet::platform {
+
+namespace {
+
+void SetError(OsError* error, DWORD value) {
+  if (error != nullptr) *error = static_cast<OsError>(value);
+}
+
+// Large transfers go in pieces: ReadFile and WriteFile take 32-bit counts.
+constexpr size_t kMaxPiece = 1u << 30;
+
+}  // namespace
+
+struct File::Impl {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+File::File() = default;
+File::~File() { Close(); }
+File::File(File&&) noexcept = default;
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    impl_ = std::move(other.impl_);
+  }
+  return *this;
+}
+
+bool File::OpenRead(const std::u16string& path, OsError* error) {
+  Close();
+  const std::wstring name = win32::ToWide(path);
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    SetError(error, GetLastError());
+    return false;
+  }
+  impl_ = std::make_unique<Impl>();
+  impl_->handle = h;
+  return true;
+}
+
+bool File::Create(const std::u16string& path, OsError* error) {
+  Close();
+  const std::wstring name = win32::ToWide(path);
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    SetError(error, GetLastError());
+    return false;
+  }
+  impl_ = std::make_unique<Impl>();
+  impl_->handle = h;
+  return true;
+}
+
+bool File::valid() const { return impl_ != nullptr && impl_->handle != INVALID_HANDLE_VALUE; }
+
+bool File::Read(void* buffer, size_t size, size_t* done, OsError* error) {
+  *done = 0;
+  if (!valid()) {
+    SetError(error, ERROR_INVALID_HANDLE);
+    return false;
+  }
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (*done < size) {
+    const size_t piece = size - *done < kMaxPiece ? size - *done : kMaxPiece;
+    DWORD n = 0;
+    if (!ReadFile(impl_->handle, p + *done, static_cast<DWORD>(piece), &n, nullptr)) {
+      SetError(error, GetLastError());
+      return false;
+    }
+    if (n == 0) break;
+    *done += n;
+  }
+  return true;
+}
+
+bool File::Write(const void* buffer, size_t size, size_t* done, OsError* error) {
+  *done = 0;
+  if (!valid()) {
+    SetError(error, ERROR_INVALID_HANDLE);
+    return false;
+  }
+  const auto* p = static_cast<const uint8_t*>(buffer);
+  while (*done < size) {
+    const size_t piece = size - *done < kMaxPiece ? size - *done : kMaxPiece;
+    DWORD n = 0;
+    if (!WriteFile(impl_->handle, p + *done, static_cast<DWORD>(piece), &n, nullptr)) {
+      SetError(error, GetLastError());
+      return false;
+    }
+    if (n == 0) {
+      SetError(error, ERROR_DISK_FULL);
+      return false;
+    }
+    *done += n;
+  }
+  return true;
+}
+
+bool File::Size(uint64_t* size, OsError* error) const {
+  if (!valid()) {
+    SetError(error, ERROR_INVALID_HANDLE);
+    return false;
+  }
+  LARGE_INTEGER value;
+  if (!GetFileSizeEx(impl_->handle, &value)) {
+    SetError(error, GetLastError());
+    return false;
+  }
+  *size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
+bool File::Close(OsError* error) {
+  if (!valid()) return true;
+  HANDLE h = impl_->handle;
+  impl_.reset();
+  if (!CloseHandle(h)) {
+    SetError(error, GetLastError());
+    return false;
+  }
+  return true;
+}
+
+FileMapping::FileMapping() = default;
+FileMapping::~FileMapping() { Unmap(); }
+FileMapping::FileMapping(FileMapping&& other) noexcept
+    : data_(other.data_), size_(other.size_), handle_(other.handle_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.handle_ = nullptr;
+}
+FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
+  if (this != &other) {
+    Unmap();
+    data_ = other.data_;
+    size_ = other.size_;
+    handle_ = other.handle_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
+  Unmap();
+  if (!file.valid()) {
+    SetError(error, ERROR_INVALID_HANDLE);
+    return Status::kCreateFailed;
+  }
+  uint64_t size = 0;
+  if (!file.Size(&size, error)) return Status::kCreateFailed;
+  if (size > SIZE_MAX) {
+    SetError(error, ERROR_NOT_ENOUGH_MEMORY);
+    return Status::kCreateFailed;
+  }
+  // An empty file cannot be mapped: CreateFileMappingW fails with ERROR_FILE_INVALID.
+  HANDLE mapping = CreateFileMappingW(file.impl_->handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) {
+    SetError(error, GetLastError());
+    return Status::kCreateFailed;
+  }
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  if (view == nullptr) {
+    SetError(error, GetLastError());
+    CloseHandle(mapping);
+    return Status::kViewFailed;
+  }
+  handle_ = mapping;
+  data_ = static_cast<const uint8_t*>(view);
+  size_ = static_cast<size_t>(size);
+  return Status::kMapped;
+}
+
+void FileMapping::Unmap() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+  data_ = nullptr;
+  size_ = 0;
+  handle_ = nullptr;
+}
+
+bool FileExists(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(win32::ToWide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool RemoveFile(const std::u16string& path, OsError* error) {
+  if (!DeleteFileW(win32::ToWide(path).c_str())) {
+    SetError(error, GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool RenameFile(const std::u16string& from, const std::u16string& to, OsError* error) {
+  if (!MoveFileExW(win32::ToWide(from).c_str(), win32::ToWide(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    SetError(error, GetLastError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quillet::platform
