@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The main job: set up, build every program (native, Windows x64 and x86), build the default English
+# dictionary and look a prefix up in it.  Usage: scripts/main.sh [PREFIX]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+prefix=${1:-quil}
+jobs=$(nproc)
+for preset in native-release win64 win32; do
+  echo "=== building $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+
+bin=build/native-release/bin
+echo
+echo "=== the default dictionary"
+ls -l "$bin/english.dict"
+echo
+echo "=== what typing \"$prefix\" offers"
+"$bin/lexforge" lookup "$bin/english.dict" "$prefix" --typed
