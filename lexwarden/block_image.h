@@ -1,0 +1,76 @@
+// Composition of the shared dictionary block: a directory of one entry per dictionary of the settings
+// record, in the record's order, then the bytes of each dictionary file after its 24-byte header,
+// placed unchanged. A directory entry is the file's header with the body's block offset added to every
+// offset that is not 0xFFFFFFFF.
+//
+// The block is written while text services may still hold views made from an older directory. Each
+// publication is therefore placed beside the data of the one before it when it fits, so that a reader
+// that has not reopened the block yet keeps reading the dictionaries it found, whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/dict_format.h"
+#include "common/result.h"
+
+namespace quillet::warden {
+
+constexpr size_t kMaxPublishedDictionaries = 12;
+// Room for the largest directory; data starts past it, so a directory never overlaps any data.
+constexpr size_t kDirectoryAreaSize = 320;
+static_assert(4 + 24 * kMaxPublishedDictionaries <= kDirectoryAreaSize, "directory area holds 12 entries");
+// Every offset in the block must fit in 32 bits, and every host, 32-bit ones too, maps the whole block.
+constexpr size_t kMaxBlockSize = size_t{1} << 30;
+constexpr size_t kMinBlockCapacity = size_t{8} << 20;
+constexpr size_t kBodyAlignment = 8;
+
+// One dictionary ready to be placed: a whole valid file, or a zero-entry placeholder that stands in
+// for a file that could not be read or is malformed (so positions still match the record).
+struct PreparedDictionary {
+  DictHeader header;                  // offsets relative to the start of the body
+  std::vector<uint8_t> file;          // the whole file; the body starts at byte 24 (empty for a placeholder)
+  Result problem = Result::kSuccess;  // why this is a placeholder
+
+  bool placeholder() const { return problem != Result::kSuccess; }
+  size_t bodySize() const;
+  const uint8_t* body() const;
+};
+
+// Takes a file's bytes: the dictionary itself when its header and tables lie inside the file (checked
+// with the one bounds-checked reader), else a placeholder with Result::kMalformed.
+PreparedDictionary PrepareDictionary(std::vector<uint8_t> file);
+// A valid dictionary of no entries: a position table holding only the terminator record.
+PreparedDictionary Placeholder(Result problem);
+
+struct Region {
+  size_t begin = 0;
+  size_t end = 0;  // exclusive; empty when begin == end
+};
+
+using DictionaryList = std::vector<const PreparedDictionary*>;
+
+// Bytes that the bodies take in the data area, each starting on kBodyAlignment (saturating at
+// kMaxBlockSize).
+size_t DataSize(const DictionaryList& dictionaries);
+// The mapping size to create for data of `dataSize` bytes: room for this data and one more
+// publication of the same size beside it, at least kMinBlockCapacity, at most kMaxBlockSize; 0 when
+// the data alone cannot fit in kMaxBlockSize.
+size_t CapacityFor(size_t dataSize);
+// Where data of `size` bytes can go in a block of `capacity` bytes without touching `inUse`: the
+// start of the data area when it fits before it, else right after it. False when neither fits.
+bool PlaceBeside(size_t capacity, Region inUse, size_t size, size_t* begin);
+
+// Writes the directory (the count at byte 2, entries from byte 4) and the bodies from `begin` on into
+// the block; bytes 0..1 get `generation`. The caller checked that begin + DataSize() <= capacity and
+// holds the block's write lock. Returns the data region written.
+Region WriteImage(uint8_t* block, size_t capacity, const DictionaryList& dictionaries, size_t begin,
+                  uint16_t generation);
+
+DictionaryList ListOf(const std::vector<PreparedDictionary>& dictionaries);
+
+// The generation stored by the last WriteImage, for diagnostics and tests.
+uint16_t ImageGeneration(const uint8_t* block);
+
+}  // namespace quillet::warden

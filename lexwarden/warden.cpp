@@ -1,0 +1,367 @@
+#include "lexwarden/warden.h"
+
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include "platform/process.h"
+#include "platform/user_data.h"
+
+namespace quillet::warden {
+
+namespace {
+
+bool IsAbsolute(std::u16string_view p) {
+  if (!p.empty() && (p[0] == u'/' || p[0] == u'\\')) return true;
+  return p.size() >= 2 && p[1] == u':' && ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z'));
+}
+
+bool AllZero(const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] != 0) return false;
+  }
+  return true;
+}
+
+Result CreateEvents(SharedBlock& block, std::u16string_view readName, std::u16string_view writeName) {
+  bool existed = false;
+  platform::OsError error = 0;
+  // The same kinds the text services create when they come first: the token auto-reset, the writers'
+  // gate manual-reset, both signalled.
+  if (!block.readEvent.CreateOrOpen(readName, false, true, &existed, &error) ||
+      !block.writeEvent.CreateOrOpen(writeName, true, true, &existed, &error)) {
+    block.lastError = error;
+    return Result::kEventFailed;
+  }
+  return Result::kSuccess;
+}
+
+Result CreateMapping(SharedBlock& block, std::u16string_view name, size_t size, bool* existed) {
+  platform::OsError error = 0;
+  if (!block.mapping.Create(name, size, existed, &error)) {
+    block.lastError = error;
+    return Result::kMappingCreateFailed;
+  }
+  if (!block.mapping.Map(&error)) {
+    block.lastError = error;
+    block.mapping.Close();
+    return Result::kViewFailed;
+  }
+  return Result::kSuccess;
+}
+
+bool AnyProblem(const std::vector<PreparedDictionary>& dictionaries) {
+  for (const PreparedDictionary& d : dictionaries) {
+    if (d.placeholder()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::u16string ResolveDictionaryPath(const std::u16string& programFolder, std::u16string_view stored) {
+  std::u16string path(stored);
+  for (char16_t& c : path) {
+    if (c == u'\\') c = u'/';
+  }
+  if (path.empty() || IsAbsolute(path)) return path;
+  return platform::JoinPath(programFolder, path);
+}
+
+Warden::Warden(WardenOptions options) : options_(std::move(options)), store_(options_.settingsPath) {}
+
+Warden::~Warden() { Stop(); }
+
+int32_t Warden::status() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return status_;
+}
+
+size_t Warden::dictionaryCapacity() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return capacity_;
+}
+
+bool Warden::growthPending() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return growthPending_;
+}
+
+uint64_t Warden::publications() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return publications_;
+}
+
+void Warden::SetStatus(int32_t status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  status_ = status;
+}
+
+int32_t Warden::Start() {
+  LoadedSettings loaded = store_.Load();
+  settingsOrigin_ = loaded.origin;
+  settingsAside_ = loaded.asidePath;
+  lastSaved_ = loaded.record;
+
+  bool settingsExisted = false;
+  Result r = CreateBlocks(&settingsExisted);
+  if (r == Result::kSuccess) {
+    // The block outlives a loader while a text service holds it; what it holds then is newer than
+    // the file (a settings sheet may have written it after the last save), so it is kept.
+    r = PublishSettings(settingsExisted);
+  }
+  if (r == Result::kSuccess) {
+    SettingsRecord record;
+    if (!ReadRecordFromBlock(&record)) {
+      r = Result::kWaitFailed;
+    } else {
+      r = Publish(LoadDictionaries(record));
+    }
+  }
+  if (r != Result::kSuccess && r != Result::kFileOpenFailed) {
+    SetStatus(ToInt(r));
+    return ToInt(r);
+  }
+  worker_ = std::thread([this] { WorkerLoop(); });
+  return status();
+}
+
+Result Warden::CreateBlocks(bool* settingsExisted) {
+  Result r = CreateEvents(settings_, kSettingsReadEventName, kSettingsWriteEventName);
+  if (r != Result::kSuccess) return r;
+  r = CreateMapping(settings_, kSettingsMappingName, kSettingsRecordSize, settingsExisted);
+  if (r != Result::kSuccess) return r;
+  if (settings_.viewSize() < kSettingsRecordSize) return Result::kViewFailed;
+
+  r = CreateEvents(dictionary_, kDictionaryReadEventName, kDictionaryWriteEventName);
+  if (r != Result::kSuccess) return r;
+  bool existed = false;
+  r = CreateMapping(dictionary_, kDictionaryMappingName, kMinBlockCapacity, &existed);
+  if (r != Result::kSuccess) return r;
+  // An existing block may be held by readers of an earlier loader: its data area counts as in use.
+  inUse_ = existed ? Region{kDirectoryAreaSize, dictionary_.viewSize()} : Region{};
+  std::lock_guard<std::mutex> lock(mutex_);
+  capacity_ = dictionary_.viewSize();
+  return Result::kSuccess;
+}
+
+Result Warden::PublishSettings(bool adoptExisting) {
+  if (!LockWrite(settings_)) return Result::kWaitFailed;
+  uint8_t* block = settings_.view();
+  if (adoptExisting && !AllZero(block, kSettingsRecordSize)) {
+    // Kept as it is; Stop() or the next save writes it to the file.
+  } else {
+    std::memcpy(block, lastSaved_.data(), kSettingsRecordSize);
+  }
+  Unlock(settings_);
+  return Result::kSuccess;
+}
+
+bool Warden::ReadRecordFromBlock(SettingsRecord* record) {
+  if (!settings_.mapping.mapped() || !LockRead(settings_)) return false;
+  record->CopyFrom(settings_.view(), kSettingsRecordSize);
+  Unlock(settings_);
+  return true;
+}
+
+std::vector<PreparedDictionary> Warden::LoadDictionaries(const SettingsRecord& record) const {
+  const ConstSettingsView view = record.view();
+  const size_t count = view.dictionaryCount();
+  std::vector<PreparedDictionary> out;
+  out.reserve(count);
+  size_t total = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const std::u16string path = ResolveDictionaryPath(options_.programFolder, view.dictionary(i).path());
+    std::vector<uint8_t> bytes;
+    platform::OsError error = 0;
+    if (path.empty() ||
+        platform::ReadWholeFile(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
+      out.push_back(Placeholder(Result::kFileOpenFailed));
+      continue;
+    }
+    PreparedDictionary d = PrepareDictionary(std::move(bytes));
+    // All of them together must fit in the largest block; one that does not is left out like an
+    // unreadable one rather than making every other one unavailable.
+    const size_t size = d.bodySize() + kBodyAlignment;
+    if (size > kMaxDictionaryFileSize - total) d = Placeholder(Result::kFileOpenFailed);
+    total += d.bodySize() + kBodyAlignment;
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+Result Warden::Regrow(size_t capacity, bool* fresh) {
+  // The name can only be made anew once nobody holds the old mapping; otherwise Create opens the old
+  // one again. Readers open the block only while they hold its lock, and we hold it as the writer, so
+  // no reader can find the name missing in between.
+  dictionary_.mapping.Close();
+  bool existed = false;
+  Result r = CreateMapping(dictionary_, kDictionaryMappingName, capacity, &existed);
+  if (r != Result::kSuccess) {
+    // Try to get any block back so that readers find one.
+    r = CreateMapping(dictionary_, kDictionaryMappingName, kMinBlockCapacity, &existed);
+    if (r == Result::kSuccess) {
+      inUse_ = Region{};
+      existed = false;
+    }
+  }
+  *fresh = r == Result::kSuccess && !existed;
+  if (*fresh) inUse_ = Region{};
+  std::lock_guard<std::mutex> lock(mutex_);
+  capacity_ = dictionary_.viewSize();
+  return r;
+}
+
+Result Warden::Publish(std::vector<PreparedDictionary> dictionaries) {
+  if (!dictionary_.mapping.mapped()) {
+    bool fresh = false;
+    const Result r = Regrow(kMinBlockCapacity, &fresh);
+    if (r != Result::kSuccess) return r;
+  }
+  const DictionaryList all = ListOf(dictionaries);
+  const size_t dataSize = DataSize(all);
+  if (!LockWrite(dictionary_)) return Result::kWaitFailed;
+
+  DictionaryList shown = all;
+  bool pending = false;
+  size_t begin = 0;
+  if (!PlaceBeside(dictionary_.viewSize(), inUse_, dataSize, &begin)) {
+    bool fresh = false;
+    const Result r = Regrow(CapacityFor(dataSize), &fresh);
+    if (r != Result::kSuccess) {
+      Unlock(dictionary_);
+      return r;
+    }
+    if (!PlaceBeside(dictionary_.viewSize(), fresh ? inUse_ : Region{}, dataSize, &begin)) {
+      // Readers still hold a block too small for the new set, and a mapping cannot grow. Publish what
+      // fits now, in its place; the rest stands empty until every old holder has let go (retried).
+      pending = true;
+      begin = kDirectoryAreaSize;
+      size_t room = dictionary_.viewSize() > kDirectoryAreaSize ? dictionary_.viewSize() - kDirectoryAreaSize : 0;
+      static const PreparedDictionary kWaiting = Placeholder(Result::kFileOpenFailed);
+      for (const PreparedDictionary*& d : shown) {
+        const size_t size = DataSize({d});
+        if (size <= room) {
+          room -= size;
+        } else {
+          d = &kWaiting;
+          room -= DataSize({d}) <= room ? DataSize({d}) : room;
+        }
+      }
+    }
+  }
+  inUse_ = WriteImage(dictionary_.view(), dictionary_.viewSize(), shown, begin, ++generation_);
+  Unlock(dictionary_);
+
+  const bool problem = AnyProblem(dictionaries) || pending;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    growthPending_ = pending;
+    ++publications_;
+    status_ = problem ? ToInt(Result::kFileOpenFailed) : 0;
+  }
+  published_ = pending ? std::move(dictionaries) : std::vector<PreparedDictionary>();
+  return problem ? Result::kFileOpenFailed : Result::kSuccess;
+}
+
+void Warden::RetryGrowth() {
+  if (published_.empty()) return;
+  const DictionaryList all = ListOf(published_);
+  const size_t dataSize = DataSize(all);
+  if (!LockWrite(dictionary_)) return;
+  bool fresh = false;
+  if (Regrow(CapacityFor(dataSize), &fresh) == Result::kSuccess && fresh) {
+    size_t begin = 0;
+    if (PlaceBeside(dictionary_.viewSize(), Region{}, dataSize, &begin)) {
+      inUse_ = WriteImage(dictionary_.view(), dictionary_.viewSize(), all, begin, ++generation_);
+      std::lock_guard<std::mutex> lock(mutex_);
+      growthPending_ = false;
+      ++publications_;
+      status_ = AnyProblem(published_) ? ToInt(Result::kFileOpenFailed) : 0;
+    }
+  }
+  Unlock(dictionary_);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!growthPending_) published_.clear();
+}
+
+Result Warden::SaveFromBlock() {
+  SettingsRecord record;
+  if (!ReadRecordFromBlock(&record)) return Result::kWaitFailed;
+  if (std::memcmp(record.data(), lastSaved_.data(), kSettingsRecordSize) == 0) return Result::kSuccess;
+  platform::OsError error = 0;
+  const Result r = store_.Save(record, &error);
+  if (r == Result::kSuccess) lastSaved_ = record;
+  return r;
+}
+
+void Warden::WorkerLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_) {
+    if (pending_.save || pending_.reload) {
+      const Jobs jobs = pending_;
+      pending_ = Jobs{};
+      const uint64_t batch = requested_;
+      lock.unlock();
+      bool saveFailed = false;
+      bool reloadFailed = false;
+      if (jobs.save) saveFailed = SaveFromBlock() == Result::kWaitFailed;
+      if (jobs.reload) {
+        SettingsRecord record;
+        reloadFailed = !ReadRecordFromBlock(&record);
+        if (!reloadFailed) reloadFailed = Publish(LoadDictionaries(record)) == Result::kWaitFailed;
+      }
+      lock.lock();
+      // A lock that could not be had is tried again later; other failures would only repeat.
+      pending_.save = pending_.save || saveFailed;
+      pending_.reload = pending_.reload || reloadFailed;
+      retryJobs_ = saveFailed || reloadFailed;
+      completed_ = batch;
+      done_.notify_all();
+      if (retryJobs_) wake_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs), [this] { return stopping_; });
+      continue;
+    }
+    if (growthPending_) {
+      if (!wake_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs),
+                          [this] { return stopping_ || pending_.save || pending_.reload; })) {
+        lock.unlock();
+        RetryGrowth();
+        lock.lock();
+      }
+      continue;
+    }
+    wake_.wait(lock, [this] { return stopping_ || pending_.save || pending_.reload; });
+  }
+}
+
+// 0x800B: the current state of the blocks (0, or the code of what went wrong last).
+// 0x800A: wParam nonzero keeps the record of the block in the settings file; lParam nonzero loads the
+// dictionaries of the record again and republishes them. The reply (0) is not used by senders.
+// Anything else: 0.
+intptr_t Warden::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == kHandshakeMessage) return status();
+  if (message != kReloadMessage || (wParam == 0 && lParam == 0)) return 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!worker_.joinable() || stopping_) return 0;
+  pending_.save = pending_.save || wParam != 0;
+  pending_.reload = pending_.reload || lParam != 0;
+  const uint64_t ticket = ++requested_;
+  wake_.notify_all();
+  done_.wait_for(lock, std::chrono::milliseconds(kReplyBudgetMs), [&] { return completed_ >= ticket || stopping_; });
+  return 0;
+}
+
+void Warden::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    wake_.notify_all();
+    done_.notify_all();
+  }
+  if (worker_.joinable()) worker_.join();
+  if (settings_.mapping.mapped()) SaveFromBlock();
+  CloseBlock(settings_, false);
+  CloseBlock(dictionary_, false);
+}
+
+}  // namespace quillet::warden
