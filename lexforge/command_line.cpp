@@ -1,0 +1,193 @@
+#include "lexforge/command_line.h"
+
+#include "common/utf16.h"
+#include "lexforge/export.h"
+#include "lexforge/prepare.h"
+#include "platform/file.h"
+#include "platform/loader_channel.h"
+
+namespace quillet::lexforge {
+
+namespace {
+
+constexpr uint32_t kReloadMessage = 0x800A;
+// The loader reloads every dictionary before it answers; a bound keeps a stuck loader from hanging
+// scripts that convert.
+constexpr uint32_t kReloadTimeoutMs = 30000;
+
+bool IsYes(std::u16string_view flag) {
+  if (flag.size() != 3) return false;
+  return FoldLower(flag[0]) == u'y' && FoldLower(flag[1]) == u'e' && FoldLower(flag[2]) == u's';
+}
+
+constexpr char kUsage[] =
+    "usage: lexforge build WORDLIST DICT     word list (UTF-16LE with BOM) to dictionary\n"
+    "       lexforge export DICT WORDLIST    dictionary back to a word list\n"
+    "       lexforge prepare PLAIN WORDLIST  plain UTF-8 words, one a line, to a sorted word list\n"
+    "       lexforge lookup ...              what the input method offers for a prefix\n"
+    "       lexforge \"SOURCE;DEST;DELETE;NOTIFY\"\n"
+    "                                        build DEST.dict from SOURCE; DELETE=yes deletes SOURCE\n"
+    "                                        after success; NOTIFY=yes tells the loader to reload\n"
+    "       lexforge --help\n"
+    "The dictionary is named like DICT with the extension .dict.\n";
+
+std::string Utf8(const std::u16string& s) { return ToUtf8(s); }
+
+void ReportFailure(std::ostream& err, const char* what, Result r, platform::OsError os) {
+  err << "lexforge: " << what << " failed: result " << ToInt(r) << " (" << ResultMessage(r) << ")";
+  if (os != 0) err << ", OS error " << os;
+  err << "\n";
+}
+
+void ReportWarnings(std::ostream& err, const BuildReport& report) {
+  if (report.unsortedKeys > 0) {
+    err << "lexforge: warning: " << report.unsortedKeys
+        << " entries are below the key before them and cannot all be found; first at line " << report.firstUnsortedLine
+        << " (the word list must be sorted by key)\n";
+  }
+  if (report.uppercaseKeys > 0) {
+    err << "lexforge: warning: " << report.uppercaseKeys
+        << " keys hold uppercase letters A-Z and can never be found; first at line " << report.firstUppercaseLine
+        << " (put capitalised forms in the display and commit fields)\n";
+  }
+}
+
+int Build(const std::u16string& source, const std::u16string& destination, std::ostream& out, std::ostream& err) {
+  BuildReport report;
+  const Result r = ConvertTextToDictionary(destination, source, &report);
+  if (r != Result::kSuccess) {
+    ReportFailure(err, "build", r, report.osError);
+    return 1;
+  }
+  ReportWarnings(err, report);
+  out << Utf8(ReplaceExtension(destination, u".dict")) << ": " << report.entries << " entries, " << report.nodes
+      << " index nodes";
+  if (report.skippedLines > 0) out << ", " << report.skippedLines << " lines skipped (empty key or overlong field)";
+  out << "\n";
+  return 0;
+}
+
+int Export(const std::u16string& source, const std::u16string& destination, std::ostream& out, std::ostream& err) {
+  platform::OsError os = 0;
+  const Result r = ConvertDictionaryToText(destination, source, &os);
+  if (r != Result::kSuccess) {
+    ReportFailure(err, "export", r, os);
+    return 1;
+  }
+  out << Utf8(destination) << ": written\n";
+  return 0;
+}
+
+int Prepare(const std::u16string& source, const std::u16string& destination, std::ostream& out, std::ostream& err) {
+  PrepareReport report;
+  const Result r = PrepareWordList(destination, source, &report);
+  if (r != Result::kSuccess) {
+    ReportFailure(err, "prepare", r, report.osError);
+    return 1;
+  }
+  out << Utf8(destination) << ": " << report.entries << " entries from " << report.words << " words";
+  if (report.skippedLines > 0) {
+    out << ", " << report.skippedLines << " lines skipped (first at line " << report.firstSkippedLine << ")";
+  }
+  out << "\n";
+  return 0;
+}
+
+}  // namespace
+
+bool SplitArgumentString(std::u16string_view text, ArgumentString* out) {
+  const size_t a = text.find(u';');
+  if (a == std::u16string_view::npos) return false;
+  const size_t b = text.find(u';', a + 1);
+  if (b == std::u16string_view::npos) return false;
+  const size_t c = text.rfind(u';');
+  ArgumentString r;
+  r.source = std::u16string(text.substr(0, a));
+  r.destination = std::u16string(text.substr(a + 1, b - a - 1));
+  r.deleteSource = b < c && IsYes(text.substr(b + 1, c - b - 1));
+  r.notifyLoader = IsYes(text.substr(c + 1));
+  *out = std::move(r);
+  return true;
+}
+
+ArgumentStringOutcome RunArgumentString(std::u16string_view text, const LoaderNotifier& notify) {
+  ArgumentStringOutcome outcome;
+  ArgumentString args;
+  if (!SplitArgumentString(text, &args)) return outcome;
+  if (args.source.empty() || args.destination.empty() || !platform::FileExists(args.source)) {
+    outcome.action = ArgumentStringOutcome::Action::kNoSource;
+    return outcome;
+  }
+  outcome.action = ArgumentStringOutcome::Action::kConverted;
+  outcome.result = ConvertTextToDictionary(args.destination, args.source, &outcome.report);
+  if (args.deleteSource) {
+    if (outcome.result == Result::kSuccess) {
+      outcome.deleted = platform::RemoveFile(args.source);
+    } else {
+      outcome.keptSource = true;
+    }
+  }
+  if (args.notifyLoader && notify) {
+    notify();
+    outcome.notified = true;
+  }
+  return outcome;
+}
+
+void NotifyLoader() {
+  intptr_t reply = 0;
+  platform::OsError error = 0;
+  // Whatever the answer, nothing follows from it: a missing loader simply has nothing to reload.
+  platform::SendLoaderMessage(kReloadMessage, 0, 1, kReloadTimeoutMs, &reply, &error);
+}
+
+int RunCommandLine(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err,
+                   const LoaderNotifier& notify, const LookupRunner& lookup) {
+  if (args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  const std::u16string& command = args[0];
+  if (command == u"--help" || command == u"-h" || command == u"help") {
+    out << kUsage;
+    return 0;
+  }
+  if (command == u"lookup") {
+    if (lookup) return lookup(args, out, err);
+    err << "lexforge: lookup is not part of this build\n";
+    return 2;
+  }
+  if (command == u"build" || command == u"export" || command == u"prepare") {
+    if (args.size() != 3) {
+      err << "lexforge: " << Utf8(command) << " takes two paths\n" << kUsage;
+      return 2;
+    }
+    if (command == u"build") return Build(args[1], args[2], out, err);
+    if (command == u"export") return Export(args[1], args[2], out, err);
+    return Prepare(args[1], args[2], out, err);
+  }
+  if (args.size() == 1 && command.find(u';') != std::u16string::npos) {
+    const ArgumentStringOutcome outcome = RunArgumentString(command, notify);
+    switch (outcome.action) {
+      case ArgumentStringOutcome::Action::kNone:
+        err << "lexforge: an argument string needs at least two semicolons\n" << kUsage;
+        return 2;
+      case ArgumentStringOutcome::Action::kNoSource:
+        err << "lexforge: nothing done: the source is empty or missing, or the destination is empty\n";
+        return 1;
+      case ArgumentStringOutcome::Action::kConverted:
+        break;
+    }
+    if (outcome.result != Result::kSuccess) {
+      ReportFailure(err, "build", outcome.result, outcome.report.osError);
+      if (outcome.keptSource) err << "lexforge: the word list was kept because the conversion failed\n";
+      return 1;
+    }
+    ReportWarnings(err, outcome.report);
+    return 0;
+  }
+  err << "lexforge: unknown command '" << Utf8(command) << "'\n" << kUsage;
+  return 2;
+}
+
+}  // namespace quillet::lexforge

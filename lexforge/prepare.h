@@ -1,0 +1,46 @@
+// Makes a valid word list from a plain list of words: UTF-8, one word per line, any case and order,
+// blank lines and surrounding white space ignored. Each word gives the key the input method types
+// (lowercase, apostrophes and hyphens removed); a word that differs from its key becomes the display
+// and commit texts. Entries are sorted by key in UTF-16 code units, as lookups require.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "platform/error.h"
+
+namespace quillet::lexforge {
+
+struct PreparedEntry {
+  std::u16string key;
+  std::u16string form;  // the word as written when it differs from the key, else empty
+  bool operator==(const PreparedEntry& o) const { return key == o.key && form == o.form; }
+};
+
+struct PrepareReport {
+  platform::OsError osError = 0;
+  size_t words = 0;             // non-blank lines
+  size_t entries = 0;           // after merging duplicates
+  size_t skippedLines = 0;      // a control character inside, an empty key, or over 5119 code units
+  size_t firstSkippedLine = 0;  // 1-based
+};
+
+// The lowercase of a letter of Basic Latin, Latin-1 or Latin Extended-A (simple mappings); other
+// characters are returned as they are.
+char16_t SimpleLower(char16_t c);
+
+// Sorted by key, then by form (a bare key first); duplicates merged.
+std::vector<PreparedEntry> PrepareEntries(std::string_view utf8, PrepareReport* report);
+
+// The word-list text of the entries, starting with U+FEFF, CR LF after every line. Double quotes are
+// doubled so that the builder's quote rule gives them back.
+std::u16string FormatWordList(const std::vector<PreparedEntry>& entries);
+
+// Reads `source`, writes `destination` (replacing it) as UTF-16LE. 10 the source cannot be opened or
+// the destination not created; 11 the source cannot be read; 12 a write failed; 13 no size;
+// 19 no word; 21 out of memory.
+Result PrepareWordList(const std::u16string& destination, const std::u16string& source, PrepareReport* report);
+
+}  // namespace quillet::lexforge
