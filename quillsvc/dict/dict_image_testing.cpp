@@ -111,25 +111,4 @@ std::vector<uint8_t> BuildDictionaryImage(const std::vector<std::u16string>& key
   return BuildDictionaryImage(entries);
 }
 
-std::vector<uint8_t> BuildBlockImage(const std::vector<std::vector<uint8_t>>& files) {
-  const size_t directoryEnd = 4 + 24 * files.size();
-  std::vector<uint8_t> block(directoryEnd);
-  StoreU16(&block[2], static_cast<uint16_t>(files.size()));
-  for (size_t i = 0; i < files.size(); ++i) {
-    const auto& f = files[i];
-    DictHeader h = ReadDictHeader(f.data());
-    const uint32_t x = static_cast<uint32_t>(block.size());
-    auto rebase = [x](uint32_t& offset) {
-      if (offset != kNone) offset += x;
-    };
-    rebase(h.nodeTableOffset);
-    rebase(h.positionTableOffset);
-    rebase(h.keyAreaOffset);
-    rebase(h.infoAreaOffset);
-    WriteDictHeader(&block[4 + 24 * i], h);
-    block.insert(block.end(), f.begin() + kDictHeaderSize, f.end());
-  }
-  return block;
-}
-
 }  // namespace quillet::testing

@@ -19,7 +19,4 @@ struct ImageEntry {
 std::vector<uint8_t> BuildDictionaryImage(const std::vector<ImageEntry>& entries);
 std::vector<uint8_t> BuildDictionaryImage(const std::vector<std::u16string>& keys);
 
-// A dictionary block holding the given files' bytes after their headers, with a directory entry each.
-std::vector<uint8_t> BuildBlockImage(const std::vector<std::vector<uint8_t>>& files);
-
 }  // namespace quillet::testing

@@ -42,6 +42,20 @@ uint32_t PartitionPoint(uint32_t first, uint32_t last, Pred holds) {
   return first;
 }
 
+// The same, probing outward from `first` in growing steps before falling back to halving: the answer
+// usually lies close to it (the first match of the previous prefix), and a far one costs only a few
+// probes more than a plain binary search.
+template <typename Pred>
+uint32_t Gallop(uint32_t first, uint32_t last, Pred holds) {
+  if (first >= last || !holds(first)) return first;
+  uint32_t known = first;  // holds(known)
+  for (uint32_t step = 1; step <= 64 && last - known > step; step *= 2) {
+    if (!holds(known + step)) return PartitionPoint(known + 1, known + step, holds);
+    known += step;
+  }
+  return PartitionPoint(known + 1, last, holds);
+}
+
 // Holds the block's read lock for one operation.
 class Hold {
  public:
@@ -114,39 +128,47 @@ bool TabSource::Descend(const DictionaryView& view, char16_t c) {
 }
 
 // In key order the entries of [from, to) fall into three runs: keys before the prefix, keys that
-// begin with it, keys past it. Two binary searches find the middle run, so a keystroke never walks
-// an unindexed letter group. The walk inside it is the plain one: a short key is skipped, and any
-// key out of place still sorts before (skip) or after (stop) as it would in a linear pass.
+// begin with it, keys past it. A search finds the start of the middle run, so a keystroke never walks
+// an unindexed letter group; from there the walk is the plain one. Short keys are skipped without
+// ending the walk, so after the first one it is bounded by the end of the middle run, found by a
+// second search: otherwise a tab with a high minimum length could walk the rest of the dictionary.
 uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to) {
   if (from == kNone || from >= to) return kNone;
   // Entries beyond the dictionary read as empty keys, which never match and never stop a scan.
   to = std::min(to, view.entryCount());
   const std::u16string_view prefix = prefix_;
-  const uint32_t begin =
-      PartitionPoint(from, to, [&](uint32_t i) { return Compare(KeyOf(view, i), prefix) == Order::kBefore; });
-  const uint32_t end =
-      PartitionPoint(begin, to, [&](uint32_t i) { return Compare(KeyOf(view, i), prefix) != Order::kAfter; });
-
+  uint32_t end = to;
+  bool endFound = false;
   uint32_t first = kNone;
   size_t made = 0;
-  for (uint32_t i = begin; i < end; ++i) {
+  for (uint32_t i = Gallop(from, to, [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) == Order::kBefore; });
+       i < end; ++i) {
     const TextRef key = KeyOf(view, i);
-    if (key.length <= minWordLength_) continue;
+    if (key.length <= minWordLength_) {
+      if (!endFound) {
+        end = Gallop(i, to, [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) != Order::kAfter; });
+        endFound = true;
+      }
+      continue;
+    }
     const Order order = Compare(key, prefix);
     if (order == Order::kBefore) continue;
     if (order == Order::kAfter) break;
-    if (!MakeCandidate(view, i)) continue;
+    if (!MakeCandidate(view, i, key)) continue;
     if (first == kNone) first = i;
     if (++made == kPageSize) break;
   }
   return first;
 }
 
-bool TabSource::MakeCandidate(const DictionaryView& view, uint32_t i) {
+bool TabSource::MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) {
   try {
-    Candidate c;
-    TextRef key;
-    if (!view.Key(i, &key)) return false;
+    candidates_.emplace_back();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  Candidate& c = candidates_.back();
+  try {
     c.word = key.ToString();
     InfoRef info;
     if (view.Info(i, &info)) {
@@ -154,12 +176,12 @@ bool TabSource::MakeCandidate(const DictionaryView& view, uint32_t i) {
       c.commit = info.commit.ToString();
       c.description = info.description.ToString();
     }
-    candidates_.push_back(std::move(c));
-    lastEntry_ = i;
-    return true;
   } catch (const std::bad_alloc&) {
+    candidates_.pop_back();
     return false;
   }
+  lastEntry_ = i;
+  return true;
 }
 
 size_t TabSource::SetPrefix(std::u16string_view text) {

@@ -75,7 +75,7 @@ class TabSource {
   void Restart(const DictionaryView& view);
   bool Descend(const DictionaryView& view, char16_t c);
   uint32_t Scan(const DictionaryView& view, uint32_t from, uint32_t to);
-  bool MakeCandidate(const DictionaryView& view, uint32_t i);
+  bool MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key);
 
   std::unique_ptr<DictionaryAccess> access_;
   uint16_t minWordLength_;
