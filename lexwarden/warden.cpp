@@ -191,6 +191,7 @@ std::vector<PreparedDictionary> Warden::LoadDictionaries(const SettingsRecord& r
 }
 
 Result Warden::Regrow(size_t capacity, bool* fresh) {
+  if (capacity == 0) capacity = kMaxBlockSize;  // more than any block holds: what fits is published
   // The name can only be made anew once nobody holds the old mapping; otherwise Create opens the old
   // one again. Readers open the block only while they hold its lock, and we hold it as the writer, so
   // no reader can find the name missing in between.
@@ -232,11 +233,12 @@ Result Warden::Publish(std::vector<PreparedDictionary> dictionaries) {
       Unlock(dictionary_);
       return r;
     }
-    if (!PlaceBeside(dictionary_.viewSize(), fresh ? inUse_ : Region{}, dataSize, &begin)) {
+    // Still the old mapping (someone holds it): the new set may go over data of older directories.
+    if (!PlaceBeside(dictionary_.viewSize(), inUse_, dataSize, &begin) &&
+        !PlaceBeside(dictionary_.viewSize(), Region{}, dataSize, &begin)) {
       // Readers still hold a block too small for the new set, and a mapping cannot grow. Publish what
       // fits now, in its place; the rest stands empty until every old holder has let go (retried).
       pending = true;
-      begin = kDirectoryAreaSize;
       size_t room = dictionary_.viewSize() > kDirectoryAreaSize ? dictionary_.viewSize() - kDirectoryAreaSize : 0;
       static const PreparedDictionary kWaiting = Placeholder(Result::kFileOpenFailed);
       for (const PreparedDictionary*& d : shown) {
@@ -248,6 +250,8 @@ Result Warden::Publish(std::vector<PreparedDictionary> dictionaries) {
           room -= DataSize({d}) <= room ? DataSize({d}) : room;
         }
       }
+      // Beside the data that readers of the old directory still use, when that much room is left.
+      if (!PlaceBeside(dictionary_.viewSize(), inUse_, DataSize(shown), &begin)) begin = kDirectoryAreaSize;
     }
   }
   inUse_ = WriteImage(dictionary_.view(), dictionary_.viewSize(), shown, begin, ++generation_);
