@@ -190,7 +190,9 @@ void CheckIndex(const DictionaryView& view, const std::vector<std::u16string>& k
       if (first == kNone) first = g0;
       last = g1;
       if (slot == kChildUnindexed) {
-        if (g1 - g0 >= 100) EXPECT_EQ(visited, full) << "a large group left out while there was room";
+        if (g1 - g0 >= 100) {
+          EXPECT_EQ(visited, full) << "a large group left out while there was room";
+        }
         continue;
       }
       ASSERT_LT(slot, view.nodeCount());
