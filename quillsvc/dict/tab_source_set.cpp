@@ -1,0 +1,154 @@
+#include "quillsvc/dict/tab_source_set.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/settings_record.h"
+
+namespace quillet {
+namespace {
+
+// Holds a block's read lock for one operation.
+class ReadLock {
+ public:
+  explicit ReadLock(SharedBlock& block) : block_(block), held_(LockRead(block)) {}
+  ~ReadLock() {
+    if (held_) Unlock(block_);
+  }
+  ReadLock(const ReadLock&) = delete;
+  ReadLock& operator=(const ReadLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  SharedBlock& block_;
+  bool held_;
+};
+
+}  // namespace
+
+size_t DictionaryPositionForTab(const uint8_t* record, size_t size, size_t tab) {
+  const ConstSettingsView settings(record, size);
+  if (tab >= settings.tabCount()) return 0;
+  // The tab's id is signed, the dictionary's unsigned: compared as integers, so -1 never matches.
+  const int position = DictionaryPosition(settings, settings.tab(tab).dictionaryId());
+  return position < 0 ? 0 : static_cast<size_t>(position);
+}
+
+int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId) {
+  if (tabId < 0) return -1;
+  return TabPosition(ConstSettingsView(record, size), tabId);
+}
+
+TabSourceSet::~TabSourceSet() {
+  CloseBlock(dictionaries_, false);
+  CloseBlock(settings_, false);
+}
+
+Result TabSourceSet::Open() {
+  Result r = OpenSettingsBlock(settings_);
+  if (r != Result::kSuccess) return r;
+  r = OpenDictionaryBlock(dictionaries_);
+  if (r != Result::kSuccess) return r;
+  Rebuild();
+  return Result::kSuccess;
+}
+
+void TabSourceSet::Rebuild() {
+  sources_.clear();
+  ReadLock lock(settings_);
+  if (!lock.held()) return;
+  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  // A count beyond the record's nine tabs cannot come from this system; only nine are read.
+  const size_t count = std::min(settings.tabCount(), kNameSlots);
+  tabCount_ = static_cast<uint16_t>(count);
+  for (size_t t = 0; t < count; ++t) {
+    const ConstTabRecord tab = settings.tab(t);
+    const size_t position = DictionaryPositionForTab(settings.bytes(), kSettingsRecordSize, t);
+    // A source that cannot be allocated stays an empty slot, so source t still belongs to tab t.
+    std::unique_ptr<TabSource> source = CreateTabSource(dictionaries_, position, tab.minWordLength());
+    try {
+      sources_.push_back(std::move(source));
+      tabNames_[t] = tab.name();
+    } catch (const std::bad_alloc&) {
+      tabCount_ = static_cast<uint16_t>(sources_.size());
+      break;
+    }
+  }
+}
+
+void TabSourceSet::Close() {
+  CloseBlock(dictionaries_, false);
+  CloseBlock(settings_, false);
+  sources_.clear();
+}
+
+TabSource* TabSourceSet::CurrentSource() {
+  if (sources_.empty()) return nullptr;
+  return currentTab < sources_.size() ? sources_[currentTab].get() : sources_[0].get();
+}
+
+size_t TabSourceSet::SetPrefix(const char16_t* text, size_t length) {
+  TabSource* s = CurrentSource();
+  if (s == nullptr || text == nullptr) return 0;
+  return s->SetPrefix(std::u16string_view(text, length));
+}
+
+size_t TabSourceSet::AppendLetter(char16_t c) {
+  TabSource* s = CurrentSource();
+  return s == nullptr ? 0 : s->AppendLetter(c);
+}
+
+size_t TabSourceSet::PreviousPage() {
+  TabSource* s = CurrentSource();
+  return s == nullptr ? 0 : s->PreviousPage();
+}
+
+size_t TabSourceSet::NextPage() {
+  TabSource* s = CurrentSource();
+  return s == nullptr ? 0 : s->NextPage();
+}
+
+std::u16string TabSourceSet::CommitText(size_t i) {
+  TabSource* s = CurrentSource();
+  const Candidate* c = s == nullptr ? nullptr : s->CandidateAt(i);
+  if (c == nullptr) return {};
+  return c->commit.empty() ? c->word : c->commit;
+}
+
+std::u16string TabSourceSet::DescriptionText(size_t i) {
+  TabSource* s = CurrentSource();
+  const Candidate* c = s == nullptr ? nullptr : s->CandidateAt(i);
+  return c == nullptr ? std::u16string() : c->description;
+}
+
+// The tab whose settings the current source stands for: currentTab, or 0 when it is out of range.
+size_t TabSourceSet::CurrentPosition() const { return currentTab < sources_.size() ? currentTab : 0; }
+
+uint16_t TabSourceSet::ShowFromLetters() {
+  if (CurrentSource() == nullptr) return 0;
+  ReadLock lock(settings_);
+  if (!lock.held()) return 0;
+  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  const size_t t = CurrentPosition();
+  return t < settings.tabCount() ? settings.tab(t).showFromLetters() : 0;
+}
+
+int TabSourceSet::LinkedTabPosition() {
+  if (CurrentSource() == nullptr) return -1;
+  ReadLock lock(settings_);
+  if (!lock.held()) return -1;
+  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  const size_t t = CurrentPosition();
+  if (t >= settings.tabCount()) return -1;
+  return TabPositionForId(settings.bytes(), kSettingsRecordSize, settings.tab(t).linkTabId());
+}
+
+std::unique_ptr<TabSourceSet> CreateSet() {
+  try {
+    return std::make_unique<TabSourceSet>();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace quillet
