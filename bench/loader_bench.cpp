@@ -1,0 +1,168 @@
+// The loader's figures: block lock round trips (LockRead + Unlock per second, alone, against a
+// reader, and against a writer), and the time the loader takes to publish the default dictionary
+// and a generated 1,000,000-entry one (start, and reload while a reader holds the old block).
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lexwarden/warden.h"
+#include "platform/process.h"
+#include "platform/user_data.h"
+#include "quillsvc/dict/dict_image_testing.h"
+#include "quillsvc/dict/shared_block.h"
+
+namespace {
+
+using namespace quillet;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// LockRead + Unlock round trips per second for about `seconds`, while `other` runs in another thread.
+template <typename Other>
+void LockFigure(const char* label, double seconds, Other other) {
+  std::atomic<bool> stop{false};
+  std::atomic<long> otherOps{0};
+  std::thread t([&] {
+    SharedBlock block;
+    if (OpenSettingsBlock(block) != Result::kSuccess) return;
+    while (!stop.load(std::memory_order_relaxed)) {
+      if (other(block)) otherOps.fetch_add(1, std::memory_order_relaxed);
+    }
+    CloseBlock(block, false);
+  });
+  SharedBlock block;
+  if (OpenSettingsBlock(block) != Result::kSuccess) {
+    std::printf("%-34s cannot open the settings block\n", label);
+    stop = true;
+    t.join();
+    return;
+  }
+  long ops = 0, failures = 0;
+  const auto start = Clock::now();
+  while (Seconds(Clock::now() - start) < seconds) {
+    if (LockRead(block)) {
+      Unlock(block);
+      ++ops;
+    } else {
+      ++failures;
+    }
+  }
+  const double elapsed = Seconds(Clock::now() - start);
+  stop = true;
+  t.join();
+  CloseBlock(block, false);
+  std::printf("%-34s %12.0f round trips/s  (other party: %10.0f/s, failed waits %ld)\n", label, ops / elapsed,
+              otherOps.load() / elapsed, failures);
+}
+
+std::vector<uint8_t> GeneratedDictionary(size_t count) {
+  // Realistic keys: 2 to 14 lowercase letters, sorted, unique; a third with a display text.
+  std::mt19937 rng(12345);
+  std::vector<std::u16string> keys;
+  keys.reserve(count + count / 10);
+  while (keys.size() < count + count / 20) {
+    const size_t n = 2 + rng() % 13;
+    std::u16string k(n, u'a');
+    for (char16_t& c : k) c = static_cast<char16_t>(u'a' + rng() % 26);
+    keys.push_back(k);
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  keys.resize(std::min(keys.size(), count));
+  std::vector<quillet::testing::ImageEntry> entries(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    entries[i].key = keys[i];
+    if (i % 3 == 0) entries[i].display = u"X" + keys[i];
+  }
+  return quillet::testing::BuildDictionaryImage(entries);
+}
+
+void PublishFigure(const char* label, const fs::path& dictionary) {
+  const fs::path program = fs::temp_directory_path() / ("quillet-bench-" + std::to_string(std::random_device{}()));
+  fs::create_directories(program);
+  fs::copy_file(dictionary, program / "english.dict");
+  const double mb = static_cast<double>(fs::file_size(dictionary)) / (1 << 20);
+
+  warden::Warden warden({program.u16string(), u""});
+  auto t0 = Clock::now();
+  const int32_t status = warden.Start();
+  const double start = Seconds(Clock::now() - t0);
+
+  // A reload while a text service holds the block: the new set goes beside the old one.
+  DictionaryBlock holder;
+  OpenDictionaryBlock(holder);
+  const uint64_t before = warden.publications();
+  t0 = Clock::now();
+  warden.HandleMessage(warden::kReloadMessage, 0, 1);
+  while (warden.publications() == before && Seconds(Clock::now() - t0) < 60) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const double reload = Seconds(Clock::now() - t0);
+  CloseBlock(holder, false);
+  std::printf("%-34s %7.1f MB file: start %8.1f ms (status %d), reload %8.1f ms, block %zu MB\n", label, mb,
+              start * 1000, status, reload * 1000, warden.dictionaryCapacity() >> 20);
+  warden.Stop();
+  std::error_code ec;
+  fs::remove_all(program, ec);
+}
+
+}  // namespace
+
+int main() {
+  // Objects of its own, away from a loader the user runs.
+  const std::string ns = "bench" + std::to_string(std::random_device{}());
+  platform::SetEnvironmentValue(u"QUILLET_NAMESPACE", std::u16string(ns.begin(), ns.end()));
+  const fs::path work = fs::temp_directory_path() / ("quillet-bench-lock-" + std::to_string(std::random_device{}()));
+  fs::create_directories(work);
+
+  {
+    std::printf("== block lock\n");
+    warden::Warden warden({work.u16string(), u""});
+    warden.Start();
+    LockFigure("LockRead+Unlock, alone", 1.0, [](SharedBlock&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      return false;
+    });
+    LockFigure("LockRead+Unlock, against a reader", 1.0, [](SharedBlock& b) {
+      if (!LockRead(b)) return false;
+      Unlock(b);
+      return true;
+    });
+    std::vector<uint8_t> copy(kTabsSection.size());
+    LockFigure("LockRead+Unlock, against a writer", 1.0, [&copy](SharedBlock& b) {
+      if (!LockWrite(b)) return false;
+      std::memcpy(b.view() + kTabsSection.begin, copy.data(), copy.size());
+      Unlock(b);
+      return true;
+    });
+    warden.Stop();
+  }
+
+  std::printf("== publishing\n");
+  const fs::path english = fs::path(platform::ModuleFolder()) / "english.dict";
+  if (fs::exists(english)) {
+    PublishFigure("default dictionary", english);
+  } else {
+    std::printf("default dictionary: %s not built, skipped\n", english.string().c_str());
+  }
+  const fs::path big = work / "million.dict";
+  {
+    const std::vector<uint8_t> bytes = GeneratedDictionary(1000000);
+    std::ofstream(big, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  PublishFigure("1,000,000 entries", big);
+  std::error_code ec;
+  fs::remove_all(work, ec);
+  return 0;
+}
