@@ -1,0 +1,24 @@
+// `lexforge lookup`: shows what the input method offers for a prefix, page by page, through the same
+// sources and block lock as the text service.
+//
+//   lexforge lookup DICTIONARY PREFIX [--min-length N] [--typed] [--pages N]
+//   lexforge lookup --live [--tab N] [--typed] [--pages N] PREFIX
+//
+// The first form publishes the dictionary file into a block private to this process; the second reads
+// the running loader's blocks (starting the loader as the text service would). --typed narrows letter
+// by letter as typing does; --pages N shows at most N pages (default: all). Each page is a header line
+// and one line per candidate: word TAB display TAB commit TAB description, in UTF-8.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+// `args` are the words after the program name; a leading "lookup" is skipped. Returns 0, a result code
+// of the failing step (its meaning printed to the error stream), or 1 for a wrong command line.
+int RunLookupCommand(const std::vector<std::u16string>& args);
+int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace quillet

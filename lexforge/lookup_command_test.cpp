@@ -1,0 +1,82 @@
+#include "lexforge/lookup_command.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/utf16.h"
+#include "quillsvc/dict/dict_image_testing.h"
+
+namespace quillet {
+namespace {
+
+class LookupCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = ::testing::TempDir() + "lookup_command_test_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".dict";
+    std::vector<testing::ImageEntry> entries{{u"ma", u"", u"", u""}};
+    for (int i = 0; i < 25; ++i) {
+      entries.push_back({u"mb" + std::u16string(1, static_cast<char16_t>(u'a' + i)), i == 0 ? u"Mba" : u"",
+                         i == 0 ? u"m-ba" : u"", i == 0 ? u"caf\u00e9" : u""});
+    }
+    entries.push_back({u"n", u"", u"", u""});
+    Write(testing::BuildDictionaryImage(entries));
+  }
+  void TearDown() override { std::remove(path_.c_str()); }
+
+  void Write(const std::vector<uint8_t>& bytes) {
+    std::ofstream f(path_, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  int Run(std::vector<std::u16string> args) {
+    out_.str("");
+    err_.str("");
+    args.insert(args.begin(), u"lookup");
+    return RunLookupCommand(args, out_, err_);
+  }
+  std::u16string path() const { return FromUtf8(path_); }
+
+  std::string path_;
+  std::ostringstream out_, err_;
+};
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(LookupCommandTest, PrintsEveryPageWithItsTexts) {
+  ASSERT_EQ(Run({path(), u"MB"}), 0) << err_.str();
+  const std::string out = out_.str();
+  EXPECT_EQ(Count(out, "# page "), 3u);
+  EXPECT_NE(out.find("# page 3: 5 candidates\n"), std::string::npos);
+  EXPECT_NE(out.find("mba\tMba\tm-ba\tcaf\xc3\xa9\n"), std::string::npos);
+  EXPECT_NE(out.find("mbb\t\t\t\n"), std::string::npos);
+  EXPECT_EQ(Count(out, "\n"), 3u + 25u);
+
+  ASSERT_EQ(Run({u"--typed", path(), u"mb", u"--pages", u"1"}), 0);
+  EXPECT_EQ(Count(out_.str(), "# page "), 1u);
+  EXPECT_EQ(out_.str(), out.substr(0, out_.str().size()));  // typing gives what one lookup gives
+
+  ASSERT_EQ(Run({path(), u"mb", u"--min-length", u"3"}), 0);
+  EXPECT_NE(out_.str().find("# page 1: 0 candidates\n"), std::string::npos);
+}
+
+TEST_F(LookupCommandTest, ReportsFailuresWithTheirCode) {
+  EXPECT_EQ(Run({path()}), 1);
+  EXPECT_NE(err_.str().find("usage"), std::string::npos);
+  EXPECT_EQ(Run({path(), u"a", u"--pages", u"0"}), 1);
+  EXPECT_EQ(Run({path(), u"a", u"--tab", u"1"}), 1);
+  EXPECT_EQ(Run({path() + u".missing", u"a"}), 10);
+  EXPECT_NE(err_.str().find("result 10"), std::string::npos);
+  Write({1, 0, 0, 0, 0xFF, 0xFF, 0, 0});
+  EXPECT_EQ(Run({path(), u"a"}), 27);
+}
+
+}  // namespace
+}  // namespace quillet
