@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "lexwarden/stress_common.h"
@@ -108,8 +109,12 @@ TEST(LoaderStress, ASecondLoaderLeavesAtOnceAndTheFirstKeepsServing) {
   // The link sees it running and sends nothing.
   EXPECT_EQ(EnsureLoaderAt(Program(u"lexwarden"), &error, u"from service"), 0);
 
-  // Keeping settings writes the per-user file.
+  // Keeping settings writes the per-user file, also when it still holds the first-run defaults.
   EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 1, 0), 0);
+  for (int i = 0; i < 50 && testing::ReadBytes(config.File(u"settings.dat")).size() != 15700; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(testing::ReadBytes(config.File(u"settings.dat")).size(), 15700u);
   first.Kill();
 }
 

@@ -102,6 +102,7 @@ int32_t Warden::Start() {
   settingsOrigin_ = loaded.origin;
   settingsAside_ = loaded.asidePath;
   lastSaved_ = loaded.record;
+  fileHolds_ = loaded.origin == SettingsOrigin::kFile;
 
   bool settingsExisted = false;
   Result r = CreateBlocks(&settingsExisted);
@@ -289,13 +290,19 @@ void Warden::RetryGrowth() {
   if (!growthPending_) published_.clear();
 }
 
-Result Warden::SaveFromBlock() {
+Result Warden::SaveFromBlock(bool asked) {
   SettingsRecord record;
   if (!ReadRecordFromBlock(&record)) return Result::kWaitFailed;
-  if (std::memcmp(record.data(), lastSaved_.data(), kSettingsRecordSize) == 0) return Result::kSuccess;
+  const bool same = std::memcmp(record.data(), lastSaved_.data(), kSettingsRecordSize) == 0;
+  // Asked to keep the record, the file is written unless it already holds exactly this; on the way
+  // out only a changed record is (first-run defaults need no file).
+  if (same && (fileHolds_ || !asked)) return Result::kSuccess;
   platform::OsError error = 0;
   const Result r = store_.Save(record, &error);
-  if (r == Result::kSuccess) lastSaved_ = record;
+  if (r == Result::kSuccess) {
+    lastSaved_ = record;
+    fileHolds_ = true;
+  }
   return r;
 }
 
@@ -309,7 +316,7 @@ void Warden::WorkerLoop() {
       lock.unlock();
       bool saveFailed = false;
       bool reloadFailed = false;
-      if (jobs.save) saveFailed = SaveFromBlock() == Result::kWaitFailed;
+      if (jobs.save) saveFailed = SaveFromBlock(true) == Result::kWaitFailed;
       if (jobs.reload) {
         SettingsRecord record;
         reloadFailed = !ReadRecordFromBlock(&record);
@@ -363,7 +370,7 @@ void Warden::Stop() {
     done_.notify_all();
   }
   if (worker_.joinable()) worker_.join();
-  if (settings_.mapping.mapped()) SaveFromBlock();
+  if (settings_.mapping.mapped()) SaveFromBlock(false);
   CloseBlock(settings_, false);
   CloseBlock(dictionary_, false);
 }

@@ -81,7 +81,7 @@ class Warden {
   Result Publish(std::vector<PreparedDictionary> dictionaries);
   Result Regrow(size_t capacity, bool* fresh);
   void RetryGrowth();
-  Result SaveFromBlock();
+  Result SaveFromBlock(bool asked);
   bool ReadRecordFromBlock(SettingsRecord* record);
   void WorkerLoop();
   void SetStatus(int32_t status);
@@ -90,7 +90,8 @@ class Warden {
   SettingsStore store_;
   SettingsOrigin settingsOrigin_ = SettingsOrigin::kFirstRun;
   std::u16string settingsAside_;
-  SettingsRecord lastSaved_;  // what the file holds (or would hold): saved only when it differs
+  SettingsRecord lastSaved_;  // what the file holds (or, on a first run, would hold)
+  bool fileHolds_ = false;    // the file exists and holds lastSaved_
 
   // Owned by Start() and then by the worker thread alone.
   SharedBlock settings_;
