@@ -111,7 +111,9 @@ TEST(TabSource, ShortKeysAreSkippedWithoutEndingThePage) {
   ASSERT_EQ(seen.size(), 15u);
   for (size_t i = 0; i < seen.size(); ++i) {
     EXPECT_EQ(seen[i].size(), 4u) << i;
-    if (i > 0) EXPECT_LT(seen[i - 1], seen[i]);  // in order, none repeated
+    if (i > 0) {
+      EXPECT_LT(seen[i - 1], seen[i]);  // in order, none repeated
+    }
   }
 }
 
