@@ -76,4 +76,9 @@ class Mapping {
   std::unique_ptr<Impl> impl_;
 };
 
+// For tests that set QUILLET_NAMESPACE: removes what the namespace left in the system (on POSIX its
+// object table and mapping objects; nothing on Windows, where objects die with their handles). Does
+// nothing without a namespace. Call only when no process uses the namespace any more.
+void DiscardTestNamespace();
+
 }  // namespace quillet::platform

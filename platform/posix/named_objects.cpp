@@ -24,6 +24,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -133,17 +134,18 @@ std::string MappingShmName(const Table* t, uint32_t generation) {
 class TableRef {
  public:
   static Table* Get(OsError* error) {
-    static std::mutex guard;
+    // Never destroyed: handles may be closed from other static destructors and atexit handlers.
+    static std::mutex* guard = new std::mutex;
+    static std::string* scope = new std::string;
     static Table* table = nullptr;
-    static std::string scope;
-    std::lock_guard<std::mutex> lock(guard);
+    std::lock_guard<std::mutex> lock(*guard);
     // Tests switch the namespace between runs of a process; follow it.
     const std::string now = posix::UserScope();
-    if (table != nullptr && scope == now) return table;
+    if (table != nullptr && *scope == now) return table;
     Table* opened = Open(now, error);
     if (opened == nullptr) return nullptr;
     table = opened;
-    scope = now;
+    *scope = now;
     return table;
   }
 
@@ -427,11 +429,20 @@ bool Event::valid() const { return impl_ && impl_->ref.table != nullptr; }
 namespace {
 
 bool SetState(Ref& ref, bool signalled) {
-  if (ref.table == nullptr) return false;
+  if (ref.table == nullptr) {
+    errno = EBADF;
+    return false;
+  }
   TableLock lock(ref.table);
-  if (!lock.locked()) return false;
+  if (!lock.locked()) {
+    errno = lock.error();
+    return false;
+  }
   Entry* e = ref.Resolve(kEventKind);
-  if (e == nullptr) return false;
+  if (e == nullptr) {
+    errno = EIDRM;
+    return false;
+  }
   e->signalled = signalled ? 1 : 0;
   if (signalled) WakeAll(ref.table);
   return true;
@@ -493,8 +504,8 @@ WaitResult WaitFor(Ref* const* refs, size_t count, uint32_t timeoutMs, OsError* 
 
 }  // namespace
 
-bool Event::Set() { return valid() && SetState(impl_->ref, true); }
-bool Event::Reset() { return valid() && SetState(impl_->ref, false); }
+bool Event::Set() { return impl_ && SetState(impl_->ref, true); }
+bool Event::Reset() { return impl_ && SetState(impl_->ref, false); }
 
 void Event::Close() {
   if (!impl_) {
@@ -646,6 +657,22 @@ void Mapping::Close() {
     return;
   }
   impl_->Close();
+}
+
+void DiscardTestNamespace() {
+  const char* ns = std::getenv("QUILLET_NAMESPACE");
+  if (ns == nullptr || *ns == '\0') return;
+  OsError error = 0;
+  Table* t = TableRef::Get(&error);
+  if (t == nullptr) return;
+  {
+    TableLock lock(t);
+    if (!lock.locked()) return;
+    for (Entry& e : t->entries) {
+      if (e.kind == kMappingKind) shm_unlink(MappingShmName(t, e.generation).c_str());
+    }
+  }
+  shm_unlink(("/quillet-objects-" + posix::UserScope()).c_str());
 }
 
 }  // namespace quillet::platform

@@ -60,8 +60,21 @@ bool Event::Open(std::u16string_view name, OsError* error) {
 }
 
 bool Event::valid() const { return impl_ && impl_->handle != nullptr; }
-bool Event::Set() { return valid() && SetEvent(impl_->handle) != 0; }
-bool Event::Reset() { return valid() && ResetEvent(impl_->handle) != 0; }
+bool Event::Set() {
+  if (!valid()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  return SetEvent(impl_->handle) != 0;
+}
+
+bool Event::Reset() {
+  if (!valid()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  return ResetEvent(impl_->handle) != 0;
+}
 
 void Event::Close() {
   if (!impl_) impl_ = std::make_unique<Impl>();
@@ -171,5 +184,7 @@ void Mapping::Close() {
   if (impl_->handle != nullptr) CloseHandle(impl_->handle);
   impl_->handle = nullptr;
 }
+
+void DiscardTestNamespace() {}
 
 }  // namespace quillet::platform

@@ -1,0 +1,55 @@
+// Tests run in parallel processes and next to a loader the user may run: each test process gets a
+// namespace of its own, set before any named object is touched and inherited by the programs it starts.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "common/utf16.h"
+#include "platform/named_objects.h"
+#include "platform/process.h"
+
+namespace quillet::testing {
+
+inline bool IsolateNamespace(const std::string& prefix) {
+  // Clock and a randomised address: unique enough among processes started together.
+  static int anchor = 0;
+  const auto now = static_cast<unsigned long long>(std::chrono::system_clock::now().time_since_epoch().count());
+  const std::string value = prefix + std::to_string(now % 1000000000000ULL) + "x" +
+                            std::to_string((reinterpret_cast<uintptr_t>(&anchor) >> 12) & 0xFFFFF);
+#ifdef _WIN32
+  const bool set = _putenv_s("QUILLET_NAMESPACE", value.c_str()) == 0;
+#else
+  const bool set = setenv("QUILLET_NAMESPACE", value.c_str(), 1) == 0;
+#endif
+  static const bool registered = std::atexit(&platform::DiscardTestNamespace) == 0;
+  return set && registered;
+}
+
+// A program built next to the running test.
+inline std::u16string SiblingProgram(const std::u16string& name) {
+  const std::u16string self = platform::ModulePath();
+  const bool exe = self.size() > 4 && self.compare(self.size() - 4, 4, u".exe") == 0;
+  return platform::JoinPath(platform::ModuleFolder(), exe ? name + u".exe" : name);
+}
+
+// Kills a started helper when a test ends early, so that no helper outlives a failed test.
+class KillOnExit {
+ public:
+  explicit KillOnExit(platform::Process& p) : p_(p) {}
+  ~KillOnExit() {
+    if (p_.valid() && !p_.WaitForExit(0, nullptr)) {
+      p_.Kill();
+      p_.WaitForExit(10000, nullptr);
+    }
+  }
+  KillOnExit(const KillOnExit&) = delete;
+  KillOnExit& operator=(const KillOnExit&) = delete;
+
+ private:
+  platform::Process& p_;
+};
+
+}  // namespace quillet::testing
