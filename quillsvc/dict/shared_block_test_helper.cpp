@@ -1,0 +1,67 @@
+// Another party on the settings block for the lock tests: a writer that marks the block once, or a
+// reader or writer that takes the lock many times and checks that nobody else is inside with it.
+// Usage: <mode> <arguments...>; the mode may come after the program name or first.
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "common/le.h"
+#include "quillsvc/dict/shared_block.h"
+#include "quillsvc/dict/shared_block_testing.h"
+
+using namespace quillet;
+
+namespace {
+
+// Opens the block, says so, waits for the go, then writes under the write lock.
+int WriteOnce() {
+  SharedBlock block;
+  const Result r = OpenSettingsBlock(block);
+  if (r != Result::kSuccess) return 10 + ToInt(r);
+  platform::Event opened;
+  platform::Event go;
+  platform::OsError error = 0;
+  if (!opened.Open(kOpenedEventName, &error) || !go.Open(kGoEventName, &error)) return 3;
+  opened.Set();
+  if (platform::Wait(go, 60000, &error) != platform::WaitResult::kSignalled) return 4;
+  if (!LockWrite(block)) return 2;
+  StoreU32(block.view() + kMarkOffset, 1);
+  Unlock(block);
+  CloseBlock(block, false);
+  return 0;
+}
+
+int Hammer(bool writer, int iterations) {
+  SharedBlock block;
+  const Result r = OpenSettingsBlock(block);
+  if (r != Result::kSuccess) return 10 + ToInt(r);
+  uint8_t* view = block.view();
+  for (int i = 0; i < iterations; ++i) {
+    if (!(writer ? LockWrite(block) : LockRead(block))) return 2;
+    if (LoadU32(view + kInsideOffset) != 0) StoreU32(view + kViolationsOffset, LoadU32(view + kViolationsOffset) + 1);
+    StoreU32(view + kInsideOffset, 1);
+    const uint32_t count = LoadU32(view + kCounterOffset);
+    // Widen the window in which a second holder would be caught.
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+    if (writer) StoreU32(view + kCounterOffset, count + 1);
+    StoreU32(view + kInsideOffset, 0);
+    Unlock(block);
+  }
+  CloseBlock(block, false);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string mode = argv[i];
+    if (mode == "write-once") return WriteOnce();
+    if ((mode == "hammer-read" || mode == "hammer-write") && i + 1 < argc) {
+      return Hammer(mode == "hammer-write", std::atoi(argv[i + 1]));
+    }
+  }
+  return 100;
+}
