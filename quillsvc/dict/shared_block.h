@@ -45,12 +45,24 @@ struct DictionaryBlock : SharedBlock {
   std::vector<DictionaryView> directory;
 };
 
+// Both open sequences create (or open) the two events, take the lock as a reader, open and map the
+// block, and release the lock. 0 also when the block is open already (nothing is re-read). Failures
+// leave the block closed and the lock free: 2 events, 9 lock wait (time-out included), 6 no mapping
+// (no loader), 7 no view, 18 no dictionary (count 0 or no room for one), 21 out of memory; the
+// settings block gives 27 when it is smaller than a settings record.
 Result OpenDictionaryBlock(DictionaryBlock& block);
 Result OpenSettingsBlock(SharedBlock& block);
+// Releases the lock first when `release` is set, then drops everything. Call the DictionaryBlock
+// overload for a dictionary block: its views point into the mapping.
 void CloseBlock(SharedBlock& block, bool release);
 void CloseBlock(DictionaryBlock& block, bool release);
+// Take the block as a reader (waits for both events at once) or as a writer (shuts the writers' gate,
+// then waits for the token). False with waitError set when the wait failed or timed out: nothing is
+// held then, the block stays open, and the caller abandons only this operation (no candidates, 0 or
+// -1); its next operation tries the lock again.
 bool LockRead(SharedBlock& block);
 bool LockWrite(SharedBlock& block);
+// Gives the token back; a writer also reopens the gate.
 void Unlock(SharedBlock& block);
 
 // Dictionary block layout: two reserved bytes, a u16 count, then 24-byte directory entries.
