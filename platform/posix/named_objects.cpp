@@ -38,7 +38,7 @@ namespace quillet::platform {
 
 namespace {
 
-constexpr uint32_t kTableMagic = 0x51544232;  // bump when the table layout changes
+constexpr uint32_t kTableMagic = 0x51544233;  // bump when the table layout changes
 constexpr size_t kMaxObjects = 96;
 constexpr size_t kMaxHolders = 32;  // distinct processes per object
 constexpr size_t kMaxNameBytes = 127;
@@ -67,6 +67,7 @@ struct Table {
   uint32_t tableSize;
   pthread_mutex_t mutex;
   std::atomic<uint32_t> sequence;  // futex word
+  uint32_t sleepers;               // waiters between their check and their wake-up; may overcount
   uint32_t nextGeneration;
   char scope[96];  // names this table's mapping objects
   Entry entries[kMaxObjects];
@@ -311,8 +312,10 @@ void RemoveHolder(Table* t, Entry& e) {
   ReapEntry(t, e);
 }
 
+// Called with the table locked.
 void WakeAll(Table* t) {
   t->sequence.fetch_add(1);
+  if (t->sleepers == 0) return;  // the common case: a lock released with nobody waiting
   syscall(SYS_futex, reinterpret_cast<uint32_t*>(&t->sequence), FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
 }
 
@@ -458,14 +461,20 @@ WaitResult WaitFor(Ref* const* refs, size_t count, uint32_t timeoutMs, OsError* 
     }
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool slept = false;
   for (;;) {
     uint32_t seen;
+    timespec ts{};
+    timespec* timeout = nullptr;
     {
       TableLock lock(t);
       if (!lock.locked()) {
         *error = static_cast<OsError>(lock.error());
         return WaitResult::kFailed;
       }
+      // A waiter that died asleep leaves the count high: that costs wake-ups, never a lost one.
+      if (slept && t->sleepers > 0) --t->sleepers;
+      slept = false;
       bool all = true;
       for (size_t i = 0; i < count; ++i) {
         Entry* e = refs[i]->Resolve(kEventKind);
@@ -482,20 +491,20 @@ WaitResult WaitFor(Ref* const* refs, size_t count, uint32_t timeoutMs, OsError* 
         }
         return WaitResult::kSignalled;
       }
-      seen = t->sequence.load();
-    }
-    timespec ts{};
-    timespec* timeout = nullptr;
-    if (timeoutMs != kInfinite) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now()).count();
-      if (left <= 0) {
-        *error = static_cast<OsError>(ETIMEDOUT);
-        return WaitResult::kTimedOut;
+      if (timeoutMs != kInfinite) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+          *error = static_cast<OsError>(ETIMEDOUT);
+          return WaitResult::kTimedOut;
+        }
+        ts.tv_sec = static_cast<time_t>(left / 1000000000);
+        ts.tv_nsec = static_cast<long>(left % 1000000000);
+        timeout = &ts;
       }
-      ts.tv_sec = static_cast<time_t>(left / 1000000000);
-      ts.tv_nsec = static_cast<long>(left % 1000000000);
-      timeout = &ts;
+      seen = t->sequence.load();
+      ++t->sleepers;
+      slept = true;
     }
     // Returns at once when the word moved since we looked; spurious wake-ups just re-check.
     syscall(SYS_futex, reinterpret_cast<uint32_t*>(&t->sequence), FUTEX_WAIT, seen, timeout, nullptr, 0);
