@@ -68,6 +68,10 @@ TEST_F(LoaderLinkTest, WithoutTheProgramTheStartFailsAndTheLockIsGivenBack) {
   // A lock left taken would make this wait and fail with 9.
   EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, u"from service"), 14);
   EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 0, 1), 1);  // no loader window
+  // A path that does not fit the 260-character buffer is refused before anything starts.
+  EXPECT_EQ(EnsureLoaderAt(std::u16string(300, u'a'), &error, u"from service"), 16);
+  EXPECT_EQ(EnsureLoaderAt(u"", &error, u"from service"), 16);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, u"from service"), 14);
 }
 
 TEST_F(LoaderLinkTest, ALoaderThatNeverMakesItsWindowGivesOne) {
