@@ -105,19 +105,18 @@ int32_t Warden::Start() {
   fileHolds_ = loaded.origin == SettingsOrigin::kFile;
 
   bool settingsExisted = false;
-  Result r = CreateBlocks(&settingsExisted);
+  Result r = CreateSettingsBlock(&settingsExisted);
   if (r == Result::kSuccess) {
     // The block outlives a loader while a text service holds it; what it holds then is newer than
     // the file (a settings sheet may have written it after the last save), so it is kept.
     r = PublishSettings(settingsExisted);
   }
+  SettingsRecord record;
+  if (r == Result::kSuccess && !ReadRecordFromBlock(&record)) r = Result::kWaitFailed;
   if (r == Result::kSuccess) {
-    SettingsRecord record;
-    if (!ReadRecordFromBlock(&record)) {
-      r = Result::kWaitFailed;
-    } else {
-      r = Publish(LoadDictionaries(record));
-    }
+    std::vector<PreparedDictionary> dictionaries = LoadDictionaries(record);
+    r = CreateDictionaryBlock(CapacityFor(DataSize(ListOf(dictionaries))));
+    if (r == Result::kSuccess) r = Publish(std::move(dictionaries));
   }
   if (r != Result::kSuccess && r != Result::kFileOpenFailed) {
     SetStatus(ToInt(r));
@@ -127,17 +126,19 @@ int32_t Warden::Start() {
   return status();
 }
 
-Result Warden::CreateBlocks(bool* settingsExisted) {
+Result Warden::CreateSettingsBlock(bool* existed) {
   Result r = CreateEvents(settings_, kSettingsReadEventName, kSettingsWriteEventName);
   if (r != Result::kSuccess) return r;
-  r = CreateMapping(settings_, kSettingsMappingName, kSettingsRecordSize, settingsExisted);
-  if (r != Result::kSuccess) return r;
-  if (settings_.viewSize() < kSettingsRecordSize) return Result::kViewFailed;
+  r = CreateMapping(settings_, kSettingsMappingName, kSettingsRecordSize, existed);
+  if (r == Result::kSuccess && settings_.viewSize() < kSettingsRecordSize) r = Result::kViewFailed;
+  return r;
+}
 
-  r = CreateEvents(dictionary_, kDictionaryReadEventName, kDictionaryWriteEventName);
+Result Warden::CreateDictionaryBlock(size_t capacity) {
+  Result r = CreateEvents(dictionary_, kDictionaryReadEventName, kDictionaryWriteEventName);
   if (r != Result::kSuccess) return r;
   bool existed = false;
-  r = CreateMapping(dictionary_, kDictionaryMappingName, kMinBlockCapacity, &existed);
+  r = CreateMapping(dictionary_, kDictionaryMappingName, capacity == 0 ? kMaxBlockSize : capacity, &existed);
   if (r != Result::kSuccess) return r;
   // An existing block may be held by readers of an earlier loader: its data area counts as in use.
   inUse_ = existed ? Region{kDirectoryAreaSize, dictionary_.viewSize()} : Region{};
@@ -148,12 +149,9 @@ Result Warden::CreateBlocks(bool* settingsExisted) {
 
 Result Warden::PublishSettings(bool adoptExisting) {
   if (!LockWrite(settings_)) return Result::kWaitFailed;
+  // An adopted record stays as it is; Stop() or the next save writes it to the file.
   uint8_t* block = settings_.view();
-  if (adoptExisting && !AllZero(block, kSettingsRecordSize)) {
-    // Kept as it is; Stop() or the next save writes it to the file.
-  } else {
-    std::memcpy(block, lastSaved_.data(), kSettingsRecordSize);
-  }
+  if (!adoptExisting || AllZero(block, kSettingsRecordSize)) std::memcpy(block, lastSaved_.data(), kSettingsRecordSize);
   Unlock(settings_);
   return Result::kSuccess;
 }

@@ -75,7 +75,8 @@ class Warden {
     bool reload = false;
   };
 
-  Result CreateBlocks(bool* settingsExisted);
+  Result CreateSettingsBlock(bool* existed);
+  Result CreateDictionaryBlock(size_t capacity);
   Result PublishSettings(bool adoptExisting);
   std::vector<PreparedDictionary> LoadDictionaries(const SettingsRecord& record) const;
   Result Publish(std::vector<PreparedDictionary> dictionaries);
