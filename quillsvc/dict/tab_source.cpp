@@ -132,7 +132,7 @@ bool TabSource::Descend(const DictionaryView& view, char16_t c) {
 // an unindexed letter group; from there the walk is the plain one. Short keys are skipped without
 // ending the walk, so after the first one it is bounded by the end of the middle run, found by a
 // second search: otherwise a tab with a high minimum length could walk the rest of the dictionary.
-uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to) {
+uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to, bool near) {
   if (from == kNone || from >= to) return kNone;
   // Entries beyond the dictionary read as empty keys, which never match and never stop a scan.
   to = std::min(to, view.entryCount());
@@ -141,8 +141,8 @@ uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to)
   bool endFound = false;
   uint32_t first = kNone;
   size_t made = 0;
-  for (uint32_t i = Gallop(from, to, [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) == Order::kBefore; });
-       i < end; ++i) {
+  const auto before = [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) == Order::kBefore; };
+  for (uint32_t i = near ? Gallop(from, to, before) : PartitionPoint(from, to, before); i < end; ++i) {
     const TextRef key = KeyOf(view, i);
     if (key.length <= minWordLength_) {
       if (!endFound) {
@@ -200,7 +200,9 @@ size_t TabSource::SetPrefix(std::u16string_view text) {
   for (char16_t c : prefix_) {
     if (!Descend(view, c)) break;
   }
-  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_);
+  // Below a node every key begins with the prefix, so the first match is at the run's start; a run
+  // the index could not narrow has it anywhere.
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, cursor_ != kNone);
   return PageCount();
 }
 
@@ -219,7 +221,8 @@ size_t TabSource::AppendLetter(char16_t c) {
   candidates_.clear();
   lastEntry_ = kNone;
   Descend(view, c);
-  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_);
+  // The new first match is usually close to the previous one.
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, true);
   return PageCount();
 }
 
@@ -234,7 +237,7 @@ size_t TabSource::NextPage() {
   Hold hold(access_.get());
   if (!hold.held()) return 0;
   const size_t before = candidates_.size();
-  Scan(hold.view(), lastEntry_ + 1, matchEnd_);
+  Scan(hold.view(), lastEntry_ + 1, matchEnd_, true);
   const size_t count = candidates_.size() - before;
   if (count > 0) pageOffset_ += kPageSize;
   return count;

@@ -74,7 +74,8 @@ class TabSource {
  private:
   void Restart(const DictionaryView& view);
   bool Descend(const DictionaryView& view, char16_t c);
-  uint32_t Scan(const DictionaryView& view, uint32_t from, uint32_t to);
+  // `near`: the first match is expected close to `from`.
+  uint32_t Scan(const DictionaryView& view, uint32_t from, uint32_t to, bool near);
   bool MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key);
 
   std::unique_ptr<DictionaryAccess> access_;
