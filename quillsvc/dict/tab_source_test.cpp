@@ -213,5 +213,21 @@ TEST(TabSource, ADamagedDictionaryGivesNoCandidates) {
   EXPECT_EQ(u->SetPrefix(u"z"), 0u);
 }
 
+TEST(TabSource, KeysOutOfOrderStillOnlyGiveMatches) {
+  // Which matches a dictionary out of key order offers is not defined, but each one offered must match.
+  std::vector<std::u16string> keys;
+  for (int i = 0; i < 300; ++i) keys.push_back(Letters((i * 7919) % 300, 2) + (i % 3 == 0 ? u"x" : u""));
+  auto s = MakeSource(BuildDictionaryImage(keys), 1);
+  for (const char16_t* prefix : {u"a", u"ab", u"k", u"z", u""}) {
+    s->SetPrefix(prefix);
+    do {
+      for (size_t i = 0; i < s->PageCount(); ++i) {
+        EXPECT_EQ(s->CandidateWord(i).rfind(prefix, 0), 0u);
+        EXPECT_GT(s->CandidateWord(i).size(), 1u);
+      }
+    } while (s->NextPage() != 0);
+  }
+}
+
 }  // namespace
 }  // namespace quillet
