@@ -34,16 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The side files never outlive a conversion.
   for (const char* side : {"out.pos", "out.lst", "out.inf", "out.dtmp"}) Check(access(s.Path(side).c_str(), F_OK) != 0);
 
-  std::vector<WordListEntry> parsed;
+  struct Parsed {
+    std::u16string key, display, commit, description;
+    bool HasInfo() const { return !display.empty() || !commit.empty() || !description.empty(); }
+  };
+  std::vector<Parsed> parsed;
   bool quotes = false;
   if (HasByteOrderMark(data, size)) {
     WordListParser parser(data, size);
     WordListEntry e;
     while (parser.Next(&e)) {
-      parsed.push_back(e);
-      for (const auto* t : {&e.word, &e.display, &e.commit, &e.description}) {
+      parsed.push_back({e.key.ToString(), e.display.ToString(), e.commit.ToString(), e.description.ToString()});
+      for (const std::u16string* t : {&parsed.back().display, &parsed.back().commit, &parsed.back().description}) {
         if (t->find(u'"') != std::u16string::npos) quotes = true;
       }
+      if (e.word.ToString().find(u'"') != std::u16string::npos) quotes = true;
     }
   }
   if (size == 0) {

@@ -1,7 +1,7 @@
 // Word list to dictionary file, in two passes: the parsed lines stream into three side files
-// (".pos", ".lst", ".inf" beside the destination) through fixed buffers, then the side files are read
-// back into one image, indexed and written out as the dictionary. Entries keep the order of the lines:
-// nothing is sorted, merged or case-folded here.
+// (".pos", ".lst", ".inf" beside the destination) through fixed buffers, then the side files are
+// mapped, indexed and written out behind the header and node table as the dictionary. Entries keep the order of the
+// lines: nothing is sorted, merged or case-folded here.
 #pragma once
 
 #include <cstdint>
@@ -29,9 +29,9 @@ struct BuildReport {
 // Converts the word list at `source` into the dictionary file named like `destination` with the
 // extension ".dict". Results:
 //   0 success; 1 too many entries (6,553,500 or more) or a dictionary beyond 4 GiB of offsets;
-//   5/7 the source or the memory image could not be mapped/allocated; 10 a file could not be opened
-//   or created (also when the finished dictionary cannot replace the old one); 11 a side file could
-//   not be read back; 12 a write failed; 13 a size could not be obtained; 19 no entry; 21 out of
+//   5/7 the source or a side file could not be mapped; 10 a file could not be opened or created (also
+//   when the finished dictionary cannot replace the old one); 11 a side file changed between the
+//   passes; 12 a write failed; 13 a size could not be obtained; 19 no entry; 21 out of
 //   memory for the index; 22 no byte-order mark.
 // The side files this conversion created are deleted in every case. The new dictionary is written under a temporary
 // name and renamed over the destination only when complete, so a failure leaves an existing dictionary as it was.

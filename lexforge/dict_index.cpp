@@ -10,11 +10,11 @@ constexpr uint32_t kMaxCapacity = 0xFFFF;
 
 class IndexMaker {
  public:
-  IndexMaker(const DictionaryView& view, std::vector<IndexNode>& nodes, uint32_t capacity)
+  IndexMaker(const KeyTable& view, std::vector<IndexNode>& nodes, uint32_t capacity)
       : view_(view), nodes_(nodes), capacity_(capacity) {}
 
   void Run() {
-    MakeNode(0, view_.entryCount(), 0);
+    MakeNode(0, view_.count(), 0);
     // The nodes are made depth first, each before its children: an explicit stack instead of
     // recursion, as a run of long shared prefixes could otherwise go thousands of frames deep.
     while (!stack_.empty()) {
@@ -53,12 +53,7 @@ class IndexMaker {
   };
 
   // The code unit of entry i at `depth`; false when the key is not longer than depth.
-  bool CharAt(uint32_t i, uint32_t depth, char16_t* c) const {
-    TextRef key;
-    if (!view_.Key(i, &key) || key.length <= depth) return false;
-    *c = key[depth];
-    return true;
-  }
+  bool CharAt(uint32_t i, uint32_t depth, char16_t* c) const { return view_.CharAt(i, depth, c); }
 
   uint16_t MakeNode(uint32_t first, uint32_t end, uint32_t depth) {
     if (end - first < kEntriesPerNode) return kChildUnindexed;
@@ -97,7 +92,7 @@ class IndexMaker {
     return true;
   }
 
-  const DictionaryView& view_;
+  const KeyTable& view_;
   std::vector<IndexNode>& nodes_;
   const uint32_t capacity_;
   uint32_t made_ = 0;
@@ -106,9 +101,9 @@ class IndexMaker {
 
 }  // namespace
 
-Result BuildIndex(const DictionaryView& view, std::vector<IndexNode>* nodes) {
+Result BuildIndex(const KeyTable& view, std::vector<IndexNode>* nodes) {
   nodes->clear();
-  const uint64_t capacity = uint64_t{view.entryCount()} / kEntriesPerNode + 1;
+  const uint64_t capacity = uint64_t{view.count()} / kEntriesPerNode + 1;
   if (capacity > kMaxCapacity) return Result::kGeneralFailure;
   try {
     nodes->resize(static_cast<size_t>(capacity));

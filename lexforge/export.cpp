@@ -23,8 +23,31 @@ class TextWriter {
   bool failed() const { return failed_; }
   platform::OsError error() const { return error_; }
 
-  void BeginLine(size_t units) {
+  // One line: key TAB display TAB commit TAB description CR LF. Where it fits the free space (after
+  // writing the buffer out when needed) it is assembled in place; a longer line is streamed.
+  void Line(const TextRef& key, const InfoRef& info) {
+    const size_t units = size_t{key.length} + info.display.length + info.commit.length + info.description.length + 5;
     if (used_ + 2 * units > bytes_.size()) Flush();
+    if (used_ + 2 * units <= bytes_.size()) {
+      uint8_t* p = bytes_.data() + used_;
+      p = Put(p, key);
+      p = Put(StoreTab(p), info.display);
+      p = Put(StoreTab(p), info.commit);
+      p = Put(StoreTab(p), info.description);
+      StoreU16(p, u'\r');
+      StoreU16(p + 2, u'\n');
+      used_ += 2 * units;
+      return;
+    }
+    Text(key);
+    Unit(u'\t');
+    Text(info.display);
+    Unit(u'\t');
+    Text(info.commit);
+    Unit(u'\t');
+    Text(info.description);
+    Unit(u'\r');
+    Unit(u'\n');
   }
   void Unit(char16_t c) {
     uint8_t bytes[2];
@@ -54,6 +77,15 @@ class TextWriter {
       p += piece;
       size -= piece;
     }
+  }
+
+  static uint8_t* Put(uint8_t* p, const TextRef& text) {
+    if (text.length != 0) std::memcpy(p, text.units, 2 * size_t{text.length});
+    return p + 2 * size_t{text.length};
+  }
+  static uint8_t* StoreTab(uint8_t* p) {
+    StoreU16(p, u'\t');
+    return p + 2;
   }
 
   platform::File& file_;
@@ -99,16 +131,7 @@ Result ConvertDictionaryToText(const std::u16string& destination, const std::u16
       malformed = true;
       break;
     }
-    out.BeginLine(size_t{key.length} + info.display.length + info.commit.length + info.description.length + 5);
-    out.Text(key);
-    out.Unit(u'\t');
-    out.Text(info.display);
-    out.Unit(u'\t');
-    out.Text(info.commit);
-    out.Unit(u'\t');
-    out.Text(info.description);
-    out.Unit(u'\r');
-    out.Unit(u'\n');
+    out.Line(key, info);
   }
   if (!malformed) out.Flush();
   const bool closed = text.Close(&error);

@@ -5,18 +5,30 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillet::lexforge {
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
-// One entry as the builder stores it.
+// Little-endian UTF-16 units where they lie (in the word list itself, or in the parser's storage when
+// a field had to be rewritten); possibly unaligned.
+struct Units {
+  const uint8_t* bytes = nullptr;
+  size_t length = 0;
+
+  bool empty() const { return length == 0; }
+  char16_t operator[](size_t i) const { return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)); }
+  std::u16string ToString() const;
+};
+
+// One entry as the builder stores it. Valid until the parser's next call.
 struct WordListEntry {
-  std::u16string word;  // the first field as written
-  std::u16string key;   // the word without apostrophes and hyphens; never empty
-  std::u16string display;
-  std::u16string commit;
-  std::u16string description;
+  Units word;  // the first field as written
+  Units key;   // the word without apostrophes and hyphens; never empty
+  Units display;
+  Units commit;
+  Units description;
   uint64_t line = 0;  // 1-based line number in the word list
   bool HasInfo() const { return !display.empty() || !commit.empty() || !description.empty(); }
 };
@@ -24,24 +36,41 @@ struct WordListEntry {
 // True when the text's first code unit is U+FEFF.
 bool HasByteOrderMark(const uint8_t* data, size_t size);
 
-// Reads entries from a word list held in memory (typically a read-only mapping), without copying it.
-// Lines that cannot give an entry (a field longer than 5119 code units, an empty key) are skipped.
+// Reads entries from a word list held in memory (typically a read-only mapping). Fields without
+// double quotes are not copied. Lines that cannot give an entry (a field longer than 5119 code units,
+// an empty key) are skipped.
 class WordListParser {
  public:
   // `data` and `size` are the whole text including its byte-order mark, which the caller has checked;
   // an odd trailing byte is ignored.
   WordListParser(const uint8_t* data, size_t size);
 
-  // Fills `entry` with the next entry (its strings keep their capacity between calls); false at the end.
+  // Fills `entry` with the next entry; false at the end.
   bool Next(WordListEntry* entry);
   uint64_t skippedLines() const { return skipped_; }
 
  private:
+  static constexpr size_t kFields = 4;
+  struct Field {
+    size_t start = 0;  // first unit in the text, while the field is a plain run of it
+    size_t length = 0;
+    bool owned = false;  // rewritten into `storage` (a double quote was dropped)
+    std::vector<uint8_t> storage;
+  };
+
+  char16_t At(size_t i) const { return static_cast<char16_t>(data_[2 * i] | (data_[2 * i + 1] << 8)); }
+  void Append(Field& f, size_t from, size_t count);
+  void MakeOwned(Field& f);
+  void AppendUnit(Field& f, char16_t c);
+  Units View(const Field& f) const;
+
   const uint8_t* data_;
   size_t units_;
   size_t pos_ = 1;  // after the byte-order mark
   uint64_t line_ = 0;
   uint64_t skipped_ = 0;
+  Field fields_[kFields];
+  std::vector<uint8_t> key_;
 };
 
 }  // namespace quillet::lexforge

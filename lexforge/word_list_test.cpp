@@ -22,7 +22,8 @@ std::vector<Parsed> Parse(const std::u16string& text, uint64_t* skipped = nullpt
   WordListParser parser(bytes.data(), bytes.size());
   std::vector<Parsed> out;
   WordListEntry e;
-  while (parser.Next(&e)) out.push_back({e.key, e.display, e.commit, e.description, e.line});
+  while (parser.Next(&e))
+    out.push_back({e.key.ToString(), e.display.ToString(), e.commit.ToString(), e.description.ToString(), e.line});
   if (skipped != nullptr) *skipped = parser.skippedLines();
   return out;
 }
@@ -105,7 +106,7 @@ TEST(WordListParser, OddTrailingByteAndEmptyText) {
   WordListParser parser(bytes.data(), bytes.size());
   WordListEntry e;
   ASSERT_TRUE(parser.Next(&e));
-  EXPECT_EQ(e.key, u"ab");
+  EXPECT_EQ(e.key.ToString(), u"ab");
   EXPECT_FALSE(parser.Next(&e));
 
   const Bytes mark = Utf16(u"");
