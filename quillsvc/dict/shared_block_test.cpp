@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "common/dict_format.h"
 #include "common/le.h"
 #include "common/settings_record.h"
@@ -266,15 +268,24 @@ TEST(SharedBlockTest, WaitingWriterGoesBeforeNewReaders) {
 TEST(SharedBlockTest, ReadersAndWritersInManyProcessesExcludeEachOther) {
   platform::Mapping loader = MakeBlock(kSettingsMappingName, kSettingsRecordSize);
   constexpr int kPasses = 150;
-  platform::Process parties[4];
-  testing::KillOnExit g0(parties[0]), g1(parties[1]), g2(parties[2]), g3(parties[3]);
-  const std::u16string passes = std::u16string(u" ") + u"150";
-  const char16_t* modes[4] = {u"hammer-write", u"hammer-read", u"hammer-write", u"hammer-read"};
+  // A writer and a reader in other processes, and one of each on threads here.
+  platform::Process writer;
+  platform::Process reader;
+  testing::KillOnExit writerGuard(writer);
+  testing::KillOnExit readerGuard(reader);
   platform::OsError error = 0;
-  for (int i = 0; i < 4; ++i) ASSERT_TRUE(parties[i].Start(Helper(), modes[i] + passes, &error)) << error;
-  for (auto& p : parties) {
+  ASSERT_TRUE(writer.Start(Helper(), u"hammer-write 150", &error)) << error;
+  ASSERT_TRUE(reader.Start(Helper(), u"hammer-read 150", &error)) << error;
+  int threadResults[2] = {-1, -1};
+  std::thread localWriter([&] { threadResults[0] = HammerSettingsBlock(true, kPasses); });
+  std::thread localReader([&] { threadResults[1] = HammerSettingsBlock(false, kPasses); });
+  localWriter.join();
+  localReader.join();
+  EXPECT_EQ(threadResults[0], 0);
+  EXPECT_EQ(threadResults[1], 0);
+  for (platform::Process* p : {&writer, &reader}) {
     int code = -1;
-    ASSERT_TRUE(p.WaitForExit(120000, &code));
+    ASSERT_TRUE(p->WaitForExit(120000, &code));
     EXPECT_EQ(code, 0);
   }
   EXPECT_EQ(LoadU32(loader.data() + kViolationsOffset), 0u);

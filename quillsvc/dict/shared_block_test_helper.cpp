@@ -33,26 +33,6 @@ int WriteOnce() {
   return 0;
 }
 
-int Hammer(bool writer, int iterations) {
-  SharedBlock block;
-  const Result r = OpenSettingsBlock(block);
-  if (r != Result::kSuccess) return 10 + ToInt(r);
-  uint8_t* view = block.view();
-  for (int i = 0; i < iterations; ++i) {
-    if (!(writer ? LockWrite(block) : LockRead(block))) return 2;
-    if (LoadU32(view + kInsideOffset) != 0) StoreU32(view + kViolationsOffset, LoadU32(view + kViolationsOffset) + 1);
-    StoreU32(view + kInsideOffset, 1);
-    const uint32_t count = LoadU32(view + kCounterOffset);
-    // Widen the window in which a second holder would be caught.
-    std::this_thread::sleep_for(std::chrono::microseconds(50));
-    if (writer) StoreU32(view + kCounterOffset, count + 1);
-    StoreU32(view + kInsideOffset, 0);
-    Unlock(block);
-  }
-  CloseBlock(block, false);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,7 +40,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[i];
     if (mode == "write-once") return WriteOnce();
     if ((mode == "hammer-read" || mode == "hammer-write") && i + 1 < argc) {
-      return Hammer(mode == "hammer-write", std::atoi(argv[i + 1]));
+      return HammerSettingsBlock(mode == "hammer-write", std::atoi(argv[i + 1]));
     }
   }
   return 100;
