@@ -73,7 +73,7 @@ bool WordListParser::Next(WordListEntry* entry) {
       size_t end = pos_;
       while (end < units_) {
         const char16_t u = At(end);
-        if (u == kCr || u == kTab || u == kQuote) break;
+        if (u <= kQuote && (u == kCr || u == kTab || u == kQuote)) break;  // letters are all above
         ++end;
       }
       if (end > pos_) {
