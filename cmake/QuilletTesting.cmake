@@ -12,9 +12,10 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# x86 Windows programs run under Wine's 32-bit loader; on machines whose kernel cannot run 32-bit code
-# that loader is emulated and every process start costs about a minute, so there each x86 test program
-# runs once as a whole instead of once per case.
+# x86 Windows programs run under Wine's 32-bit loader. Where the kernel cannot run 32-bit code that loader
+# is emulated and every process start costs about a minute, so each x86 test program runs once as a whole
+# instead of once per case, and cases that start further processes (whose protocol waits are a few
+# seconds) are left to the x64 build, which runs the same code.
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(QUILLET_TEST_WHOLE_PROGRAMS ON)
 endif()
@@ -22,16 +23,19 @@ endif()
 # quillet_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [DEPENDS program...] [X86_FILTER pattern])
 # A GoogleTest program whose cases are discovered when the tests run (under Wine for Windows builds).
 # DEPENDS names programs the test starts; they are built with it and sit in the same folder.
-# X86_FILTER is a gtest filter for the x86 Windows build (e.g. to leave out cases that start many
-# processes, which the x64 build covers).
+# STARTS_PROCESSES marks a program whose cases start other programs: the x86 build runs only the cases
+# that X86_FILTER (a gtest filter) selects, or none without it.
 function(quillet_add_test name)
-  cmake_parse_arguments(T "" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(T "STARTS_PROCESSES" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   if(T_DEPENDS)
     add_dependencies(${name} ${T_DEPENDS})
   endif()
   if(QUILLET_TEST_WHOLE_PROGRAMS)
+    if(T_STARTS_PROCESSES AND NOT T_X86_FILTER)
+      return()
+    endif()
     set(filter)
     if(T_X86_FILTER)
       set(filter "--gtest_filter=${T_X86_FILTER}")
