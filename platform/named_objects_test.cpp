@@ -186,9 +186,9 @@ TEST(LifetimeTest, KilledHolderReleasesItsObjects) {
   ASSERT_EQ(holder.WaitUntilReady(kLong, &error), WaitResult::kSignalled) << error;
 
   Event kept;
-  ASSERT_TRUE(kept.Open(u"Local\\@@HELD@@", &error)) << error;
   Mapping seen;
-  ASSERT_TRUE(seen.Open(u"Local\\@@HELDMAP@@", &error)) << error;
+  ASSERT_TRUE(testing::Eventually([&] { return seen.Open(u"Local\\@@HELDMAP@@", &error); })) << error;
+  ASSERT_TRUE(kept.Open(u"Local\\@@HELD@@", &error)) << error;
   ASSERT_TRUE(seen.Map(&error));
   EXPECT_EQ(seen.data()[0], 0x5A);
   seen.Close();

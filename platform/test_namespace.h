@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "common/utf16.h"
 #include "platform/named_objects.h"
@@ -33,6 +34,18 @@ inline std::u16string SiblingProgram(const std::u16string& name) {
   const std::u16string self = platform::ModulePath();
   const bool exe = self.size() > 4 && self.compare(self.size() - 4, 4, u".exe") == 0;
   return platform::JoinPath(platform::ModuleFolder(), exe ? name + u".exe" : name);
+}
+
+// Retries `f` until it returns true, for up to `ms` milliseconds. Under Wine, WaitForInputIdle may
+// return before a starting program has finished its start-up, so what it makes can appear later.
+template <class F>
+bool Eventually(F f, int ms = 10000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!f()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 // Kills a started helper when a test ends early, so that no helper outlives a failed test.
