@@ -5,19 +5,14 @@
 
 #include "common/utf16.h"
 #include "lexforge/command_line.h"
-
-#ifdef QUILLET_LEXFORGE_LOOKUP
 #include "lexforge/lookup_command.h"
-#endif
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.push_back(quillet::FromUtf8(argv[i]));
-  quillet::lexforge::LookupRunner lookup;
-#ifdef QUILLET_LEXFORGE_LOOKUP
-  lookup = [](const std::vector<std::u16string>& a, std::ostream& out, std::ostream& err) {
+  const quillet::lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& out,
+                                                    std::ostream& err) {
     return quillet::RunLookupCommand(a, out, err);
   };
-#endif
   return quillet::lexforge::RunCommandLine(args, std::cout, std::cerr, quillet::lexforge::NotifyLoader, lookup);
 }

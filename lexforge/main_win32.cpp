@@ -1,17 +1,71 @@
-// The Windows generator. With an argument string it converts silently and exits with 0 whatever
-// happened; without one it will show the conversion dialog.
+// The Windows generator. With an argument string (source;destination;delete;notify) it converts silently
+// and exits with 0 whatever happened. A command line without a semicolon that starts with one of the
+// subcommands (build, export, prepare, lookup, --help) runs it as the native program does, writing to
+// the standard streams; any other text does nothing. Without arguments it will show the dialog.
 #include <windows.h>
+// after windows.h
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <iostream>
 
 #include "lexforge/command_line.h"
+#include "lexforge/lookup_command.h"
 #include "platform/win32/wide.h"
+
+namespace {
+
+bool IsSubcommand(const std::u16string& word) {
+  return word == u"build" || word == u"export" || word == u"prepare" || word == u"lookup" || word == u"--help" ||
+         word == u"-h";
+}
+
+// A GUI program gets no console of its own: write to the starter's console unless the streams were
+// redirected, and keep line ends and UTF-8 bytes exactly as the native program writes them.
+void AttachStandardStreams() {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    FILE* ignored = nullptr;
+    ignored = freopen("CONOUT$", "w", stdout);
+    ignored = freopen("CONOUT$", "w", stderr);
+    (void)ignored;
+  }
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+int RunSubcommand() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr) return 0;
+  std::vector<std::u16string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(quillet::platform::win32::FromWide(argv[i]));
+  LocalFree(argv);
+  if (args.empty() || !IsSubcommand(args[0])) return 0;
+  AttachStandardStreams();
+  const quillet::lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& out,
+                                                    std::ostream& err) {
+    return quillet::RunLookupCommand(a, out, err);
+  };
+  const int code =
+      quillet::lexforge::RunCommandLine(args, std::cout, std::cerr, quillet::lexforge::NotifyLoader, lookup);
+  std::cout.flush();
+  std::cerr.flush();
+  return code;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   const std::u16string text = quillet::platform::win32::FromWide(commandLine != nullptr ? commandLine : L"");
   if (text.empty()) return 0;
   try {
+    if (text.find(u';') == std::u16string::npos) return RunSubcommand();
     quillet::lexforge::RunArgumentString(text, quillet::lexforge::NotifyLoader);
   } catch (...) {
-    // Nothing is shown in this mode, not even an allocation failure.
+    // Nothing escapes into the system, not even an allocation failure.
   }
   return 0;
 }

@@ -9,7 +9,9 @@ prefix=${1:-quil}
 jobs=$(nproc)
 for preset in native-release win64 win32; do
   echo "=== building $preset"
-  cmake --preset "$preset" >/dev/null
+  host=()
+  [ "$preset" != native-release ] && host=(-DQUILLET_HOST_LEXFORGE="$PWD/build/native-release/bin/lexforge")
+  cmake --preset "$preset" "${host[@]}" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
 
