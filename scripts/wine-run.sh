@@ -30,17 +30,25 @@ if [ -z "${DISPLAY:-}" ]; then
   fi
 fi
 
-if [ ! -f "$WINEPREFIX/.quillet-ready" ]; then
-  mkdir -p "$(dirname "$WINEPREFIX")"
+# wineboot creates the prefix the first time and otherwise starts the server, the system services and
+# the desktop, here with no stream of ours. Skipped while this prefix's services already run.
+prefix_running() {
+  local pid
+  for pid in $(pgrep -f 'system32.services\.exe' 2>/dev/null); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+mkdir -p "$(dirname "$WINEPREFIX")"
+if ! prefix_running; then
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/.quillet-ready" ]; then
-      WINELOADER=$wine64 $wine64 wineboot -i </dev/null >/dev/null 2>&1
-      touch "$WINEPREFIX/.quillet-ready"
+    if ! prefix_running; then
+      WINELOADER=$wine64 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+      WINELOADER=$wine64 $wine64 wineboot </dev/null >/dev/null 2>&1
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-WINELOADER=$wine64 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
 
 if objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
   exec "$wine32" "$exe" "$@"
