@@ -1,5 +1,8 @@
 #include "quillsvc/service/loader_link.h"
 
+#include <chrono>
+#include <thread>
+
 #include "common/result.h"
 #include "platform/loader_channel.h"
 #include "platform/named_objects.h"
@@ -28,11 +31,20 @@ void ReleaseStartLock(platform::Event& lock) {
 
 }  // namespace
 
-int32_t SendToLoader(uint32_t message, uintptr_t wParam, intptr_t lParam, platform::OsError* error) {
+namespace {
+
+// `findWithinMs` > 0: a window not found yet is looked for again until then. A freshly started loader
+// may count as idle a moment before its window exists (Wine reports idle while a process still starts).
+int32_t Send(uint32_t message, uintptr_t wParam, intptr_t lParam, platform::OsError* error, uint32_t findWithinMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(findWithinMs);
   platform::OsError err = 0;
   intptr_t reply = 0;
-  const platform::SendStatus status =
-      platform::SendLoaderMessage(message, wParam, lParam, kLoaderMessageTimeoutMs, &reply, &err);
+  platform::SendStatus status;
+  for (;;) {
+    status = platform::SendLoaderMessage(message, wParam, lParam, kLoaderMessageTimeoutMs, &reply, &err);
+    if (status != platform::SendStatus::kNotFound || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   if (error != nullptr) *error = err;
   switch (status) {
     case platform::SendStatus::kReplied:
@@ -44,6 +56,12 @@ int32_t SendToLoader(uint32_t message, uintptr_t wParam, intptr_t lParam, platfo
       break;
   }
   return Code(Result::kGeneralFailure);
+}
+
+}  // namespace
+
+int32_t SendToLoader(uint32_t message, uintptr_t wParam, intptr_t lParam, platform::OsError* error) {
+  return Send(message, wParam, lParam, error, 0);
 }
 
 int32_t SendToLoader(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -109,7 +127,7 @@ int32_t Ensure(const std::u16string* explicitPath, platform::OsError* error, std
   }  // the process handle is closed; the loader keeps running
   ReleaseStartLock(startLock);
   if (result != Code(Result::kSuccess)) return result;
-  return SendToLoader(kLoaderHandshakeMessage, 0, 0, &err);
+  return Send(kLoaderHandshakeMessage, 0, 0, &err, kLoaderIdleTimeoutMs);
 }
 
 }  // namespace
