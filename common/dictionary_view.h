@@ -59,7 +59,7 @@ class DictionaryView {
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
   DictHeader header_{};
-  size_t nodeTable_ = 0;      // absolute offsets in the span
+  size_t nodeTable_ = 0;  // absolute offsets in the span
   size_t positionTable_ = 0;
   size_t keyArea_ = 0;
   uint64_t infoArea_ = kNone;

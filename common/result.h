@@ -24,10 +24,10 @@ enum class Result : int32_t {
   kNoDictionary = 18,        // the dictionary block holds no dictionary
   kNoEntry = 19,             // a conversion produced no entry
   kOutOfMemory = 21,
-  kNoByteOrderMark = 22,     // a word list does not begin with U+FEFF
-  kLoaderNoAnswer = 25,      // the loader did not answer within 5000 ms
-  kSinkAdviseFailed = 26,    // a framework sink could not be advised
-  kMalformed = 27,           // a dictionary or record is not well formed (points outside its file)
+  kNoByteOrderMark = 22,   // a word list does not begin with U+FEFF
+  kLoaderNoAnswer = 25,    // the loader did not answer within 5000 ms
+  kSinkAdviseFailed = 26,  // a framework sink could not be advised
+  kMalformed = 27,         // a dictionary or record is not well formed (points outside its file)
 };
 
 inline int32_t ToInt(Result r) { return static_cast<int32_t>(r); }

@@ -12,8 +12,10 @@ TEST(Utf16, RoundTripsEveryPlane) {
 }
 
 TEST(Utf16, MalformedInputBecomesReplacementCharacters) {
-  EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\uFFFDb");
-  EXPECT_EQ(FromUtf8("\xc3"), u"\uFFFD");           // truncated sequence
+  EXPECT_EQ(FromUtf8("a\xff"
+                     "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(FromUtf8("\xc3"), u"\uFFFD");                      // truncated sequence
   EXPECT_EQ(FromUtf8("\xed\xa0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
   EXPECT_EQ(ToUtf8(std::u16string(1, char16_t{0xD800})), "\xef\xbf\xbd");
 }
