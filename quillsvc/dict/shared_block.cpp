@@ -102,15 +102,10 @@ Result OpenSettingsBlock(SharedBlock& block) {
 
 void CloseBlock(SharedBlock& block, bool release) {
   if (release) Unlock(block);
+  std::vector<DictionaryView>().swap(block.directory);
   block.mapping.Close();
   block.readEvent.Close();
   block.writeEvent.Close();
-}
-
-void CloseBlock(DictionaryBlock& block, bool release) {
-  if (release) Unlock(block);
-  std::vector<DictionaryView>().swap(block.directory);
-  CloseBlock(static_cast<SharedBlock&>(block), false);
 }
 
 bool LockRead(SharedBlock& block) {

@@ -33,17 +33,17 @@ struct SharedBlock {
   platform::Event readEvent;
   platform::Event writeEvent;
   platform::Mapping mapping;
+  // Dictionary block only: one view per dictionary, in block order. A directory entry that points
+  // outside the block gives an empty view, so that positions still match the settings and nothing
+  // outside the block is read. Kept here so that every close drops the views with the mapping.
+  std::vector<DictionaryView> directory;
 
   const uint8_t* view() const { return mapping.data(); }
   uint8_t* view() { return mapping.data(); }
   size_t viewSize() const { return mapping.size(); }
 };
 
-struct DictionaryBlock : SharedBlock {
-  // One view per dictionary, in block order. A directory entry that points outside the block gives an
-  // empty view, so that positions still match the settings and nothing outside the block is read.
-  std::vector<DictionaryView> directory;
-};
+struct DictionaryBlock : SharedBlock {};
 
 // Both open sequences create (or open) the two events, take the lock as a reader, open and map the
 // block, and release the lock. 0 also when the block is open already (nothing is re-read). Failures
@@ -52,10 +52,8 @@ struct DictionaryBlock : SharedBlock {
 // settings block gives 27 when it is smaller than a settings record.
 Result OpenDictionaryBlock(DictionaryBlock& block);
 Result OpenSettingsBlock(SharedBlock& block);
-// Releases the lock first when `release` is set, then drops everything. Call the DictionaryBlock
-// overload for a dictionary block: its views point into the mapping.
+// Releases the lock first when `release` is set, then drops everything (the directory with the view).
 void CloseBlock(SharedBlock& block, bool release);
-void CloseBlock(DictionaryBlock& block, bool release);
 // Take the block as a reader (waits for both events at once) or as a writer (shuts the writers' gate,
 // then waits for the token). False with waitError set when the wait failed or timed out: nothing is
 // held then, the block stays open, and the caller abandons only this operation (no candidates, 0 or
