@@ -50,8 +50,19 @@ if ! prefix_running; then
   ) 9>"$WINEPREFIX.lock"
 fi
 
-if objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
-  exec "$wine32" "$exe" "$@"
-fi
+loader=$wine64
 export WINELOADER=$wine64
-exec "$wine64" "$exe" "$@"
+if objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
+  loader=$wine32
+  unset WINELOADER
+fi
+
+# The program's streams go to files, copied out once it has ended: a Wine process it started on the
+# way (the desktop, a console host) may live on, and must not keep the caller waiting on a pipe.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+"$loader" "$exe" "$@" </dev/null >"$out" 2>"$err"
+status=$?
+cat "$out"
+cat "$err" >&2
+exit $status
