@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -55,10 +56,21 @@ class FileMapping {
     kViewFailed,    // the mapping exists but could not be viewed
   };
 
-  FileMapping();
-  ~FileMapping();  // unmaps
-  FileMapping(FileMapping&&) noexcept;
-  FileMapping& operator=(FileMapping&&) noexcept;
+  FileMapping() = default;
+  ~FileMapping() { Unmap(); }
+  FileMapping(FileMapping&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
+        handle_(std::exchange(other.handle_, nullptr)) {}
+  FileMapping& operator=(FileMapping&& other) noexcept {
+    if (this != &other) {
+      Unmap();
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+  }
   FileMapping(const FileMapping&) = delete;
   FileMapping& operator=(const FileMapping&) = delete;
 

@@ -161,27 +161,6 @@ bool File::Close(OsError* error) {
   return true;
 }
 
-FileMapping::FileMapping() = default;
-FileMapping::~FileMapping() { Unmap(); }
-FileMapping::FileMapping(FileMapping&& other) noexcept
-    : data_(other.data_), size_(other.size_), handle_(other.handle_) {
-  other.data_ = nullptr;
-  other.size_ = 0;
-  other.handle_ = nullptr;
-}
-FileMapping& FileMapping::operator=(FileMapping&& other) noexcept {
-  if (this != &other) {
-    Unmap();
-    data_ = other.data_;
-    size_ = other.size_;
-    handle_ = other.handle_;
-    other.data_ = nullptr;
-    other.size_ = 0;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
 FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
   Unmap();
   uint64_t size = 0;
