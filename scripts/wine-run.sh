@@ -59,10 +59,18 @@ fi
 
 # The program's streams go to files, copied out once it has ended: a Wine process it started on the
 # way (the desktop, a console host) may live on, and must not keep the caller waiting on a pipe.
+# Rarely (about once in a few hundred starts here) Wine hangs a program before it runs any of its code;
+# such a start is abandoned after a while and tried once more. A program that really hangs still fails.
+attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-120}
+[ "$loader" = "$wine32" ] && attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-1500}
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-"$loader" "$exe" "$@" </dev/null >"$out" 2>"$err"
-status=$?
+for attempt in 1 2; do
+  timeout -k 5 "$attempt_seconds" "$loader" "$exe" "$@" </dev/null >"$out" 2>"$err"
+  status=$?
+  [ $status -eq 124 ] && [ ! -s "$out" ] && [ $attempt -eq 1 ] && continue
+  break
+done
 cat "$out"
 cat "$err" >&2
 exit $status
