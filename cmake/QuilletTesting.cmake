@@ -46,7 +46,7 @@ function(quillet_add_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 180
+    DISCOVERY_TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT 420)
 endfunction()

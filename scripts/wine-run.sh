@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine for ctest: a quiet WoW64 prefix under the build folder shared by
 # the x86 and x64 builds, and an X display for programs that make windows.
+#   wine-run.sh PROGRAM [ARGUMENTS...]   run it; its output and exit code are the program's
+#   wine-run.sh --prepare BUILD_FOLDER   start the prefix (created the first time) and let it settle
 #
-# Wine's server and helper processes outlive the program and inherit its streams; if the program's
-# own start launched them, ctest would wait on the open pipe. So they are started detached first.
+# Wine misbehaves now and then, mostly while a prefix is young: a start hangs before the program runs,
+# or a program that has finished never exits. Both are told apart from a program that really hangs and
+# handled here; every step is bounded, and what happened is logged to wine-run.log next to the prefix.
 set -u
-exe=$1
-shift
-case "$exe" in
-  *.exe) ;;
-  *) [ -f "$exe.exe" ] && exe=$exe.exe ;;
-esac
-bin_dir=$(cd "$(dirname "$exe")" && pwd)
-build_root=$(dirname "$(dirname "$bin_dir")")
+
+if [ "${1:-}" = --prepare ]; then
+  build_root=$(cd "$2" && pwd)
+  exe=""
+else
+  exe=$1
+  shift
+  case "$exe" in
+    *.exe) ;;
+    *) [ -f "$exe.exe" ] && exe=$exe.exe ;;
+  esac
+  bin_dir=$(cd "$(dirname "$exe")" && pwd)
+  build_root=$(dirname "$(dirname "$bin_dir")")
+fi
 export WINEPREFIX=${QUILLET_WINEPREFIX:-$build_root/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
@@ -20,6 +29,10 @@ export WINEARCH=win64
 export LANG=C.UTF-8
 wine32=/usr/lib/wine/wine
 wine64=/usr/lib/wine/wine64
+mkdir -p "$(dirname "$WINEPREFIX")"
+log=$WINEPREFIX.log
+what="$(basename "${exe:-prepare}") $*"
+note() { printf '%s %s %s: %s\n' "$(date +%T)" "$$" "${what:0:90}" "$1" >>"$log"; }
 
 if [ -z "${DISPLAY:-}" ]; then
   # One Xvfb per machine, kept for later runs.
@@ -31,7 +44,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 # wineboot creates the prefix the first time and otherwise starts the server, the system services and
-# the desktop, here with no stream of ours. Skipped while this prefix's services already run.
+# the desktop, here with no stream of ours (Wine's helper processes outlive the program and would keep
+# ctest waiting on an inherited pipe). Skipped while this prefix's services already run.
 prefix_running() {
   local pid
   for pid in $(pgrep -f 'system32.services\.exe' 2>/dev/null); do
@@ -39,16 +53,28 @@ prefix_running() {
   done
   return 1
 }
-mkdir -p "$(dirname "$WINEPREFIX")"
-if ! prefix_running; then
+start_prefix() {
+  prefix_running && return 0
   (
-    flock 9
+    flock -w 300 9 || { note "prefix lock not taken in 300 s"; exit 0; }
     if ! prefix_running; then
+      note "starting the prefix"
       WINELOADER=$wine64 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
-      WINELOADER=$wine64 $wine64 wineboot </dev/null >/dev/null 2>&1
+      WINELOADER=$wine64 timeout -k 5 240 $wine64 wineboot </dev/null >/dev/null 2>&1
+      note "wineboot ended with $?"
     fi
   ) 9>"$WINEPREFIX.lock"
+}
+
+if [ -z "$exe" ]; then
+  start_prefix
+  # A first program makes Wine finish what it does lazily (the desktop, the font cache) before the
+  # tests start many programs at once.
+  WINELOADER=$wine64 timeout -k 5 240 $wine64 cmd /c exit </dev/null >/dev/null 2>&1
+  note "first program ended with $?"
+  exit 0
 fi
+start_prefix
 
 loader=$wine64
 export WINELOADER=$wine64
@@ -57,18 +83,44 @@ if objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
   unset WINELOADER
 fi
 
-# The program's streams go to files, copied out once it has ended: a Wine process it started on the
-# way (the desktop, a console host) may live on, and must not keep the caller waiting on a pipe.
-# Rarely (about once in a few hundred starts here) Wine hangs a program before it runs any of its code;
-# such a start is abandoned after a while and tried once more. A program that really hangs still fails.
 attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-120}
 [ "$loader" = "$wine32" ] && attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-1500}
+finished='^\[==========\] .* ran\.'
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
+
+# The program's streams go to files, copied out once it has ended: a Wine process it started on the way
+# (the desktop, a console host) may live on, and must not keep the caller waiting on a pipe.
+run_once() {
+  timeout -k 5 "$attempt_seconds" "$loader" "$exe" "$@" </dev/null >"$out" 2>"$err" &
+  local pid=$! done_at=""
+  while kill -0 "$pid" 2>/dev/null; do
+    sleep 0.1
+    if [ -z "$done_at" ]; then
+      grep -q "$finished" "$out" && done_at=$SECONDS
+    elif ((SECONDS - done_at > 20)); then
+      # The test program printed its summary and then never exited: Wine's fault, not the program's.
+      note "finished but did not exit; ended, result taken from its summary"
+      kill -TERM "$pid" 2>/dev/null
+      wait "$pid"
+      grep -q '^\[  FAILED  \]' "$out" && return 1
+      return 0
+    fi
+  done
+  wait "$pid"
+}
+
 for attempt in 1 2; do
-  timeout -k 5 "$attempt_seconds" "$loader" "$exe" "$@" </dev/null >"$out" 2>"$err"
+  run_once "$@"
   status=$?
-  [ $status -eq 124 ] && [ ! -s "$out" ] && [ $attempt -eq 1 ] && continue
+  # A program that never started its first case is taken as a start that Wine hung, and tried again.
+  if [ $status -eq 124 ] || [ $status -eq 137 ]; then
+    if [ $attempt -eq 1 ] && ! grep -q '^\[ RUN      \]' "$out"; then
+      note "no progress in $attempt_seconds s ($(wc -c <"$out") bytes of output); tried again"
+      continue
+    fi
+    note "timed out after $attempt_seconds s"
+  fi
   break
 done
 cat "$out"
