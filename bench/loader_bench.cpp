@@ -15,6 +15,7 @@
 
 #include "lexwarden/warden.h"
 #include "platform/process.h"
+#include "platform/test_namespace.h"
 #include "platform/user_data.h"
 #include "quillsvc/dict/dict_image_testing.h"
 #include "quillsvc/dict/shared_block.h"
@@ -121,7 +122,7 @@ void PublishFigure(const char* label, const fs::path& dictionary) {
 int main() {
   // Objects of its own, away from a loader the user runs.
   const std::string ns = "bench" + std::to_string(std::random_device{}());
-  platform::SetEnvironmentValue(u"QUILLET_NAMESPACE", std::u16string(ns.begin(), ns.end()));
+  quillet::testing::UseNamespace(ns);
   const fs::path work = fs::temp_directory_path() / ("quillet-bench-lock-" + std::to_string(std::random_device{}()));
   fs::create_directories(work);
 

@@ -9,10 +9,14 @@
 #include <vector>
 
 #include "common/utf16.h"
+#include "platform/test_namespace.h"
 #include "quillsvc/dict/dict_image_testing.h"
 
 namespace quillet {
 namespace {
+
+// Private blocks still use named events: kept away from a loader the user runs.
+const bool kIsolated = testing::IsolateNamespace("lc");
 
 class LookupCommandTest : public ::testing::Test {
  protected:

@@ -4,11 +4,7 @@
 #include <string>
 
 #include "common/utf16.h"
-#include "lexwarden/instance.h"
-#include "lexwarden/settings_store.h"
 #include "lexwarden/warden.h"
-#include "platform/loader_channel.h"
-#include "platform/process.h"
 
 namespace {
 
@@ -18,39 +14,24 @@ extern "C" void OnSignal(int) {
   if (g_channel != nullptr) g_channel->Quit();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  using namespace quillet;
-  std::u16string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += u' ';
-    commandLine += FromUtf8(argv[i]);
-  }
-  warden::Presence presence;
-  if (!presence.Acquire(warden::StartedByLink(commandLine))) return 0;  // another loader serves
-
-  warden::Warden warden({platform::ModuleFolder(), warden::SettingsStore::DefaultPath()});
-  warden.Start();
-
-  platform::LoaderChannel channel;
-  platform::OsError error = 0;
-  if (!channel.Create([&](uint32_t m, uintptr_t w, intptr_t l) { return warden.HandleMessage(m, w, l); }, &error)) {
-    presence.ReleaseStartLock();
-    warden.Stop();
-    return 1;
-  }
-  presence.ReleaseStartLock();
-
-  g_channel = &channel;
+void Serving(quillet::platform::LoaderChannel* channel) {
+  g_channel = channel;
+  if (channel == nullptr) return;
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
-  const int code = channel.Run();
-  g_channel = nullptr;
-  warden.Stop();
-  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::u16string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += u' ';
+    commandLine += quillet::FromUtf8(argv[i]);
+  }
+  return quillet::warden::RunLoader(commandLine, Serving);
 }

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "platform/test_namespace.h"
 #include "platform/user_data.h"
 #include "quillsvc/dict/dict_image_testing.h"
 
@@ -57,10 +58,7 @@ std::vector<std::u16string> ListFolder(const std::u16string& folder) {
   return names;
 }
 
-void UseFreshNamespace() {
-  const std::string value = "t" + UniqueSuffix();
-  platform::SetEnvironmentValue(u"QUILLET_NAMESPACE", std::u16string(value.begin(), value.end()));
-}
+void UseFreshNamespace() { quillet::testing::UseNamespace("t" + UniqueSuffix()); }
 
 namespace {
 

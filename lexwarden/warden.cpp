@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "lexwarden/instance.h"
 #include "platform/process.h"
 #include "platform/user_data.h"
 
@@ -371,6 +372,28 @@ void Warden::Stop() {
   if (settings_.mapping.mapped()) SaveFromBlock(false);
   CloseBlock(settings_, false);
   CloseBlock(dictionary_, false);
+}
+
+int RunLoader(std::u16string_view commandLine, void (*serving)(platform::LoaderChannel*)) {
+  Presence presence;
+  if (!presence.Acquire(StartedByLink(commandLine))) return 0;
+
+  Warden warden({platform::ModuleFolder(), SettingsStore::DefaultPath()});
+  warden.Start();
+  platform::LoaderChannel channel;
+  platform::OsError error = 0;
+  const bool created =
+      channel.Create([&](uint32_t m, uintptr_t w, intptr_t l) { return warden.HandleMessage(m, w, l); }, &error);
+  // Given back only now: a starter waiting on it then finds the window.
+  presence.ReleaseStartLock();
+  int code = 1;
+  if (created) {
+    if (serving != nullptr) serving(&channel);
+    code = channel.Run();
+    if (serving != nullptr) serving(nullptr);
+  }
+  warden.Stop();
+  return code;
 }
 
 }  // namespace quillet::warden

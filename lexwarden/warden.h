@@ -20,6 +20,7 @@
 #include "common/settings_record.h"
 #include "lexwarden/block_image.h"
 #include "lexwarden/settings_store.h"
+#include "platform/loader_channel.h"
 #include "quillsvc/dict/shared_block.h"
 
 namespace quillet::warden {
@@ -115,5 +116,10 @@ class Warden {
   int32_t status_ = 0;
   std::thread worker_;
 };
+
+// The loader program: takes the session's presence mark (returns 0 at once when another loader
+// serves), fills the blocks, and serves messages until the channel is told to quit. `serving` is
+// called with the channel once it exists, so that a platform can wire its own ways to end the run.
+int RunLoader(std::u16string_view commandLine, void (*serving)(platform::LoaderChannel*));
 
 }  // namespace quillet::warden

@@ -14,19 +14,26 @@
 
 namespace quillet::testing {
 
-inline bool IsolateNamespace(const std::string& prefix) {
-  // Clock and a randomised address: unique enough among processes started together.
-  static int anchor = 0;
-  const auto now = static_cast<unsigned long long>(std::chrono::system_clock::now().time_since_epoch().count());
-  const std::string value = prefix + std::to_string(now % 1000000000000ULL) + "x" +
-                            std::to_string((reinterpret_cast<uintptr_t>(&anchor) >> 12) & 0xFFFFF);
+// Switches this process, and the programs it starts from now on, to the namespace `value`. What the
+// previous test namespace left behind (a killed program's objects, say) is removed first, and the
+// last one's at exit, so that test runs leave nothing in the system.
+inline bool UseNamespace(const std::string& value) {
+  platform::DiscardTestNamespace();
+  static const bool registered = std::atexit(&platform::DiscardTestNamespace) == 0;
 #ifdef _WIN32
   const bool set = _putenv_s("QUILLET_NAMESPACE", value.c_str()) == 0;
 #else
   const bool set = setenv("QUILLET_NAMESPACE", value.c_str(), 1) == 0;
 #endif
-  static const bool registered = std::atexit(&platform::DiscardTestNamespace) == 0;
   return set && registered;
+}
+
+inline bool IsolateNamespace(const std::string& prefix) {
+  // Clock and a randomised address: unique enough among processes started together.
+  static int anchor = 0;
+  const auto now = static_cast<unsigned long long>(std::chrono::system_clock::now().time_since_epoch().count());
+  return UseNamespace(prefix + std::to_string(now % 1000000000000ULL) + "x" +
+                      std::to_string((reinterpret_cast<uintptr_t>(&anchor) >> 12) & 0xFFFFF));
 }
 
 // A program built next to the running test.

@@ -6,11 +6,15 @@
 #include <vector>
 
 #include "common/settings_record.h"
+#include "platform/test_namespace.h"
 #include "quillsvc/dict/dict_image_testing.h"
 #include "quillsvc/dict/private_block.h"
 
 namespace quillet {
 namespace {
+
+// Private blocks still use named events: kept away from a loader the user runs.
+const bool kIsolated = testing::IsolateNamespace("ts");
 
 using testing::BuildDictionaryImage;
 

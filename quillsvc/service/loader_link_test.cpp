@@ -15,6 +15,7 @@
 
 #include "common/result.h"
 #include "platform/process.h"
+#include "platform/test_namespace.h"
 #include "platform/user_data.h"
 
 namespace quillet {
@@ -37,7 +38,7 @@ class LoaderLinkTest : public ::testing::Test {
   void SetUp() override {
     std::random_device rd;
     const std::string id = "link" + std::to_string(rd()) + "x" + std::to_string(++counter_);
-    platform::SetEnvironmentValue(u"QUILLET_NAMESPACE", std::u16string(id.begin(), id.end()));
+    quillet::testing::UseNamespace(id);
     folder_ = fs::temp_directory_path() / ("quillet-link-" + id);
     fs::create_directories(folder_);
     platform::SetEnvironmentValue(u"QUILLET_CONFIG_DIR", folder_.u16string());
