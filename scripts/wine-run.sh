@@ -2,7 +2,8 @@
 # Runs one Windows program under Wine for ctest: a quiet WoW64 prefix under the build folder shared by
 # the x86 and x64 builds, and an X display for programs that make windows.
 #   wine-run.sh PROGRAM [ARGUMENTS...]   run it; its output and exit code are the program's
-#   wine-run.sh --prepare BUILD_FOLDER   start the prefix (created the first time) and let it settle
+#   wine-run.sh --prepare BUILD_FOLDER   start the prefix of a Windows build folder (created the first
+#                                        time) and let it settle
 #
 # Wine misbehaves now and then, mostly while a prefix is young: a start hangs before the program runs,
 # or a program that has finished never exits. Both are told apart from a program that really hangs and
@@ -10,8 +11,9 @@
 set -u
 
 if [ "${1:-}" = --prepare ]; then
-  build_root=$(cd "$2" && pwd)
+  build_root=$(dirname "$(cd "$2" && pwd)")
   exe=""
+  shift 2
 else
   exe=$1
   shift
@@ -59,6 +61,10 @@ start_prefix() {
     flock -w 300 9 || { note "prefix lock not taken in 300 s"; exit 0; }
     if ! prefix_running; then
       note "starting the prefix"
+      # A server that persists: with the default one, services and desktop end a few seconds after
+      # the last program, and every later start would boot them again while other tests run. The
+      # server needs the prefix folder to exist, also on the very first run.
+      mkdir -p "$WINEPREFIX"
       WINELOADER=$wine64 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
       WINELOADER=$wine64 timeout -k 5 240 $wine64 wineboot </dev/null >/dev/null 2>&1
       note "wineboot ended with $?"
@@ -84,7 +90,7 @@ if objdump -f "$exe" 2>/dev/null | grep -q 'pei-i386'; then
 fi
 
 attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-120}
-[ "$loader" = "$wine32" ] && attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-1500}
+[ "$loader" = "$wine32" ] && attempt_seconds=${QUILLET_WINE_ATTEMPT_SECONDS:-850}
 finished='^\[==========\] .* ran\.'
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
