@@ -21,6 +21,23 @@ struct File::Impl {
   HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
+namespace {
+
+// No sharing: while we hold a file nobody else can change or delete it under us.
+std::unique_ptr<File::Impl> OpenHandle(const std::u16string& path, DWORD access, DWORD disposition, OsError* error) {
+  const std::wstring name = win32::ToWide(path);
+  HANDLE h = CreateFileW(name.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    SetError(error, GetLastError());
+    return nullptr;
+  }
+  auto impl = std::make_unique<File::Impl>();
+  impl->handle = h;
+  return impl;
+}
+
+}  // namespace
+
 File::File() = default;
 File::~File() { Close(); }
 File::File(File&&) noexcept = default;
@@ -34,28 +51,14 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::OpenRead(const std::u16string& path, OsError* error) {
   Close();
-  const std::wstring name = win32::ToWide(path);
-  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    SetError(error, GetLastError());
-    return false;
-  }
-  impl_ = std::make_unique<Impl>();
-  impl_->handle = h;
-  return true;
+  impl_ = OpenHandle(path, GENERIC_READ, OPEN_EXISTING, error);
+  return impl_ != nullptr;
 }
 
 bool File::Create(const std::u16string& path, OsError* error) {
   Close();
-  const std::wstring name = win32::ToWide(path);
-  HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    SetError(error, GetLastError());
-    return false;
-  }
-  impl_ = std::make_unique<Impl>();
-  impl_->handle = h;
-  return true;
+  impl_ = OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS, error);
+  return impl_ != nullptr;
 }
 
 bool File::valid() const { return impl_ != nullptr && impl_->handle != INVALID_HANDLE_VALUE; }
