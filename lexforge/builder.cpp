@@ -7,6 +7,7 @@
 #include "common/dict_format.h"
 #include "common/le.h"
 #include "lexforge/dict_index.h"
+#include "lexforge/mapping_result.h"
 #include "lexforge/word_list.h"
 #include "platform/file.h"
 
@@ -108,14 +109,8 @@ Result DictionaryBuilder::WriteSideFiles() {
   platform::File source;
   if (!source.OpenRead(source_, &error)) return Fail(Result::kFileOpenFailed, error);
   platform::FileMapping text;
-  switch (text.Map(source, &error)) {
-    case platform::FileMapping::Status::kMapped:
-      break;
-    case platform::FileMapping::Status::kCreateFailed:
-      return Fail(Result::kMappingCreateFailed, error);
-    case platform::FileMapping::Status::kViewFailed:
-      return Fail(Result::kViewFailed, error);
-  }
+  if (const Result mapped = MapForReading(source, &text, &error); mapped != Result::kSuccess)
+    return Fail(mapped, error);
   uint64_t size = 0;
   if (!source.Size(&size, &error)) return Fail(Result::kFileSizeFailed, error);
   if (size > text.size()) size = text.size();
@@ -229,14 +224,7 @@ Result DictionaryBuilder::WriteDictionary() {
   platform::FileMapping positionMap, keyMap, infoMap;
   for (auto [file, map] : {std::pair{&positions, &positionMap}, {&keys, &keyMap}, {&infos, &infoMap}}) {
     if (map == &infoMap && infoSize == 0) continue;
-    switch (map->Map(*file, &error)) {
-      case platform::FileMapping::Status::kMapped:
-        break;
-      case platform::FileMapping::Status::kCreateFailed:
-        return Fail(Result::kMappingCreateFailed, error);
-      case platform::FileMapping::Status::kViewFailed:
-        return Fail(Result::kViewFailed, error);
-    }
+    if (const Result mapped = MapForReading(*file, map, &error); mapped != Result::kSuccess) return Fail(mapped, error);
   }
   if (positionMap.size() != positionSize || keyMap.size() != keySize || infoMap.size() != infoSize) {
     return Fail(Result::kFileReadFailed, 0);  // changed under us since their sizes were taken

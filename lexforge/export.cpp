@@ -5,6 +5,7 @@
 
 #include "common/dictionary_view.h"
 #include "common/le.h"
+#include "lexforge/mapping_result.h"
 #include "platform/file.h"
 
 namespace quillet::lexforge {
@@ -106,14 +107,7 @@ Result ConvertDictionaryToText(const std::u16string& destination, const std::u16
   platform::File dictionary;
   if (!dictionary.OpenRead(source, &error)) return Result::kFileOpenFailed;
   platform::FileMapping mapping;
-  switch (mapping.Map(dictionary, &error)) {
-    case platform::FileMapping::Status::kMapped:
-      break;
-    case platform::FileMapping::Status::kCreateFailed:
-      return Result::kMappingCreateFailed;
-    case platform::FileMapping::Status::kViewFailed:
-      return Result::kViewFailed;
-  }
+  if (const Result mapped = MapForReading(dictionary, &mapping, &error); mapped != Result::kSuccess) return mapped;
   DictionaryView view;
   if (!DictionaryView::FromFile(mapping.data(), mapping.size(), &view)) return Result::kMalformed;
 
