@@ -1,0 +1,32 @@
+#include "winui/module.h"
+
+#include <vector>
+
+#include "platform/win32/wide.h"
+
+namespace quillet::winui {
+
+HINSTANCE ModuleInstance() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ModuleInstance), &module);
+  return module;
+}
+
+std::u16string WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0) return u"";
+  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+  const int got = GetWindowTextW(window, buffer.data(), length + 1);
+  return platform::win32::FromWide(std::wstring_view(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0));
+}
+
+void SetWindowText(HWND window, std::u16string_view text) {
+  SetWindowTextW(window, platform::win32::ToWide(text).c_str());
+}
+
+int ShowMessage(HWND owner, std::u16string_view text, UINT style) {
+  return MessageBoxW(owner, platform::win32::ToWide(text).c_str(), L"Quillet", style);
+}
+
+}  // namespace quillet::winui
