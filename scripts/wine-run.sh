@@ -72,8 +72,30 @@ start_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
+# Settings every test prefix gets once: Wine draws the window frames itself (without a window manager a
+# managed window stalls each hide and destroy for seconds and has no caption in pictures), and the
+# families that dialogs and the candidate window ask for map to installed ones.
+configure_prefix() {
+  local marker=$WINEPREFIX/.quillet-configured
+  [ -e "$marker" ] && return 0
+  # A lock of its own: the persistent server inherited the prefix lock's descriptor and holds it.
+  (
+    flock -w 300 8 || exit 0
+    [ -e "$marker" ] && exit 0
+    local reg=(env WINELOADER=$wine64 timeout -k 5 120 $wine64 reg add)
+    "${reg[@]}" 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 &&
+      "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif' /f \
+        </dev/null >/dev/null 2>&1 &&
+      "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft Sans Serif' /d 'Liberation Sans' /f \
+        </dev/null >/dev/null 2>&1 &&
+      touch "$marker"
+    note "prefix configured ($?)"
+  ) 8>"$WINEPREFIX.configure.lock"
+}
+
 if [ -z "$exe" ]; then
   start_prefix
+  configure_prefix
   # A first program makes Wine finish what it does lazily (the desktop, the font cache) before the
   # tests start many programs at once.
   WINELOADER=$wine64 timeout -k 5 240 $wine64 cmd /c exit </dev/null >/dev/null 2>&1
@@ -81,6 +103,7 @@ if [ -z "$exe" ]; then
   exit 0
 fi
 start_prefix
+configure_prefix
 
 loader=$wine64
 export WINELOADER=$wine64
