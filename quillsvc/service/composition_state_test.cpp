@@ -28,7 +28,9 @@ class CompositionStateTest : public ::testing::Test {
   CompositionStateTest() : doc_(u"say "), state_(&recorder_) {}
 
   void Type(std::u16string_view text) {
-    if (!state_.HasComposition()) ASSERT_EQ(state_.StartComposition(doc_), 0);
+    if (!state_.HasComposition()) {
+      ASSERT_EQ(state_.StartComposition(doc_), 0);
+    }
     for (char16_t c : text) ASSERT_EQ(state_.AddChar(doc_, c), 0);
   }
   // The document and the private text tell the same story, and the selection sits at the caret.
