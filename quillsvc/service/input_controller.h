@@ -16,7 +16,9 @@
 //     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
 //     activation and thread focus                  tabs().Open() / Close(), set_errorCode(code)
 //     the tab-list menu                            OnTabClicked (window visible) or set_activeTab
-//   Here `context` is the shell's EditContext (edit_context.h) over the session's context and cookie.
+//   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
+//   and the text service's ITfCompositionSink; the composition handle is a TsfComposition, whose
+//   ITfComposition the layout sink reaches through composition().composition().
 //
 //   core -> shell   InputHost below: the open/close and keyboard-disabled compartments, the key
 //     states, the language-bar refresh, the candidate window's life, and the synthetic digit key.
@@ -90,8 +92,9 @@ class InputHost {
   // The candidate window now, or nullptr. The host owns it.
   virtual CandidateWindow* candidateWindow() = 0;
   // Creates the candidate window hidden, builds its widgets for `activeTab` within
-  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight, and places it by the screen extent of `compositionRange`
-  // read through `context`. Any window there is destroyed already. nullptr when it could not be made.
+  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight, and places it by the screen extent of
+  // `compositionRange` read through `context` (a TsfEditContext and a TsfRange on Windows). Any window
+  // there is destroyed already. nullptr when it could not be made.
   virtual CandidateWindow* NewCandidateWindow(EditContext& context, const TextRange& compositionRange,
                                               int activeTab) = 0;
   // Destroys the candidate window if there is one.
