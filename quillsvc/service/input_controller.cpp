@@ -194,7 +194,7 @@ void InputController::OnCompositionChanged(EditContext&, std::u16string_view tex
   if (window == nullptr) return;
   tabs_.SetPrefix(text);
   window->ShowCandidates(tabs_, true, false);
-  if (text.size() > tabs_.ShowFromLetters()) window->Show();
+  if (LongEnoughToShow()) window->Show();
 }
 
 void InputController::OnCharAppended(EditContext&, char16_t c) {
@@ -214,7 +214,7 @@ void InputController::OnCharDeleted(EditContext&, std::u16string_view text) {
   if (window == nullptr) return;
   tabs_.SetPrefix(text);
   window->ShowCandidates(tabs_, true, false);
-  if (text.size() > tabs_.ShowFromLetters()) {
+  if (LongEnoughToShow()) {
     window->Show();
   } else {
     window->Hide();

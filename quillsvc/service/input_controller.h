@@ -161,7 +161,7 @@ class InputController final : private ICompositionCallback {
   void SetCurrentTab(int index);
   // Looks the whole composition text up in the current tab and refills the window from the top.
   void Relookup(CandidateWindow& window, bool refreshTitle);
-  // Shows the window once the composition text is longer than the tab's showFromLetters.
+  // Whether the composition text is longer than the current tab's showFromLetters.
   bool LongEnoughToShow();
 
   InputHost& host_;
