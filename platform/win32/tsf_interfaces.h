@@ -10,6 +10,7 @@
 
 #include <ctfutb.h>
 #include <msctf.h>
+#include <olectl.h>
 #include <textstor.h>
 #include <windows.h>
 
