@@ -53,6 +53,10 @@
 #define TF_S_ASYNC TS_S_ASYNC
 #endif
 
+#ifndef TF_CLIENTID_NULL
+#define TF_CLIENTID_NULL 0
+#endif
+
 // Language-bar item styles, status bits, refresh flags and menu item flags (ctfutb.h).
 #ifndef TF_LBI_ICON
 #define TF_LBI_ICON 0x00000001

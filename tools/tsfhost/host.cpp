@@ -4,10 +4,11 @@
 //
 //   tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace] [--png FILE]
 //               [--langbar] [--release-check] [--configure]
+#include <windows.h>
+// After windows.h, which they need.
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 #include <windowsx.h>
 
 #include <cstdio>
@@ -501,8 +502,10 @@ std::string Host::ItemTooltips() const {
 }
 
 bool Host::SavePicture(const std::wstring& path) const {
+  // The editor's client area (its frame is the window manager's) and every popup of the DLL.
   RECT area = {};
-  GetWindowRect(editor_->Window(), &area);
+  GetClientRect(editor_->Window(), &area);
+  MapWindowPoints(editor_->Window(), nullptr, reinterpret_cast<POINT*>(&area), 2);
   for (HWND hwnd : DllWindows(dll_)) {
     RECT rect = {};
     if (IsWindowVisible(hwnd) && GetWindowRect(hwnd, &rect)) UnionRect(&area, &area, &rect);
