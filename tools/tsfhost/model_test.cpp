@@ -108,8 +108,8 @@ TEST(DocumentTest, TypingDeletingAndMovingWorkLikeAnEditControl) {
   doc.SetSelection(4, 6);
   EXPECT_TRUE(doc.MoveCaret(CaretMove::kLeft));
   EXPECT_EQ(doc.Caret(), 4);
-  EXPECT_TRUE(doc.MoveCaret(CaretMove::kDown));
-  EXPECT_EQ(doc.Caret(), doc.Store().Length()) << "below the last line is the end";
+  EXPECT_FALSE(doc.MoveCaret(CaretMove::kDown)) << "nothing below the last line";
+  EXPECT_EQ(doc.Caret(), 4);
 }
 
 TEST(DocumentTest, UpAndDownKeepTheColumnAcrossShortLines) {

@@ -126,11 +126,8 @@ bool Document::MoveCaret(CaretMove move) {
     case CaretMove::kDown: {
       if (desiredColumn_ < 0) desiredColumn_ = caret - store_.LineStart(line);
       const int32_t target = move == CaretMove::kUp ? line - 1 : line + 1;
-      if (target < 0) {
-        caret = 0;
-      } else if (target >= store_.LineCount()) {
-        caret = store_.Length();
-      } else {
+      // On the first or last line an edit control leaves the caret where it is.
+      if (target >= 0 && target < store_.LineCount()) {
         caret = std::min(store_.LineStart(target) + desiredColumn_, store_.LineEnd(target));
       }
       SetSelection(caret, caret);
