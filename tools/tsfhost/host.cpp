@@ -3,7 +3,7 @@
 // document and the candidate window show.
 //
 //   tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace] [--png FILE]
-//               [--langbar] [--release-check] [--configure]
+//               [--langbar] [--release-check] [--configure] [--disabled] [--empty-context]
 #include <windows.h>
 // After windows.h, which they need.
 #include <fcntl.h>
@@ -49,6 +49,8 @@ struct Options {
   bool langbar = false;
   bool releaseCheck = false;
   bool configure = false;
+  bool disabled = false;      // the context's keyboard-disabled compartment set to 1
+  bool emptyContext = false;  // the context's empty-context compartment set to 1
 };
 
 std::u16string FromWideString(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
@@ -90,7 +92,8 @@ std::string Bstr(BSTR text) {
 
 const char kUsage[] =
     "usage: tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace]\n"
-    "                   [--png FILE] [--langbar] [--release-check] [--configure]\n"
+    "                   [--png FILE] [--langbar] [--release-check] [--configure] [--disabled]\n"
+    "                   [--empty-context]\n"
     "Without --keys: an editor to type in with the text service. With --keys: types KEYS and prints\n"
     "the document, caret, composition and candidate window.";
 
@@ -124,6 +127,10 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
       options.releaseCheck = true;
     } else if (arg == L"--configure") {
       options.configure = true;
+    } else if (arg == L"--disabled") {
+      options.disabled = true;
+    } else if (arg == L"--empty-context") {
+      options.emptyContext = true;
     } else {
       return std::nullopt;
     }
@@ -166,21 +173,22 @@ class ComApartment {
 };
 
 // The top-level windows of this thread that the DLL made (their class or instance is the DLL's).
+struct WindowSearch {
+  HMODULE dll;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDllWindow(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<WindowSearch*>(lParam);
+  const auto classModule = reinterpret_cast<HMODULE>(GetClassLongPtrW(hwnd, GCLP_HMODULE));
+  const auto instance = reinterpret_cast<HMODULE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
+  if (classModule == search->dll || instance == search->dll) search->found.push_back(hwnd);
+  return TRUE;
+}
+
 std::vector<HWND> DllWindows(HMODULE dll) {
-  struct Search {
-    HMODULE dll;
-    std::vector<HWND> found;
-  } search{dll, {}};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        const auto classModule = reinterpret_cast<HMODULE>(GetClassLongPtrW(hwnd, GCLP_HMODULE));
-        const auto instance = reinterpret_cast<HMODULE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
-        if (classModule == s->dll || instance == s->dll) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{dll, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectDllWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -247,15 +255,18 @@ bool Host::SetUp() {
   context_ = Context::From(context.Get());
   context_->SetView(editor_.get());
   editor_->Attach(context_.Get(), threads_.Get());
+  auto set = [&](ITfCompartmentMgr* manager, REFGUID guid, LONG number) {
+    ComPtr<ITfCompartment> compartment;
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_I4;
+    value.lVal = number;
+    if (SUCCEEDED(manager->GetCompartment(guid, compartment.Put()))) compartment->SetValue(app, &value);
+  };
   // Open unless asked otherwise, as a person who switched the input method on.
-  ComPtr<ITfCompartment> openClose;
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_I4;
-  value.lVal = options_.closed ? 0 : 1;
-  if (SUCCEEDED(threads_->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, openClose.Put()))) {
-    openClose->SetValue(app, &value);
-  }
+  set(threads_.Get(), GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, options_.closed ? 0 : 1);
+  if (options_.disabled) set(context_.Get(), GUID_COMPARTMENT_KEYBOARD_DISABLED, 1);
+  if (options_.emptyContext) set(context_.Get(), GUID_COMPARTMENT_EMPTYCONTEXT, 1);
   return true;
 }
 

@@ -162,6 +162,11 @@ TEST(TsfhostTest, ClosedModeLeavesEveryKeyToTheEditor) {
   EXPECT_NE(run.out.rfind(Block("bx{\\n", 3, "none", "none")), std::string::npos) << run.out;
 }
 
+TEST(TsfhostTest, ADisabledContextGetsItsKeysBackFromTheTextService) {
+  const HostRun run = RunHost("--disabled --keys \"ab{Ctrl+a}\"");
+  EXPECT_EQ(run.out, Block("ab", 2, "none", "none"));
+}
+
 TEST(TsfhostTest, ShiftTapsToggleTheOpenCompartment) {
   const HostRun run = RunHost("--closed --keys \"a{Shift}b{Shift}c\"");
   EXPECT_EQ(run.out, Block("abc", 3, "none", "none"));

@@ -577,8 +577,22 @@ void TestTip::Attach(ITfDocumentMgr* focus) {
   }
 }
 
+// The focused context's keyboard-disabled compartment.
+bool Disabled(ITfContext* context) {
+  ComPtr<ITfCompartment> compartment;
+  auto manager = QueryAs<ITfCompartmentMgr>(context);
+  if (!manager || FAILED(manager->GetCompartment(GUID_COMPARTMENT_KEYBOARD_DISABLED, compartment.Put()))) {
+    return false;
+  }
+  VARIANT value;
+  VariantInit(&value);
+  const bool disabled = compartment->GetValue(&value) == S_OK && value.vt == VT_I4 && value.lVal != 0;
+  VariantClear(&value);
+  return disabled;
+}
+
 bool TestTip::Eats(WPARAM key) const {
-  if (failed_ || !IsOpen() || GetKeyState(VK_CONTROL) < 0) return false;
+  if (failed_ || !IsOpen() || GetKeyState(VK_CONTROL) < 0 || Disabled(context_.Get())) return false;
   if (key >= 'A' && key <= 'Z') return true;
   return composition_ && key != VK_SHIFT;
 }
