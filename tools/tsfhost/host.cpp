@@ -34,6 +34,11 @@ constexpr CLSID kDefaultClsid = {0xc236b8ca, 0xe6f7, 0x46bb, {0xa2, 0x59, 0x6c, 
 // page (or the tab), the answer a client point inside it as MAKELRESULT(x, y), 0 when there is none.
 constexpr wchar_t kRowPointMessage[] = L"QuilletCandidateRowPoint";
 constexpr wchar_t kTabPointMessage[] = L"QuilletCandidateTabPoint";
+// Asked for the rows shown when the text service begins no candidate-list UI element: wParam is
+// the row, lParam a buffer of kRowTextCapacity characters; the answer is the number of characters
+// written, 0 past the last row.
+constexpr wchar_t kRowTextMessage[] = L"QuilletCandidateRowText";
+constexpr int kRowTextCapacity = 256;
 
 constexpr DWORD kSettleMs = 15;
 
@@ -448,8 +453,19 @@ Snapshot Host::Take() const {
   for (HWND hwnd : windows) {
     if (IsWindowVisible(hwnd)) snapshot.candidates = CandidateState::kVisible;
   }
+  if (snapshot.candidates != CandidateState::kVisible) return snapshot;
   ComPtr<ITfCandidateListUIElement> list = threads_->CandidateList();
-  if (snapshot.candidates != CandidateState::kVisible || !list) return snapshot;
+  if (!list) {
+    const HWND window = VisibleDllWindow(dll_);
+    const UINT message = RegisterWindowMessageW(kRowTextMessage);
+    wchar_t buffer[kRowTextCapacity];
+    for (WPARAM row = 0; row < 100; ++row) {
+      const LRESULT length = SendMessageW(window, message, row, reinterpret_cast<LPARAM>(buffer));
+      if (length <= 0 || length > kRowTextCapacity) break;
+      snapshot.rows.emplace_back(reinterpret_cast<const char16_t*>(buffer), static_cast<size_t>(length));
+    }
+    return snapshot;
+  }
   UINT count = 0;
   if (FAILED(list->GetCount(&count))) return snapshot;
   UINT first = 0;

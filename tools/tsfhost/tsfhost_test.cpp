@@ -75,13 +75,14 @@ struct HostRun {
 };
 
 // Runs tsfhost.exe with the test text service and `arguments`; `fail` makes its activation fail.
-HostRun RunHost(const std::string& arguments, bool fail = false, bool testService = true) {
+HostRun RunHost(const std::string& arguments, bool fail = false, bool testService = true, bool noElement = false) {
   const std::wstring outPath = TempFile(L"tho");
   const std::wstring errPath = TempFile(L"the");
   const std::wstring logPath = TempFile(L"thl");
   DeleteFileW(logPath.c_str());
   SetEnvironmentVariableW(L"TSFHOST_TIP_LOG", logPath.c_str());
   SetEnvironmentVariableW(L"TSFHOST_TIP_FAIL", fail ? L"1" : nullptr);
+  SetEnvironmentVariableW(L"TSFHOST_TIP_NO_ELEMENT", noElement ? L"1" : nullptr);
 
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -152,6 +153,11 @@ TEST(TsfhostTest, ATypicalSessionEndToEnd) {
   EXPECT_TRUE(Has(run.log, "GetTextExt 0x00000000 inside=1 clipped=0"));
   EXPECT_TRUE(Has(run.log, "OnLayoutChange 1"));
   EXPECT_TRUE(Has(run.log, "EndComposition 0x00000000"));
+}
+
+TEST(TsfhostTest, RowsComeFromTheWindowWhenNoCandidateListIsBegun) {
+  const HostRun run = RunHost("--keys \"ab\"", false, true, /*noElement=*/true);
+  EXPECT_EQ(run.out, Block("ab", 2, "0 2", "visible") + "row 0 abs\nrow 1 abing\nrow 2 abed\n");
 }
 
 TEST(TsfhostTest, ClosedModeLeavesEveryKeyToTheEditor) {

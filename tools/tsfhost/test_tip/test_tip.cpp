@@ -6,9 +6,11 @@
 // file named by TSFHOST_TIP_LOG, one line per event, for the tests to read.
 //
 // TSFHOST_TIP_FAIL=1 makes Activate fail after advising its sinks, leaving one item whose tooltip
-// says so, as a text service that cannot reach its data does.
+// says so, as a text service that cannot reach its data does. TSFHOST_TIP_NO_ELEMENT=1 makes it
+// begin no UI element; its window then answers tsfhost's row-text message instead.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <new>
@@ -44,9 +46,9 @@ void Log(const char* format, ...) {
   std::fclose(file);
 }
 
-bool FailActivation() {
+bool EnvironmentSays(const char* name) {
   char value[8] = {};
-  return GetEnvironmentVariableA("TSFHOST_TIP_FAIL", value, sizeof(value)) && value[0] == '1';
+  return GetEnvironmentVariableA(name, value, sizeof(value)) && value[0] == '1';
 }
 
 // Reference counting for every object of this DLL.
@@ -403,9 +405,17 @@ const wchar_t kWindowClass[] = L"TsfhostTestCandidates";
 LRESULT CALLBACK CandidateProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* tip = reinterpret_cast<TestTip*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   static const UINT rowPoint = RegisterWindowMessageW(L"QuilletCandidateRowPoint");
+  static const UINT rowText = RegisterWindowMessageW(L"QuilletCandidateRowText");
   if (message == rowPoint) {
     if (!tip || wParam >= tip->Rows().size()) return 0;
     return MAKELRESULT(20, static_cast<int>(wParam) * kRowHeight + kRowHeight / 2 + 2);
+  }
+  if (message == rowText) {
+    if (!tip || wParam >= tip->Rows().size()) return 0;
+    const std::wstring& row = tip->Rows()[wParam];
+    const size_t length = std::min<size_t>(row.size(), 256);
+    std::copy_n(row.data(), length, reinterpret_cast<wchar_t*>(lParam));
+    return static_cast<LRESULT>(length);
   }
   switch (message) {
     case WM_PAINT: {
@@ -530,7 +540,7 @@ HRESULT TestTip::Activate(ITfThreadMgr* threads, TfClientId tid) {
     compartmentSource->AdviseSink(IID_ITfCompartmentEventSink, static_cast<ITfCompartmentEventSink*>(this),
                                   &openSinkCookie_);
   }
-  failed_ = FailActivation();
+  failed_ = EnvironmentSays("TSFHOST_TIP_FAIL");
   auto items = QueryAs<ITfLangBarItemMgr>(threads);
   for (int i = 0; i < (failed_ ? 1 : 2) && items; ++i) {
     items_.push_back(ComPtr<Item>::Adopt(new Item(this, i, failed_)));
@@ -813,7 +823,8 @@ void TestTip::ShowCandidates(ITfContext* context) {
     list_ = ComPtr<CandidateList>::Adopt(new CandidateList());
     list_->rows = rows_;
     BOOL show = TRUE;
-    if (auto elements = QueryAs<ITfUIElementMgr>(threads_.Get())) {
+    auto elements = QueryAs<ITfUIElementMgr>(threads_.Get());
+    if (elements && !EnvironmentSays("TSFHOST_TIP_NO_ELEMENT")) {
       elements->BeginUIElement(list_.Get(), &show, &listId_);
     }
   } else {
@@ -853,7 +864,10 @@ void TestTip::DestroyCandidates() {
     window_ = nullptr;
   }
   if (list_) {
-    if (auto elements = QueryAs<ITfUIElementMgr>(threads_.Get())) elements->EndUIElement(listId_);
+    if (auto elements = QueryAs<ITfUIElementMgr>(threads_.Get()); elements && listId_) {
+      elements->EndUIElement(listId_);
+    }
+    listId_ = 0;
     list_.Reset();
   }
   rows_.clear();
