@@ -25,8 +25,14 @@ endif()
 # DEPENDS names programs the test starts; they are built with it and sit in the same folder.
 # STARTS_PROCESSES marks a program whose cases start other programs: the x86 build runs only the cases
 # that X86_FILTER (a gtest filter) selects, or none without it.
+# USES_DISPLAY marks cases that show windows or send input: they never run at the same time as other
+# such cases (ctest resource lock quillet_display).
 function(quillet_add_test name)
-  cmake_parse_arguments(T "STARTS_PROCESSES" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(T "STARTS_PROCESSES;USES_DISPLAY" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  set(lock)
+  if(T_USES_DISPLAY)
+    set(lock RESOURCE_LOCK quillet_display)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   if(T_DEPENDS)
@@ -41,12 +47,12 @@ function(quillet_add_test name)
       set(filter "--gtest_filter=${T_X86_FILTER}")
     endif()
     add_test(NAME ${name} COMMAND ${name} ${filter} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 1800)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 1800 ${lock})
     return()
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES TIMEOUT 420)
+    PROPERTIES TIMEOUT 420 ${lock})
 endfunction()
