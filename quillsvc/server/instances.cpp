@@ -13,10 +13,7 @@ HRESULT NewTextService(IUnknown** object) {
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-HRESULT NewFnConfigure(IUnknown** object) {
-  *object = nullptr;
-  return CLASS_E_CLASSNOTAVAILABLE;
-}
+// NewFnConfigure lives with the function objects (quillsvc/langbar).
 
 HRESULT CreateServerObject(REFIID riid, IUnknown** object) {
   return IsEqualIID(riid, kIidFnConfigure) ? NewFnConfigure(object) : NewTextService(object);
