@@ -22,3 +22,12 @@ ls -l "$bin/english.dict"
 echo
 echo "=== what typing \"$prefix\" offers"
 "$bin/lexforge" lookup "$bin/english.dict" "$prefix" --typed
+
+echo
+echo "=== pictures of the settings sheet and the dictionary convertor"
+bash scripts/wine-run.sh --prepare build/win64
+(cd build/win64/bin &&
+  bash ../../../scripts/wine-run.sh ./setting_dialog_test.exe --gtest_filter='*CancelAtOnce*' >/dev/null &&
+  bash ../../../scripts/wine-run.sh ./convertor_dialog_test.exe --gtest_filter='*ConvertsBoth*' >/dev/null) ||
+  echo "warning: some pictures could not be made" >&2
+ls build/win64/pictures/*.png
