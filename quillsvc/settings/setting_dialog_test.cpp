@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/appearance_templates.h"
+#include "platform/process.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
 #include "quillsvc/settings/settings_resource.h"
@@ -53,11 +54,16 @@ SettingsRecord BlockNow() {
 
 class SettingDialogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    initial_ = StartingRecord();
+  void SetUp() override { Start(StartingRecord()); }
+  void Start(const SettingsRecord& initial) {
+    initial_ = initial;
     loader_ = std::make_unique<InProcessLoader>(&initial_);
     ASSERT_EQ(loader_->started(), 10);  // the dictionary files do not exist here
     before_ = BlockNow();
+  }
+  void Restart(const SettingsRecord& initial) {
+    loader_.reset();
+    Start(initial);
   }
   void TearDown() override {
     if (sheetThread_.joinable()) {
@@ -294,6 +300,103 @@ TEST_F(SettingDialogTest, AWriteThatCannotTakeTheLockSavesNothingAndKeepsTheShee
   WaitClosed();
   ExpectOneReload(1, 0);
   EXPECT_EQ(BlockNow().view().tab(0).title(), u"Locked out");
+}
+
+TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnasked) {
+  // Counts beyond capacity, empty and unterminated names, ids that match nothing, links to tabs that
+  // are not there, a tab without dictionary.
+  SettingsRecord odd = StartingRecord();
+  SettingsView s = odd.view();
+  for (size_t i = 0; i < kMaxTabs; ++i) {
+    s.tab(i).setTabId(static_cast<uint16_t>(i % 3));
+    s.tab(i).setLinkTabId(static_cast<int16_t>(40 + i));
+    s.tab(i).setDictionaryId(static_cast<int16_t>(i == 4 ? -1 : 7));
+    std::memset(s.tab(i).bytes() + kTabNameOffset, i % 2 ? 0 : 'x', 2 * kTabNameCapacity);
+  }
+  s.setTabCount(0xFFFF);
+  s.setDictionaryCount(500);
+  s.dictionary(5).setPath(u"");
+  Restart(odd);
+  ASSERT_NE(Open(), nullptr);
+  HWND tabs = ShowPage(kTabPage);
+  EXPECT_EQ(SendDlgItemMessageW(tabs, IDC_TAB_LIST, LVM_GETITEMCOUNT, 0, 0), 9);
+  for (int i = 0; i < 9; ++i) {
+    SelectListItem(tabs, IDC_TAB_LIST, i);
+    EXPECT_EQ(SendDlgItemMessageW(tabs, IDC_TAB_LINK, CB_GETCURSEL, 0, 0), 0) << i;
+  }
+  HWND dictionaries = ShowPage(kDictionaryPage);
+  EXPECT_EQ(SendDlgItemMessageW(dictionaries, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0), 12);
+  for (int i = 0; i < 12; ++i) SelectListItem(dictionaries, IDC_DICT_LIST, i);
+  HWND appearance = ShowPage(kAppearancePage);
+  for (int element = 0; element < 7; ++element) Choose(appearance, IDC_APP_ELEMENT, element);
+  Choose(appearance, IDC_APP_TAB, 8);
+  ShowPage(kAboutPage);
+  // The tab without dictionary keeps Apply from writing anything.
+  Press(PSBTN_OK);
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"Dictionary index can not be empty.");
+  EXPECT_EQ(CurrentPage(), tabs);
+  Press(PSBTN_CANCEL);
+  WaitClosed();
+  ExpectOneReload(0, 0);
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+}
+
+TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTheModule) {
+  // A folder beside this program, which stands in for the text service's module.
+  const std::wstring folder =
+      platform::win32::ToWide(platform::ModuleFolder()) + L"\\dicts-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring file = folder + L"\\Extra words.dict";
+  CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  // One on another drive: the prefix's own drive.
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring elsewhere = std::wstring(temp) + L"elsewhere.dict";
+  CloseHandle(CreateFileW(elsewhere.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kDictionaryPage);
+  constexpr int kFileNameBox = 0x47C;
+  auto choose = [&](const std::wstring& path) {
+    HWND chooser = winui::testing::WaitForWindow([&] {
+      HWND d = winui::testing::FindOwnedDialog(sheet_);
+      return d != nullptr && GetDlgItem(d, kFileNameBox) != nullptr ? d : nullptr;
+    });
+    ASSERT_NE(chooser, nullptr);
+    SetItemText(chooser, kFileNameBox, platform::win32::FromWide(path));
+    PostClick(chooser, IDOK);
+  };
+  if (elsewhere.size() > 1 && towupper(elsewhere[0]) != towupper(folder[0])) {
+    PostClick(page, IDC_DICT_ADD);
+    choose(elsewhere);
+    EXPECT_NE(ExpectMessageBox(sheet_).find(u"another drive"), std::u16string::npos);
+  }
+  PostClick(page, IDC_DICT_ADD);
+  choose(file);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0) == 3 ? page : nullptr; }));
+  // The label edit started for the new item: ending it keeps the name from the file.
+  HWND edit = reinterpret_cast<HWND>(SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETEDITCONTROL, 0, 0));
+  if (edit != nullptr) SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(ListItem(page, IDC_DICT_LIST, 2), u"Extra words");
+  SelectListItem(page, IDC_DICT_LIST, 2);
+  EXPECT_EQ(platform::win32::ToWide(ItemText(page, IDC_DICT_PATH)), file);
+  // The same file again is refused.
+  PostClick(page, IDC_DICT_ADD);
+  choose(file);
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"This dictionary is already on list.");
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 1);
+  const std::vector<uint8_t> saved = loader_->SavedFile();
+  ASSERT_EQ(saved.size(), kSettingsRecordSize);
+  const ConstSettingsView v(saved.data(), saved.size());
+  ASSERT_EQ(v.dictionaryCount(), 3u);
+  EXPECT_EQ(v.dictionary(2).path(),
+            u".\\dicts-" + platform::win32::FromWide(std::to_wstring(GetCurrentProcessId())) + u"\\Extra words.dict");
+  DeleteFileW(file.c_str());
+  DeleteFileW(elsewhere.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
