@@ -146,8 +146,12 @@ TEST(PageModelsRobustness, AnyRecordAndAnyEditsStayInsideTheirSections) {
       ASSERT_TRUE(Same(r, original, {kTrailingReservedOffset, kSettingsRecordSize}));
     }
     const bool anyChange = tabs.changed() || dictionaries.changed() || appearance.changed();
-    if (!Same(r, original, kDictionariesSection)) ASSERT_TRUE(dictionaries.changed()) << round;
-    if (!Same(r, original, kTabsSection)) ASSERT_TRUE(anyChange) << round;
+    if (!Same(r, original, kDictionariesSection)) {
+      ASSERT_TRUE(dictionaries.changed()) << round;
+    }
+    if (!Same(r, original, kTabsSection)) {
+      ASSERT_TRUE(anyChange) << round;
+    }
     // Counts never leave their capacity through an edit that changed them.
     if (s.rawTabCount() != ConstSettingsView(original.data(), kSettingsRecordSize).rawTabCount()) {
       ASSERT_LE(s.rawTabCount(), kMaxTabs);
