@@ -47,7 +47,7 @@ class FontFactory {
   // A font of `family` (an empty name stands for the default family) at `sizePx` pixels. A family that
   // is not installed falls back to one that is and draws real glyphs; null only when no font object
   // could be made at all.
-  virtual std::unique_ptr<Font> CreateFont(std::u16string_view family, float sizePx, FontStyle style) = 0;
+  virtual std::unique_ptr<Font> MakeFont(std::u16string_view family, float sizePx, FontStyle style) = 0;
 };
 
 class Surface;
@@ -76,7 +76,7 @@ class Surface {
   // recorded, *box untouched) when it could not be measured.
   virtual bool MeasureText(std::u16string_view text, const Font& font, PointF origin, RectF* box) = 0;
   // From a point: no layout box, no format, no clipping.
-  virtual void DrawText(std::u16string_view text, const Font& font, Argb color, PointF at) = 0;
+  virtual void DrawTextAt(std::u16string_view text, const Font& font, Argb color, PointF at) = 0;
   // Centred horizontally in `box`; `trim` cuts at a character boundary where the text does not fit.
   virtual void DrawTextInBox(std::u16string_view text, const Font& font, Argb color, const RectF& box, bool trim) = 0;
 

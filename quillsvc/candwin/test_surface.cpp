@@ -29,7 +29,7 @@ std::unique_ptr<Font> TestFont::WithStyle(FontStyle style) const {
   return std::make_unique<TestFont>(family, sizePx, style, fontStatus);
 }
 
-std::unique_ptr<Font> TestFontFactory::CreateFont(std::u16string_view family, float sizePx, FontStyle style) {
+std::unique_ptr<Font> TestFontFactory::MakeFont(std::u16string_view family, float sizePx, FontStyle style) {
   requested.emplace_back(family);
   const std::u16string name(family);
   if (missingFamilies.count(name) != 0) return nullptr;
@@ -98,7 +98,7 @@ bool TestSurface::MeasureText(std::u16string_view text, const Font& font, PointF
   return true;
 }
 
-void TestSurface::DrawText(std::u16string_view text, const Font& font, Argb color, PointF at) {
+void TestSurface::DrawTextAt(std::u16string_view text, const Font& font, Argb color, PointF at) {
   Call c = Make(Op::kText);
   c.text.assign(text);
   c.color = color;

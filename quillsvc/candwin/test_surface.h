@@ -36,7 +36,7 @@ class TestFont : public Font {
 
 class TestFontFactory : public FontFactory {
  public:
-  std::unique_ptr<Font> CreateFont(std::u16string_view family, float sizePx, FontStyle style) override;
+  std::unique_ptr<Font> MakeFont(std::u16string_view family, float sizePx, FontStyle style) override;
 
   std::set<std::u16string> failedFamilies;   // fonts of these families come back in a failed state
   std::set<std::u16string> missingFamilies;  // these give null (no font object at all)
@@ -96,7 +96,7 @@ class TestSurface : public Surface {
   void FillPolygon(Argb color, const PointF* points, size_t count) override;
   void FillPath(Argb color, const Path& path) override;
   bool MeasureText(std::u16string_view text, const Font& font, PointF origin, RectF* box) override;
-  void DrawText(std::u16string_view text, const Font& font, Argb color, PointF at) override;
+  void DrawTextAt(std::u16string_view text, const Font& font, Argb color, PointF at) override;
   void DrawTextInBox(std::u16string_view text, const Font& font, Argb color, const RectF& box, bool trim) override;
   bool PushClip(const RectF& r) override;
   void PopClip() override;

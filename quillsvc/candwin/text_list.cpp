@@ -55,8 +55,8 @@ void CTextList::Draw(Surface& s, const ElementColors* const* palettes, size_t co
   for (size_t i = 0; i < items_.size(); ++i) {
     const float y = bounds.y + 2 + static_cast<float>(i) * itemHeight;
     const Argb color = static_cast<int32_t>(i) == selected ? p.highlightForeground : Foreground(p);
-    s.DrawText(NumberLabel(i), *font, color, {bounds.x + 2, y});
-    s.DrawText(items_[i], *font, color, {bounds.x + numberWidth, y});
+    s.DrawTextAt(NumberLabel(i), *font, color, {bounds.x + 2, y});
+    s.DrawTextAt(items_[i], *font, color, {bounds.x + numberWidth, y});
   }
 }
 

@@ -53,7 +53,7 @@ bool CWidgetMgrTopLayout::LoadFonts(ConstSettingsView settings) {
     for (size_t e = 0; e < kFontCount; ++e) {
       fonts[e].reset();
       const ResolvedFont f = ResolveFont(settings, static_cast<AppearanceElement>(e));
-      fonts[e] = fontFactory_.CreateFont(f.name, static_cast<float>(f.size), FontStyle::kRegular);
+      fonts[e] = fontFactory_.MakeFont(f.name, static_cast<float>(f.size), FontStyle::kRegular);
     }
   } catch (const std::bad_alloc&) {
     Clear();
