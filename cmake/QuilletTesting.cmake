@@ -24,9 +24,14 @@ endif()
 # A GoogleTest program whose cases are discovered when the tests run (under Wine for Windows builds).
 # DEPENDS names programs the test starts; they are built with it and sit in the same folder.
 # STARTS_PROCESSES marks a program whose cases start other programs: the x86 build runs only the cases
-# that X86_FILTER (a gtest filter) selects, or none without it.
+# that X86_FILTER (a gtest filter) selects, or none without it. USES_DISPLAY marks cases that show
+# windows, move the mouse or read the screen: they never run at the same time as each other.
 function(quillet_add_test name)
-  cmake_parse_arguments(T "STARTS_PROCESSES" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(T "STARTS_PROCESSES;USES_DISPLAY" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  set(display_lock)
+  if(T_USES_DISPLAY)
+    set(display_lock RESOURCE_LOCK quillet_display)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   if(T_DEPENDS)
@@ -41,12 +46,12 @@ function(quillet_add_test name)
       set(filter "--gtest_filter=${T_X86_FILTER}")
     endif()
     add_test(NAME ${name} COMMAND ${name} ${filter} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 1800)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 1800 ${display_lock})
     return()
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES TIMEOUT 420)
+    PROPERTIES TIMEOUT 420 ${display_lock})
 endfunction()

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/named_objects.h"
 #include "platform/test_namespace.h"
+#include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/test_surface.h"
 #include "quillsvc/dict/dict_image_testing.h"
 #include "quillsvc/dict/private_block.h"
@@ -161,17 +160,9 @@ TEST_F(CandListCoreTest, TheTitleFollowsTheActiveTabOnlyWhenAskedTo) {
 }
 
 TEST_F(CandListCoreTest, APaintWhileAWriterHoldsTheSettingsDrawsNothingAndEndsInTime) {
-  // The settings block as the loader publishes it, under its own name, opened twice.
-  const SettingsRecord record = MakeDefaultSettings();
-  platform::Mapping mapping;
-  platform::Event readEvent, writeEvent;
-  bool existed = false;
-  platform::OsError error = 0;
-  ASSERT_TRUE(mapping.Create(kSettingsMappingName, kSettingsRecordSize, &existed, &error));
-  ASSERT_TRUE(mapping.Map(&error));
-  std::memcpy(mapping.data(), record.data(), record.size());
-  ASSERT_TRUE(readEvent.CreateOrOpen(kSettingsReadEventName, false, true, &existed, &error));
-  ASSERT_TRUE(writeEvent.CreateOrOpen(kSettingsWriteEventName, true, true, &existed, &error));
+  // The settings block as the loader publishes it, opened twice.
+  testing::NamedSettingsBlock published;
+  ASSERT_TRUE(published.Publish(MakeDefaultSettings()));
   SharedBlock reader, writer;
   ASSERT_EQ(OpenSettingsBlock(reader), Result::kSuccess);
   ASSERT_EQ(OpenSettingsBlock(writer), Result::kSuccess);

@@ -142,14 +142,16 @@ void GdiplusSurface::PopClip() {
 }
 
 void GdiplusSurface::FillGradient(const RectI& r, Argb from, Argb to, float angleDegrees) {
-  const Gdiplus::GpRect rect(r.left, r.top, r.width(), r.height());
+  // The float rectangle: Wine's integer variant of this brush ignores the angle.
+  const Gdiplus::GpRectF rect(static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.width()),
+                              static_cast<float>(r.height()));
   Gdiplus::GpLineGradient* brush = nullptr;
   if (!Check(
-          GdipCreateLineBrushFromRectWithAngleI(&rect, from, to, angleDegrees, FALSE, Gdiplus::WrapModeTile, &brush))) {
+          GdipCreateLineBrushFromRectWithAngle(&rect, from, to, angleDegrees, FALSE, Gdiplus::WrapModeTile, &brush))) {
     return;
   }
   const BrushPtr owned(brush);
-  Check(GdipFillRectangleI(graphics(), brush, rect.X, rect.Y, rect.Width, rect.Height));
+  Check(GdipFillRectangleI(graphics(), brush, r.left, r.top, r.width(), r.height()));
 }
 
 void GdiplusSurface::FrameRectInset(const RectI& r, Argb color) {
