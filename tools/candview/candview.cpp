@@ -2,11 +2,13 @@
 // what it shows.
 //
 //   candview [--dict FILE | --live] [--tab N] [--page N] [--select R] [--extent L,T,R,B] [--max W,H]
-//            [--template K] [--png FILE] PREFIX
+//            [--template K] [--tabs N] [--title TEXT] [--addition TEXT] [--png FILE] PREFIX
 //
 // --dict publishes the dictionary file (default: english.dict beside the program) with the default
 // settings in blocks of this process; --live goes through the running loader and the user's settings.
-// --template K (1 to 5) colours every tab with appearance template K (--dict only). The window is placed
+// With --dict the settings can be varied to see every part of the window: --template K (1 to 5)
+// colours every tab with appearance template K, --tabs N makes N tabs, --title gives them a title.
+// --addition sets the addition bar's text (shown under candidates). The window is placed
 // by the composition rectangle --extent (default near the screen's top left), shown without
 // activation and painted; --png saves what the screen shows of it. Prints, in UTF-8:
 //   window X Y WIDTH HEIGHT          screen pixels
@@ -41,7 +43,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: candview [--dict FILE | --live] [--tab N] [--page N] [--select R] [--extent L,T,R,B]\n"
-    "                [--max W,H] [--template K] [--png FILE] PREFIX\n";
+    "                [--max W,H] [--template K] [--tabs N] [--title TEXT] [--addition TEXT]\n"
+    "                [--png FILE] PREFIX\n";
 
 struct Options {
   std::u16string dictionary;
@@ -53,6 +56,10 @@ struct Options {
   int32_t maxWidth = 200;
   int32_t maxHeight = 400;
   uint32_t templateNumber = 0;  // 0: the settings' own colours
+  uint32_t tabs = 1;
+  std::u16string title;
+  std::u16string addition;
+  bool hasAddition = false;
   std::u16string png;
   std::u16string prefix;
 };
@@ -108,6 +115,14 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
       o->dictionary = value;
     } else if (a == u"--png") {
       o->png = value;
+    } else if (a == u"--title") {
+      o->title = value;
+    } else if (a == u"--addition") {
+      o->addition = value;
+      o->hasAddition = true;
+    } else if (a == u"--tabs") {
+      if (!Number(value, 1, static_cast<int64_t>(kMaxTabs), &n)) return "--tabs takes 1 to 9";
+      o->tabs = static_cast<uint32_t>(n);
     } else if (a == u"--tab") {
       if (!Number(value, 0, 8, &n)) return "--tab takes a tab position from 0 to 8";
       o->tab = static_cast<uint32_t>(n);
@@ -136,7 +151,9 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
   }
   if (positional.size() != 1) return "expected one PREFIX";
   if (o->live && !o->dictionary.empty()) return "--dict and --live exclude each other";
-  if (o->live && o->templateNumber != 0) return "--template needs --dict (it would change nothing live)";
+  if (o->live && (o->templateNumber != 0 || o->tabs != 1 || !o->title.empty())) {
+    return "--template, --tabs and --title need --dict (they change private settings)";
+  }
   o->prefix = positional[0];
   return {};
 }
@@ -173,8 +190,11 @@ int OpenPrivate(const Options& o, TabSourceSet& set) {
     return Fail("not a well-formed dictionary: " + ToUtf8(path), Result::kMalformed);
   }
   SettingsRecord settings = MakeDefaultSettings();
-  if (o.templateNumber != 0) {
-    for (size_t t = 0; t < settings.view().tabCount(); ++t) ApplyTemplate(settings.view(), t, o.templateNumber - 1);
+  const SettingsView view = settings.view();
+  for (uint32_t t = 1; t < o.tabs && AddTab(view); ++t) view.tab(t).setName(u"Tab " + std::u16string(1, u'1' + t));
+  for (size_t t = 0; t < view.tabCount(); ++t) {
+    if (o.templateNumber != 0) ApplyTemplate(view, t, o.templateNumber - 1);
+    view.tab(t).setTitle(o.title);
   }
   Result r = PublishPrivateSettingsBlock(settings.data(), settings.size(), &set.settingsBlock());
   if (r != Result::kSuccess) return Fail("cannot publish the settings", r, set.settingsBlock().lastError);
@@ -263,6 +283,7 @@ int Run(const std::vector<std::u16string>& args) {
     return Fail("the window's widgets could not be built");
   }
   win.ShowCandidates(&set, true, true);
+  if (o.hasAddition) win.SetAdditionText(o.addition);
   if (o.select >= 0) {
     CWidgetMgrTopLayout* m = win.core().manager();
     if (win.MoveSelection(o.select - m->candidateList->selected) < 0 && o.select != m->candidateList->selected) {
