@@ -23,7 +23,7 @@ class Host final : public CandListHost {
   void Invalidate() override {}
   bool DocumentCaret(int32_t*, int32_t*) override { return false; }
   RectI WorkArea(const RectI&) override { return {0, 0, 1280, 1024}; }
-  void SetWindowRect(const RectI&, bool) override {}
+  bool SetWindowRect(const RectI&, bool) override { return false; }
 };
 
 class Callback final : public IWidgetMouseEventCallback {

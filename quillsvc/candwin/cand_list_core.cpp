@@ -214,12 +214,14 @@ bool CandListCore::Paint(Surface& window, SizeI client) {
   const ConstSettingsView settings = Settings();
   if (manager_ != nullptr) {
     const SizeI size = manager_->Layout(window);
+    bool resized = false;
     if (extent_.top != extent_.bottom) {
       const RectI at{extent_.left, extent_.bottom, extent_.left + size.width, extent_.bottom + size.height};
-      host_.SetWindowRect(Place(at), true);
+      resized = host_.SetWindowRect(Place(at), true);
     } else {
-      host_.SetWindowRect({0, 0, size.width, size.height}, false);
+      resized = host_.SetWindowRect({0, 0, size.width, size.height}, false);
     }
+    if (resized) return true;
   }
   const std::unique_ptr<OffscreenFrame> frame = window.CreateOffscreen(client);
   if (frame == nullptr) return true;

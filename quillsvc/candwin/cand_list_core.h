@@ -36,7 +36,8 @@ class CandListHost {
   // The work area of the monitor that holds (or is nearest to) `r`.
   virtual RectI WorkArea(const RectI& r) = 0;
   // Moves and sizes the window to `r`, or only sizes it (keeping its position) when `move` is false.
-  virtual void SetWindowRect(const RectI& r, bool move) = 0;
+  // True when its size changed: the window system then repaints it whole.
+  virtual bool SetWindowRect(const RectI& r, bool move) = 0;
 
  protected:
   ~CandListHost() = default;
@@ -84,7 +85,8 @@ class CandListCore {
 
   // One frame after the window has read its client size: under the lock, lays out on `window`, lets the
   // host size (and with an extent, place) the window, composes the frame off-screen over the gradient
-  // and presents it. False, having drawn nothing, when the lock failed.
+  // and presents it. A frame of the old size is not drawn when the window was just resized (the resize
+  // brings the next paint at once). False, having drawn nothing, when the lock failed.
   bool Paint(Surface& window, SizeI client);
 
   void SetExtent(const RectI& r) { extent_ = r; }

@@ -39,7 +39,10 @@ class FakeHost : public CandListHost {
     asked = r;
     return work;
   }
-  void SetWindowRect(const RectI& r, bool move) override { placed.push_back({r, move}); }
+  bool SetWindowRect(const RectI& r, bool move) override {
+    placed.push_back({r, move});
+    return resizes;
+  }
 
   int invalidated = 0;
   bool caret = false;
@@ -47,6 +50,7 @@ class FakeHost : public CandListHost {
   RectI work = kScreen;
   RectI asked;
   std::vector<std::pair<RectI, bool>> placed;
+  bool resizes = false;
 };
 
 class RecordingCallback : public IWidgetMouseEventCallback {
@@ -295,8 +299,11 @@ TEST_F(CandListCoreTest, PaintSizesTheWindowAndComposesTheFrameOffScreen) {
   EXPECT_FLOAT_EQ(gradient[0].points[0].x, 215);
   EXPECT_EQ(log.Of(Op::kFrameInset).at(0).color, 0xFF000000 | w.border);
   for (const Call& c : log.calls) {
-    if (c.op == Op::kMeasure) EXPECT_EQ(c.surface, 0);
-    if (c.op == Op::kText || c.op == Op::kPath) EXPECT_EQ(c.surface, 1);
+    if (c.op == Op::kMeasure) {
+      EXPECT_EQ(c.surface, 0);
+    } else if (c.op == Op::kText || c.op == Op::kPath) {
+      EXPECT_EQ(c.surface, 1);
+    }
   }
   EXPECT_EQ(log.Of(Op::kPresent).size(), 1u);
 
@@ -305,6 +312,12 @@ TEST_F(CandListCoreTest, PaintSizesTheWindowAndComposesTheFrameOffScreen) {
   Core().Paint(window_, size);
   EXPECT_EQ(host_.placed.back().first, (RectI{100, 120, 100 + size.width, 120 + size.height}));
   EXPECT_TRUE(host_.placed.back().second);
+
+  // A window that had to change its size is repainted whole at once: no frame of the old size.
+  host_.resizes = true;
+  window_.log().calls.clear();
+  EXPECT_TRUE(Core().Paint(window_, {1, 1}));
+  EXPECT_TRUE(window_.log().Of(Op::kOffscreen).empty());
 }
 
 TEST_F(CandListCoreTest, FailuresWhileMeasuringOrOnTheBackgroundCostLittle) {

@@ -107,10 +107,14 @@ RectI CCandListWin::WorkArea(const RectI& r) {
   return RectI{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
 }
 
-void CCandListWin::SetWindowRect(const RectI& r, bool move) {
-  if (hwnd() == nullptr) return;
+bool CCandListWin::SetWindowRect(const RectI& r, bool move) {
+  RECT now{};
+  if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &now)) return false;
+  const bool sameSize = now.right - now.left == r.width() && now.bottom - now.top == r.height();
+  // Every paint asks; a window already there is left alone (moving it costs a round trip or more).
+  if (sameSize && (!move || (now.left == r.left && now.top == r.top))) return false;
   const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (move ? 0 : SWP_NOMOVE);
-  ::SetWindowPos(hwnd(), nullptr, r.left, r.top, r.width(), r.height(), flags);
+  return ::SetWindowPos(hwnd(), nullptr, r.left, r.top, r.width(), r.height(), flags) && !sameSize;
 }
 
 }  // namespace quillet

@@ -57,7 +57,7 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   void Invalidate() override;
   bool DocumentCaret(int32_t* x, int32_t* y) override;
   RectI WorkArea(const RectI& r) override;
-  void SetWindowRect(const RectI& r, bool move) override;
+  bool SetWindowRect(const RectI& r, bool move) override;
 
   void OnPaint(HWND hwnd);
   void OnPress(HWND hwnd);
