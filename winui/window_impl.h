@@ -40,9 +40,11 @@ class CWindowImpl {
   CWindowImpl() = default;
   CWindowImpl(const CWindowImpl&) = delete;
   CWindowImpl& operator=(const CWindowImpl&) = delete;
-  // The window must be gone before the object: its procedure would otherwise reach a dead object.
+  // A window still there is destroyed without reaching the object, whose derived parts are gone by now.
   ~CWindowImpl() {
-    if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
+    if (hwnd_ == nullptr) return;
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd_);
   }
 
   // Registers the class when needed and creates the window; null when either fails. Style 0 takes
@@ -92,9 +94,6 @@ class CWindowImpl {
   }
 
  protected:
-  // Called after the last message (WM_NCDESTROY), when the window handle is already gone.
-  void OnFinalMessage(HWND) {}
-
  private:
   static std::mutex& ClassMutex() {
     static std::mutex m;
@@ -118,9 +117,7 @@ class CWindowImpl {
     if (message == WM_NCDESTROY) {
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       self->hwnd_ = nullptr;
-      const LRESULT r = ::DefWindowProcW(hwnd, message, wParam, lParam);
-      self->OnFinalMessage(hwnd);
-      return r;
+      return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
     try {
       LRESULT result = 0;
