@@ -24,13 +24,14 @@ endif()
 # A GoogleTest program whose cases are discovered when the tests run (under Wine for Windows builds).
 # DEPENDS names programs the test starts; they are built with it and sit in the same folder.
 # STARTS_PROCESSES marks a program whose cases start other programs: the x86 build runs only the cases
-# that X86_FILTER (a gtest filter) selects, or none without it. USES_DISPLAY marks cases that show
-# windows, move the mouse or read the screen: they never run at the same time as each other.
+# that X86_FILTER (a gtest filter) selects, or none without it.
+# USES_DISPLAY marks cases that show windows or send input: they never run at the same time as other
+# such cases (ctest resource lock quillet_display).
 function(quillet_add_test name)
   cmake_parse_arguments(T "STARTS_PROCESSES;USES_DISPLAY" "X86_FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
-  set(display_lock)
+  set(lock)
   if(T_USES_DISPLAY)
-    set(display_lock RESOURCE_LOCK quillet_display)
+    set(lock RESOURCE_LOCK quillet_display)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
@@ -46,12 +47,12 @@ function(quillet_add_test name)
       set(filter "--gtest_filter=${T_X86_FILTER}")
     endif()
     add_test(NAME ${name} COMMAND ${name} ${filter} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 1800 ${display_lock})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 1800 ${lock})
     return()
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES TIMEOUT 420 ${display_lock})
+    PROPERTIES TIMEOUT 420 ${lock})
 endfunction()

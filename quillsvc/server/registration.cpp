@@ -1,0 +1,162 @@
+#include "quillsvc/server/registration.h"
+
+#include <msctf.h>
+
+#include <memory>
+#include <string>
+
+#include "quillsvc/server/com_boundary.h"
+#include "quillsvc/server/guids.h"
+#include "quillsvc/server/module.h"
+
+namespace quillet {
+namespace {
+
+constexpr LANGID kProfileLanguage = 0x0804;
+constexpr wchar_t kDescription[] = L"Quillet";
+
+class RegKey {
+ public:
+  RegKey() = default;
+  ~RegKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  HKEY* Put() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+struct ComRelease {
+  void operator()(IUnknown* p) const { p->Release(); }
+};
+template <class T>
+using ComOwner = std::unique_ptr<T, ComRelease>;
+
+template <class T>
+ComOwner<T> Create(REFCLSID clsid, REFIID iid) {
+  T* object = nullptr;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&object)))) {
+    return nullptr;
+  }
+  return ComOwner<T>(object);
+}
+
+// Registration may run on a thread without COM (an installer's); a thread that has it keeps its own.
+class ComApartment {
+ public:
+  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
+// The module's full file name; empty when it cannot be read.
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(ModuleHandle(), &path[0], static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+bool SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));  // with the NUL
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) == ERROR_SUCCESS;
+}
+
+bool CreateKey(HKEY parent, const wchar_t* name, RegKey* key) {
+  return RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key->Put(), nullptr) ==
+         ERROR_SUCCESS;
+}
+
+bool RegisterComClass() {
+  const std::wstring path = ModulePath();
+  RegKey classKey;
+  RegKey serverKey;
+  return !path.empty() && CreateKey(HKEY_CLASSES_ROOT, ClassKeyName(), &classKey) &&
+         SetString(classKey.get(), nullptr, kDescription) && CreateKey(classKey.get(), L"InProcServer32", &serverKey) &&
+         SetString(serverKey.get(), nullptr, path) && SetString(serverKey.get(), L"ThreadingModel", L"Apartment");
+}
+
+bool RegisterProfile() {
+  const auto profiles =
+      Create<ITfInputProcessorProfiles>(CLSID_TF_InputProcessorProfiles, IID_ITfInputProcessorProfiles);
+  if (profiles == nullptr || FAILED(profiles->Register(kClsidTextService))) return false;
+  // The icon comes from the module itself, named by its full (wide) path.
+  const std::wstring icon = ModulePath();
+  return SUCCEEDED(profiles->AddLanguageProfile(kClsidTextService, kProfileLanguage, kGuidProfile, kDescription,
+                                                static_cast<ULONG>(wcslen(kDescription)), icon.c_str(),
+                                                static_cast<ULONG>(icon.size()), 0));
+}
+
+bool RegisterKeyboardCategory() {
+  const auto categories = Create<ITfCategoryMgr>(CLSID_TF_CategoryMgr, IID_ITfCategoryMgr);
+  return categories != nullptr &&
+         SUCCEEDED(categories->RegisterCategory(kClsidTextService, GUID_TFCAT_TIP_KEYBOARD, kClsidTextService));
+}
+
+// Deletes `name` below `parent` with everything beneath it. A key that cannot be opened counts as
+// gone.
+LSTATUS DeleteTree(HKEY parent, const wchar_t* name) {
+  {
+    RegKey key;
+    if (RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS) return ERROR_SUCCESS;
+    for (;;) {
+      wchar_t child[257];
+      DWORD length = 257;
+      if (RegEnumKeyExW(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      const LSTATUS status = DeleteTree(key.get(), child);
+      if (status != ERROR_SUCCESS) return status;
+    }
+  }
+  return RegDeleteKeyW(parent, name);
+}
+
+}  // namespace
+
+const wchar_t* ClassKeyName() {
+  static const std::wstring name = L"CLSID\\" + GuidKeyText(kClsidTextService);
+  return name.c_str();
+}
+
+void UnregisterServer() {
+  ComApartment com;
+  ComBoundary([] {
+    if (const auto profiles =
+            Create<ITfInputProcessorProfiles>(CLSID_TF_InputProcessorProfiles, IID_ITfInputProcessorProfiles)) {
+      profiles->Unregister(kClsidTextService);
+    }
+    if (const auto categories = Create<ITfCategoryMgr>(CLSID_TF_CategoryMgr, IID_ITfCategoryMgr)) {
+      categories->UnregisterCategory(kClsidTextService, GUID_TFCAT_TIP_KEYBOARD, kClsidTextService);
+      categories->UnregisterCategory(kClsidTextService, GUID_TFCAT_DISPLAYATTRIBUTEPROVIDER, kClsidTextService);
+    }
+    DeleteTree(HKEY_CLASSES_ROOT, ClassKeyName());
+    return S_OK;
+  });
+}
+
+HRESULT RegisterServer() {
+  ComApartment com;
+  const HRESULT hr =
+      ComBoundary([] { return RegisterComClass() && RegisterProfile() && RegisterKeyboardCategory() ? S_OK : E_FAIL; });
+  if (hr == S_OK) return S_OK;
+  UnregisterServer();
+  return hr == E_OUTOFMEMORY ? E_OUTOFMEMORY : E_FAIL;
+}
+
+}  // namespace quillet

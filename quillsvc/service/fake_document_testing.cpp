@@ -1,0 +1,208 @@
+#include "quillsvc/service/fake_document_testing.h"
+
+#include <algorithm>
+
+namespace quillet::testing {
+namespace {
+
+int32_t Order(size_t a, size_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+class FakeComposition final : public Composition {
+ public:
+  FakeComposition(FakeDocument& document, int generation) : document_(document), generation_(generation) {
+    ++document_.liveCompositions;
+  }
+  ~FakeComposition() override { --document_.liveCompositions; }
+
+  int32_t GetRange(EditContext&, std::unique_ptr<TextRange>* range) override {
+    if (document_.Fails("GetRange") || !Current()) return kFakeFailure;
+    *range = std::make_unique<FakeRange>(document_, document_.compositionStart, document_.compositionEnd);
+    return 0;
+  }
+  int32_t End(EditContext&) override {
+    if (document_.Fails("End") || !Current()) return kFakeFailure;
+    document_.composing = false;
+    ++document_.compositionsEnded;
+    return 0;
+  }
+
+ private:
+  bool Current() const { return document_.composing && generation_ == document_.compositionsStarted; }
+
+  FakeDocument& document_;
+  int generation_;
+};
+
+}  // namespace
+
+FakeRange::FakeRange(FakeDocument& document, size_t s, size_t e) : start(s), end(e), document_(document) {
+  document_.ranges.push_back(this);
+}
+
+FakeRange::~FakeRange() {
+  auto& all = document_.ranges;
+  all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+size_t FakeRange::At(const TextRange& range, Anchor anchor) const {
+  const auto& other = static_cast<const FakeRange&>(range);
+  return anchor == Anchor::kStart ? other.start : other.end;
+}
+
+void FakeRange::SetStart(size_t at) {
+  start = std::min(at, document_.text.size());
+  if (end < start) end = start;
+}
+
+void FakeRange::SetEnd(size_t at) {
+  end = std::min(at, document_.text.size());
+  if (start > end) start = end;
+}
+
+int32_t FakeRange::SetText(std::u16string_view text) {
+  if (document_.Fails("SetText")) return kFakeFailure;
+  document_.Replace(start, end, text, this);
+  return 0;
+}
+
+int32_t FakeRange::Collapse(Anchor to) {
+  if (document_.Fails("Collapse")) return kFakeFailure;
+  if (to == Anchor::kStart) {
+    end = start;
+  } else {
+    start = end;
+  }
+  return 0;
+}
+
+int32_t FakeRange::ShiftStartToRange(const TextRange& to, Anchor anchor) {
+  if (document_.Fails("ShiftStartToRange")) return kFakeFailure;
+  SetStart(At(to, anchor));
+  return 0;
+}
+
+int32_t FakeRange::ShiftEndToRange(const TextRange& to, Anchor anchor) {
+  if (document_.Fails("ShiftEndToRange")) return kFakeFailure;
+  SetEnd(At(to, anchor));
+  return 0;
+}
+
+int32_t FakeRange::ShiftStart(int32_t count) {
+  if (document_.Fails("ShiftStart")) return kFakeFailure;
+  const int64_t at = static_cast<int64_t>(start) + count;
+  SetStart(static_cast<size_t>(std::max<int64_t>(at, 0)));
+  return 0;
+}
+
+int32_t FakeRange::ShiftEnd(int32_t count) {
+  if (document_.Fails("ShiftEnd")) return kFakeFailure;
+  const int64_t at = static_cast<int64_t>(end) + count;
+  SetEnd(static_cast<size_t>(std::max<int64_t>(at, 0)));
+  return 0;
+}
+
+int32_t FakeRange::CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const {
+  if (document_.Fails("CompareStart")) return kFakeFailure;
+  *result = Order(start, At(to, anchor));
+  return 0;
+}
+
+int32_t FakeRange::CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const {
+  if (document_.Fails("CompareEnd")) return kFakeFailure;
+  *result = Order(end, At(to, anchor));
+  return 0;
+}
+
+FakeDocument::FakeDocument(std::u16string initial) : text(std::move(initial)) {
+  selectionStart = selectionEnd = text.size();
+}
+
+FakeDocument::~FakeDocument() = default;
+
+bool FakeDocument::Fails(const std::string& name) {
+  auto it = failures_.find(name);
+  if (it == failures_.end() || it->second == 0) return false;
+  --it->second;
+  return true;
+}
+
+int32_t FakeDocument::GetSelection(std::unique_ptr<TextRange>* range) {
+  if (Fails("GetSelection")) return kFakeFailure;
+  *range = std::make_unique<FakeRange>(*this, selectionStart, selectionEnd);
+  return 0;
+}
+
+int32_t FakeDocument::SetSelection(const TextRange& range) {
+  if (Fails("SetSelection")) return kFakeFailure;
+  const auto& r = static_cast<const FakeRange&>(range);
+  selectionStart = r.start;
+  selectionEnd = r.end;
+  return 0;
+}
+
+int32_t FakeDocument::QueryInsertRange(std::unique_ptr<TextRange>* range) {
+  if (Fails("QueryInsertRange")) return kFakeFailure;
+  *range = std::make_unique<FakeRange>(*this, selectionStart, selectionEnd);
+  return 0;
+}
+
+int32_t FakeDocument::StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) {
+  if (Fails("StartComposition")) return kFakeFailure;
+  const auto& r = static_cast<const FakeRange&>(range);
+  composing = true;
+  compositionStart = r.start;
+  compositionEnd = r.end;
+  *composition = std::make_unique<FakeComposition>(*this, ++compositionsStarted);
+  return 0;
+}
+
+void FakeDocument::TypeAsApplication(char16_t c) {
+  Replace(selectionStart, selectionEnd, std::u16string_view(&c, 1), nullptr);
+  selectionStart = selectionEnd;
+}
+
+void FakeDocument::Select(size_t start, size_t end) {
+  selectionStart = std::min(start, text.size());
+  selectionEnd = std::max(selectionStart, std::min(end, text.size()));
+}
+
+void FakeDocument::TerminateComposition() {
+  if (!composing) return;
+  composing = false;
+  ++compositionsEnded;
+}
+
+void FakeDocument::Replace(size_t a, size_t b, std::u16string_view inserted, FakeRange* edited) {
+  const size_t n = inserted.size();
+  text.replace(a, b - a, inserted);
+  auto moveStart = [&](size_t& p) {
+    if (p > b) {
+      p = p - (b - a) + n;
+    } else if (p >= a) {
+      p = a;
+    }
+  };
+  auto moveEnd = [&](size_t& p) {
+    if (p > b) {
+      p = p - (b - a) + n;
+    } else if (p >= a) {
+      p = a + n;
+    }
+  };
+  for (FakeRange* r : ranges) {
+    moveStart(r->start);
+    moveEnd(r->end);
+  }
+  moveStart(selectionStart);
+  moveEnd(selectionEnd);
+  if (composing) {
+    moveStart(compositionStart);
+    moveEnd(compositionEnd);
+  }
+  if (edited != nullptr) {
+    edited->start = a;
+    edited->end = a + n;
+  }
+}
+
+}  // namespace quillet::testing

@@ -1,0 +1,272 @@
+#include "quillsvc/service/input_controller.h"
+
+#include <cstdio>
+
+#include "common/result.h"
+#include "common/utf16.h"
+
+namespace quillet {
+namespace {
+
+constexpr uint32_t kLeftButtonDown = 0x201;  // WM_LBUTTONDOWN
+constexpr int kCandidateListElement = 1;
+
+bool IsLetterKey(uint32_t key) { return key >= vk::kA && key <= vk::kZ; }
+
+}  // namespace
+
+bool InputController::TestKeyDown(uint32_t virtualKey) {
+  if (errorCode_ != 0) return false;
+  lastKey_ = virtualKey;
+  if (host_.IsKeyboardDisabled() || !host_.IsOpen() || host_.IsKeyHeld(vk::kControl)) return false;
+  if (IsLetterKey(virtualKey)) return true;
+  return virtualKey != vk::kShift && composition_.HasComposition();
+}
+
+bool InputController::TestKeyUp(uint32_t virtualKey) {
+  // Only Shift's own key-up: the release of a key held across a Shift tap is the application's.
+  return errorCode_ == 0 && lastKey_ == vk::kShift && virtualKey == vk::kShift;
+}
+
+void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
+  if (virtualKey != vk::kShift) {
+    if (!composition_.HasComposition() && composition_.StartComposition(context) != 0) return;
+    if (host_.candidateWindow() == nullptr) CreateCandidateWindow(context);
+  }
+  const bool shift = host_.IsKeyHeld(vk::kShift);
+  const KeyCommand key = LookUpKey(virtualKey, shift);
+  CandidateWindow* window = host_.candidateWindow();
+  const bool visible = window != nullptr && window->IsVisible();
+  const bool capsLock = host_.IsKeyToggled(vk::kCapital);
+  // A pick with Caps Lock on writes the whole word in capitals.
+  const CaseRule rule = capsLock ? CaseRule::Upper : CaseRule::KeepTyped;
+
+  switch (key.action) {
+    case KeyAction::TypeLetter: {
+      char16_t c = key.value;
+      if (capsLock) c = shift ? static_cast<char16_t>(c + 32) : static_cast<char16_t>(c - 32);
+      InsertChar(context, c);
+      break;
+    }
+    case KeyAction::InsertChar:
+      InsertChar(context, key.value);
+      break;
+    case KeyAction::CommitWithChar:
+      host_.DestroyCandidateWindow();
+      InsertChar(context, key.value);
+      composition_.EndComposition(context);
+      break;
+    case KeyAction::SelectByNumber:
+      if (visible) Select(context, key.value, rule);
+      break;
+    case KeyAction::SelectHighlighted:
+      if (visible) Select(context, window->SelectedRow(), rule);
+      break;
+    case KeyAction::DeleteChar:
+      composition_.RemoveChar(context, key.value == 0);
+      break;
+    case KeyAction::CommitTyped:
+      Finish(context);
+      break;
+    case KeyAction::Cancel:
+      composition_.ClearComposition(context);
+      Finish(context);
+      break;
+    case KeyAction::SwitchTab:
+      SwitchTab(key.value == 1);
+      break;
+    case KeyAction::Page:
+      if (visible && TurnPage(key.value == 1)) window->ShowCandidates(tabs_, true, false);
+      break;
+    case KeyAction::MoveCaret:
+      composition_.ShiftCaret(context, key.value == 0 ? -1 : 1);
+      break;
+    case KeyAction::MoveHighlight:
+      if (visible) MoveHighlight(key.value == 1);
+      break;
+    case KeyAction::ToggleOpen:
+      ToggleOpen(context);
+      break;
+    case KeyAction::None:
+      break;
+  }
+}
+
+void InputController::CreateCandidateWindow(EditContext& context) {
+  // Every new window sees the settings as they are now.
+  tabs_.Rebuild();
+  host_.DestroyCandidateWindow();
+  std::unique_ptr<TextRange> range;
+  if (composition_.GetRange(context, &range) != 0) return;
+  CandidateWindow* window = host_.NewCandidateWindow(context, *range, activeTab_);
+  if (window == nullptr) return;
+  // A window without widgets reports no tab; the active tab stays what it was then.
+  const int selected = window->SelectedTab();
+  if (selected >= 0) activeTab_ = selected;
+  host_.RefreshLangBarItems();
+  SetCurrentTab(activeTab_);
+}
+
+void InputController::InsertChar(EditContext& context, char16_t c) {
+  if (composition_.AddChar(context, c) != 0) Finish(context);
+}
+
+void InputController::Finish(EditContext& context) {
+  composition_.EndComposition(context);
+  host_.DestroyCandidateWindow();
+}
+
+void InputController::SetCurrentTab(int index) {
+  if (index >= 0 && static_cast<size_t>(index) < tabs_.sourceCount()) tabs_.currentTab = static_cast<size_t>(index);
+}
+
+bool InputController::LongEnoughToShow() { return composition_.text().size() > tabs_.ShowFromLetters(); }
+
+void InputController::Relookup(CandidateWindow& window, bool refreshTitle) {
+  tabs_.SetPrefix(composition_.text());
+  window.ShowCandidates(tabs_, true, refreshTitle);
+}
+
+void InputController::Select(EditContext& context, int row, CaseRule rule) {
+  const std::u16string word = row < 0 ? std::u16string() : tabs_.CommitText(static_cast<size_t>(row));
+  if (word.empty()) {
+    Finish(context);
+    return;
+  }
+  if (composition_.ReplaceComposition(context, rule, word) != 0) return;
+
+  const int link = tabs_.LinkedTabPosition();
+  CandidateWindow* window = host_.candidateWindow();
+  if (link < 0 || window == nullptr) {
+    Finish(context);
+    return;
+  }
+  // The linked tab offers follow-up words for the whole word; the active tab index stays.
+  window->SelectTab(link);
+  SetCurrentTab(link);
+  if (tabs_.SetPrefix(word) == 0) {
+    Finish(context);
+    return;
+  }
+  window->ShowCandidates(tabs_, true, true);
+  window->Repaint();
+}
+
+void InputController::SwitchTab(bool next) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr) return;
+  window->Show();
+  const int index = next ? window->NextTab() : window->PrevTab();
+  if (index >= 0) activeTab_ = index;
+  SetCurrentTab(index);
+  Relookup(*window, true);
+  host_.RefreshLangBarItems();
+}
+
+bool InputController::TurnPage(bool forward) {
+  if (forward) return tabs_.NextPage() > 0;
+  const TabSource* source = tabs_.CurrentSource();
+  return source != nullptr && source->pageOffset() > 0 && tabs_.PreviousPage() > 0;
+}
+
+void InputController::MoveHighlight(bool down) {
+  CandidateWindow* window = host_.candidateWindow();
+  const int row = window->MoveSelection(down ? 1 : -1);
+  if (row < 0) {
+    // Past the rows shown: the highlight goes on to the next page's first row or the previous
+    // page's last one.
+    if (TurnPage(down)) window->ShowCandidates(tabs_, down, false);
+  } else if (window->AdditionBarVisible()) {
+    window->SetAdditionText(tabs_.DescriptionText(static_cast<size_t>(row)));
+  }
+  window->Repaint();
+}
+
+void InputController::ToggleOpen(EditContext& context) {
+  const bool wasOpen = host_.IsOpen();
+  host_.SetOpen(!wasOpen);
+  host_.RefreshLangBarItems();
+  if (wasOpen) Finish(context);
+}
+
+void InputController::OnCompositionChanged(EditContext&, std::u16string_view text) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr) return;
+  tabs_.SetPrefix(text);
+  window->ShowCandidates(tabs_, true, false);
+  if (LongEnoughToShow()) window->Show();
+}
+
+void InputController::OnCharAppended(EditContext&, char16_t c) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr) return;
+  tabs_.AppendLetter(c);
+  window->ShowCandidates(tabs_, true, false);
+  if (LongEnoughToShow()) window->Show();
+}
+
+void InputController::OnCharDeleted(EditContext&, std::u16string_view text) {
+  if (text.empty()) {
+    host_.DestroyCandidateWindow();
+    return;
+  }
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr) return;
+  tabs_.SetPrefix(text);
+  window->ShowCandidates(tabs_, true, false);
+  if (LongEnoughToShow()) {
+    window->Show();
+  } else {
+    window->Hide();
+  }
+}
+
+void InputController::OnTabClicked(int index) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr || index == activeTab_) return;
+  window->SelectTab(index);
+  activeTab_ = index;
+  SetCurrentTab(index);
+  Relookup(*window, true);
+  host_.RefreshLangBarItems();
+}
+
+void InputController::OnItemClicked(int row) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr || row < 0 || static_cast<size_t>(row) >= window->RowCount()) return;
+  host_.SendKeyDown(row < 9 ? vk::k1 + static_cast<uint32_t>(row) : vk::k0);
+}
+
+void InputController::OnListScrolled(bool forward) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window != nullptr && TurnPage(forward)) window->ShowCandidates(tabs_, true, false);
+}
+
+void InputController::OnTabScrolled() {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr) return;
+  SetCurrentTab(window->SelectedTab());
+  Relookup(*window, true);
+  host_.RefreshLangBarItems();
+}
+
+void InputController::OnMouseEvent(uint32_t message, int element, int index) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr || message != kLeftButtonDown || element != kCandidateListElement) return;
+  if (window->AdditionBarVisible()) {
+    window->SetAdditionText(index < 0 ? std::u16string() : tabs_.DescriptionText(static_cast<size_t>(index)));
+  }
+  window->Repaint();
+}
+
+std::u16string ErrorText(int32_t errorCode) {
+  if (errorCode == 0) return {};
+  const char* format = errorCode == ToInt(Result::kSinkAdviseFailed)
+                           ? "Internal error, please reactivate program. Error Code=%d"
+                           : "Please check setting. Error Code=%d";
+  char text[96];
+  std::snprintf(text, sizeof text, format, static_cast<int>(errorCode));
+  return FromUtf8(text);
+}
+
+}  // namespace quillet

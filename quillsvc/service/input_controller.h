@@ -1,0 +1,178 @@
+// The text service's portable core: which keys are eaten, what an eaten key does, how the candidate
+// window follows the composition, and what the candidate window's clicks do. It owns the composition
+// state and the tab set; the Windows text service (CQuillsvc) is a thin shell around it.
+//
+// The seam with the shell:
+//
+//   shell -> core   The framework's calls, forwarded:
+//     ITfKeyEventSink::OnTestKeyDown / OnKeyDown   eaten = TestKeyDown(wParam); OnKeyDown then, if
+//                                                  eaten, runs a synchronous read-write edit session
+//     ITfKeyEventSink::OnTestKeyUp / OnKeyUp       eaten = TestKeyUp(wParam); the same for OnKeyUp
+//     the key-handler edit session's DoEditSession HandleKey(context, wParam)
+//     IWidgetMouseEventCallback (candidate window) OnTabClicked, OnItemClicked, OnListScrolled,
+//                                                  OnTabScrolled, OnMouseEvent
+//     the end-composition edit session             composition().EndComposition(context)
+//     ITfCompositionSink::OnCompositionTerminated  composition().OnTerminated(), then destroy the window
+//     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
+//     activation and thread focus                  tabs().Open() / Close(), set_errorCode(code)
+//     the tab-list menu                            OnTabClicked (window visible) or set_activeTab
+//   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
+//   and the text service's ITfCompositionSink; the composition handle is a TsfComposition, whose
+//   ITfComposition the layout sink reaches through composition().composition().
+//
+//   core -> shell   InputHost below: the open/close and keyboard-disabled compartments, the key
+//     states, the language-bar refresh, the candidate window's life, and the synthetic digit key.
+//     The candidate window itself is seen through CandidateWindow below.
+//
+// Everything runs on the text service's thread, one call at a time. Failures inside key handling are
+// silent: the action stops and the key stays eaten.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "quillsvc/dict/tab_source_set.h"
+#include "quillsvc/service/composition_state.h"
+#include "quillsvc/service/edit_context.h"
+#include "quillsvc/service/key_table.h"
+
+namespace quillet {
+
+// Candidate windows of the text service are laid out within this size.
+inline constexpr int kCandidateWindowMaxWidth = 200;
+inline constexpr int kCandidateWindowMaxHeight = 400;
+
+// The candidate window as the key handling drives it (CCandListWin on Windows). Rows are those of the
+// current page of the tab set's current source.
+class CandidateWindow {
+ public:
+  virtual bool IsVisible() = 0;
+  virtual void Show() = 0;  // without activation (SW_SHOWNA)
+  virtual void Hide() = 0;
+  // Fills the list with the current page of tabs.CurrentSource(), highlights the first row (or the
+  // last when selectFirst is false), puts that row's description into the addition bar and, with
+  // refreshTitle, the active tab's title into the title bar. Returns the number of rows shown.
+  virtual size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) = 0;
+  // The tab strip: select a tab, step to the next or previous one (wrapping) and return its
+  // position, and the tab selected now. -1 when the window has no widgets.
+  virtual void SelectTab(int index) = 0;
+  virtual int NextTab() = 0;
+  virtual int PrevTab() = 0;
+  virtual int SelectedTab() = 0;
+  // The highlighted row moved by delta; returns the new row, or -1 (and nothing changes) when it
+  // would leave the rows shown.
+  virtual int MoveSelection(int delta) = 0;
+  virtual int SelectedRow() = 0;  // -1 when nothing is highlighted
+  virtual size_t RowCount() = 0;  // rows shown
+  virtual bool AdditionBarVisible() = 0;
+  virtual void SetAdditionText(std::u16string_view text) = 0;
+  virtual void Repaint() = 0;  // invalidate, no erase
+
+ protected:
+  ~CandidateWindow() = default;
+};
+
+// What the core asks of the text service around it.
+class InputHost {
+ public:
+  // The keyboard-disabled and empty-context compartments of the focused context (IsKeyboardDisabled).
+  virtual bool IsKeyboardDisabled() = 0;
+  // The keyboard open/close compartment (IsOpen, SetOpen). SetOpen(true) is refused while the text
+  // service is in error.
+  virtual bool IsOpen() = 0;
+  virtual void SetOpen(bool open) = 0;
+  // GetKeyState: the key is held (bit 0x80), or toggled (bit 0x01, for Caps Lock).
+  virtual bool IsKeyHeld(uint32_t virtualKey) = 0;
+  virtual bool IsKeyToggled(uint32_t virtualKey) = 0;
+  // Refresh the open/close and active-tab language-bar items.
+  virtual void RefreshLangBarItems() = 0;
+
+  // The candidate window now, or nullptr. The host owns it.
+  virtual CandidateWindow* candidateWindow() = 0;
+  // Creates the candidate window hidden, builds its widgets for `activeTab` within
+  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight, and places it by the screen extent of
+  // `compositionRange` read through `context` (a TsfEditContext and a TsfRange on Windows). Any window
+  // there is destroyed already. nullptr when it could not be made.
+  virtual CandidateWindow* NewCandidateWindow(EditContext& context, const TextRange& compositionRange,
+                                              int activeTab) = 0;
+  // Destroys the candidate window if there is one.
+  virtual void DestroyCandidateWindow() = 0;
+  // Queues one key-down of `virtualKey` as if typed (SendInput); it comes back through the key sink.
+  virtual void SendKeyDown(uint32_t virtualKey) = 0;
+
+ protected:
+  ~InputHost() = default;
+};
+
+class InputController final : private ICompositionCallback {
+ public:
+  explicit InputController(InputHost& host) : host_(host), composition_(this) {}
+  InputController(const InputController&) = delete;
+  InputController& operator=(const InputController&) = delete;
+
+  // Key events. Both return whether the key is eaten. TestKeyDown also records the key as the last
+  // one (for the Shift tap); both eat nothing while the error code is nonzero.
+  //   Down: not when the keyboard is disabled, closed or Ctrl is held; letters always; any other key
+  //     but Shift while a composition exists.
+  //   Up: a Shift released with no other key pressed since its own key-down.
+  bool TestKeyDown(uint32_t virtualKey);
+  bool TestKeyUp(uint32_t virtualKey);
+  // Runs an eaten key inside the key-handler edit session: starts the composition and the candidate
+  // window when there are none (not for Shift), then takes the key's action from kKeyTable.
+  void HandleKey(EditContext& context, uint32_t virtualKey);
+
+  // The candidate window's notifications.
+  void OnTabClicked(int index);
+  // Sends the row's number key, so that the pick happens inside a key-handler edit session.
+  void OnItemClicked(int row);
+  void OnListScrolled(bool forward);
+  void OnTabScrolled();
+  // A press on a row of the list shows its description in the addition bar.
+  void OnMouseEvent(uint32_t message, int element, int index);
+
+  CCompositionState& composition() { return composition_; }
+  TabSourceSet& tabs() { return tabs_; }
+
+  // The active tab index: the tab the next candidate window opens on.
+  int activeTab() const { return activeTab_; }
+  void set_activeTab(int index) { activeTab_ = index; }
+  // Nonzero while activation or reopening failed: no key is eaten.
+  int32_t errorCode() const { return errorCode_; }
+  void set_errorCode(int32_t code) { errorCode_ = code; }
+  uint32_t lastKey() const { return lastKey_; }
+
+ private:
+  void OnCompositionChanged(EditContext& context, std::u16string_view text) override;
+  void OnCharAppended(EditContext& context, char16_t c) override;
+  void OnCharDeleted(EditContext& context, std::u16string_view text) override;
+
+  void CreateCandidateWindow(EditContext& context);
+  void InsertChar(EditContext& context, char16_t c);
+  void Select(EditContext& context, int row, CaseRule rule);
+  void SwitchTab(bool next);
+  bool TurnPage(bool forward);
+  void MoveHighlight(bool down);
+  void ToggleOpen(EditContext& context);
+  // Ends the composition (its text stays) and destroys the candidate window.
+  void Finish(EditContext& context);
+  // Makes `index` the tab set's current tab when it names a source.
+  void SetCurrentTab(int index);
+  // Looks the whole composition text up in the current tab and refills the window from the top.
+  void Relookup(CandidateWindow& window, bool refreshTitle);
+  // Whether the composition text is longer than the current tab's showFromLetters.
+  bool LongEnoughToShow();
+
+  InputHost& host_;
+  CCompositionState composition_;
+  TabSourceSet tabs_;
+  int activeTab_ = 0;
+  uint32_t lastKey_ = 0;
+  int32_t errorCode_ = 0;
+};
+
+// The open/close item's tooltip for an error code: empty for 0.
+std::u16string ErrorText(int32_t errorCode);
+
+}  // namespace quillet

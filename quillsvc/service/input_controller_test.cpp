@@ -1,0 +1,668 @@
+#include "quillsvc/service/input_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/settings_record.h"
+#include "platform/test_namespace.h"
+#include "quillsvc/dict/dict_image_testing.h"
+#include "quillsvc/dict/private_block.h"
+#include "quillsvc/service/fake_document_testing.h"
+
+namespace quillet {
+namespace {
+
+// The private blocks still use named events: kept away from a loader the user runs.
+const bool kIsolated = testing::IsolateNamespace("keys");
+
+using testing::FakeDocument;
+
+// The candidate window as the key handling sees it: rows of the current page, a highlight, a tab strip.
+class FakeWindow final : public CandidateWindow {
+ public:
+  FakeWindow(int tabCount, int activeTab) : tabCount_(tabCount) {
+    selectedTab = tabCount == 0 ? -1 : (activeTab >= 0 && activeTab < tabCount ? activeTab : 0);
+  }
+
+  bool IsVisible() override { return visible; }
+  void Show() override { visible = true; }
+  void Hide() override { visible = false; }
+  size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) override {
+    ++fills;
+    if (refreshTitle) ++titleRefreshes;
+    rows.clear();
+    TabSource* s = tabs.CurrentSource();
+    const size_t n = s == nullptr ? 0 : s->PageCount();
+    for (size_t i = 0; i < n; ++i) {
+      const std::u16string display = s->CandidateDisplay(i);
+      rows.push_back(display.empty() ? s->CandidateWord(i) : display);
+    }
+    selectedRow = n == 0 ? -1 : (selectFirst ? 0 : static_cast<int>(n) - 1);
+    if (n > 0 && additionBarVisible) additionText = s->CandidateDescription(static_cast<size_t>(selectedRow));
+    return n;
+  }
+  void SelectTab(int index) override {
+    if (index >= 0 && index < tabCount_) selectedTab = index;
+  }
+  int NextTab() override {
+    if (tabCount_ == 0) return -1;
+    SelectTab((selectedTab + 1) % tabCount_);
+    return selectedTab;
+  }
+  int PrevTab() override {
+    if (tabCount_ == 0) return -1;
+    SelectTab(selectedTab <= 0 ? tabCount_ - 1 : selectedTab - 1);
+    return selectedTab;
+  }
+  int SelectedTab() override { return selectedTab; }
+  int MoveSelection(int delta) override {
+    const int row = selectedRow + delta;
+    if (row < 0 || row >= static_cast<int>(rows.size())) return -1;
+    return selectedRow = row;
+  }
+  int SelectedRow() override { return selectedRow; }
+  size_t RowCount() override { return rows.size(); }
+  bool AdditionBarVisible() override { return additionBarVisible; }
+  void SetAdditionText(std::u16string_view text) override { additionText = std::u16string(text); }
+  void Repaint() override { ++repaints; }
+
+  bool visible = false;
+  std::vector<std::u16string> rows;
+  int selectedRow = -1;
+  int selectedTab = -1;
+  bool additionBarVisible = true;
+  std::u16string additionText;
+  int fills = 0;
+  int titleRefreshes = 0;
+  int repaints = 0;
+
+ private:
+  int tabCount_;
+};
+
+class FakeHost final : public InputHost {
+ public:
+  bool IsKeyboardDisabled() override { return disabled; }
+  bool IsOpen() override { return open; }
+  void SetOpen(bool value) override {
+    if (!(value && core->errorCode() != 0)) open = value;
+  }
+  bool IsKeyHeld(uint32_t key) override { return held.count(key) != 0; }
+  bool IsKeyToggled(uint32_t key) override { return key == vk::kCapital && capsLock; }
+  void RefreshLangBarItems() override { ++refreshes; }
+  CandidateWindow* candidateWindow() override { return window.get(); }
+  CandidateWindow* NewCandidateWindow(EditContext&, const TextRange&, int activeTab) override {
+    ++windowsMade;
+    builtForTab = activeTab;
+    if (failWindows) return nullptr;
+    window = std::make_unique<FakeWindow>(core->tabs().tabCount(), activeTab);
+    return window.get();
+  }
+  void DestroyCandidateWindow() override { window.reset(); }
+  void SendKeyDown(uint32_t key) override { sentKeys.push_back(key); }
+
+  InputController* core = nullptr;
+  bool disabled = false;
+  bool open = true;
+  bool capsLock = false;
+  bool failWindows = false;
+  std::set<uint32_t> held;
+  int refreshes = 0;
+  int windowsMade = 0;
+  int builtForTab = -2;
+  std::unique_ptr<FakeWindow> window;
+  std::vector<uint32_t> sentKeys;
+};
+
+struct TabSpec {
+  uint16_t tabId;
+  int16_t dictionaryId;
+  int16_t linkTabId;
+  uint16_t showFromLetters;
+  std::u16string name;
+};
+
+std::vector<uint8_t> Dictionary(std::vector<testing::ImageEntry> entries) {
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
+  return testing::BuildDictionaryImage(entries);
+}
+
+// English: 25 words "proaa" to "proay" ahead of "program", "progress" and "project" (three pages for
+// "pro"), a few more, and "teh" committing "the". Places: follow-ups for words of the first.
+std::vector<std::vector<uint8_t>> Dictionaries() {
+  std::vector<testing::ImageEntry> english = {
+      {u"program", u"", u"", u"a plan"},        {u"progress", u"", u"", u""},    {u"project", u"", u"", u""},
+      {u"new", u"", u"", u"not old"},           {u"news", u"", u"", u"reports"}, {u"new york", u"", u"", u""},
+      {u"teh", u"teh \u2192 the", u"the", u""}, {u"caf\u00e9", u"", u"", u""},
+  };
+  for (char16_t c = u'a'; c <= u'y'; ++c) english.push_back({u"proa" + std::u16string(1, c), u"", u"", u""});
+  std::vector<testing::ImageEntry> places = {
+      {u"new york", u"", u"", u"a city"},
+      {u"new zealand", u"", u"", u""},
+  };
+  return {Dictionary(english), Dictionary(places)};
+}
+
+SettingsRecord Settings(const std::vector<TabSpec>& tabs) {
+  SettingsRecord record;
+  const SettingsView s = record.view();
+  for (size_t t = 0; t < tabs.size(); ++t) {
+    const TabRecord tab = s.tab(t);
+    tab.setTabId(tabs[t].tabId);
+    tab.setDictionaryId(tabs[t].dictionaryId);
+    tab.setLinkTabId(tabs[t].linkTabId);
+    tab.setShowFromLetters(tabs[t].showFromLetters);
+    tab.setName(tabs[t].name);
+  }
+  s.setTabCount(static_cast<uint16_t>(tabs.size()));
+  s.dictionary(0).setDictionaryId(0);
+  s.dictionary(1).setDictionaryId(1);
+  s.setDictionaryCount(2);
+  return record;
+}
+
+class InputControllerTest : public ::testing::Test {
+ protected:
+  InputControllerTest() : core_(host_) { host_.core = &core_; }
+
+  // English shows from the second letter; Chain draws from English and links to Places.
+  void SetUp() override {
+    Publish(Settings({{0, 0, -1, 1, u"English"}, {1, 1, -1, 0, u"Places"}, {2, 0, 1, 0, u"Chain"}}));
+  }
+  void Publish(const SettingsRecord& record) {
+    TabSourceSet& tabs = core_.tabs();
+    tabs.Close();
+    ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &tabs.settingsBlock()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(), &tabs.dictionaryBlock()), Result::kSuccess);
+    tabs.Rebuild();
+  }
+
+  // One key as the framework reports it: the test, then the handler inside its edit session. What
+  // nobody eats reaches the application, which types the key's character.
+  bool Down(uint32_t key) {
+    const bool eaten = core_.TestKeyDown(key);
+    if (eaten) {
+      core_.HandleKey(doc_, key);
+    } else {
+      const KeyCommand c = LookUpKey(key, host_.IsKeyHeld(vk::kShift));
+      if (c.action == KeyAction::TypeLetter) {
+        const bool upper = (c.value >= u'A' && c.value <= u'Z') != host_.capsLock;
+        doc_.TypeAsApplication(static_cast<char16_t>(upper ? (c.value & ~0x20) : (c.value | 0x20)));
+      } else if (c.action == KeyAction::CommitWithChar) {
+        doc_.TypeAsApplication(c.value);
+      } else if (key >= vk::k0 && key <= vk::k9) {
+        doc_.TypeAsApplication(static_cast<char16_t>(u'0' + (key - vk::k0)));
+      }
+    }
+    return eaten;
+  }
+  bool Up(uint32_t key) {
+    const bool eaten = core_.TestKeyUp(key);
+    if (eaten) core_.HandleKey(doc_, key);
+    return eaten;
+  }
+  bool Press(uint32_t key) {
+    const bool eaten = Down(key);
+    Up(key);
+    return eaten;
+  }
+  bool ShiftPress(uint32_t key) {
+    host_.held.insert(vk::kShift);
+    Down(vk::kShift);
+    const bool eaten = Press(key);
+    host_.held.erase(vk::kShift);
+    Up(vk::kShift);
+    return eaten;
+  }
+  void TapShift() {
+    host_.held.insert(vk::kShift);
+    Down(vk::kShift);
+    host_.held.erase(vk::kShift);
+    Up(vk::kShift);
+  }
+  // Letters (capitals with Shift) and spaces (Shift+Space, so that they stay in the composition).
+  void Type(std::u16string_view text) {
+    for (char16_t c : text) {
+      if (c >= u'a' && c <= u'z') {
+        Press(vk::kA + (c - u'a'));
+      } else if (c >= u'A' && c <= u'Z') {
+        ShiftPress(vk::kA + (c - u'A'));
+      } else if (c == u' ') {
+        ShiftPress(vk::kSpace);
+      }
+    }
+  }
+  // Delivers the keys the host was asked to send, as the input queue does later.
+  void DeliverSentKeys() {
+    std::vector<uint32_t> keys;
+    keys.swap(host_.sentKeys);
+    for (uint32_t k : keys) Down(k);
+  }
+
+  FakeWindow* window() { return host_.window.get(); }
+  std::vector<std::u16string> Rows() { return window() == nullptr ? std::vector<std::u16string>{} : window()->rows; }
+  bool Composing() { return core_.composition().HasComposition(); }
+
+  FakeHost host_;
+  InputController core_;
+  FakeDocument doc_{u"I say "};
+};
+
+TEST_F(InputControllerTest, TypingShowsCandidatesAndANumberPicksOne) {
+  Type(u"p");
+  ASSERT_NE(window(), nullptr);
+  EXPECT_FALSE(window()->visible);  // not past showFromLetters yet
+  Type(u"ro");
+  EXPECT_TRUE(window()->visible);
+  ASSERT_EQ(Rows().size(), 10u);
+  EXPECT_EQ(Rows()[0], u"proaa");
+  EXPECT_EQ(doc_.text, u"I say pro");
+
+  EXPECT_TRUE(Press(vk::k1 + 1));
+  EXPECT_EQ(doc_.text, u"I say proab");
+  EXPECT_FALSE(Composing());
+  EXPECT_FALSE(doc_.composing);
+  EXPECT_EQ(window(), nullptr);
+  EXPECT_EQ(doc_.selectionStart, doc_.text.size());
+
+  // Idle again: digits belong to the application.
+  EXPECT_FALSE(Press(vk::k1));
+  EXPECT_EQ(doc_.text, u"I say proab1");
+}
+
+TEST_F(InputControllerTest, WhileTheListIsHiddenDigitsAreSwallowedAndShiftedOnesCommit) {
+  Type(u"p");
+  EXPECT_TRUE(Press(vk::k1));
+  EXPECT_EQ(doc_.text, u"I say p");
+  EXPECT_TRUE(Composing());
+  EXPECT_TRUE(ShiftPress(vk::k1));
+  EXPECT_EQ(doc_.text, u"I say p!");
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+}
+
+TEST_F(InputControllerTest, PicksKeepTheTypedCaseOrWriteCapitalsUnderCapsLock) {
+  Type(u"PROG");
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say PROGram");
+
+  Type(u"Tel");  // "teh" commits "the": its own case when the typed text does not begin the word
+  ASSERT_EQ(Rows().size(), 0u);
+  Press(vk::kEscape);
+  Type(u"Teh");
+  ASSERT_EQ(Rows(), std::vector<std::u16string>{u"teh \u2192 the"});
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say PROGramthe");
+
+  host_.capsLock = true;
+  Type(u"p");                          // Caps Lock turns it into a capital
+  ShiftPress(vk::kA + (u'r' - u'a'));  // and a shifted letter into a small one
+  Type(u"o");
+  EXPECT_EQ(core_.composition().text(), u"PrO");
+  Press(vk::k1 + 2);
+  EXPECT_EQ(doc_.text, u"I say PROGramthePROAC");
+}
+
+TEST_F(InputControllerTest, TabPicksTheHighlightedRow) {
+  Type(u"pro");
+  Press(vk::kTab);
+  EXPECT_EQ(doc_.text, u"I say proaa");
+  Type(u"pro");
+  Press(vk::kDown);
+  Press(vk::kTab);
+  EXPECT_EQ(doc_.text, u"I say proaaproab");
+}
+
+TEST_F(InputControllerTest, TheHighlightCrossesPagesAndPagingStopsAtTheEnds) {
+  Type(u"pro");
+  for (int i = 0; i < 9; ++i) Press(vk::kDown);
+  EXPECT_EQ(window()->selectedRow, 9);
+  Press(vk::kDown);  // on to the next page, first row
+  EXPECT_EQ(Rows()[0], u"proak");
+  EXPECT_EQ(window()->selectedRow, 0);
+  Press(vk::kUp);  // back to the previous page, last row
+  EXPECT_EQ(Rows()[0], u"proaa");
+  EXPECT_EQ(window()->selectedRow, 9);
+  EXPECT_EQ(window()->additionText, u"");
+
+  Press(vk::kUp);
+  EXPECT_EQ(window()->selectedRow, 8);
+  Press(vk::kPrior);  // nothing before the first page
+  EXPECT_EQ(Rows()[0], u"proaa");
+  EXPECT_EQ(window()->selectedRow, 8);
+
+  Press(vk::kNext);
+  Press(vk::kNext);
+  ASSERT_EQ(Rows().size(), 8u);
+  EXPECT_EQ(Rows()[5], u"program");
+  Press(vk::kNext);  // no further page
+  EXPECT_EQ(Rows().size(), 8u);
+  for (int i = 0; i < 5; ++i) Press(vk::kDown);
+  EXPECT_EQ(window()->additionText, u"a plan");  // the highlighted row's description
+  Press(vk::kDown);
+  Press(vk::kDown);
+  Press(vk::kDown);  // past the last row of the last page: stays
+  EXPECT_EQ(window()->selectedRow, 7);
+
+  Press(vk::kPrior);
+  EXPECT_EQ(Rows()[0], u"proak");
+  Press(vk::kNumpad0);  // the tenth row
+  EXPECT_EQ(doc_.text, u"I say proat");
+  Type(u"pro");
+  Press(vk::k0);
+  EXPECT_EQ(doc_.text, u"I say proatproaj");
+}
+
+TEST_F(InputControllerTest, SpaceCommitsAndShiftSpaceStaysInTheComposition) {
+  Type(u"new");
+  ShiftPress(vk::kSpace);
+  EXPECT_TRUE(Composing());
+  Type(u"y");
+  EXPECT_EQ(Rows(), std::vector<std::u16string>{u"new york"});
+  Press(vk::kSpace);
+  EXPECT_EQ(doc_.text, u"I say new y ");
+  EXPECT_FALSE(Composing());
+}
+
+TEST_F(InputControllerTest, EnterEndsAsTypedAndEscapeRemovesTheTypedLetters) {
+  Type(u"prog");
+  EXPECT_TRUE(Press(vk::kReturn));
+  EXPECT_EQ(doc_.text, u"I say prog");
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+
+  Type(u"news");
+  EXPECT_TRUE(Press(vk::kEscape));
+  EXPECT_EQ(doc_.text, u"I say prog");
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+}
+
+TEST_F(InputControllerTest, DeletingHidesTheListAgainAndEmptyingEndsTheComposition) {
+  Type(u"pro");
+  EXPECT_TRUE(window()->visible);
+  Press(vk::kBack);
+  EXPECT_TRUE(window()->visible);
+  Press(vk::kBack);  // "p": back to showFromLetters
+  EXPECT_FALSE(window()->visible);
+  Press(vk::kLeft);
+  Press(vk::kDelete);  // the last letter
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+  EXPECT_EQ(doc_.text, u"I say ");
+}
+
+TEST_F(InputControllerTest, TheCaretWrapsAndALetterInsideRedoesTheLookup) {
+  Type(u"rog");
+  Press(vk::kRight);  // at the end: to the start
+  Type(u"p");
+  EXPECT_EQ(doc_.text, u"I say prog");
+  EXPECT_EQ(core_.composition().caret(), 1u);
+  EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"program", u"progress"}));
+  Press(vk::kLeft);
+  Press(vk::kLeft);  // at the start: to the end
+  Type(u"re");
+  EXPECT_EQ(doc_.text, u"I say progre");
+  EXPECT_EQ(Rows(), std::vector<std::u16string>{u"progress"});
+}
+
+TEST_F(InputControllerTest, The128thLetterEndsTheCompositionAndIsDropped) {
+  Type(std::u16string(127, u'x'));
+  EXPECT_TRUE(Composing());
+  EXPECT_TRUE(Press(vk::kA));
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+  EXPECT_EQ(doc_.text, u"I say " + std::u16string(127, u'x'));
+  Type(u"a");  // a new composition
+  EXPECT_EQ(core_.composition().text(), u"a");
+}
+
+TEST_F(InputControllerTest, ControlLettersAndEverythingWhileClosedGoToTheApplication) {
+  host_.held.insert(vk::kControl);
+  EXPECT_FALSE(Press(vk::kA));
+  host_.held.erase(vk::kControl);
+  Type(u"ne");
+  host_.held.insert(vk::kControl);
+  EXPECT_FALSE(Press(vk::kA + 1));  // also during a composition
+  host_.held.erase(vk::kControl);
+
+  host_.open = false;
+  EXPECT_FALSE(Press(vk::kA));
+  EXPECT_FALSE(Press(vk::kReturn));
+  EXPECT_FALSE(Press(vk::kDown));
+}
+
+TEST_F(InputControllerTest, ALoneShiftTapOpensAndClosesAndClosingEndsTheComposition) {
+  Type(u"pro");
+  TapShift();
+  EXPECT_FALSE(host_.open);
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+  EXPECT_EQ(doc_.text, u"I say pro");
+  EXPECT_FALSE(Press(vk::kA));
+  EXPECT_EQ(doc_.text, u"I say proa");
+
+  const int refreshes = host_.refreshes;
+  TapShift();
+  EXPECT_TRUE(host_.open);
+  EXPECT_GT(host_.refreshes, refreshes);
+  EXPECT_FALSE(Composing());
+
+  // Shift held while typing a capital is no tap.
+  ShiftPress(vk::kA);
+  EXPECT_TRUE(host_.open);
+}
+
+TEST_F(InputControllerTest, TheReleaseOfAKeyHeldAcrossAShiftTapIsNotAKey) {
+  Type(u"n");
+  Down(vk::kA + (u'e' - u'a'));  // held
+  host_.held.insert(vk::kShift);
+  Down(vk::kShift);
+  EXPECT_FALSE(Up(vk::kA + (u'e' - u'a')));
+  host_.held.erase(vk::kShift);
+  EXPECT_EQ(core_.composition().text(), u"ne");
+}
+
+TEST_F(InputControllerTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
+  host_.disabled = true;
+  EXPECT_FALSE(Press(vk::kA));
+  TapShift();
+  EXPECT_FALSE(host_.open);
+}
+
+TEST_F(InputControllerTest, InErrorNothingIsEatenAndNothingOpens) {
+  core_.set_errorCode(14);
+  EXPECT_FALSE(Press(vk::kA));
+  host_.held.insert(vk::kShift);
+  EXPECT_FALSE(Down(vk::kShift));
+  host_.held.erase(vk::kShift);
+  EXPECT_FALSE(Up(vk::kShift));
+  EXPECT_TRUE(host_.open);
+  EXPECT_EQ(ErrorText(14), u"Please check setting. Error Code=14");
+  EXPECT_EQ(ErrorText(26), u"Internal error, please reactivate program. Error Code=26");
+  EXPECT_EQ(ErrorText(0), u"");
+}
+
+TEST_F(InputControllerTest, ALinkedTabKeepsTheCompositionOpenForAFollowUpWord) {
+  core_.set_activeTab(2);  // Chain
+  Type(u"ne");
+  EXPECT_EQ(host_.builtForTab, 2);
+  EXPECT_EQ(Rows()[0], u"new");
+  Press(vk::k1);
+  EXPECT_TRUE(Composing());
+  EXPECT_EQ(core_.composition().text(), u"new");
+  EXPECT_EQ(window()->selectedTab, 1);
+  EXPECT_EQ(core_.tabs().currentTab, 1u);
+  EXPECT_EQ(core_.activeTab(), 2);  // the active tab index stays
+  EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"new york", u"new zealand"}));
+  Press(vk::k1 + 1);
+  EXPECT_EQ(doc_.text, u"I say new zealand");
+  EXPECT_FALSE(Composing());
+
+  // A word the linked tab knows nothing of ends the composition.
+  Type(u"pro");
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say new zealandproaa");
+  EXPECT_FALSE(Composing());
+}
+
+TEST_F(InputControllerTest, SwitchingTabsByKeyShowsTheListAndSticksForTheNextComposition) {
+  Type(u"n");
+  EXPECT_FALSE(window()->visible);
+  ShiftPress(vk::kOemPlus);
+  EXPECT_TRUE(window()->visible);
+  EXPECT_EQ(core_.activeTab(), 1);
+  EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"new york", u"new zealand"}));
+  EXPECT_GT(window()->titleRefreshes, 0);
+  ShiftPress(vk::kOemMinus);
+  ShiftPress(vk::kOemMinus);  // before the first comes the last
+  EXPECT_EQ(core_.activeTab(), 2);
+  EXPECT_EQ(core_.tabs().currentTab, 2u);
+  Press(vk::kEscape);
+
+  Type(u"n");
+  EXPECT_EQ(host_.builtForTab, 2);
+  EXPECT_EQ(window()->selectedTab, 2);
+}
+
+TEST_F(InputControllerTest, AClickSendsTheRowsNumberKeyWhichPicksTheRow) {
+  Type(u"pro");
+  core_.OnItemClicked(3);
+  EXPECT_EQ(host_.sentKeys, std::vector<uint32_t>{vk::k1 + 3});
+  EXPECT_EQ(doc_.text, u"I say pro");  // nothing until the key arrives
+  DeliverSentKeys();
+  EXPECT_EQ(doc_.text, u"I say proad");
+
+  Type(u"pro");
+  core_.OnItemClicked(9);
+  EXPECT_EQ(host_.sentKeys, std::vector<uint32_t>{vk::k0});
+  core_.OnItemClicked(10);
+  core_.OnItemClicked(-1);
+  EXPECT_EQ(host_.sentKeys.size(), 1u);
+}
+
+TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
+  Type(u"pro");
+  core_.OnListScrolled(true);
+  EXPECT_EQ(Rows()[0], u"proak");
+  core_.OnListScrolled(false);
+  core_.OnListScrolled(false);
+  EXPECT_EQ(Rows()[0], u"proaa");
+  Press(vk::kEscape);
+
+  Type(u"ne");
+  core_.OnTabClicked(1);
+  EXPECT_EQ(core_.activeTab(), 1);
+  EXPECT_EQ(window()->selectedTab, 1);
+  EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"new york", u"new zealand"}));
+
+  window()->SelectTab(0);  // the strip's own arrow switched it
+  core_.OnTabScrolled();
+  EXPECT_EQ(core_.tabs().currentTab, 0u);
+  EXPECT_EQ(core_.activeTab(), 1);
+  EXPECT_EQ(Rows()[0], u"new");
+
+  core_.OnMouseEvent(0x201, 1, 2);  // a press on "news"
+  EXPECT_EQ(window()->additionText, u"reports");
+  core_.OnMouseEvent(0x202, 1, 0);
+  EXPECT_EQ(window()->additionText, u"reports");
+}
+
+TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {
+  Type(u"progr");
+  ASSERT_EQ(Rows().size(), 2u);
+  Press(vk::k9);
+  EXPECT_EQ(doc_.text, u"I say progr");
+  EXPECT_FALSE(Composing());
+}
+
+TEST_F(InputControllerTest, WithoutACandidateWindowOrDictionariesTypingStillWorks) {
+  host_.failWindows = true;
+  Type(u"pro");
+  EXPECT_EQ(core_.composition().text(), u"pro");
+  Press(vk::k1);  // no list: swallowed
+  ShiftPress(vk::kOemPlus);
+  Press(vk::kSpace);
+  EXPECT_EQ(doc_.text, u"I say pro ");
+
+  host_.failWindows = false;
+  core_.tabs().Close();
+  Type(u"pro");
+  ASSERT_NE(window(), nullptr);
+  EXPECT_EQ(Rows().size(), 0u);
+  Press(vk::kDown);
+  ShiftPress(vk::kOemPlus);
+  Press(vk::k1);
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(doc_.text, u"I say pro pro");
+}
+
+TEST_F(InputControllerTest, AFailedCompositionStartMakesTheKeyDoNothing) {
+  doc_.FailNext("StartComposition");
+  EXPECT_TRUE(Press(vk::kA));
+  EXPECT_EQ(doc_.text, u"I say ");
+  EXPECT_EQ(host_.windowsMade, 0);
+  EXPECT_FALSE(Composing());
+}
+
+// Thousands of random keys, clicks, tab switches and focus changes: the document always holds the
+// committed text plus the composition, the private text mirrors the composition, and the candidate
+// window lives only while composing.
+TEST_F(InputControllerTest, ARandomSessionKeepsDocumentAndCompositionInStep) {
+  const std::vector<uint32_t> keys = {vk::kA,       vk::kA + 4,    vk::kA + 13, vk::kA + 14, vk::kA + 15, vk::kA + 17,
+                                      vk::kA + 22,  vk::kA + 24,   vk::kBack,   vk::kDelete, vk::kLeft,   vk::kRight,
+                                      vk::kUp,      vk::kDown,     vk::kPrior,  vk::kNext,   vk::kTab,    vk::kSpace,
+                                      vk::kReturn,  vk::kEscape,   vk::k1,      vk::k1 + 2,  vk::k0,      vk::kNumpad0,
+                                      vk::kOemPlus, vk::kOemMinus, vk::kOem1,   vk::kCapital};
+  std::mt19937 random(20240607);
+  std::u16string committed = doc_.text;
+  for (int step = 0; step < 5000; ++step) {
+    const int what = static_cast<int>(random() % 100);
+    if (what < 80) {
+      const uint32_t key = keys[random() % keys.size()];
+      if (random() % 4 == 0) {
+        ShiftPress(key);
+      } else {
+        Press(key);
+      }
+    } else if (what < 86) {
+      core_.OnItemClicked(static_cast<int>(random() % 11));
+      DeliverSentKeys();
+    } else if (what < 90) {
+      core_.OnTabClicked(static_cast<int>(random() % 4));
+    } else if (what < 93) {
+      core_.OnListScrolled(random() % 2 == 0);
+    } else if (what < 95) {
+      TapShift();
+    } else if (what < 97) {
+      host_.capsLock = !host_.capsLock;
+    } else {
+      // Focus lost: the shell ends the composition in a session of its own and drops the window.
+      core_.composition().EndComposition(doc_);
+      host_.DestroyCandidateWindow();
+    }
+    SCOPED_TRACE(step);
+    ASSERT_LE(doc_.liveCompositions, 1);
+    if (Composing()) {
+      ASSERT_TRUE(doc_.composing);
+      ASSERT_EQ(doc_.CompositionText().substr(0, CCompositionState::kMaxTextLength), core_.composition().text());
+      ASSERT_EQ(doc_.text.substr(0, doc_.compositionStart), committed);
+      ASSERT_EQ(doc_.selectionStart, doc_.compositionStart + core_.composition().caret());
+    } else {
+      ASSERT_FALSE(doc_.composing);
+      ASSERT_EQ(window(), nullptr);
+      ASSERT_EQ(core_.composition().text(), u"");
+      committed = doc_.text;
+      doc_.Select(doc_.text.size(), doc_.text.size());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,96 @@
+// Small helpers for tsfhost's COM objects: a counted base, the IUnknown boilerplate, the guard that
+// keeps exceptions inside, and a list of advised sinks.
+#pragma once
+
+#include <windows.h>
+
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/com_ptr.h"
+
+namespace quillet::tsfhost {
+
+using platform::win32::ComPtr;
+using platform::win32::QueryAs;
+
+// Every live framework object of the host, so that a run can tell whether the text service gave
+// back every reference it took.
+long LiveObjects();
+
+class Counted {
+ public:
+  Counted(const Counted&) = delete;
+  Counted& operator=(const Counted&) = delete;
+
+ protected:
+  Counted();
+  virtual ~Counted();
+  ULONG refs_ = 1;
+};
+
+// Declares QueryInterface, AddRef and Release over `void* Find(REFIID)` of the class.
+#define TSFHOST_IUNKNOWN                                                      \
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
+    if (!out) return E_INVALIDARG;                                            \
+    *out = Find(iid);                                                         \
+    if (!*out) return E_NOINTERFACE;                                          \
+    AddRef();                                                                 \
+    return S_OK;                                                              \
+  }                                                                           \
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }               \
+  ULONG STDMETHODCALLTYPE Release() override {                                \
+    const ULONG left = --refs_;                                               \
+    if (left == 0) delete this;                                               \
+    return left;                                                              \
+  }
+
+// Runs the body of a COM method called by the text service: nothing thrown gets out.
+template <class F>
+HRESULT Guard(F&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+// Makes a counted object; its creation reference belongs to the returned pointer.
+template <class T, class... Args>
+ComPtr<T> Make(Args&&... args) {
+  return ComPtr<T>::Adopt(new T(std::forward<Args>(args)...));
+}
+
+// The sinks advised on one source, by cookie. Each is kept as the interface it was advised for.
+class SinkList {
+ public:
+  // Queries `unknown` for `iid` and keeps it; CONNECT_E_CANNOTCONNECT when it does not answer.
+  HRESULT Advise(REFIID iid, IUnknown* unknown, DWORD* cookie);
+  HRESULT Unadvise(DWORD cookie);
+  bool Empty() const { return entries_.empty(); }
+  void Clear() { entries_.clear(); }
+
+  // Calls f(Sink*) for each sink advised as `iid`; sinks may unadvise during the calls.
+  template <class Sink, class F>
+  void ForEach(REFIID iid, F&& f) const {
+    std::vector<ComPtr<IUnknown>> sinks;
+    for (const Entry& entry : entries_) {
+      if (IsEqualIID(entry.iid, iid)) sinks.push_back(entry.sink);
+    }
+    for (const ComPtr<IUnknown>& sink : sinks) f(reinterpret_cast<Sink*>(sink.Get()));
+  }
+
+ private:
+  struct Entry {
+    DWORD cookie;
+    IID iid;
+    ComPtr<IUnknown> sink;  // the pointer QueryInterface gave for iid
+  };
+  std::vector<Entry> entries_;
+  DWORD next_ = 0x10;
+};
+
+}  // namespace quillet::tsfhost

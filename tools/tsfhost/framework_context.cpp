@@ -1,0 +1,784 @@
+// The context over the document: edit sessions and their locks, selection, compositions, ranges and
+// the context view.
+#include <algorithm>
+#include <cwchar>
+
+#include "tools/tsfhost/framework.h"
+
+namespace quillet::tsfhost {
+namespace {
+
+// Asks a range the text service hands back for our implementation.
+const IID kRangeImplIid = {0x6b1e7c52, 0x93d4, 0x4a0f, {0x8e, 0x21, 0x5c, 0x7a, 0x30, 0xd9, 0x14, 0x6e}};
+
+class EditRecord final : public Counted, public ITfEditRecord {
+ public:
+  explicit EditRecord(bool selectionChanged) : selectionChanged_(selectionChanged) {}
+  TSFHOST_IUNKNOWN
+  HRESULT STDMETHODCALLTYPE GetSelectionStatus(BOOL* changed) override {
+    if (!changed) return E_INVALIDARG;
+    *changed = selectionChanged_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTextAndPropertyUpdates(DWORD, const GUID**, ULONG, IEnumTfRanges** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+
+ private:
+  void* Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfEditRecord)) {
+      return static_cast<ITfEditRecord*>(this);
+    }
+    return nullptr;
+  }
+  bool selectionChanged_;
+};
+
+LONG Compare(int32_t a, int32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+}  // namespace
+
+// ---- Range ----
+
+Range::Range(ComPtr<Context> context, int32_t start, int32_t end, Gravity startGravity, Gravity endGravity)
+    : context_(std::move(context)) {
+  TextStore& store = context_->Doc().Store();
+  if (end < start) std::swap(start, end);
+  start_ = store.NewAnchor(start, startGravity);
+  end_ = store.NewAnchor(end, endGravity);
+}
+
+Range::~Range() {
+  TextStore& store = context_->Doc().Store();
+  store.FreeAnchor(start_);
+  store.FreeAnchor(end_);
+}
+
+void* Range::Find(REFIID iid) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfRange) || IsEqualIID(iid, IID_ITfRangeACP) ||
+      IsEqualIID(iid, kRangeImplIid)) {
+    return static_cast<ITfRangeACP*>(this);
+  }
+  return nullptr;
+}
+
+ComPtr<Range> Range::From(IUnknown* range) {
+  ComPtr<ITfRangeACP> impl;
+  if (!range || FAILED(range->QueryInterface(kRangeImplIid, impl.PutVoid()))) return {};
+  return ComPtr<Range>(static_cast<Range*>(impl.Get()));
+}
+
+int32_t Range::Start() const { return context_->Doc().Store().Pos(start_); }
+int32_t Range::End() const { return context_->Doc().Store().Pos(end_); }
+
+void Range::SetStart(int32_t pos) {
+  TextStore& store = context_->Doc().Store();
+  store.SetPos(start_, pos);
+  if (store.Pos(end_) < store.Pos(start_)) store.SetPos(end_, store.Pos(start_));
+}
+
+void Range::SetEnd(int32_t pos) {
+  TextStore& store = context_->Doc().Store();
+  store.SetPos(end_, pos);
+  if (store.Pos(start_) > store.Pos(end_)) store.SetPos(start_, store.Pos(end_));
+}
+
+HRESULT Range::OtherAnchor(ITfRange* with, TfAnchor anchor, int32_t* pos) const {
+  ComPtr<Range> other = From(with);
+  if (!other || other->Owner() != Owner()) return E_INVALIDARG;
+  *pos = anchor == TF_ANCHOR_START ? other->Start() : other->End();
+  return S_OK;
+}
+
+HRESULT Range::GetText(TfEditCookie ec, DWORD flags, WCHAR* text, ULONG max, ULONG* copied) {
+  if (!copied || (max > 0 && !text)) return E_INVALIDARG;
+  *copied = 0;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  const std::u16string& all = context_->Doc().Text();
+  const int32_t start = Start();
+  const int32_t end = (flags & TF_TF_IGNOREEND) ? static_cast<int32_t>(all.size()) : End();
+  const ULONG count = std::min<ULONG>(max, static_cast<ULONG>(end - start));
+  std::copy_n(all.begin() + start, count, text);
+  *copied = count;
+  if (flags & TF_TF_MOVESTART) SetStart(start + static_cast<int32_t>(count));
+  return S_OK;
+}
+
+HRESULT Range::SetText(TfEditCookie ec, DWORD, const WCHAR* text, LONG length) {
+  return Guard([&]() -> HRESULT {
+    if (!text && length != 0) return E_INVALIDARG;
+    if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
+    const size_t count = length < 0 ? std::wcslen(text) : static_cast<size_t>(length);
+    const std::u16string_view replacement(reinterpret_cast<const char16_t*>(text), count);
+    const int32_t start = Start();
+    const int32_t newEnd = context_->Doc().Store().Replace(start, End(), replacement);
+    // The range covers the new text, whatever its gravity.
+    context_->Doc().Store().SetPos(start_, start);
+    context_->Doc().Store().SetPos(end_, newEnd);
+    context_->NoteTextChanged();
+    return S_OK;
+  });
+}
+
+HRESULT Range::GetFormattedText(TfEditCookie, IDataObject** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Range::GetEmbedded(TfEditCookie, REFGUID, REFIID, IUnknown** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Range::InsertEmbedded(TfEditCookie, DWORD, IDataObject*) { return E_NOTIMPL; }
+
+HRESULT Range::Shift(TfEditCookie ec, bool start, LONG count, LONG* shifted, const TF_HALTCOND* halt) {
+  if (!shifted) return E_INVALIDARG;
+  *shifted = 0;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  const int32_t from = start ? Start() : End();
+  int64_t target = std::clamp<int64_t>(int64_t{from} + count, 0, context_->Doc().Store().Length());
+  if (halt && halt->pHaltRange) {
+    int32_t stop = 0;
+    if (SUCCEEDED(OtherAnchor(halt->pHaltRange, halt->aHaltPos, &stop))) {
+      if (count > 0 && stop >= from) target = std::min<int64_t>(target, stop);
+      if (count < 0 && stop <= from) target = std::max<int64_t>(target, stop);
+    }
+  }
+  *shifted = static_cast<LONG>(target - from);
+  start ? SetStart(static_cast<int32_t>(target)) : SetEnd(static_cast<int32_t>(target));
+  return S_OK;
+}
+
+HRESULT Range::ShiftStart(TfEditCookie ec, LONG count, LONG* shifted, const TF_HALTCOND* halt) {
+  return Shift(ec, true, count, shifted, halt);
+}
+
+HRESULT Range::ShiftEnd(TfEditCookie ec, LONG count, LONG* shifted, const TF_HALTCOND* halt) {
+  return Shift(ec, false, count, shifted, halt);
+}
+
+HRESULT Range::ShiftStartToRange(TfEditCookie ec, ITfRange* range, TfAnchor anchor) {
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  int32_t pos = 0;
+  if (HRESULT hr = OtherAnchor(range, anchor, &pos); FAILED(hr)) return hr;
+  SetStart(pos);
+  return S_OK;
+}
+
+HRESULT Range::ShiftEndToRange(TfEditCookie ec, ITfRange* range, TfAnchor anchor) {
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  int32_t pos = 0;
+  if (HRESULT hr = OtherAnchor(range, anchor, &pos); FAILED(hr)) return hr;
+  SetEnd(pos);
+  return S_OK;
+}
+
+// The document has no hidden text, so there are no regions to cross.
+HRESULT Range::ShiftStartRegion(TfEditCookie ec, TfShiftDir, BOOL* noRegion) {
+  if (!noRegion) return E_INVALIDARG;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  *noRegion = TRUE;
+  return S_OK;
+}
+
+HRESULT Range::ShiftEndRegion(TfEditCookie ec, TfShiftDir dir, BOOL* noRegion) {
+  return ShiftStartRegion(ec, dir, noRegion);
+}
+
+HRESULT Range::IsEmpty(TfEditCookie ec, BOOL* empty) {
+  if (!empty) return E_INVALIDARG;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  *empty = Start() == End();
+  return S_OK;
+}
+
+HRESULT Range::Collapse(TfEditCookie ec, TfAnchor anchor) {
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  if (anchor == TF_ANCHOR_START) {
+    SetEnd(Start());
+  } else {
+    SetStart(End());
+  }
+  return S_OK;
+}
+
+HRESULT Range::IsEqualStart(TfEditCookie ec, ITfRange* with, TfAnchor anchor, BOOL* equal) {
+  LONG result = 0;
+  if (!equal) return E_INVALIDARG;
+  HRESULT hr = CompareStart(ec, with, anchor, &result);
+  *equal = SUCCEEDED(hr) && result == 0;
+  return hr;
+}
+
+HRESULT Range::IsEqualEnd(TfEditCookie ec, ITfRange* with, TfAnchor anchor, BOOL* equal) {
+  LONG result = 0;
+  if (!equal) return E_INVALIDARG;
+  HRESULT hr = CompareEnd(ec, with, anchor, &result);
+  *equal = SUCCEEDED(hr) && result == 0;
+  return hr;
+}
+
+HRESULT Range::CompareStart(TfEditCookie ec, ITfRange* with, TfAnchor anchor, LONG* result) {
+  if (!result) return E_INVALIDARG;
+  *result = 0;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  int32_t pos = 0;
+  if (HRESULT hr = OtherAnchor(with, anchor, &pos); FAILED(hr)) return hr;
+  *result = Compare(Start(), pos);
+  return S_OK;
+}
+
+HRESULT Range::CompareEnd(TfEditCookie ec, ITfRange* with, TfAnchor anchor, LONG* result) {
+  if (!result) return E_INVALIDARG;
+  *result = 0;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  int32_t pos = 0;
+  if (HRESULT hr = OtherAnchor(with, anchor, &pos); FAILED(hr)) return hr;
+  *result = Compare(End(), pos);
+  return S_OK;
+}
+
+HRESULT Range::AdjustForInsert(TfEditCookie ec, ULONG, BOOL* insertOk) {
+  if (!insertOk) return E_INVALIDARG;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  *insertOk = TRUE;
+  return S_OK;
+}
+
+HRESULT Range::GetGravity(TfGravity* start, TfGravity* end) {
+  if (!start || !end) return E_INVALIDARG;
+  const TextStore& store = context_->Doc().Store();
+  *start = store.GravityOf(start_) == Gravity::kForward ? TF_GRAVITY_FORWARD : TF_GRAVITY_BACKWARD;
+  *end = store.GravityOf(end_) == Gravity::kForward ? TF_GRAVITY_FORWARD : TF_GRAVITY_BACKWARD;
+  return S_OK;
+}
+
+HRESULT Range::SetGravity(TfEditCookie ec, TfGravity start, TfGravity end) {
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  TextStore& store = context_->Doc().Store();
+  store.SetGravity(start_, start == TF_GRAVITY_FORWARD ? Gravity::kForward : Gravity::kBackward);
+  store.SetGravity(end_, end == TF_GRAVITY_FORWARD ? Gravity::kForward : Gravity::kBackward);
+  return S_OK;
+}
+
+HRESULT Range::Clone(ITfRange** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  return Guard([&]() -> HRESULT {
+    const TextStore& store = context_->Doc().Store();
+    *out = Make<Range>(context_, Start(), End(), store.GravityOf(start_), store.GravityOf(end_)).Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Range::GetContext(ITfContext** out) {
+  if (!out) return E_INVALIDARG;
+  *out = context_.Get();
+  (*out)->AddRef();
+  return S_OK;
+}
+
+HRESULT Range::GetExtent(LONG* start, LONG* count) {
+  if (!start || !count) return E_INVALIDARG;
+  *start = Start();
+  *count = End() - Start();
+  return S_OK;
+}
+
+HRESULT Range::SetExtent(LONG start, LONG count) {
+  const int32_t length = context_->Doc().Store().Length();
+  if (start < 0 || count < 0 || start > length || count > length - start) return E_INVALIDARG;
+  context_->Doc().Store().SetPos(start_, start);
+  context_->Doc().Store().SetPos(end_, start + count);
+  return S_OK;
+}
+
+// ---- Composition ----
+
+Composition::Composition(ComPtr<Context> context, int32_t start, int32_t end, ComPtr<ITfCompositionSink> sink,
+                         TfClientId owner)
+    : context_(std::move(context)), sink_(std::move(sink)), owner_(owner) {
+  TextStore& store = context_->Doc().Store();
+  start_ = store.NewAnchor(start, Gravity::kBackward);
+  end_ = store.NewAnchor(end, Gravity::kForward);
+}
+
+Composition::~Composition() {
+  TextStore& store = context_->Doc().Store();
+  store.FreeAnchor(start_);
+  store.FreeAnchor(end_);
+}
+
+void* Composition::Find(REFIID iid) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfComposition)) {
+    return static_cast<ITfComposition*>(this);
+  }
+  if (IsEqualIID(iid, IID_ITfCompositionView)) return static_cast<ITfCompositionView*>(this);
+  return nullptr;
+}
+
+std::pair<int32_t, int32_t> Composition::Span() const {
+  const TextStore& store = context_->Doc().Store();
+  return {store.Pos(start_), store.Pos(end_)};
+}
+
+HRESULT Composition::GetRange(ITfRange** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  if (!active_) return E_UNEXPECTED;
+  return Guard([&]() -> HRESULT {
+    const auto [start, end] = Span();
+    *out = Make<Range>(context_, start, end).Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Composition::ShiftStart(TfEditCookie ec, ITfRange* newStart) {
+  if (!active_) return E_UNEXPECTED;
+  if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
+  ComPtr<Range> range = Range::From(newStart);
+  if (!range || range->Owner() != context_.Get()) return E_INVALIDARG;
+  if (range->Start() > Span().second) return E_INVALIDARG;
+  context_->Doc().Store().SetPos(start_, range->Start());
+  return S_OK;
+}
+
+HRESULT Composition::ShiftEnd(TfEditCookie ec, ITfRange* newEnd) {
+  if (!active_) return E_UNEXPECTED;
+  if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
+  ComPtr<Range> range = Range::From(newEnd);
+  if (!range || range->Owner() != context_.Get()) return E_INVALIDARG;
+  if (range->End() < Span().first) return E_INVALIDARG;
+  context_->Doc().Store().SetPos(end_, range->End());
+  return S_OK;
+}
+
+HRESULT Composition::EndComposition(TfEditCookie ec) {
+  if (!active_) return E_UNEXPECTED;
+  if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
+  active_ = false;
+  context_->Forget(this);
+  return S_OK;
+}
+
+HRESULT Composition::GetOwnerClsid(CLSID* clsid) {
+  if (!clsid) return E_INVALIDARG;
+  *clsid = context_->ClsidOf(owner_);
+  return S_OK;
+}
+
+// ---- ContextView ----
+
+void* ContextView::Find(REFIID iid) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfContextView)) {
+    return static_cast<ITfContextView*>(this);
+  }
+  return nullptr;
+}
+
+HRESULT ContextView::GetRangeFromPoint(TfEditCookie, const POINT*, DWORD, ITfRange** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT ContextView::GetTextExt(TfEditCookie ec, ITfRange* range, RECT* rect, BOOL* clipped) {
+  if (!rect || !clipped) return E_INVALIDARG;
+  *rect = RECT{};
+  *clipped = FALSE;
+  if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+  ComPtr<Range> impl = Range::From(range);
+  if (!impl || impl->Owner() != context_.Get()) return E_INVALIDARG;
+  View* view = context_->GetView();
+  bool outside = false;
+  if (!view || !view->TextRect(impl->Start(), impl->End(), rect, &outside)) return TF_E_NOLAYOUT;
+  *clipped = outside;
+  return S_OK;
+}
+
+HRESULT ContextView::GetScreenExt(RECT* rect) {
+  if (!rect) return E_INVALIDARG;
+  *rect = RECT{};
+  View* view = context_->GetView();
+  if (!view || !GetClientRect(view->Window(), rect)) return TF_E_NOLAYOUT;
+  MapWindowPoints(view->Window(), nullptr, reinterpret_cast<POINT*>(rect), 2);
+  return S_OK;
+}
+
+HRESULT ContextView::GetWnd(HWND* hwnd) {
+  if (!hwnd) return E_INVALIDARG;
+  View* view = context_->GetView();
+  *hwnd = view ? view->Window() : nullptr;
+  return S_OK;
+}
+
+// ---- Context ----
+
+Context::~Context() { Shutdown(); }
+
+ComPtr<Context> Context::From(IUnknown* context) {
+  ComPtr<ITfContext> impl;
+  if (!context || FAILED(context->QueryInterface(kContextImplIid, impl.PutVoid()))) return {};
+  return ComPtr<Context>(static_cast<Context*>(impl.Get()));
+}
+
+void* Context::Find(REFIID iid) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfContext) || IsEqualIID(iid, kContextImplIid)) {
+    return static_cast<ITfContext*>(this);
+  }
+  if (IsEqualIID(iid, IID_ITfSource)) return static_cast<ITfSource*>(this);
+  if (IsEqualIID(iid, IID_ITfContextComposition)) {
+    return static_cast<ITfContextComposition*>(static_cast<ITfContextOwnerCompositionServices*>(this));
+  }
+  if (IsEqualIID(iid, IID_ITfContextOwnerCompositionServices)) {
+    return static_cast<ITfContextOwnerCompositionServices*>(this);
+  }
+  if (IsEqualIID(iid, IID_ITfInsertAtSelection)) return static_cast<ITfInsertAtSelection*>(this);
+  if (IsEqualIID(iid, IID_ITfCompartmentMgr)) return static_cast<ITfCompartmentMgr*>(this);
+  return nullptr;
+}
+
+void Context::Shutdown() {
+  for (const ComPtr<Composition>& composition : compositions_) composition->Finish();
+  compositions_.clear();
+  queue_.clear();
+  sinks_.Clear();
+  compartments_.Shutdown();
+  owner_.Reset();
+}
+
+const Context::Lock* Context::LockOf(TfEditCookie ec) const {
+  for (const Lock& lock : locks_) {
+    if (lock.cookie == ec) return &lock;
+  }
+  return nullptr;
+}
+
+bool Context::CanRead(TfEditCookie ec) const { return LockOf(ec) != nullptr; }
+
+bool Context::CanWrite(TfEditCookie ec) const {
+  const Lock* lock = LockOf(ec);
+  return lock && lock->write;
+}
+
+template <class F>
+HRESULT Context::WithLock(TfClientId tid, bool write, F&& body) {
+  const bool outermost = locks_.empty();
+  // Cookies are never reused: one kept from an earlier session stays invalid.
+  const TfEditCookie cookie = nextCookie_++;
+  locks_.push_back(Lock{cookie, write, tid});
+  const HRESULT hr = body(cookie);
+  locks_.pop_back();
+  if (outermost) AfterOutermostLock();
+  return hr;
+}
+
+void Context::AfterOutermostLock() {
+  const bool text = std::exchange(textChanged_, false);
+  const bool selection = std::exchange(selectionChanged_, false);
+  if ((text || selection) && view_) view_->DocumentChanged();
+  if (text || selection) {
+    ComPtr<EditRecord> record = Make<EditRecord>(selection);
+    locks_.push_back(Lock{nextCookie_++, false, 0});
+    const TfEditCookie readOnly = locks_.back().cookie;
+    sinks_.ForEach<ITfTextEditSink>(IID_ITfTextEditSink,
+                                    [&](ITfTextEditSink* sink) { sink->OnEndEdit(this, readOnly, record.Get()); });
+    locks_.pop_back();
+  }
+  RunQueuedSessions();
+  if (text) LayoutChanged(TF_LC_CHANGE);
+}
+
+void Context::RunQueuedSessions() {
+  drainPosted_ = false;
+  while (locks_.empty() && !queue_.empty()) {
+    Pending next = std::move(queue_.front());
+    queue_.pop_front();
+    WithLock(next.tid, next.write, [&](TfEditCookie ec) { return next.session->DoEditSession(ec); });
+  }
+}
+
+void Context::AppChanged(bool text, bool selection) {
+  if (!locks_.empty()) return;  // the application never edits inside a session
+  textChanged_ = textChanged_ || text;
+  selectionChanged_ = selectionChanged_ || selection;
+  AfterOutermostLock();
+}
+
+void Context::LayoutChanged(TfLayoutCode code) {
+  ComPtr<ITfContextView> view;
+  if (FAILED(GetActiveView(view.Put()))) return;
+  sinks_.ForEach<ITfTextLayoutSink>(IID_ITfTextLayoutSink,
+                                    [&](ITfTextLayoutSink* sink) { sink->OnLayoutChange(this, code, view.Get()); });
+}
+
+std::optional<std::pair<int32_t, int32_t>> Context::CompositionSpan() const {
+  for (const ComPtr<Composition>& composition : compositions_) {
+    if (composition->Active()) return composition->Span();
+  }
+  return std::nullopt;
+}
+
+void Context::Forget(Composition* composition) {
+  ComPtr<Composition> keep(composition);  // the erase below may drop the last reference
+  compositions_.erase(std::remove(compositions_.begin(), compositions_.end(), keep), compositions_.end());
+  if (view_) view_->DocumentChanged();
+}
+
+void Context::EndComposition(Composition* composition, TfEditCookie ec, bool tellOwner) {
+  ComPtr<Composition> keep(composition);
+  if (!composition->Active()) return;
+  if (tellOwner && composition->Sink()) composition->Sink()->OnCompositionTerminated(ec, composition);
+  composition->Finish();
+  Forget(composition);
+}
+
+void Context::TerminateCompositions() {
+  if (compositions_.empty() || !locks_.empty()) return;
+  WithLock(kAppClientId, true, [&](TfEditCookie ec) {
+    const std::vector<ComPtr<Composition>> all = compositions_;
+    for (const ComPtr<Composition>& composition : all) EndComposition(composition.Get(), ec, true);
+    return S_OK;
+  });
+}
+
+HRESULT Context::RequestEditSession(TfClientId tid, ITfEditSession* session, DWORD flags, HRESULT* sessionResult) {
+  if (!session || !sessionResult) return E_INVALIDARG;
+  *sessionResult = E_FAIL;
+  const bool sync = flags & TF_ES_SYNC;
+  const bool async = flags & TF_ES_ASYNC;
+  const bool write = (flags & TF_ES_READWRITE) == TF_ES_READWRITE;
+  if ((flags & TF_ES_READ) == 0 || (sync && async)) return E_INVALIDARG;
+  return Guard([&]() -> HRESULT {
+    ComPtr<ITfEditSession> keep(session);
+    if (!locks_.empty()) {
+      if (sync) {
+        // A synchronous request inside a session runs only within a lock that already allows it.
+        const Lock& current = locks_.back();
+        if (current.tid != tid || (write && !current.write)) {
+          *sessionResult = TF_E_SYNCHRONOUS;
+          return S_OK;
+        }
+        *sessionResult = WithLock(tid, write, [&](TfEditCookie ec) { return session->DoEditSession(ec); });
+        return S_OK;
+      }
+      queue_.push_back(Pending{tid, keep, write});
+      *sessionResult = TF_S_ASYNC;
+      return S_OK;
+    }
+    if (async) {
+      queue_.push_back(Pending{tid, keep, write});
+      if (!drainPosted_ && view_) drainPosted_ = PostMessageW(view_->Window(), kRunQueuedSessions, 0, 0);
+      *sessionResult = TF_S_ASYNC;
+      return S_OK;
+    }
+    *sessionResult = WithLock(tid, write, [&](TfEditCookie ec) { return session->DoEditSession(ec); });
+    return S_OK;
+  });
+}
+
+HRESULT Context::InWriteSession(TfClientId tid, BOOL* writing) {
+  if (!writing) return E_INVALIDARG;
+  *writing = !locks_.empty() && locks_.back().write && locks_.back().tid == tid;
+  return S_OK;
+}
+
+HRESULT Context::GetSelection(TfEditCookie ec, ULONG index, ULONG count, TF_SELECTION* selection, ULONG* fetched) {
+  if (!fetched || (count > 0 && !selection)) return E_INVALIDARG;
+  *fetched = 0;
+  if (!CanRead(ec)) return TF_E_NOLOCK;
+  // The document has one selection: index 0, also reached as TF_DEFAULT_SELECTION.
+  if (count == 0 || (index != 0 && index != static_cast<ULONG>(TF_DEFAULT_SELECTION))) return S_OK;
+  return Guard([&]() -> HRESULT {
+    selection[0].range = Make<Range>(ComPtr<Context>(this), doc_.SelStart(), doc_.SelEnd()).Detach();
+    selection[0].style.ase = doc_.ActiveAtStart() ? TF_AE_START : TF_AE_END;
+    selection[0].style.fInterimChar = FALSE;
+    *fetched = 1;
+    return S_OK;
+  });
+}
+
+HRESULT Context::SetSelection(TfEditCookie ec, ULONG count, const TF_SELECTION* selection) {
+  if (count == 0 || !selection) return E_INVALIDARG;
+  if (!CanWrite(ec)) return TF_E_NOLOCK;
+  ComPtr<Range> range = Range::From(selection[0].range);
+  if (!range || range->Owner() != this) return E_INVALIDARG;
+  doc_.SetSelection(range->Start(), range->End(), selection[0].style.ase == TF_AE_START);
+  NoteSelectionChanged();
+  return S_OK;
+}
+
+HRESULT Context::GetStart(TfEditCookie ec, ITfRange** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  if (!CanRead(ec)) return TF_E_NOLOCK;
+  return Guard([&]() -> HRESULT {
+    *out = Make<Range>(ComPtr<Context>(this), 0, 0).Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Context::GetEnd(TfEditCookie ec, ITfRange** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  if (!CanRead(ec)) return TF_E_NOLOCK;
+  return Guard([&]() -> HRESULT {
+    const int32_t end = doc_.Store().Length();
+    *out = Make<Range>(ComPtr<Context>(this), end, end).Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Context::GetActiveView(ITfContextView** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  return Guard([&]() -> HRESULT {
+    *out = Make<ContextView>(ComPtr<Context>(this)).Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Context::EnumViews(IEnumTfContextViews** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::GetStatus(TF_STATUS* status) {
+  if (!status) return E_INVALIDARG;
+  status->dwDynamicFlags = 0;
+  status->dwStaticFlags = 0;
+  return S_OK;
+}
+
+HRESULT Context::GetProperty(REFGUID, ITfProperty** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::GetAppProperty(REFGUID, ITfReadOnlyProperty** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::TrackProperties(const GUID**, ULONG, const GUID**, ULONG, ITfReadOnlyProperty** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::EnumProperties(IEnumTfProperties** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::GetDocumentMgr(ITfDocumentMgr** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  if (!owner_) return S_FALSE;
+  *out = owner_.Get();
+  (*out)->AddRef();
+  return S_OK;
+}
+
+HRESULT Context::CreateRangeBackup(TfEditCookie, ITfRange*, ITfRangeBackup** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
+  if (!IsEqualIID(iid, IID_ITfTextEditSink) && !IsEqualIID(iid, IID_ITfTextLayoutSink)) {
+    if (cookie) *cookie = TF_INVALID_COOKIE;
+    return CONNECT_E_CANNOTCONNECT;
+  }
+  return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
+}
+
+HRESULT Context::UnadviseSink(DWORD cookie) { return sinks_.Unadvise(cookie); }
+
+HRESULT Context::StartComposition(TfEditCookie ec, ITfRange* range, ITfCompositionSink* sink, ITfComposition** out) {
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  if (!CanWrite(ec)) return TF_E_NOLOCK;
+  ComPtr<Range> impl = Range::From(range);
+  if (!impl || impl->Owner() != this) return E_INVALIDARG;
+  return Guard([&]() -> HRESULT {
+    auto composition = Make<Composition>(ComPtr<Context>(this), impl->Start(), impl->End(),
+                                         ComPtr<ITfCompositionSink>(sink), locks_.back().tid);
+    compositions_.push_back(composition);
+    if (view_) view_->DocumentChanged();
+    *out = composition.Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Context::EnumCompositions(IEnumITfCompositionView** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::FindComposition(TfEditCookie, ITfRange*, IEnumITfCompositionView** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::TakeOwnership(TfEditCookie, ITfCompositionView*, ITfCompositionSink*, ITfComposition** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::TerminateComposition(ITfCompositionView* view) {
+  if (!locks_.empty()) return TF_E_LOCKED;
+  if (!view) {
+    TerminateCompositions();
+    return S_OK;
+  }
+  for (const ComPtr<Composition>& composition : compositions_) {
+    if (static_cast<ITfCompositionView*>(composition.Get()) == view) {
+      ComPtr<Composition> keep = composition;
+      return WithLock(kAppClientId, true, [&](TfEditCookie ec) {
+        EndComposition(keep.Get(), ec, true);
+        return S_OK;
+      });
+    }
+  }
+  return E_INVALIDARG;
+}
+
+HRESULT Context::InsertTextAtSelection(TfEditCookie ec, DWORD flags, const WCHAR* text, LONG length, ITfRange** out) {
+  if (out) *out = nullptr;
+  const bool queryOnly = flags & TF_IAS_QUERYONLY;
+  if (!out && !(flags & TF_IAS_NOQUERY)) return E_INVALIDARG;
+  if (!(queryOnly ? CanRead(ec) : CanWrite(ec))) return TF_E_NOLOCK;
+  return Guard([&]() -> HRESULT {
+    int32_t start = doc_.SelStart();
+    int32_t end = doc_.SelEnd();
+    if (!queryOnly) {
+      if (!text && length != 0) return E_INVALIDARG;
+      const size_t count = length < 0 ? std::wcslen(text) : static_cast<size_t>(length);
+      end = doc_.Store().Replace(start, end, std::u16string_view(reinterpret_cast<const char16_t*>(text), count));
+      doc_.SetSelection(end, end);
+      NoteTextChanged();
+      NoteSelectionChanged();
+    }
+    if (out && !(flags & TF_IAS_NOQUERY)) *out = Make<Range>(ComPtr<Context>(this), start, end).Detach();
+    return S_OK;
+  });
+}
+
+HRESULT Context::InsertEmbeddedAtSelection(TfEditCookie, DWORD, IDataObject*, ITfRange** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT Context::GetCompartment(REFGUID guid, ITfCompartment** out) {
+  return Guard([&] { return compartments_.Get(guid, out); });
+}
+
+HRESULT Context::ClearCompartment(TfClientId, REFGUID guid) { return compartments_.Clear(guid); }
+
+HRESULT Context::EnumCompartments(IEnumGUID** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+}  // namespace quillet::tsfhost

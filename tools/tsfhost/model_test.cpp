@@ -1,0 +1,263 @@
+// The portable half of tsfhost: anchors following edits, the application's editing, the key script,
+// the printed block and the picture encoder.
+#include <gtest/gtest.h>
+
+#include "tools/tsfhost/key_script.h"
+#include "tools/tsfhost/png.h"
+#include "tools/tsfhost/report.h"
+#include "tools/tsfhost/text_store.h"
+
+namespace quillet::tsfhost {
+namespace {
+
+struct Range {
+  TextStore& store;
+  TextStore::Anchor start;
+  TextStore::Anchor end;
+  Range(TextStore& s, int32_t a, int32_t b)
+      : store(s), start(s.NewAnchor(a, Gravity::kBackward)), end(s.NewAnchor(b, Gravity::kForward)) {}
+  std::pair<int32_t, int32_t> Span() const { return {store.Pos(start), store.Pos(end)}; }
+};
+
+TEST(TextStoreTest, CompositionRangeGrowsWithTextInsertedAtEitherEdge) {
+  TextStore store;
+  store.Replace(0, 0, u"ab  cd");
+  Range composition(store, 2, 4);
+  // Typing at its end (the selection collapsed there) and at its start stays inside it.
+  store.Replace(4, 4, u"x");
+  EXPECT_EQ(composition.Span(), std::make_pair(2, 5));
+  store.Replace(2, 2, u"y");
+  EXPECT_EQ(composition.Span(), std::make_pair(2, 6));
+  EXPECT_EQ(store.Text(), u"aby  xcd");
+}
+
+TEST(TextStoreTest, ReplacingAndDeletingMoveEveryAnchorAsItsPlaceRequires) {
+  TextStore store;
+  store.Replace(0, 0, u"one two three");
+  Range before(store, 0, 3);
+  Range word(store, 4, 7);
+  Range after(store, 8, 13);
+  Range inside(store, 5, 6);
+  // Replacing the whole word: its range covers the new text, later ranges shift.
+  store.Replace(4, 7, u"seven");
+  EXPECT_EQ(word.Span(), std::make_pair(4, 9));
+  EXPECT_EQ(before.Span(), std::make_pair(0, 3));
+  EXPECT_EQ(after.Span(), std::make_pair(10, 15));
+  // Anchors strictly inside a replaced span go by gravity.
+  EXPECT_EQ(inside.Span(), std::make_pair(4, 9));
+  // Deleting a span with a range inside collapses it to the deletion point.
+  store.Replace(3, 10, u"");
+  EXPECT_EQ(word.Span(), std::make_pair(3, 3));
+  EXPECT_EQ(after.Span(), std::make_pair(3, 8));
+  EXPECT_EQ(store.Text(), u"onethree");
+}
+
+TEST(TextStoreTest, FreedAnchorsAreReusedAndNoLongerMove) {
+  TextStore store;
+  store.Replace(0, 0, u"abc");
+  const auto a = store.NewAnchor(1, Gravity::kForward);
+  const auto b = store.NewAnchor(2, Gravity::kForward);
+  EXPECT_EQ(store.LiveAnchors(), 2u);
+  store.FreeAnchor(a);
+  store.FreeAnchor(a);  // twice is harmless
+  EXPECT_EQ(store.LiveAnchors(), 1u);
+  EXPECT_EQ(store.NewAnchor(0, Gravity::kBackward), a);
+  store.Replace(0, 0, u"zz");
+  EXPECT_EQ(store.Pos(a), 0) << "a reused anchor starts where it was put";
+  EXPECT_EQ(store.Pos(b), 4);
+  store.SetPos(b, 99);
+  EXPECT_EQ(store.Pos(b), store.Length());
+}
+
+TEST(TextStoreTest, LinesAreFoundAcrossBreaks) {
+  TextStore store;
+  store.Replace(0, 0, u"ab\n\ncde\n");
+  EXPECT_EQ(store.LineCount(), 4);
+  EXPECT_EQ(store.LineOf(2), 0);
+  EXPECT_EQ(store.LineOf(3), 1);
+  EXPECT_EQ(store.LineOf(8), 3);
+  EXPECT_EQ(store.LineStart(2), 4);
+  EXPECT_EQ(store.LineEnd(2), 7);
+  EXPECT_EQ(store.LineStart(3), 8);
+  EXPECT_EQ(store.LineEnd(3), 8);
+  EXPECT_EQ(store.LineStart(9), store.Length());
+}
+
+TEST(DocumentTest, TypingDeletingAndMovingWorkLikeAnEditControl) {
+  Document doc;
+  for (char16_t c : std::u16string_view(u"hello\nworld")) doc.TypeChar(c);
+  EXPECT_EQ(doc.Caret(), 11);
+  EXPECT_TRUE(doc.MoveCaret(CaretMove::kUp));
+  EXPECT_EQ(doc.Caret(), 5) << "column 5 of the first line";
+  EXPECT_TRUE(doc.MoveCaret(CaretMove::kHome));
+  EXPECT_EQ(doc.Caret(), 0);
+  EXPECT_FALSE(doc.Backspace()) << "nothing before the start";
+  EXPECT_FALSE(doc.MoveCaret(CaretMove::kLeft));
+  EXPECT_TRUE(doc.DeleteForward());
+  EXPECT_EQ(doc.Text(), u"ello\nworld");
+  doc.MoveCaret(CaretMove::kDocEnd);
+  EXPECT_FALSE(doc.DeleteForward()) << "nothing after the end";
+  EXPECT_TRUE(doc.Backspace());
+  EXPECT_EQ(doc.Text(), u"ello\nworl");
+
+  // A selection is replaced by a typed character; arrows first collapse it.
+  doc.SetSelection(1, 3);
+  doc.TypeChar(u'X');
+  EXPECT_EQ(doc.Text(), u"eXo\nworl");
+  EXPECT_EQ(doc.Caret(), 2);
+  doc.SetSelection(4, 6);
+  EXPECT_TRUE(doc.MoveCaret(CaretMove::kLeft));
+  EXPECT_EQ(doc.Caret(), 4);
+  EXPECT_FALSE(doc.MoveCaret(CaretMove::kDown)) << "nothing below the last line";
+  EXPECT_EQ(doc.Caret(), 4);
+}
+
+TEST(DocumentTest, UpAndDownKeepTheColumnAcrossShortLines) {
+  Document doc;
+  for (char16_t c : std::u16string_view(u"abcdef\nx\nabcdef")) doc.TypeChar(c);
+  doc.SetSelection(5, 5);
+  doc.MoveCaret(CaretMove::kDown);
+  EXPECT_EQ(doc.Caret(), 8) << "clamped to the short line's end";
+  doc.MoveCaret(CaretMove::kDown);
+  EXPECT_EQ(doc.Caret(), 14) << "back at column 5";
+}
+
+TEST(DocumentTest, TheSelectionFollowsEditsMadeThroughRanges) {
+  Document doc;
+  for (char16_t c : std::u16string_view(u"ab")) doc.TypeChar(c);
+  doc.SetSelection(2, 2);
+  doc.Store().Replace(2, 2, u"c");  // a text service writing at the caret
+  EXPECT_EQ(doc.Caret(), 3);
+  doc.Store().Replace(0, 1, u"");
+  EXPECT_EQ(doc.SelStart(), 2);
+  EXPECT_EQ(doc.SelEnd(), 2);
+}
+
+std::vector<KeyToken> Parse(std::u16string_view script) {
+  std::string error;
+  auto tokens = ParseKeyScript(script, &error);
+  EXPECT_TRUE(tokens) << error;
+  return tokens ? *tokens : std::vector<KeyToken>{};
+}
+
+TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeys) {
+  const auto tokens = Parse(u"aZ5!;:\"{{} ");
+  ASSERT_EQ(tokens.size(), 10u);
+  auto is = [](const KeyToken& t, uint8_t key, bool shift) {
+    return t.kind == KeyToken::Kind::kKey && t.key == key && t.shift == shift && !t.ctrl;
+  };
+  EXPECT_TRUE(is(tokens[0], 'A', false));
+  EXPECT_TRUE(is(tokens[1], 'Z', true));
+  EXPECT_TRUE(is(tokens[2], '5', false));
+  EXPECT_TRUE(is(tokens[3], '1', true));
+  EXPECT_TRUE(is(tokens[4], 0xBA, false));
+  EXPECT_TRUE(is(tokens[5], 0xBA, true));
+  EXPECT_TRUE(is(tokens[6], 0xDE, true));
+  EXPECT_TRUE(is(tokens[7], 0xDB, true));
+  EXPECT_EQ(tokens[7].label, u"{{");
+  EXPECT_TRUE(is(tokens[8], 0xDD, true)) << "a lone closing brace is the character";
+  EXPECT_TRUE(is(tokens[9], vk::kSpace, false));
+}
+
+TEST(KeyScriptTest, NamedTokensAndActions) {
+  const auto tokens = Parse(
+      u"{Enter}{Shift}{Caps}{Num0}{Ctrl+x}{Click 3}{ClickTab 12}{Blur}{Focus}{Caret 0}"
+      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}");
+  ASSERT_EQ(tokens.size(), 14u);
+  EXPECT_EQ(tokens[0].key, vk::kReturn);
+  EXPECT_EQ(tokens[1].kind, KeyToken::Kind::kShiftTap);
+  EXPECT_EQ(tokens[2].key, vk::kCapital);
+  EXPECT_EQ(tokens[3].key, vk::kNumpad0);
+  EXPECT_TRUE(tokens[4].ctrl);
+  EXPECT_EQ(tokens[4].key, 'X');
+  EXPECT_EQ(tokens[5].kind, KeyToken::Kind::kClick);
+  EXPECT_EQ(tokens[5].number, 3);
+  EXPECT_EQ(tokens[6].number, 12);
+  EXPECT_EQ(tokens[7].kind, KeyToken::Kind::kBlur);
+  EXPECT_EQ(tokens[8].kind, KeyToken::Kind::kFocus);
+  EXPECT_EQ(tokens[9].kind, KeyToken::Kind::kCaret);
+  EXPECT_EQ(tokens[10].kind, KeyToken::Kind::kTerminate);
+  EXPECT_EQ(tokens[12].number, 2);
+  EXPECT_EQ(tokens[12].second, 5);
+  EXPECT_EQ(tokens[13].key, vk::kNext);
+  EXPECT_EQ(tokens[5].label, u"{Click 3}");
+}
+
+TEST(KeyScriptTest, BadScriptsSayWhatIsWrong) {
+  for (std::u16string_view bad : {u"ab{Enter", u"{Nope}", u"{Click}", u"{Click x}", u"{Blur 2}", u"{Menu 1}",
+                                  u"{Ctrl+1}", u"{Num}", u"caf\u00e9"}) {
+    std::string error;
+    EXPECT_FALSE(ParseKeyScript(bad, &error));
+    EXPECT_FALSE(error.empty());
+  }
+  std::string error;
+  ParseKeyScript(u"ab{Nope}", &error);
+  EXPECT_NE(error.find("{Nope}"), std::string::npos);
+  EXPECT_NE(error.find("position 2"), std::string::npos);
+}
+
+TEST(ReportTest, TheBlockKeepsEachItemOnOneLine) {
+  Snapshot snapshot;
+  snapshot.document = u"a\\b\nc\u00e9";
+  snapshot.caret = 3;
+  EXPECT_EQ(FormatSnapshot(snapshot), "document a\\\\b\\nc\xc3\xa9\ncaret 3\ncomposition none\ncandidates none\n");
+  snapshot.composition = std::make_pair(1, 4);
+  snapshot.candidates = CandidateState::kVisible;
+  snapshot.rows = {u"one", u"two\nlines"};
+  EXPECT_EQ(FormatSnapshot(snapshot),
+            "document a\\\\b\\nc\xc3\xa9\ncaret 3\ncomposition 1 4\ncandidates visible\n"
+            "row 0 one\nrow 1 two\\nlines\n");
+}
+
+uint32_t Big32(const std::vector<uint8_t>& b, size_t at) {
+  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+}
+
+TEST(PngTest, PicturesDecodeToTheirPixels) {
+  // Large enough for two stored blocks.
+  const int32_t width = 200, height = 120;
+  std::vector<uint8_t> bgra(static_cast<size_t>(width) * height * 4);
+  for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i * 7 + i / 13);
+  const std::vector<uint8_t> png = EncodePng(width, height, bgra);
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(std::vector<uint8_t>(png.begin(), png.begin() + 8),
+            (std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+  EXPECT_EQ(Big32(png, 16), static_cast<uint32_t>(width));
+  EXPECT_EQ(Big32(png, 20), static_cast<uint32_t>(height));
+
+  // Walk the chunks and inflate the stored blocks of IDAT by hand.
+  size_t at = 8;
+  std::vector<uint8_t> zlib;
+  std::vector<std::string> types;
+  while (at + 12 <= png.size()) {
+    const uint32_t length = Big32(png, at);
+    types.emplace_back(png.begin() + at + 4, png.begin() + at + 8);
+    if (types.back() == "IDAT") zlib.insert(zlib.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+    at += 12 + length;
+  }
+  EXPECT_EQ(at, png.size());
+  EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+  std::vector<uint8_t> raw;
+  size_t pos = 2;
+  bool last = false;
+  while (!last) {
+    last = zlib[pos] & 1;
+    const size_t size = zlib[pos + 1] | (zlib[pos + 2] << 8);
+    EXPECT_EQ(size ^ 0xFFFF, static_cast<size_t>(zlib[pos + 3] | (zlib[pos + 4] << 8)));
+    raw.insert(raw.end(), zlib.begin() + pos + 5, zlib.begin() + pos + 5 + size);
+    pos += 5 + size;
+  }
+  ASSERT_EQ(raw.size(), static_cast<size_t>(height) * (1 + 3 * width));
+  for (int32_t y : {0, height - 1}) {
+    for (int32_t x : {0, width - 1}) {
+      const size_t src = (static_cast<size_t>(y) * width + x) * 4;
+      const size_t dst = static_cast<size_t>(y) * (1 + 3 * width) + 1 + 3 * x;
+      EXPECT_EQ(raw[dst], bgra[src + 2]);
+      EXPECT_EQ(raw[dst + 1], bgra[src + 1]);
+      EXPECT_EQ(raw[dst + 2], bgra[src]);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet::tsfhost
