@@ -95,6 +95,21 @@ int32_t CandListCore::MoveSelection(int32_t delta) {
   return list.selected;
 }
 
+int32_t CandListCore::SelectedTab() const {
+  if (manager_ == nullptr || manager_->tabStrip == nullptr) return -1;
+  return manager_->tabStrip->HasTab(manager_->tabStrip->activeTab) ? manager_->tabStrip->activeTab : -1;
+}
+
+int32_t CandListCore::SelectedRow() const { return RowCount() > 0 ? manager_->candidateList->selected : -1; }
+
+size_t CandListCore::RowCount() const {
+  return manager_ != nullptr && manager_->candidateList != nullptr ? manager_->candidateList->ItemCount() : 0;
+}
+
+bool CandListCore::AdditionBarVisible() const {
+  return manager_ != nullptr && manager_->additionBar != nullptr && manager_->additionBar->visible;
+}
+
 void CandListCore::SetAdditionText(std::u16string_view text) {
   if (manager_ != nullptr && manager_->additionBar != nullptr) manager_->additionBar->text.assign(text);
 }

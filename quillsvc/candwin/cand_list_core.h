@@ -89,6 +89,13 @@ class CandListCore {
   // brings the next paint at once). False, having drawn nothing, when the lock failed.
   bool Paint(Surface& window, SizeI client);
 
+  // What the window shows now: the active tab and the highlighted row (-1 without widgets or rows),
+  // the number of rows, whether the addition bar is switched on.
+  int32_t SelectedTab() const;
+  int32_t SelectedRow() const;
+  size_t RowCount() const;
+  bool AdditionBarVisible() const;
+
   void SetExtent(const RectI& r) { extent_ = r; }
   const RectI& extent() const { return extent_; }
   CWidgetMgrTopLayout* manager() { return manager_.get(); }

@@ -198,7 +198,9 @@ TEST_F(CandListCoreTest, SelectionAndTabsMoveWithinTheirRanges) {
   EXPECT_EQ(Core().NextTab(), 0);
   EXPECT_EQ(Core().NextTab(), 1);
   Core().SelectTab(3);
-  EXPECT_EQ(Manager().tabStrip->activeTab, 1);
+  EXPECT_EQ(Core().SelectedTab(), 1);
+  EXPECT_EQ(Core().SelectedRow(), 9);
+  EXPECT_EQ(Core().RowCount(), 10u);
 }
 
 TEST_F(CandListCoreTest, PressingARowSelectsItAndReleasingOnAnotherClicksThatOne) {
@@ -349,6 +351,9 @@ TEST_F(CandListCoreTest, AnUnknownLayoutShowsOnlyTheBackgroundAndNeverFails) {
   EXPECT_EQ(Core().MoveSelection(1), -1);
   EXPECT_EQ(Core().NextTab(), -1);
   EXPECT_EQ(Core().PrevTab(), -1);
+  EXPECT_EQ(Core().SelectedTab(), -1);
+  EXPECT_EQ(Core().SelectedRow(), -1);
+  EXPECT_FALSE(Core().AdditionBarVisible());
   Core().SelectTab(0);
   Core().SetAdditionText(u"x");
   Core().SetElementVisible(4, false);

@@ -44,6 +44,12 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   size_t ShowCandidates(TabSourceSet* sources, bool selectFirst, bool refreshTitle) {
     return core_.ShowCandidates(sources, selectFirst, refreshTitle);
   }
+  int32_t SelectedTab() const { return core_.SelectedTab(); }
+  int32_t SelectedRow() const { return core_.SelectedRow(); }
+  size_t RowCount() const { return core_.RowCount(); }
+  bool AdditionBarVisible() const { return core_.AdditionBarVisible(); }
+  // The whole window is painted again (no erase).
+  void Repaint() { Invalidate(); }
   // Stores the composition's extent (screen pixels) and moves the window next to it; false without a
   // window.
   bool SetCompositionExtent(const RECT& extent);
