@@ -104,22 +104,22 @@ void CConvertorDialog::OnTabChanged() {
   if (selected < 0 || selected == tab_) return;
   tab_ = selected;
   const bool toDictionary = tab_ == 0;
-  winui::SetWindowText(Item(IDC_UPPER_LABEL), toDictionary ? kTextLabel : kDictionaryLabel);
-  winui::SetWindowText(Item(IDC_LOWER_LABEL), toDictionary ? kDictionaryLabel : kTextLabel);
+  winui::SetText(Item(IDC_UPPER_LABEL), toDictionary ? kTextLabel : kDictionaryLabel);
+  winui::SetText(Item(IDC_LOWER_LABEL), toDictionary ? kDictionaryLabel : kTextLabel);
   EnableWindow(Item(IDC_TEXT_TO_DICTIONARY), toDictionary);
   EnableWindow(Item(IDC_DICTIONARY_TO_TEXT), !toDictionary);
   // Each path stays with its kind of file.
   const std::u16string upper = winui::WindowText(Item(IDC_UPPER_PATH));
   const std::u16string lower = winui::WindowText(Item(IDC_LOWER_PATH));
-  winui::SetWindowText(Item(IDC_UPPER_PATH), lower);
-  winui::SetWindowText(Item(IDC_LOWER_PATH), upper);
+  winui::SetText(Item(IDC_UPPER_PATH), lower);
+  winui::SetText(Item(IDC_LOWER_PATH), upper);
 }
 
 void CConvertorDialog::BrowseUpper() {
   const bool text = tab_ == 0;
   winui::CFileDialog chooser(true, text ? kTextFilter : kDictionaryFilter, text ? kTextPattern : kDictionaryPattern,
                              u"", OFN_HIDEREADONLY, kChooserChars);
-  if (chooser.DoModal(hwnd()) == IDOK) winui::SetWindowText(Item(IDC_UPPER_PATH), chooser.path());
+  if (chooser.DoModal(hwnd()) == IDOK) winui::SetText(Item(IDC_UPPER_PATH), chooser.path());
 }
 
 void CConvertorDialog::BrowseLower() {
@@ -127,7 +127,7 @@ void CConvertorDialog::BrowseLower() {
   winui::CFileDialog chooser(false, dictionary ? kDictionaryFilter : kTextFilter,
                              dictionary ? kDictionaryPattern : kTextPattern, dictionary ? u"dict" : u"txt",
                              OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kChooserChars);
-  if (chooser.DoModal(hwnd()) == IDOK) winui::SetWindowText(Item(IDC_LOWER_PATH), chooser.path());
+  if (chooser.DoModal(hwnd()) == IDOK) winui::SetText(Item(IDC_LOWER_PATH), chooser.path());
 }
 
 void CConvertorDialog::Convert(bool toDictionary) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: set up, build every program (native, Windows x64 and x86), build the default English
-# dictionary and look a prefix up in it.  Usage: scripts/main.sh [PREFIX]
+# dictionary, look a prefix up in it and save a picture of the candidate window showing it.
+# Usage: scripts/main.sh [PREFIX]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -24,10 +25,16 @@ echo "=== what typing \"$prefix\" offers"
 "$bin/lexforge" lookup "$bin/english.dict" "$prefix" --typed
 
 echo
-echo "=== pictures of the settings sheet and the dictionary convertor"
+echo "=== the candidate window for \"$prefix\" (under Wine)"
 bash scripts/wine-run.sh --prepare build/win64
+picture=$PWD/build/candidates.png
+bash scripts/wine-run.sh build/win64/bin/candview.exe --png "Z:${picture//\//\\}" "$prefix"
+echo "picture: $picture"
+
+echo
+echo "=== pictures of the settings sheet and the dictionary convertor"
 (cd build/win64/bin &&
   bash ../../../scripts/wine-run.sh ./setting_dialog_test.exe --gtest_filter='*CancelAtOnce*' >/dev/null &&
   bash ../../../scripts/wine-run.sh ./convertor_dialog_test.exe --gtest_filter='*ConvertsBoth*' >/dev/null) ||
   echo "warning: some pictures could not be made" >&2
-ls build/win64/pictures/*.png
+echo "pictures: $PWD/build/win64/pictures/"

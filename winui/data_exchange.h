@@ -16,7 +16,7 @@ template <class T>
 class CWinDataExchange {
  public:
   std::u16string ItemText(int id) const { return WindowText(GetDlgItem(Self(), id)); }
-  void SetItemText(int id, std::u16string_view text) const { winui::SetWindowText(GetDlgItem(Self(), id), text); }
+  void SetItemText(int id, std::u16string_view text) const { winui::SetText(GetDlgItem(Self(), id), text); }
 
   // The number in an item; `ok` false when the text holds none (an empty field reads as 0).
   int ItemInt(int id, bool* ok = nullptr) const {

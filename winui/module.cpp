@@ -6,13 +6,6 @@
 
 namespace quillet::winui {
 
-HINSTANCE ModuleInstance() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ModuleInstance), &module);
-  return module;
-}
-
 std::u16string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   if (length <= 0) return u"";
@@ -21,7 +14,7 @@ std::u16string WindowText(HWND window) {
   return platform::win32::FromWide(std::wstring_view(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0));
 }
 
-void SetWindowText(HWND window, std::u16string_view text) {
+void SetText(HWND window, std::u16string_view text) {
   SetWindowTextW(window, platform::win32::ToWide(text).c_str());
 }
 
