@@ -14,9 +14,7 @@ std::u16string WindowText(HWND window) {
   return platform::win32::FromWide(std::wstring_view(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0));
 }
 
-void SetText(HWND window, std::u16string_view text) {
-  SetWindowTextW(window, platform::win32::ToWide(text).c_str());
-}
+void SetText(HWND window, std::u16string_view text) { SetWindowTextW(window, platform::win32::ToWide(text).c_str()); }
 
 int ShowMessage(HWND owner, std::u16string_view text, UINT style) {
   return MessageBoxW(owner, platform::win32::ToWide(text).c_str(), L"Quillet", style);

@@ -81,16 +81,13 @@ std::vector<std::u16string> InstalledFamilies() {
 CAppearancePage::CAppearancePage(std::u16string_view title, SettingsView record, ICallbackPropertyPage* sheet)
     : CPropertyPageImpl(title), model_(record), sheet_(sheet) {}
 
+CAppearancePage::~CAppearancePage() { DestroyPreview(); }
+
 int CAppearancePage::SelectedTab() const { return settings::ComboSelection(Item(IDC_APP_TAB)); }
 
 AppearanceElement CAppearancePage::SelectedElement() const {
   const int e = settings::ComboSelection(Item(IDC_APP_ELEMENT));
   return static_cast<AppearanceElement>(e >= 0 && e < static_cast<int>(kAppearanceElementCount) ? e : 0);
-}
-
-COLORREF CAppearancePage::ButtonColor(int id) const {
-  const int i = ButtonIndex(id);
-  return i >= 0 ? colors_[i] : 0;
 }
 
 void CAppearancePage::Changed(bool changed) {
@@ -111,6 +108,7 @@ void CAppearancePage::OnInitPage() {
   settings::FillCombo(Item(IDC_APP_FONT), fonts_);
   SendDlgItemMessageW(hwnd(), IDC_APP_SIZE_SPIN, UDM_SETRANGE32, 0, settings::kMaxFontSizeChoice);
   settings::FillCombo(Item(IDC_APP_TEMPLATE), settings::AppearancePageModel::TemplateNames());
+  for (int i = 0; i < 6; ++i) buttons_[i].Subclass(Item(kColorButtons[i]));
 }
 
 void CAppearancePage::OnSetActive() {
@@ -125,10 +123,43 @@ void CAppearancePage::OnSetActive() {
   --filling_;
   EnableItems(kColorsGroup, true);
   LoadControls();
+  if (!preview_) CreatePreview();
+  if (preview_ && preview_->hwnd() != nullptr) ShowWindow(preview_->hwnd(), SW_SHOWNA);
   RedrawPreview();
 }
 
-void CAppearancePage::OnKillActive() { model_.RememberPreviewTab(SelectedTab()); }
+void CAppearancePage::OnKillActive() {
+  model_.RememberPreviewTab(preview_ ? preview_->SelectedTab() : -1);
+  DestroyPreview();
+}
+
+void CAppearancePage::CreatePreview() {
+  RECT area{};
+  HWND placeholder = Item(IDC_APP_PREVIEW);
+  if (!GetWindowRect(placeholder, &area)) return;
+  MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+  const ConstSettingsView record = model_.view();
+  auto preview = std::make_unique<CCandListWin>(nullptr, record.bytes(), kSettingsRecordSize, this);
+  if (preview->Create(hwnd(), area, nullptr, WS_CHILD | WS_CLIPSIBLINGS, WS_EX_NOPARENTNOTIFY) == nullptr) return;
+  // The placeholder only lends its rectangle; shown, it would paint over the preview.
+  ShowWindow(placeholder, SW_HIDE);
+  const auto tab = static_cast<int32_t>(model_.PreviewTab());
+  preview->BuildWidgets(tab, area.right - area.left, area.bottom - area.top);
+  if (CWidgetMgrTopLayout* manager = preview->core().manager()) {
+    if (manager->candidateList) {
+      for (int i = 1; i <= 10; ++i) manager->candidateList->Append(u"Sample List Item " + settings::DecimalText(i));
+    }
+  }
+  if (preview->AdditionBarVisible()) preview->SetAdditionText(u"Additional information");
+  preview_ = std::move(preview);
+}
+
+void CAppearancePage::DestroyPreview() {
+  if (!preview_) return;
+  preview_->DestroyWindow();
+  preview_.reset();
+  if (hwnd() != nullptr) ShowWindow(Item(IDC_APP_PREVIEW), SW_SHOWNA);
+}
 
 void CAppearancePage::SetAlpha(int trackbar, uint8_t alpha) {
   SendDlgItemMessageW(hwnd(), trackbar, TBM_SETPOS, TRUE, alpha);
@@ -154,14 +185,14 @@ void CAppearancePage::LoadControls() {
   SetItemText(IDC_APP_FOREGROUND_LABEL, c->window ? u"Color1:" : u"Foreground:");
   SetItemText(IDC_APP_BACKGROUND_LABEL, c->window ? u"Color2:" : u"Background:");
   for (int i = 0; i < 3; ++i) {
-    colors_[i] = c->colors[i].colorRef;
+    buttons_[i].SetColor(c->colors[i].colorRef);
     if (!c->window) SetAlpha(kAlphaTrackbars[i], c->colors[i].alpha);
   }
   if (c->window) SetAngle(c->angle);
   EnableItems(kHighlightGroup, c->highlightEnabled);
   if (c->highlightEnabled) {
     for (int i = 0; i < 3; ++i) {
-      colors_[3 + i] = c->highlight[i].colorRef;
+      buttons_[3 + i].SetColor(c->highlight[i].colorRef);
       SetAlpha(kAlphaTrackbars[3 + i], c->highlight[i].alpha);
     }
   }
@@ -172,7 +203,6 @@ void CAppearancePage::LoadControls() {
   }
   EnableItems({IDC_APP_VISIBLE}, c->visibleEnabled);
   SetChecked(IDC_APP_VISIBLE, c->visible);
-  for (int id : kColorButtons) InvalidateRect(Item(id), nullptr, TRUE);
   --filling_;
 }
 
@@ -185,8 +215,8 @@ void CAppearancePage::StoreControls() {
   for (int i = 0; i < 3; ++i) {
     const auto alpha = static_cast<uint8_t>(SendDlgItemMessageW(hwnd(), kAlphaTrackbars[i], TBM_GETPOS, 0, 0));
     const auto hiAlpha = static_cast<uint8_t>(SendDlgItemMessageW(hwnd(), kAlphaTrackbars[3 + i], TBM_GETPOS, 0, 0));
-    c.colors[i] = {colors_[i], alpha};
-    c.highlight[i] = {colors_[3 + i], hiAlpha};
+    c.colors[i] = {buttons_[i].color(), alpha};
+    c.highlight[i] = {buttons_[3 + i].color(), hiAlpha};
   }
   c.angle = static_cast<int>(SendDlgItemMessageW(hwnd(), IDC_APP_ANGLE, TBM_GETPOS, 0, 0));
   c.fontChoice = settings::ComboSelection(Item(IDC_APP_FONT));
@@ -195,11 +225,8 @@ void CAppearancePage::StoreControls() {
   Changed(model_.Store(static_cast<size_t>(tab), element, c, fonts_));
 }
 
-void CAppearancePage::ChooseColor(int id, COLORREF color) {
-  const int i = ButtonIndex(id);
-  if (i < 0) return;
-  colors_[i] = color;
-  InvalidateRect(Item(id), nullptr, TRUE);
+void CAppearancePage::OnColorAccepted(int id) {
+  if (ButtonIndex(id) < 0) return;
   StoreControls();
   RedrawPreview();
 }
@@ -219,12 +246,66 @@ void CAppearancePage::OnScroll(HWND trackbar) {
   RedrawPreview();
 }
 
-void CAppearancePage::RedrawPreview() { InvalidateRect(Item(IDC_APP_PREVIEW), nullptr, TRUE); }
+void CAppearancePage::RedrawPreview() {
+  if (preview_) preview_->Repaint();
+}
 
-bool CAppearancePage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR*) {
+void CAppearancePage::ShowTitle(int tab) {
+  if (!preview_) return;
+  CWidgetMgrTopLayout* manager = preview_->core().manager();
+  if (manager == nullptr || manager->titleBar == nullptr || !manager->titleBar->visible) return;
+  manager->titleBar->text = model_.view().tab(static_cast<size_t>(tab)).title();
+}
+
+void CAppearancePage::OnTabClicked(int32_t tab) {
+  if (tab < 0 || static_cast<size_t>(tab) >= model_.tabCount()) return;
+  ++filling_;
+  settings::SelectCombo(Item(IDC_APP_TAB), tab);
+  --filling_;
+  LoadControls();
+  ShowTitle(tab);
+  RedrawPreview();
+}
+
+void CAppearancePage::OnItemClicked(int32_t row) {
+  if (!preview_ || !preview_->AdditionBarVisible()) return;
+  preview_->SetAdditionText(u"Additional information " + settings::DecimalText(row + 1));
+  RedrawPreview();
+}
+
+void CAppearancePage::OnTabScrolled(int32_t) {
+  if (preview_) OnTabClicked(preview_->SelectedTab());
+}
+
+void CAppearancePage::OnMouseEvent(uint32_t message, AppearanceElement element, int32_t) {
+  if (message != kButtonUpMessage || !preview_ || preview_->SelectedTab() < 0) return;
+  ++filling_;
+  settings::SelectCombo(Item(IDC_APP_ELEMENT), static_cast<int>(element));
+  --filling_;
+  // A click on the tab strip reaches OnTabClicked as well, which loads the controls.
+  if (element != AppearanceElement::kTab) LoadControls();
+}
+
+bool CAppearancePage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
   if (message == WM_HSCROLL && lParam != 0 && filling_ == 0) {
     OnScroll(reinterpret_cast<HWND>(lParam));
     return false;
+  }
+  if (message == WM_DRAWITEM) {
+    const int i = ButtonIndex(static_cast<int>(wParam));
+    if (i < 0) return false;
+    buttons_[i].DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    *result = TRUE;
+    return true;
+  }
+  if (message == WM_NOTIFY) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code == kColorAccepted) OnColorAccepted(static_cast<int>(header->idFrom));
+    return false;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && ButtonIndex(LOWORD(wParam)) >= 0) {
+    buttons_[ButtonIndex(LOWORD(wParam))].OnClicked();
+    return true;
   }
   if (message != WM_COMMAND || filling_ != 0) return false;
   const int id = LOWORD(wParam);
@@ -235,6 +316,8 @@ bool CAppearancePage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       break;
     case IDC_APP_TAB:
       if (code == CBN_SELCHANGE) {
+        if (preview_) preview_->SelectTab(SelectedTab());
+        ShowTitle(SelectedTab());
         LoadControls();
         RedrawPreview();
       }
@@ -250,17 +333,18 @@ bool CAppearancePage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     case IDC_APP_FONT:
       if (code == CBN_SELCHANGE) {
         StoreControls();
-        RedrawPreview();
+        if (preview_) preview_->ReloadFonts();
       }
       break;
     case IDC_APP_SIZE:
       if (code == EN_CHANGE && settings::HasFont(SelectedElement())) {
         StoreControls();
-        RedrawPreview();
+        if (preview_) preview_->ReloadFonts();
       }
       break;
     case IDC_APP_VISIBLE:
       if (code == BN_CLICKED && SelectedElement() != AppearanceElement::kWindow) {
+        if (preview_) preview_->SetElementVisible(static_cast<int32_t>(SelectedElement()), IsChecked(IDC_APP_VISIBLE));
         StoreControls();
         RedrawPreview();
       }

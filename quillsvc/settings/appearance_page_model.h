@@ -51,6 +51,8 @@ class AppearancePageModel {
   explicit AppearancePageModel(SettingsView settings) : s_(settings) {}
 
   size_t tabCount() const { return s_.tabCount(); }
+  // The record the page edits (the preview draws from it).
+  ConstSettingsView view() const { return s_; }
   std::vector<std::u16string> TabNames() const;
   static std::vector<std::u16string> ElementNames();
   static std::vector<std::u16string> TemplateNames();

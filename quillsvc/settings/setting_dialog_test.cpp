@@ -399,5 +399,90 @@ TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTh
   RemoveDirectoryW(folder.c_str());
 }
 
+// The preview: the one child window of the appearance page that is not a dialog control.
+HWND PreviewOf(HWND page) {
+  for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == 0) return child;
+  }
+  return nullptr;
+}
+
+// Pixels of the preview whose red clearly outweighs their blue: the orange gradient of the first
+// template has many, the grey of the second almost none.
+int WarmPixels(HWND preview) {
+  int width = 0;
+  int height = 0;
+  std::u32string pixels;
+  if (!winui::testing::CapturePixels(preview, &width, &height, &pixels)) return -1;
+  int warm = 0;
+  for (char32_t p : pixels) warm += static_cast<int>((p >> 16) & 0xFF) - static_cast<int>(p & 0xFF) > 60 ? 1 : 0;
+  return warm;
+}
+
+TEST_F(SettingDialogTest, ATemplateShowsInThePreviewAtOnce) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kAppearancePage);
+  HWND preview = PreviewOf(page);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(IsWindowVisible(preview));
+  SettlePainting(sheet_);
+  const int before = WarmPixels(preview);
+  Choose(page, IDC_APP_TEMPLATE, 1);
+  SettlePainting(sheet_);
+  const int after = WarmPixels(preview);
+  EXPECT_GT(before, 2000);
+  EXPECT_LT(after, before / 10);
+  EXPECT_FALSE(SavePicture(preview, u"preview-template2").empty());
+  // Leaving the page and coming back keeps the tab the preview showed.
+  Choose(page, IDC_APP_TAB, 1);
+  ShowPage(kAboutPage);
+  ShowPage(kAppearancePage);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_APP_TAB, CB_GETCURSEL, 0, 0), 1);
+}
+
+TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kAppearancePage);
+  PostClick(page, IDC_APP_FOREGROUND);
+  HWND popup = winui::testing::WaitForWindow([&] {
+    HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
+    wchar_t name[64] = {};
+    return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
+  });
+  ASSERT_NE(popup, nullptr);
+  // Down into "Automatic", to black, a row down to dark red.
+  for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN}) PostMessageW(popup, WM_KEYDOWN, key, 0);
+  Sleep(300);
+  SettlePainting(popup);
+  EXPECT_FALSE(SavePicture(popup, u"settings-color-picker").empty());
+  PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));
+  // Escape leaves the colour as it is.
+  PostClick(page, IDC_APP_BORDER);
+  popup = winui::testing::WaitForWindow([&] {
+    HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
+    wchar_t name[64] = {};
+    return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
+  });
+  ASSERT_NE(popup, nullptr);
+  PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));
+  // "Is visible?" for the horizontal spin box.
+  Choose(page, IDC_APP_ELEMENT, 4);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return IsWindowEnabled(GetDlgItem(page, IDC_APP_VISIBLE)) ? page : nullptr; }));
+  SendDlgItemMessageW(page, IDC_APP_VISIBLE, BM_SETCHECK, BST_UNCHECKED, 0);
+  PostClick(page, IDC_APP_VISIBLE);
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const SettingsRecord now = BlockNow();
+  const ElementColors tab = now.view().tab(0).colors(AppearanceElement::kTab);
+  EXPECT_EQ(tab.foreground, 0xFF8B0000u);  // dark red at the trackbar's full alpha
+  EXPECT_EQ(tab.border, TemplateColors(0)[AppearanceElement::kTab].border);
+  EXPECT_FALSE(now.view().visible(AppearanceElement::kHScrollBar));
+  EXPECT_TRUE(now.view().visible(AppearanceElement::kVScrollBar));
+}
+
 }  // namespace
 }  // namespace quillet
