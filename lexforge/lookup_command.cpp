@@ -5,12 +5,12 @@
 
 #include "common/result.h"
 #include "common/utf16.h"
+#include "ipc/loader_link.h"
+#include "ipc/shared_block.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source.h"
+#include "lookup/tab_source_set.h"
 #include "platform/file.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/shared_block.h"
-#include "quillsvc/dict/tab_source.h"
-#include "quillsvc/dict/tab_source_set.h"
-#include "quillsvc/service/loader_link.h"
 
 namespace quillet {
 namespace {
@@ -172,8 +172,8 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
 
 int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   platform::OsError os = 0;
-  const int32_t started = EnsureLoader(&os, u"from service");
-  if (started != 0) return Fail(err, "the loader is not available", static_cast<Result>(started), os);
+  const Result started = EnsureLoader(&os, kFromService);
+  if (started != Result::kSuccess) return Fail(err, "the loader is not available", started, os);
   TabSourceSet set;
   const Result r = set.Open();
   if (r != Result::kSuccess) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/result.h"
-#include "quillsvc/dict/shared_block.h"
-#include "quillsvc/dict/tab_source.h"
+#include "ipc/shared_block.h"
+#include "lookup/tab_source.h"
 
 namespace quillet {
 

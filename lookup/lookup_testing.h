@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/dictionary_view.h"
-#include "quillsvc/dict/tab_source.h"
+#include "lookup/tab_source.h"
 
 namespace quillet::testing {
 

@@ -1,4 +1,4 @@
-#include "quillsvc/dict/shared_block.h"
+#include "ipc/shared_block.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include "common/dict_format.h"
 #include "common/le.h"
 #include "common/settings_record.h"
+#include "ipc/shared_block_testing.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
-#include "quillsvc/dict/shared_block_testing.h"
 
 namespace quillet {
 namespace {

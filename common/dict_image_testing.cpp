@@ -1,4 +1,4 @@
-#include "quillsvc/dict/dict_image_testing.h"
+#include "common/dict_image_testing.h"
 
 #include "common/dict_format.h"
 #include "common/le.h"

@@ -1,4 +1,4 @@
-#include "quillsvc/dict/private_block.h"
+#include "lookup/private_block.h"
 
 #include <atomic>
 #include <chrono>
@@ -47,15 +47,11 @@ Result Publish(const uint8_t* bytes, size_t size, SharedBlock* block) {
     return Result::kViewFailed;
   }
   std::memcpy(block->mapping.data(), bytes, size);
-  if (!block->readEvent.CreateOrOpen(UniqueName(u'R'), false, true, &existed, &error) ||
-      !block->writeEvent.CreateOrOpen(UniqueName(u'W'), true, true, &existed, &error)) {
-    block->lastError = static_cast<uint32_t>(error);
-    block->readEvent.Close();
-    block->writeEvent.Close();
-    block->mapping.Close();
-    return Result::kEventFailed;
-  }
-  return Result::kSuccess;
+  const std::u16string readName = UniqueName(u'R');
+  const std::u16string writeName = UniqueName(u'W');
+  const Result r = CreateBlockEvents(*block, BlockNames{{}, readName, writeName});
+  if (r != Result::kSuccess) block->mapping.Close();
+  return r;
 }
 
 }  // namespace
@@ -97,20 +93,13 @@ Result PublishPrivateDictionaryBlock(const std::vector<uint8_t>& image, Dictiona
   if (image.size() < kDirectoryEntriesOffset || LoadU16(&image[2]) == 0) return Result::kNoDictionary;
   const Result r = Publish(image.data(), image.size(), block);
   if (r != Result::kSuccess) return r;
-  const uint8_t* data = block->view();
-  const size_t size = image.size();
-  const size_t count = LoadU16(data + 2);
+  // Entries beyond the image read as empty dictionaries, as the text service reads them.
   try {
-    block->directory.assign(count, DictionaryView{});
+    block->directory = ReadDirectory(block->view(), image.size(), LoadU16(image.data() + 2));
   } catch (const std::bad_alloc&) {
     block->lastError = 0x8007000E;
     CloseBlock(*block, false);
     return Result::kOutOfMemory;
-  }
-  for (size_t i = 0; i < count; ++i) {
-    const size_t at = kDirectoryEntriesOffset + kDirectoryEntrySize * i;
-    if (at + kDirectoryEntrySize > size) break;  // entries beyond the block read as empty dictionaries
-    DictionaryView::Make(data, size, ReadDictHeader(data + at), 0, &block->directory[i]);
   }
   return Result::kSuccess;
 }

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "common/le.h"
-#include "quillsvc/dict/shared_block.h"
+#include "ipc/shared_block.h"
 
 namespace quillet {
 
@@ -20,14 +20,20 @@ inline constexpr std::u16string_view kOpenedEventName = u"Local\\@@TESTOPENED@@"
 inline constexpr std::u16string_view kGoEventName = u"Local\\@@TESTGO@@";
 
 // Takes the settings block `passes` times as a reader or writer and checks that nobody else is inside
-// meanwhile; a writer counts its passes. 0, 2 when a lock failed, 10 + result when the open failed.
+// meanwhile; a writer counts its passes. Exit code 0, 2 when a lock failed, 10 + the result when the
+// open failed.
 inline int HammerSettingsBlock(bool writer, int passes) {
   SharedBlock block;
   const Result r = OpenSettingsBlock(block);
   if (r != Result::kSuccess) return 10 + ToInt(r);
   uint8_t* view = block.view();
+  const auto take = [&]() -> BlockLock {
+    if (writer) return BlockWriteLock(block);
+    return BlockReadLock(block);
+  };
   for (int i = 0; i < passes; ++i) {
-    if (!(writer ? LockWrite(block) : LockRead(block))) return 2;
+    const BlockLock lock = take();
+    if (!lock) return 2;
     if (LoadU32(view + kInsideOffset) != 0) StoreU32(view + kViolationsOffset, LoadU32(view + kViolationsOffset) + 1);
     StoreU32(view + kInsideOffset, 1);
     const uint32_t count = LoadU32(view + kCounterOffset);
@@ -35,7 +41,6 @@ inline int HammerSettingsBlock(bool writer, int passes) {
     std::this_thread::sleep_for(std::chrono::microseconds(50));
     if (writer) StoreU32(view + kCounterOffset, count + 1);
     StoreU32(view + kInsideOffset, 0);
-    Unlock(block);
   }
   CloseBlock(block, false);
   return 0;

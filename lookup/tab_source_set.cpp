@@ -1,4 +1,4 @@
-#include "quillsvc/dict/tab_source_set.h"
+#include "lookup/tab_source_set.h"
 
 #include <algorithm>
 #include <new>
@@ -6,25 +6,6 @@
 #include "common/settings_record.h"
 
 namespace quillet {
-namespace {
-
-// Holds a block's read lock for one operation.
-class ReadLock {
- public:
-  explicit ReadLock(SharedBlock& block) : block_(block), held_(LockRead(block)) {}
-  ~ReadLock() {
-    if (held_) Unlock(block_);
-  }
-  ReadLock(const ReadLock&) = delete;
-  ReadLock& operator=(const ReadLock&) = delete;
-  bool held() const { return held_; }
-
- private:
-  SharedBlock& block_;
-  bool held_;
-};
-
-}  // namespace
 
 size_t DictionaryPositionForTab(const uint8_t* record, size_t size, size_t tab) {
   const ConstSettingsView settings(record, size);
@@ -55,8 +36,8 @@ Result TabSourceSet::Open() {
 
 void TabSourceSet::Rebuild() {
   sources_.clear();
-  ReadLock lock(settings_);
-  if (!lock.held()) return;
+  BlockReadLock lock(settings_);
+  if (!lock) return;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
   // A count beyond the record's nine tabs cannot come from this system; only nine are read.
   const size_t count = std::min(settings.tabCount(), kNameSlots);
@@ -126,8 +107,8 @@ size_t TabSourceSet::CurrentPosition() const { return currentTab < sources_.size
 
 uint16_t TabSourceSet::ShowFromLetters() {
   if (CurrentSource() == nullptr) return 0;
-  ReadLock lock(settings_);
-  if (!lock.held()) return 0;
+  BlockReadLock lock(settings_);
+  if (!lock) return 0;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
   const size_t t = CurrentPosition();
   return t < settings.tabCount() ? settings.tab(t).showFromLetters() : 0;
@@ -135,8 +116,8 @@ uint16_t TabSourceSet::ShowFromLetters() {
 
 int TabSourceSet::LinkedTabPosition() {
   if (CurrentSource() == nullptr) return -1;
-  ReadLock lock(settings_);
-  if (!lock.held()) return -1;
+  BlockReadLock lock(settings_);
+  if (!lock) return -1;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
   const size_t t = CurrentPosition();
   if (t >= settings.tabCount()) return -1;

@@ -1,14 +1,14 @@
-#include "quillsvc/dict/tab_source_set.h"
+#include "lookup/tab_source_set.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "common/dict_image_testing.h"
 #include "common/settings_record.h"
+#include "lookup/private_block.h"
 #include "platform/test_namespace.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/private_block.h"
 
 namespace quillet {
 namespace {

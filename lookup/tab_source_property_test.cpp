@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/dict_format.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/lookup_testing.h"
-#include "quillsvc/dict/tab_source.h"
+#include "common/dict_image_testing.h"
+#include "lookup/lookup_testing.h"
+#include "lookup/tab_source.h"
 
 namespace quillet {
 namespace {

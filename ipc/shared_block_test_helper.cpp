@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "common/le.h"
-#include "quillsvc/dict/shared_block.h"
-#include "quillsvc/dict/shared_block_testing.h"
+#include "ipc/shared_block.h"
+#include "ipc/shared_block_testing.h"
 
 using namespace quillet;
 
@@ -26,9 +26,11 @@ int WriteOnce() {
   if (!opened.Open(kOpenedEventName, &error) || !go.Open(kGoEventName, &error)) return 3;
   opened.Set();
   if (platform::Wait(go, 60000, &error) != platform::WaitResult::kSignalled) return 4;
-  if (!LockWrite(block)) return 2;
-  StoreU32(block.view() + kMarkOffset, 1);
-  Unlock(block);
+  {
+    BlockWriteLock lock(block);
+    if (!lock) return 2;
+    StoreU32(block.view() + kMarkOffset, 1);
+  }
   CloseBlock(block, false);
   return 0;
 }

@@ -1,6 +1,6 @@
 // EnsureLoader and SendToLoader across real processes, against stand-in loaders that misbehave on
 // purpose (loader_stub.cpp). Every test runs in a namespace of its own.
-#include "quillsvc/service/loader_link.h"
+#include "ipc/loader_link.h"
 
 #include <gtest/gtest.h>
 
@@ -64,46 +64,46 @@ int LoaderLinkTest::counter_ = 0;
 
 TEST_F(LoaderLinkTest, WithoutTheProgramTheStartFailsAndTheLockIsGivenBack) {
   platform::OsError error = 0;
-  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, u"from service"), 14);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, kFromService), Result::kLoaderStartFailed);
   EXPECT_NE(error, 0u);
   // A lock left taken would make this wait and fail with 9.
-  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, u"from service"), 14);
-  EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 0, 1), 1);  // no loader window
+  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, kFromService), Result::kLoaderStartFailed);
+  EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 0, 1), Result::kGeneralFailure);  // no loader window
   // A path that does not fit the 260-character buffer is refused before anything starts.
-  EXPECT_EQ(EnsureLoaderAt(std::u16string(300, u'a'), &error, u"from service"), 16);
-  EXPECT_EQ(EnsureLoaderAt(u"", &error, u"from service"), 16);
-  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, u"from service"), 14);
+  EXPECT_EQ(EnsureLoaderAt(std::u16string(300, u'a'), &error, kFromService), Result::kLoaderPathFailed);
+  EXPECT_EQ(EnsureLoaderAt(u"", &error, kFromService), Result::kLoaderPathFailed);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"no_such_loader"), &error, kFromService), Result::kLoaderStartFailed);
 }
 
 TEST_F(LoaderLinkTest, ALoaderThatNeverMakesItsWindowGivesOne) {
   platform::OsError error = 0;
-  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_silent"), &error, u"from service"), 1);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_silent"), &error, kFromService), Result::kGeneralFailure);
 }
 
 TEST_F(LoaderLinkTest, ALoaderThatNeverAnswersGivesTwentyFive) {
   platform::OsError error = 0;
-  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_mute"), &error, u"from service"), 25);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_mute"), &error, kFromService), Result::kLoaderNoAnswer);
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));  // let the stub finish its late answer
 }
 
 TEST_F(LoaderLinkTest, TheLoadersOwnAnswerToTheHandshakeIsTheResult) {
   platform::OsError error = 0;
-  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_seven"), &error, u"from setting"), 7);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_seven"), &error, kFromSetting), static_cast<Result>(7));
 }
 
 TEST_F(LoaderLinkTest, ARunningLoaderIsNotStartedAgainNorAsked) {
   platform::OsError error = 0;
   // The command line is handed over cut to the 19 characters of its buffer.
-  ASSERT_EQ(EnsureLoaderAt(Program(u"loader_stub_counting"), &error, u"from service and more"), 0);
+  ASSERT_EQ(EnsureLoaderAt(Program(u"loader_stub_counting"), &error, u"from service and more"), Result::kSuccess);
   const std::vector<std::string> afterStart = Log();
   ASSERT_EQ(afterStart.size(), 2u);
   EXPECT_EQ(afterStart[0], "start from service and mo");
   EXPECT_EQ(afterStart[1], "message " + std::to_string(kLoaderHandshakeMessage));
 
-  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_counting"), &error, u"from service"), 0);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_counting"), &error, kFromService), Result::kSuccess);
   EXPECT_EQ(Log(), afterStart);
 
-  EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 1, 0), 0);
+  EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 1, 0), Result::kSuccess);
   EXPECT_EQ(Log().back(), "message " + std::to_string(kLoaderReloadMessage));
 }
 

@@ -1,4 +1,4 @@
-#include "quillsvc/dict/tab_source.h"
+#include "lookup/tab_source.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "common/dict_format.h"
+#include "common/dict_image_testing.h"
 #include "common/le.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/lookup_testing.h"
+#include "lookup/lookup_testing.h"
 
 namespace quillet {
 namespace {

@@ -1,4 +1,4 @@
-#include "quillsvc/dict/tab_source.h"
+#include "lookup/tab_source.h"
 
 #include <algorithm>
 #include <new>

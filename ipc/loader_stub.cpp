@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "common/utf16.h"
+#include "ipc/loader_link.h"
 #include "platform/loader_channel.h"
 #include "platform/named_objects.h"
 #include "platform/process.h"
 #include "platform/user_data.h"
-#include "quillsvc/service/loader_link.h"
 
 #ifdef _WIN32
 #include <windows.h>

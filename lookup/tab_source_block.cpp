@@ -1,9 +1,10 @@
 // The production access path of a source: the shared dictionary block and its lock. Kept apart from
 // the search so that the search links without the block's OS layer.
 #include <new>
+#include <optional>
 
-#include "quillsvc/dict/shared_block.h"
-#include "quillsvc/dict/tab_source.h"
+#include "ipc/shared_block.h"
+#include "lookup/tab_source.h"
 
 namespace quillet {
 namespace {
@@ -13,16 +14,21 @@ class BlockAccess final : public DictionaryAccess {
   BlockAccess(DictionaryBlock& block, size_t position) : block_(block), position_(position) {}
 
   bool Acquire(const DictionaryView** view) override {
-    if (!LockRead(block_)) return false;
+    lock_.emplace(block_);
+    if (!*lock_) {
+      lock_.reset();
+      return false;
+    }
     // The directory is only read under the lock; a position it does not have reads as empty.
     *view = position_ < block_.directory.size() ? &block_.directory[position_] : &empty_;
     return true;
   }
-  void Release() override { Unlock(block_); }
+  void Release() override { lock_.reset(); }
 
  private:
   DictionaryBlock& block_;
   size_t position_;
+  std::optional<BlockReadLock> lock_;
   DictionaryView empty_;
 };
 
