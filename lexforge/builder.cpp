@@ -1,7 +1,6 @@
 #include "lexforge/builder.h"
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "common/dict_format.h"
@@ -244,12 +243,7 @@ Result DictionaryBuilder::WriteDictionary() {
   header.positionTableOffset = static_cast<uint32_t>(nodes.size() * kIndexNodeSize);
   header.keyAreaOffset = header.positionTableOffset + static_cast<uint32_t>(positionSize);
   header.infoAreaOffset = infoSize == 0 ? kNone : header.keyAreaOffset + static_cast<uint32_t>(keySize);
-  std::vector<uint8_t> head;
-  try {
-    head.resize(kDictHeaderSize + nodes.size() * kIndexNodeSize);
-  } catch (const std::bad_alloc&) {
-    return Fail(Result::kOutOfMemory, 0);
-  }
+  std::vector<uint8_t> head(kDictHeaderSize + nodes.size() * kIndexNodeSize);
   WriteDictHeader(head.data(), header);
   for (size_t k = 0; k < nodes.size(); ++k)
     WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);

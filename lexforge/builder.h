@@ -28,11 +28,17 @@ struct BuildReport {
 
 // Converts the word list at `source` into the dictionary file named like `destination` with the
 // extension ".dict". Results:
-//   0 success; 1 too many entries (6,553,500 or more) or a dictionary beyond 4 GiB of offsets;
-//   5/7 the source or a side file could not be mapped; 10 a file could not be opened or created (also
-//   when the finished dictionary cannot replace the old one); 11 a side file changed between the
-//   passes; 12 a write failed; 13 a size could not be obtained; 19 no entry; 21 out of
-//   memory for the index; 22 no byte-order mark.
+//   kSuccess;
+//   kGeneralFailure: too many entries (6,553,500 or more) or a dictionary beyond 4 GiB of offsets;
+//   kMappingCreateFailed, kViewFailed: the source or a side file could not be mapped;
+//   kFileOpenFailed: a file could not be opened or created (also when the finished dictionary cannot
+//     replace the old one);
+//   kFileReadFailed: a side file changed between the passes;
+//   kFileWriteFailed: a write failed;
+//   kFileSizeFailed: a size could not be obtained;
+//   kNoEntry: the list gave no entry;
+//   kNoByteOrderMark: the source does not begin with U+FEFF.
+// Allocation failure throws std::bad_alloc, for the caller's boundary to report as out of memory.
 // The side files this conversion created are deleted in every case. The new dictionary is written under a temporary
 // name and renamed over the destination only when complete, so a failure leaves an existing dictionary as it was.
 Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source,

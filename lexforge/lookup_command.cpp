@@ -1,7 +1,6 @@
 #include "lexforge/lookup_command.h"
 
 #include <iostream>
-#include <new>
 
 #include "common/result.h"
 #include "common/utf16.h"
@@ -138,12 +137,7 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
   if (!file.OpenRead(o.dictionary, &os)) return Fail(err, "cannot open the dictionary", Result::kFileOpenFailed, os);
   uint64_t size = 0;
   if (!file.Size(&size, &os)) return Fail(err, "cannot get the dictionary's size", Result::kFileSizeFailed, os);
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return Fail(err, "cannot hold the dictionary", Result::kOutOfMemory);
-  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
   size_t done = 0;
   if (!file.Read(bytes.data(), bytes.size(), &done, &os) || done != bytes.size()) {
     return Fail(err, "cannot read the dictionary", Result::kFileReadFailed, os);
@@ -195,17 +189,13 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
-  try {
-    Options o;
-    const std::string problem = Parse(args, &o);
-    if (!problem.empty()) {
-      err << "lexforge lookup: " << problem << "\n" << kUsage;
-      return 1;
-    }
-    return o.live ? LookupLive(o, out, err) : LookupFile(o, out, err);
-  } catch (const std::bad_alloc&) {
-    return Fail(err, "out of memory", Result::kOutOfMemory);
+  Options o;
+  const std::string problem = Parse(args, &o);
+  if (!problem.empty()) {
+    err << "lexforge lookup: " << problem << "\n" << kUsage;
+    return 1;
   }
+  return o.live ? LookupLive(o, out, err) : LookupFile(o, out, err);
 }
 
 int RunLookupCommand(const std::vector<std::u16string>& args) { return RunLookupCommand(args, std::cout, std::cerr); }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/boundary.h"
 #include "lexwarden/instance.h"
 #include "platform/process.h"
 #include "platform/user_data.h"
@@ -169,7 +170,7 @@ std::vector<PreparedDictionary> Warden::LoadDictionaries(const SettingsRecord& r
     std::vector<uint8_t> bytes;
     platform::OsError error = 0;
     if (path.empty() ||
-        platform::ReadWholeFile(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
+        options_.readFile(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
       out.push_back(Placeholder(Result::kFileOpenFailed));
       continue;
     }
@@ -307,6 +308,15 @@ Result Warden::SaveFromBlock(bool asked) {
   return r;
 }
 
+// A lock that could not be had is tried again later (*retry); other failures would only repeat.
+void Warden::RunJobs(Jobs jobs, Jobs* retry) {
+  if (jobs.save) retry->save = SaveFromBlock(true) == Result::kWaitFailed;
+  if (jobs.reload) {
+    SettingsRecord record;
+    retry->reload = !ReadRecordFromBlock(&record) || Publish(LoadDictionaries(record)) == Result::kWaitFailed;
+  }
+}
+
 void Warden::WorkerLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
@@ -315,19 +325,16 @@ void Warden::WorkerLoop() {
       pending_ = Jobs{};
       const uint64_t batch = requested_;
       lock.unlock();
-      bool saveFailed = false;
-      bool reloadFailed = false;
-      if (jobs.save) saveFailed = SaveFromBlock(true) == Result::kWaitFailed;
-      if (jobs.reload) {
-        SettingsRecord record;
-        reloadFailed = !ReadRecordFromBlock(&record);
-        if (!reloadFailed) reloadFailed = Publish(LoadDictionaries(record)) == Result::kWaitFailed;
-      }
+      Jobs retry;
+      // The worker thread's boundary. A job that throws (an allocation failure reading a large
+      // dictionary, say) leaves the blocks as they were published and is not tried again, as it
+      // would fail the same way; the handshake reports it until a later job succeeds.
+      const bool ran = AtBoundary([&] { RunJobs(jobs, &retry); });
       lock.lock();
-      // A lock that could not be had is tried again later; other failures would only repeat.
-      pending_.save = pending_.save || saveFailed;
-      pending_.reload = pending_.reload || reloadFailed;
-      retryJobs_ = saveFailed || reloadFailed;
+      if (!ran) status_ = Result::kOutOfMemory;
+      pending_.save = pending_.save || retry.save;
+      pending_.reload = pending_.reload || retry.reload;
+      retryJobs_ = retry.save || retry.reload;
       completed_ = batch;
       done_.notify_all();
       if (retryJobs_) wake_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs), [this] { return stopping_; });
@@ -337,7 +344,7 @@ void Warden::WorkerLoop() {
       if (!wake_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs),
                           [this] { return stopping_ || pending_.save || pending_.reload; })) {
         lock.unlock();
-        RetryGrowth();
+        AtBoundary([this] { RetryGrowth(); });  // a failure is tried again like a lock held too long
         lock.lock();
       }
       continue;
@@ -371,7 +378,9 @@ void Warden::Stop() {
     done_.notify_all();
   }
   if (worker_.joinable()) worker_.join();
-  if (settings_.mapping.mapped()) SaveFromBlock(false);
+  // Also run from the destructor, where nothing may be thrown: a record that cannot be saved for
+  // lack of memory is lost like one that cannot be written.
+  if (settings_.mapping.mapped()) AtBoundary([this] { SaveFromBlock(false); });
   CloseBlock(settings_, false);
   CloseBlock(dictionary_, false);
 }
@@ -384,8 +393,11 @@ int RunLoader(std::u16string_view commandLine, void (*serving)(platform::LoaderC
   warden.Start();
   platform::LoaderChannel channel;
   platform::OsError error = 0;
-  const bool created =
-      channel.Create([&](uint32_t m, uintptr_t w, intptr_t l) { return warden.HandleMessage(m, w, l); }, &error);
+  // The message handler runs inside the window procedure on Windows: nothing may leave it.
+  const auto handler = [&](uint32_t m, uintptr_t w, intptr_t l) {
+    return AtBoundary<intptr_t>(ToInt(Result::kOutOfMemory), [&] { return warden.HandleMessage(m, w, l); });
+  };
+  const bool created = channel.Create(handler, &error);
   // Given back only now: a starter waiting on it then finds the window.
   presence.ReleaseStartLock();
   int code = 1;

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@
 #include "lexwarden/block_image.h"
 #include "lexwarden/settings_store.h"
 #include "platform/loader_channel.h"
+#include "platform/user_data.h"
 
 namespace quillet::warden {
 
@@ -39,8 +41,13 @@ constexpr size_t kMaxDictionaryFileSize = kMaxBlockSize - kDirectoryAreaSize;
 std::u16string ResolveDictionaryPath(const std::u16string& programFolder, std::u16string_view stored);
 
 struct WardenOptions {
+  using FileReader = std::function<platform::ReadStatus(const std::u16string& path, size_t maxSize,
+                                                        std::vector<uint8_t>* bytes, platform::OsError* error)>;
+
   std::u16string programFolder;  // where relative dictionary paths start
   std::u16string settingsPath;   // the settings file; empty: nothing is kept between sessions
+  // How dictionary files are read; tests put failures in its place.
+  FileReader readFile = &platform::ReadWholeFile;
 };
 
 class Warden {
@@ -84,6 +91,7 @@ class Warden {
   void RetryGrowth();
   Result SaveFromBlock(bool asked);
   bool ReadRecordFromBlock(SettingsRecord* record);
+  void RunJobs(Jobs jobs, Jobs* retry);
   void WorkerLoop();
   void SetStatus(Result status);
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "common/settings_record.h"
@@ -219,6 +220,41 @@ TEST_F(WardenTest, ABlockThatMustGrowWaitsForItsOldHoldersWithoutLosingTheNewSet
   ASSERT_EQ(reader.Open(), Result::kSuccess);
   EXPECT_TRUE(Whole(reader.Keys(0), u"s", 10));
   EXPECT_TRUE(Whole(reader.Keys(1), longPrefix, 100000));
+}
+
+TEST_F(WardenTest, AReloadThatRunsOutOfMemoryKeepsTheLoaderAndWhatItPublished) {
+  WriteBytes(program_.File(u"a.dict"), MakeDictionary(u"a", 150));
+  WriteBytes(program_.File(u"huge.dict"), MakeDictionary(u"h", 10));
+  SaveRecord(RecordWith({u"a.dict"}));
+  WardenOptions options = Options();
+  options.readFile = [](const std::u16string& path, size_t maxSize, std::vector<uint8_t>* bytes,
+                        platform::OsError* error) {
+    // What holding a dictionary too large for the address space ends in (the x86 build).
+    if (path.size() >= 9 && path.compare(path.size() - 9, 9, u"huge.dict") == 0) throw std::bad_alloc();
+    return platform::ReadWholeFile(path, maxSize, bytes, error);
+  };
+  Warden warden(options);
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+
+  SettingsRecord edited = ReadSettingsBlock();
+  ASSERT_TRUE(AddDictionary(edited.view(), u"huge.dict"));
+  WriteSettingsBlock(edited);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 1), 0);
+  // Still serving, saying what went wrong, with the dictionaries of before still published.
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kOutOfMemory));
+  Reader reader;
+  ASSERT_EQ(reader.Open(), Result::kSuccess);
+  ASSERT_EQ(reader.count(), 1u);
+  EXPECT_TRUE(Whole(reader.Keys(0), u"a", 150));
+  reader.Close();
+  EXPECT_EQ(ReadBytes(config_.File(u"settings.dat")), std::vector<uint8_t>(edited.data(), edited.data() + 15700))
+      << "the settings job of the same message is kept";
+
+  // The next reload that can be done is.
+  ASSERT_TRUE(RemoveDictionary(edited.view(), 1));
+  WriteSettingsBlock(edited);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
 }
 
 TEST_F(WardenTest, ADamagedSettingsFileIsKeptAsideAndDefaultsServe) {

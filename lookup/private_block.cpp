@@ -65,26 +65,22 @@ std::vector<uint8_t> DictionaryBlockImage(const std::vector<std::vector<uint8_t>
   }
   if (total >= kNone) return {};
   std::vector<uint8_t> block;
-  try {
-    block.reserve(static_cast<size_t>(total));
-    block.resize(kDirectoryEntriesOffset + kDirectoryEntrySize * files.size());
-    StoreU16(&block[2], static_cast<uint16_t>(files.size()));
-    for (size_t i = 0; i < files.size(); ++i) {
-      const auto& f = files[i];
-      DictHeader h = ReadDictHeader(f.data());
-      // The file's sections follow its header; in the block they follow the bytes placed so far.
-      const uint32_t x = static_cast<uint32_t>(block.size());
-      for (uint32_t* offset : {&h.nodeTableOffset, &h.positionTableOffset, &h.keyAreaOffset, &h.infoAreaOffset}) {
-        // An offset that no longer fits is damage; the directory then fails its bounds check.
-        if (*offset == kNone) continue;
-        const uint64_t rebased = uint64_t{*offset} + x;
-        *offset = rebased < kNone ? static_cast<uint32_t>(rebased) : kNone;
-      }
-      WriteDictHeader(&block[kDirectoryEntriesOffset + kDirectoryEntrySize * i], h);
-      block.insert(block.end(), f.begin() + kDictHeaderSize, f.end());
+  block.reserve(static_cast<size_t>(total));
+  block.resize(kDirectoryEntriesOffset + kDirectoryEntrySize * files.size());
+  StoreU16(&block[2], static_cast<uint16_t>(files.size()));
+  for (size_t i = 0; i < files.size(); ++i) {
+    const auto& f = files[i];
+    DictHeader h = ReadDictHeader(f.data());
+    // The file's sections follow its header; in the block they follow the bytes placed so far.
+    const uint32_t x = static_cast<uint32_t>(block.size());
+    for (uint32_t* offset : {&h.nodeTableOffset, &h.positionTableOffset, &h.keyAreaOffset, &h.infoAreaOffset}) {
+      // An offset that no longer fits is damage; the directory then fails its bounds check.
+      if (*offset == kNone) continue;
+      const uint64_t rebased = uint64_t{*offset} + x;
+      *offset = rebased < kNone ? static_cast<uint32_t>(rebased) : kNone;
     }
-  } catch (const std::bad_alloc&) {
-    return {};
+    WriteDictHeader(&block[kDirectoryEntriesOffset + kDirectoryEntrySize * i], h);
+    block.insert(block.end(), f.begin() + kDictHeaderSize, f.end());
   }
   return block;
 }
@@ -94,13 +90,7 @@ Result PublishPrivateDictionaryBlock(const std::vector<uint8_t>& image, Dictiona
   const Result r = Publish(image.data(), image.size(), block);
   if (r != Result::kSuccess) return r;
   // Entries beyond the image read as empty dictionaries, as the text service reads them.
-  try {
-    block->directory = ReadDirectory(block->view(), image.size(), LoadU16(image.data() + 2));
-  } catch (const std::bad_alloc&) {
-    block->lastError = 0x8007000E;
-    CloseBlock(*block, false);
-    return Result::kOutOfMemory;
-  }
+  block->directory = ReadDirectory(block->view(), image.size(), LoadU16(image.data() + 2));
   return Result::kSuccess;
 }
 

@@ -1,7 +1,6 @@
 #include "lookup/tab_source.h"
 
 #include <algorithm>
-#include <new>
 
 #include "common/utf16.h"
 
@@ -154,49 +153,35 @@ uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to,
     const Order order = Compare(key, prefix);
     if (order == Order::kBefore) continue;
     if (order == Order::kAfter) break;
-    if (!MakeCandidate(view, i, key)) continue;
+    AddCandidate(view, i, key);
     if (first == kNone) first = i;
     if (++made == kPageSize) break;
   }
   return first;
 }
 
-bool TabSource::MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) {
-  try {
-    candidates_.emplace_back();
-  } catch (const std::bad_alloc&) {
-    return false;
+// Made whole before it is appended: an allocation failure leaves the page as it was.
+void TabSource::AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) {
+  Candidate c;
+  c.word = key.ToString();
+  InfoRef info;
+  if (view.Info(i, &info)) {
+    c.display = info.display.ToString();
+    c.commit = info.commit.ToString();
+    c.description = info.description.ToString();
   }
-  Candidate& c = candidates_.back();
-  try {
-    c.word = key.ToString();
-    InfoRef info;
-    if (view.Info(i, &info)) {
-      c.display = info.display.ToString();
-      c.commit = info.commit.ToString();
-      c.description = info.description.ToString();
-    }
-  } catch (const std::bad_alloc&) {
-    candidates_.pop_back();
-    return false;
-  }
+  candidates_.push_back(std::move(c));
   lastEntry_ = i;
-  return true;
 }
 
 size_t TabSource::SetPrefix(std::u16string_view text) {
+  std::u16string prefix(text);
+  for (char16_t& c : prefix) c = FoldLower(c);
   Hold hold(access_.get());
   if (!hold.held()) return PageCount();
   const DictionaryView& view = hold.view();
   Restart(view);
-  try {
-    prefix_.assign(text.begin(), text.end());
-  } catch (const std::bad_alloc&) {
-    prefix_.clear();
-    matchBegin_ = matchEnd_ = kNone;
-    return 0;
-  }
-  for (char16_t& c : prefix_) c = FoldLower(c);
+  prefix_.swap(prefix);
   for (char16_t c : prefix_) {
     if (!Descend(view, c)) break;
   }
@@ -212,11 +197,7 @@ size_t TabSource::AppendLetter(char16_t c) {
   if (!hold.held()) return PageCount();
   const DictionaryView& view = hold.view();
   c = FoldLower(c);
-  try {
-    prefix_.push_back(c);
-  } catch (const std::bad_alloc&) {
-    return PageCount();
-  }
+  prefix_.push_back(c);
   pageOffset_ = 0;
   candidates_.clear();
   lastEntry_ = kNone;

@@ -1,7 +1,8 @@
 // Prefix lookup in one dictionary of the shared dictionary block: the typed prefix narrows a run of
 // entries through the 26-way index, the run is searched for keys that begin with the prefix, and the
 // matches are handed out in pages of ten. Every read of the dictionary happens under its block's read
-// lock; the texts handed out are copies, valid after the block is gone.
+// lock; the texts handed out are copies, valid after the block is gone. Allocation failure throws
+// std::bad_alloc out of an operation, with the lock given back and the source still usable.
 #pragma once
 
 #include <cstddef>
@@ -76,7 +77,7 @@ class TabSource {
   bool Descend(const DictionaryView& view, char16_t c);
   // `near`: the first match is expected close to `from`.
   uint32_t Scan(const DictionaryView& view, uint32_t from, uint32_t to, bool near);
-  bool MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key);
+  void AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key);
 
   std::unique_ptr<DictionaryAccess> access_;
   uint16_t minWordLength_;

@@ -35,11 +35,9 @@ class BlockAccess final : public DictionaryAccess {
 }  // namespace
 
 std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength) {
-  try {
-    return std::make_unique<TabSource>(std::make_unique<BlockAccess>(block, position), minWordLength);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  std::unique_ptr<DictionaryAccess> access(new (std::nothrow) BlockAccess(block, position));
+  if (!access) return nullptr;
+  return std::unique_ptr<TabSource>(new (std::nothrow) TabSource(std::move(access), minWordLength));
 }
 
 }  // namespace quillet

@@ -41,20 +41,18 @@ void TabSourceSet::Rebuild() {
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
   // A count beyond the record's nine tabs cannot come from this system; only nine are read.
   const size_t count = std::min(settings.tabCount(), kNameSlots);
-  tabCount_ = static_cast<uint16_t>(count);
+  // Made aside and taken over at the end: an allocation failure on the way leaves no sources.
+  std::vector<std::unique_ptr<TabSource>> sources;
+  sources.reserve(count);
   for (size_t t = 0; t < count; ++t) {
     const ConstTabRecord tab = settings.tab(t);
     const size_t position = DictionaryPositionForTab(settings.bytes(), kSettingsRecordSize, t);
     // A source that cannot be allocated stays an empty slot, so source t still belongs to tab t.
-    std::unique_ptr<TabSource> source = CreateTabSource(dictionaries_, position, tab.minWordLength());
-    try {
-      sources_.push_back(std::move(source));
-      tabNames_[t] = tab.name();
-    } catch (const std::bad_alloc&) {
-      tabCount_ = static_cast<uint16_t>(sources_.size());
-      break;
-    }
+    sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength()));
+    tabNames_[t] = tab.name();
   }
+  sources_.swap(sources);
+  tabCount_ = static_cast<uint16_t>(count);
 }
 
 void TabSourceSet::Close() {
@@ -124,12 +122,6 @@ int TabSourceSet::LinkedTabPosition() {
   return TabPositionForId(settings.bytes(), kSettingsRecordSize, settings.tab(t).linkTabId());
 }
 
-std::unique_ptr<TabSourceSet> CreateSet() {
-  try {
-    return std::make_unique<TabSourceSet>();
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
+std::unique_ptr<TabSourceSet> CreateSet() { return std::unique_ptr<TabSourceSet>(new (std::nothrow) TabSourceSet()); }
 
 }  // namespace quillet

@@ -82,7 +82,7 @@ class TabSourceSet {
   std::array<std::u16string, kNameSlots> tabNames_;
 };
 
-// CreateSet: nullptr when out of memory.
+// nullptr when out of memory.
 std::unique_ptr<TabSourceSet> CreateSet();
 
 // Settings-record reads of the tab sources, on the record's bytes (size checked). Positions of the
