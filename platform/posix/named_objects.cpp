@@ -32,11 +32,15 @@
 #include <string>
 
 #include "common/utf16.h"
+#include "platform/mapped_view.h"
 #include "platform/posix/scope.h"
+#include "platform/posix/unique_fd.h"
 
 namespace quillet::platform {
 
 namespace {
+
+using posix::UniqueFd;
 
 constexpr uint32_t kTableMagic = 0x51544233;  // bump when the table layout changes
 constexpr size_t kMaxObjects = 96;
@@ -81,8 +85,8 @@ static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "futex word mus
 bool ReadProcess(pid_t pid, uint64_t* startTime, bool* zombie) {
   char path[64];
   std::snprintf(path, sizeof(path), "/proc/%d/stat", static_cast<int>(pid));
-  FILE* f = std::fopen(path, "re");
-  if (f == nullptr) {
+  const UniqueFd f(open(path, O_RDONLY | O_CLOEXEC));
+  if (!f) {
     if (errno == ENOENT) return false;
     // No /proc to ask: fall back to the existence test alone.
     *startTime = 0;
@@ -90,8 +94,13 @@ bool ReadProcess(pid_t pid, uint64_t* startTime, bool* zombie) {
     return kill(pid, 0) == 0 || errno == EPERM;
   }
   char buffer[1024];
-  const size_t n = std::fread(buffer, 1, sizeof(buffer) - 1, f);
-  std::fclose(f);
+  size_t n = 0;
+  while (n < sizeof(buffer) - 1) {
+    const ssize_t k = read(f.get(), buffer + n, sizeof(buffer) - 1 - n);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) break;
+    n += static_cast<size_t>(k);
+  }
   buffer[n] = '\0';
   // The command name may hold anything, so fields are counted after its closing parenthesis.
   const char* p = std::strrchr(buffer, ')');
@@ -132,6 +141,23 @@ std::string MappingShmName(const Table* t, uint32_t generation) {
   return "/quillet-" + std::string(t->scope) + "-m" + std::to_string(generation);
 }
 
+// Holds the table file's lock for the table's set-up. Given back explicitly: the table's mapping keeps
+// the file open, and with it a lock that closing the descriptor alone would leave held.
+class SetUpLock {
+ public:
+  explicit SetUpLock(int fd) : fd_(fd), held_(flock(fd, LOCK_EX) == 0) {}
+  ~SetUpLock() {
+    if (held_) flock(fd_, LOCK_UN);
+  }
+  SetUpLock(const SetUpLock&) = delete;
+  SetUpLock& operator=(const SetUpLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int fd_;
+  bool held_;
+};
+
 class TableRef {
  public:
   static Table* Get(OsError* error) {
@@ -153,42 +179,41 @@ class TableRef {
  private:
   static Table* Open(const std::string& scope, OsError* error) {
     const std::string name = "/quillet-objects-" + scope;
-    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    const UniqueFd fd(shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) {
       *error = static_cast<OsError>(errno);
       return nullptr;
     }
     // The lock on the file serialises first-time set-up; it goes away if the process doing it dies,
     // and the next one then finds no magic and starts over.
+    const SetUpLock setUp(fd.get());
     struct stat st;
-    Table* table = nullptr;
-    int e = 0;
-    if (flock(fd, LOCK_EX) != 0 || fstat(fd, &st) != 0) {
-      e = errno;
-    } else if (st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
-      e = EACCES;  // somebody else's object under our name
-    } else if (static_cast<size_t>(st.st_size) < sizeof(Table) && ftruncate(fd, sizeof(Table)) != 0) {
-      e = errno;
-    } else {
-      void* p = mmap(nullptr, sizeof(Table), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-      if (p == MAP_FAILED) {
-        e = errno;
-      } else {
-        table = static_cast<Table*>(p);
-        if (table->magic.load() != kTableMagic || table->tableSize != sizeof(Table)) {
-          if (table->magic.load() == kTableMagic) {
-            e = EPROTO;  // a different build's table
-            munmap(p, sizeof(Table));
-            table = nullptr;
-          } else {
-            Initialise(table, scope);
-          }
-        }
-      }
+    if (!setUp.held() || fstat(fd.get(), &st) != 0) {
+      *error = static_cast<OsError>(errno);
+      return nullptr;
     }
-    flock(fd, LOCK_UN);
-    close(fd);
-    if (table == nullptr) *error = static_cast<OsError>(e);
+    if (st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
+      *error = static_cast<OsError>(EACCES);  // somebody else's object under our name
+      return nullptr;
+    }
+    if (static_cast<size_t>(st.st_size) < sizeof(Table) && ftruncate(fd.get(), sizeof(Table)) != 0) {
+      *error = static_cast<OsError>(errno);
+      return nullptr;
+    }
+    void* p = mmap(nullptr, sizeof(Table), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+    if (p == MAP_FAILED) {
+      *error = static_cast<OsError>(errno);
+      return nullptr;
+    }
+    MappedView view(p, sizeof(Table));
+    auto* table = static_cast<Table*>(p);
+    if (table->magic.load() != kTableMagic) {
+      Initialise(table, scope);
+    } else if (table->tableSize != sizeof(Table)) {
+      *error = static_cast<OsError>(EPROTO);  // a different build's table
+      return nullptr;
+    }
+    view.Release();  // mapped for the rest of the process: handles may be closed from static destructors
     return table;
   }
 
@@ -544,19 +569,12 @@ WaitResult WaitAll(Event& a, Event& b, uint32_t timeoutMs, OsError* error) {
 
 struct Mapping::Impl {
   Ref ref;
-  int fd = -1;
-  uint8_t* view = nullptr;
-  size_t size = 0;
+  UniqueFd fd;
+  MappedView view;
 
-  void Unmap() {
-    if (view != nullptr) munmap(view, size);
-    view = nullptr;
-    size = 0;
-  }
   void Close() {
-    Unmap();
-    if (fd >= 0) close(fd);
-    fd = -1;
+    view.Reset();
+    fd.Reset();
     Release(ref, kMappingKind);
   }
   ~Impl() { Close(); }
@@ -573,23 +591,22 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
     *error = static_cast<OsError>(EINVAL);
     return false;
   }
-  int fd = -1;
+  UniqueFd fd;
   // The entry and its shared-memory object come and go together, under the table's lock.
   auto init = [&](Table* t, Entry& e, OsError* err) {
     const std::string shm = MappingShmName(t, e.generation);
-    fd = shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == EEXIST) {
+    fd.Reset(shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd && errno == EEXIST) {
       shm_unlink(shm.c_str());  // a leftover of an earlier table
-      fd = shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      fd.Reset(shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     }
-    if (fd < 0) {
+    if (!fd) {
       *err = static_cast<OsError>(errno);
       return false;
     }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    if (ftruncate(fd.get(), static_cast<off_t>(size)) != 0) {
       *err = static_cast<OsError>(errno);
-      close(fd);
-      fd = -1;
+      fd.Reset();
       shm_unlink(shm.c_str());
       return false;
     }
@@ -597,44 +614,41 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
     return true;
   };
   bool existed = false;
-  if (!Acquire(name, kMappingKind, true, &existed, &impl_->ref, init, error)) {
-    if (fd >= 0) close(fd);
-    return false;
-  }
+  if (!Acquire(name, kMappingKind, true, &existed, &impl_->ref, init, error)) return false;
   if (alreadyExisted != nullptr) *alreadyExisted = existed;
   if (existed) {
-    fd = shm_open(MappingShmName(impl_->ref.table, impl_->ref.generation).c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (fd < 0) {
+    fd.Reset(shm_open(MappingShmName(impl_->ref.table, impl_->ref.generation).c_str(), O_RDWR | O_CLOEXEC, 0));
+    if (!fd) {
       *error = static_cast<OsError>(errno);
       Release(impl_->ref, kMappingKind);
       return false;
     }
   }
-  impl_->fd = fd;
+  impl_->fd = std::move(fd);
   return true;
 }
 
 bool Mapping::Open(std::u16string_view name, OsError* error) {
   Close();
   if (!Acquire(name, kMappingKind, false, nullptr, &impl_->ref, nullptr, error)) return false;
-  const int fd = shm_open(MappingShmName(impl_->ref.table, impl_->ref.generation).c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd < 0) {
+  UniqueFd fd(shm_open(MappingShmName(impl_->ref.table, impl_->ref.generation).c_str(), O_RDWR | O_CLOEXEC, 0));
+  if (!fd) {
     *error = static_cast<OsError>(errno);
     Release(impl_->ref, kMappingKind);
     return false;
   }
-  impl_->fd = fd;
+  impl_->fd = std::move(fd);
   return true;
 }
 
 bool Mapping::Map(OsError* error) {
-  if (!impl_ || impl_->fd < 0) {
+  if (!impl_ || !impl_->fd) {
     *error = static_cast<OsError>(EBADF);
     return false;
   }
-  if (impl_->view != nullptr) return true;
+  if (impl_->view.valid()) return true;
   struct stat st;
-  if (fstat(impl_->fd, &st) != 0) {
+  if (fstat(impl_->fd.get(), &st) != 0) {
     *error = static_cast<OsError>(errno);
     return false;
   }
@@ -643,21 +657,20 @@ bool Mapping::Map(OsError* error) {
     return false;
   }
   const size_t size = static_cast<size_t>(st.st_size);
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, impl_->fd, 0);
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, impl_->fd.get(), 0);
   if (p == MAP_FAILED) {
     *error = static_cast<OsError>(errno);
     return false;
   }
-  impl_->view = static_cast<uint8_t*>(p);
-  impl_->size = size;
+  impl_->view = MappedView(p, size);
   return true;
 }
 
-uint8_t* Mapping::data() const { return impl_ ? impl_->view : nullptr; }
-size_t Mapping::size() const { return (impl_ && impl_->view != nullptr) ? impl_->size : 0; }
+uint8_t* Mapping::data() const { return impl_ ? impl_->view.data() : nullptr; }
+size_t Mapping::size() const { return impl_ ? impl_->view.size() : 0; }
 
 void Mapping::Unmap() {
-  if (impl_) impl_->Unmap();
+  if (impl_) impl_->view.Reset();
 }
 
 void Mapping::Close() {
