@@ -14,6 +14,7 @@
 #include "lexwarden/stress_common.h"
 #include "lexwarden/test_support.h"
 #include "platform/process.h"
+#include "platform/test_namespace.h"
 #include "platform/user_data.h"
 
 namespace quillet::warden {
@@ -27,6 +28,17 @@ std::u16string Program(const char16_t* name) {
   file += u".exe";
 #endif
   return platform::JoinPath(platform::ModuleFolder(), file);
+}
+
+// The first handshake with a loader started here. Under Wine a program counts as ready a moment before
+// its window exists, so a window not found yet is looked for again, as the loader link does.
+Result FirstHandshake() {
+  Result r = Result::kGeneralFailure;
+  quillet::testing::Eventually([&] {
+    r = SendToLoader(kLoaderHandshakeMessage, 0, 0);
+    return r != Result::kGeneralFailure;
+  });
+  return r;
 }
 
 constexpr int kReaders = 3;
@@ -50,7 +62,7 @@ TEST(LoaderStress, ReadersNeverSeeTornSectionsWhileTheLoaderRepublishes) {
   platform::OsError error = 0;
   ASSERT_TRUE(loader.Start(Program(u"lexwarden"), u"from service", &error)) << error;
   ASSERT_EQ(loader.WaitUntilReady(10000, &error), platform::WaitResult::kSignalled);
-  ASSERT_EQ(SendToLoader(kLoaderHandshakeMessage, 0, 0), Result::kSuccess);
+  ASSERT_EQ(FirstHandshake(), Result::kSuccess);
 
   std::vector<platform::Process> readers(kReaders);
   for (platform::Process& reader : readers) ASSERT_TRUE(reader.Start(Program(u"stress_reader"), u"", &error)) << error;
@@ -99,7 +111,7 @@ TEST(LoaderStress, ASecondLoaderLeavesAtOnceAndTheFirstKeepsServing) {
   platform::OsError error = 0;
   ASSERT_TRUE(first.Start(Program(u"lexwarden"), u"from service", &error));
   ASSERT_EQ(first.WaitUntilReady(10000, &error), platform::WaitResult::kSignalled);
-  const Result handshake = SendToLoader(kLoaderHandshakeMessage, 0, 0);
+  const Result handshake = FirstHandshake();
   EXPECT_TRUE(handshake == Result::kSuccess || handshake == Result::kFileOpenFailed)
       << ToInt(handshake);  // english.dict may not be built here
 
