@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "lexforge/paths.h"
+#include "lexforge/word_list.h"
 #include "platform/error.h"
+#include "platform/file.h"
 
 namespace quillet::lexforge {
 
@@ -59,12 +62,24 @@ class DictionaryBuilder {
   const BuildPaths& paths() const { return paths_; }
 
  private:
+  // A side file of pass 1. Only one that this conversion created is deleted: its name may be taken by
+  // a file we could not open (the source itself, say), and that file is not ours.
+  struct SideFile {
+    const std::u16string& path;
+    bool created = false;
+  };
+
   Result Fail(Result r, platform::OsError error);
+  bool CreateSideFile(SideFile& side, platform::File* file, platform::OsError* error);
+  // Counts keys that lookups will miss: below the key before them, or holding A-Z.
+  void NoteKeyOrder(const WordListEntry& entry, std::vector<uint8_t>* previousKey);
 
   BuildPaths paths_;
   std::u16string source_;
   BuildReport report_;
-  bool created_[3] = {false, false, false};  // .pos, .lst, .inf
+  SideFile positions_{paths_.positions};
+  SideFile keys_{paths_.keys};
+  SideFile infos_{paths_.infos};
 };
 
 }  // namespace quillet::lexforge

@@ -1,7 +1,7 @@
 // The Windows generator. With an argument string (source;destination;delete;notify) it converts silently
 // and exits with 0 whatever happened. A command line without a semicolon that starts with one of the
 // subcommands (build, export, prepare, lookup, --help) runs it as the native program does, writing to
-// the standard streams; any other text does nothing. Without arguments it will show the dialog.
+// the standard streams; any other text, or none, does nothing.
 #include <windows.h>
 // after windows.h
 #include <fcntl.h>
