@@ -25,13 +25,8 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kStubQuit = 0x8010;
 
-std::u16string Program(const char16_t* name) {
-  std::u16string file = name;
-#ifdef _WIN32
-  file += u".exe";
-#endif
-  return platform::JoinPath(platform::ModuleFolder(), file);
-}
+// A program built next to this test.
+std::u16string Program(const char16_t* name) { return quillet::testing::SiblingProgram(name); }
 
 class LoaderLinkTest : public ::testing::Test {
  protected:

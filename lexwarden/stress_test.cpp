@@ -22,13 +22,8 @@ namespace {
 
 using namespace stress;
 
-std::u16string Program(const char16_t* name) {
-  std::u16string file = name;
-#ifdef _WIN32
-  file += u".exe";
-#endif
-  return platform::JoinPath(platform::ModuleFolder(), file);
-}
+// A program built next to this test.
+std::u16string Program(const char16_t* name) { return quillet::testing::SiblingProgram(name); }
 
 // The first handshake with a loader started here. Under Wine a program counts as ready a moment before
 // its window exists, so a window not found yet is looked for again, as the loader link does.
