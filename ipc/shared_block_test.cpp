@@ -195,7 +195,7 @@ TEST(SharedBlockTest, CountRunningPastTheViewKeepsItsPositions) {
   }
 }
 
-TEST(SharedBlockTest, LockWaitsAreBoundedAndAFailedWriterReopensTheGate) {
+TEST(SharedBlockTest, LockWaitsAreBoundedAndAFailedLockGivesNothingBack) {
   platform::Mapping loader = MakeBlock(kSettingsMappingName, kSettingsRecordSize);
   SharedBlock first;
   SharedBlock second;
@@ -203,14 +203,22 @@ TEST(SharedBlockTest, LockWaitsAreBoundedAndAFailedWriterReopensTheGate) {
   ASSERT_EQ(OpenSettingsBlock(second), Result::kSuccess);
   ASSERT_TRUE(LockRead(first));
   EXPECT_EQ(first.waitError, 0u);
+  Probe probe(kSettingsReadEventName, kSettingsWriteEventName);
 
   // Readers exclude each other; the wait gives up after kLockTimeoutMs.
-  EXPECT_FALSE(LockRead(second));
-  EXPECT_NE(second.waitError, 0u);
-  EXPECT_FALSE(LockWrite(second));
-  EXPECT_NE(second.waitError, 0u);
-  Probe probe(kSettingsReadEventName, kSettingsWriteEventName);
+  {
+    BlockReadLock refused(second);
+    EXPECT_FALSE(refused);
+    EXPECT_NE(second.waitError, 0u);
+  }
+  EXPECT_FALSE(probe.TokenFree()) << "a refused guard must not give back a token it never had";
+  {
+    BlockWriteLock refused(second);
+    EXPECT_FALSE(refused.held());
+    EXPECT_NE(second.waitError, 0u);
+  }
   EXPECT_TRUE(probe.GateOpen()) << "a writer that gave up must not leave readers shut out";
+  EXPECT_FALSE(probe.TokenFree());
 
   // Opening while the token is held fails the same way and leaves the block closed.
   SharedBlock third;
@@ -218,10 +226,15 @@ TEST(SharedBlockTest, LockWaitsAreBoundedAndAFailedWriterReopensTheGate) {
   EXPECT_EQ(third.view(), nullptr);
 
   Unlock(first);
-  ASSERT_TRUE(LockWrite(second));
-  EXPECT_EQ(second.waitError, 0u);
-  EXPECT_FALSE(probe.GateOpen());
-  Unlock(second);
+  {
+    BlockWriteLock writer(second);
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(second.waitError, 0u);
+    EXPECT_FALSE(probe.GateOpen());
+    BlockWriteLock moved(std::move(writer));  // the lock goes along, and is given back once
+    EXPECT_FALSE(writer.held());
+    EXPECT_TRUE(moved.held());
+  }
   EXPECT_TRUE(probe.GateOpen());
   EXPECT_TRUE(probe.TokenFree());
 }

@@ -216,7 +216,7 @@ Result Warden::Publish(std::vector<PreparedDictionary> dictionaries) {
   }
   const DictionaryList all = ListOf(dictionaries);
   const size_t dataSize = DataSize(all);
-  DictionaryList shown = all;  // made before the lock is taken, as nothing under it may allocate
+  DictionaryList shown = all;  // made before the lock: nothing may fail half way through the image
   bool pending = false;
   {
     BlockWriteLock lock(dictionary_);

@@ -31,7 +31,8 @@ class TabSourceSet {
   // open returns its code unchanged and leaves the set without sources.
   Result Open();
   // Recreates one source per tab from the settings as they are now. When the settings lock fails the
-  // set has no sources until the next successful rebuild.
+  // set has no sources until the next successful rebuild; so too after an allocation failure, which
+  // throws std::bad_alloc.
   void Rebuild();
   // Closes the dictionary block, then the settings block, then drops the sources. The tab count and
   // names keep their values.
