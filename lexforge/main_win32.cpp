@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "common/boundary.h"
 #include "lexforge/command_line.h"
 #include "lexforge/convertor_dialog.h"
 #include "lexforge/lookup_command.h"
@@ -60,7 +61,9 @@ int RunSubcommand() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-  try {
+  // Nothing escapes into the system, not even an allocation failure; the argument string's mode ends
+  // with 0 whatever happened.
+  return quillet::AtBoundary(0, [&] {
     const std::u16string text = quillet::platform::win32::FromWide(commandLine != nullptr ? commandLine : L"");
     if (text.empty()) {
       quillet::lexforge::RunConvertorDialog();
@@ -68,8 +71,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     }
     if (text.find(u';') == std::u16string::npos) return RunSubcommand();
     quillet::lexforge::RunArgumentString(text, quillet::lexforge::NotifyLoader);
-  } catch (...) {
-    // Nothing escapes into the system, not even an allocation failure.
-  }
-  return 0;
+    return 0;
+  });
 }

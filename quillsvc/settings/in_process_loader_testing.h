@@ -32,7 +32,7 @@ class InProcessLoader {
       warden::testing::WriteBytes(folder_.File(u"settings.dat"),
                                   std::vector<uint8_t>(initial->data(), initial->data() + kSettingsRecordSize));
     }
-    started_ = warden_.Start();
+    started_ = ToInt(warden_.Start());
     thread_ = std::thread([this] {
       platform::LoaderChannel channel;
       platform::OsError error = 0;

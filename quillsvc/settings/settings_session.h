@@ -12,7 +12,7 @@
 #include "common/result.h"
 #include "common/settings_record.h"
 #include "platform/error.h"
-#include "quillsvc/dict/shared_block.h"
+#include "ipc/shared_block.h"
 #include "quillsvc/settings/notice.h"
 
 namespace quillet::settings {

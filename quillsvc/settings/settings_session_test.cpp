@@ -13,7 +13,7 @@
 
 #include "common/appearance_templates.h"
 #include "platform/user_data.h"
-#include "quillsvc/service/loader_link.h"
+#include "ipc/protocol.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
 
 namespace quillet::settings {
