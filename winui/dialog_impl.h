@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "winui/boundary.h"
+#include "common/boundary.h"
 #include "winui/module.h"
 
 namespace quillet::winui {
@@ -47,7 +47,7 @@ class CDialogImpl {
     if (self == nullptr) return FALSE;
     INT_PTR result = FALSE;
     const bool handled =
-        CatchAll(false, [&] { return static_cast<T*>(self)->OnDialogMessage(message, wParam, lParam, &result); });
+        AtBoundary(false, [&] { return static_cast<T*>(self)->OnDialogMessage(message, wParam, lParam, &result); });
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrW(dialog, DWLP_USER, 0);
       self->hwnd_ = nullptr;

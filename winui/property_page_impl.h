@@ -15,8 +15,8 @@
 
 #include <string>
 
+#include "common/boundary.h"
 #include "platform/win32/wide.h"
-#include "winui/boundary.h"
 #include "winui/dialog_impl.h"
 #include "winui/module.h"
 
@@ -71,7 +71,7 @@ class CPropertyPageImpl {
     auto* self = reinterpret_cast<CPropertyPageImpl*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (self == nullptr) return FALSE;
     INT_PTR result = FALSE;
-    const bool handled = CatchAll(false, [&] { return self->Dispatch(message, wParam, lParam, &result); });
+    const bool handled = AtBoundary(false, [&] { return self->Dispatch(message, wParam, lParam, &result); });
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrW(dialog, DWLP_USER, 0);
       self->hwnd_ = nullptr;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/boundary.h"
 #include "platform/win32/wide.h"
-#include "winui/boundary.h"
 #include "winui/module.h"
 
 namespace quillet::winui {
@@ -76,7 +76,7 @@ class CPropertySheetImpl {
     CPropertySheetImpl* self = Creating();
     if (self == nullptr) return 0;
     self->hwnd_ = sheet;
-    return CatchAll(0, [&] {
+    return AtBoundary(0, [&] {
       static_cast<T*>(self)->OnSheetInitialized();
       return 0;
     });

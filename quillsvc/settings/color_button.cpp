@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "common/boundary.h"
 #include "platform/win32/wide.h"
-#include "winui/boundary.h"
 #include "winui/color_dialog.h"
 
 namespace quillet {
@@ -103,7 +103,7 @@ void CColorButton::SetColor(COLORREF color) {
 LRESULT CALLBACK CColorButton::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR data) {
   auto* self = reinterpret_cast<CColorButton*>(data);
-  winui::CatchAll(0, [&] {
+  AtBoundary(0, [&] {
     switch (message) {
       case WM_MOUSEMOVE:
         if (!self->hot_) {

@@ -11,8 +11,8 @@
 
 #include "common/result.h"
 #include "common/settings_record.h"
-#include "platform/error.h"
 #include "ipc/shared_block.h"
+#include "platform/error.h"
 #include "quillsvc/settings/notice.h"
 
 namespace quillet::settings {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/appearance_templates.h"
-#include "platform/user_data.h"
 #include "ipc/protocol.h"
+#include "platform/user_data.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
 
 namespace quillet::settings {
