@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/utf16.h"
+#include "quillsvc/server/guids.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
 #include "tools/tsfhost/key_script.h"
@@ -28,7 +29,7 @@ namespace quillet::tsfhost {
 namespace {
 
 // The class id asked of the DLL when --clsid is not given: the text service of quillsvc.dll.
-constexpr CLSID kDefaultClsid = {0xc236b8ca, 0xe6f7, 0x46bb, {0xa2, 0x59, 0x6c, 0x40, 0x81, 0xe9, 0x2d, 0xd5}};
+constexpr CLSID kDefaultClsid = kClsidTextService;
 
 // Asked of the candidate window for {Click N} and {ClickTab N}: wParam is the row on the visible
 // page (or the tab), the answer a client point inside it as MAKELRESULT(x, y), 0 when there is none.
