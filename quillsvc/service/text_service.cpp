@@ -170,7 +170,10 @@ int32_t CQuillsvc::OpenBlocks() {
 
 HRESULT CQuillsvc::Deactivate() {
   ComBoundary([&] {
-    DestroyCandidateWindow();
+    // A composition left open would keep its sink, this object, alive through the framework's
+    // reference: it ends here, its text staying, and is forgotten even when the session must wait.
+    EndCompositionAsync();
+    if (controller_ != nullptr) controller_->composition().OnTerminated();
     ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get());
     if (threadMgrSinkCookie_ != TF_INVALID_COOKIE && source) source->UnadviseSink(threadMgrSinkCookie_);
     threadMgrSinkCookie_ = TF_INVALID_COOKIE;

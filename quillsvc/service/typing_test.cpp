@@ -1,0 +1,291 @@
+// Typing with the real quillsvc.dll in tsfhost (our framework host), with the real loader and the
+// default English dictionary of the build: each case is one tsfhost run of a key script, checked
+// after every key through its trace.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/settings_record.h"
+#include "tools/tsfhost/host_run_testing.h"
+
+namespace quillet {
+namespace {
+
+using namespace tsfhost::testing;
+
+constexpr UINT kLoaderQuitMessage = WM_USER + 1;  // ends the loader's message loop
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveFolder(folder + L"\\" + name);
+      } else {
+        DeleteFileW((folder + L"\\" + name).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring NewFolder(const wchar_t* prefix) {
+  const std::wstring path = TempFile(prefix);
+  DeleteFileW(path.c_str());
+  CreateDirectoryW(path.c_str(), nullptr);
+  return path;
+}
+
+// The text the composition covers in a state.
+std::string CompositionText(const HostState& state) {
+  if (!state.composition) return {};
+  return state.document.substr(state.composition->first, state.composition->second - state.composition->first);
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+// Every case runs in a namespace and a settings folder of its own, so that the loader the text
+// service starts is its own (and ended with it) and starts from the default settings.
+class TypingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace_ = L"ty" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount());
+    SetEnvironmentVariableW(L"QUILLET_NAMESPACE", namespace_.c_str());
+    config_ = NewFolder(L"qcf");
+    SetEnvironmentVariableW(L"QUILLET_CONFIG_DIR", config_.c_str());
+  }
+
+  void TearDown() override {
+    StopLoader();
+    RemoveFolder(config_);
+    // A loader program in one of them may take a moment to end after its window went.
+    for (const std::wstring& folder : folders_) {
+      for (int i = 0; i < 20 && GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+        RemoveFolder(folder);
+        Sleep(100);
+      }
+    }
+  }
+
+  // Ends the loader of this case, if one runs, and waits until it is gone.
+  void StopLoader() {
+    const std::wstring title = L"Daemon@QX@TARN." + namespace_;
+    for (int i = 0; i < 200; ++i) {
+      HWND loader = FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str());
+      if (loader == nullptr) return;
+      if (i == 0) PostMessageW(loader, kLoaderQuitMessage, 0, 0);
+      Sleep(50);
+    }
+  }
+
+  // The settings the loader starts from.
+  void UseSettings(const SettingsRecord& record) {
+    HANDLE file =
+        CreateFileW((config_ + L"\\settings.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, record.size());
+  }
+
+  // A folder holding a copy of quillsvc.dll and, when given, a program of the build as its loader.
+  std::wstring ServiceFolder(const wchar_t* loader) {
+    const std::wstring folder = NewFolder(L"qsf");
+    folders_.push_back(folder);
+    CopyFileW((BinFolder() + L"quillsvc.dll").c_str(), (folder + L"\\quillsvc.dll").c_str(), FALSE);
+    if (loader != nullptr) {
+      CopyFileW((BinFolder() + loader).c_str(), (folder + L"\\lexwarden.exe").c_str(), FALSE);
+    }
+    return folder;
+  }
+
+  // tsfhost with the text service of `dll` (the build's by default).
+  ProgramRun Host(const std::string& arguments, const std::wstring& dll = std::wstring()) {
+    std::wstring command = L"\"" + BinFolder() + L"tsfhost.exe\"";
+    if (!dll.empty()) command += L" --dll \"" + dll + L"\"";
+    return RunProgram(command + L" " + Widen(arguments), 300000);
+  }
+
+  // A traced run of `keys` that must complete; the trace checked by the callers.
+  Trace Typed(const std::string& keys, const std::string& options = "") {
+    last_ = Host("--trace --release-check " + options + " --keys \"" + keys + "\"");
+    EXPECT_EQ(last_.exitCode, 0u) << last_.err;
+    std::optional<Trace> trace = ReadTrace(last_.out);
+    EXPECT_TRUE(trace.has_value()) << last_.out;
+    return trace.value_or(Trace{});
+  }
+
+  std::wstring namespace_;
+  std::wstring config_;
+  std::vector<std::wstring> folders_;
+  ProgramRun last_;
+};
+
+// The state after the n-th token that reads `token` (n from 0).
+const HostState* After(const Trace& trace, const std::string& token, int n = 0) {
+  for (const TraceStep& step : trace.steps) {
+    if (step.token == token && n-- == 0) return &step.state;
+  }
+  return nullptr;
+}
+
+void ExpectState(const HostState* state, const std::string& document, const std::string& composition,
+                 const std::string& candidates) {
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->document, document);
+  EXPECT_EQ(CompositionText(*state), composition) << "in \"" << state->document << "\"";
+  EXPECT_EQ(state->candidates, candidates);
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST_F(TypingTest, ClosedModePassesEverythingAndAShiftTapToggles) {
+  const Trace trace = Typed("ab{Shift}cd{Ctrl+x}{Shift}e", "--closed");
+  for (const TraceStep& step : trace.steps) {
+    const bool composing = step.token == "c" || step.token == "d" || step.token == "{Ctrl+x}";
+    // Shift's own key-up is what the text service eats of a tap.
+    EXPECT_EQ(step.eaten, step.token == "{Shift}" || (composing && step.token != "{Ctrl+x}")) << step.token;
+  }
+  ExpectState(After(trace, "b"), "ab", "", "none");
+  ExpectState(After(trace, "d"), "abcd", "cd", "visible");
+  ExpectState(After(trace, "{Ctrl+x}"), "abcd", "cd", "visible");
+  // Closing ends the composition; its text stays.
+  ExpectState(After(trace, "{Shift}", 1), "abcd", "", "none");
+  ExpectState(&trace.final, "abcde", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes")) << "every reference given back after deactivation";
+  EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+// A text service that cannot start shows only its open/close item, whose tooltip says why, and eats
+// nothing: no loader program next to the DLL, then a loader that answers its start with an error.
+TEST_F(TypingTest, AFailedActivationShowsItsErrorAndEatsNothing) {
+  struct Case {
+    const wchar_t* loader;
+    int code;
+  };
+  for (const Case& c : {Case{nullptr, 14}, Case{L"loader_stub_seven.exe", 7}}) {
+    const std::wstring dll = ServiceFolder(c.loader) + L"\\quillsvc.dll";
+    const ProgramRun run = Host("--trace --langbar --release-check --keys \"ab{Shift}cd\"", dll);
+    const std::string tooltip = "Please check setting. Error Code=" + std::to_string(c.code);
+    EXPECT_EQ(run.exitCode, 3u) << run.err;
+    EXPECT_NE(run.err.find("activation failed: 0x80004005"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(tooltip), std::string::npos) << run.err;
+    const std::optional<Trace> trace = ReadTrace(run.out);
+    ASSERT_TRUE(trace.has_value()) << run.out;
+    for (const TraceStep& step : trace->steps) EXPECT_FALSE(step.eaten) << step.token << " with error " << c.code;
+    ExpectState(&trace->final, "abcd", "", "none");
+    EXPECT_EQ(trace->rest, (std::vector<std::string>{"item 0 desc Open/Close", "item 0 tooltip " + tooltip,
+                                                     "item 0 text Closed", "can-unload yes", "host-objects 0"}));
+  }
+}
+
+// A loader that answers its start with an error (a dictionary it cannot read) but runs: regaining the
+// focus retries, finds the loader and the blocks, and brings the input method back, closed as the
+// failure left it until a Shift tap opens it.
+TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
+  const std::wstring dll = ServiceFolder(L"lexwarden.exe") + L"\\quillsvc.dll";
+  const ProgramRun run = Host("--trace --langbar --keys \"ab{Blur}{Focus}c{Shift}de\"", dll);
+  EXPECT_EQ(run.exitCode, 3u) << run.err;
+  EXPECT_NE(run.err.find("Error Code=10"), std::string::npos) << run.err;
+  const std::optional<Trace> trace = ReadTrace(run.out);
+  ASSERT_TRUE(trace.has_value()) << run.out;
+  for (const TraceStep& step : trace->steps) {
+    EXPECT_EQ(step.eaten, step.token == "{Shift}" || step.token == "d" || step.token == "e") << step.token;
+  }
+  ExpectState(&trace->final, "abcde", "de", "visible");
+  EXPECT_TRUE(Has(trace->rest, "item 0 tooltip Open"));
+  EXPECT_TRUE(Has(trace->rest, "item 1 desc Active Tab"));
+  EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
+}
+
+// Thousands of random keys, clicks and focus changes. After each: the composition lies in the document
+// with the caret in it; a key the text service ate changed nothing outside the composition; rows
+// shown begin with the composition's text; no composition means no candidate window. At the end the
+// run is whole and every reference was given back.
+TEST_F(TypingTest, ALongRandomSessionKeepsItsInvariants) {
+  std::mt19937 random(20261207);
+  const std::vector<std::pair<std::string, int>> kinds = {
+      {"letter", 55}, {"Letter", 4},   {"digit", 6},  {"{Tab}", 3},         {"{Down}", 3},  {"{Up}", 2},
+      {"{Left}", 2},  {"{Right}", 2},  {"{Back}", 4}, {"{Del}", 1},         {"{PgDn}", 2},  {"{PgUp}", 1},
+      {"{Enter}", 2}, {"{Esc}", 1},    {" ", 3},      {"{Shift+Space}", 1}, {"{Shift}", 1}, {"click", 3},
+      {"focus", 1},   {"{Ctrl+c}", 1}, {"punct", 2},  {"{Num0}", 1}};
+  std::vector<int> weights;
+  for (const auto& kind : kinds) weights.push_back(kind.second);
+  std::discrete_distribution<size_t> pick(weights.begin(), weights.end());
+  std::string keys;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string& kind = kinds[pick(random)].first;
+    if (kind == "letter") {
+      keys += static_cast<char>('a' + random() % 26);
+    } else if (kind == "Letter") {
+      keys += static_cast<char>('A' + random() % 26);
+    } else if (kind == "digit") {
+      keys += static_cast<char>('0' + random() % 10);
+    } else if (kind == "punct") {
+      keys += ".,;!?-+_"[random() % 8];
+    } else if (kind == "click") {
+      keys += "{Click " + std::to_string(random() % 10) + "}";
+    } else if (kind == "focus") {
+      keys += "{Blur}{Focus}";
+    } else {
+      keys += kind;
+    }
+  }
+  const Trace trace = Typed(keys);
+  ASSERT_GT(trace.steps.size(), 2000u);
+  HostState before;
+  before.caret = 0;
+  for (size_t i = 0; i < trace.steps.size(); ++i) {
+    const TraceStep& step = trace.steps[i];
+    const HostState& now = step.state;
+    SCOPED_TRACE("step " + std::to_string(i) + " " + step.token + " in \"" + now.document + "\"");
+    const int length = static_cast<int>(now.document.size());
+    ASSERT_TRUE(now.caret >= 0 && now.caret <= length);
+    if (now.composition) {
+      const auto [start, end] = *now.composition;
+      ASSERT_TRUE(start >= 0 && start <= end && end <= length);
+      EXPECT_TRUE(now.caret >= start && now.caret <= end) << "the selection stays in the composition";
+      EXPECT_LE(end - start, 128);
+      const std::string typed = Lower(CompositionText(now));
+      for (const std::string& row : now.rows) EXPECT_EQ(Lower(row).compare(0, typed.size(), typed), 0) << row;
+    } else {
+      EXPECT_EQ(now.candidates, "none") << "the window goes with the composition";
+    }
+    if (now.candidates != "visible") EXPECT_TRUE(now.rows.empty());
+    // Around the composition before the key (or the caret when there was none) nothing changes when
+    // the text service ate the key; a click or a focus change comes back as eaten keys or none.
+    const bool escaped =
+        before.document.find('\\') != std::string::npos || now.document.find('\\') != std::string::npos;
+    if ((step.eaten || step.token == "{Blur}" || step.token == "{Focus}") && !escaped) {
+      const int start = before.composition ? before.composition->first : before.caret;
+      const int end = before.composition ? before.composition->second : before.caret;
+      const std::string head = before.document.substr(0, start);
+      const std::string tail = before.document.substr(end);
+      EXPECT_EQ(now.document.compare(0, head.size(), head), 0) << "before: \"" << before.document << "\"";
+      EXPECT_TRUE(now.document.size() >= head.size() + tail.size() &&
+                  now.document.compare(now.document.size() - tail.size(), tail.size(), tail) == 0)
+          << "before: \"" << before.document << "\"";
+    }
+    before = now;
+  }
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes")) << "a composition left open at the end is ended and released";
+  EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+}  // namespace
+}  // namespace quillet
