@@ -1,11 +1,12 @@
 // The portable half of tsfhost: anchors following edits, the application's editing, the key script,
-// the printed block and the picture encoder.
+// the printed block, the picture encoder and the key timing.
 #include <gtest/gtest.h>
 
 #include "tools/tsfhost/key_script.h"
 #include "tools/tsfhost/png.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/text_store.h"
+#include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
 namespace {
@@ -259,6 +260,45 @@ TEST(PngTest, PicturesDecodeToTheirPixels) {
       EXPECT_EQ(raw[dst + 2], bgra[src]);
     }
   }
+}
+
+void Spin(std::chrono::microseconds d) {
+  const auto end = Timing::Clock::now() + d;
+  while (Timing::Clock::now() < end) {
+  }
+}
+
+// The framework calls the text service, which calls the framework back: each span counts once, for
+// the innermost zone.
+TEST(TimingTest, NestedZonesChargeTheInnermost) {
+  Timing& timing = Timing::Get();
+  timing.Enable();
+  timing.StartKey();
+  {
+    const ZoneScope framework(Zone::kFramework);
+    Spin(std::chrono::microseconds(2000));
+    const ZoneScope service(Zone::kService);
+    Spin(std::chrono::microseconds(3000));
+    {
+      const ZoneScope inner(Zone::kFramework);
+      Spin(std::chrono::microseconds(2000));
+    }
+  }
+  const auto zones = timing.KeyZones();
+  EXPECT_GE(zones[static_cast<size_t>(Zone::kFramework)], 4000);
+  EXPECT_GE(zones[static_cast<size_t>(Zone::kService)], 3000);
+  EXPECT_EQ(zones[static_cast<size_t>(Zone::kPaint)], 0);
+  timing.EndKey(-1);
+  EXPECT_NE(timing.Report().find("timing keys 1 "), std::string::npos) << timing.Report();
+}
+
+TEST(TimingTest, PercentilesTakeTheNearestRank) {
+  std::vector<double> values;
+  for (int i = 100; i >= 1; --i) values.push_back(i);
+  EXPECT_EQ(Percentile(values, 50), 50);
+  EXPECT_EQ(Percentile(values, 99), 99);
+  EXPECT_EQ(Percentile({7}, 99), 7);
+  EXPECT_EQ(Percentile({}, 50), 0);
 }
 
 }  // namespace
