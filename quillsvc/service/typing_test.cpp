@@ -90,6 +90,22 @@ class TypingTest : public ::testing::Test {
     }
   }
 
+  // Starts the build's loader and waits until it serves (for the emulated x86 build, slow to start).
+  void StartLoader() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::wstring command = L"\"" + BinFolder() + L"lexwarden.exe\"";
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const std::wstring title = L"Daemon@QX@TARN." + namespace_;
+    for (int i = 0; i < 6000 && FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str()) == nullptr; ++i) {
+      Sleep(50);
+    }
+  }
+
   // The settings the loader starts from.
   void UseSettings(const SettingsRecord& record) {
     HANDLE file =
@@ -169,6 +185,130 @@ TEST_F(TypingTest, ClosedModePassesEverythingAndAShiftTapToggles) {
   ExpectState(&trace.final, "abcde", "", "none");
   EXPECT_TRUE(Has(trace.rest, "can-unload yes")) << "every reference given back after deactivation";
   EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+// A short sentence picked by number, Tab, Down and Tab, a click, the numpad and the tenth row.
+TEST_F(TypingTest, ASentenceWithEveryWayOfPicking) {
+#if defined(__i386__)
+  // An emulated x86 program takes longer to start than the text service waits for a loader it
+  // starts: here the loader runs first, as it does once any application has started it.
+  StartLoader();
+#endif
+  const Trace trace = Typed("quil1 prog{Tab} the{Down}{Tab} qu{Click 2} prog{Num0} prog0.");
+  const HostState* quil = After(trace, "l");
+  ExpectState(quil, "quil", "quil", "visible");
+  EXPECT_EQ(quil->rows, (std::vector<std::string>{"quill", "quills", "quilt", "quilted", "quilter", "quilters",
+                                                  "quilting", "quilts"}));
+  ExpectState(After(trace, "1"), "quill", "", "none");
+  ExpectState(After(trace, "{Tab}"), "quill progenitor", "", "none");
+  // Typed "the" keeps its case in the word whose display is "Thea".
+  ExpectState(After(trace, "{Tab}", 1), "quill progenitor thea", "", "none");
+  ExpectState(After(trace, "{Click 2}"), "quill progenitor thea quack", "", "none");
+  ExpectState(&trace.final, "quill progenitor thea quack prognosticates prognosticates.", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes"));
+  EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+TEST_F(TypingTest, PagingAndTheHighlightCrossPages) {
+  const Trace trace = Typed(
+      "prog{PgDn}{PgUp}{PgUp}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Tab} "
+      "prog{PgDn}{Up}{Tab} prog{Down}{Down}{Up}{Tab} prog{PgDn}2");
+  ASSERT_NE(After(trace, "{PgDn}"), nullptr);
+  EXPECT_EQ(After(trace, "{PgDn}")->rows.at(0), "prognosticating");
+  EXPECT_EQ(After(trace, "{PgUp}")->rows.at(0), "progenitor");
+  EXPECT_EQ(After(trace, "{PgUp}", 1)->rows.at(0), "progenitor") << "no page before the first";
+  EXPECT_EQ(After(trace, "{Down}", 8)->rows.at(0), "progenitor");
+  EXPECT_EQ(After(trace, "{Down}", 9)->rows.at(0), "prognosticating") << "Down on the last row pages on";
+  EXPECT_EQ(After(trace, "{Up}")->rows.at(0), "progenitor") << "Up on the first row pages back";
+  // Tab takes the highlighted row: the first of the new page, the last of the previous one, then row 1.
+  ExpectState(&trace.final, "prognosticating prognosticates progenitors prognostication", "", "none");
+}
+
+TEST_F(TypingTest, CaseFollowsCapsLockShiftAndWhatWasTyped) {
+  const Trace trace =
+      Typed("{Caps}quil{Caps} {Caps}Quil{Caps} {Caps}quil1{Caps} Quil1 QUIL1 quilts{Back}{Back}{Back}1");
+  ExpectState(After(trace, " "), "QUIL ", "", "none");
+  ExpectState(After(trace, " ", 1), "QUIL qUIL ", "", "none");
+  // With Caps Lock on, a pick is written in capitals; otherwise the typed letters keep their case.
+  ExpectState(&trace.final, "QUIL qUIL QUILL Quill QUILl quibble", "", "none");
+}
+
+TEST_F(TypingTest, EditingKeysInsideAComposition) {
+  const Trace trace = Typed(
+      "quil{Shift+Space}x abc{Enter}xyz{Esc}ab{Back}{Back} abc{Left}{Left}{Left}{Left}{Right}X"
+      "{Del}{End}{Ctrl+x}{Enter} " +
+      std::string(127, 'a') + "b");
+  // Shift+Space goes into the composition, and the lookup goes on with it; Space ends it.
+  ExpectState(After(trace, "{Shift+Space}"), "quil ", "quil ", "visible");
+  EXPECT_TRUE(After(trace, "{Shift+Space}")->rows.empty());
+  ExpectState(After(trace, " "), "quil x ", "", "none");
+  ExpectState(After(trace, "{Enter}"), "quil x abc", "", "none");
+  ExpectState(After(trace, "{Esc}"), "quil x abc", "", "none");
+  ExpectState(After(trace, "{Back}"), "quil x abca", "a", "visible");
+  ExpectState(After(trace, "{Back}", 1), "quil x abc", "", "none");
+  // Left at the first character wraps to the end, Right at the end to the start.
+  const HostState* wrapped = After(trace, "{Left}", 3);
+  ASSERT_NE(wrapped, nullptr);
+  EXPECT_EQ(wrapped->caret, wrapped->composition->second);
+  const HostState* start = After(trace, "{Right}");
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(start->caret, start->composition->first);
+  ExpectState(After(trace, "X"), "quil x abc Xabc", "Xabc", "visible");
+  ExpectState(After(trace, "{Del}"), "quil x abc Xbc", "Xbc", "visible");
+  ExpectState(After(trace, "{Ctrl+x}"), "quil x abc Xbc", "Xbc", "visible");
+  // Enter ends the composition and the application gets no line break.
+  ExpectState(After(trace, "{Enter}", 1), "quil x abc Xbc", "", "none");
+  // The 127th letter goes in; a 128th ends the composition and is dropped.
+  const std::string letters(127, 'a');
+  ExpectState(After(trace, "a", 126 + 2), "quil x abc Xbc " + letters, letters, "visible");
+  ExpectState(&trace.final, "quil x abc Xbc " + letters, "", "none");
+}
+
+// Two tabs: the first shows candidates from its third letter and links to the second, which offers
+// follow-up words for a picked one.
+TEST_F(TypingTest, ShowFromLettersTheLinkedTabAndSwitchingTabs) {
+  SettingsRecord settings = MakeDefaultSettings();
+  SettingsView view = settings.view();
+  ASSERT_TRUE(AddTab(view));
+  view.tab(1).setName(u"Follow");
+  view.tab(1).setDictionaryId(static_cast<int16_t>(view.dictionary(0).dictionaryId()));
+  view.tab(0).setShowFromLetters(2);
+  view.tab(0).setLinkTabId(static_cast<int16_t>(view.tab(1).tabId()));
+  UseSettings(settings);
+
+  const Trace trace = Typed("ab1! prog1 2 qu+_{ClickTab 1}{Enter}xy{Item 0}z{Item 0}{Menu 2 0}", "--langbar");
+  ExpectState(After(trace, "b"), "ab", "ab", "hidden");
+  // A number key is swallowed while the list is hidden; Shift with it ends the composition.
+  ExpectState(After(trace, "1"), "ab", "ab", "hidden");
+  EXPECT_TRUE(trace.steps.at(2).eaten);
+  ExpectState(After(trace, "!"), "ab!", "", "none");
+  ExpectState(After(trace, "o"), "ab! pro", "pro", "visible");
+  // The pick stays open with the whole word, showing the linked tab's words for it.
+  const HostState* linked = After(trace, "1", 1);
+  ExpectState(linked, "ab! progenitor", "progenitor", "visible");
+  EXPECT_EQ(linked->rows, (std::vector<std::string>{"progenitor", "progenitors"}));
+  ExpectState(After(trace, "2"), "ab! progenitors", "", "none");
+  ExpectState(After(trace, "+"), "ab! progenitors qu", "qu", "visible");
+  ExpectState(After(trace, "{ClickTab 1}"), "ab! progenitors qu", "qu", "visible");
+  // Closing from the language bar ends the composition and lets the next letter through.
+  ExpectState(After(trace, "{Item 0}"), "ab! progenitors quxy", "", "none");
+  ExpectState(&trace.final, "ab! progenitors quxyz", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Open"));
+  EXPECT_TRUE(Has(trace.rest, "item 1 balloon English")) << "the menu chose the first tab again";
+  EXPECT_TRUE(Has(trace.rest, "item 2 menu 0 English checked"));
+  EXPECT_TRUE(Has(trace.rest, "item 2 menu 1 Follow"));
+}
+
+// Losing the thread focus ends the composition, its text kept; so do the application moving the
+// selection out of it and the application ending it, after which the next one starts afresh.
+TEST_F(TypingTest, FocusAndTheApplicationEndTheComposition) {
+  const Trace trace = Typed("ab{Blur}{Focus}cd{Caret 0}ef{Terminate}gh{Enter}");
+  ExpectState(After(trace, "{Blur}"), "ab", "", "none");
+  ExpectState(After(trace, "d"), "abcd", "cd", "visible");
+  ExpectState(After(trace, "{Caret 0}"), "abcd", "", "none");
+  ExpectState(After(trace, "{Terminate}"), "efabcd", "", "none");
+  ExpectState(After(trace, "h"), "efghabcd", "gh", "visible");
+  ExpectState(&trace.final, "efghabcd", "", "none");
 }
 
 // A text service that cannot start shows only its open/close item, whose tooltip says why, and eats
@@ -262,11 +402,15 @@ TEST_F(TypingTest, ALongRandomSessionKeepsItsInvariants) {
       EXPECT_TRUE(now.caret >= start && now.caret <= end) << "the selection stays in the composition";
       EXPECT_LE(end - start, 128);
       const std::string typed = Lower(CompositionText(now));
-      for (const std::string& row : now.rows) EXPECT_EQ(Lower(row).compare(0, typed.size(), typed), 0) << row;
+      for (const std::string& row : now.rows) {
+        EXPECT_EQ(Lower(row).compare(0, typed.size(), typed), 0) << row;
+      }
     } else {
       EXPECT_EQ(now.candidates, "none") << "the window goes with the composition";
     }
-    if (now.candidates != "visible") EXPECT_TRUE(now.rows.empty());
+    if (now.candidates != "visible") {
+      EXPECT_TRUE(now.rows.empty());
+    }
     // Around the composition before the key (or the caret when there was none) nothing changes when
     // the text service ate the key; a click or a focus change comes back as eaten keys or none.
     const bool escaped =
