@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: set up, build every program (native, Windows x64 and x86), build the default English
-# dictionary and look a prefix up in it.  Usage: scripts/main.sh [PREFIX]
+# dictionary, look a prefix up in it and save a picture of the candidate window showing it.
+# Usage: scripts/main.sh [PREFIX]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -22,3 +23,10 @@ ls -l "$bin/english.dict"
 echo
 echo "=== what typing \"$prefix\" offers"
 "$bin/lexforge" lookup "$bin/english.dict" "$prefix" --typed
+
+echo
+echo "=== the candidate window for \"$prefix\" (under Wine)"
+bash scripts/wine-run.sh --prepare build/win64
+picture=$PWD/build/candidates.png
+bash scripts/wine-run.sh build/win64/bin/candview.exe --png "Z:${picture//\//\\}" "$prefix"
+echo "picture: $picture"

@@ -1,0 +1,384 @@
+#include "quillsvc/candwin/cand_list_core.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/test_namespace.h"
+#include "quillsvc/candwin/named_settings_testing.h"
+#include "quillsvc/candwin/test_surface.h"
+#include "quillsvc/dict/dict_image_testing.h"
+#include "quillsvc/dict/private_block.h"
+#include "quillsvc/dict/tab_source_set.h"
+
+namespace quillet {
+namespace {
+
+// Private blocks still use named events: kept away from a loader the user runs.
+const bool kIsolated = testing::IsolateNamespace("cw");
+
+using testing::Call;
+using testing::Op;
+using testing::TestSurface;
+
+constexpr RectI kScreen{0, 0, 1280, 1024};
+
+class FakeHost : public CandListHost {
+ public:
+  std::unique_ptr<Surface> MeasuringSurface() override { return std::make_unique<TestSurface>(); }
+  void Invalidate() override { ++invalidated; }
+  bool DocumentCaret(int32_t* x, int32_t* y) override {
+    if (!caret) return false;
+    *x = caretX;
+    *y = caretY;
+    return true;
+  }
+  RectI WorkArea(const RectI& r) override {
+    asked = r;
+    return work;
+  }
+  bool SetWindowRect(const RectI& r, bool move) override {
+    placed.push_back({r, move});
+    return resizes;
+  }
+
+  int invalidated = 0;
+  bool caret = false;
+  int32_t caretX = 0, caretY = 0;
+  RectI work = kScreen;
+  RectI asked;
+  std::vector<std::pair<RectI, bool>> placed;
+  bool resizes = false;
+};
+
+class RecordingCallback : public IWidgetMouseEventCallback {
+ public:
+  void OnTabClicked(int32_t t) override { events.push_back("tab " + std::to_string(t)); }
+  void OnItemClicked(int32_t r) override { events.push_back("item " + std::to_string(r)); }
+  void OnListScrolled(int32_t a) override { events.push_back("list " + std::to_string(a)); }
+  void OnTabScrolled(int32_t a) override { events.push_back("tabs " + std::to_string(a)); }
+  void OnMouseEvent(uint32_t m, AppearanceElement e, int32_t i) override {
+    events.push_back((m == kButtonDownMessage ? "down " : "up ") + std::to_string(static_cast<int>(e)) + " " +
+                     std::to_string(i));
+  }
+  std::vector<std::string> events;
+};
+
+// Twelve words "aab" to "aam"; every other one has a display text and a description.
+std::vector<uint8_t> Dictionary() {
+  std::vector<testing::ImageEntry> entries;
+  for (char16_t c = u'b'; c <= u'm'; ++c) {
+    const std::u16string key = std::u16string(u"aa") + c;
+    const bool info = (c - u'b') % 2 == 0;
+    entries.push_back({key, info ? u"Shown " + key : u"", u"", info ? u"about " + key : u""});
+  }
+  return testing::BuildDictionaryImage(entries);
+}
+
+class CandListCoreTest : public ::testing::Test {
+ protected:
+  CandListCoreTest() {
+    SettingsRecord record = MakeDefaultSettings();
+    const SettingsView s = record.view();
+    s.tab(0).setTitle(u"First");
+    for (const char16_t* name : {u"second", u"third"}) {
+      AddTab(s);
+      s.tab(s.tabCount() - 1).setName(name);
+    }
+    s.tab(1).setTitle(u"Second");
+    EXPECT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
+    EXPECT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &set_.dictionaryBlock()), Result::kSuccess);
+    set_.Rebuild();
+  }
+
+  SettingsView Settings() { return SettingsView(set_.settingsBlock().view(), set_.settingsBlock().viewSize()); }
+  CandListCore& Core() {
+    if (core_ == nullptr) {
+      core_ = std::make_unique<CandListCore>(&set_.settingsBlock(), set_.settingsBlock().view(),
+                                             set_.settingsBlock().viewSize(), &callback_, fonts_, host_);
+    }
+    return *core_;
+  }
+  CWidgetMgrTopLayout& Manager() { return *Core().manager(); }
+  // Built, filled with the page for `prefix` and laid out.
+  void Ready(std::u16string_view prefix = u"aa") {
+    ASSERT_TRUE(Core().BuildWidgets(0, 200, 400));
+    set_.SetPrefix(prefix);
+    Core().ShowCandidates(&set_, true, true);
+    Manager().Layout(window_);
+  }
+  PointF Row(int32_t r) {
+    const CTextList& list = *Manager().candidateList;
+    return {list.bounds.x + 10, list.bounds.y + list.itemHeight * static_cast<float>(r) + 5};
+  }
+
+  TabSourceSet set_;
+  testing::TestFontFactory fonts_;
+  FakeHost host_;
+  RecordingCallback callback_;
+  TestSurface window_;
+  std::unique_ptr<CandListCore> core_;
+};
+
+TEST_F(CandListCoreTest, ShowCandidatesFillsOnePageAndSelectsAnEnd) {
+  ASSERT_TRUE(Core().BuildWidgets(0, 200, 400));
+  EXPECT_EQ(Manager().maxWidth, 200);
+  EXPECT_EQ(Manager().maxHeight, 400);
+  set_.SetPrefix(u"aa");
+  const int before = host_.invalidated;
+  EXPECT_EQ(Core().ShowCandidates(&set_, true, false), 10u);
+  const CTextList& list = *Manager().candidateList;
+  ASSERT_EQ(list.ItemCount(), 10u);
+  EXPECT_EQ(list.Item(0), u"Shown aab");  // the display text where there is one
+  EXPECT_EQ(list.Item(1), u"aac");        // else the word
+  EXPECT_EQ(list.selected, 0);
+  EXPECT_EQ(Manager().additionBar->text, u"about aab");
+  EXPECT_GT(host_.invalidated, before);
+
+  EXPECT_EQ(Core().ShowCandidates(&set_, false, false), 10u);
+  EXPECT_EQ(list.selected, 9);
+  EXPECT_EQ(Manager().additionBar->text, u"");  // row 9 has no description
+
+  set_.NextPage();
+  EXPECT_EQ(Core().ShowCandidates(&set_, true, false), 2u);
+  EXPECT_EQ(list.Item(1), u"aam");
+
+  Manager().additionBar->visible = false;
+  Manager().additionBar->text = u"kept";
+  set_.SetPrefix(u"aa");
+  Core().ShowCandidates(&set_, true, false);
+  EXPECT_EQ(Manager().additionBar->text, u"kept");
+  EXPECT_EQ(Core().ShowCandidates(nullptr, true, true), 0u);
+}
+
+TEST_F(CandListCoreTest, TheTitleFollowsTheActiveTabOnlyWhenAskedTo) {
+  ASSERT_TRUE(Core().BuildWidgets(0, 200, 400));
+  EXPECT_EQ(Manager().titleBar->text, u"First");
+  Core().SelectTab(1);
+  Core().ShowCandidates(&set_, true, false);
+  EXPECT_EQ(Manager().titleBar->text, u"First");
+  Core().ShowCandidates(&set_, true, true);
+  EXPECT_EQ(Manager().titleBar->text, u"Second");
+}
+
+TEST_F(CandListCoreTest, APaintWhileAWriterHoldsTheSettingsDrawsNothingAndEndsInTime) {
+  // The settings block as the loader publishes it, opened twice.
+  testing::NamedSettingsBlock published;
+  ASSERT_TRUE(published.Publish(MakeDefaultSettings()));
+  SharedBlock reader, writer;
+  ASSERT_EQ(OpenSettingsBlock(reader), Result::kSuccess);
+  ASSERT_EQ(OpenSettingsBlock(writer), Result::kSuccess);
+  CandListCore core(&reader, reader.view(), reader.viewSize(), &callback_, fonts_, host_);
+  ASSERT_TRUE(core.BuildWidgets(0, 200, 400));
+
+  ASSERT_TRUE(LockWrite(writer));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(core.Paint(window_, {120, 200}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));
+  EXPECT_TRUE(window_.log().calls.empty());
+  EXPECT_TRUE(host_.placed.empty());
+  Unlock(writer);
+  EXPECT_TRUE(core.Paint(window_, {120, 200}));
+  EXPECT_FALSE(window_.log().Of(Op::kGradient).empty());
+  CloseBlock(writer, false);
+  CloseBlock(reader, false);
+}
+
+TEST_F(CandListCoreTest, SelectionAndTabsMoveWithinTheirRanges) {
+  Ready();
+  EXPECT_EQ(Core().MoveSelection(3), 3);
+  EXPECT_EQ(Core().MoveSelection(7), -1);
+  EXPECT_EQ(Core().MoveSelection(-4), -1);
+  EXPECT_EQ(Manager().candidateList->selected, 3);
+  EXPECT_EQ(Core().MoveSelection(6), 9);
+
+  EXPECT_EQ(Core().PrevTab(), 2);
+  EXPECT_EQ(Core().NextTab(), 0);
+  EXPECT_EQ(Core().NextTab(), 1);
+  Core().SelectTab(3);
+  EXPECT_EQ(Core().SelectedTab(), 1);
+  EXPECT_EQ(Core().SelectedRow(), 9);
+  EXPECT_EQ(Core().RowCount(), 10u);
+}
+
+TEST_F(CandListCoreTest, PressingARowSelectsItAndReleasingOnAnotherClicksThatOne) {
+  Ready();
+  Core().Press(Row(3));
+  EXPECT_EQ(Manager().candidateList->selected, 3);
+  Core().Release(Row(5));
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 1 3", "up 1 5", "item 5"}));
+}
+
+TEST_F(CandListCoreTest, AClickOnTheBareWindowOnlyReportsIt) {
+  Ready();
+  const int32_t selected = Manager().candidateList->selected;
+  Core().Press({1, 1});
+  Core().Release({1, 1});
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 6 -1", "up 6 -1"}));
+  EXPECT_EQ(Manager().candidateList->selected, selected);
+}
+
+TEST_F(CandListCoreTest, TheRightArrowOnTheLastTabWrapsToTheFirstInView) {
+  Ready();
+  Core().SelectTab(2);
+  Manager().Layout(window_);
+  ASSERT_TRUE(Manager().hScrollBar->visible);
+  const RectF& h = Manager().hScrollBar->bounds;
+  const PointF right{h.right() - 2, h.y + 2};
+  Core().Press(right);
+  EXPECT_TRUE(Manager().hScrollBar->pressed[1]);
+  EXPECT_FALSE(Manager().hScrollBar->pressed[0]);
+  Core().Release(right);
+  EXPECT_FALSE(Manager().hScrollBar->pressed[1]);
+  EXPECT_EQ(Manager().tabStrip->activeTab, 0);
+  EXPECT_EQ(Manager().tabStrip->firstVisibleTab, 0);
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 4 1", "up 4 1", "tabs 1"}));
+}
+
+TEST_F(CandListCoreTest, TabsAndPageArrowsReportTheirClicks) {
+  Ready();
+  Core().Press({30, 14});
+  Core().Release({30, 14});
+  const RectF& v = Manager().vScrollBar->bounds;
+  Core().Press({v.x + 2, v.bottom() - 2});
+  EXPECT_TRUE(Manager().vScrollBar->pressed[1]);
+  Core().Release({1, 1});  // released elsewhere: only the release's place counts
+  EXPECT_FALSE(Manager().vScrollBar->pressed[1]);
+  Core().Press({v.x + 2, v.y + 2});
+  Core().Release({v.x + 2, v.y + 2});
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 0 0", "up 0 0", "tab 0", "down 5 1", "up 6 -1",
+                                                        "down 5 0", "up 5 0", "list 0"}));
+}
+
+TEST_F(CandListCoreTest, PlacementStaysInsideTheWorkAreaOfTheTextsMonitor) {
+  const RectI window{0, 0, 200, 150};
+  auto place = [&](RectI extent) {
+    Core().SetExtent(extent);
+    return Core().Place(window);
+  };
+  EXPECT_EQ(place({100, 100, 140, 120}), (RectI{100, 120, 300, 270}));  // below, left-aligned
+  EXPECT_EQ(host_.asked, (RectI{100, 100, 140, 120}));
+  EXPECT_EQ(place({1200, 100, 1240, 120}), (RectI{1080, 120, 1280, 270}));  // right edge
+  EXPECT_EQ(place({-30, 100, 10, 120}), (RectI{0, 120, 200, 270}));
+  EXPECT_EQ(place({100, 950, 140, 970}), (RectI{100, 800, 300, 950}));     // flipped above the text
+  EXPECT_EQ(place({100, 1100, 140, 1120}), (RectI{100, 874, 300, 1024}));  // text below the screen
+
+  // A second monitor right of the first, with a taskbar at its bottom.
+  host_.work = {1280, 0, 2560, 984};
+  EXPECT_EQ(place({2500, 900, 2540, 920}), (RectI{2360, 750, 2560, 900}));
+  // A window taller than the room above the text stays on the monitor.
+  host_.work = {0, 0, 1280, 200};
+  EXPECT_EQ(place({100, 100, 140, 120}).top, 0);
+
+  // The document's caret decides over the extent.
+  host_.work = kScreen;
+  host_.caret = true;
+  host_.caretX = 500;
+  host_.caretY = 300;
+  EXPECT_EQ(place({100, 100, 140, 120}), (RectI{500, 322, 700, 472}));
+}
+
+TEST_F(CandListCoreTest, PaintSizesTheWindowAndComposesTheFrameOffScreen) {
+  Ready();
+  const SizeI size = Manager().Layout(window_);
+  window_.log().calls.clear();
+  ASSERT_TRUE(Core().Paint(window_, size));
+  // An empty extent: sized, not moved.
+  ASSERT_EQ(host_.placed.size(), 1u);
+  EXPECT_EQ(host_.placed[0].first, (RectI{0, 0, size.width, size.height}));
+  EXPECT_FALSE(host_.placed[0].second);
+
+  const auto& log = window_.log();
+  const auto gradient = log.Of(Op::kGradient);
+  ASSERT_EQ(gradient.size(), 1u);
+  const ElementColors w = Settings().tab(0).colors(AppearanceElement::kWindow);
+  EXPECT_EQ(gradient[0].surface, 1);
+  EXPECT_EQ(gradient[0].rectI, (RectI{0, 0, size.width - 1, size.height - 1}));
+  EXPECT_EQ(gradient[0].color, 0xFF000000 | w.foreground);
+  EXPECT_EQ(gradient[0].color2, 0xFF000000 | w.background);
+  EXPECT_FLOAT_EQ(gradient[0].points[0].x, 215);
+  EXPECT_EQ(log.Of(Op::kFrameInset).at(0).color, 0xFF000000 | w.border);
+  for (const Call& c : log.calls) {
+    if (c.op == Op::kMeasure) {
+      EXPECT_EQ(c.surface, 0);
+    } else if (c.op == Op::kText || c.op == Op::kPath) {
+      EXPECT_EQ(c.surface, 1);
+    }
+  }
+  EXPECT_EQ(log.Of(Op::kPresent).size(), 1u);
+
+  // With an extent the window is placed too.
+  Core().SetExtent({100, 100, 140, 120});
+  Core().Paint(window_, size);
+  EXPECT_EQ(host_.placed.back().first, (RectI{100, 120, 100 + size.width, 120 + size.height}));
+  EXPECT_TRUE(host_.placed.back().second);
+
+  // A window that had to change its size is repainted whole at once: no frame of the old size.
+  host_.resizes = true;
+  window_.log().calls.clear();
+  EXPECT_TRUE(Core().Paint(window_, {1, 1}));
+  EXPECT_TRUE(window_.log().Of(Op::kOffscreen).empty());
+}
+
+TEST_F(CandListCoreTest, FailuresWhileMeasuringOrOnTheBackgroundCostLittle) {
+  Ready();
+  // Measuring on the window surface fails: drawing off-screen is not suppressed.
+  window_.log().failIf = [](const Call& c) { return c.op == Op::kMeasure; };
+  Core().Paint(window_, {120, 200});
+  EXPECT_EQ(window_.log().Texts(u"aac").size(), 1u);
+  // The background fails: the tab strip, drawn next, is skipped; the rest is drawn.
+  window_.log().calls.clear();
+  window_.log().failIf = [](const Call& c) { return c.op == Op::kGradient; };
+  Core().Paint(window_, {120, 200});
+  EXPECT_TRUE(window_.log().Of(Op::kPath).empty());
+  EXPECT_EQ(window_.log().Texts(u"aac").size(), 1u);
+  // No off-screen frame: nothing is drawn.
+  window_.log().calls.clear();
+  window_.log().failIf = [](const Call& c) { return c.op == Op::kOffscreen; };
+  EXPECT_TRUE(Core().Paint(window_, {120, 200}));
+  EXPECT_TRUE(window_.log().Of(Op::kGradient).empty());
+  EXPECT_TRUE(window_.log().Of(Op::kPresent).empty());
+}
+
+TEST_F(CandListCoreTest, AnUnknownLayoutShowsOnlyTheBackgroundAndNeverFails) {
+  Settings().setLayoutKind(1);
+  EXPECT_FALSE(Core().BuildWidgets(0, 200, 400));
+  EXPECT_EQ(Core().manager(), nullptr);
+  set_.SetPrefix(u"aa");
+  EXPECT_EQ(Core().ShowCandidates(&set_, true, true), 0u);
+  EXPECT_EQ(Core().MoveSelection(1), -1);
+  EXPECT_EQ(Core().NextTab(), -1);
+  EXPECT_EQ(Core().PrevTab(), -1);
+  EXPECT_EQ(Core().SelectedTab(), -1);
+  EXPECT_EQ(Core().SelectedRow(), -1);
+  EXPECT_FALSE(Core().AdditionBarVisible());
+  Core().SelectTab(0);
+  Core().SetAdditionText(u"x");
+  Core().SetElementVisible(4, false);
+  Core().ReloadFonts();
+  Core().Press({5, 5});
+  Core().Release({5, 5});
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 6 -1", "up 6 -1"}));
+  EXPECT_TRUE(Core().Paint(window_, {50, 50}));
+  EXPECT_TRUE(host_.placed.empty());
+  EXPECT_EQ(window_.log().Of(Op::kGradient).size(), 1u);
+  EXPECT_TRUE(window_.log().Of(Op::kText).empty());
+}
+
+TEST_F(CandListCoreTest, ElementsAreShownHiddenAndSwitchedOff) {
+  Ready();
+  Core().SetElementVisible(1, false);
+  EXPECT_FALSE(Manager().candidateList->visible);
+  Core().SetElementVisible(5, false);
+  EXPECT_TRUE(Manager().vScrollBar->disabled);
+  Core().SetElementVisible(5, true);
+  EXPECT_FALSE(Manager().vScrollBar->disabled);
+  Core().SetElementVisible(6, false);  // the window has no switch
+  Core().SetElementVisible(-1, false);
+  EXPECT_TRUE(Manager().tabStrip->visible);
+}
+
+}  // namespace
+}  // namespace quillet

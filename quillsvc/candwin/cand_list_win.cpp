@@ -1,0 +1,120 @@
+#include "quillsvc/candwin/cand_list_win.h"
+
+#include "quillsvc/candwin/gdiplus_surface.h"
+
+namespace quillet {
+namespace {
+
+// BeginPaint and EndPaint for one WM_PAINT.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+  ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+RECT Native(const RectI& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+RectI Portable(const RECT& r) { return RectI{r.left, r.top, r.right, r.bottom}; }
+
+}  // namespace
+
+CCandListWin::CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
+                           IWidgetMouseEventCallback* callback)
+    : core_(lock, settings, settingsSize, callback, fonts_, *this) {}
+
+winui::WindowClassInfo CCandListWin::GetWndClassInfo() {
+  return {CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_DROPSHADOW, COLOR_WINDOW + 1, IDC_ARROW};
+}
+
+bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_PAINT:
+      OnPaint(hwnd);
+      result = 0;
+      return true;
+    case WM_SETCURSOR:
+      // Only a plain press starts a click; a double click's second press does not.
+      if (HIWORD(lParam) == WM_LBUTTONDOWN) OnPress(hwnd);
+      ::DefWindowProcW(hwnd, WM_SETCURSOR, wParam, MAKELPARAM(0, HIWORD(lParam)));
+      result = 1;
+      return true;
+    case WM_LBUTTONUP:
+      ::ReleaseCapture();
+      // Client coordinates as unsigned 16-bit: a release left of or above the window hits nothing.
+      core_.Release(PointF{static_cast<float>(LOWORD(lParam)), static_cast<float>(HIWORD(lParam))});
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CCandListWin::OnPress(HWND hwnd) {
+  ::SetCapture(hwnd);
+  POINT p{};
+  if (!::GetCursorPos(&p) || !::ScreenToClient(hwnd, &p)) return;
+  core_.Press(PointF{static_cast<float>(p.x), static_cast<float>(p.y)});
+}
+
+void CCandListWin::OnPaint(HWND hwnd) {
+  const PaintScope paint(hwnd);
+  RECT client{};
+  if (paint.dc() == nullptr || !::GetClientRect(hwnd, &client)) return;
+  const std::unique_ptr<GdiplusSurface> surface = GdiplusSurface::FromHdc(paint.dc());
+  if (surface == nullptr) return;
+  core_.Paint(*surface, SizeI{client.right - client.left, client.bottom - client.top});
+}
+
+bool CCandListWin::SetCompositionExtent(const RECT& extent) {
+  core_.SetExtent(Portable(extent));
+  RECT window{};
+  if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &window)) return false;
+  const RECT placed = Native(core_.Place(Portable(window)));
+  ::SetWindowPos(hwnd(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
+}
+
+std::unique_ptr<Surface> CCandListWin::MeasuringSurface() {
+  if (hwnd() == nullptr) return nullptr;
+  return GdiplusSurface::FromWindow(hwnd());
+}
+
+void CCandListWin::Invalidate() {
+  if (hwnd() != nullptr) ::InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+bool CCandListWin::DocumentCaret(int32_t* x, int32_t* y) {
+  if (documentWindow_ == nullptr || !::IsWindow(documentWindow_)) return false;
+  POINT caret{};
+  if (!::GetCaretPos(&caret) || !::ClientToScreen(documentWindow_, &caret)) return false;
+  *x = caret.x;
+  *y = caret.y;
+  return true;
+}
+
+RectI CCandListWin::WorkArea(const RectI& r) {
+  const RECT text = Native(r);
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (::GetMonitorInfoW(::MonitorFromRect(&text, MONITOR_DEFAULTTONEAREST), &info)) return Portable(info.rcWork);
+  return RectI{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
+bool CCandListWin::SetWindowRect(const RectI& r, bool move) {
+  RECT now{};
+  if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &now)) return false;
+  const bool sameSize = now.right - now.left == r.width() && now.bottom - now.top == r.height();
+  // Every paint asks; a window already there is left alone (moving it costs a round trip or more).
+  if (sameSize && (!move || (now.left == r.left && now.top == r.top))) return false;
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (move ? 0 : SWP_NOMOVE);
+  return ::SetWindowPos(hwnd(), nullptr, r.left, r.top, r.width(), r.height(), flags) && !sameSize;
+}
+
+}  // namespace quillet

@@ -1,0 +1,278 @@
+// The real window under Wine: what the screen shows of it, where it goes, real mouse clicks, and a
+// paint while another process holds the settings.
+#include "quillsvc/candwin/cand_list_win.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/test_namespace.h"
+#include "quillsvc/candwin/cand_list_win_testing.h"
+#include "quillsvc/candwin/gdiplus_api.h"
+#include "quillsvc/candwin/named_settings_testing.h"
+#include "quillsvc/candwin/screen_capture.h"
+#include "quillsvc/dict/dict_image_testing.h"
+#include "quillsvc/dict/private_block.h"
+#include "quillsvc/dict/tab_source_set.h"
+
+namespace quillet {
+namespace {
+
+const bool kIsolated = testing::IsolateNamespace("cwin");
+
+gdip::Session& Gdiplus() {
+  static gdip::Session session;
+  return session;
+}
+
+class RecordingCallback : public IWidgetMouseEventCallback {
+ public:
+  void OnTabClicked(int32_t t) override { events.push_back("tab " + std::to_string(t)); }
+  void OnItemClicked(int32_t r) override { events.push_back("item " + std::to_string(r)); }
+  void OnListScrolled(int32_t a) override { events.push_back("list " + std::to_string(a)); }
+  void OnTabScrolled(int32_t a) override { events.push_back("tabs " + std::to_string(a)); }
+  void OnMouseEvent(uint32_t m, AppearanceElement e, int32_t i) override {
+    events.push_back((m == kButtonDownMessage ? "down " : "up ") + std::to_string(static_cast<int>(e)) + " " +
+                     std::to_string(i));
+  }
+  std::vector<std::string> events;
+};
+
+// Twelve words under "aa" and five under "ba".
+std::vector<uint8_t> Dictionary() {
+  std::vector<testing::ImageEntry> entries;
+  for (char16_t c = u'b'; c <= u'm'; ++c) entries.push_back({std::u16string(u"aa") + c, u"", u"", u""});
+  for (char16_t c = u'a'; c <= u'e'; ++c) entries.push_back({std::u16string(u"ba") + c, u"", u"", u""});
+  return testing::BuildDictionaryImage(entries);
+}
+
+// Settings whose window is plain white, with a half-transparent black list and a blue selection bar.
+SettingsRecord WhiteWindow() {
+  SettingsRecord record = MakeDefaultSettings();
+  const TabRecord tab = record.view().tab(0);
+  tab.setColors(AppearanceElement::kWindow, {0x00FFFFFF, 0, 0x00FFFFFF, 0, 0x00FFFFFF, 0});
+  tab.setColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFFFFFFFF, 0x80000000, 0xFF0000FF, 0, 0xFF0000FF});
+  return record;
+}
+
+bool Near(uint32_t rgb, uint32_t expected, int tolerance) {
+  for (int shift : {0, 8, 16}) {
+    const int a = static_cast<int>((rgb >> shift) & 0xFF), b = static_cast<int>((expected >> shift) & 0xFF);
+    if (std::abs(a - b) > tolerance) return false;
+  }
+  return true;
+}
+
+std::string Hex(uint32_t rgb) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%06X", rgb);
+  return text;
+}
+
+class CandListWinTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kIsolated);
+    ASSERT_TRUE(Gdiplus().started());
+  }
+  void TearDown() override {
+    if (win_ != nullptr) win_->DestroyWindow();
+    win_.reset();
+    CloseBlock(block_, false);
+  }
+
+  // The window over `record` with the rows for `prefix`, shown below `extent`.
+  void Open(const SettingsRecord& record, std::u16string_view prefix, RECT extent = {100, 100, 140, 120}) {
+    ASSERT_TRUE(published_.Publish(record));
+    ASSERT_EQ(OpenSettingsBlock(block_), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &set_.dictionaryBlock()), Result::kSuccess);
+    set_.Rebuild();
+    win_ = std::make_unique<CCandListWin>(&block_, block_.view(), block_.viewSize(), &callback_);
+    ASSERT_NE(win_->Create(nullptr, RECT{0, 0, 1, 1}), nullptr);
+    ASSERT_TRUE(win_->BuildWidgets(0, 200, 400));
+    set_.SetPrefix(prefix);
+    win_->ShowCandidates(&set_, true, true);
+    win_->SetCompositionExtent(extent);
+    ::ShowWindow(win_->hwnd(), SW_SHOWNA);
+    Pump();
+  }
+  // Lets the window take its messages, paint, resize and paint again.
+  void Pump(int ms = 300) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    MSG msg;
+    while (std::chrono::steady_clock::now() < until) {
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+      if (win_ != nullptr && win_->hwnd() != nullptr) ::UpdateWindow(win_->hwnd());
+      ::Sleep(5);
+    }
+  }
+  RECT WindowRect() {
+    RECT r{};
+    ::GetWindowRect(win_->hwnd(), &r);
+    return r;
+  }
+  ScreenPixels Screen() {
+    ScreenPixels p;
+    EXPECT_TRUE(CaptureScreen(WindowRect(), &p));
+    return p;
+  }
+  CWidgetMgrTopLayout& Manager() { return *win_->core().manager(); }
+  // The middle of row r, in client pixels, at `fromRight` pixels left of the list's right edge (or
+  // 20 right of its left edge when 0).
+  POINT Row(int32_t r, int fromRight = 0) {
+    const CTextList& list = *Manager().candidateList;
+    const float x = fromRight > 0 ? list.bounds.right() - static_cast<float>(fromRight) : list.bounds.x + 20;
+    return POINT{static_cast<LONG>(x),
+                 static_cast<LONG>(list.bounds.y + 2 + list.itemHeight * (static_cast<float>(r) + 0.5f))};
+  }
+
+  testing::NamedSettingsBlock published_;
+  SharedBlock block_;
+  TabSourceSet set_;
+  RecordingCallback callback_;
+  std::unique_ptr<CCandListWin> win_;
+};
+
+TEST_F(CandListWinTest, TheFrameShowsTheGradientBetweenItsEndsInsideAnOpaqueBorder) {
+  SettingsRecord record = MakeDefaultSettings();
+  // Black to white from left to right; the colours are stored without alpha and drawn opaque.
+  record.view().tab(0).setColors(AppearanceElement::kWindow, {0x00000000, 0, 0x00FFFFFF, 0, 0x0000FF00, 0});
+  Open(record, u"ba");
+  const ScreenPixels s = Screen();
+  ASSERT_GT(s.width, 50);
+  const int32_t w = s.width, h = s.height;
+  for (POINT p : {POINT{0, h / 2}, POINT{w - 1, h / 2}, POINT{w / 2, 0}, POINT{w / 2, h - 1}}) {
+    EXPECT_TRUE(Near(s.At(p.x, p.y), 0x00FF00, 2)) << p.x << "," << p.y << ": " << Hex(s.At(p.x, p.y));
+  }
+  EXPECT_TRUE(Near(s.At(1, 2), 0x000000, 10)) << Hex(s.At(1, 2));
+  EXPECT_TRUE(Near(s.At(w - 2, 2), 0xFFFFFF, 10)) << Hex(s.At(w - 2, 2));
+  EXPECT_TRUE(Near(s.At(w / 2, 2), 0x808080, 16)) << Hex(s.At(w / 2, 2));
+}
+
+TEST_F(CandListWinTest, HalfTransparentColoursBlendOverTheGradientAndTheBarMarksTheSelection) {
+  Open(WhiteWindow(), u"ba");
+  const ScreenPixels s = Screen();
+  const POINT bar = Row(0, 6), plain = Row(2, 6), next = Row(1, 6);
+  EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x0000FF, 2)) << Hex(s.At(bar.x, bar.y));
+  EXPECT_TRUE(Near(s.At(plain.x, plain.y), 0x808080, 2)) << Hex(s.At(plain.x, plain.y));
+  EXPECT_TRUE(Near(s.At(next.x, next.y), 0x808080, 2)) << Hex(s.At(next.x, next.y));
+}
+
+TEST_F(CandListWinTest, ItGoesBelowTheTextAndStaysInsideTheWorkAreaNearItsEdges) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  const POINT origin{0, 0};
+  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &info));
+  const RECT work = info.rcWork;
+  Open(MakeDefaultSettings(), u"aa", RECT{200, 150, 240, 170});
+  RECT r = WindowRect();
+  EXPECT_EQ(r.left, 200);
+  EXPECT_EQ(r.top, 170);
+
+  win_->SetCompositionExtent(RECT{work.right - 30, 300, work.right - 10, 320});
+  Pump();
+  r = WindowRect();
+  EXPECT_EQ(r.right, work.right);
+  EXPECT_EQ(r.top, 320);
+
+  win_->SetCompositionExtent(RECT{300, work.bottom - 30, 340, work.bottom - 10});
+  Pump();
+  r = WindowRect();
+  EXPECT_EQ(r.bottom, work.bottom - 30);  // flipped above the text
+  EXPECT_EQ(r.left, 300);
+}
+
+TEST_F(CandListWinTest, APressOnRowThreeAndAReleaseOnRowFiveClickRowFiveWithoutActivation) {
+  // A window of ours holds the foreground; a click on the candidates must not take it.
+  const HWND front = ::CreateWindowExW(0, L"STATIC", L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 600, 200, 100,
+                                       nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(front, nullptr);
+  ::SetForegroundWindow(front);
+  Open(WhiteWindow(), u"aa");
+  EXPECT_NE(::GetForegroundWindow(), win_->hwnd());
+
+  const RECT window = WindowRect();
+  auto screen = [&](POINT client) { return POINT{window.left + client.x, window.top + client.y}; };
+  auto button = [](DWORD flag) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flag;
+    return ::SendInput(1, &input, sizeof(input)) == 1;
+  };
+  const POINT row3 = screen(Row(3)), row5 = screen(Row(5));
+  ASSERT_TRUE(::SetCursorPos(row3.x, row3.y));
+  Pump(100);
+  ASSERT_TRUE(button(MOUSEEVENTF_LEFTDOWN));
+  Pump(200);
+  EXPECT_EQ(Manager().candidateList->selected, 3);  // at once, on the press
+  ASSERT_TRUE(::SetCursorPos(row5.x, row5.y));
+  Pump(100);
+  ASSERT_TRUE(button(MOUSEEVENTF_LEFTUP));
+  Pump(200);
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 1 3", "up 1 5", "item 5"}));
+  EXPECT_NE(::GetForegroundWindow(), win_->hwnd());
+  EXPECT_EQ(::GetForegroundWindow(), front);
+  ::DestroyWindow(front);
+}
+
+TEST_F(CandListWinTest, APaintWhileAnotherProcessWritesTheSettingsEndsWithinTheBoundedWait) {
+  Open(MakeDefaultSettings(), u"aa");
+  const RECT tenRows = WindowRect();
+  platform::Event locked, release;
+  platform::OsError error = 0;
+  ASSERT_TRUE(locked.CreateOrOpen(testing::kLockedEventName, true, false, nullptr, &error));
+  ASSERT_TRUE(release.CreateOrOpen(testing::kReleaseEventName, true, false, nullptr, &error));
+  platform::Process writer;
+  testing::KillOnExit guard(writer);
+  ASSERT_TRUE(writer.Start(testing::SiblingProgram(u"cand_list_win_test_helper"), u"hold-write", &error)) << error;
+  ASSERT_EQ(platform::Wait(locked, 20000, &error), platform::WaitResult::kSignalled);
+
+  // Fewer rows while the writer holds the settings: the paint waits its bounded time and changes nothing.
+  set_.SetPrefix(u"ba");
+  win_->ShowCandidates(&set_, true, false);
+  const auto start = std::chrono::steady_clock::now();
+  ::UpdateWindow(win_->hwnd());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));
+  const RECT during = WindowRect();
+  EXPECT_EQ(during.bottom - during.top, tenRows.bottom - tenRows.top);
+
+  release.Set();
+  int code = -1;
+  ASSERT_TRUE(writer.WaitForExit(20000, &code));
+  EXPECT_EQ(code, 0);
+  ::InvalidateRect(win_->hwnd(), nullptr, FALSE);
+  Pump();
+  const RECT after = WindowRect();
+  EXPECT_LT(after.bottom - after.top, tenRows.bottom - tenRows.top);
+}
+
+TEST_F(CandListWinTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {
+  SettingsRecord record = WhiteWindow();
+  for (size_t e = 0; e < kFontCount; ++e)
+    record.view().setFontName(static_cast<AppearanceElement>(e), u"No Such Family");
+  record.view().tab(0).setColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFF000000, 0, 0, 0, 0});
+  Open(record, u"aa");
+  const auto* font = static_cast<const GdiplusFont*>(Manager().font(AppearanceElement::kCandidateList));
+  ASSERT_NE(font, nullptr);
+  EXPECT_FALSE(font->family().empty());
+  const RECT r = WindowRect();
+  EXPECT_GT(r.bottom - r.top, 100);
+  // Dark pixels of the rows' text on the white window.
+  const ScreenPixels s = Screen();
+  const RectF& list = Manager().candidateList->bounds;
+  int dark = 0;
+  for (int y = static_cast<int>(list.y) + 2; y < static_cast<int>(list.bottom()) - 2; ++y) {
+    for (int x = static_cast<int>(list.x) + 2; x < static_cast<int>(list.right()) - 2; ++x) {
+      if (Near(s.At(x, y), 0x000000, 100)) ++dark;
+    }
+  }
+  EXPECT_GT(dark, 200);
+}
+
+}  // namespace
+}  // namespace quillet

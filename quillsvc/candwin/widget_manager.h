@@ -1,0 +1,76 @@
+// The widget manager owns the six widgets of the candidate window and its four fonts, builds them from
+// the settings record, stacks them (tab strip on top, then title bar, candidate list and addition bar,
+// the horizontal spin box right of the tab strip, the vertical one over the right end of the list),
+// draws them in a fixed order with the active tab's colours, and finds the widget under a point.
+//
+// Runs on the window's thread. The caller holds the settings read lock whenever it passes the record.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "common/settings_record.h"
+#include "quillsvc/candwin/sheet_tab.h"
+#include "quillsvc/candwin/spin_box.h"
+#include "quillsvc/candwin/surface.h"
+#include "quillsvc/candwin/text_label.h"
+#include "quillsvc/candwin/text_list.h"
+
+namespace quillet {
+
+class CWidgetManagerBase {
+ public:
+  explicit CWidgetManagerBase(FontFactory& fonts) : fontFactory_(fonts) {}
+  virtual ~CWidgetManagerBase() = default;
+  CWidgetManagerBase(const CWidgetManagerBase&) = delete;
+  CWidgetManagerBase& operator=(const CWidgetManagerBase&) = delete;
+
+  // Deletes the widgets and the fonts.
+  virtual void Clear();
+  // Draws the widgets with the palettes of the active tab. Before each widget the surface's status is
+  // taken, and the widget is skipped when it was not Ok: a failure costs only the next widget.
+  virtual void DrawAll(Surface& s, ConstSettingsView settings);
+  // The element code and the widget's index under `p`; false when no widget is there.
+  virtual bool HitTest(PointF p, AppearanceElement* element, int32_t* index) const;
+  // True when all six widgets and four fonts exist; false after a Clear otherwise.
+  virtual bool Build(ConstSettingsView settings, int32_t activeTab) = 0;
+  // Positions and sizes every widget; returns the window size, (0, 0) when the fonts are not usable or
+  // the tab strip's active tab is out of range.
+  virtual SizeI Layout(Surface& s) = 0;
+
+  // All four fonts exist and report no failure.
+  bool FontsUsable() const;
+  const Font* font(AppearanceElement e) const { return fonts[static_cast<size_t>(e)].get(); }
+
+  std::unique_ptr<CTextLabel> titleBar;
+  std::unique_ptr<CTextLabel> additionBar;
+  std::unique_ptr<CTextList> candidateList;
+  std::unique_ptr<CSheetTabTop> tabStrip;
+  std::unique_ptr<CVSpinBox> vScrollBar;
+  std::unique_ptr<CHSpinBox> hScrollBar;
+  // Upper and lower bounds of the window size; a maximum of 50 or less means 500.
+  int32_t maxWidth = 0;
+  int32_t maxHeight = 0;
+  int32_t minWidth = 0;
+  int32_t minHeight = 0;
+  // Indexed by element 0 to 3: tab strip, candidate list, title bar, addition bar.
+  std::array<std::unique_ptr<Font>, kFontCount> fonts;
+
+ protected:
+  FontFactory& fontFactory_;
+};
+
+class CWidgetMgrTopLayout : public CWidgetManagerBase {
+ public:
+  using CWidgetManagerBase::CWidgetManagerBase;
+
+  // Makes every widget anew from the settings (the tab strip gets the record's tabs, the title bar
+  // the title of `activeTab`, or of tab 0 when that is out of range) and loads the fonts.
+  bool Build(ConstSettingsView settings, int32_t activeTab) override;
+  SizeI Layout(Surface& s) override;
+  // Replaces the four fonts from the settings; false after a Clear when one cannot be made or failed.
+  bool LoadFonts(ConstSettingsView settings);
+};
+
+}  // namespace quillet
