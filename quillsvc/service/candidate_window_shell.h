@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "quillsvc/candwin/widget_mouse_callback.h"
 #include "quillsvc/service/input_controller.h"
 
 namespace quillet {
 
 struct SharedBlock;
-class IWidgetMouseEventCallback;
 
 class CandidateWindowShell : public CandidateWindow {
  public:
@@ -30,6 +30,9 @@ class CandidateWindowShell : public CandidateWindow {
   virtual void SetCompositionExtent(const RECT& extent) = 0;
   // A window whose caret places the candidate window instead of the extent; null for none.
   virtual void SetDocumentWindow(HWND window) = 0;
+
+  // The module's window class goes when the module is unloaded (a DLL's classes outlive it otherwise).
+  static void UnregisterWindowClass();
 };
 
 }  // namespace quillet

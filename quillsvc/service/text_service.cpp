@@ -522,7 +522,7 @@ CandidateWindow* CQuillsvc::NewCandidateWindow(EditContext& context, const TextR
   SharedBlock& settings = controller_->tabs().settingsBlock();
   // The window reads the settings in place; without the block (no focus) there is nothing to show.
   if (settings.view() == nullptr) return nullptr;
-  window_ = CandidateWindowShell::Create(&settings, settings.view(), settings.viewSize(), nullptr, activeTab);
+  window_ = CandidateWindowShell::Create(&settings, settings.view(), settings.viewSize(), this, activeTab);
   if (window_ == nullptr) return nullptr;
 
   auto& edit = static_cast<TsfEditContext&>(context);
@@ -568,6 +568,28 @@ void CQuillsvc::ChooseTab(int index) {
   } else {
     controller_->set_activeTab(index);
   }
+}
+
+// The candidate window's clicks.
+
+void CQuillsvc::OnTabClicked(int32_t tab) {
+  if (controller_ != nullptr) controller_->OnTabClicked(tab);
+}
+
+void CQuillsvc::OnItemClicked(int32_t row) {
+  if (controller_ != nullptr) controller_->OnItemClicked(row);
+}
+
+void CQuillsvc::OnListScrolled(int32_t arrow) {
+  if (controller_ != nullptr) controller_->OnListScrolled(arrow != 0);
+}
+
+void CQuillsvc::OnTabScrolled(int32_t) {
+  if (controller_ != nullptr) controller_->OnTabScrolled();
+}
+
+void CQuillsvc::OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) {
+  if (controller_ != nullptr) controller_->OnMouseEvent(message, static_cast<int>(element), index);
 }
 
 }  // namespace quillet

@@ -16,6 +16,8 @@
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/candwin/gdiplus_api.h"
+#include "quillsvc/candwin/widget_mouse_callback.h"
 #include "quillsvc/langbar/lang_bar_items.h"
 #include "quillsvc/service/input_controller.h"
 
@@ -32,7 +34,8 @@ class CQuillsvc final : public ITfTextInputProcessor,
                         public ITfThreadFocusSink,
                         public ITfFunctionProvider,
                         private InputHost,
-                        private LangBarHost {
+                        private LangBarHost,
+                        private IWidgetMouseEventCallback {
  public:
   // A new text service whose one reference goes to *object; E_OUTOFMEMORY when it cannot be made.
   static HRESULT Create(IUnknown** object);
@@ -124,7 +127,16 @@ class CQuillsvc final : public ITfTextInputProcessor,
   int ActiveTab() override;
   void ChooseTab(int index) override;
 
+  // IWidgetMouseEventCallback (the candidate window's clicks)
+  void OnTabClicked(int32_t tab) override;
+  void OnItemClicked(int32_t row) override;
+  void OnListScrolled(int32_t arrow) override;
+  void OnTabScrolled(int32_t arrow) override;
+  void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
+
   ULONG refs_ = 1;
+  // GDI+ for the candidate window, for this object's life (started before and ended after it).
+  gdip::Session gdiplus_;
   std::unique_ptr<InputController> controller_;  // null when it could not be allocated (error 21)
   platform::win32::ComPtr<ITfThreadMgr> threadMgr_;
   TfClientId clientId_ = TF_CLIENTID_NULL;

@@ -51,9 +51,13 @@ std::string CompositionText(const HostState& state) {
   return state.document.substr(state.composition->first, state.composition->second - state.composition->first);
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
+// The letters of a text, in lower case.
+std::string Letters(const std::string& text) {
+  std::string letters;
+  for (unsigned char c : text) {
+    if (std::isalpha(c)) letters += static_cast<char>(std::tolower(c));
+  }
+  return letters;
 }
 
 // Every case runs in a namespace and a settings folder of its own, so that the loader the text
@@ -236,7 +240,7 @@ TEST_F(TypingTest, CaseFollowsCapsLockShiftAndWhatWasTyped) {
 TEST_F(TypingTest, EditingKeysInsideAComposition) {
   const Trace trace = Typed(
       "quil{Shift+Space}x abc{Enter}xyz{Esc}ab{Back}{Back} abc{Left}{Left}{Left}{Left}{Right}X"
-      "{Del}{End}{Ctrl+x}{Enter} " +
+      "{Del}{End}{Ctrl+x}{Enter}{End} " +
       std::string(127, 'a') + "b");
   // Shift+Space goes into the composition, and the lookup goes on with it; Space ends it.
   ExpectState(After(trace, "{Shift+Space}"), "quil ", "quil ", "visible");
@@ -256,11 +260,12 @@ TEST_F(TypingTest, EditingKeysInsideAComposition) {
   ExpectState(After(trace, "X"), "quil x abc Xabc", "Xabc", "visible");
   ExpectState(After(trace, "{Del}"), "quil x abc Xbc", "Xbc", "visible");
   ExpectState(After(trace, "{Ctrl+x}"), "quil x abc Xbc", "Xbc", "visible");
-  // Enter ends the composition and the application gets no line break.
+  // Enter ends the composition where its caret was, and the application gets no line break.
   ExpectState(After(trace, "{Enter}", 1), "quil x abc Xbc", "", "none");
+  EXPECT_EQ(After(trace, "{Enter}", 1)->caret, 12);
   // The 127th letter goes in; a 128th ends the composition and is dropped.
   const std::string letters(127, 'a');
-  ExpectState(After(trace, "a", 126 + 2), "quil x abc Xbc " + letters, letters, "visible");
+  ExpectState(After(trace, "a", 3 + 126), "quil x abc Xbc " + letters, letters, "visible");
   ExpectState(&trace.final, "quil x abc Xbc " + letters, "", "none");
 }
 
@@ -276,7 +281,7 @@ TEST_F(TypingTest, ShowFromLettersTheLinkedTabAndSwitchingTabs) {
   view.tab(0).setLinkTabId(static_cast<int16_t>(view.tab(1).tabId()));
   UseSettings(settings);
 
-  const Trace trace = Typed("ab1! prog1 2 qu+_{ClickTab 1}{Enter}xy{Item 0}z{Item 0}{Menu 2 0}", "--langbar");
+  const Trace trace = Typed("ab1! prog12 qu+_{ClickTab 1}{Enter}xy{Item 0}z{Item 0}{Menu 2 0}", "--langbar");
   ExpectState(After(trace, "b"), "ab", "ab", "hidden");
   // A number key is swallowed while the list is hidden; Shift with it ends the composition.
   ExpectState(After(trace, "1"), "ab", "ab", "hidden");
@@ -401,9 +406,13 @@ TEST_F(TypingTest, ALongRandomSessionKeepsItsInvariants) {
       ASSERT_TRUE(start >= 0 && start <= end && end <= length);
       EXPECT_TRUE(now.caret >= start && now.caret <= end) << "the selection stays in the composition";
       EXPECT_LE(end - start, 128);
-      const std::string typed = Lower(CompositionText(now));
+      const std::string typed = Letters(CompositionText(now));
       for (const std::string& row : now.rows) {
-        EXPECT_EQ(Lower(row).compare(0, typed.size(), typed), 0) << row;
+        // Rows show display texts ("O'Toole" for the word otoole); accented ones are left out here.
+        const bool ascii = std::all_of(row.begin(), row.end(), [](unsigned char c) { return c < 0x80; });
+        if (ascii) {
+          EXPECT_EQ(Letters(row).compare(0, typed.size(), typed), 0) << row;
+        }
       }
     } else {
       EXPECT_EQ(now.candidates, "none") << "the window goes with the composition";
@@ -413,9 +422,7 @@ TEST_F(TypingTest, ALongRandomSessionKeepsItsInvariants) {
     }
     // Around the composition before the key (or the caret when there was none) nothing changes when
     // the text service ate the key; a click or a focus change comes back as eaten keys or none.
-    const bool escaped =
-        before.document.find('\\') != std::string::npos || now.document.find('\\') != std::string::npos;
-    if ((step.eaten || step.token == "{Blur}" || step.token == "{Focus}") && !escaped) {
+    if (step.eaten || step.token == "{Blur}" || step.token == "{Focus}") {
       const int start = before.composition ? before.composition->first : before.caret;
       const int end = before.composition ? before.composition->second : before.caret;
       const std::string head = before.document.substr(0, start);

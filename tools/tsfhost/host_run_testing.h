@@ -93,7 +93,7 @@ inline ProgramRun RunProgram(std::wstring commandLine, DWORD timeoutMs = 120000)
 
 // tsfhost's report of the document and the candidate window, read back.
 struct HostState {
-  std::string document;  // escaped as printed: "\n" for a line break, "\\" for a backslash
+  std::string document;  // as in the editor (the printed escapes undone), UTF-8
   int caret = -1;
   std::optional<std::pair<int, int>> composition;
   std::string candidates;  // visible, hidden or none
@@ -123,9 +123,19 @@ inline bool ReadState(const std::vector<std::string>& lines, size_t* at, HostSta
   };
   std::string caret;
   std::string composition;
-  if (!field("document", &state->document) || !field("caret", &caret) || !field("composition", &composition) ||
+  std::string document;
+  if (!field("document", &document) || !field("caret", &caret) || !field("composition", &composition) ||
       !field("candidates", &state->candidates)) {
     return false;
+  }
+  state->document.clear();
+  for (size_t i = 0; i < document.size(); ++i) {
+    if (document[i] == '\\' && i + 1 < document.size()) {
+      const char next = document[++i];
+      state->document += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    } else {
+      state->document += document[i];
+    }
   }
   state->caret = std::stoi(caret);
   state->composition.reset();
