@@ -111,7 +111,10 @@ bool CCandListWin::SetCompositionExtent(const RECT& extent) {
   RECT window{};
   if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &window)) return false;
   const RECT placed = Native(core_.Place(Portable(window)));
-  ::SetWindowPos(hwnd(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The text service reports the extent after every edit; a window already in place stays put.
+  if (placed.left != window.left || placed.top != window.top) {
+    ::SetWindowPos(hwnd(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   return true;
 }
 

@@ -21,8 +21,14 @@ class CandListWinShell final : public CandidateWindowShell {
   }
 
   bool IsVisible() override { return ::IsWindowVisible(window_.hwnd()) != FALSE; }
-  void Show() override { ::ShowWindow(window_.hwnd(), SW_SHOWNA); }
-  void Hide() override { ::ShowWindow(window_.hwnd(), SW_HIDE); }
+  // Every letter asks; a window already in that state is left alone (showing costs a round trip to
+  // the window system even then).
+  void Show() override {
+    if (!IsVisible()) ::ShowWindow(window_.hwnd(), SW_SHOWNA);
+  }
+  void Hide() override {
+    if (IsVisible()) ::ShowWindow(window_.hwnd(), SW_HIDE);
+  }
   size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) override {
     return window_.ShowCandidates(&tabs, selectFirst, refreshTitle);
   }

@@ -18,8 +18,6 @@ namespace {
 
 using namespace tsfhost::testing;
 
-constexpr UINT kLoaderQuitMessage = WM_USER + 1;  // ends the loader's message loop
-
 void RemoveFolder(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
@@ -72,7 +70,7 @@ class TypingTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    StopLoader();
+    StopLoader(namespace_);
     RemoveFolder(config_);
     // A loader program in one of them may take a moment to end after its window went.
     for (const std::wstring& folder : folders_) {
@@ -80,17 +78,6 @@ class TypingTest : public ::testing::Test {
         RemoveFolder(folder);
         Sleep(100);
       }
-    }
-  }
-
-  // Ends the loader of this case, if one runs, and waits until it is gone.
-  void StopLoader() {
-    const std::wstring title = L"Daemon@QX@TARN." + namespace_;
-    for (int i = 0; i < 200; ++i) {
-      HWND loader = FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str());
-      if (loader == nullptr) return;
-      if (i == 0) PostMessageW(loader, kLoaderQuitMessage, 0, 0);
-      Sleep(50);
     }
   }
 

@@ -691,6 +691,7 @@ int Host::Run(IClassFactory* factory) {
     }
     for (const KeyToken& token : tokens) {
       eaten_ = 0;
+      const size_t windows = options_.timing ? DllWindows(dll_).size() : 0;
       RunToken(token);
       if (options_.timing) {
         double lookup = -1;
@@ -699,7 +700,7 @@ int Host::Run(IClassFactory* factory) {
         } else {
           replay_->Follow(std::u16string());
         }
-        Timing::Get().EndKey(lookup);
+        Timing::Get().EndKey(lookup, DllWindows(dll_).size() > windows);
       }
       if (options_.trace) {
         Print("key " + ToUtf8(token.label) + (eaten_ > 0 ? " eaten\n" : " passed\n") + FormatSnapshot(Take()));

@@ -91,6 +91,18 @@ inline ProgramRun RunProgram(std::wstring commandLine, DWORD timeoutMs = 120000)
   return run;
 }
 
+// Ends the loader of the namespace `ns` (QUILLET_NAMESPACE), if one runs, and waits until it is gone.
+inline void StopLoader(const std::wstring& ns) {
+  constexpr UINT kQuitMessage = WM_USER + 1;  // ends the loader's message loop
+  const std::wstring title = L"Daemon@QX@TARN" + (ns.empty() ? std::wstring() : L"." + ns);
+  for (int i = 0; i < 200; ++i) {
+    HWND loader = FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str());
+    if (loader == nullptr) return;
+    if (i == 0) PostMessageW(loader, kQuitMessage, 0, 0);
+    Sleep(50);
+  }
+}
+
 // tsfhost's report of the document and the candidate window, read back.
 struct HostState {
   std::string document;  // as in the editor (the printed escapes undone), UTF-8

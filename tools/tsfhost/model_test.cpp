@@ -288,8 +288,9 @@ TEST(TimingTest, NestedZonesChargeTheInnermost) {
   EXPECT_GE(zones[static_cast<size_t>(Zone::kFramework)], 4000);
   EXPECT_GE(zones[static_cast<size_t>(Zone::kService)], 3000);
   EXPECT_EQ(zones[static_cast<size_t>(Zone::kPaint)], 0);
-  timing.EndKey(-1);
-  EXPECT_NE(timing.Report().find("timing keys 1 "), std::string::npos) << timing.Report();
+  timing.EndKey(-1, true);
+  EXPECT_NE(timing.Report().find("timing all keys 1 "), std::string::npos) << timing.Report();
+  EXPECT_NE(timing.Report().find("timing window made keys 1 "), std::string::npos) << timing.Report();
 }
 
 TEST(TimingTest, PercentilesTakeTheNearestRank) {

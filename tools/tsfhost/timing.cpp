@@ -40,14 +40,15 @@ void Timing::StartKey() {
   inKey_ = true;
 }
 
-void Timing::EndKey(double lookupMicroseconds) {
+void Timing::EndKey(double lookupMicroseconds, bool windowMade) {
   if (!enabled_ || !inKey_) return;
   Charge(Clock::now());
   inKey_ = false;
   const auto zone = [&](Zone z) { return zones_[static_cast<size_t>(z)]; };
   if (zone(Zone::kService) + zone(Zone::kPaint) == 0) return;
   const double total = std::chrono::duration<double, std::micro>(lastLeave_ - keyStart_).count();
-  keys_.push_back({total, zone(Zone::kService), zone(Zone::kFramework), zone(Zone::kPaint), lookupMicroseconds});
+  keys_.push_back({total, zone(Zone::kService), zone(Zone::kFramework), zone(Zone::kPaint), lookupMicroseconds,
+                   windowMade ? 1.0 : 0.0});
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -60,16 +61,26 @@ double Percentile(std::vector<double> values, double p) {
 std::string Timing::Report() const {
   static const char* const kColumns[] = {"key to painted window", "text service (own code)", "framework calls",
                                          "candidate window paint", "of which lookup"};
-  std::string out = "timing keys " + std::to_string(keys_.size()) + " (microseconds: median, p99)\n";
-  for (size_t c = 0; c < 5; ++c) {
-    std::vector<double> column;
-    for (const auto& key : keys_) {
-      if (key[c] >= 0) column.push_back(key[c]);  // keys without a lookup have none
+  std::string out;
+  const struct {
+    const char* name;
+    int which;  // -1 all keys, else the window-made flag
+  } kGroups[] = {{"all", -1}, {"typing", 0}, {"window made", 1}};
+  for (const auto& group : kGroups) {
+    size_t count = 0;
+    for (const auto& key : keys_) count += group.which < 0 || key[5] == group.which;
+    out += "timing " + std::string(group.name) + " keys " + std::to_string(count) + " (microseconds: median, p99)\n";
+    for (size_t c = 0; c < 5; ++c) {
+      std::vector<double> column;
+      for (const auto& key : keys_) {
+        // Keys without a lookup have none.
+        if ((group.which < 0 || key[5] == group.which) && key[c] >= 0) column.push_back(key[c]);
+      }
+      char line[128];
+      std::snprintf(line, sizeof line, "timing   %-26s %9.1f %9.1f\n", kColumns[c], Percentile(column, 50),
+                    Percentile(column, 99));
+      out += line;
     }
-    char line[128];
-    std::snprintf(line, sizeof line, "timing %-26s %9.1f %9.1f\n", kColumns[c], Percentile(column, 50),
-                  Percentile(column, 99));
-    out += line;
   }
   return out;
 }

@@ -30,11 +30,13 @@ class Timing {
 
   // A key starts (its message was taken from the queue) and ends (everything it caused is done: the
   // time of the last zone left since then is its end). EndKey adds it to the figures when anything
-  // but the host ran for it; `lookupMicroseconds` is the time of its lookup, negative for none.
+  // but the host ran for it; `lookupMicroseconds` is the time of its lookup, negative for none, and
+  // `windowMade` says that it made the candidate window (the first key of a composition).
   void StartKey();
-  void EndKey(double lookupMicroseconds);
+  void EndKey(double lookupMicroseconds, bool windowMade);
 
-  // Median and 99th percentile of every column over the keys measured, one line each.
+  // Median and 99th percentile of every column over the keys measured, one line each: for all keys,
+  // for those typed into a composition that had its window, and for those that made the window.
   std::string Report() const;
 
   // The exclusive microseconds of each zone since StartKey (for tests).
@@ -50,8 +52,8 @@ class Timing {
   Clock::time_point lastLeave_;
   std::array<double, kZoneCount> zones_ = {};
   bool inKey_ = false;
-  // Per key: key-to-done, service, framework, paint, lookup (microseconds).
-  std::vector<std::array<double, 5>> keys_;
+  // Per key: key-to-done, service, framework, paint, lookup (microseconds), window made (0 or 1).
+  std::vector<std::array<double, 6>> keys_;
 };
 
 class ZoneScope {
