@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "lookup/tab_source_set.h"
 #include "quillsvc/candwin/settings_read_lock.h"
-#include "quillsvc/dict/tab_source_set.h"
 
 namespace quillet {
 

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <string_view>
 
-#include "quillsvc/dict/tab_source_set.h"
+#include "lookup/tab_source_set.h"
 #include "quillsvc/server/com_boundary.h"
 #include "quillsvc/server/guids.h"
 #include "quillsvc/server/module.h"

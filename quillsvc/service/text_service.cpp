@@ -4,14 +4,15 @@
 #include <type_traits>
 #include <utility>
 
+#include "common/boundary.h"
 #include "common/result.h"
+#include "ipc/loader_link.h"
 #include "quillsvc/server/com_boundary.h"
 #include "quillsvc/server/guids.h"
 #include "quillsvc/server/instances.h"
 #include "quillsvc/server/module.h"
 #include "quillsvc/service/candidate_window_shell.h"
 #include "quillsvc/service/edit_sessions.h"
-#include "quillsvc/service/loader_link.h"
 #include "quillsvc/service/tsf_edit_context.h"
 
 namespace quillet {
@@ -22,7 +23,6 @@ using platform::win32::QueryAs;
 namespace {
 
 constexpr wchar_t kDescription[] = L"Tarnwick Quillet";
-constexpr char16_t kLoaderCommandLine[] = u"from service";
 // The one document window whose own caret places the candidate window better than the extent it
 // reports.
 constexpr wchar_t kCaretPlacedWindowClass[] = L"Internet Explorer_Server";
@@ -117,11 +117,7 @@ HRESULT CQuillsvc::Activate(ITfThreadMgr* threadMgr, TfClientId clientId) {
   if (threadMgr == nullptr) return E_INVALIDARG;
   threadMgr_ = ComPtr<ITfThreadMgr>(threadMgr);
   clientId_ = clientId;
-  int32_t error = kOutOfMemory;
-  ComBoundary([&] {
-    error = ActivateSteps();
-    return S_OK;
-  });
+  const int32_t error = AtBoundary(kOutOfMemory, [&] { return ActivateSteps(); });
   if (controller_ != nullptr) controller_->set_errorCode(error);
   return ComBoundary([&] {
     if (error == 0) {
@@ -163,8 +159,8 @@ int32_t CQuillsvc::ActivateSteps() {
 
 int32_t CQuillsvc::OpenBlocks() {
   platform::OsError error = 0;
-  const int32_t loader = EnsureLoader(&error, kLoaderCommandLine);
-  if (loader != 0) return loader;
+  const Result loader = EnsureLoader(&error, kFromService);
+  if (loader != Result::kSuccess) return ToInt(loader);
   return ToInt(controller_->tabs().Open());
 }
 
@@ -433,10 +429,7 @@ HRESULT CQuillsvc::OnSetThreadFocus() {
   return ComBoundary([&] {
     int32_t error = kOutOfMemory;
     if (controller_ != nullptr) {
-      ComBoundary([&] {
-        error = OpenBlocks();
-        return S_OK;
-      });
+      error = AtBoundary(kOutOfMemory, [&] { return OpenBlocks(); });
       controller_->set_errorCode(error);
     }
     if (error != 0) SetOpenState(false);

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "common/utf16.h"
-#include "quillsvc/dict/tab_source_set.h"
+#include "lookup/tab_source_set.h"
 #include "quillsvc/server/guids.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
