@@ -371,51 +371,37 @@ void CQuillsvc::PlaceCandidateWindow(ITfContextView* view, ITfRange* range, TfEd
 
 HRESULT CQuillsvc::OnSetFocus(BOOL) { return S_OK; }
 
-bool CQuillsvc::KeyEvent(ITfContext* context, WPARAM key, bool down, bool test) {
-  if (controller_ == nullptr) return false;
-  const auto virtualKey = static_cast<uint32_t>(key);
-  const bool eaten = down ? controller_->TestKeyDown(virtualKey) : controller_->TestKeyUp(virtualKey);
-  if (!eaten || test) return eaten;
-  // Without a context there is no session to run the key in: leave it to the application.
-  if (context == nullptr) return false;
-  RequestSession(context, new CKeyHandlerEditSession(context, this, virtualKey), TF_ES_SYNC | TF_ES_READWRITE);
-  return true;
+HRESULT CQuillsvc::KeyEvent(ITfContext* context, WPARAM key, bool down, bool test, BOOL* eaten) {
+  if (eaten == nullptr) return E_INVALIDARG;
+  *eaten = FALSE;
+  if (controller_ == nullptr) return S_OK;
+  return ComBoundary([&] {
+    const auto virtualKey = static_cast<uint32_t>(key);
+    const bool eat = down ? controller_->TestKeyDown(virtualKey) : controller_->TestKeyUp(virtualKey);
+    // Without a context there is no session to run the key in: it is left to the application.
+    if (!eat || (!test && context == nullptr)) return S_OK;
+    if (!test) {
+      RequestSession(context, new CKeyHandlerEditSession(context, this, virtualKey), TF_ES_SYNC | TF_ES_READWRITE);
+    }
+    *eaten = TRUE;
+    return S_OK;
+  });
 }
 
 HRESULT CQuillsvc::OnTestKeyDown(ITfContext* context, WPARAM wParam, LPARAM, BOOL* eaten) {
-  if (eaten == nullptr) return E_INVALIDARG;
-  *eaten = FALSE;
-  return ComBoundary([&] {
-    *eaten = KeyEvent(context, wParam, true, true) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return KeyEvent(context, wParam, true, true, eaten);
 }
 
 HRESULT CQuillsvc::OnKeyDown(ITfContext* context, WPARAM wParam, LPARAM, BOOL* eaten) {
-  if (eaten == nullptr) return E_INVALIDARG;
-  *eaten = FALSE;
-  return ComBoundary([&] {
-    *eaten = KeyEvent(context, wParam, true, false) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return KeyEvent(context, wParam, true, false, eaten);
 }
 
 HRESULT CQuillsvc::OnTestKeyUp(ITfContext* context, WPARAM wParam, LPARAM, BOOL* eaten) {
-  if (eaten == nullptr) return E_INVALIDARG;
-  *eaten = FALSE;
-  return ComBoundary([&] {
-    *eaten = KeyEvent(context, wParam, false, true) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return KeyEvent(context, wParam, false, true, eaten);
 }
 
 HRESULT CQuillsvc::OnKeyUp(ITfContext* context, WPARAM wParam, LPARAM, BOOL* eaten) {
-  if (eaten == nullptr) return E_INVALIDARG;
-  *eaten = FALSE;
-  return ComBoundary([&] {
-    *eaten = KeyEvent(context, wParam, false, false) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return KeyEvent(context, wParam, false, false, eaten);
 }
 
 HRESULT CQuillsvc::OnPreservedKey(ITfContext*, REFGUID, BOOL* eaten) {

@@ -104,7 +104,8 @@ class CQuillsvc final : public ITfTextInputProcessor,
   void RemoveLangBarItems();
   // Asks for a session on `context` with this text service's client id.
   void RequestSession(ITfContext* context, ITfEditSession* session, DWORD flags);
-  bool KeyEvent(ITfContext* context, WPARAM key, bool down, bool test);
+  // The key sink's four calls: whether the key is eaten (test), or that and its handling.
+  HRESULT KeyEvent(ITfContext* context, WPARAM key, bool down, bool test, BOOL* eaten);
 
   // InputHost
   bool IsKeyboardDisabled() override;
