@@ -178,6 +178,14 @@ TEST_F(TypingTest, ClosedModePassesEverythingAndAShiftTapToggles) {
   EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
 }
 
+// A context that disables the keyboard gets every key-down back; a Shift tap still switches.
+TEST_F(TypingTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
+  const Trace trace = Typed("ab{Shift}c", "--disabled --langbar");
+  for (const TraceStep& step : trace.steps) EXPECT_EQ(step.eaten, step.token == "{Shift}") << step.token;
+  ExpectState(&trace.final, "abc", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Closed"));
+}
+
 // A short sentence picked by number, Tab, Down and Tab, a click, the numpad and the tenth row.
 TEST_F(TypingTest, ASentenceWithEveryWayOfPicking) {
 #if defined(__i386__)
