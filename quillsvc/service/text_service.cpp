@@ -230,7 +230,7 @@ void CQuillsvc::UpdateLangBarItems(bool enabled) {
   ComPtr<ITfLangBarItemMgr> items = QueryAs<ITfLangBarItemMgr>(threadMgr_.Get());
   if (!items) return;
   bool failed = false;
-  // Puts `item` (made now) on the language bar unless it is there already or an earlier one failed.
+  // Keeps a new item in `slot` and puts it on the language bar.
   auto add = [&](auto& slot, auto* item) {
     slot = ComPtr<std::remove_pointer_t<decltype(item)>>::Adopt(item);
     failed = FAILED(items->AddItem(slot->Item()));
