@@ -222,6 +222,24 @@ TEST_F(CandListCoreTest, AClickOnTheBareWindowOnlyReportsIt) {
   EXPECT_EQ(Manager().candidateList->selected, selected);
 }
 
+TEST_F(CandListCoreTest, PointsFoundForARowOrATabAreClickedThere) {
+  Ready();
+  PointF row;
+  ASSERT_TRUE(Core().FindPoint(AppearanceElement::kCandidateList, 7, {200, 400}, &row));
+  Core().SelectTab(1);
+  Manager().Layout(window_);
+  PointF tab;
+  ASSERT_TRUE(Core().FindPoint(AppearanceElement::kTab, 0, {200, 400}, &tab));
+  Core().Press(row);
+  Core().Release(row);
+  Core().Press(tab);
+  Core().Release(tab);
+  EXPECT_EQ(callback_.events,
+            (std::vector<std::string>{"down 1 7", "up 1 7", "item 7", "down 0 0", "up 0 0", "tab 0"}));
+  PointF none;
+  EXPECT_FALSE(Core().FindPoint(AppearanceElement::kCandidateList, 10, {200, 400}, &none));
+}
+
 TEST_F(CandListCoreTest, TheRightArrowOnTheLastTabWrapsToTheFirstInView) {
   Ready();
   Core().SelectTab(2);

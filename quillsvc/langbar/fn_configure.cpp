@@ -38,7 +38,7 @@ HRESULT NewFnConfigure(IUnknown** object) {
   return *object != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT NewFnHelp(IUnknown** object) {
+HRESULT NewFnShowHelp(IUnknown** object) {
   *object = new (std::nothrow) CFnHelp();
   return *object != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -21,7 +21,4 @@ class CFnHelp final : public CFunctionObject<ITfFnShowHelp> {
   STDMETHODIMP Show(HWND parent) override;
 };
 
-// For the function provider of the text service: a new help function, its one reference in *object.
-HRESULT NewFnHelp(IUnknown** object);
-
 }  // namespace quillet

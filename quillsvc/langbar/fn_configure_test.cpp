@@ -13,6 +13,7 @@
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/server/guids.h"
+#include "quillsvc/server/instances.h"
 #include "quillsvc/server/server_testing.h"
 #include "winui/testing/dialog_driver.h"
 
@@ -85,7 +86,7 @@ TEST(FnHelp, ShowingHelpOpensTheManualFromTheModulesFolder) {
   ASSERT_TRUE(AttachModule(GetModuleHandleW(nullptr)));
   {
     ComPtr<IUnknown> object;
-    ASSERT_EQ(NewFnHelp(object.Put()), S_OK);
+    ASSERT_EQ(NewFnShowHelp(object.Put()), S_OK);
     ComPtr<ITfFnShowHelp> help;
     ASSERT_EQ(object->QueryInterface(IID_ITfFnShowHelp, help.PutVoid()), S_OK);
     BSTR name = nullptr;
