@@ -443,6 +443,8 @@ TEST_F(SettingDialogTest, ATemplateShowsInThePreviewAtOnce) {
 TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kAppearancePage);
+  // The pointer away from where the pop-up opens: moving over a cell makes that cell the hot one.
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   PostClick(page, IDC_APP_FOREGROUND);
   HWND popup = winui::testing::WaitForWindow([&] {
     HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
