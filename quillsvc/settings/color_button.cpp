@@ -242,8 +242,10 @@ bool CColorButton::RunPopup(COLORREF* chosen) {
 bool CColorButton::RunLoop() {
   HWND popup = hwnd();
   SetCapture(popup);
+  // The capture moving elsewhere ends the pop-up (WM_CAPTURECHANGED); where the system gives none to a
+  // thread in the background the pop-up still runs, for the keyboard.
   MSG msg{};
-  while (!finished_ && IsWindow(popup) && GetCapture() == popup) {
+  while (!finished_ && IsWindow(popup)) {
     if (!GetMessageW(&msg, nullptr, 0, 0)) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
@@ -260,6 +262,9 @@ bool CColorButton::RunLoop() {
         }
         continue;
       case WM_LBUTTONDOWN:
+      case WM_NCLBUTTONDOWN:
+        // A press elsewhere (it reaches another window when the capture could not be had) cancels.
+        if (msg.hwnd != popup) Finish(false);
         continue;
       case WM_RBUTTONDOWN:
         Finish(false);
