@@ -40,7 +40,7 @@ void CTextList::Measure(Surface& s, PointF origin, const Font& font) {
   itemHeight = 0;
   float widest = 0;
   // Rows can be drawn as the lines of one text when every one was measured as one line of the same
-  // height (a fallback font for some characters makes a row higher).
+  // height (a fallback font for some characters makes a row higher; an empty row has no height).
   bool sameLines = true;
   for (const std::u16string& item : items_) {
     RectF box;
@@ -48,8 +48,10 @@ void CTextList::Measure(Surface& s, PointF origin, const Font& font) {
       sameLines = false;
       continue;
     }
-    if (itemHeight > 0 && box.height != itemHeight) sameLines = false;
-    if (std::any_of(item.begin(), item.end(), BreaksLines)) sameLines = false;
+    if (item.empty() || std::any_of(item.begin(), item.end(), BreaksLines) ||
+        (&item != &items_.front() && box.height != itemHeight)) {
+      sameLines = false;
+    }
     widest = std::max(widest, box.width);
     itemHeight = std::max(itemHeight, box.height);
   }

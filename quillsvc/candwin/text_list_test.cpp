@@ -125,9 +125,8 @@ TEST_F(TextListTest, TenRowsAreNumberedAndOnlyTheSelectedOneIsHighlighted) {
 
 TEST_F(TextListTest, RowsThatAreNotOneEvenLineAreDrawnOneByOne) {
   // A fallback font's character makes its row higher; a line break or a tab in a row would move the
-  // rows under it; a row that cannot be measured has no known height; and without a selection every
-  // row is in the normal colour.
-  const std::u16string odd[] = {u"\u3042", u"two\nlines", u"tab\there", u"unmeasured"};
+  // rows under it; an empty row and one that cannot be measured have no height of a line.
+  const std::u16string odd[] = {u"\u3042", u"two\nlines", u"tab\there", u"unmeasured", u""};
   for (const std::u16string& row : odd) {
     SCOPED_TRACE(std::string(row.begin(), row.end()));
     list_.RemoveAll();
@@ -146,12 +145,18 @@ TEST_F(TextListTest, RowsThatAreNotOneEvenLineAreDrawnOneByOne) {
   }
   EXPECT_FLOAT_EQ(list_.itemHeight, 20);
   list_.RemoveAll();
+  list_.Append(u"");  // first: no height to compare the others with
+  Fill(3);
+  list_.Measure(surface_, {4, 50}, font_);
+  EXPECT_FALSE(list_.RowsAsLines());
+  list_.RemoveAll();
   list_.Append(u"\u3042");
   list_.Append(u"word");
   list_.Measure(surface_, {4, 50}, font_);
   EXPECT_FLOAT_EQ(list_.itemHeight, 30);  // every row as high as the highest
 
-  // A list filled anew after its measurement is drawn row by row until measured again.
+  // A list filled anew after its measurement is drawn row by row until measured again; without a
+  // selection every row is in the normal colour.
   list_.RemoveAll();
   Fill(3);
   list_.Measure(surface_, {4, 50}, font_);
