@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "common/settings_record.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source_set.h"
 #include "platform/file.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
@@ -23,8 +25,6 @@
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/gdiplus_font.h"
 #include "quillsvc/candwin/gdiplus_surface.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/tab_source_set.h"
 
 namespace quillet {
 namespace {

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/dict_image_testing.h"
+#include "ipc/shared_block.h"
 #include "lexwarden/warden.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
 #include "platform/user_data.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/shared_block.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// LockRead + Unlock round trips per second for about `seconds`, while `other` runs in another thread.
+// Read lock round trips (taken and given back) per second for about `seconds`, while `other` runs in another thread.
 template <typename Other>
 void LockFigure(const char* label, double seconds, Other other) {
   std::atomic<bool> stop{false};
@@ -51,8 +51,7 @@ void LockFigure(const char* label, double seconds, Other other) {
   long ops = 0, failures = 0;
   const auto start = Clock::now();
   while (Seconds(Clock::now() - start) < seconds) {
-    if (LockRead(block)) {
-      Unlock(block);
+    if (BlockReadLock(block)) {
       ++ops;
     } else {
       ++failures;
@@ -96,7 +95,7 @@ void PublishFigure(const char* label, const fs::path& dictionary) {
 
   warden::Warden warden({program.u16string(), u""});
   auto t0 = Clock::now();
-  const int32_t status = warden.Start();
+  const int status = ToInt(warden.Start());
   const double start = Seconds(Clock::now() - t0);
 
   // A reload while a text service holds the block: the new set goes beside the old one.
@@ -104,7 +103,7 @@ void PublishFigure(const char* label, const fs::path& dictionary) {
   OpenDictionaryBlock(holder);
   const uint64_t before = warden.publications();
   t0 = Clock::now();
-  warden.HandleMessage(warden::kReloadMessage, 0, 1);
+  warden.HandleMessage(kLoaderReloadMessage, 0, 1);
   while (warden.publications() == before && Seconds(Clock::now() - t0) < 60) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -134,17 +133,12 @@ int main() {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       return false;
     });
-    LockFigure("LockRead+Unlock, against a reader", 1.0, [](SharedBlock& b) {
-      if (!LockRead(b)) return false;
-      Unlock(b);
-      return true;
-    });
+    LockFigure("LockRead+Unlock, against a reader", 1.0, [](SharedBlock& b) { return BlockReadLock(b).held(); });
     std::vector<uint8_t> copy(kTabsSection.size());
     LockFigure("LockRead+Unlock, against a writer", 1.0, [&copy](SharedBlock& b) {
-      if (!LockWrite(b)) return false;
-      std::memcpy(b.view() + kTabsSection.begin, copy.data(), copy.size());
-      Unlock(b);
-      return true;
+      BlockWriteLock lock(b);
+      if (lock) std::memcpy(b.view() + kTabsSection.begin, copy.data(), copy.size());
+      return lock.held();
     });
     warden.Stop();
   }

@@ -17,15 +17,13 @@
 #include <vector>
 
 #include "common/dict_format.h"
+#include "common/dict_image_testing.h"
 #include "common/dictionary_view.h"
-#include "common/utf16.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/tab_source.h"
-#ifdef QUILLET_BENCH_REBUILD
 #include "common/settings_record.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/tab_source_set.h"
-#endif
+#include "common/utf16.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source.h"
+#include "lookup/tab_source_set.h"
 
 namespace quillet {
 namespace {
@@ -214,7 +212,6 @@ std::vector<std::u16string> GeneratedKeys() {
   return keys;
 }
 
-#ifdef QUILLET_BENCH_REBUILD
 // Rebuild with nine tabs over nine dictionaries in private blocks: the cost of every new composition.
 void RunRebuild(const std::vector<std::u16string>& keys) {
   std::vector<std::vector<uint8_t>> files(9, testing::BuildDictionaryImage(keys));
@@ -245,7 +242,6 @@ void RunRebuild(const std::vector<std::u16string>& keys) {
       keys.size(), r.median, r.p99, r.max);
   set.Close();
 }
-#endif
 
 }  // namespace
 }  // namespace quillet
@@ -270,9 +266,7 @@ int main(int argc, char** argv) {
   }
   std::printf("English keys from %s\n", source.c_str());
   Run("(a) English", english);
-#ifdef QUILLET_BENCH_REBUILD
   RunRebuild(english);
-#endif
   Run("(b) generated", GeneratedKeys());
   return 0;
 }

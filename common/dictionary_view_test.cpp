@@ -59,6 +59,18 @@ TEST(DictionaryView, RejectsHeadersThatPointOutside) {
   EXPECT_FALSE(DictionaryView::FromFile(f.data(), f.size(), &v));
 }
 
+TEST(DictionaryView, ThePositionTablesTerminatorMustLieInside) {
+  const auto f = TwoEntryFile();  // positions at 24, 32 and the terminator at 40
+  const DictHeader keysOverPositions{0, 2, kNone, 0, 0, kNone};
+  // A span that ends right after the last entry's record: the terminator would lie one past it.
+  const std::vector<uint8_t> cut(f.begin(), f.begin() + 40);
+  DictionaryView v;
+  EXPECT_FALSE(DictionaryView::Make(cut.data(), cut.size(), keysOverPositions, kDictHeaderSize, &v));
+  const std::vector<uint8_t> whole(f.begin(), f.begin() + 48);
+  ASSERT_TRUE(DictionaryView::Make(whole.data(), whole.size(), keysOverPositions, kDictHeaderSize, &v));
+  EXPECT_EQ(v.Position(2).keyOffset, kNone);
+}
+
 TEST(DictionaryView, DamagedEntriesReadAsAbsent) {
   auto f = TwoEntryFile();
   StoreU32(&f[32], 0x7FFFFFF0);  // key offset far outside

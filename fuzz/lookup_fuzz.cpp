@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "common/dict_format.h"
+#include "common/dict_image_testing.h"
 #include "common/dictionary_view.h"
 #include "common/le.h"
 #include "common/utf16.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/tab_source.h"
+#include "lookup/tab_source.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "lexforge/builder.h"
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "common/dict_format.h"
@@ -83,6 +82,65 @@ bool WriteWhole(platform::File& file, const uint8_t* from, size_t size, platform
   return file.Write(from, size, &done, error) && done == size;
 }
 
+// Pass 1's output: each entry's position record, key and info record go through fixed buffers into
+// the three side files, with the offsets that the position records hold.
+class SideFileWriter {
+ public:
+  SideFileWriter(platform::File& positions, platform::File& keys, platform::File& infos)
+      : positionFile_(positions),
+        positions_(positions, kPositionBufferSize),
+        keys_(keys, kKeyBufferSize),
+        infos_(infos, kInfoBufferSize) {}
+
+  // kGeneralFailure when the dictionary would get too large to address, kFileWriteFailed when a
+  // buffer could not be written out.
+  Result Add(const WordListEntry& entry, platform::OsError* error) {
+    // Checked here rather than after the whole list: past these limits the offsets would wrap.
+    const uint64_t keySize = 2 + 2 * uint64_t{entry.key.length};
+    const uint64_t infoSize =
+        entry.HasInfo() ? 6 + 2 * uint64_t{entry.display.length + entry.commit.length + entry.description.length} : 0;
+    const uint64_t sections = (uint64_t{count_} + 2) * kEntryPositionSize +
+                              (uint64_t{count_} + 1) / kEntriesPerNode * kIndexNodeSize + keyOffset_ + keySize +
+                              infoOffset_ + infoSize;
+    if (count_ >= kMaxEntries || sections > kMaxSectionOffset) return Result::kGeneralFailure;
+    const bool hasInfo = infoSize != 0;
+    if (!positions_.Reserve(kEntryPositionSize, error)) return Result::kFileWriteFailed;
+    WriteEntryPosition(positions_.Take(kEntryPositionSize),
+                       {static_cast<uint32_t>(keyOffset_), hasInfo ? static_cast<uint32_t>(infoOffset_) : kNone});
+    if (!AppendText(keys_, entry.key, error)) return Result::kFileWriteFailed;
+    keyOffset_ += keySize;
+    if (hasInfo) {
+      if (!AppendText(infos_, entry.display, error) || !AppendText(infos_, entry.commit, error) ||
+          !AppendText(infos_, entry.description, error)) {
+        return Result::kFileWriteFailed;
+      }
+      infoOffset_ += infoSize;
+    }
+    ++count_;
+    return Result::kSuccess;
+  }
+
+  // Writes out what the buffers hold, then the position table's terminator record.
+  Result Finish(platform::OsError* error) {
+    if (!positions_.Flush(error) || !keys_.Flush(error) || !infos_.Flush(error)) return Result::kFileWriteFailed;
+    uint8_t terminator[kEntryPositionSize];
+    WriteEntryPosition(terminator, {kNone, kNone});
+    return WriteWhole(positionFile_, terminator, sizeof terminator, error) ? Result::kSuccess
+                                                                           : Result::kFileWriteFailed;
+  }
+
+  uint32_t count() const { return count_; }
+
+ private:
+  platform::File& positionFile_;
+  OutputBuffer positions_;
+  OutputBuffer keys_;
+  OutputBuffer infos_;
+  uint64_t keyOffset_ = 0;
+  uint64_t infoOffset_ = 0;
+  uint32_t count_ = 0;
+};
+
 }  // namespace
 
 DictionaryBuilder::DictionaryBuilder(const std::u16string& destination, const std::u16string& source)
@@ -96,12 +154,27 @@ Result DictionaryBuilder::Fail(Result r, platform::OsError error) {
 }
 
 void DictionaryBuilder::DeleteSideFiles() {
-  // Only what this conversion created: a side-file name may be taken by a file we could not open
-  // (the source itself, say), and that file is not ours to delete.
-  for (int i = 0; i < 3; ++i) {
-    if (created_[i]) platform::RemoveFile(i == 0 ? paths_.positions : i == 1 ? paths_.keys : paths_.infos);
-    created_[i] = false;
+  for (SideFile* side : {&positions_, &keys_, &infos_}) {
+    if (side->created) platform::RemoveFile(side->path);
+    side->created = false;
   }
+}
+
+bool DictionaryBuilder::CreateSideFile(SideFile& side, platform::File* file, platform::OsError* error) {
+  if (!file->Create(side.path, error)) return false;
+  side.created = true;
+  return true;
+}
+
+void DictionaryBuilder::NoteKeyOrder(const WordListEntry& entry, std::vector<uint8_t>* previousKey) {
+  // Keys are never empty, so an empty previous key means this is the first entry.
+  if (!previousKey->empty() && Below(entry.key, *previousKey)) {
+    if (report_.unsortedKeys++ == 0) report_.firstUnsortedLine = entry.line;
+  }
+  if (HasAsciiUppercase(entry.key)) {
+    if (report_.uppercaseKeys++ == 0) report_.firstUppercaseLine = entry.line;
+  }
+  previousKey->assign(entry.key.bytes, entry.key.bytes + 2 * entry.key.length);
 }
 
 Result DictionaryBuilder::WriteSideFiles() {
@@ -116,79 +189,26 @@ Result DictionaryBuilder::WriteSideFiles() {
   if (size > text.size()) size = text.size();
 
   platform::File positions, keys, infos;
-  platform::File* sides[3] = {&positions, &keys, &infos};
-  const std::u16string* sideNames[3] = {&paths_.positions, &paths_.keys, &paths_.infos};
-  for (int i = 0; i < 3; ++i) {
-    if (!sides[i]->Create(*sideNames[i], &error)) return Fail(Result::kFileOpenFailed, error);
-    created_[i] = true;
+  if (!CreateSideFile(positions_, &positions, &error) || !CreateSideFile(keys_, &keys, &error) ||
+      !CreateSideFile(infos_, &infos, &error)) {
+    return Fail(Result::kFileOpenFailed, error);
   }
   if (!HasByteOrderMark(text.data(), static_cast<size_t>(size))) return Fail(Result::kNoByteOrderMark, 0);
 
   Result result = Result::kSuccess;
   {
-    OutputBuffer positionBuffer(positions, kPositionBufferSize);
-    OutputBuffer keyBuffer(keys, kKeyBufferSize);
-    OutputBuffer infoBuffer(infos, kInfoBufferSize);
+    SideFileWriter writer(positions, keys, infos);
     WordListParser parser(text.data(), static_cast<size_t>(size));
     WordListEntry entry;
     std::vector<uint8_t> previousKey;
-    uint64_t keyOffset = 0;
-    uint64_t infoOffset = 0;
-    uint32_t count = 0;
     while (parser.Next(&entry)) {
-      // Checked here rather than after the whole list: past these limits the offsets would wrap.
-      const uint64_t keySize = 2 + 2 * uint64_t{entry.key.length};
-      const uint64_t infoSize =
-          entry.HasInfo() ? 6 + 2 * uint64_t{entry.display.length + entry.commit.length + entry.description.length} : 0;
-      const uint64_t sections = (uint64_t{count} + 2) * kEntryPositionSize +
-                                (uint64_t{count} + 1) / kEntriesPerNode * kIndexNodeSize + keyOffset + keySize +
-                                infoOffset + infoSize;
-      if (count >= kMaxEntries || sections > kMaxSectionOffset) {
-        result = Result::kGeneralFailure;
-        break;
-      }
-      const bool hasInfo = infoSize != 0;
-      if (!positionBuffer.Reserve(kEntryPositionSize, &error)) {
-        result = Result::kFileWriteFailed;
-        break;
-      }
-      WriteEntryPosition(positionBuffer.Take(kEntryPositionSize),
-                         {static_cast<uint32_t>(keyOffset), hasInfo ? static_cast<uint32_t>(infoOffset) : kNone});
-      if (!AppendText(keyBuffer, entry.key, &error)) {
-        result = Result::kFileWriteFailed;
-        break;
-      }
-      keyOffset += keySize;
-      if (hasInfo) {
-        if (!AppendText(infoBuffer, entry.display, &error) || !AppendText(infoBuffer, entry.commit, &error) ||
-            !AppendText(infoBuffer, entry.description, &error)) {
-          result = Result::kFileWriteFailed;
-          break;
-        }
-        infoOffset += infoSize;
-      }
-      ++count;
-
-      if (count > 1 && Below(entry.key, previousKey)) {
-        if (report_.unsortedKeys++ == 0) report_.firstUnsortedLine = entry.line;
-      }
-      if (HasAsciiUppercase(entry.key)) {
-        if (report_.uppercaseKeys++ == 0) report_.firstUppercaseLine = entry.line;
-      }
-      previousKey.assign(entry.key.bytes, entry.key.bytes + 2 * entry.key.length);
+      result = writer.Add(entry, &error);
+      if (result != Result::kSuccess) break;
+      NoteKeyOrder(entry, &previousKey);
     }
     report_.skippedLines = parser.skippedLines();
-    report_.entries = count;
-    if (result == Result::kSuccess) {
-      if (!positionBuffer.Flush(&error) || !keyBuffer.Flush(&error) || !infoBuffer.Flush(&error)) {
-        result = Result::kFileWriteFailed;
-      }
-    }
-  }
-  if (result == Result::kSuccess) {
-    uint8_t terminator[kEntryPositionSize];
-    WriteEntryPosition(terminator, {kNone, kNone});
-    if (!WriteWhole(positions, terminator, sizeof terminator, &error)) result = Result::kFileWriteFailed;
+    report_.entries = writer.count();
+    if (result == Result::kSuccess) result = writer.Finish(&error);
   }
   // A failure on closing is a write that did not reach the file.
   for (platform::File* f : {&positions, &keys, &infos}) {
@@ -244,12 +264,7 @@ Result DictionaryBuilder::WriteDictionary() {
   header.positionTableOffset = static_cast<uint32_t>(nodes.size() * kIndexNodeSize);
   header.keyAreaOffset = header.positionTableOffset + static_cast<uint32_t>(positionSize);
   header.infoAreaOffset = infoSize == 0 ? kNone : header.keyAreaOffset + static_cast<uint32_t>(keySize);
-  std::vector<uint8_t> head;
-  try {
-    head.resize(kDictHeaderSize + nodes.size() * kIndexNodeSize);
-  } catch (const std::bad_alloc&) {
-    return Fail(Result::kOutOfMemory, 0);
-  }
+  std::vector<uint8_t> head(kDictHeaderSize + nodes.size() * kIndexNodeSize);
   WriteDictHeader(head.data(), header);
   for (size_t k = 0; k < nodes.size(); ++k)
     WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);

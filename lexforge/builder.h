@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "lexforge/paths.h"
+#include "lexforge/word_list.h"
 #include "platform/error.h"
+#include "platform/file.h"
 
 namespace quillet::lexforge {
 
@@ -28,11 +31,17 @@ struct BuildReport {
 
 // Converts the word list at `source` into the dictionary file named like `destination` with the
 // extension ".dict". Results:
-//   0 success; 1 too many entries (6,553,500 or more) or a dictionary beyond 4 GiB of offsets;
-//   5/7 the source or a side file could not be mapped; 10 a file could not be opened or created (also
-//   when the finished dictionary cannot replace the old one); 11 a side file changed between the
-//   passes; 12 a write failed; 13 a size could not be obtained; 19 no entry; 21 out of
-//   memory for the index; 22 no byte-order mark.
+//   kSuccess;
+//   kGeneralFailure: too many entries (6,553,500 or more) or a dictionary beyond 4 GiB of offsets;
+//   kMappingCreateFailed, kViewFailed: the source or a side file could not be mapped;
+//   kFileOpenFailed: a file could not be opened or created (also when the finished dictionary cannot
+//     replace the old one);
+//   kFileReadFailed: a side file changed between the passes;
+//   kFileWriteFailed: a write failed;
+//   kFileSizeFailed: a size could not be obtained;
+//   kNoEntry: the list gave no entry;
+//   kNoByteOrderMark: the source does not begin with U+FEFF.
+// Allocation failure throws std::bad_alloc, for the caller's boundary to report as out of memory.
 // The side files this conversion created are deleted in every case. The new dictionary is written under a temporary
 // name and renamed over the destination only when complete, so a failure leaves an existing dictionary as it was.
 Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source,
@@ -53,12 +62,24 @@ class DictionaryBuilder {
   const BuildPaths& paths() const { return paths_; }
 
  private:
+  // A side file of pass 1. Only one that this conversion created is deleted: its name may be taken by
+  // a file we could not open (the source itself, say), and that file is not ours.
+  struct SideFile {
+    const std::u16string& path;
+    bool created = false;
+  };
+
   Result Fail(Result r, platform::OsError error);
+  bool CreateSideFile(SideFile& side, platform::File* file, platform::OsError* error);
+  // Counts keys that lookups will miss: below the key before them, or holding A-Z.
+  void NoteKeyOrder(const WordListEntry& entry, std::vector<uint8_t>* previousKey);
 
   BuildPaths paths_;
   std::u16string source_;
   BuildReport report_;
-  bool created_[3] = {false, false, false};  // .pos, .lst, .inf
+  SideFile positions_{paths_.positions};
+  SideFile keys_{paths_.keys};
+  SideFile infos_{paths_.infos};
 };
 
 }  // namespace quillet::lexforge

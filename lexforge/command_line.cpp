@@ -1,19 +1,14 @@
 #include "lexforge/command_line.h"
 
 #include "common/utf16.h"
+#include "ipc/loader_link.h"
 #include "lexforge/export.h"
 #include "lexforge/prepare.h"
 #include "platform/file.h"
-#include "platform/loader_channel.h"
 
 namespace quillet::lexforge {
 
 namespace {
-
-constexpr uint32_t kReloadMessage = 0x800A;
-// The loader reloads every dictionary before it answers; a bound keeps a stuck loader from hanging
-// scripts that convert.
-constexpr uint32_t kReloadTimeoutMs = 30000;
 
 bool IsYes(std::u16string_view flag) {
   if (flag.size() != 3) return false;
@@ -135,10 +130,8 @@ ArgumentStringOutcome RunArgumentString(std::u16string_view text, const LoaderNo
 }
 
 void NotifyLoader() {
-  intptr_t reply = 0;
-  platform::OsError error = 0;
   // Whatever the answer, nothing follows from it: a missing loader simply has nothing to reload.
-  platform::SendLoaderMessage(kReloadMessage, 0, 1, kReloadTimeoutMs, &reply, &error);
+  SendToLoader(kLoaderReloadMessage, 0, 1);
 }
 
 int RunCommandLine(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err,

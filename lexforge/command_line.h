@@ -49,8 +49,8 @@ using LoaderNotifier = std::function<void()>;
 // (a failed conversion keeps it: the user must not lose the list and get no dictionary), then notify.
 ArgumentStringOutcome RunArgumentString(std::u16string_view text, const LoaderNotifier& notify);
 
-// Sends the loader's reload message 0x800A with wParam 0 (settings unchanged) and lParam 1
-// (dictionaries changed) and waits, bounded, until it was handled. A missing loader is no error.
+// Sends the loader's reload message with wParam 0 (settings unchanged) and lParam 1 (dictionaries
+// changed) and waits, bounded, until it was handled. A missing loader is no error.
 void NotifyLoader();
 
 // The lookup subcommand, given all arguments ("lookup" first); returns the exit code.

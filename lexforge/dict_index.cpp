@@ -1,7 +1,5 @@
 #include "lexforge/dict_index.h"
 
-#include <new>
-
 namespace quillet::lexforge {
 
 namespace {
@@ -105,15 +103,10 @@ Result BuildIndex(const KeyTable& view, std::vector<IndexNode>* nodes) {
   nodes->clear();
   const uint64_t capacity = uint64_t{view.count()} / kEntriesPerNode + 1;
   if (capacity > kMaxCapacity) return Result::kGeneralFailure;
-  try {
-    nodes->resize(static_cast<size_t>(capacity));
-    IndexMaker maker(view, *nodes, static_cast<uint32_t>(capacity));
-    maker.Run();
-    nodes->resize(maker.made());
-  } catch (const std::bad_alloc&) {
-    nodes->clear();
-    return Result::kOutOfMemory;
-  }
+  nodes->resize(static_cast<size_t>(capacity));
+  IndexMaker maker(view, *nodes, static_cast<uint32_t>(capacity));
+  maker.Run();
+  nodes->resize(maker.made());
   return Result::kSuccess;
 }
 

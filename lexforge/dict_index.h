@@ -43,8 +43,8 @@ class KeyTable {
 
 // Builds the node table. At most count / 100 nodes are made; groups below 100 entries, and groups
 // reached when the table is full, stay unindexed. kGeneralFailure when the entry count is beyond what
-// node numbers can address, kOutOfMemory when the table cannot be allocated. Keys need not be sorted;
-// the result is then still deterministic, but readers will not find every entry.
+// node numbers can address. Keys need not be sorted; the result is then still deterministic, but
+// readers will not find every entry.
 Result BuildIndex(const KeyTable& keys, std::vector<IndexNode>* nodes);
 
 }  // namespace quillet::lexforge

@@ -10,9 +10,12 @@
 namespace quillet::lexforge {
 
 // Writes the text file `destination` (replacing it) from the dictionary file `source`. Results:
-//   0 success; 5/7 the dictionary could not be mapped; 10 the dictionary could not be opened or the
-//   text file not created; 12 a write failed (the file keeps the lines written before);
-//   27 the dictionary is not well formed (its header or an entry points outside the file).
+//   kSuccess;
+//   kMappingCreateFailed, kViewFailed: the dictionary could not be mapped (an empty file gives the
+//     first);
+//   kFileOpenFailed: the dictionary could not be opened or the text file not created;
+//   kFileWriteFailed: a write failed (the file keeps the lines written before);
+//   kMalformed: the dictionary is not well formed (its header or an entry points outside the file).
 // The dictionary is opened and checked before the text file is created, so a dictionary that cannot
 // be read leaves an existing text file untouched; after a malformed entry the partial text is deleted.
 Result ConvertDictionaryToText(const std::u16string& destination, const std::u16string& source,

@@ -1,16 +1,15 @@
 #include "lexforge/lookup_command.h"
 
 #include <iostream>
-#include <new>
 
 #include "common/result.h"
 #include "common/utf16.h"
+#include "ipc/loader_link.h"
+#include "ipc/shared_block.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source.h"
+#include "lookup/tab_source_set.h"
 #include "platform/file.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/shared_block.h"
-#include "quillsvc/dict/tab_source.h"
-#include "quillsvc/dict/tab_source_set.h"
-#include "quillsvc/service/loader_link.h"
 
 namespace quillet {
 namespace {
@@ -138,12 +137,7 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
   if (!file.OpenRead(o.dictionary, &os)) return Fail(err, "cannot open the dictionary", Result::kFileOpenFailed, os);
   uint64_t size = 0;
   if (!file.Size(&size, &os)) return Fail(err, "cannot get the dictionary's size", Result::kFileSizeFailed, os);
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return Fail(err, "cannot hold the dictionary", Result::kOutOfMemory);
-  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
   size_t done = 0;
   if (!file.Read(bytes.data(), bytes.size(), &done, &os) || done != bytes.size()) {
     return Fail(err, "cannot read the dictionary", Result::kFileReadFailed, os);
@@ -172,8 +166,8 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
 
 int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   platform::OsError os = 0;
-  const int32_t started = EnsureLoader(&os, u"from service");
-  if (started != 0) return Fail(err, "the loader is not available", static_cast<Result>(started), os);
+  const Result started = EnsureLoader(&os, kFromService);
+  if (started != Result::kSuccess) return Fail(err, "the loader is not available", started, os);
   TabSourceSet set;
   const Result r = set.Open();
   if (r != Result::kSuccess) {
@@ -195,17 +189,13 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
-  try {
-    Options o;
-    const std::string problem = Parse(args, &o);
-    if (!problem.empty()) {
-      err << "lexforge lookup: " << problem << "\n" << kUsage;
-      return 1;
-    }
-    return o.live ? LookupLive(o, out, err) : LookupFile(o, out, err);
-  } catch (const std::bad_alloc&) {
-    return Fail(err, "out of memory", Result::kOutOfMemory);
+  Options o;
+  const std::string problem = Parse(args, &o);
+  if (!problem.empty()) {
+    err << "lexforge lookup: " << problem << "\n" << kUsage;
+    return 1;
   }
+  return o.live ? LookupLive(o, out, err) : LookupFile(o, out, err);
 }
 
 int RunLookupCommand(const std::vector<std::u16string>& args) { return RunLookupCommand(args, std::cout, std::cerr); }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/dict_image_testing.h"
 #include "common/utf16.h"
 #include "platform/test_namespace.h"
-#include "quillsvc/dict/dict_image_testing.h"
 
 namespace quillet {
 namespace {

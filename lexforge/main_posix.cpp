@@ -1,18 +1,27 @@
 // The native generator: subcommands and the argument string, reporting on the standard streams.
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "common/boundary.h"
+#include "common/result.h"
 #include "common/utf16.h"
 #include "lexforge/command_line.h"
 #include "lexforge/lookup_command.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(quillet::FromUtf8(argv[i]));
-  const quillet::lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& out,
-                                                    std::ostream& err) {
-    return quillet::RunLookupCommand(a, out, err);
-  };
-  return quillet::lexforge::RunCommandLine(args, std::cout, std::cerr, quillet::lexforge::NotifyLoader, lookup);
+  constexpr int kThrown = -1;
+  const int code = quillet::AtBoundary(kThrown, [&] {
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(quillet::FromUtf8(argv[i]));
+    const quillet::lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& out,
+                                                      std::ostream& err) {
+      return quillet::RunLookupCommand(a, out, err);
+    };
+    return quillet::lexforge::RunCommandLine(args, std::cout, std::cerr, quillet::lexforge::NotifyLoader, lookup);
+  });
+  if (code != kThrown) return code;
+  std::fputs("lexforge: out of memory\n", stderr);
+  return quillet::ToInt(quillet::Result::kOutOfMemory);
 }

@@ -1,7 +1,7 @@
 // The Windows generator. With an argument string (source;destination;delete;notify) it converts silently
 // and exits with 0 whatever happened. A command line without a semicolon that starts with one of the
 // subcommands (build, export, prepare, lookup, --help) runs it as the native program does, writing to
-// the standard streams; any other text does nothing. Without arguments it will show the dialog.
+// the standard streams; any other text, or none, does nothing.
 #include <windows.h>
 // after windows.h
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "common/boundary.h"
 #include "lexforge/command_line.h"
 #include "lexforge/lookup_command.h"
 #include "platform/win32/wide.h"
@@ -59,13 +60,13 @@ int RunSubcommand() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-  const std::u16string text = quillet::platform::win32::FromWide(commandLine != nullptr ? commandLine : L"");
-  if (text.empty()) return 0;
-  try {
+  // Nothing escapes into the system, not even an allocation failure; the argument string's mode ends
+  // with 0 whatever happened.
+  return quillet::AtBoundary(0, [&] {
+    const std::u16string text = quillet::platform::win32::FromWide(commandLine != nullptr ? commandLine : L"");
+    if (text.empty()) return 0;
     if (text.find(u';') == std::u16string::npos) return RunSubcommand();
     quillet::lexforge::RunArgumentString(text, quillet::lexforge::NotifyLoader);
-  } catch (...) {
-    // Nothing escapes into the system, not even an allocation failure.
-  }
-  return 0;
+    return 0;
+  });
 }

@@ -6,7 +6,8 @@
 
 namespace quillet::lexforge {
 
-// Maps `file` whole: 0, 5 when no mapping could be made (an empty file), 7 when it could not be viewed.
+// Maps `file` whole: kSuccess, kMappingCreateFailed when no mapping could be made (an empty file),
+// kViewFailed when it could not be viewed.
 inline Result MapForReading(const platform::File& file, platform::FileMapping* mapping, platform::OsError* error) {
   switch (mapping->Map(file, error)) {
     case platform::FileMapping::Status::kMapped:

@@ -1,7 +1,6 @@
 #include "lexforge/prepare.h"
 
 #include <algorithm>
-#include <new>
 
 #include "common/dict_format.h"
 #include "common/le.h"
@@ -99,35 +98,31 @@ Result PrepareWordList(const std::u16string& destination, const std::u16string& 
   PrepareReport ignored;
   PrepareReport& seen = report != nullptr ? *report : ignored;
   seen = PrepareReport{};
-  try {
-    platform::File in;
-    if (!in.OpenRead(source, &seen.osError)) return Result::kFileOpenFailed;
-    uint64_t size = 0;
-    if (!in.Size(&size, &seen.osError)) return Result::kFileSizeFailed;
-    if (size > SIZE_MAX / 2) return Result::kOutOfMemory;
-    std::string bytes(static_cast<size_t>(size), '\0');
-    size_t done = 0;
-    if (!in.Read(bytes.data(), bytes.size(), &done, &seen.osError) || done != bytes.size()) {
-      return Result::kFileReadFailed;
-    }
-    in.Close();
-    std::string_view text(bytes);
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  platform::File in;
+  if (!in.OpenRead(source, &seen.osError)) return Result::kFileOpenFailed;
+  uint64_t size = 0;
+  if (!in.Size(&size, &seen.osError)) return Result::kFileSizeFailed;
+  if (size > SIZE_MAX / 2) return Result::kOutOfMemory;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  size_t done = 0;
+  if (!in.Read(bytes.data(), bytes.size(), &done, &seen.osError) || done != bytes.size()) {
+    return Result::kFileReadFailed;
+  }
+  in.Close();
+  std::string_view text(bytes);
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
 
-    const std::vector<PreparedEntry> entries = PrepareEntries(text, &seen);
-    if (entries.empty()) return Result::kNoEntry;
-    const std::u16string list = FormatWordList(entries);
-    std::vector<uint8_t> encoded(2 * list.size());
-    for (size_t i = 0; i < list.size(); ++i) StoreU16(encoded.data() + 2 * i, list[i]);
+  const std::vector<PreparedEntry> entries = PrepareEntries(text, &seen);
+  if (entries.empty()) return Result::kNoEntry;
+  const std::u16string list = FormatWordList(entries);
+  std::vector<uint8_t> encoded(2 * list.size());
+  for (size_t i = 0; i < list.size(); ++i) StoreU16(encoded.data() + 2 * i, list[i]);
 
-    platform::File out;
-    if (!out.Create(destination, &seen.osError)) return Result::kFileOpenFailed;
-    if (!out.Write(encoded.data(), encoded.size(), &done, &seen.osError) || done != encoded.size() ||
-        !out.Close(&seen.osError)) {
-      return Result::kFileWriteFailed;
-    }
-  } catch (const std::bad_alloc&) {
-    return Result::kOutOfMemory;
+  platform::File out;
+  if (!out.Create(destination, &seen.osError)) return Result::kFileOpenFailed;
+  if (!out.Write(encoded.data(), encoded.size(), &done, &seen.osError) || done != encoded.size() ||
+      !out.Close(&seen.osError)) {
+    return Result::kFileWriteFailed;
   }
   return Result::kSuccess;
 }

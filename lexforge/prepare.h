@@ -38,9 +38,10 @@ std::vector<PreparedEntry> PrepareEntries(std::string_view utf8, PrepareReport* 
 // doubled so that the builder's quote rule gives them back.
 std::u16string FormatWordList(const std::vector<PreparedEntry>& entries);
 
-// Reads `source`, writes `destination` (replacing it) as UTF-16LE. 10 the source cannot be opened or
-// the destination not created; 11 the source cannot be read; 12 a write failed; 13 no size;
-// 19 no word; 21 out of memory.
+// Reads `source`, writes `destination` (replacing it) as UTF-16LE. Results: kFileOpenFailed (the
+// source cannot be opened or the destination not created), kFileReadFailed, kFileWriteFailed,
+// kFileSizeFailed, kNoEntry (no word), kOutOfMemory (a source too large to hold in memory at all).
+// Allocation failure otherwise throws std::bad_alloc.
 Result PrepareWordList(const std::u16string& destination, const std::u16string& source, PrepareReport* report);
 
 }  // namespace quillet::lexforge

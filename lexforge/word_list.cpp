@@ -60,96 +60,105 @@ Units WordListParser::View(const Field& f) const {
 bool WordListParser::Next(WordListEntry* entry) {
   while (pos_ < units_) {
     ++line_;
-    for (auto& f : fields_) {
-      f.length = 0;
-      f.owned = false;
-      f.storage.clear();
-    }
-    size_t field = 0;
-    bool overflow = false;
-    bool droppedQuote = false;  // the unit just before was a dropped double quote
-    while (pos_ < units_) {
-      // Ordinary characters go over in runs; only CR, TAB and double quotes need a decision.
-      size_t end = pos_;
-      while (end < units_) {
-        const char16_t u = At(end);
-        if (u <= kQuote && (u == kCr || u == kTab || u == kQuote)) break;  // letters are all above
-        ++end;
-      }
-      if (end > pos_) {
-        droppedQuote = false;
-        if (field < kFields && !overflow) {
-          Field& f = fields_[field];
-          if (f.length + (end - pos_) > kMaxTextLength) {
-            overflow = true;
-          } else {
-            Append(f, pos_, end - pos_);
-          }
-        }
-        pos_ = end;
-        if (pos_ >= units_) break;
-      }
-      const char16_t c = At(pos_);
-      ++pos_;
-      if (c == kCr) {
-        if (pos_ < units_) ++pos_;  // the LF of CR LF, whatever it is
-        break;
-      }
-      if (c == kTab) {
-        droppedQuote = false;
-        ++field;
-        continue;
-      }
-      // A double quote: dropped unless the unit before was a dropped one.
-      if (field < kFields && !overflow) {
-        Field& f = fields_[field];
-        if (!droppedQuote) {
-          MakeOwned(f);  // a dropped unit ends the plain run: from here on the field is rewritten
-        } else if (f.length >= kMaxTextLength) {
-          overflow = true;
-        } else {
-          AppendUnit(f, c);
-        }
-      }
-      droppedQuote = !droppedQuote;
-    }
-    if (overflow) {
+    if (!ReadLine() || !MakeEntry(entry)) {
       ++skipped_;
       continue;
-    }
-
-    const Units word = View(fields_[0]);
-    size_t keep = 0;
-    for (size_t i = 0; i < word.length; ++i) {
-      const char16_t c = word[i];
-      if (c != kApostrophe && c != kHyphen) ++keep;
-    }
-    if (keep == 0) {
-      ++skipped_;
-      continue;
-    }
-    entry->word = word;
-    entry->display = View(fields_[1]);
-    entry->commit = View(fields_[2]);
-    entry->description = View(fields_[3]);
-    if (keep == word.length) {
-      entry->key = word;
-    } else {
-      key_.clear();
-      for (size_t i = 0; i < word.length; ++i) {
-        const char16_t c = word[i];
-        if (c == kApostrophe || c == kHyphen) continue;
-        key_.push_back(word.bytes[2 * i]);
-        key_.push_back(word.bytes[2 * i + 1]);
-      }
-      entry->key = {key_.data(), keep};
-      if (entry->display.empty()) entry->display = word;
-      if (entry->commit.empty()) entry->commit = word;
     }
     entry->line = line_;
     return true;
   }
   return false;
+}
+
+size_t WordListParser::PlainRunEnd(size_t from) const {
+  while (from < units_) {
+    const char16_t u = At(from);
+    if (u <= kQuote && (u == kCr || u == kTab || u == kQuote)) break;  // letters are all above
+    ++from;
+  }
+  return from;
+}
+
+bool WordListParser::ReadLine() {
+  for (auto& f : fields_) {
+    f.length = 0;
+    f.owned = false;
+    f.storage.clear();
+  }
+  size_t field = 0;
+  bool overflow = false;
+  bool droppedQuote = false;  // the unit just before was a dropped double quote
+  // The field that text goes to: none past the fourth, or once one overflowed (the line is lost).
+  const auto current = [&]() -> Field* { return field < kFields && !overflow ? &fields_[field] : nullptr; };
+  while (pos_ < units_) {
+    // Ordinary characters go over in runs; only CR, TAB and double quotes need a decision.
+    const size_t end = PlainRunEnd(pos_);
+    if (end > pos_) {
+      droppedQuote = false;
+      if (Field* f = current()) {
+        if (f->length + (end - pos_) > kMaxTextLength) {
+          overflow = true;
+        } else {
+          Append(*f, pos_, end - pos_);
+        }
+      }
+      pos_ = end;
+      if (pos_ >= units_) break;
+    }
+    const char16_t c = At(pos_);
+    ++pos_;
+    if (c == kCr) {
+      if (pos_ < units_) ++pos_;  // the LF of CR LF, whatever it is
+      break;
+    }
+    if (c == kTab) {
+      droppedQuote = false;
+      ++field;
+      continue;
+    }
+    // A double quote: dropped unless the unit before was a dropped one.
+    if (Field* f = current()) {
+      if (!droppedQuote) {
+        MakeOwned(*f);  // a dropped unit ends the plain run: from here on the field is rewritten
+      } else if (f->length >= kMaxTextLength) {
+        overflow = true;
+      } else {
+        AppendUnit(*f, c);
+      }
+    }
+    droppedQuote = !droppedQuote;
+  }
+  return !overflow;
+}
+
+bool WordListParser::MakeEntry(WordListEntry* entry) {
+  const Units word = View(fields_[0]);
+  size_t keep = 0;
+  for (size_t i = 0; i < word.length; ++i) {
+    const char16_t c = word[i];
+    if (c != kApostrophe && c != kHyphen) ++keep;
+  }
+  if (keep == 0) return false;
+  entry->word = word;
+  entry->display = View(fields_[1]);
+  entry->commit = View(fields_[2]);
+  entry->description = View(fields_[3]);
+  if (keep == word.length) {
+    entry->key = word;
+    return true;
+  }
+  key_.clear();
+  for (size_t i = 0; i < word.length; ++i) {
+    const char16_t c = word[i];
+    if (c == kApostrophe || c == kHyphen) continue;
+    key_.push_back(word.bytes[2 * i]);
+    key_.push_back(word.bytes[2 * i + 1]);
+  }
+  entry->key = {key_.data(), keep};
+  // A word that is not its own key is shown and inserted as written.
+  if (entry->display.empty()) entry->display = word;
+  if (entry->commit.empty()) entry->commit = word;
+  return true;
 }
 
 }  // namespace quillet::lexforge

@@ -59,6 +59,13 @@ class WordListParser {
   };
 
   char16_t At(size_t i) const { return static_cast<char16_t>(data_[2 * i] | (data_[2 * i + 1] << 8)); }
+  // The first unit from `from` on that ends a plain run: CR, TAB or a double quote (or the end).
+  size_t PlainRunEnd(size_t from) const;
+  // Splits the next line into the fields. False when a field was longer than kMaxTextLength.
+  bool ReadLine();
+  // The entry of the fields read; the key is the word without apostrophes and hyphens. False when
+  // nothing is left of it.
+  bool MakeEntry(WordListEntry* entry);
   void Append(Field& f, size_t from, size_t count);
   void MakeOwned(Field& f);
   void AppendUnit(Field& f, char16_t c);

@@ -56,10 +56,12 @@ DictionaryList ListOf(const std::vector<PreparedDictionary>& dictionaries) {
   return list;
 }
 
+size_t DataSize(const PreparedDictionary& dictionary) { return AlignUp(dictionary.bodySize()); }
+
 size_t DataSize(const DictionaryList& dictionaries) {
   size_t total = 0;
   for (const PreparedDictionary* d : dictionaries) {
-    const size_t size = AlignUp(d->bodySize());
+    const size_t size = DataSize(*d);
     if (size > kMaxBlockSize - total) return kMaxBlockSize;  // saturates: can never fit
     total += size;
   }
@@ -104,7 +106,7 @@ Region WriteImage(uint8_t* block, size_t capacity, const DictionaryList& diction
       dictionaries.size() < kMaxPublishedDictionaries ? dictionaries.size() : kMaxPublishedDictionaries;
   // Bodies first, then the directory that points at them.
   size_t at = begin;
-  std::vector<DictHeader> entries(count);
+  DictHeader entries[kMaxPublishedDictionaries];
   for (size_t i = 0; i < count; ++i) {
     const PreparedDictionary& d = *dictionaries[i];
     const size_t size = d.bodySize();

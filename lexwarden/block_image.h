@@ -54,6 +54,7 @@ using DictionaryList = std::vector<const PreparedDictionary*>;
 // Bytes that the bodies take in the data area, each starting on kBodyAlignment (saturating at
 // kMaxBlockSize).
 size_t DataSize(const DictionaryList& dictionaries);
+size_t DataSize(const PreparedDictionary& dictionary);
 // The mapping size to create for data of `dataSize` bytes: room for this data and one more
 // publication of the same size beside it, at least kMinBlockCapacity, at most kMaxBlockSize; 0 when
 // the data alone cannot fit in kMaxBlockSize.
@@ -64,7 +65,7 @@ bool PlaceBeside(size_t capacity, Region inUse, size_t size, size_t* begin);
 
 // Writes the directory (the count at byte 2, entries from byte 4) and the bodies from `begin` on into
 // the block; bytes 0..1 get `generation`. The caller checked that begin + DataSize() <= capacity and
-// holds the block's write lock. Returns the data region written.
+// holds the block's write lock. Allocates nothing. Returns the data region written.
 Region WriteImage(uint8_t* block, size_t capacity, const DictionaryList& dictionaries, size_t begin,
                   uint16_t generation);
 

@@ -1,6 +1,6 @@
 #include "lexwarden/instance.h"
 
-#include "quillsvc/service/loader_link.h"
+#include "ipc/protocol.h"
 
 namespace quillet::warden {
 
@@ -19,7 +19,7 @@ std::u16string_view Trim(std::u16string_view text) {
 
 bool StartedByLink(std::u16string_view commandLine) {
   const std::u16string_view line = Trim(commandLine);
-  return EndsWith(line, u"from service") || EndsWith(line, u"from setting");
+  return EndsWith(line, kFromService) || EndsWith(line, kFromSetting);
 }
 
 bool Presence::Acquire(bool startedByLink) {

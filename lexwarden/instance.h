@@ -18,6 +18,11 @@ bool StartedByLink(std::u16string_view commandLine);
 
 class Presence {
  public:
+  Presence() = default;
+  ~Presence() { ReleaseStartLock(); }  // a start lock still held is given back on every way out
+  Presence(const Presence&) = delete;
+  Presence& operator=(const Presence&) = delete;
+
   // True when this process is now the session's loader; false when another one runs (or the mark
   // cannot be made).
   bool Acquire(bool startedByLink);

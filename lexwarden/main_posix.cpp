@@ -3,6 +3,8 @@
 #include <csignal>
 #include <string>
 
+#include "common/boundary.h"
+#include "common/result.h"
 #include "common/utf16.h"
 #include "lexwarden/warden.h"
 
@@ -28,10 +30,12 @@ void Serving(quillet::platform::LoaderChannel* channel) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::u16string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += u' ';
-    commandLine += quillet::FromUtf8(argv[i]);
-  }
-  return quillet::warden::RunLoader(commandLine, Serving);
+  return quillet::AtBoundary(quillet::ToInt(quillet::Result::kOutOfMemory), [&] {
+    std::u16string commandLine;
+    for (int i = 1; i < argc; ++i) {
+      if (i > 1) commandLine += u' ';
+      commandLine += quillet::FromUtf8(argv[i]);
+    }
+    return quillet::warden::RunLoader(commandLine, Serving);
+  });
 }

@@ -4,9 +4,13 @@
 
 #include <string_view>
 
+#include "common/boundary.h"
+#include "common/result.h"
 #include "lexwarden/warden.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The whole command line: started with an application name, it is exactly what the starter gave.
-  return quillet::warden::RunLoader(reinterpret_cast<const char16_t*>(GetCommandLineW()), nullptr);
+  return quillet::AtBoundary(quillet::ToInt(quillet::Result::kOutOfMemory), [] {
+    return quillet::warden::RunLoader(reinterpret_cast<const char16_t*>(GetCommandLineW()), nullptr);
+  });
 }

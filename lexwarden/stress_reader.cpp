@@ -10,9 +10,9 @@
 
 #include "common/le.h"
 #include "common/utf16.h"
+#include "ipc/shared_block.h"
 #include "lexwarden/stress_common.h"
 #include "platform/user_data.h"
-#include "quillsvc/dict/shared_block.h"
 
 namespace {
 
@@ -77,10 +77,12 @@ int main() {
     SharedBlock settings;
     if (OpenSettingsBlock(settings) == Result::kSuccess) {
       for (int n = 0; n < 5 && code == 0; ++n) {
-        if (!LockRead(settings)) continue;
         SettingsRecord copy;
-        copy.CopyFrom(settings.view(), settings.viewSize());
-        Unlock(settings);
+        {
+          BlockReadLock lock(settings);
+          if (!lock) continue;
+          copy.CopyFrom(settings.view(), settings.viewSize());
+        }
         ++settingsReads;
         if (!TabsWhole(copy.data()) || !DictionariesWhole(copy.data(), folder)) code = 1;
       }
@@ -97,14 +99,14 @@ int main() {
     }
     uint16_t opened = 0;
     bool current = false;
-    if (LockRead(dict)) {
+    if (BlockReadLock lock(dict); lock) {
       current = DirectoryCurrent(dict);
       opened = LoadU16(dict.view());
-      Unlock(dict);
     }
     // Several searches on one opening, as while typing one word; the loader may republish meanwhile.
     for (int n = 0; n < 8 && code == 0; ++n) {
-      if (!LockRead(dict)) continue;
+      BlockReadLock lock(dict);
+      if (!lock) continue;
       const uint16_t now = LoadU16(dict.view());
       // Views of the directory before the current one must still read whole; older ones may not.
       const bool mustBeWhole = current && static_cast<uint16_t>(now - opened) <= 1;
@@ -113,7 +115,6 @@ int main() {
         if (mustBeWhole && !whole) code = 2;
         checked += mustBeWhole ? 1 : 0;
       }
-      Unlock(dict);
       ++searches;
     }
     CloseBlock(dict, false);

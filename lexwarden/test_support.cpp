@@ -7,9 +7,9 @@
 #include <random>
 #include <string>
 
+#include "common/dict_image_testing.h"
 #include "platform/test_namespace.h"
 #include "platform/user_data.h"
-#include "quillsvc/dict/dict_image_testing.h"
 
 namespace quillet::warden::testing {
 

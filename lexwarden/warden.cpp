@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/boundary.h"
 #include "lexwarden/instance.h"
 #include "platform/process.h"
 #include "platform/user_data.h"
@@ -24,19 +25,6 @@ bool AllZero(const uint8_t* p, size_t n) {
   return true;
 }
 
-Result CreateEvents(SharedBlock& block, std::u16string_view readName, std::u16string_view writeName) {
-  bool existed = false;
-  platform::OsError error = 0;
-  // The same kinds the text services create when they come first: the token auto-reset, the writers'
-  // gate manual-reset, both signalled.
-  if (!block.readEvent.CreateOrOpen(readName, false, true, &existed, &error) ||
-      !block.writeEvent.CreateOrOpen(writeName, true, true, &existed, &error)) {
-    block.lastError = error;
-    return Result::kEventFailed;
-  }
-  return Result::kSuccess;
-}
-
 Result CreateMapping(SharedBlock& block, std::u16string_view name, size_t size, bool* existed) {
   platform::OsError error = 0;
   if (!block.mapping.Create(name, size, existed, &error)) {
@@ -49,6 +37,12 @@ Result CreateMapping(SharedBlock& block, std::u16string_view name, size_t size, 
     return Result::kViewFailed;
   }
   return Result::kSuccess;
+}
+
+// Stands in for a dictionary that waits for the block to grow.
+const PreparedDictionary* Waiting() {
+  static const PreparedDictionary waiting = Placeholder(Result::kFileOpenFailed);
+  return &waiting;
 }
 
 bool AnyProblem(const std::vector<PreparedDictionary>& dictionaries) {
@@ -73,7 +67,7 @@ Warden::Warden(WardenOptions options) : options_(std::move(options)), store_(opt
 
 Warden::~Warden() { Stop(); }
 
-int32_t Warden::status() const {
+Result Warden::status() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return status_;
 }
@@ -93,12 +87,12 @@ uint64_t Warden::publications() const {
   return publications_;
 }
 
-void Warden::SetStatus(int32_t status) {
+void Warden::SetStatus(Result status) {
   std::lock_guard<std::mutex> lock(mutex_);
   status_ = status;
 }
 
-int32_t Warden::Start() {
+Result Warden::Start() {
   LoadedSettings loaded = store_.Load();
   settingsOrigin_ = loaded.origin;
   settingsAside_ = loaded.asidePath;
@@ -120,15 +114,15 @@ int32_t Warden::Start() {
     if (r == Result::kSuccess) r = Publish(std::move(dictionaries));
   }
   if (r != Result::kSuccess && r != Result::kFileOpenFailed) {
-    SetStatus(ToInt(r));
-    return ToInt(r);
+    SetStatus(r);
+    return r;
   }
   worker_ = std::thread([this] { WorkerLoop(); });
   return status();
 }
 
 Result Warden::CreateSettingsBlock(bool* existed) {
-  Result r = CreateEvents(settings_, kSettingsReadEventName, kSettingsWriteEventName);
+  Result r = CreateBlockEvents(settings_, kSettingsBlockNames);
   if (r != Result::kSuccess) return r;
   r = CreateMapping(settings_, kSettingsMappingName, kSettingsRecordSize, existed);
   if (r == Result::kSuccess && settings_.viewSize() < kSettingsRecordSize) r = Result::kViewFailed;
@@ -136,7 +130,7 @@ Result Warden::CreateSettingsBlock(bool* existed) {
 }
 
 Result Warden::CreateDictionaryBlock(size_t capacity) {
-  Result r = CreateEvents(dictionary_, kDictionaryReadEventName, kDictionaryWriteEventName);
+  Result r = CreateBlockEvents(dictionary_, kDictionaryBlockNames);
   if (r != Result::kSuccess) return r;
   bool existed = false;
   r = CreateMapping(dictionary_, kDictionaryMappingName, capacity == 0 ? kMaxBlockSize : capacity, &existed);
@@ -149,18 +143,19 @@ Result Warden::CreateDictionaryBlock(size_t capacity) {
 }
 
 Result Warden::PublishSettings(bool adoptExisting) {
-  if (!LockWrite(settings_)) return Result::kWaitFailed;
+  BlockWriteLock lock(settings_);
+  if (!lock) return Result::kWaitFailed;
   // An adopted record stays as it is; Stop() or the next save writes it to the file.
   uint8_t* block = settings_.view();
   if (!adoptExisting || AllZero(block, kSettingsRecordSize)) std::memcpy(block, lastSaved_.data(), kSettingsRecordSize);
-  Unlock(settings_);
   return Result::kSuccess;
 }
 
 bool Warden::ReadRecordFromBlock(SettingsRecord* record) {
-  if (!settings_.mapping.mapped() || !LockRead(settings_)) return false;
+  if (!settings_.mapping.mapped()) return false;
+  BlockReadLock lock(settings_);
+  if (!lock) return false;
   record->CopyFrom(settings_.view(), kSettingsRecordSize);
-  Unlock(settings_);
   return true;
 }
 
@@ -175,7 +170,7 @@ std::vector<PreparedDictionary> Warden::LoadDictionaries(const SettingsRecord& r
     std::vector<uint8_t> bytes;
     platform::OsError error = 0;
     if (path.empty() ||
-        platform::ReadWholeFile(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
+        options_.readFile(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
       out.push_back(Placeholder(Result::kFileOpenFailed));
       continue;
     }
@@ -221,70 +216,78 @@ Result Warden::Publish(std::vector<PreparedDictionary> dictionaries) {
   }
   const DictionaryList all = ListOf(dictionaries);
   const size_t dataSize = DataSize(all);
-  if (!LockWrite(dictionary_)) return Result::kWaitFailed;
-
-  DictionaryList shown = all;
+  DictionaryList shown = all;  // made before the lock: nothing may fail half way through the image
   bool pending = false;
-  size_t begin = 0;
-  if (!PlaceBeside(dictionary_.viewSize(), inUse_, dataSize, &begin)) {
-    bool fresh = false;
-    const Result r = Regrow(CapacityFor(dataSize), &fresh);
-    if (r != Result::kSuccess) {
-      Unlock(dictionary_);
-      return r;
-    }
-    // Still the old mapping (someone holds it): the new set may go over data of older directories.
-    if (!PlaceBeside(dictionary_.viewSize(), inUse_, dataSize, &begin) &&
-        !PlaceBeside(dictionary_.viewSize(), Region{}, dataSize, &begin)) {
-      // Readers still hold a block too small for the new set, and a mapping cannot grow. Publish what
-      // fits now, in its place; the rest stands empty until every old holder has let go (retried).
-      pending = true;
-      size_t room = dictionary_.viewSize() > kDirectoryAreaSize ? dictionary_.viewSize() - kDirectoryAreaSize : 0;
-      static const PreparedDictionary kWaiting = Placeholder(Result::kFileOpenFailed);
-      for (const PreparedDictionary*& d : shown) {
-        const size_t size = DataSize({d});
-        if (size <= room) {
-          room -= size;
-        } else {
-          d = &kWaiting;
-          room -= DataSize({d}) <= room ? DataSize({d}) : room;
-        }
-      }
-      // Beside the data that readers of the old directory still use, when that much room is left.
-      if (!PlaceBeside(dictionary_.viewSize(), inUse_, DataSize(shown), &begin)) begin = kDirectoryAreaSize;
-    }
+  {
+    BlockWriteLock lock(dictionary_);
+    if (!lock) return Result::kWaitFailed;
+    const Result r = PlaceImage(dataSize, &shown, &pending);
+    if (r != Result::kSuccess) return r;
   }
-  inUse_ = WriteImage(dictionary_.view(), dictionary_.viewSize(), shown, begin, ++generation_);
-  Unlock(dictionary_);
 
   const bool problem = AnyProblem(dictionaries) || pending;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     growthPending_ = pending;
     ++publications_;
-    status_ = problem ? ToInt(Result::kFileOpenFailed) : 0;
+    status_ = problem ? Result::kFileOpenFailed : Result::kSuccess;
   }
   published_ = pending ? std::move(dictionaries) : std::vector<PreparedDictionary>();
   return problem ? Result::kFileOpenFailed : Result::kSuccess;
+}
+
+// Under the write lock: finds room for `dataSize` bytes beside the data that readers of the old
+// directory may still use, growing the block when it can, and writes the image. When readers still
+// hold a block too small for the new set, what fits is published and the rest stands empty
+// (*pending); `shown` is changed to match.
+Result Warden::PlaceImage(size_t dataSize, DictionaryList* shown, bool* pending) {
+  size_t begin = 0;
+  if (!PlaceBeside(dictionary_.viewSize(), inUse_, dataSize, &begin)) {
+    bool fresh = false;
+    const Result r = Regrow(CapacityFor(dataSize), &fresh);
+    if (r != Result::kSuccess) return r;
+    // Still the old mapping (someone holds it): the new set may go over data of older directories.
+    if (!PlaceBeside(dictionary_.viewSize(), inUse_, dataSize, &begin) &&
+        !PlaceBeside(dictionary_.viewSize(), Region{}, dataSize, &begin)) {
+      // Readers still hold a block too small for the new set, and a mapping cannot grow. Publish what
+      // fits now, in its place; the rest stands empty until every old holder has let go (retried).
+      *pending = true;
+      size_t room = dictionary_.viewSize() > kDirectoryAreaSize ? dictionary_.viewSize() - kDirectoryAreaSize : 0;
+      for (const PreparedDictionary*& d : *shown) {
+        const size_t size = DataSize(*d);
+        if (size <= room) {
+          room -= size;
+        } else {
+          d = Waiting();
+          room -= DataSize(*d) <= room ? DataSize(*d) : room;
+        }
+      }
+      // Beside the data that readers of the old directory still use, when that much room is left.
+      if (!PlaceBeside(dictionary_.viewSize(), inUse_, DataSize(*shown), &begin)) begin = kDirectoryAreaSize;
+    }
+  }
+  inUse_ = WriteImage(dictionary_.view(), dictionary_.viewSize(), *shown, begin, ++generation_);
+  return Result::kSuccess;
 }
 
 void Warden::RetryGrowth() {
   if (published_.empty()) return;
   const DictionaryList all = ListOf(published_);
   const size_t dataSize = DataSize(all);
-  if (!LockWrite(dictionary_)) return;
-  bool fresh = false;
-  if (Regrow(CapacityFor(dataSize), &fresh) == Result::kSuccess && fresh) {
+  {
+    BlockWriteLock lock(dictionary_);
+    if (!lock) return;
+    bool fresh = false;
     size_t begin = 0;
-    if (PlaceBeside(dictionary_.viewSize(), Region{}, dataSize, &begin)) {
+    if (Regrow(CapacityFor(dataSize), &fresh) == Result::kSuccess && fresh &&
+        PlaceBeside(dictionary_.viewSize(), Region{}, dataSize, &begin)) {
       inUse_ = WriteImage(dictionary_.view(), dictionary_.viewSize(), all, begin, ++generation_);
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<std::mutex> guard(mutex_);
       growthPending_ = false;
       ++publications_;
-      status_ = AnyProblem(published_) ? ToInt(Result::kFileOpenFailed) : 0;
+      status_ = AnyProblem(published_) ? Result::kFileOpenFailed : Result::kSuccess;
     }
   }
-  Unlock(dictionary_);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!growthPending_) published_.clear();
 }
@@ -305,6 +308,15 @@ Result Warden::SaveFromBlock(bool asked) {
   return r;
 }
 
+// A lock that could not be had is tried again later (*retry); other failures would only repeat.
+void Warden::RunJobs(Jobs jobs, Jobs* retry) {
+  if (jobs.save) retry->save = SaveFromBlock(true) == Result::kWaitFailed;
+  if (jobs.reload) {
+    SettingsRecord record;
+    retry->reload = !ReadRecordFromBlock(&record) || Publish(LoadDictionaries(record)) == Result::kWaitFailed;
+  }
+}
+
 void Warden::WorkerLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
@@ -313,19 +325,16 @@ void Warden::WorkerLoop() {
       pending_ = Jobs{};
       const uint64_t batch = requested_;
       lock.unlock();
-      bool saveFailed = false;
-      bool reloadFailed = false;
-      if (jobs.save) saveFailed = SaveFromBlock(true) == Result::kWaitFailed;
-      if (jobs.reload) {
-        SettingsRecord record;
-        reloadFailed = !ReadRecordFromBlock(&record);
-        if (!reloadFailed) reloadFailed = Publish(LoadDictionaries(record)) == Result::kWaitFailed;
-      }
+      Jobs retry;
+      // The worker thread's boundary. A job that throws (an allocation failure reading a large
+      // dictionary, say) leaves the blocks as they were published and is not tried again, as it
+      // would fail the same way; the handshake reports it until a later job succeeds.
+      const bool ran = AtBoundary([&] { RunJobs(jobs, &retry); });
       lock.lock();
-      // A lock that could not be had is tried again later; other failures would only repeat.
-      pending_.save = pending_.save || saveFailed;
-      pending_.reload = pending_.reload || reloadFailed;
-      retryJobs_ = saveFailed || reloadFailed;
+      if (!ran) status_ = Result::kOutOfMemory;
+      pending_.save = pending_.save || retry.save;
+      pending_.reload = pending_.reload || retry.reload;
+      retryJobs_ = retry.save || retry.reload;
       completed_ = batch;
       done_.notify_all();
       if (retryJobs_) wake_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs), [this] { return stopping_; });
@@ -335,7 +344,7 @@ void Warden::WorkerLoop() {
       if (!wake_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs),
                           [this] { return stopping_ || pending_.save || pending_.reload; })) {
         lock.unlock();
-        RetryGrowth();
+        AtBoundary([this] { RetryGrowth(); });  // a failure is tried again like a lock held too long
         lock.lock();
       }
       continue;
@@ -349,8 +358,8 @@ void Warden::WorkerLoop() {
 // dictionaries of the record again and republishes them. The reply (0) is not used by senders.
 // Anything else: 0.
 intptr_t Warden::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (message == kHandshakeMessage) return status();
-  if (message != kReloadMessage || (wParam == 0 && lParam == 0)) return 0;
+  if (message == kLoaderHandshakeMessage) return ToInt(status());
+  if (message != kLoaderReloadMessage || (wParam == 0 && lParam == 0)) return 0;
   std::unique_lock<std::mutex> lock(mutex_);
   if (!worker_.joinable() || stopping_) return 0;
   pending_.save = pending_.save || wParam != 0;
@@ -369,7 +378,9 @@ void Warden::Stop() {
     done_.notify_all();
   }
   if (worker_.joinable()) worker_.join();
-  if (settings_.mapping.mapped()) SaveFromBlock(false);
+  // Also run from the destructor, where nothing may be thrown: a record that cannot be saved for
+  // lack of memory is lost like one that cannot be written.
+  if (settings_.mapping.mapped()) AtBoundary([this] { SaveFromBlock(false); });
   CloseBlock(settings_, false);
   CloseBlock(dictionary_, false);
 }
@@ -382,8 +393,11 @@ int RunLoader(std::u16string_view commandLine, void (*serving)(platform::LoaderC
   warden.Start();
   platform::LoaderChannel channel;
   platform::OsError error = 0;
-  const bool created =
-      channel.Create([&](uint32_t m, uintptr_t w, intptr_t l) { return warden.HandleMessage(m, w, l); }, &error);
+  // The message handler runs inside the window procedure on Windows: nothing may leave it.
+  const auto handler = [&](uint32_t m, uintptr_t w, intptr_t l) {
+    return AtBoundary<intptr_t>(ToInt(Result::kOutOfMemory), [&] { return warden.HandleMessage(m, w, l); });
+  };
+  const bool created = channel.Create(handler, &error);
   // Given back only now: a starter waiting on it then finds the window.
   presence.ReleaseStartLock();
   int code = 1;

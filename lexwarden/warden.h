@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -18,16 +19,14 @@
 
 #include "common/result.h"
 #include "common/settings_record.h"
+#include "ipc/shared_block.h"
 #include "lexwarden/block_image.h"
 #include "lexwarden/settings_store.h"
 #include "platform/loader_channel.h"
-#include "quillsvc/dict/shared_block.h"
+#include "platform/user_data.h"
 
 namespace quillet::warden {
 
-// Handshake (0x800B) and reload (0x800A) messages.
-constexpr uint32_t kHandshakeMessage = 0x800B;
-constexpr uint32_t kReloadMessage = 0x800A;
 // How long a reload message waits for its work before it is answered anyway (senders give up after
 // 5000 ms, and a second sender may be queued behind the first).
 constexpr uint32_t kReplyBudgetMs = 2000;
@@ -42,8 +41,13 @@ constexpr size_t kMaxDictionaryFileSize = kMaxBlockSize - kDirectoryAreaSize;
 std::u16string ResolveDictionaryPath(const std::u16string& programFolder, std::u16string_view stored);
 
 struct WardenOptions {
+  using FileReader = std::function<platform::ReadStatus(const std::u16string& path, size_t maxSize,
+                                                        std::vector<uint8_t>* bytes, platform::OsError* error)>;
+
   std::u16string programFolder;  // where relative dictionary paths start
   std::u16string settingsPath;   // the settings file; empty: nothing is kept between sessions
+  // How dictionary files are read; tests put failures in its place.
+  FileReader readFile = &platform::ReadWholeFile;
 };
 
 class Warden {
@@ -54,16 +58,17 @@ class Warden {
   Warden& operator=(const Warden&) = delete;
 
   // Loads the record, creates both blocks and fills them, then starts the worker. Returns the answer
-  // the handshake will give: 0; 10 when a dictionary could not be read or is malformed (an empty
-  // placeholder stands in its place); 2, 5, 7 or 9 when a block could not be made.
-  int32_t Start();
+  // the handshake will give: kSuccess; kFileOpenFailed when a dictionary could not be read or is
+  // malformed (an empty placeholder stands in its place); kEventFailed, kMappingCreateFailed,
+  // kViewFailed or kWaitFailed when a block could not be made.
+  Result Start();
   // Serves one message; see the .cpp for the answers.
   intptr_t HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
   // Stops the worker and keeps a record that changed since it was last saved. Idempotent.
   void Stop();
 
   // Observers (tests, diagnostics).
-  int32_t status() const;
+  Result status() const;
   SettingsOrigin settingsOrigin() const { return settingsOrigin_; }
   const std::u16string& settingsAsidePath() const { return settingsAside_; }
   size_t dictionaryCapacity() const;
@@ -81,12 +86,14 @@ class Warden {
   Result PublishSettings(bool adoptExisting);
   std::vector<PreparedDictionary> LoadDictionaries(const SettingsRecord& record) const;
   Result Publish(std::vector<PreparedDictionary> dictionaries);
+  Result PlaceImage(size_t dataSize, DictionaryList* shown, bool* pending);
   Result Regrow(size_t capacity, bool* fresh);
   void RetryGrowth();
   Result SaveFromBlock(bool asked);
   bool ReadRecordFromBlock(SettingsRecord* record);
+  void RunJobs(Jobs jobs, Jobs* retry);
   void WorkerLoop();
-  void SetStatus(int32_t status);
+  void SetStatus(Result status);
 
   WardenOptions options_;
   SettingsStore store_;
@@ -113,7 +120,7 @@ class Warden {
   uint64_t completed_ = 0;
   uint64_t publications_ = 0;
   size_t capacity_ = 0;
-  int32_t status_ = 0;
+  Result status_ = Result::kSuccess;
   std::thread worker_;
 };
 

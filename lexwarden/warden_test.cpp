@@ -5,12 +5,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "common/settings_record.h"
+#include "ipc/shared_block.h"
 #include "lexwarden/test_support.h"
 #include "platform/user_data.h"
-#include "quillsvc/dict/shared_block.h"
 
 namespace quillet::warden {
 namespace {
@@ -30,13 +31,14 @@ class Reader {
   size_t count() const { return block_.directory.size(); }
   std::vector<std::u16string> Keys(size_t i) {
     std::vector<std::u16string> keys;
-    if (i >= block_.directory.size() || !LockRead(block_)) return keys;
+    if (i >= block_.directory.size()) return keys;
+    BlockReadLock lock(block_);
+    if (!lock) return keys;
     const DictionaryView& v = block_.directory[i];
     for (uint32_t k = 0; k < v.entryCount(); ++k) {
       TextRef t;
       keys.push_back(v.Key(k, &t) ? t.ToString() : u"<unreadable>");
     }
-    Unlock(block_);
     return keys;
   }
 
@@ -70,10 +72,7 @@ SettingsRecord ReadSettingsBlock() {
   SharedBlock block;
   SettingsRecord r;
   EXPECT_EQ(OpenSettingsBlock(block), Result::kSuccess);
-  if (LockRead(block)) {
-    r.CopyFrom(block.view(), block.viewSize());
-    Unlock(block);
-  }
+  if (BlockReadLock lock(block); lock) r.CopyFrom(block.view(), block.viewSize());
   CloseBlock(block, false);
   return r;
 }
@@ -82,9 +81,11 @@ SettingsRecord ReadSettingsBlock() {
 void WriteSettingsBlock(const SettingsRecord& record) {
   SharedBlock block;
   ASSERT_EQ(OpenSettingsBlock(block), Result::kSuccess);
-  ASSERT_TRUE(LockWrite(block));
-  CopySections(record.view(), SettingsView(block.view(), block.viewSize()), true, true);
-  Unlock(block);
+  {
+    BlockWriteLock lock(block);
+    ASSERT_TRUE(lock);
+    CopySections(record.view(), SettingsView(block.view(), block.viewSize()), true, true);
+  }
   CloseBlock(block, false);
 }
 
@@ -106,9 +107,9 @@ class WardenTest : public ::testing::Test {
 
 TEST_F(WardenTest, FirstRunPublishesDefaultsAndStandsInForAMissingDictionary) {
   Warden warden(Options());
-  EXPECT_EQ(warden.Start(), 10);  // english.dict is not there
+  EXPECT_EQ(warden.Start(), Result::kFileOpenFailed);  // english.dict is not there
   EXPECT_EQ(warden.settingsOrigin(), SettingsOrigin::kFirstRun);
-  EXPECT_EQ(warden.HandleMessage(kHandshakeMessage, 0, 0), 10);
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kFileOpenFailed));
   EXPECT_TRUE(SameRecord(ReadSettingsBlock(), MakeDefaultSettings()));
   Reader reader;
   ASSERT_EQ(reader.Open(), Result::kSuccess);
@@ -118,8 +119,8 @@ TEST_F(WardenTest, FirstRunPublishesDefaultsAndStandsInForAMissingDictionary) {
 
   // The user puts the file in place; the generator's notice reloads it.
   WriteBytes(program_.File(u"english.dict"), MakeDictionary(u"en", 150));
-  EXPECT_EQ(warden.HandleMessage(kReloadMessage, 0, 1), 0);
-  EXPECT_EQ(warden.HandleMessage(kHandshakeMessage, 0, 0), 0);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
   ASSERT_EQ(reader.Open(), Result::kSuccess);
   EXPECT_TRUE(Whole(reader.Keys(0), u"en", 150));
   reader.Close();
@@ -138,7 +139,7 @@ TEST_F(WardenTest, DictionariesArePublishedInTheRecordsOrderFromEveryKindOfPath)
   SaveRecord(RecordWith({u"sub\\c.dict", u"bad.dict", elsewhere.File(u"b.dict"), u"a.dict"}));
 
   Warden warden(Options());
-  EXPECT_EQ(warden.Start(), 10);  // bad.dict is malformed
+  EXPECT_EQ(warden.Start(), Result::kFileOpenFailed);  // bad.dict is malformed
   EXPECT_EQ(warden.settingsOrigin(), SettingsOrigin::kFile);
   Reader reader;
   ASSERT_EQ(reader.Open(), Result::kSuccess);
@@ -152,7 +153,7 @@ TEST_F(WardenTest, DictionariesArePublishedInTheRecordsOrderFromEveryKindOfPath)
 TEST_F(WardenTest, AnEmptyDictionaryListGivesAnEmptyDirectory) {
   SaveRecord(RecordWith({}));
   Warden warden(Options());
-  EXPECT_EQ(warden.Start(), 0);
+  EXPECT_EQ(warden.Start(), Result::kSuccess);
   Reader reader;
   EXPECT_EQ(reader.Open(), Result::kNoDictionary);
 }
@@ -162,7 +163,7 @@ TEST_F(WardenTest, AReloadKeepsTheRecordAndOldReadersStayWholeUntilTheyReopen) {
   WriteBytes(program_.File(u"b.dict"), MakeDictionary(u"b", 260));
   SaveRecord(RecordWith({u"a.dict"}));
   Warden warden(Options());
-  ASSERT_EQ(warden.Start(), 0);
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
   Reader before;
   ASSERT_EQ(before.Open(), Result::kSuccess);
 
@@ -171,7 +172,7 @@ TEST_F(WardenTest, AReloadKeepsTheRecordAndOldReadersStayWholeUntilTheyReopen) {
   ASSERT_TRUE(RemoveDictionary(edited.view(), 0));
   edited.view().tab(0).setTitle(u"Edited");
   WriteSettingsBlock(edited);
-  EXPECT_EQ(warden.HandleMessage(kReloadMessage, 1, 1), 0);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 1), 0);
 
   EXPECT_EQ(ReadBytes(config_.File(u"settings.dat")), std::vector<uint8_t>(edited.data(), edited.data() + 15700));
   EXPECT_TRUE(Whole(before.Keys(0), u"a", 500));
@@ -189,7 +190,7 @@ TEST_F(WardenTest, ABlockThatMustGrowWaitsForItsOldHoldersWithoutLosingTheNewSet
   WriteBytes(program_.File(u"big.dict"), MakeDictionary(longPrefix, 100000));
   SaveRecord(RecordWith({u"small.dict"}));
   Warden warden(Options());
-  ASSERT_EQ(warden.Start(), 0);
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
   const size_t smallCapacity = warden.dictionaryCapacity();
 
   Reader holder;
@@ -197,9 +198,9 @@ TEST_F(WardenTest, ABlockThatMustGrowWaitsForItsOldHoldersWithoutLosingTheNewSet
   SettingsRecord edited = ReadSettingsBlock();
   ASSERT_TRUE(AddDictionary(edited.view(), u"big.dict"));
   WriteSettingsBlock(edited);
-  warden.HandleMessage(kReloadMessage, 0, 1);
+  warden.HandleMessage(kLoaderReloadMessage, 0, 1);
   EXPECT_TRUE(warden.growthPending());
-  EXPECT_EQ(warden.HandleMessage(kHandshakeMessage, 0, 0), 10);
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kFileOpenFailed));
   // The holder's views stay whole; a reader opening now sees the new list, the big one still empty.
   EXPECT_TRUE(Whole(holder.Keys(0), u"s", 10));
   {
@@ -214,11 +215,46 @@ TEST_F(WardenTest, ABlockThatMustGrowWaitsForItsOldHoldersWithoutLosingTheNewSet
   for (int i = 0; i < 100 && warden.growthPending(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_FALSE(warden.growthPending());
   EXPECT_GT(warden.dictionaryCapacity(), smallCapacity);
-  EXPECT_EQ(warden.HandleMessage(kHandshakeMessage, 0, 0), 0);
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
   Reader reader;
   ASSERT_EQ(reader.Open(), Result::kSuccess);
   EXPECT_TRUE(Whole(reader.Keys(0), u"s", 10));
   EXPECT_TRUE(Whole(reader.Keys(1), longPrefix, 100000));
+}
+
+TEST_F(WardenTest, AReloadThatRunsOutOfMemoryKeepsTheLoaderAndWhatItPublished) {
+  WriteBytes(program_.File(u"a.dict"), MakeDictionary(u"a", 150));
+  WriteBytes(program_.File(u"huge.dict"), MakeDictionary(u"h", 10));
+  SaveRecord(RecordWith({u"a.dict"}));
+  WardenOptions options = Options();
+  options.readFile = [](const std::u16string& path, size_t maxSize, std::vector<uint8_t>* bytes,
+                        platform::OsError* error) {
+    // What holding a dictionary too large for the address space ends in (the x86 build).
+    if (path.size() >= 9 && path.compare(path.size() - 9, 9, u"huge.dict") == 0) throw std::bad_alloc();
+    return platform::ReadWholeFile(path, maxSize, bytes, error);
+  };
+  Warden warden(options);
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+
+  SettingsRecord edited = ReadSettingsBlock();
+  ASSERT_TRUE(AddDictionary(edited.view(), u"huge.dict"));
+  WriteSettingsBlock(edited);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 1), 0);
+  // Still serving, saying what went wrong, with the dictionaries of before still published.
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kOutOfMemory));
+  Reader reader;
+  ASSERT_EQ(reader.Open(), Result::kSuccess);
+  ASSERT_EQ(reader.count(), 1u);
+  EXPECT_TRUE(Whole(reader.Keys(0), u"a", 150));
+  reader.Close();
+  EXPECT_EQ(ReadBytes(config_.File(u"settings.dat")), std::vector<uint8_t>(edited.data(), edited.data() + 15700))
+      << "the settings job of the same message is kept";
+
+  // The next reload that can be done is.
+  ASSERT_TRUE(RemoveDictionary(edited.view(), 1));
+  WriteSettingsBlock(edited);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
+  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
 }
 
 TEST_F(WardenTest, ADamagedSettingsFileIsKeptAsideAndDefaultsServe) {

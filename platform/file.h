@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "platform/error.h"
+#include "platform/mapped_view.h"
 
 namespace quillet::platform {
 
@@ -56,33 +56,13 @@ class FileMapping {
     kViewFailed,    // the mapping exists but could not be viewed
   };
 
-  FileMapping() = default;
-  ~FileMapping() { Unmap(); }
-  FileMapping(FileMapping&& other) noexcept
-      : data_(std::exchange(other.data_, nullptr)),
-        size_(std::exchange(other.size_, 0)),
-        handle_(std::exchange(other.handle_, nullptr)) {}
-  FileMapping& operator=(FileMapping&& other) noexcept {
-    if (this != &other) {
-      Unmap();
-      data_ = std::exchange(other.data_, nullptr);
-      size_ = std::exchange(other.size_, 0);
-      handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-  }
-  FileMapping(const FileMapping&) = delete;
-  FileMapping& operator=(const FileMapping&) = delete;
-
   Status Map(const File& file, OsError* error);
-  const uint8_t* data() const { return data_; }
-  size_t size() const { return size_; }
-  void Unmap();
+  const uint8_t* data() const { return view_.data(); }
+  size_t size() const { return view_.size(); }
+  void Unmap() { view_.Reset(); }
 
  private:
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-  void* handle_ = nullptr;  // the Windows mapping object; unused on POSIX
+  MappedView view_;
 };
 
 // True when `path` names an existing file (not a folder).

@@ -32,7 +32,8 @@ class LoaderChannel {
   LoaderChannel(const LoaderChannel&) = delete;
   LoaderChannel& operator=(const LoaderChannel&) = delete;
 
-  // Makes the channel visible to senders; messages are handled only inside Run().
+  // Makes the channel visible to senders; messages are handled only inside Run(). The handler must
+  // not throw: on Windows it runs inside a window procedure.
   bool Create(Handler handler, OsError* error);
   // Serves messages one at a time on the calling thread until Quit(); signals readiness before its
   // first wait. Returns the exit code for the program.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: set up, build every program (native, Windows x64 and x86), build the default English
-# dictionary, look a prefix up in it and save a picture of the candidate window showing it.
+# dictionary, look a prefix up in it, save a picture of the candidate window showing it, and type a
+# sentence with the text service in tsfhost (printing the document and saving build/typing.png).
 # Usage: scripts/main.sh [PREFIX]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,4 +30,21 @@ echo "=== the candidate window for \"$prefix\" (under Wine)"
 bash scripts/wine-run.sh --prepare build/win64
 picture=$PWD/build/candidates.png
 bash scripts/wine-run.sh build/win64/bin/candview.exe --png "Z:${picture//\//\\}" "$prefix"
+echo "picture: $picture"
+
+echo
+echo "=== typing with Quillet in tsfhost (under Wine): a sentence picked by number, Tab and a click"
+# "qui" then 9 picks "quick", "jum" and a click on row 7 "jumped", "ove" Down Down Tab "over", "lazy"
+# then 1; the sentence ends while "do" is being typed, so that the picture shows the candidate window.
+keys='The qui9 brown fox jum{Click 7} ove{Down}{Down}{Tab} the lazy1 do'
+picture=$PWD/build/typing.png
+config=$(mktemp -d)
+ns=main$$
+QUILLET_NAMESPACE=$ns QUILLET_CONFIG_DIR="Z:${config//\//\\}" \
+  bash scripts/wine-run.sh build/win64/bin/tsfhost.exe --png "Z:${picture//\//\\}" --keys "$keys"
+# The loader the text service started for this run is not needed any more.
+for pid in $(pgrep -f 'from service' || true); do
+  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "QUILLET_NAMESPACE=$ns" && kill "$pid" 2>/dev/null
+done
+rm -rf "$config"
 echo "picture: $picture"

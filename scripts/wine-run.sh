@@ -5,9 +5,11 @@
 #   wine-run.sh --prepare BUILD_FOLDER   start the prefix of a Windows build folder (created the first
 #                                        time) and let it settle
 #
-# Wine misbehaves now and then, mostly while a prefix is young: a start hangs before the program runs,
-# or a program that has finished never exits. Both are told apart from a program that really hangs and
-# handled here; every step is bounded, and what happened is logged to wine-run.log next to the prefix.
+# Wine misbehaves now and then, mostly while a prefix is young: a start fails or hangs before the
+# program runs, or a program that has finished never exits. Both are told apart from a failure of the
+# program itself and handled here: a start that never reached the program is tried once more, and a
+# finished program is ended and judged by its summary. Every other failure counts the first time.
+# Every step is bounded, and what happened is logged to the prefix's log (build/wineprefix.log).
 set -u
 
 if [ "${1:-}" = --prepare ]; then
@@ -137,12 +139,14 @@ run_once() {
 for attempt in 1 2; do
   run_once "$@"
   status=$?
-  # A program that never started its first case is taken as a start that Wine hung, and tried again.
+  # Our programs write to their output as soon as they run (a test program its first line before its
+  # first case starts): a failure without a byte of it is a start that Wine failed or hung before the
+  # program ran, and only that is tried again.
+  if [ $status -ne 0 ] && [ $attempt -eq 1 ] && [ ! -s "$out" ]; then
+    note "ended with $status before the program wrote anything; tried again"
+    continue
+  fi
   if [ $status -eq 124 ] || [ $status -eq 137 ]; then
-    if [ $attempt -eq 1 ] && ! grep -q '^\[ RUN      \]' "$out"; then
-      note "no progress in $attempt_seconds s ($(wc -c <"$out") bytes of output); tried again"
-      continue
-    fi
     note "timed out after $attempt_seconds s"
   fi
   break

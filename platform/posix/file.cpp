@@ -10,35 +10,38 @@
 #include <cstdio>
 
 #include "common/utf16.h"
+#include "platform/posix/unique_fd.h"
 
 namespace quillet::platform {
 
 namespace {
 
+using posix::UniqueFd;
+
 void SetError(OsError* error, int value) {
   if (error != nullptr) *error = static_cast<OsError>(value);
 }
 
-// Opens and takes the exclusive lock that stands in for share mode 0; -1 with errno on failure.
-int OpenLocked(const std::u16string& path, int flags) {
+// Opens and takes the exclusive lock that stands in for share mode 0; none with errno on failure.
+UniqueFd OpenLocked(const std::u16string& path, int flags) {
   const std::string name = ToUtf8(path);
-  int fd;
+  UniqueFd fd;
   do {
-    fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
+    fd.Reset(::open(name.c_str(), flags | O_CLOEXEC, 0644));
+  } while (!fd && errno == EINTR);
+  if (!fd) return fd;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    ::close(fd);
-    errno = e;
-    return -1;
+  int e = 0;
+  if (::fstat(fd.get(), &st) != 0) {
+    e = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    e = EISDIR;
+  } else if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    e = errno == EWOULDBLOCK ? EBUSY : errno;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int e = errno == EWOULDBLOCK ? EBUSY : errno;
-    ::close(fd);
+  if (e != 0) {
+    fd.Reset();
     errno = e;
-    return -1;
   }
   return fd;
 }
@@ -46,7 +49,7 @@ int OpenLocked(const std::u16string& path, int flags) {
 }  // namespace
 
 struct File::Impl {
-  int fd = -1;
+  UniqueFd fd;
 };
 
 File::File() = default;
@@ -62,35 +65,34 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::OpenRead(const std::u16string& path, OsError* error) {
   Close();
-  const int fd = OpenLocked(path, O_RDONLY);
-  if (fd < 0) {
+  UniqueFd fd = OpenLocked(path, O_RDONLY);
+  if (!fd) {
     SetError(error, errno);
     return false;
   }
   impl_ = std::make_unique<Impl>();
-  impl_->fd = fd;
+  impl_->fd = std::move(fd);
   return true;
 }
 
 bool File::Create(const std::u16string& path, OsError* error) {
   Close();
   // Truncate only once the lock is ours: a file that another of our opens holds must survive.
-  const int fd = OpenLocked(path, O_WRONLY | O_CREAT);
-  if (fd < 0) {
+  UniqueFd fd = OpenLocked(path, O_WRONLY | O_CREAT);
+  if (!fd) {
     SetError(error, errno);
     return false;
   }
-  if (::ftruncate(fd, 0) != 0) {
+  if (::ftruncate(fd.get(), 0) != 0) {
     SetError(error, errno);
-    ::close(fd);
     return false;
   }
   impl_ = std::make_unique<Impl>();
-  impl_->fd = fd;
+  impl_->fd = std::move(fd);
   return true;
 }
 
-bool File::valid() const { return impl_ != nullptr && impl_->fd >= 0; }
+bool File::valid() const { return impl_ != nullptr && impl_->fd.valid(); }
 
 bool File::Read(void* buffer, size_t size, size_t* done, OsError* error) {
   *done = 0;
@@ -100,7 +102,7 @@ bool File::Read(void* buffer, size_t size, size_t* done, OsError* error) {
   }
   auto* p = static_cast<uint8_t*>(buffer);
   while (*done < size) {
-    const ssize_t n = ::read(impl_->fd, p + *done, size - *done);
+    const ssize_t n = ::read(impl_->fd.get(), p + *done, size - *done);
     if (n < 0) {
       if (errno == EINTR) continue;
       SetError(error, errno);
@@ -120,7 +122,7 @@ bool File::Write(const void* buffer, size_t size, size_t* done, OsError* error) 
   }
   const auto* p = static_cast<const uint8_t*>(buffer);
   while (*done < size) {
-    const ssize_t n = ::write(impl_->fd, p + *done, size - *done);
+    const ssize_t n = ::write(impl_->fd.get(), p + *done, size - *done);
     if (n < 0) {
       if (errno == EINTR) continue;
       SetError(error, errno);
@@ -141,7 +143,7 @@ bool File::Size(uint64_t* size, OsError* error) const {
     return false;
   }
   struct stat st;
-  if (::fstat(impl_->fd, &st) != 0) {
+  if (::fstat(impl_->fd.get(), &st) != 0) {
     SetError(error, errno);
     return false;
   }
@@ -151,10 +153,10 @@ bool File::Size(uint64_t* size, OsError* error) const {
 
 bool File::Close(OsError* error) {
   if (!valid()) return true;
-  const int fd = impl_->fd;
+  UniqueFd fd = std::move(impl_->fd);
   impl_.reset();
-  // The lock goes with the descriptor. EINTR still closes it on Linux, so no retry.
-  if (::close(fd) != 0 && errno != EINTR) {
+  // The lock goes with the descriptor.
+  if (!fd.Close()) {
     SetError(error, errno);
     return false;
   }
@@ -175,20 +177,13 @@ FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
     return Status::kCreateFailed;
   }
   // Populated at once: the whole file is read anyway, and one fault per page costs more.
-  void* p = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED | MAP_POPULATE, file.impl_->fd, 0);
+  void* p = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED | MAP_POPULATE, file.impl_->fd.get(), 0);
   if (p == MAP_FAILED) {
     SetError(error, errno);
     return Status::kViewFailed;
   }
-  data_ = static_cast<const uint8_t*>(p);
-  size_ = static_cast<size_t>(size);
+  view_ = MappedView(p, static_cast<size_t>(size));
   return Status::kMapped;
-}
-
-void FileMapping::Unmap() {
-  if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), size_);
-  data_ = nullptr;
-  size_ = 0;
 }
 
 bool FileExists(const std::u16string& path) {

@@ -19,11 +19,14 @@
 
 #include "common/le.h"
 #include "platform/posix/scope.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/process.h"
 
 namespace quillet::platform {
 
 namespace {
+
+using posix::UniqueFd;
 
 constexpr size_t kRequestSize = 24;
 constexpr size_t kReplySize = 8;
@@ -53,29 +56,6 @@ bool PeerIsSameUser(int fd) {
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return false;
   return cred.uid == geteuid();
 }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset(int fd) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 // Reads exactly n bytes before the deadline. 0 on success, else an errno value (ETIMEDOUT, ECONNRESET).
 int ReadFully(int fd, uint8_t* buffer, size_t n, std::chrono::steady_clock::time_point deadline) {
@@ -107,8 +87,8 @@ int ReadFully(int fd, uint8_t* buffer, size_t n, std::chrono::steady_clock::time
 SendStatus SendLoaderMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, uint32_t timeoutMs, intptr_t* reply,
                              OsError* error) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  Fd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd.get() < 0) {
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) {
     *error = static_cast<OsError>(errno);
     return SendStatus::kFailed;
   }
@@ -163,15 +143,9 @@ SendStatus SendLoaderMessage(uint32_t message, uintptr_t wParam, intptr_t lParam
 
 struct LoaderChannel::Impl {
   Handler handler;
-  Fd listener;
-  int wakeRead = -1;
-  int wakeWrite = -1;
+  UniqueFd listener;
+  posix::Pipe wake;  // Quit() writes a byte to end Run()'s wait
   std::atomic<bool> quit{false};
-
-  ~Impl() {
-    if (wakeRead >= 0) close(wakeRead);
-    if (wakeWrite >= 0) close(wakeWrite);
-  }
 
   void Serve(int client) {
     if (!PeerIsSameUser(client)) return;
@@ -194,16 +168,13 @@ LoaderChannel::LoaderChannel() : impl_(std::make_unique<Impl>()) {}
 LoaderChannel::~LoaderChannel() = default;
 
 bool LoaderChannel::Create(Handler handler, OsError* error) {
-  if (impl_->listener.get() >= 0) return true;
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+  if (impl_->listener) return true;
+  if (!posix::MakePipe(&impl_->wake, O_CLOEXEC | O_NONBLOCK)) {
     *error = static_cast<OsError>(errno);
     return false;
   }
-  impl_->wakeRead = pipeFds[0];
-  impl_->wakeWrite = pipeFds[1];
-  Fd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd.get() < 0) {
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) {
     *error = static_cast<OsError>(errno);
     return false;
   }
@@ -215,15 +186,15 @@ bool LoaderChannel::Create(Handler handler, OsError* error) {
     return false;
   }
   impl_->handler = std::move(handler);
-  impl_->listener.Reset(fd.Release());
+  impl_->listener = std::move(fd);
   return true;
 }
 
 int LoaderChannel::Run() {
-  if (impl_->listener.get() < 0) return 1;
+  if (!impl_->listener) return 1;
   SignalReady();
   while (!impl_->quit.load()) {
-    pollfd fds[2] = {{impl_->listener.get(), POLLIN, 0}, {impl_->wakeRead, POLLIN, 0}};
+    pollfd fds[2] = {{impl_->listener.get(), POLLIN, 0}, {impl_->wake.read.get(), POLLIN, 0}};
     const int r = poll(fds, 2, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -231,13 +202,13 @@ int LoaderChannel::Run() {
     }
     if (fds[1].revents != 0) {
       char drain[16];
-      while (read(impl_->wakeRead, drain, sizeof(drain)) > 0) {
+      while (read(impl_->wake.read.get(), drain, sizeof(drain)) > 0) {
       }
       continue;
     }
     if ((fds[0].revents & POLLIN) != 0) {
-      Fd client(accept4(impl_->listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-      if (client.get() >= 0) impl_->Serve(client.get());
+      const UniqueFd client(accept4(impl_->listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+      if (client) impl_->Serve(client.get());
     }
   }
   return 0;
@@ -246,9 +217,9 @@ int LoaderChannel::Run() {
 void LoaderChannel::Quit() {
   // Only async-signal-safe calls: this may run in a signal handler.
   impl_->quit.store(true);
-  if (impl_->wakeWrite >= 0) {
+  if (impl_->wake.write) {
     const char c = 1;
-    (void)!write(impl_->wakeWrite, &c, 1);
+    (void)!write(impl_->wake.write.get(), &c, 1);
   }
 }
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "common/utf16.h"
+#include "platform/posix/unique_fd.h"
 
 extern char** environ;
 
@@ -56,17 +57,69 @@ std::vector<std::string> SplitAtBlanks(const std::string& text) {
   return parts;
 }
 
+// What the child needs, prepared before fork: only async-signal-safe calls may follow it. Filled in
+// place, as argv and envp point into the strings.
+struct ChildImage {
+  std::vector<std::string> args;
+  std::vector<std::string> env;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
+void PrepareChild(const std::u16string& path, const std::u16string& commandLine, int readyFd, ChildImage* c) {
+  c->args = SplitAtBlanks(ToUtf8(commandLine));
+  c->args.insert(c->args.begin(), ToUtf8(path));
+  const std::string prefix = std::string(kReadyVariable) + "=";
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+    if (std::strncmp(*e, prefix.c_str(), prefix.size()) != 0) c->env.emplace_back(*e);
+  }
+  c->env.push_back(prefix + std::to_string(readyFd));
+  for (auto& a : c->args) c->argv.push_back(a.data());
+  c->argv.push_back(nullptr);
+  for (auto& e : c->env) c->envp.push_back(e.data());
+  c->envp.push_back(nullptr);
+}
+
+// In the child: a session of its own, the standard streams on /dev/null, and no descriptor but the
+// ready pipe's end across exec. A failed exec sends its errno through `failureFd`.
+[[noreturn]] void ExecChild(const ChildImage& c, int devNull, int readyFd, int failureFd) {
+  setsid();
+  if (devNull >= 0) {
+    dup2(devNull, 0);
+    dup2(devNull, 1);
+    dup2(devNull, 2);
+  }
+#ifdef SYS_close_range
+  syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+#endif
+  fcntl(readyFd, F_SETFD, 0);
+  execve(c.argv[0], c.argv.data(), c.envp.data());
+  const int e = errno;
+  (void)!write(failureFd, &e, sizeof(e));
+  _exit(127);
+}
+
+// In the starter, once it holds only the read end: the child's exec errno, or 0 when the pipe closed
+// without one (exec succeeded).
+int ExecError(const posix::UniqueFd& failure) {
+  int execError = 0;
+  ssize_t n;
+  do {
+    n = read(failure.get(), &execError, sizeof(execError));
+  } while (n < 0 && errno == EINTR);
+  return n == static_cast<ssize_t>(sizeof(execError)) ? execError : 0;
+}
+
 }  // namespace
 
 struct Process::Impl {
   pid_t pid = -1;
-  int readyFd = -1;
+  posix::UniqueFd readyFd;
   bool ready = false;
   bool reaped = false;
   int exitCode = 0;
 
   ~Impl() {
-    if (readyFd >= 0) close(readyFd);
     // Reap a child that has already ended; one still running goes on without us.
     if (pid > 0 && !reaped) {
       int status;
@@ -101,83 +154,33 @@ bool Process::Start(const std::u16string& path, const std::u16string& commandLin
     *error = static_cast<OsError>(EBUSY);
     return false;
   }
-  const std::string program = ToUtf8(path);
-  std::vector<std::string> args = SplitAtBlanks(ToUtf8(commandLine));
-  args.insert(args.begin(), program);
-
-  int ready[2];
-  int failure[2];
-  if (pipe2(ready, O_CLOEXEC) != 0) {
+  posix::Pipe ready;
+  posix::Pipe failure;
+  if (!posix::MakePipe(&ready, O_CLOEXEC) || !posix::MakePipe(&failure, O_CLOEXEC)) {
     *error = static_cast<OsError>(errno);
     return false;
   }
-  if (pipe2(failure, O_CLOEXEC) != 0) {
-    *error = static_cast<OsError>(errno);
-    close(ready[0]);
-    close(ready[1]);
-    return false;
-  }
-  const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
-
-  // Everything the child needs is prepared before fork: only async-signal-safe calls follow it.
-  std::vector<std::string> env;
-  const std::string prefix = std::string(kReadyVariable) + "=";
-  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
-    if (std::strncmp(*e, prefix.c_str(), prefix.size()) != 0) env.emplace_back(*e);
-  }
-  env.push_back(prefix + std::to_string(ready[1]));
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  const posix::UniqueFd devNull(open("/dev/null", O_RDWR | O_CLOEXEC));
+  ChildImage child;
+  PrepareChild(path, commandLine, ready.write.get(), &child);
 
   const pid_t pid = fork();
   if (pid < 0) {
     *error = static_cast<OsError>(errno);
-    close(ready[0]);
-    close(ready[1]);
-    close(failure[0]);
-    close(failure[1]);
-    if (devNull >= 0) close(devNull);
     return false;
   }
-  if (pid == 0) {
-    setsid();
-    if (devNull >= 0) {
-      dup2(devNull, 0);
-      dup2(devNull, 1);
-      dup2(devNull, 2);
-    }
-    // Handles are not inherited: only the ready pipe crosses exec.
-#ifdef SYS_close_range
-    syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
-#endif
-    fcntl(ready[1], F_SETFD, 0);
-    execve(argv[0], argv.data(), envp.data());
-    const int e = errno;
-    (void)!write(failure[1], &e, sizeof(e));
-    _exit(127);
-  }
-  close(ready[1]);
-  close(failure[1]);
-  if (devNull >= 0) close(devNull);
-  int execError = 0;
-  ssize_t n;
-  do {
-    n = read(failure[0], &execError, sizeof(execError));
-  } while (n < 0 && errno == EINTR);
-  close(failure[0]);
+  if (pid == 0) ExecChild(child, devNull.get(), ready.write.get(), failure.write.get());
+  // The write ends are the child's now: their closing is how its exec and its readiness are seen.
+  ready.write.Reset();
+  failure.write.Reset();
   impl_->pid = pid;
-  impl_->readyFd = ready[0];
-  if (n == static_cast<ssize_t>(sizeof(execError))) {
+  if (const int execError = ExecError(failure.read); execError != 0) {
     impl_->Reap(0);
-    close(impl_->readyFd);
     impl_ = std::make_unique<Impl>();
     *error = static_cast<OsError>(execError);
     return false;
   }
+  impl_->readyFd = std::move(ready.read);
   return true;
 }
 
@@ -187,13 +190,13 @@ WaitResult Process::WaitUntilReady(uint32_t timeoutMs, OsError* error) {
     return WaitResult::kFailed;
   }
   if (impl_->ready) return WaitResult::kSignalled;
-  if (impl_->readyFd < 0) {
+  if (!impl_->readyFd) {
     *error = static_cast<OsError>(ECHILD);
     return WaitResult::kFailed;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    pollfd p{impl_->readyFd, POLLIN, 0};
+    pollfd p{impl_->readyFd.get(), POLLIN, 0};
     const int r = poll(&p, 1, ElapsedMsLeft(deadline, timeoutMs));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
@@ -205,10 +208,9 @@ WaitResult Process::WaitUntilReady(uint32_t timeoutMs, OsError* error) {
       return WaitResult::kTimedOut;
     }
     char c;
-    const ssize_t k = read(impl_->readyFd, &c, 1);
+    const ssize_t k = read(impl_->readyFd.get(), &c, 1);
     if (k < 0 && errno == EINTR) continue;
-    close(impl_->readyFd);
-    impl_->readyFd = -1;
+    impl_->readyFd.Reset();
     if (k == 1) {
       impl_->ready = true;
       return WaitResult::kSignalled;
@@ -248,9 +250,9 @@ void SignalReady() {
   unsetenv(kReadyVariable);
   if (end == value || *end != '\0' || fd < 3 || fd > INT_MAX) return;
   if (fcntl(static_cast<int>(fd), F_GETFD) < 0) return;
+  const posix::UniqueFd ready(static_cast<int>(fd));
   const char c = 1;
-  (void)!write(static_cast<int>(fd), &c, 1);
-  close(static_cast<int>(fd));
+  (void)!write(ready.get(), &c, 1);
 }
 
 namespace {

@@ -10,30 +10,13 @@
 #include <string>
 
 #include "common/utf16.h"
+#include "platform/posix/unique_fd.h"
 
 namespace quillet::platform {
 
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports a failure (a write lost on close).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
+using posix::UniqueFd;
 
 std::string Narrow(const std::u16string& path) { return ToUtf8(path); }
 
@@ -107,8 +90,8 @@ bool CreateFolders(const std::u16string& path, OsError* error) {
 
 ReadStatus ReadWholeFile(const std::u16string& path, size_t maxSize, std::vector<uint8_t>* bytes, OsError* error) {
   bytes->clear();
-  Fd fd(open(Narrow(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  const UniqueFd fd(open(Narrow(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
     SetError(error);
     return errno == ENOENT ? ReadStatus::kNotFound : ReadStatus::kFailed;
   }
@@ -143,8 +126,8 @@ bool ReplaceFileDurably(const std::u16string& path, const uint8_t* data, size_t 
   const std::string target = Narrow(path);
   const std::string temp = target + ".tmp-" + std::to_string(getpid());
   {
-    Fd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (fd.get() < 0) {
+    UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd) {
       SetError(error);
       return false;
     }
@@ -160,8 +143,8 @@ bool ReplaceFileDurably(const std::u16string& path, const uint8_t* data, size_t 
     return false;
   }
   // The rename itself is made durable by flushing the folder that holds the entry.
-  Fd folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) fsync(folder.get());
+  const UniqueFd folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder) fsync(folder.get());
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace quillet::platform {
@@ -18,7 +19,7 @@ constexpr size_t kMaxPiece = 1u << 30;
 }  // namespace
 
 struct File::Impl {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  win32::UniqueHandle handle;
 };
 
 namespace {
@@ -26,13 +27,13 @@ namespace {
 // No sharing: while we hold a file nobody else can change or delete it under us.
 std::unique_ptr<File::Impl> OpenHandle(const std::u16string& path, DWORD access, DWORD disposition, OsError* error) {
   const std::wstring name = win32::ToWide(path);
-  HANDLE h = CreateFileW(name.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  win32::UniqueHandle h(CreateFileW(name.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) {
     SetError(error, GetLastError());
     return nullptr;
   }
   auto impl = std::make_unique<File::Impl>();
-  impl->handle = h;
+  impl->handle = std::move(h);
   return impl;
 }
 
@@ -61,7 +62,7 @@ bool File::Create(const std::u16string& path, OsError* error) {
   return impl_ != nullptr;
 }
 
-bool File::valid() const { return impl_ != nullptr && impl_->handle != INVALID_HANDLE_VALUE; }
+bool File::valid() const { return impl_ != nullptr && impl_->handle.valid(); }
 
 bool File::Read(void* buffer, size_t size, size_t* done, OsError* error) {
   *done = 0;
@@ -73,7 +74,7 @@ bool File::Read(void* buffer, size_t size, size_t* done, OsError* error) {
   while (*done < size) {
     const size_t piece = size - *done < kMaxPiece ? size - *done : kMaxPiece;
     DWORD n = 0;
-    if (!ReadFile(impl_->handle, p + *done, static_cast<DWORD>(piece), &n, nullptr)) {
+    if (!ReadFile(impl_->handle.get(), p + *done, static_cast<DWORD>(piece), &n, nullptr)) {
       SetError(error, GetLastError());
       return false;
     }
@@ -93,7 +94,7 @@ bool File::Write(const void* buffer, size_t size, size_t* done, OsError* error) 
   while (*done < size) {
     const size_t piece = size - *done < kMaxPiece ? size - *done : kMaxPiece;
     DWORD n = 0;
-    if (!WriteFile(impl_->handle, p + *done, static_cast<DWORD>(piece), &n, nullptr)) {
+    if (!WriteFile(impl_->handle.get(), p + *done, static_cast<DWORD>(piece), &n, nullptr)) {
       SetError(error, GetLastError());
       return false;
     }
@@ -112,7 +113,7 @@ bool File::Size(uint64_t* size, OsError* error) const {
     return false;
   }
   LARGE_INTEGER value;
-  if (!GetFileSizeEx(impl_->handle, &value)) {
+  if (!GetFileSizeEx(impl_->handle.get(), &value)) {
     SetError(error, GetLastError());
     return false;
   }
@@ -122,9 +123,9 @@ bool File::Size(uint64_t* size, OsError* error) const {
 
 bool File::Close(OsError* error) {
   if (!valid()) return true;
-  HANDLE h = impl_->handle;
+  win32::UniqueHandle h = std::move(impl_->handle);
   impl_.reset();
-  if (!CloseHandle(h)) {
+  if (!h.Close()) {
     SetError(error, GetLastError());
     return false;
   }
@@ -143,30 +144,21 @@ FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
     SetError(error, ERROR_NOT_ENOUGH_MEMORY);
     return Status::kCreateFailed;
   }
-  // An empty file cannot be mapped: CreateFileMappingW fails with ERROR_FILE_INVALID.
-  HANDLE mapping = CreateFileMappingW(file.impl_->handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping == nullptr) {
+  // An empty file cannot be mapped: CreateFileMappingW fails with ERROR_FILE_INVALID. The mapping
+  // object is needed only to make the view, which keeps it alive.
+  const win32::UniqueHandle mapping(
+      CreateFileMappingW(file.impl_->handle.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping) {
     SetError(error, GetLastError());
     return Status::kCreateFailed;
   }
-  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  void* view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
   if (view == nullptr) {
     SetError(error, GetLastError());
-    CloseHandle(mapping);
     return Status::kViewFailed;
   }
-  handle_ = mapping;
-  data_ = static_cast<const uint8_t*>(view);
-  size_ = static_cast<size_t>(size);
+  view_ = MappedView(view, static_cast<size_t>(size));
   return Status::kMapped;
-}
-
-void FileMapping::Unmap() {
-  if (data_ != nullptr) UnmapViewOfFile(data_);
-  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
-  data_ = nullptr;
-  size_ = 0;
-  handle_ = nullptr;
 }
 
 bool FileExists(const std::u16string& path) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/mapped_view.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace quillet::platform {
@@ -22,10 +24,7 @@ WaitResult FromWaitCode(DWORD r, DWORD expected, OsError* error) {
 }  // namespace
 
 struct Event::Impl {
-  HANDLE handle = nullptr;
-  ~Impl() {
-    if (handle != nullptr) CloseHandle(handle);
-  }
+  win32::UniqueHandle handle;
 };
 
 Event::Event() : impl_(std::make_unique<Impl>()) {}
@@ -37,35 +36,35 @@ bool Event::CreateOrOpen(std::u16string_view name, bool manualReset, bool initia
                          OsError* error) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  HANDLE h = CreateEventW(nullptr, manualReset, initiallySignalled, wide.c_str());
-  if (h == nullptr) {
+  win32::UniqueHandle h(CreateEventW(nullptr, manualReset, initiallySignalled, wide.c_str()));
+  if (!h) {
     *error = GetLastError();
     return false;
   }
   if (alreadyExisted != nullptr) *alreadyExisted = GetLastError() == ERROR_ALREADY_EXISTS;
-  impl_->handle = h;
+  impl_->handle = std::move(h);
   return true;
 }
 
 bool Event::Open(std::u16string_view name, OsError* error) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  HANDLE h = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, wide.c_str());
-  if (h == nullptr) {
+  win32::UniqueHandle h(OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, wide.c_str()));
+  if (!h) {
     *error = GetLastError();
     return false;
   }
-  impl_->handle = h;
+  impl_->handle = std::move(h);
   return true;
 }
 
-bool Event::valid() const { return impl_ && impl_->handle != nullptr; }
+bool Event::valid() const { return impl_ && impl_->handle.valid(); }
 bool Event::Set() {
   if (!valid()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  return SetEvent(impl_->handle) != 0;
+  return SetEvent(impl_->handle.get()) != 0;
 }
 
 bool Event::Reset() {
@@ -73,13 +72,12 @@ bool Event::Reset() {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  return ResetEvent(impl_->handle) != 0;
+  return ResetEvent(impl_->handle.get()) != 0;
 }
 
 void Event::Close() {
   if (!impl_) impl_ = std::make_unique<Impl>();
-  if (impl_->handle != nullptr) CloseHandle(impl_->handle);
-  impl_->handle = nullptr;
+  impl_->handle.Reset();
 }
 
 WaitResult Wait(Event& event, uint32_t timeoutMs, OsError* error) {
@@ -87,7 +85,7 @@ WaitResult Wait(Event& event, uint32_t timeoutMs, OsError* error) {
     *error = ERROR_INVALID_HANDLE;
     return WaitResult::kFailed;
   }
-  return FromWaitCode(WaitForSingleObject(event.impl_->handle, timeoutMs), WAIT_OBJECT_0, error);
+  return FromWaitCode(WaitForSingleObject(event.impl_->handle.get(), timeoutMs), WAIT_OBJECT_0, error);
 }
 
 WaitResult WaitAll(Event& a, Event& b, uint32_t timeoutMs, OsError* error) {
@@ -95,7 +93,7 @@ WaitResult WaitAll(Event& a, Event& b, uint32_t timeoutMs, OsError* error) {
     *error = ERROR_INVALID_HANDLE;
     return WaitResult::kFailed;
   }
-  HANDLE handles[2] = {a.impl_->handle, b.impl_->handle};
+  HANDLE handles[2] = {a.impl_->handle.get(), b.impl_->handle.get()};
   const DWORD r = WaitForMultipleObjects(2, handles, TRUE, timeoutMs);
   // With bWaitAll any value in [WAIT_OBJECT_0, WAIT_OBJECT_0 + 1] means both were taken.
   if (r == WAIT_OBJECT_0 + 1) return WaitResult::kSignalled;
@@ -103,13 +101,8 @@ WaitResult WaitAll(Event& a, Event& b, uint32_t timeoutMs, OsError* error) {
 }
 
 struct Mapping::Impl {
-  HANDLE handle = nullptr;
-  uint8_t* view = nullptr;
-  size_t size = 0;
-  ~Impl() {
-    if (view != nullptr) UnmapViewOfFile(view);
-    if (handle != nullptr) CloseHandle(handle);
-  }
+  win32::UniqueHandle handle;
+  MappedView view;  // declared after the handle: unmapped first
 };
 
 Mapping::Mapping() : impl_(std::make_unique<Impl>()) {}
@@ -121,68 +114,63 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
   Close();
   const std::wstring wide = win32::ObjectName(name);
   const uint64_t size64 = size;
-  HANDLE h = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(size64 >> 32),
-                                static_cast<DWORD>(size64), wide.c_str());
-  if (h == nullptr) {
+  win32::UniqueHandle h(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                           static_cast<DWORD>(size64 >> 32), static_cast<DWORD>(size64), wide.c_str()));
+  if (!h) {
     *error = GetLastError();
     return false;
   }
   if (alreadyExisted != nullptr) *alreadyExisted = GetLastError() == ERROR_ALREADY_EXISTS;
-  impl_->handle = h;
+  impl_->handle = std::move(h);
   return true;
 }
 
 bool Mapping::Open(std::u16string_view name, OsError* error) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  HANDLE h = OpenFileMappingW(0xF001F /* FILE_MAP_ALL_ACCESS */, FALSE, wide.c_str());
-  if (h == nullptr) {
+  win32::UniqueHandle h(OpenFileMappingW(0xF001F /* FILE_MAP_ALL_ACCESS */, FALSE, wide.c_str()));
+  if (!h) {
     *error = GetLastError();
     return false;
   }
-  impl_->handle = h;
+  impl_->handle = std::move(h);
   return true;
 }
 
 bool Mapping::Map(OsError* error) {
-  if (!impl_ || impl_->handle == nullptr) {
+  if (!impl_ || !impl_->handle) {
     *error = ERROR_INVALID_HANDLE;
     return false;
   }
-  if (impl_->view != nullptr) return true;
-  void* view = MapViewOfFile(impl_->handle, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+  if (impl_->view.valid()) return true;
+  void* view = MapViewOfFile(impl_->handle.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0);
   if (view == nullptr) {
     *error = GetLastError();
     return false;
   }
+  MappedView mapped(view, 0);
   // The view's readable extent: the section size rounded up to whole pages.
   MEMORY_BASIC_INFORMATION info = {};
   if (VirtualQuery(view, &info, sizeof(info)) == 0) {
     *error = GetLastError();
-    UnmapViewOfFile(view);
     return false;
   }
-  impl_->view = static_cast<uint8_t*>(view);
-  impl_->size = info.RegionSize;
+  mapped.Release();
+  impl_->view = MappedView(view, info.RegionSize);
   return true;
 }
 
-uint8_t* Mapping::data() const { return impl_ ? impl_->view : nullptr; }
-size_t Mapping::size() const { return (impl_ && impl_->view != nullptr) ? impl_->size : 0; }
+uint8_t* Mapping::data() const { return impl_ ? impl_->view.data() : nullptr; }
+size_t Mapping::size() const { return impl_ ? impl_->view.size() : 0; }
 
 void Mapping::Unmap() {
-  if (impl_ && impl_->view != nullptr) {
-    UnmapViewOfFile(impl_->view);
-    impl_->view = nullptr;
-    impl_->size = 0;
-  }
+  if (impl_) impl_->view.Reset();
 }
 
 void Mapping::Close() {
   if (!impl_) impl_ = std::make_unique<Impl>();
-  Unmap();
-  if (impl_->handle != nullptr) CloseHandle(impl_->handle);
-  impl_->handle = nullptr;
+  impl_->view.Reset();
+  impl_->handle.Reset();
 }
 
 void DiscardTestNamespace() {}

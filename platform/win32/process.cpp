@@ -4,15 +4,13 @@
 
 #include <vector>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace quillet::platform {
 
 struct Process::Impl {
-  HANDLE process = nullptr;
-  ~Impl() {
-    if (process != nullptr) CloseHandle(process);
-  }
+  win32::UniqueHandle process;
 };
 
 Process::Process() : impl_(std::make_unique<Impl>()) {}
@@ -20,11 +18,11 @@ Process::~Process() = default;
 Process::Process(Process&&) noexcept = default;
 Process& Process::operator=(Process&&) noexcept = default;
 
-bool Process::valid() const { return impl_ && impl_->process != nullptr; }
+bool Process::valid() const { return impl_ && impl_->process.valid(); }
 
 bool Process::Start(const std::u16string& path, const std::u16string& commandLine, OsError* error) {
   if (!impl_) impl_ = std::make_unique<Impl>();
-  if (impl_->process != nullptr) {
+  if (impl_->process) {
     *error = ERROR_BUSY;
     return false;
   }
@@ -42,8 +40,8 @@ bool Process::Start(const std::u16string& path, const std::u16string& commandLin
     *error = GetLastError();
     return false;
   }
-  CloseHandle(pi.hThread);
-  impl_->process = pi.hProcess;
+  const win32::UniqueHandle thread(pi.hThread);
+  impl_->process.Reset(pi.hProcess);
   return true;
 }
 
@@ -52,7 +50,7 @@ WaitResult Process::WaitUntilReady(uint32_t timeoutMs, OsError* error) {
     *error = ERROR_INVALID_HANDLE;
     return WaitResult::kFailed;
   }
-  const DWORD r = WaitForInputIdle(impl_->process, timeoutMs);
+  const DWORD r = WaitForInputIdle(impl_->process.get(), timeoutMs);
   if (r == 0) return WaitResult::kSignalled;
   if (r == WAIT_TIMEOUT) {
     *error = ERROR_TIMEOUT;
@@ -64,15 +62,15 @@ WaitResult Process::WaitUntilReady(uint32_t timeoutMs, OsError* error) {
 
 bool Process::WaitForExit(uint32_t timeoutMs, int* exitCode) {
   if (!valid()) return false;
-  if (WaitForSingleObject(impl_->process, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (WaitForSingleObject(impl_->process.get(), timeoutMs) != WAIT_OBJECT_0) return false;
   DWORD code = 0;
-  if (!GetExitCodeProcess(impl_->process, &code)) return false;
+  if (!GetExitCodeProcess(impl_->process.get(), &code)) return false;
   if (exitCode != nullptr) *exitCode = static_cast<int>(code);
   return true;
 }
 
 void Process::Kill() {
-  if (valid()) TerminateProcess(impl_->process, 1);
+  if (valid()) TerminateProcess(impl_->process.get(), 1);
 }
 
 void SignalReady() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace quillet::platform {
@@ -14,25 +15,7 @@ namespace {
 using win32::FromWide;
 using win32::ToWide;
 
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE get() const { return h_; }
-  bool Close() {
-    const HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return h == INVALID_HANDLE_VALUE || CloseHandle(h) != 0;
-  }
-
- private:
-  HANDLE h_;
-};
+using win32::UniqueHandle;
 
 void SetError(OsError* error) {
   if (error != nullptr) *error = GetLastError();
@@ -95,8 +78,8 @@ bool CreateFolders(const std::u16string& path, OsError* error) {
 ReadStatus ReadWholeFile(const std::u16string& path, size_t maxSize, std::vector<uint8_t>* bytes, OsError* error) {
   bytes->clear();
   // Sharing delete lets a generator replace the file by renaming over it while we read the old one.
-  Handle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD e = GetLastError();
     if (error != nullptr) *error = e;
@@ -127,7 +110,8 @@ bool ReplaceFileDurably(const std::u16string& path, const uint8_t* data, size_t 
   const std::wstring target = ToWide(path);
   const std::wstring temp = target + L".tmp-" + std::to_wstring(GetCurrentProcessId());
   {
-    Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
       SetError(error);
       return false;

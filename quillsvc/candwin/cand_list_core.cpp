@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "lookup/tab_source_set.h"
 #include "quillsvc/candwin/settings_read_lock.h"
-#include "quillsvc/dict/tab_source_set.h"
 
 namespace quillet {
 
@@ -140,6 +140,28 @@ size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, boo
   }
   host_.Invalidate();
   return n;
+}
+
+bool CandListCore::FindPoint(AppearanceElement element, int32_t index, SizeI area, PointF* point) const {
+  if (manager_ == nullptr) return false;
+  double x = 0;
+  double y = 0;
+  int found = 0;
+  for (int32_t py = 0; py < area.height; py += 2) {
+    for (int32_t px = 0; px < area.width; px += 2) {
+      const PointF p{static_cast<float>(px), static_cast<float>(py)};
+      AppearanceElement e = AppearanceElement::kWindow;
+      int32_t i = -1;
+      if (manager_->HitTest(p, &e, &i) && e == element && i == index) {
+        x += p.x;
+        y += p.y;
+        ++found;
+      }
+    }
+  }
+  if (found == 0) return false;
+  *point = PointF{static_cast<float>(x / found), static_cast<float>(y / found)};
+  return true;
 }
 
 void CandListCore::Press(PointF p) {

@@ -96,6 +96,11 @@ class CandListCore {
   size_t RowCount() const;
   bool AdditionBarVisible() const;
 
+  // A point inside `area` (client pixels from the origin) where the hit test finds `element` with
+  // `index`, the middle of all such points; false when there is none. For tools that click the window
+  // from outside.
+  bool FindPoint(AppearanceElement element, int32_t index, SizeI area, PointF* point) const;
+
   void SetExtent(const RectI& r) { extent_ = r; }
   const RectI& extent() const { return extent_; }
   CWidgetMgrTopLayout* manager() { return manager_.get(); }

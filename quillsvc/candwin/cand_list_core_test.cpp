@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/dict_image_testing.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source_set.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/test_surface.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/tab_source_set.h"
 
 namespace quillet {
 namespace {
@@ -173,13 +173,15 @@ TEST_F(CandListCoreTest, APaintWhileAWriterHoldsTheSettingsDrawsNothingAndEndsIn
   CandListCore core(&reader, reader.view(), reader.viewSize(), &callback_, fonts_, host_);
   ASSERT_TRUE(core.BuildWidgets(0, 200, 400));
 
-  ASSERT_TRUE(LockWrite(writer));
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(core.Paint(window_, {120, 200}));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));
-  EXPECT_TRUE(window_.log().calls.empty());
-  EXPECT_TRUE(host_.placed.empty());
-  Unlock(writer);
+  {
+    BlockWriteLock writing(writer);
+    ASSERT_TRUE(writing.held());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(core.Paint(window_, {120, 200}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));
+    EXPECT_TRUE(window_.log().calls.empty());
+    EXPECT_TRUE(host_.placed.empty());
+  }
   EXPECT_TRUE(core.Paint(window_, {120, 200}));
   EXPECT_FALSE(window_.log().Of(Op::kGradient).empty());
   CloseBlock(writer, false);
@@ -218,6 +220,24 @@ TEST_F(CandListCoreTest, AClickOnTheBareWindowOnlyReportsIt) {
   Core().Release({1, 1});
   EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 6 -1", "up 6 -1"}));
   EXPECT_EQ(Manager().candidateList->selected, selected);
+}
+
+TEST_F(CandListCoreTest, PointsFoundForARowOrATabAreClickedThere) {
+  Ready();
+  PointF row;
+  ASSERT_TRUE(Core().FindPoint(AppearanceElement::kCandidateList, 7, {200, 400}, &row));
+  Core().SelectTab(1);
+  Manager().Layout(window_);
+  PointF tab;
+  ASSERT_TRUE(Core().FindPoint(AppearanceElement::kTab, 0, {200, 400}, &tab));
+  Core().Press(row);
+  Core().Release(row);
+  Core().Press(tab);
+  Core().Release(tab);
+  EXPECT_EQ(callback_.events,
+            (std::vector<std::string>{"down 1 7", "up 1 7", "item 7", "down 0 0", "up 0 0", "tab 0"}));
+  PointF none;
+  EXPECT_FALSE(Core().FindPoint(AppearanceElement::kCandidateList, 10, {200, 400}, &none));
 }
 
 TEST_F(CandListCoreTest, TheRightArrowOnTheLastTabWrapsToTheFirstInView) {

@@ -1,5 +1,7 @@
 #include "quillsvc/candwin/cand_list_win.h"
 
+#include <algorithm>
+
 #include "quillsvc/candwin/gdiplus_surface.h"
 
 namespace quillet {
@@ -52,8 +54,40 @@ bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, 
       result = 0;
       return true;
     default:
-      return false;
+      return ToolMessage(hwnd, message, wParam, lParam, result);
   }
+}
+
+bool CCandListWin::ToolMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  static const UINT rowText = ::RegisterWindowMessageW(L"QuilletCandidateRowText");
+  static const UINT rowPoint = ::RegisterWindowMessageW(L"QuilletCandidateRowPoint");
+  static const UINT tabPoint = ::RegisterWindowMessageW(L"QuilletCandidateTabPoint");
+  if (message == rowText) {
+    // wParam: the row; lParam: a buffer of kToolTextCapacity characters. The answer: characters written.
+    const CWidgetMgrTopLayout* manager = core_.manager();
+    result = 0;
+    if (manager == nullptr || manager->candidateList == nullptr || lParam == 0 ||
+        wParam >= manager->candidateList->ItemCount()) {
+      return true;
+    }
+    const std::u16string& text = manager->candidateList->Item(wParam);
+    const size_t length = std::min(text.size(), kToolTextCapacity);
+    std::copy_n(text.data(), length, reinterpret_cast<char16_t*>(lParam));
+    result = static_cast<LRESULT>(length);
+    return true;
+  }
+  if (message == rowPoint || message == tabPoint) {
+    // wParam: the row or tab; the answer: a client point on it as MAKELRESULT(x, y), 0 for none.
+    RECT client{};
+    PointF p;
+    const auto element = message == rowPoint ? AppearanceElement::kCandidateList : AppearanceElement::kTab;
+    result = ::GetClientRect(hwnd, &client) &&
+                     core_.FindPoint(element, static_cast<int32_t>(wParam), SizeI{client.right, client.bottom}, &p)
+                 ? MAKELRESULT(static_cast<WORD>(p.x), static_cast<WORD>(p.y))
+                 : 0;
+    return true;
+  }
+  return false;
 }
 
 void CCandListWin::OnPress(HWND hwnd) {
@@ -77,7 +111,10 @@ bool CCandListWin::SetCompositionExtent(const RECT& extent) {
   RECT window{};
   if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &window)) return false;
   const RECT placed = Native(core_.Place(Portable(window)));
-  ::SetWindowPos(hwnd(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The text service reports the extent after every edit; a window already in place stays put.
+  if (placed.left != window.left || placed.top != window.top) {
+    ::SetWindowPos(hwnd(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   return true;
 }
 

@@ -68,6 +68,11 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
 
   void OnPaint(HWND hwnd);
   void OnPress(HWND hwnd);
+  // Registered messages through which tools that drive the window from outside (tsfhost) read a
+  // row's text and find the client point of a row ("QuilletCandidateRowText", "...RowPoint") or of a
+  // tab ("QuilletCandidateTabPoint").
+  bool ToolMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  static constexpr size_t kToolTextCapacity = 256;
 
   GdiplusFontFactory fonts_;
   // The last frame's background, kept from one paint to the next.

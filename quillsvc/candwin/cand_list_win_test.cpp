@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "common/dict_image_testing.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source_set.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/cand_list_win_testing.h"
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/screen_capture.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/tab_source_set.h"
 
 namespace quillet {
 namespace {

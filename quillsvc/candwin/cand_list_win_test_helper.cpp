@@ -2,8 +2,8 @@
 // the "locked" event, and holds it until the "release" event (or a minute) has passed.
 #include <string>
 
+#include "ipc/shared_block.h"
 #include "quillsvc/candwin/cand_list_win_testing.h"
-#include "quillsvc/dict/shared_block.h"
 
 using namespace quillet;
 
@@ -16,10 +16,12 @@ int main(int argc, char** argv) {
   platform::Event locked, release;
   platform::OsError error = 0;
   if (!locked.Open(testing::kLockedEventName, &error) || !release.Open(testing::kReleaseEventName, &error)) return 3;
-  if (!LockWrite(block)) return 2;
-  locked.Set();
-  platform::Wait(release, 60000, &error);
-  Unlock(block);
+  {
+    BlockWriteLock writing(block);
+    if (!writing) return 2;
+    locked.Set();
+    platform::Wait(release, 60000, &error);
+  }
   CloseBlock(block, false);
   return 0;
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "common/settings_record.h"
+#include "ipc/shared_block.h"
 #include "platform/named_objects.h"
-#include "quillsvc/dict/shared_block.h"
 
 namespace quillet::testing {
 

@@ -1,26 +1,24 @@
-// The settings block's read lock for one scope. The wait is the block's bounded one: when it fails
-// nothing is held and the caller skips its read. A null block means no locking (the preview reads a
-// private record).
+// The settings block's read lock for one scope, or no lock at all for a private record (the
+// preview's). The wait is the block's bounded one: when it fails nothing is held and the caller
+// skips its read.
 #pragma once
 
-#include "quillsvc/dict/shared_block.h"
+#include <optional>
+
+#include "ipc/shared_block.h"
 
 namespace quillet {
 
 class SettingsReadLock {
  public:
-  explicit SettingsReadLock(SharedBlock* block) : block_(block), held_(block == nullptr || LockRead(*block)) {}
-  ~SettingsReadLock() {
-    if (block_ != nullptr && held_) Unlock(*block_);
+  explicit SettingsReadLock(SharedBlock* block) {
+    if (block != nullptr) lock_.emplace(*block);
   }
-  SettingsReadLock(const SettingsReadLock&) = delete;
-  SettingsReadLock& operator=(const SettingsReadLock&) = delete;
 
-  bool held() const { return held_; }
+  bool held() const { return !lock_ || lock_->held(); }
 
  private:
-  SharedBlock* block_;
-  bool held_;
+  std::optional<BlockReadLock> lock_;
 };
 
 }  // namespace quillet

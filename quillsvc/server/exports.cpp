@@ -5,12 +5,15 @@
 #include "quillsvc/server/com_boundary.h"
 #include "quillsvc/server/module.h"
 #include "quillsvc/server/registration.h"
+#include "quillsvc/service/candidate_window_shell.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       return quillet::AttachModule(instance) ? TRUE : FALSE;
     case DLL_PROCESS_DETACH:
+      // Unloaded by FreeLibrary (not the process ending): its window class must not outlive it.
+      if (reserved == nullptr) quillet::CandidateWindowShell::UnregisterWindowClass();
       quillet::DetachModule();
       break;
     default:

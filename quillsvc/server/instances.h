@@ -1,4 +1,5 @@
-// The objects the class factory makes: the seam between the COM server and the text service.
+// The objects the class factory and the function provider make: the seam between the COM server, the
+// text service and its function objects.
 #pragma once
 
 #include <unknwn.h>
@@ -7,9 +8,11 @@
 namespace quillet {
 
 // Each makes a new object whose one reference goes to *object: E_OUTOFMEMORY when it cannot be
-// allocated, CLASS_E_CLASSNOTAVAILABLE while the class is not part of the module.
+// allocated, CLASS_E_CLASSNOTAVAILABLE (E_NOINTERFACE for the help function) while the class is not
+// part of the module.
 HRESULT NewTextService(IUnknown** object);  // CQuillsvc
 HRESULT NewFnConfigure(IUnknown** object);  // CFnConfigure
+HRESULT NewFnShowHelp(IUnknown** object);   // CFnHelp, asked of the text service's function provider
 
 // The class factory's creation routine: a configure function object when the request is for
 // ITfFnConfigure (the control panel asks the class for it), a text service for anything else.

@@ -33,7 +33,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillsvc/dict/tab_source_set.h"
+#include "lookup/tab_source_set.h"
 #include "quillsvc/service/composition_state.h"
 #include "quillsvc/service/edit_context.h"
 #include "quillsvc/service/key_table.h"

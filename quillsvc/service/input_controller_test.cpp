@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/dict_image_testing.h"
 #include "common/settings_record.h"
+#include "lookup/private_block.h"
 #include "platform/test_namespace.h"
-#include "quillsvc/dict/dict_image_testing.h"
-#include "quillsvc/dict/private_block.h"
 #include "quillsvc/service/fake_document_testing.h"
 
 namespace quillet {

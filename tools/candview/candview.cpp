@@ -28,15 +28,15 @@
 #include "common/result.h"
 #include "common/settings_record.h"
 #include "common/utf16.h"
+#include "ipc/loader_link.h"
+#include "lookup/private_block.h"
+#include "lookup/tab_source_set.h"
 #include "platform/file.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/candwin/cand_list_win.h"
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/screen_capture.h"
-#include "quillsvc/dict/private_block.h"
-#include "quillsvc/dict/tab_source_set.h"
-#include "quillsvc/service/loader_link.h"
 
 namespace quillet {
 namespace {
@@ -206,8 +206,8 @@ int OpenPrivate(const Options& o, TabSourceSet& set) {
 
 int OpenLive(TabSourceSet& set) {
   platform::OsError os = 0;
-  const int32_t started = EnsureLoader(&os, u"from service");
-  if (started != 0) return Fail("the loader is not available", static_cast<Result>(started), os);
+  const Result started = EnsureLoader(&os, kFromService);
+  if (started != Result::kSuccess) return Fail("the loader is not available", started, os);
   const Result r = set.Open();
   if (r != Result::kSuccess) return Fail("cannot open the shared blocks", r, set.settingsBlock().lastError);
   return 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/com_ptr.h"
+#include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
 
@@ -33,6 +34,7 @@ class Counted {
 // Declares QueryInterface, AddRef and Release over `void* Find(REFIID)` of the class.
 #define TSFHOST_IUNKNOWN                                                      \
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
+    TSFHOST_FRAMEWORK_CALL;                                                   \
     if (!out) return E_INVALIDARG;                                            \
     *out = Find(iid);                                                         \
     if (!*out) return E_NOINTERFACE;                                          \
@@ -80,7 +82,10 @@ class SinkList {
     for (const Entry& entry : entries_) {
       if (IsEqualIID(entry.iid, iid)) sinks.push_back(entry.sink);
     }
-    for (const ComPtr<IUnknown>& sink : sinks) f(reinterpret_cast<Sink*>(sink.Get()));
+    for (const ComPtr<IUnknown>& sink : sinks) {
+      const ZoneScope service(Zone::kService);
+      f(reinterpret_cast<Sink*>(sink.Get()));
+    }
   }
 
  private:

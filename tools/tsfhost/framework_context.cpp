@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "tools/tsfhost/framework.h"
+#include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
 namespace {
@@ -85,6 +86,7 @@ void Range::SetEnd(int32_t pos) {
 }
 
 HRESULT Range::OtherAnchor(ITfRange* with, TfAnchor anchor, int32_t* pos) const {
+  TSFHOST_FRAMEWORK_CALL;
   ComPtr<Range> other = From(with);
   if (!other || other->Owner() != Owner()) return E_INVALIDARG;
   *pos = anchor == TF_ANCHOR_START ? other->Start() : other->End();
@@ -92,6 +94,7 @@ HRESULT Range::OtherAnchor(ITfRange* with, TfAnchor anchor, int32_t* pos) const 
 }
 
 HRESULT Range::GetText(TfEditCookie ec, DWORD flags, WCHAR* text, ULONG max, ULONG* copied) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!copied || (max > 0 && !text)) return E_INVALIDARG;
   *copied = 0;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
@@ -106,6 +109,7 @@ HRESULT Range::GetText(TfEditCookie ec, DWORD flags, WCHAR* text, ULONG max, ULO
 }
 
 HRESULT Range::SetText(TfEditCookie ec, DWORD, const WCHAR* text, LONG length) {
+  TSFHOST_FRAMEWORK_CALL;
   return Guard([&]() -> HRESULT {
     if (!text && length != 0) return E_INVALIDARG;
     if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
@@ -122,18 +126,24 @@ HRESULT Range::SetText(TfEditCookie ec, DWORD, const WCHAR* text, LONG length) {
 }
 
 HRESULT Range::GetFormattedText(TfEditCookie, IDataObject** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Range::GetEmbedded(TfEditCookie, REFGUID, REFIID, IUnknown** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
-HRESULT Range::InsertEmbedded(TfEditCookie, DWORD, IDataObject*) { return E_NOTIMPL; }
+HRESULT Range::InsertEmbedded(TfEditCookie, DWORD, IDataObject*) {
+  TSFHOST_FRAMEWORK_CALL;
+  return E_NOTIMPL;
+}
 
 HRESULT Range::Shift(TfEditCookie ec, bool start, LONG count, LONG* shifted, const TF_HALTCOND* halt) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!shifted) return E_INVALIDARG;
   *shifted = 0;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
@@ -152,14 +162,17 @@ HRESULT Range::Shift(TfEditCookie ec, bool start, LONG count, LONG* shifted, con
 }
 
 HRESULT Range::ShiftStart(TfEditCookie ec, LONG count, LONG* shifted, const TF_HALTCOND* halt) {
+  TSFHOST_FRAMEWORK_CALL;
   return Shift(ec, true, count, shifted, halt);
 }
 
 HRESULT Range::ShiftEnd(TfEditCookie ec, LONG count, LONG* shifted, const TF_HALTCOND* halt) {
+  TSFHOST_FRAMEWORK_CALL;
   return Shift(ec, false, count, shifted, halt);
 }
 
 HRESULT Range::ShiftStartToRange(TfEditCookie ec, ITfRange* range, TfAnchor anchor) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   int32_t pos = 0;
   if (HRESULT hr = OtherAnchor(range, anchor, &pos); FAILED(hr)) return hr;
@@ -168,6 +181,7 @@ HRESULT Range::ShiftStartToRange(TfEditCookie ec, ITfRange* range, TfAnchor anch
 }
 
 HRESULT Range::ShiftEndToRange(TfEditCookie ec, ITfRange* range, TfAnchor anchor) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   int32_t pos = 0;
   if (HRESULT hr = OtherAnchor(range, anchor, &pos); FAILED(hr)) return hr;
@@ -177,6 +191,7 @@ HRESULT Range::ShiftEndToRange(TfEditCookie ec, ITfRange* range, TfAnchor anchor
 
 // The document has no hidden text, so there are no regions to cross.
 HRESULT Range::ShiftStartRegion(TfEditCookie ec, TfShiftDir, BOOL* noRegion) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!noRegion) return E_INVALIDARG;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   *noRegion = TRUE;
@@ -184,10 +199,12 @@ HRESULT Range::ShiftStartRegion(TfEditCookie ec, TfShiftDir, BOOL* noRegion) {
 }
 
 HRESULT Range::ShiftEndRegion(TfEditCookie ec, TfShiftDir dir, BOOL* noRegion) {
+  TSFHOST_FRAMEWORK_CALL;
   return ShiftStartRegion(ec, dir, noRegion);
 }
 
 HRESULT Range::IsEmpty(TfEditCookie ec, BOOL* empty) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!empty) return E_INVALIDARG;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   *empty = Start() == End();
@@ -195,6 +212,7 @@ HRESULT Range::IsEmpty(TfEditCookie ec, BOOL* empty) {
 }
 
 HRESULT Range::Collapse(TfEditCookie ec, TfAnchor anchor) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   if (anchor == TF_ANCHOR_START) {
     SetEnd(Start());
@@ -205,6 +223,7 @@ HRESULT Range::Collapse(TfEditCookie ec, TfAnchor anchor) {
 }
 
 HRESULT Range::IsEqualStart(TfEditCookie ec, ITfRange* with, TfAnchor anchor, BOOL* equal) {
+  TSFHOST_FRAMEWORK_CALL;
   LONG result = 0;
   if (!equal) return E_INVALIDARG;
   HRESULT hr = CompareStart(ec, with, anchor, &result);
@@ -213,6 +232,7 @@ HRESULT Range::IsEqualStart(TfEditCookie ec, ITfRange* with, TfAnchor anchor, BO
 }
 
 HRESULT Range::IsEqualEnd(TfEditCookie ec, ITfRange* with, TfAnchor anchor, BOOL* equal) {
+  TSFHOST_FRAMEWORK_CALL;
   LONG result = 0;
   if (!equal) return E_INVALIDARG;
   HRESULT hr = CompareEnd(ec, with, anchor, &result);
@@ -221,6 +241,7 @@ HRESULT Range::IsEqualEnd(TfEditCookie ec, ITfRange* with, TfAnchor anchor, BOOL
 }
 
 HRESULT Range::CompareStart(TfEditCookie ec, ITfRange* with, TfAnchor anchor, LONG* result) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!result) return E_INVALIDARG;
   *result = 0;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
@@ -231,6 +252,7 @@ HRESULT Range::CompareStart(TfEditCookie ec, ITfRange* with, TfAnchor anchor, LO
 }
 
 HRESULT Range::CompareEnd(TfEditCookie ec, ITfRange* with, TfAnchor anchor, LONG* result) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!result) return E_INVALIDARG;
   *result = 0;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
@@ -241,6 +263,7 @@ HRESULT Range::CompareEnd(TfEditCookie ec, ITfRange* with, TfAnchor anchor, LONG
 }
 
 HRESULT Range::AdjustForInsert(TfEditCookie ec, ULONG, BOOL* insertOk) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!insertOk) return E_INVALIDARG;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   *insertOk = TRUE;
@@ -248,6 +271,7 @@ HRESULT Range::AdjustForInsert(TfEditCookie ec, ULONG, BOOL* insertOk) {
 }
 
 HRESULT Range::GetGravity(TfGravity* start, TfGravity* end) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!start || !end) return E_INVALIDARG;
   const TextStore& store = context_->Doc().Store();
   *start = store.GravityOf(start_) == Gravity::kForward ? TF_GRAVITY_FORWARD : TF_GRAVITY_BACKWARD;
@@ -256,6 +280,7 @@ HRESULT Range::GetGravity(TfGravity* start, TfGravity* end) {
 }
 
 HRESULT Range::SetGravity(TfEditCookie ec, TfGravity start, TfGravity end) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!context_->CanRead(ec)) return TF_E_NOLOCK;
   TextStore& store = context_->Doc().Store();
   store.SetGravity(start_, start == TF_GRAVITY_FORWARD ? Gravity::kForward : Gravity::kBackward);
@@ -264,6 +289,7 @@ HRESULT Range::SetGravity(TfEditCookie ec, TfGravity start, TfGravity end) {
 }
 
 HRESULT Range::Clone(ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   return Guard([&]() -> HRESULT {
@@ -274,6 +300,7 @@ HRESULT Range::Clone(ITfRange** out) {
 }
 
 HRESULT Range::GetContext(ITfContext** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = context_.Get();
   (*out)->AddRef();
@@ -281,6 +308,7 @@ HRESULT Range::GetContext(ITfContext** out) {
 }
 
 HRESULT Range::GetExtent(LONG* start, LONG* count) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!start || !count) return E_INVALIDARG;
   *start = Start();
   *count = End() - Start();
@@ -288,6 +316,7 @@ HRESULT Range::GetExtent(LONG* start, LONG* count) {
 }
 
 HRESULT Range::SetExtent(LONG start, LONG count) {
+  TSFHOST_FRAMEWORK_CALL;
   const int32_t length = context_->Doc().Store().Length();
   if (start < 0 || count < 0 || start > length || count > length - start) return E_INVALIDARG;
   context_->Doc().Store().SetPos(start_, start);
@@ -325,6 +354,7 @@ std::pair<int32_t, int32_t> Composition::Span() const {
 }
 
 HRESULT Composition::GetRange(ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!active_) return E_UNEXPECTED;
@@ -336,6 +366,7 @@ HRESULT Composition::GetRange(ITfRange** out) {
 }
 
 HRESULT Composition::ShiftStart(TfEditCookie ec, ITfRange* newStart) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!active_) return E_UNEXPECTED;
   if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
   ComPtr<Range> range = Range::From(newStart);
@@ -346,6 +377,7 @@ HRESULT Composition::ShiftStart(TfEditCookie ec, ITfRange* newStart) {
 }
 
 HRESULT Composition::ShiftEnd(TfEditCookie ec, ITfRange* newEnd) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!active_) return E_UNEXPECTED;
   if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
   ComPtr<Range> range = Range::From(newEnd);
@@ -356,6 +388,7 @@ HRESULT Composition::ShiftEnd(TfEditCookie ec, ITfRange* newEnd) {
 }
 
 HRESULT Composition::EndComposition(TfEditCookie ec) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!active_) return E_UNEXPECTED;
   if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
   active_ = false;
@@ -364,6 +397,7 @@ HRESULT Composition::EndComposition(TfEditCookie ec) {
 }
 
 HRESULT Composition::GetOwnerClsid(CLSID* clsid) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!clsid) return E_INVALIDARG;
   *clsid = context_->ClsidOf(owner_);
   return S_OK;
@@ -379,11 +413,13 @@ void* ContextView::Find(REFIID iid) {
 }
 
 HRESULT ContextView::GetRangeFromPoint(TfEditCookie, const POINT*, DWORD, ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT ContextView::GetTextExt(TfEditCookie ec, ITfRange* range, RECT* rect, BOOL* clipped) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!rect || !clipped) return E_INVALIDARG;
   *rect = RECT{};
   *clipped = FALSE;
@@ -398,6 +434,7 @@ HRESULT ContextView::GetTextExt(TfEditCookie ec, ITfRange* range, RECT* rect, BO
 }
 
 HRESULT ContextView::GetScreenExt(RECT* rect) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!rect) return E_INVALIDARG;
   *rect = RECT{};
   View* view = context_->GetView();
@@ -407,6 +444,7 @@ HRESULT ContextView::GetScreenExt(RECT* rect) {
 }
 
 HRESULT ContextView::GetWnd(HWND* hwnd) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!hwnd) return E_INVALIDARG;
   View* view = context_->GetView();
   *hwnd = view ? view->Window() : nullptr;
@@ -464,6 +502,7 @@ bool Context::CanWrite(TfEditCookie ec) const {
 
 template <class F>
 HRESULT Context::WithLock(TfClientId tid, bool write, F&& body) {
+  TSFHOST_FRAMEWORK_CALL;
   const bool outermost = locks_.empty();
   // Cookies are never reused: one kept from an earlier session stays invalid.
   const TfEditCookie cookie = nextCookie_++;
@@ -495,7 +534,10 @@ void Context::RunQueuedSessions() {
   while (locks_.empty() && !queue_.empty()) {
     Pending next = std::move(queue_.front());
     queue_.pop_front();
-    WithLock(next.tid, next.write, [&](TfEditCookie ec) { return next.session->DoEditSession(ec); });
+    WithLock(next.tid, next.write, [&](TfEditCookie ec) {
+      const ZoneScope service(Zone::kService);
+      return next.session->DoEditSession(ec);
+    });
   }
 }
 
@@ -529,7 +571,10 @@ void Context::Forget(Composition* composition) {
 void Context::EndComposition(Composition* composition, TfEditCookie ec, bool tellOwner) {
   ComPtr<Composition> keep(composition);
   if (!composition->Active()) return;
-  if (tellOwner && composition->Sink()) composition->Sink()->OnCompositionTerminated(ec, composition);
+  if (tellOwner && composition->Sink()) {
+    const ZoneScope service(Zone::kService);
+    composition->Sink()->OnCompositionTerminated(ec, composition);
+  }
   composition->Finish();
   Forget(composition);
 }
@@ -544,6 +589,7 @@ void Context::TerminateCompositions() {
 }
 
 HRESULT Context::RequestEditSession(TfClientId tid, ITfEditSession* session, DWORD flags, HRESULT* sessionResult) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!session || !sessionResult) return E_INVALIDARG;
   *sessionResult = E_FAIL;
   const bool sync = flags & TF_ES_SYNC;
@@ -560,7 +606,10 @@ HRESULT Context::RequestEditSession(TfClientId tid, ITfEditSession* session, DWO
           *sessionResult = TF_E_SYNCHRONOUS;
           return S_OK;
         }
-        *sessionResult = WithLock(tid, write, [&](TfEditCookie ec) { return session->DoEditSession(ec); });
+        *sessionResult = WithLock(tid, write, [&](TfEditCookie ec) {
+          const ZoneScope service(Zone::kService);
+          return session->DoEditSession(ec);
+        });
         return S_OK;
       }
       queue_.push_back(Pending{tid, keep, write});
@@ -573,18 +622,23 @@ HRESULT Context::RequestEditSession(TfClientId tid, ITfEditSession* session, DWO
       *sessionResult = TF_S_ASYNC;
       return S_OK;
     }
-    *sessionResult = WithLock(tid, write, [&](TfEditCookie ec) { return session->DoEditSession(ec); });
+    *sessionResult = WithLock(tid, write, [&](TfEditCookie ec) {
+      const ZoneScope service(Zone::kService);
+      return session->DoEditSession(ec);
+    });
     return S_OK;
   });
 }
 
 HRESULT Context::InWriteSession(TfClientId tid, BOOL* writing) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!writing) return E_INVALIDARG;
   *writing = !locks_.empty() && locks_.back().write && locks_.back().tid == tid;
   return S_OK;
 }
 
 HRESULT Context::GetSelection(TfEditCookie ec, ULONG index, ULONG count, TF_SELECTION* selection, ULONG* fetched) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!fetched || (count > 0 && !selection)) return E_INVALIDARG;
   *fetched = 0;
   if (!CanRead(ec)) return TF_E_NOLOCK;
@@ -600,6 +654,7 @@ HRESULT Context::GetSelection(TfEditCookie ec, ULONG index, ULONG count, TF_SELE
 }
 
 HRESULT Context::SetSelection(TfEditCookie ec, ULONG count, const TF_SELECTION* selection) {
+  TSFHOST_FRAMEWORK_CALL;
   if (count == 0 || !selection) return E_INVALIDARG;
   if (!CanWrite(ec)) return TF_E_NOLOCK;
   ComPtr<Range> range = Range::From(selection[0].range);
@@ -610,6 +665,7 @@ HRESULT Context::SetSelection(TfEditCookie ec, ULONG count, const TF_SELECTION* 
 }
 
 HRESULT Context::GetStart(TfEditCookie ec, ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!CanRead(ec)) return TF_E_NOLOCK;
@@ -620,6 +676,7 @@ HRESULT Context::GetStart(TfEditCookie ec, ITfRange** out) {
 }
 
 HRESULT Context::GetEnd(TfEditCookie ec, ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!CanRead(ec)) return TF_E_NOLOCK;
@@ -631,6 +688,7 @@ HRESULT Context::GetEnd(TfEditCookie ec, ITfRange** out) {
 }
 
 HRESULT Context::GetActiveView(ITfContextView** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   return Guard([&]() -> HRESULT {
@@ -640,11 +698,13 @@ HRESULT Context::GetActiveView(ITfContextView** out) {
 }
 
 HRESULT Context::EnumViews(IEnumTfContextViews** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::GetStatus(TF_STATUS* status) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!status) return E_INVALIDARG;
   status->dwDynamicFlags = 0;
   status->dwStaticFlags = 0;
@@ -652,26 +712,31 @@ HRESULT Context::GetStatus(TF_STATUS* status) {
 }
 
 HRESULT Context::GetProperty(REFGUID, ITfProperty** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::GetAppProperty(REFGUID, ITfReadOnlyProperty** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::TrackProperties(const GUID**, ULONG, const GUID**, ULONG, ITfReadOnlyProperty** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::EnumProperties(IEnumTfProperties** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::GetDocumentMgr(ITfDocumentMgr** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!owner_) return S_FALSE;
@@ -681,11 +746,13 @@ HRESULT Context::GetDocumentMgr(ITfDocumentMgr** out) {
 }
 
 HRESULT Context::CreateRangeBackup(TfEditCookie, ITfRange*, ITfRangeBackup** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!IsEqualIID(iid, IID_ITfTextEditSink) && !IsEqualIID(iid, IID_ITfTextLayoutSink)) {
     if (cookie) *cookie = TF_INVALID_COOKIE;
     return CONNECT_E_CANNOTCONNECT;
@@ -693,9 +760,13 @@ HRESULT Context::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
   return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
 }
 
-HRESULT Context::UnadviseSink(DWORD cookie) { return sinks_.Unadvise(cookie); }
+HRESULT Context::UnadviseSink(DWORD cookie) {
+  TSFHOST_FRAMEWORK_CALL;
+  return sinks_.Unadvise(cookie);
+}
 
 HRESULT Context::StartComposition(TfEditCookie ec, ITfRange* range, ITfCompositionSink* sink, ITfComposition** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!CanWrite(ec)) return TF_E_NOLOCK;
@@ -712,21 +783,25 @@ HRESULT Context::StartComposition(TfEditCookie ec, ITfRange* range, ITfCompositi
 }
 
 HRESULT Context::EnumCompositions(IEnumITfCompositionView** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::FindComposition(TfEditCookie, ITfRange*, IEnumITfCompositionView** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::TakeOwnership(TfEditCookie, ITfCompositionView*, ITfCompositionSink*, ITfComposition** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::TerminateComposition(ITfCompositionView* view) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!locks_.empty()) return TF_E_LOCKED;
   if (!view) {
     TerminateCompositions();
@@ -745,6 +820,7 @@ HRESULT Context::TerminateComposition(ITfCompositionView* view) {
 }
 
 HRESULT Context::InsertTextAtSelection(TfEditCookie ec, DWORD flags, const WCHAR* text, LONG length, ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   const bool queryOnly = flags & TF_IAS_QUERYONLY;
   if (!out && !(flags & TF_IAS_NOQUERY)) return E_INVALIDARG;
@@ -766,17 +842,23 @@ HRESULT Context::InsertTextAtSelection(TfEditCookie ec, DWORD flags, const WCHAR
 }
 
 HRESULT Context::InsertEmbeddedAtSelection(TfEditCookie, DWORD, IDataObject*, ITfRange** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT Context::GetCompartment(REFGUID guid, ITfCompartment** out) {
+  TSFHOST_FRAMEWORK_CALL;
   return Guard([&] { return compartments_.Get(guid, out); });
 }
 
-HRESULT Context::ClearCompartment(TfClientId, REFGUID guid) { return compartments_.Clear(guid); }
+HRESULT Context::ClearCompartment(TfClientId, REFGUID guid) {
+  TSFHOST_FRAMEWORK_CALL;
+  return compartments_.Clear(guid);
+}
 
 HRESULT Context::EnumCompartments(IEnumGUID** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }

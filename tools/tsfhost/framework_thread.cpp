@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/tsfhost/framework.h"
+#include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
 namespace {
@@ -35,6 +36,7 @@ Counted::~Counted() { --g_liveObjects; }
 // ---- SinkList ----
 
 HRESULT SinkList::Advise(REFIID iid, IUnknown* unknown, DWORD* cookie) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!cookie) return E_INVALIDARG;
   *cookie = TF_INVALID_COOKIE;
   if (!unknown) return E_INVALIDARG;
@@ -46,6 +48,7 @@ HRESULT SinkList::Advise(REFIID iid, IUnknown* unknown, DWORD* cookie) {
 }
 
 HRESULT SinkList::Unadvise(DWORD cookie) {
+  TSFHOST_FRAMEWORK_CALL;
   for (auto it = entries_.begin(); it != entries_.end(); ++it) {
     if (it->cookie == cookie) {
       entries_.erase(it);
@@ -66,6 +69,7 @@ void* Compartment::Find(REFIID iid) {
 }
 
 HRESULT Compartment::SetValue(TfClientId, const VARIANT* value) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!value) return E_INVALIDARG;
   if (value->vt != VT_I4 && value->vt != VT_BSTR && value->vt != VT_UNKNOWN && value->vt != VT_EMPTY) {
     return E_INVALIDARG;
@@ -82,6 +86,7 @@ HRESULT Compartment::SetValue(TfClientId, const VARIANT* value) {
 }
 
 HRESULT Compartment::GetValue(VARIANT* value) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!value) return E_INVALIDARG;
   VariantInit(value);
   if (value_.vt == VT_EMPTY) return S_FALSE;
@@ -89,6 +94,7 @@ HRESULT Compartment::GetValue(VARIANT* value) {
 }
 
 HRESULT Compartment::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!IsEqualIID(iid, IID_ITfCompartmentEventSink)) {
     if (cookie) *cookie = TF_INVALID_COOKIE;
     return CONNECT_E_CANNOTCONNECT;
@@ -96,9 +102,13 @@ HRESULT Compartment::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
   return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
 }
 
-HRESULT Compartment::UnadviseSink(DWORD cookie) { return sinks_.Unadvise(cookie); }
+HRESULT Compartment::UnadviseSink(DWORD cookie) {
+  TSFHOST_FRAMEWORK_CALL;
+  return sinks_.Unadvise(cookie);
+}
 
 HRESULT CompartmentStore::Get(REFGUID guid, ITfCompartment** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   for (const auto& [key, compartment] : entries_) {
@@ -115,6 +125,7 @@ HRESULT CompartmentStore::Get(REFGUID guid, ITfCompartment** out) {
 }
 
 HRESULT CompartmentStore::Clear(REFGUID guid) {
+  TSFHOST_FRAMEWORK_CALL;
   for (auto it = entries_.begin(); it != entries_.end(); ++it) {
     if (IsEqualGUID(it->first, guid)) {
       it->second->DropSinks();
@@ -138,12 +149,17 @@ void* GlobalCompartments::Find(REFIID iid) {
 }
 
 HRESULT GlobalCompartments::GetCompartment(REFGUID guid, ITfCompartment** out) {
+  TSFHOST_FRAMEWORK_CALL;
   return Guard([&] { return store_.Get(guid, out); });
 }
 
-HRESULT GlobalCompartments::ClearCompartment(TfClientId, REFGUID guid) { return store_.Clear(guid); }
+HRESULT GlobalCompartments::ClearCompartment(TfClientId, REFGUID guid) {
+  TSFHOST_FRAMEWORK_CALL;
+  return store_.Clear(guid);
+}
 
 HRESULT GlobalCompartments::EnumCompartments(IEnumGUID** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
@@ -156,6 +172,7 @@ void* Menu::Find(REFIID iid) {
 }
 
 HRESULT Menu::AddMenuItem(UINT id, DWORD flags, HBITMAP, HBITMAP, const WCHAR* text, ULONG length, ITfMenu** submenu) {
+  TSFHOST_FRAMEWORK_CALL;
   if (submenu) *submenu = nullptr;
   if (!text && length > 0) return E_INVALIDARG;
   return Guard([&]() -> HRESULT {
@@ -179,6 +196,7 @@ void* ItemSink::Find(REFIID iid) {
 }
 
 HRESULT ItemSink::OnUpdate(DWORD) {
+  TSFHOST_FRAMEWORK_CALL;
   ++updates_;
   return S_OK;
 }
@@ -206,6 +224,7 @@ void DocumentMgr::Shutdown() {
 }
 
 HRESULT DocumentMgr::CreateContext(TfClientId, DWORD, IUnknown*, ITfContext** out, TfEditCookie* storeCookie) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out || !storeCookie) return E_INVALIDARG;
   *out = nullptr;
   return Guard([&]() -> HRESULT {
@@ -216,6 +235,7 @@ HRESULT DocumentMgr::CreateContext(TfClientId, DWORD, IUnknown*, ITfContext** ou
 }
 
 HRESULT DocumentMgr::Push(ITfContext* context) {
+  TSFHOST_FRAMEWORK_CALL;
   ComPtr<Context> impl = Context::From(context);
   if (!impl || impl->Owner() != this) return E_INVALIDARG;
   if (stack_.size() >= 2) return TF_E_STACKFULL;
@@ -227,6 +247,7 @@ HRESULT DocumentMgr::Push(ITfContext* context) {
 }
 
 HRESULT DocumentMgr::Pop(DWORD flags) {
+  TSFHOST_FRAMEWORK_CALL;
   if (stack_.empty()) return E_FAIL;
   do {
     ComPtr<Context> top = stack_.back();
@@ -238,6 +259,7 @@ HRESULT DocumentMgr::Pop(DWORD flags) {
 }
 
 HRESULT DocumentMgr::GetTop(ITfContext** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = stack_.empty() ? nullptr : static_cast<ITfContext*>(stack_.back().Get());
   if (*out) (*out)->AddRef();
@@ -245,6 +267,7 @@ HRESULT DocumentMgr::GetTop(ITfContext** out) {
 }
 
 HRESULT DocumentMgr::GetBase(ITfContext** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = stack_.empty() ? nullptr : static_cast<ITfContext*>(stack_.front().Get());
   if (*out) (*out)->AddRef();
@@ -252,6 +275,7 @@ HRESULT DocumentMgr::GetBase(ITfContext** out) {
 }
 
 HRESULT DocumentMgr::EnumContexts(IEnumTfContexts** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
@@ -331,6 +355,7 @@ void ThreadMgr::Shutdown() {
 }
 
 HRESULT ThreadMgr::Activate(TfClientId* tid) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!tid) return E_INVALIDARG;
   *tid = kAppClientId;
   activated_ = true;
@@ -338,11 +363,13 @@ HRESULT ThreadMgr::Activate(TfClientId* tid) {
 }
 
 HRESULT ThreadMgr::Deactivate() {
+  TSFHOST_FRAMEWORK_CALL;
   activated_ = false;
   return S_OK;
 }
 
 HRESULT ThreadMgr::CreateDocumentMgr(ITfDocumentMgr** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   return Guard([&]() -> HRESULT {
@@ -355,11 +382,13 @@ HRESULT ThreadMgr::CreateDocumentMgr(ITfDocumentMgr** out) {
 }
 
 HRESULT ThreadMgr::EnumDocumentMgrs(IEnumTfDocumentMgrs** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT ThreadMgr::GetFocus(ITfDocumentMgr** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = focus_.Get();
   if (*out) (*out)->AddRef();
@@ -367,6 +396,7 @@ HRESULT ThreadMgr::GetFocus(ITfDocumentMgr** out) {
 }
 
 HRESULT ThreadMgr::SetFocus(ITfDocumentMgr* focus) {
+  TSFHOST_FRAMEWORK_CALL;
   ComPtr<DocumentMgr> next = DocumentMgr::From(focus);
   if (focus && !next) return E_INVALIDARG;
   if (next == focus_) return S_OK;
@@ -377,17 +407,20 @@ HRESULT ThreadMgr::SetFocus(ITfDocumentMgr* focus) {
 }
 
 HRESULT ThreadMgr::AssociateFocus(HWND, ITfDocumentMgr*, ITfDocumentMgr** previous) {
+  TSFHOST_FRAMEWORK_CALL;
   if (previous) *previous = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT ThreadMgr::IsThreadFocus(BOOL* focus) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!focus) return E_INVALIDARG;
   *focus = threadFocus_;
   return S_OK;
 }
 
 HRESULT ThreadMgr::GetFunctionProvider(REFCLSID clsid, ITfFunctionProvider** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   for (const SingleSink& single : singleSinks_) {
@@ -399,11 +432,13 @@ HRESULT ThreadMgr::GetFunctionProvider(REFCLSID clsid, ITfFunctionProvider** out
 }
 
 HRESULT ThreadMgr::EnumFunctionProviders(IEnumTfFunctionProviders** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT ThreadMgr::GetGlobalCompartment(ITfCompartmentMgr** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   return Guard([&]() -> HRESULT {
     if (!global_) global_ = Make<GlobalCompartments>();
@@ -414,6 +449,7 @@ HRESULT ThreadMgr::GetGlobalCompartment(ITfCompartmentMgr** out) {
 }
 
 HRESULT ThreadMgr::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!IsEqualIID(iid, IID_ITfThreadMgrEventSink) && !IsEqualIID(iid, IID_ITfThreadFocusSink)) {
     if (cookie) *cookie = TF_INVALID_COOKIE;
     return CONNECT_E_CANNOTCONNECT;
@@ -421,9 +457,13 @@ HRESULT ThreadMgr::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
   return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
 }
 
-HRESULT ThreadMgr::UnadviseSink(DWORD cookie) { return sinks_.Unadvise(cookie); }
+HRESULT ThreadMgr::UnadviseSink(DWORD cookie) {
+  TSFHOST_FRAMEWORK_CALL;
+  return sinks_.Unadvise(cookie);
+}
 
 HRESULT ThreadMgr::AdviseKeyEventSink(TfClientId tid, ITfKeyEventSink* sink, BOOL foreground) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!sink || (tid != kTipClientId && tid != kAppClientId)) return E_INVALIDARG;
   for (const KeySink& existing : keySinks_) {
     if (existing.tid == tid) return CONNECT_E_ADVISELIMIT;
@@ -439,6 +479,7 @@ HRESULT ThreadMgr::AdviseKeyEventSink(TfClientId tid, ITfKeyEventSink* sink, BOO
 }
 
 HRESULT ThreadMgr::UnadviseKeyEventSink(TfClientId tid) {
+  TSFHOST_FRAMEWORK_CALL;
   for (auto it = keySinks_.begin(); it != keySinks_.end(); ++it) {
     if (it->tid == tid) {
       keySinks_.erase(it);
@@ -449,6 +490,7 @@ HRESULT ThreadMgr::UnadviseKeyEventSink(TfClientId tid) {
 }
 
 HRESULT ThreadMgr::GetForeground(CLSID* clsid) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!clsid) return E_INVALIDARG;
   const KeySink* sink = Foreground();
   *clsid = sink ? ClsidOf(sink->tid) : CLSID_NULL;
@@ -471,6 +513,7 @@ const ThreadMgr::Preserved* ThreadMgr::PreservedFor(WPARAM key, bool up) const {
 }
 
 HRESULT ThreadMgr::Key(bool test, bool up, WPARAM wParam, LPARAM lParam, BOOL* eaten) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!eaten) return E_INVALIDARG;
   *eaten = FALSE;
   ComPtr<Context> context = FocusedContext();
@@ -490,6 +533,7 @@ HRESULT ThreadMgr::Key(bool test, bool up, WPARAM wParam, LPARAM lParam, BOOL* e
   if (!foreground) return S_OK;
   ComPtr<ITfKeyEventSink> sink = foreground->sink;  // it may unadvise while handling the key
   ITfContext* current = context.Get();
+  const ZoneScope service(Zone::kService);
   if (test) {
     return up ? sink->OnTestKeyUp(current, wParam, lParam, eaten) : sink->OnTestKeyDown(current, wParam, lParam, eaten);
   }
@@ -497,17 +541,24 @@ HRESULT ThreadMgr::Key(bool test, bool up, WPARAM wParam, LPARAM lParam, BOOL* e
 }
 
 HRESULT ThreadMgr::TestKeyDown(WPARAM wParam, LPARAM lParam, BOOL* eaten) {
+  TSFHOST_FRAMEWORK_CALL;
   return Key(true, false, wParam, lParam, eaten);
 }
 HRESULT ThreadMgr::TestKeyUp(WPARAM wParam, LPARAM lParam, BOOL* eaten) {
+  TSFHOST_FRAMEWORK_CALL;
   return Key(true, true, wParam, lParam, eaten);
 }
 HRESULT ThreadMgr::KeyDown(WPARAM wParam, LPARAM lParam, BOOL* eaten) {
+  TSFHOST_FRAMEWORK_CALL;
   return Key(false, false, wParam, lParam, eaten);
 }
-HRESULT ThreadMgr::KeyUp(WPARAM wParam, LPARAM lParam, BOOL* eaten) { return Key(false, true, wParam, lParam, eaten); }
+HRESULT ThreadMgr::KeyUp(WPARAM wParam, LPARAM lParam, BOOL* eaten) {
+  TSFHOST_FRAMEWORK_CALL;
+  return Key(false, true, wParam, lParam, eaten);
+}
 
 HRESULT ThreadMgr::GetPreservedKey(ITfContext*, const TF_PRESERVEDKEY* key, GUID* guid) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!key || !guid) return E_INVALIDARG;
   *guid = GUID_NULL;
   for (const Preserved& p : preserved_) {
@@ -520,6 +571,7 @@ HRESULT ThreadMgr::GetPreservedKey(ITfContext*, const TF_PRESERVEDKEY* key, GUID
 }
 
 HRESULT ThreadMgr::IsPreservedKey(REFGUID guid, const TF_PRESERVEDKEY* key, BOOL* registered) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!key || !registered) return E_INVALIDARG;
   *registered = FALSE;
   for (const Preserved& p : preserved_) {
@@ -532,6 +584,7 @@ HRESULT ThreadMgr::IsPreservedKey(REFGUID guid, const TF_PRESERVEDKEY* key, BOOL
 
 HRESULT ThreadMgr::PreserveKey(TfClientId tid, REFGUID guid, const TF_PRESERVEDKEY* key, const WCHAR* description,
                                ULONG length) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!key || (!description && length > 0)) return E_INVALIDARG;
   for (const Preserved& p : preserved_) {
     if (p.key.uVKey == key->uVKey && p.key.uModifiers == key->uModifiers) return TF_E_ALREADY_EXISTS;
@@ -543,6 +596,7 @@ HRESULT ThreadMgr::PreserveKey(TfClientId tid, REFGUID guid, const TF_PRESERVEDK
 }
 
 HRESULT ThreadMgr::UnpreserveKey(REFGUID guid, const TF_PRESERVEDKEY* key) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!key) return E_INVALIDARG;
   for (auto it = preserved_.begin(); it != preserved_.end(); ++it) {
     if (IsEqualGUID(it->guid, guid) && it->key.uVKey == key->uVKey && it->key.uModifiers == key->uModifiers) {
@@ -554,6 +608,7 @@ HRESULT ThreadMgr::UnpreserveKey(REFGUID guid, const TF_PRESERVEDKEY* key) {
 }
 
 HRESULT ThreadMgr::SetPreservedKeyDescription(REFGUID guid, const WCHAR* description, ULONG length) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!description && length > 0) return E_INVALIDARG;
   return Guard([&]() -> HRESULT {
     for (Preserved& p : preserved_) {
@@ -567,6 +622,7 @@ HRESULT ThreadMgr::SetPreservedKeyDescription(REFGUID guid, const WCHAR* descrip
 }
 
 HRESULT ThreadMgr::GetPreservedKeyDescription(REFGUID guid, BSTR* description) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!description) return E_INVALIDARG;
   *description = nullptr;
   for (const Preserved& p : preserved_) {
@@ -579,6 +635,7 @@ HRESULT ThreadMgr::GetPreservedKeyDescription(REFGUID guid, BSTR* description) {
 }
 
 HRESULT ThreadMgr::SimulatePreservedKey(ITfContext* context, REFGUID guid, BOOL* eaten) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!eaten) return E_INVALIDARG;
   *eaten = FALSE;
   for (const Preserved& p : preserved_) {
@@ -594,6 +651,7 @@ HRESULT ThreadMgr::SimulatePreservedKey(ITfContext* context, REFGUID guid, BOOL*
 }
 
 HRESULT ThreadMgr::AdviseSingleSink(TfClientId tid, REFIID iid, IUnknown* sink) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!sink) return E_INVALIDARG;
   if (!IsEqualIID(iid, IID_ITfFunctionProvider)) return CONNECT_E_CANNOTCONNECT;
   for (const SingleSink& single : singleSinks_) {
@@ -608,6 +666,7 @@ HRESULT ThreadMgr::AdviseSingleSink(TfClientId tid, REFIID iid, IUnknown* sink) 
 }
 
 HRESULT ThreadMgr::UnadviseSingleSink(TfClientId tid, REFIID iid) {
+  TSFHOST_FRAMEWORK_CALL;
   for (auto it = singleSinks_.begin(); it != singleSinks_.end(); ++it) {
     if (it->tid == tid && IsEqualIID(it->iid, iid)) {
       singleSinks_.erase(it);
@@ -618,22 +677,29 @@ HRESULT ThreadMgr::UnadviseSingleSink(TfClientId tid, REFIID iid) {
 }
 
 HRESULT ThreadMgr::GetCompartment(REFGUID guid, ITfCompartment** out) {
+  TSFHOST_FRAMEWORK_CALL;
   return Guard([&] { return compartments_.Get(guid, out); });
 }
 
-HRESULT ThreadMgr::ClearCompartment(TfClientId, REFGUID guid) { return compartments_.Clear(guid); }
+HRESULT ThreadMgr::ClearCompartment(TfClientId, REFGUID guid) {
+  TSFHOST_FRAMEWORK_CALL;
+  return compartments_.Clear(guid);
+}
 
 HRESULT ThreadMgr::EnumCompartments(IEnumGUID** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT ThreadMgr::EnumItems(IEnumTfLangBarItems** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }
 
 HRESULT ThreadMgr::GetItem(REFGUID guid, ITfLangBarItem** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   for (const Item& item : items_) {
@@ -646,6 +712,7 @@ HRESULT ThreadMgr::GetItem(REFGUID guid, ITfLangBarItem** out) {
 }
 
 HRESULT ThreadMgr::AddItem(ITfLangBarItem* item) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!item) return E_INVALIDARG;
   for (const Item& existing : items_) {
     if (SameObject(existing.item.Get(), item)) return E_INVALIDARG;
@@ -667,6 +734,7 @@ HRESULT ThreadMgr::AddItem(ITfLangBarItem* item) {
 }
 
 HRESULT ThreadMgr::RemoveItem(ITfLangBarItem* item) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!item) return E_INVALIDARG;
   for (auto it = items_.begin(); it != items_.end(); ++it) {
     if (!SameObject(it->item.Get(), item)) continue;
@@ -681,28 +749,45 @@ HRESULT ThreadMgr::RemoveItem(ITfLangBarItem* item) {
 }
 
 HRESULT ThreadMgr::AdviseItemSink(ITfLangBarItemSink*, DWORD* cookie, REFGUID) {
+  TSFHOST_FRAMEWORK_CALL;
   if (cookie) *cookie = 0;
   return E_NOTIMPL;
 }
-HRESULT ThreadMgr::UnadviseItemSink(DWORD) { return E_NOTIMPL; }
+HRESULT ThreadMgr::UnadviseItemSink(DWORD) {
+  TSFHOST_FRAMEWORK_CALL;
+  return E_NOTIMPL;
+}
 HRESULT ThreadMgr::GetItemFloatingRect(DWORD, REFGUID, RECT* rect) {
+  TSFHOST_FRAMEWORK_CALL;
   if (rect) *rect = RECT{};
   return E_NOTIMPL;
 }
-HRESULT ThreadMgr::GetItemsStatus(ULONG, const GUID*, DWORD*) { return E_NOTIMPL; }
+HRESULT ThreadMgr::GetItemsStatus(ULONG, const GUID*, DWORD*) {
+  TSFHOST_FRAMEWORK_CALL;
+  return E_NOTIMPL;
+}
 HRESULT ThreadMgr::GetItemNum(ULONG* count) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!count) return E_INVALIDARG;
   *count = static_cast<ULONG>(items_.size());
   return S_OK;
 }
 HRESULT ThreadMgr::GetItems(ULONG, ITfLangBarItem**, TF_LANGBARITEMINFO*, DWORD*, ULONG* fetched) {
+  TSFHOST_FRAMEWORK_CALL;
   if (fetched) *fetched = 0;
   return E_NOTIMPL;
 }
-HRESULT ThreadMgr::AdviseItemsSink(ULONG, ITfLangBarItemSink**, const GUID*, DWORD*) { return E_NOTIMPL; }
-HRESULT ThreadMgr::UnadviseItemsSink(ULONG, DWORD*) { return E_NOTIMPL; }
+HRESULT ThreadMgr::AdviseItemsSink(ULONG, ITfLangBarItemSink**, const GUID*, DWORD*) {
+  TSFHOST_FRAMEWORK_CALL;
+  return E_NOTIMPL;
+}
+HRESULT ThreadMgr::UnadviseItemsSink(ULONG, DWORD*) {
+  TSFHOST_FRAMEWORK_CALL;
+  return E_NOTIMPL;
+}
 
 HRESULT ThreadMgr::BeginUIElement(ITfUIElement* element, BOOL* show, DWORD* id) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!element || !show || !id) return E_INVALIDARG;
   return Guard([&]() -> HRESULT {
     elements_.emplace_back(nextElement_, ComPtr<ITfUIElement>(element));
@@ -713,6 +798,7 @@ HRESULT ThreadMgr::BeginUIElement(ITfUIElement* element, BOOL* show, DWORD* id) 
 }
 
 HRESULT ThreadMgr::UpdateUIElement(DWORD id) {
+  TSFHOST_FRAMEWORK_CALL;
   for (const auto& element : elements_) {
     if (element.first == id) return S_OK;
   }
@@ -720,6 +806,7 @@ HRESULT ThreadMgr::UpdateUIElement(DWORD id) {
 }
 
 HRESULT ThreadMgr::EndUIElement(DWORD id) {
+  TSFHOST_FRAMEWORK_CALL;
   for (auto it = elements_.begin(); it != elements_.end(); ++it) {
     if (it->first == id) {
       elements_.erase(it);
@@ -730,6 +817,7 @@ HRESULT ThreadMgr::EndUIElement(DWORD id) {
 }
 
 HRESULT ThreadMgr::GetUIElement(DWORD id, ITfUIElement** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   for (const auto& element : elements_) {
@@ -742,6 +830,7 @@ HRESULT ThreadMgr::GetUIElement(DWORD id, ITfUIElement** out) {
 }
 
 HRESULT ThreadMgr::EnumUIElements(IEnumTfUIElements** out) {
+  TSFHOST_FRAMEWORK_CALL;
   if (out) *out = nullptr;
   return E_NOTIMPL;
 }

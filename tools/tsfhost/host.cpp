@@ -3,7 +3,7 @@
 // document and the candidate window show.
 //
 //   tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace] [--png FILE]
-//               [--langbar] [--release-check] [--configure] [--disabled] [--empty-context]
+//               [--langbar] [--release-check] [--configure] [--disabled] [--empty-context] [--timing]
 #include <windows.h>
 // After windows.h, which they need.
 #include <fcntl.h>
@@ -18,17 +18,20 @@
 #include <vector>
 
 #include "common/utf16.h"
+#include "lookup/tab_source_set.h"
+#include "quillsvc/server/guids.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
 #include "tools/tsfhost/key_script.h"
 #include "tools/tsfhost/png.h"
 #include "tools/tsfhost/report.h"
+#include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
 namespace {
 
 // The class id asked of the DLL when --clsid is not given: the text service of quillsvc.dll.
-constexpr CLSID kDefaultClsid = {0xc236b8ca, 0xe6f7, 0x46bb, {0xa2, 0x59, 0x6c, 0x40, 0x81, 0xe9, 0x2d, 0xd5}};
+constexpr CLSID kDefaultClsid = kClsidTextService;
 
 // Asked of the candidate window for {Click N} and {ClickTab N}: wParam is the row on the visible
 // page (or the tab), the answer a client point inside it as MAKELRESULT(x, y), 0 when there is none.
@@ -56,6 +59,7 @@ struct Options {
   bool configure = false;
   bool disabled = false;      // the context's keyboard-disabled compartment set to 1
   bool emptyContext = false;  // the context's empty-context compartment set to 1
+  bool timing = false;        // where each key's time goes, printed at the end
 };
 
 std::u16string FromWideString(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
@@ -98,7 +102,7 @@ std::string Bstr(BSTR text) {
 const char kUsage[] =
     "usage: tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace]\n"
     "                   [--png FILE] [--langbar] [--release-check] [--configure] [--disabled]\n"
-    "                   [--empty-context]\n"
+    "                   [--empty-context] [--timing]\n"
     "Without --keys: an editor to type in with the text service. With --keys: types KEYS and prints\n"
     "the document, caret, composition and candidate window.";
 
@@ -136,6 +140,8 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
       options.disabled = true;
     } else if (arg == L"--empty-context") {
       options.emptyContext = true;
+    } else if (arg == L"--timing") {
+      options.timing = true;
     } else {
       return std::nullopt;
     }
@@ -197,6 +203,32 @@ std::vector<HWND> DllWindows(HMODULE dll) {
   return search.found;
 }
 
+bool IsDllWindow(HWND hwnd, HMODULE dll) {
+  return reinterpret_cast<HMODULE>(GetClassLongPtrW(hwnd, GCLP_HMODULE)) == dll ||
+         reinterpret_cast<HMODULE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE)) == dll;
+}
+
+// For --timing: the lookups the text service made for each key, made again here on the same blocks
+// (through a tab set of our own), so that their share of the text service's time can be told.
+class LookupReplay {
+ public:
+  bool Open() { return tabs_.Open() == Result::kSuccess; }
+  // Microseconds of the lookup that brings the set from the last text to `text`; -1 when none.
+  double Follow(const std::u16string& text) {
+    if (text == text_) return -1;
+    const bool appended = text.size() == text_.size() + 1 && text.compare(0, text_.size(), text_) == 0;
+    text_ = text;
+    if (text.empty()) return -1;
+    const auto start = Timing::Clock::now();
+    appended ? tabs_.AppendLetter(text.back()) : tabs_.SetPrefix(text);
+    return std::chrono::duration<double, std::micro>(Timing::Clock::now() - start).count();
+  }
+
+ private:
+  TabSourceSet tabs_;
+  std::u16string text_;
+};
+
 HWND VisibleDllWindow(HMODULE dll) {
   for (HWND hwnd : DllWindows(dll)) {
     if (IsWindowVisible(hwnd)) return hwnd;
@@ -235,6 +267,7 @@ class Host {
   ComPtr<ITfTextInputProcessor> tip_;
   int eaten_ = 0;
   bool quit_ = false;
+  std::unique_ptr<LookupReplay> replay_;
 };
 
 bool Host::SetUp() {
@@ -290,6 +323,7 @@ HRESULT Host::ActivateTip(IClassFactory* factory) {
 bool Host::RouteKey(const MSG& msg) {
   if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || msg.hwnd != editor_->Window()) return false;
   const bool up = msg.message == WM_KEYUP;
+  if (!up) Timing::Get().StartKey();
   BOOL eaten = FALSE;
   up ? threads_->TestKeyUp(msg.wParam, msg.lParam, &eaten) : threads_->TestKeyDown(msg.wParam, msg.lParam, &eaten);
   if (!eaten) return false;
@@ -310,6 +344,8 @@ void Host::Pump() {
       }
       if (RouteKey(msg)) continue;
       TranslateMessage(&msg);
+      const bool paint = msg.message == WM_PAINT && Timing::Get().enabled() && IsDllWindow(msg.hwnd, dll_);
+      const ZoneScope zone(paint ? Zone::kPaint : Zone::kHost);
       DispatchMessageW(&msg);
     }
     if (MsgWaitForMultipleObjectsEx(0, nullptr, kSettleMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT) {
@@ -648,9 +684,24 @@ int Host::Run(IClassFactory* factory) {
       DispatchMessageW(&msg);
     }
   } else {
+    if (options_.timing) {
+      Timing::Get().Enable();
+      replay_ = std::make_unique<LookupReplay>();
+      if (!replay_->Open()) Complain("tsfhost: --timing finds no dictionary blocks; lookups are not timed");
+    }
     for (const KeyToken& token : tokens) {
       eaten_ = 0;
+      const size_t windows = options_.timing ? DllWindows(dll_).size() : 0;
       RunToken(token);
+      if (options_.timing) {
+        double lookup = -1;
+        if (const auto span = context_->CompositionSpan()) {
+          lookup = replay_->Follow(context_->Doc().Text().substr(span->first, span->second - span->first));
+        } else {
+          replay_->Follow(std::u16string());
+        }
+        Timing::Get().EndKey(lookup, DllWindows(dll_).size() > windows);
+      }
       if (options_.trace) {
         Print("key " + ToUtf8(token.label) + (eaten_ > 0 ? " eaten\n" : " passed\n") + FormatSnapshot(Take()));
       }
@@ -659,6 +710,7 @@ int Host::Run(IClassFactory* factory) {
     Pump();
     Print(FormatSnapshot(Take()));
     if (options_.langbar) Print(LangBarReport());
+    if (options_.timing) Print(Timing::Get().Report());
     if (!options_.png.empty() && !SavePicture(options_.png)) {
       Complain("tsfhost: the picture could not be saved");
     }

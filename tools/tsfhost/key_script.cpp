@@ -12,11 +12,11 @@ struct Named {
   uint8_t key;
 };
 
-constexpr Named kNamedKeys[] = {{u"Enter", vk::kReturn}, {u"Tab", vk::kTab},     {u"Esc", vk::kEscape},
-                                {u"Back", vk::kBack},    {u"Del", vk::kDelete},  {u"Left", vk::kLeft},
-                                {u"Right", vk::kRight},  {u"Up", vk::kUp},       {u"Down", vk::kDown},
-                                {u"PgUp", vk::kPrior},   {u"PgDn", vk::kNext},   {u"Home", vk::kHome},
-                                {u"End", vk::kEnd},      {u"Caps", vk::kCapital}};
+constexpr Named kNamedKeys[] = {{u"Enter", vk::kReturn}, {u"Tab", vk::kTab},      {u"Esc", vk::kEscape},
+                                {u"Back", vk::kBack},    {u"Del", vk::kDelete},   {u"Left", vk::kLeft},
+                                {u"Right", vk::kRight},  {u"Up", vk::kUp},        {u"Down", vk::kDown},
+                                {u"PgUp", vk::kPrior},   {u"PgDn", vk::kNext},    {u"Home", vk::kHome},
+                                {u"End", vk::kEnd},      {u"Caps", vk::kCapital}, {u"Space", vk::kSpace}};
 
 // Shifted and plain characters on the keys of the US layout's punctuation.
 struct Punct {
@@ -42,6 +42,13 @@ std::optional<int32_t> ParseNumber(std::u16string_view text) {
 
 std::optional<KeyToken> ParseNamed(std::u16string_view body) {
   KeyToken token;
+  // {Shift+Name}: a named key with Shift held (Shift+Space, Shift+Tab, ...).
+  if (body.size() > 6 && body.substr(0, 6) == u"Shift+") {
+    std::optional<KeyToken> shifted = ParseNamed(body.substr(6));
+    if (!shifted || shifted->kind != KeyToken::Kind::kKey || shifted->ctrl || shifted->shift) return std::nullopt;
+    shifted->shift = true;
+    return shifted;
+  }
   for (const Named& named : kNamedKeys) {
     if (body == named.name) {
       token.key = named.key;

@@ -1,11 +1,12 @@
 // The portable half of tsfhost: anchors following edits, the application's editing, the key script,
-// the printed block and the picture encoder.
+// the printed block, the picture encoder and the key timing.
 #include <gtest/gtest.h>
 
 #include "tools/tsfhost/key_script.h"
 #include "tools/tsfhost/png.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/text_store.h"
+#include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
 namespace {
@@ -162,8 +163,8 @@ TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeys) {
 TEST(KeyScriptTest, NamedTokensAndActions) {
   const auto tokens = Parse(
       u"{Enter}{Shift}{Caps}{Num0}{Ctrl+x}{Click 3}{ClickTab 12}{Blur}{Focus}{Caret 0}"
-      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}");
-  ASSERT_EQ(tokens.size(), 14u);
+      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}");
+  ASSERT_EQ(tokens.size(), 16u);
   EXPECT_EQ(tokens[0].key, vk::kReturn);
   EXPECT_EQ(tokens[1].kind, KeyToken::Kind::kShiftTap);
   EXPECT_EQ(tokens[2].key, vk::kCapital);
@@ -181,11 +182,13 @@ TEST(KeyScriptTest, NamedTokensAndActions) {
   EXPECT_EQ(tokens[12].second, 5);
   EXPECT_EQ(tokens[13].key, vk::kNext);
   EXPECT_EQ(tokens[5].label, u"{Click 3}");
+  EXPECT_TRUE(tokens[14].key == vk::kSpace && tokens[14].shift && !tokens[14].ctrl);
+  EXPECT_TRUE(tokens[15].key == vk::kNumpad0 + 5 && tokens[15].shift);
 }
 
 TEST(KeyScriptTest, BadScriptsSayWhatIsWrong) {
   for (std::u16string_view bad : {u"ab{Enter", u"{Nope}", u"{Click}", u"{Click x}", u"{Blur 2}", u"{Menu 1}",
-                                  u"{Ctrl+1}", u"{Num}", u"caf\u00e9"}) {
+                                  u"{Ctrl+1}", u"{Num}", u"caf\u00e9", u"{Shift+Blur}", u"{Shift+Shift+a}"}) {
     std::string error;
     EXPECT_FALSE(ParseKeyScript(bad, &error));
     EXPECT_FALSE(error.empty());
@@ -257,6 +260,46 @@ TEST(PngTest, PicturesDecodeToTheirPixels) {
       EXPECT_EQ(raw[dst + 2], bgra[src]);
     }
   }
+}
+
+void Spin(std::chrono::microseconds d) {
+  const auto end = Timing::Clock::now() + d;
+  while (Timing::Clock::now() < end) {
+  }
+}
+
+// The framework calls the text service, which calls the framework back: each span counts once, for
+// the innermost zone.
+TEST(TimingTest, NestedZonesChargeTheInnermost) {
+  Timing& timing = Timing::Get();
+  timing.Enable();
+  timing.StartKey();
+  {
+    const ZoneScope framework(Zone::kFramework);
+    Spin(std::chrono::microseconds(2000));
+    const ZoneScope service(Zone::kService);
+    Spin(std::chrono::microseconds(3000));
+    {
+      const ZoneScope inner(Zone::kFramework);
+      Spin(std::chrono::microseconds(2000));
+    }
+  }
+  const auto zones = timing.KeyZones();
+  EXPECT_GE(zones[static_cast<size_t>(Zone::kFramework)], 4000);
+  EXPECT_GE(zones[static_cast<size_t>(Zone::kService)], 3000);
+  EXPECT_EQ(zones[static_cast<size_t>(Zone::kPaint)], 0);
+  timing.EndKey(-1, true);
+  EXPECT_NE(timing.Report().find("timing all keys 1 "), std::string::npos) << timing.Report();
+  EXPECT_NE(timing.Report().find("timing window made keys 1 "), std::string::npos) << timing.Report();
+}
+
+TEST(TimingTest, PercentilesTakeTheNearestRank) {
+  std::vector<double> values;
+  for (int i = 100; i >= 1; --i) values.push_back(i);
+  EXPECT_EQ(Percentile(values, 50), 50);
+  EXPECT_EQ(Percentile(values, 99), 99);
+  EXPECT_EQ(Percentile({7}, 99), 7);
+  EXPECT_EQ(Percentile({}, 50), 0);
 }
 
 }  // namespace

@@ -3,53 +3,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tools/tsfhost/host_run_testing.h"
+
 namespace {
 
+using namespace quillet::tsfhost::testing;
+
 const char kTestClsid[] = "{3fc30ab6-4440-4409-bae4-f2de8e799715}";
-
-std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-std::wstring BinFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring self(path, length);
-  return self.substr(0, self.find_last_of(L"\\/") + 1);
-}
-
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t folder[MAX_PATH] = {};
-  wchar_t path[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  GetTempFileNameW(folder, prefix, 0, path);
-  return path;
-}
-
-std::string ReadAll(const std::wstring& path) {
-  std::string text;
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
-  CloseHandle(file);
-  return text;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
   for (const std::string& l : lines) {
@@ -76,45 +39,23 @@ struct HostRun {
 
 // Runs tsfhost.exe with the test text service and `arguments`; `fail` makes its activation fail.
 HostRun RunHost(const std::string& arguments, bool fail = false, bool testService = true, bool noElement = false) {
-  const std::wstring outPath = TempFile(L"tho");
-  const std::wstring errPath = TempFile(L"the");
   const std::wstring logPath = TempFile(L"thl");
   DeleteFileW(logPath.c_str());
   SetEnvironmentVariableW(L"TSFHOST_TIP_LOG", logPath.c_str());
   SetEnvironmentVariableW(L"TSFHOST_TIP_FAIL", fail ? L"1" : nullptr);
   SetEnvironmentVariableW(L"TSFHOST_TIP_NO_ELEMENT", noElement ? L"1" : nullptr);
 
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = out;
-  startup.hStdError = err;
   std::wstring command = L"\"" + BinFolder() + L"tsfhost.exe\"";
   if (testService) {
     command += L" --dll \"" + BinFolder() + L"tsfhost_test_tip.dll\" --clsid " + Widen(kTestClsid);
   }
   command += L" " + Widen(arguments);
-  PROCESS_INFORMATION process = {};
+  const ProgramRun program = RunProgram(command);
   HostRun run;
-  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "tsfhost.exe did not start: " << GetLastError();
-  }
-  CloseHandle(out);
-  CloseHandle(err);
-  run.out = ReadAll(outPath);
-  run.err = ReadAll(errPath);
+  run.exitCode = program.exitCode;
+  run.out = program.out;
+  run.err = program.err;
   run.log = Lines(ReadAll(logPath));
-  DeleteFileW(outPath.c_str());
-  DeleteFileW(errPath.c_str());
   DeleteFileW(logPath.c_str());
   return run;
 }

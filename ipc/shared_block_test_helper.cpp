@@ -1,0 +1,49 @@
+// Another party on the settings block for the lock tests: a writer that marks the block once, or a
+// reader or writer that takes the lock many times and checks that nobody else is inside with it.
+// Usage: <mode> <arguments...>; the mode may come after the program name or first.
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "common/le.h"
+#include "ipc/shared_block.h"
+#include "ipc/shared_block_testing.h"
+
+using namespace quillet;
+
+namespace {
+
+// Opens the block, says so, waits for the go, then writes under the write lock.
+int WriteOnce() {
+  SharedBlock block;
+  const Result r = OpenSettingsBlock(block);
+  if (r != Result::kSuccess) return 10 + ToInt(r);
+  platform::Event opened;
+  platform::Event go;
+  platform::OsError error = 0;
+  if (!opened.Open(kOpenedEventName, &error) || !go.Open(kGoEventName, &error)) return 3;
+  opened.Set();
+  if (platform::Wait(go, 60000, &error) != platform::WaitResult::kSignalled) return 4;
+  {
+    BlockWriteLock lock(block);
+    if (!lock) return 2;
+    StoreU32(block.view() + kMarkOffset, 1);
+  }
+  CloseBlock(block, false);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string mode = argv[i];
+    if (mode == "write-once") return WriteOnce();
+    if ((mode == "hammer-read" || mode == "hammer-write") && i + 1 < argc) {
+      return HammerSettingsBlock(mode == "hammer-write", std::atoi(argv[i + 1]));
+    }
+  }
+  return 100;
+}

@@ -1,0 +1,260 @@
+#include "lookup/tab_source.h"
+
+#include <algorithm>
+
+#include "common/utf16.h"
+
+namespace quillet {
+namespace {
+
+enum class Order { kBefore, kMatch, kAfter };
+
+// Where a key stands relative to the prefix: before it, beginning with it, or past every match.
+Order Compare(const TextRef& key, std::u16string_view prefix) {
+  const size_t n = std::min<size_t>(key.length, prefix.size());
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t k = key[i];
+    if (k != prefix[i]) return k < prefix[i] ? Order::kBefore : Order::kAfter;
+  }
+  return key.length < prefix.size() ? Order::kBefore : Order::kMatch;
+}
+
+// A key that cannot be read counts as empty, like an entry beyond the dictionary.
+TextRef KeyOf(const DictionaryView& view, uint32_t i) {
+  TextRef key;
+  if (!view.Key(i, &key)) return TextRef{};
+  return key;
+}
+
+// First index in [first, last) where `holds` stops holding. On a sorted run the predicate holds on a
+// leading part; on an unsorted one the result is still an index in range.
+template <typename Pred>
+uint32_t PartitionPoint(uint32_t first, uint32_t last, Pred holds) {
+  while (first < last) {
+    const uint32_t mid = first + (last - first) / 2;
+    if (holds(mid)) {
+      first = mid + 1;
+    } else {
+      last = mid;
+    }
+  }
+  return first;
+}
+
+// The same, probing outward from `first` in growing steps before falling back to halving: the answer
+// usually lies close to it (the first match of the previous prefix), and a far one costs only a few
+// probes more than a plain binary search.
+template <typename Pred>
+uint32_t Gallop(uint32_t first, uint32_t last, Pred holds) {
+  if (first >= last || !holds(first)) return first;
+  uint32_t known = first;  // holds(known)
+  for (uint32_t step = 1; step <= 64 && last - known > step; step *= 2) {
+    if (!holds(known + step)) return PartitionPoint(known + 1, known + step, holds);
+    known += step;
+  }
+  return PartitionPoint(known + 1, last, holds);
+}
+
+// Holds the block's read lock for one operation.
+class Hold {
+ public:
+  explicit Hold(DictionaryAccess* access) : access_(access) {
+    held_ = access_ != nullptr && access_->Acquire(&view_);
+    if (held_ && view_ == nullptr) view_ = &empty_;
+  }
+  ~Hold() {
+    if (held_) access_->Release();
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  bool held() const { return held_; }
+  const DictionaryView& view() const { return *view_; }
+
+ private:
+  DictionaryAccess* access_;
+  const DictionaryView* view_ = nullptr;
+  DictionaryView empty_;
+  bool held_ = false;
+};
+
+}  // namespace
+
+TabSource::TabSource(std::unique_ptr<DictionaryAccess> access, uint16_t minWordLength)
+    : access_(std::move(access)), minWordLength_(minWordLength) {
+  Hold hold(access_.get());
+  if (hold.held()) Restart(hold.view());
+}
+
+void TabSource::Restart(const DictionaryView& view) {
+  cursor_ = view.hasIndex() ? 0 : kNone;
+  matchBegin_ = 0;
+  matchEnd_ = view.entryCount();
+  pageOffset_ = 0;
+  candidates_.clear();
+  lastEntry_ = kNone;
+}
+
+bool TabSource::Descend(const DictionaryView& view, char16_t c) {
+  if (cursor_ == kNone) return false;
+  IndexNode node;
+  if (!view.Node(cursor_, &node)) {
+    cursor_ = kNone;
+    return false;
+  }
+  cursor_ = kNone;
+  if (c < u'a') {
+    matchBegin_ = node.rangeBegin;
+    matchEnd_ = node.lettersBegin == kNone ? node.rangeEnd : node.lettersBegin;
+    return false;
+  }
+  if (c > u'z') {
+    matchBegin_ = node.lettersEnd == kNone ? node.rangeBegin : node.lettersEnd;
+    matchEnd_ = node.rangeEnd;
+    return false;
+  }
+  const uint16_t slot = node.children[c - u'a'];
+  if (slot == kChildUnindexed) return false;
+  IndexNode child;
+  if (slot == kChildAbsent || !view.Node(slot, &child)) {
+    // A slot naming a node that does not exist is damage; it matches nothing rather than guessing.
+    matchBegin_ = matchEnd_ = kNone;
+    return false;
+  }
+  matchBegin_ = child.rangeBegin;
+  matchEnd_ = child.rangeEnd;
+  cursor_ = slot;
+  return true;
+}
+
+// In key order the entries of [from, to) fall into three runs: keys before the prefix, keys that
+// begin with it, keys past it. A search finds the start of the middle run, so a keystroke never walks
+// an unindexed letter group; from there the walk is the plain one. Short keys are skipped without
+// ending the walk, so after the first one it is bounded by the end of the middle run, found by a
+// second search: otherwise a tab with a high minimum length could walk the rest of the dictionary.
+uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to, bool near) {
+  if (from == kNone || from >= to) return kNone;
+  // Entries beyond the dictionary read as empty keys, which never match and never stop a scan.
+  to = std::min(to, view.entryCount());
+  const std::u16string_view prefix = prefix_;
+  uint32_t end = to;
+  bool endFound = false;
+  uint32_t first = kNone;
+  size_t made = 0;
+  const auto before = [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) == Order::kBefore; };
+  for (uint32_t i = near ? Gallop(from, to, before) : PartitionPoint(from, to, before); i < end; ++i) {
+    const TextRef key = KeyOf(view, i);
+    if (key.length <= minWordLength_) {
+      if (!endFound) {
+        end = Gallop(i, to, [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) != Order::kAfter; });
+        endFound = true;
+      }
+      continue;
+    }
+    const Order order = Compare(key, prefix);
+    if (order == Order::kBefore) continue;
+    if (order == Order::kAfter) break;
+    AddCandidate(view, i, key);
+    if (first == kNone) first = i;
+    if (++made == kPageSize) break;
+  }
+  return first;
+}
+
+// Made whole before it is appended: an allocation failure leaves the page as it was.
+void TabSource::AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) {
+  Candidate c;
+  c.word = key.ToString();
+  InfoRef info;
+  if (view.Info(i, &info)) {
+    c.display = info.display.ToString();
+    c.commit = info.commit.ToString();
+    c.description = info.description.ToString();
+  }
+  candidates_.push_back(std::move(c));
+  lastEntry_ = i;
+}
+
+size_t TabSource::SetPrefix(std::u16string_view text) {
+  std::u16string prefix(text);
+  for (char16_t& c : prefix) c = FoldLower(c);
+  Hold hold(access_.get());
+  if (!hold.held()) return PageCount();
+  const DictionaryView& view = hold.view();
+  Restart(view);
+  prefix_.swap(prefix);
+  for (char16_t c : prefix_) {
+    if (!Descend(view, c)) break;
+  }
+  // Below a node every key begins with the prefix, so the first match is at the run's start; a run
+  // the index could not narrow has it anywhere.
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, cursor_ != kNone);
+  return PageCount();
+}
+
+size_t TabSource::AppendLetter(char16_t c) {
+  if (matchBegin_ == kNone) return 0;
+  Hold hold(access_.get());
+  if (!hold.held()) return PageCount();
+  const DictionaryView& view = hold.view();
+  c = FoldLower(c);
+  prefix_.push_back(c);
+  pageOffset_ = 0;
+  candidates_.clear();
+  lastEntry_ = kNone;
+  Descend(view, c);
+  // The new first match is usually close to the previous one.
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, true);
+  return PageCount();
+}
+
+size_t TabSource::NextPage() {
+  const size_t remaining = candidates_.size() - pageOffset_;
+  if (remaining < kPageSize) return 0;
+  if (remaining > kPageSize) {
+    pageOffset_ += kPageSize;
+    return PageCount();
+  }
+  if (lastEntry_ == kNone) return 0;
+  Hold hold(access_.get());
+  if (!hold.held()) return 0;
+  const size_t before = candidates_.size();
+  Scan(hold.view(), lastEntry_ + 1, matchEnd_, true);
+  const size_t count = candidates_.size() - before;
+  if (count > 0) pageOffset_ += kPageSize;
+  return count;
+}
+
+size_t TabSource::PreviousPage() {
+  if (pageOffset_ == 0) return 0;
+  pageOffset_ -= kPageSize;
+  return kPageSize;
+}
+
+size_t TabSource::PageCount() const { return std::min(candidates_.size() - pageOffset_, kPageSize); }
+
+const Candidate* TabSource::CandidateAt(size_t i) const {
+  if (i >= PageCount()) return nullptr;
+  return &candidates_[pageOffset_ + i];
+}
+
+std::u16string TabSource::CandidateWord(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->word : std::u16string();
+}
+
+std::u16string TabSource::CandidateDisplay(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->display : std::u16string();
+}
+
+std::u16string TabSource::CandidateCommit(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->commit : std::u16string();
+}
+
+std::u16string TabSource::CandidateDescription(size_t i) const {
+  const Candidate* c = CandidateAt(i);
+  return c ? c->description : std::u16string();
+}
+
+}  // namespace quillet

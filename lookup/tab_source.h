@@ -1,0 +1,97 @@
+// Prefix lookup in one dictionary of the shared dictionary block: the typed prefix narrows a run of
+// entries through the 26-way index, the run is searched for keys that begin with the prefix, and the
+// matches are handed out in pages of ten. Every read of the dictionary happens under its block's read
+// lock; the texts handed out are copies, valid after the block is gone. Allocation failure throws
+// std::bad_alloc out of an operation, with the lock given back and the source still usable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/dictionary_view.h"
+
+namespace quillet {
+
+struct DictionaryBlock;
+
+struct Candidate {
+  std::u16string word;
+  std::u16string display;      // empty when the entry has no info
+  std::u16string commit;       // empty when the entry has no info
+  std::u16string description;  // empty when the entry has no info
+};
+
+// How a source reaches its dictionary for the span of one operation.
+class DictionaryAccess {
+ public:
+  virtual ~DictionaryAccess() = default;
+  // Takes the read lock. False when the lock failed: nothing is held. On success *view is the
+  // dictionary to read until Release (an empty one when it does not exist).
+  virtual bool Acquire(const DictionaryView** view) = 0;
+  virtual void Release() = 0;
+};
+
+class TabSource {
+ public:
+  static constexpr size_t kPageSize = 10;
+
+  // Cursor on the root node when the dictionary has an index, the run covering every entry. When the
+  // lock fails the source is dead: it matches nothing until a SetPrefix succeeds.
+  TabSource(std::unique_ptr<DictionaryAccess> access, uint16_t minWordLength);
+
+  // Replaces the prefix (folded to lowercase) and searches from scratch. Returns the first page's
+  // count (0 to 10). A failed lock changes nothing and returns the current page's count.
+  size_t SetPrefix(std::u16string_view text);
+  // Extends the prefix by one character and narrows the search. Returns the first page's count. Once
+  // the prefix matches nothing, returns 0 and ignores further letters until SetPrefix.
+  size_t AppendLetter(char16_t c);
+  // Moves to the next page, fetching it when it was not fetched yet. Returns its count, or 0 when
+  // there is no further page (the page stays).
+  size_t NextPage();
+  // 10 when it moved back one page, 0 on the first page. Never reads the dictionary.
+  size_t PreviousPage();
+  size_t PageCount() const;
+
+  // Texts of candidate i of the current page (0 to 9); empty when there is none.
+  std::u16string CandidateWord(size_t i) const;
+  std::u16string CandidateDisplay(size_t i) const;
+  std::u16string CandidateCommit(size_t i) const;
+  std::u16string CandidateDescription(size_t i) const;
+  const Candidate* CandidateAt(size_t i) const;  // nullptr when there is none
+
+  // Search state, for diagnosis and tests.
+  const std::u16string& prefix() const { return prefix_; }
+  uint16_t minWordLength() const { return minWordLength_; }
+  uint32_t matchBegin() const { return matchBegin_; }
+  uint32_t matchEnd() const { return matchEnd_; }
+  uint32_t cursor() const { return cursor_; }  // node index, kNone when the walk left the index
+  size_t pageOffset() const { return pageOffset_; }
+  size_t candidateCount() const { return candidates_.size(); }
+
+ private:
+  void Restart(const DictionaryView& view);
+  bool Descend(const DictionaryView& view, char16_t c);
+  // `near`: the first match is expected close to `from`.
+  uint32_t Scan(const DictionaryView& view, uint32_t from, uint32_t to, bool near);
+  void AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key);
+
+  std::unique_ptr<DictionaryAccess> access_;
+  uint16_t minWordLength_;
+  std::u16string prefix_;
+  uint32_t cursor_ = kNone;
+  uint32_t matchBegin_ = kNone;
+  uint32_t matchEnd_ = kNone;
+  std::vector<Candidate> candidates_;
+  uint32_t lastEntry_ = kNone;  // entry of the last candidate fetched
+  size_t pageOffset_ = 0;
+};
+
+// A source over dictionary `position` of the block; a position beyond the directory gives a source
+// without candidates. nullptr when out of memory.
+std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength);
+
+}  // namespace quillet

@@ -1,0 +1,127 @@
+#include "lookup/tab_source_set.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/settings_record.h"
+
+namespace quillet {
+
+size_t DictionaryPositionForTab(const uint8_t* record, size_t size, size_t tab) {
+  const ConstSettingsView settings(record, size);
+  if (tab >= settings.tabCount()) return 0;
+  // The tab's id is signed, the dictionary's unsigned: compared as integers, so -1 never matches.
+  const int position = DictionaryPosition(settings, settings.tab(tab).dictionaryId());
+  return position < 0 ? 0 : static_cast<size_t>(position);
+}
+
+int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId) {
+  if (tabId < 0) return -1;
+  return TabPosition(ConstSettingsView(record, size), tabId);
+}
+
+TabSourceSet::~TabSourceSet() {
+  CloseBlock(dictionaries_, false);
+  CloseBlock(settings_, false);
+}
+
+Result TabSourceSet::Open() {
+  Result r = OpenSettingsBlock(settings_);
+  if (r != Result::kSuccess) return r;
+  r = OpenDictionaryBlock(dictionaries_);
+  if (r != Result::kSuccess) return r;
+  Rebuild();
+  return Result::kSuccess;
+}
+
+void TabSourceSet::Rebuild() {
+  sources_.clear();
+  BlockReadLock lock(settings_);
+  if (!lock) return;
+  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  // A count beyond the record's nine tabs cannot come from this system; only nine are read.
+  const size_t count = std::min(settings.tabCount(), kNameSlots);
+  // Made aside and taken over at the end: an allocation failure on the way leaves no sources.
+  std::vector<std::unique_ptr<TabSource>> sources;
+  sources.reserve(count);
+  for (size_t t = 0; t < count; ++t) {
+    const ConstTabRecord tab = settings.tab(t);
+    const size_t position = DictionaryPositionForTab(settings.bytes(), kSettingsRecordSize, t);
+    // A source that cannot be allocated stays an empty slot, so source t still belongs to tab t.
+    sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength()));
+    tabNames_[t] = tab.name();
+  }
+  sources_.swap(sources);
+  tabCount_ = static_cast<uint16_t>(count);
+}
+
+void TabSourceSet::Close() {
+  CloseBlock(dictionaries_, false);
+  CloseBlock(settings_, false);
+  sources_.clear();
+}
+
+TabSource* TabSourceSet::CurrentSource() {
+  if (sources_.empty()) return nullptr;
+  return currentTab < sources_.size() ? sources_[currentTab].get() : sources_[0].get();
+}
+
+size_t TabSourceSet::SetPrefix(const char16_t* text, size_t length) {
+  TabSource* s = CurrentSource();
+  if (s == nullptr || text == nullptr) return 0;
+  return s->SetPrefix(std::u16string_view(text, length));
+}
+
+size_t TabSourceSet::AppendLetter(char16_t c) {
+  TabSource* s = CurrentSource();
+  return s == nullptr ? 0 : s->AppendLetter(c);
+}
+
+size_t TabSourceSet::PreviousPage() {
+  TabSource* s = CurrentSource();
+  return s == nullptr ? 0 : s->PreviousPage();
+}
+
+size_t TabSourceSet::NextPage() {
+  TabSource* s = CurrentSource();
+  return s == nullptr ? 0 : s->NextPage();
+}
+
+std::u16string TabSourceSet::CommitText(size_t i) {
+  TabSource* s = CurrentSource();
+  const Candidate* c = s == nullptr ? nullptr : s->CandidateAt(i);
+  if (c == nullptr) return {};
+  return c->commit.empty() ? c->word : c->commit;
+}
+
+std::u16string TabSourceSet::DescriptionText(size_t i) {
+  TabSource* s = CurrentSource();
+  const Candidate* c = s == nullptr ? nullptr : s->CandidateAt(i);
+  return c == nullptr ? std::u16string() : c->description;
+}
+
+// The tab whose settings the current source stands for: currentTab, or 0 when it is out of range.
+size_t TabSourceSet::CurrentPosition() const { return currentTab < sources_.size() ? currentTab : 0; }
+
+uint16_t TabSourceSet::ShowFromLetters() {
+  if (CurrentSource() == nullptr) return 0;
+  BlockReadLock lock(settings_);
+  if (!lock) return 0;
+  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  const size_t t = CurrentPosition();
+  return t < settings.tabCount() ? settings.tab(t).showFromLetters() : 0;
+}
+
+int TabSourceSet::LinkedTabPosition() {
+  if (CurrentSource() == nullptr) return -1;
+  BlockReadLock lock(settings_);
+  if (!lock) return -1;
+  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  const size_t t = CurrentPosition();
+  if (t >= settings.tabCount()) return -1;
+  return TabPositionForId(settings.bytes(), kSettingsRecordSize, settings.tab(t).linkTabId());
+}
+
+std::unique_ptr<TabSourceSet> CreateSet() { return std::unique_ptr<TabSourceSet>(new (std::nothrow) TabSourceSet()); }
+
+}  // namespace quillet

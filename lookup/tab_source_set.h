@@ -1,0 +1,94 @@
+// The text service's one handle on both shared blocks and on the candidate sources of its tabs: one
+// TabSource per tab of the settings, the current tab, and the tab names for the language bar.
+// Lock order: the settings lock may be held while the dictionary lock is taken, never the reverse.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "ipc/shared_block.h"
+#include "lookup/tab_source.h"
+
+namespace quillet {
+
+class TabSourceSet {
+ public:
+  static constexpr size_t kNameSlots = 9;  // the tab capacity of the settings record
+
+  // Both blocks closed, no sources, tab 0 current, no names.
+  TabSourceSet() = default;
+  ~TabSourceSet();
+  TabSourceSet(const TabSourceSet&) = delete;
+  TabSourceSet& operator=(const TabSourceSet&) = delete;
+
+  // Opens the settings block, then the dictionary block (no-ops when open), then rebuilds. A failing
+  // open returns its code unchanged and leaves the set without sources.
+  Result Open();
+  // Recreates one source per tab from the settings as they are now. When the settings lock fails the
+  // set has no sources until the next successful rebuild; so too after an allocation failure, which
+  // throws std::bad_alloc.
+  void Rebuild();
+  // Closes the dictionary block, then the settings block, then drops the sources. The tab count and
+  // names keep their values.
+  void Close();
+
+  // The source of currentTab, the first source when currentTab is out of range, nullptr when there
+  // is none (also for a tab whose source could not be allocated).
+  TabSource* CurrentSource();
+
+  // The Part of the lookup the text service drives, on the current source; 0 without one.
+  size_t SetPrefix(const char16_t* text, size_t length);
+  size_t SetPrefix(std::u16string_view text) { return SetPrefix(text.data(), text.size()); }
+  size_t AppendLetter(char16_t c);
+  size_t PreviousPage();
+  size_t NextPage();
+  size_t TurnPage(bool forward) { return forward ? NextPage() : PreviousPage(); }
+
+  // The text a pick of candidate i inserts: its commit text, else its word; empty when i is not on
+  // the current page.
+  std::u16string CommitText(size_t i);
+  std::u16string DescriptionText(size_t i);
+
+  // Read from the settings on each call: the current tab's letters before candidates show (0 without
+  // a current source or when the lock fails), and the position of the tab it links to (-1 for none).
+  uint16_t ShowFromLetters();
+  int LinkedTabPosition();
+
+  size_t currentTab = 0;  // set by the text service, below the number of sources
+
+  uint16_t tabCount() const { return tabCount_; }
+  // Names as of the last rebuild; position t below kNameSlots.
+  const std::array<std::u16string, kNameSlots>& tabNames() const { return tabNames_; }
+  size_t sourceCount() const { return sources_.size(); }
+  TabSource* Source(size_t t) { return t < sources_.size() ? sources_[t].get() : nullptr; }
+
+  // The blocks, for the candidate window's reads under their locks and for tests and tools that
+  // publish blocks of their own.
+  SharedBlock& settingsBlock() { return settings_; }
+  DictionaryBlock& dictionaryBlock() { return dictionaries_; }
+
+ private:
+  size_t CurrentPosition() const;
+
+  SharedBlock settings_;
+  DictionaryBlock dictionaries_;
+  std::vector<std::unique_ptr<TabSource>> sources_;
+  uint16_t tabCount_ = 0;
+  std::array<std::u16string, kNameSlots> tabNames_;
+};
+
+// nullptr when out of memory.
+std::unique_ptr<TabSourceSet> CreateSet();
+
+// Settings-record reads of the tab sources, on the record's bytes (size checked). Positions of the
+// dictionary a tab draws from (0 when no id matches) and of the tab with a given id (-1 for none).
+size_t DictionaryPositionForTab(const uint8_t* record, size_t size, size_t tab);
+int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId);
+
+}  // namespace quillet

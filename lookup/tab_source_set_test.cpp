@@ -1,0 +1,176 @@
+#include "lookup/tab_source_set.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/dict_image_testing.h"
+#include "common/settings_record.h"
+#include "lookup/private_block.h"
+#include "platform/test_namespace.h"
+
+namespace quillet {
+namespace {
+
+// Private blocks still use named events: kept away from a loader the user runs.
+const bool kIsolated = testing::IsolateNamespace("ts");
+
+using testing::BuildDictionaryImage;
+
+struct TabSpec {
+  uint16_t tabId;
+  int16_t dictionaryId;
+  int16_t linkTabId = -1;
+  uint16_t minWordLength = 0;
+  uint16_t showFromLetters = 0;
+  std::u16string name = u"tab";
+};
+
+SettingsRecord Settings(const std::vector<TabSpec>& tabs, const std::vector<uint16_t>& dictionaryIds) {
+  SettingsRecord record;
+  const SettingsView s = record.view();
+  for (size_t t = 0; t < tabs.size(); ++t) {
+    const TabRecord tab = s.tab(t);
+    tab.setTabId(tabs[t].tabId);
+    tab.setDictionaryId(tabs[t].dictionaryId);
+    tab.setLinkTabId(tabs[t].linkTabId);
+    tab.setMinWordLength(tabs[t].minWordLength);
+    tab.setShowFromLetters(tabs[t].showFromLetters);
+    tab.setName(tabs[t].name);
+  }
+  s.setTabCount(static_cast<uint16_t>(tabs.size()));
+  for (size_t i = 0; i < dictionaryIds.size(); ++i) s.dictionary(i).setDictionaryId(dictionaryIds[i]);
+  s.setDictionaryCount(static_cast<uint16_t>(dictionaryIds.size()));
+  return record;
+}
+
+// Dictionary i of the block holds keys that say where they come from: "d0one", "d1one", ...
+std::vector<std::vector<uint8_t>> Dictionaries(size_t count) {
+  std::vector<std::vector<uint8_t>> files;
+  for (size_t i = 0; i < count; ++i) {
+    const std::u16string d = u"d" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+    files.push_back(BuildDictionaryImage(std::vector<testing::ImageEntry>{
+        {d + u"one", u"", i == 0 ? u"ONE" : u"", u"the first"}, {d + u"two", u"", u"", u""}}));
+  }
+  return files;
+}
+
+class TabSourceSetTest : public ::testing::Test {
+ protected:
+  void Publish(const SettingsRecord& record, size_t dictionaries) {
+    ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(dictionaries), &set_.dictionaryBlock()), Result::kSuccess);
+    set_.Rebuild();
+  }
+  std::u16string FirstWord(size_t tab) {
+    set_.currentTab = tab;
+    return set_.SetPrefix(u"d") == 0 ? u"" : set_.CurrentSource()->CandidateWord(0);
+  }
+  SettingsView Block() { return SettingsView(set_.settingsBlock().view(), set_.settingsBlock().viewSize()); }
+
+  TabSourceSet set_;
+};
+
+TEST_F(TabSourceSetTest, TabsFindTheirDictionaryByIdNotByPosition) {
+  Publish(Settings({{0, 2}, {1, 0}, {2, 7}}, {0, 2}), 2);
+  ASSERT_EQ(set_.sourceCount(), 3u);
+  EXPECT_EQ(FirstWord(0), u"d1one");
+  EXPECT_EQ(FirstWord(1), u"d0one");
+  EXPECT_EQ(FirstWord(2), u"d0one");  // no dictionary has id 7: the first one
+}
+
+TEST_F(TabSourceSetTest, ADictionaryMissingFromTheBlockGivesNoCandidates) {
+  // The settings list three dictionaries, the block holds two (a loader that failed to load one).
+  Publish(Settings({{0, 5}}, {0, 2, 5}), 2);
+  EXPECT_EQ(FirstWord(0), u"");
+}
+
+TEST_F(TabSourceSetTest, ResolvesLinksByTabId) {
+  Publish(Settings({{3, 0, -1}, {4, 0, 5}, {5, 0, 9}, {6, 0, 3}}, {0}), 1);
+  set_.currentTab = 0;
+  EXPECT_EQ(set_.LinkedTabPosition(), -1);
+  set_.currentTab = 1;
+  EXPECT_EQ(set_.LinkedTabPosition(), 2);
+  set_.currentTab = 2;
+  EXPECT_EQ(set_.LinkedTabPosition(), -1);  // no tab has id 9
+  set_.currentTab = 3;
+  EXPECT_EQ(set_.LinkedTabPosition(), 0);
+  // Links are read anew on each call.
+  Block().tab(3).setLinkTabId(4);
+  EXPECT_EQ(set_.LinkedTabPosition(), 1);
+}
+
+TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
+  Publish(Settings({{0, 0, -1, 0, 2, u"English"}, {1, 1, -1, 3, 0, u"Second"}}, {0, 1}), 2);
+  set_.currentTab = 0;
+  EXPECT_EQ(set_.ShowFromLetters(), 2u);
+  ASSERT_EQ(set_.SetPrefix(u"D0"), 2u);
+  EXPECT_EQ(set_.CommitText(0), u"ONE");  // the commit text when there is one
+  EXPECT_EQ(set_.CommitText(1), u"d0two");
+  EXPECT_EQ(set_.DescriptionText(0), u"the first");
+  EXPECT_EQ(set_.CommitText(2), u"");
+  EXPECT_EQ(set_.DescriptionText(10), u"");
+  EXPECT_EQ(set_.TurnPage(true), 0u);
+  EXPECT_EQ(set_.TurnPage(false), 0u);
+
+  set_.currentTab = 1;
+  EXPECT_EQ(set_.SetPrefix(u"d1"), 2u);
+  EXPECT_EQ(set_.AppendLetter(u't'), 1u);
+  EXPECT_EQ(set_.CommitText(0), u"d1two");
+
+  set_.currentTab = 7;  // beyond the sources: the first tab answers
+  EXPECT_EQ(set_.CurrentSource(), set_.Source(0));
+  EXPECT_EQ(set_.ShowFromLetters(), 2u);
+  EXPECT_EQ(set_.SetPrefix(nullptr, 3), 0u);
+
+  EXPECT_EQ(set_.tabCount(), 2u);
+  EXPECT_EQ(set_.tabNames()[0], u"English");
+  EXPECT_EQ(set_.tabNames()[1], u"Second");
+}
+
+TEST_F(TabSourceSetTest, SourcesKeepTheirSettingsUntilTheNextRebuild) {
+  Publish(Settings({{0, 0}}, {0, 1}), 2);
+  TabSource* before = set_.CurrentSource();
+  Block().tab(0).setDictionaryId(1);
+  EXPECT_EQ(FirstWord(0), u"d0one");  // the composition that is running keeps its source
+  EXPECT_EQ(set_.CurrentSource(), before);
+  set_.Rebuild();
+  EXPECT_EQ(FirstWord(0), u"d1one");
+}
+
+TEST_F(TabSourceSetTest, KeepsNineNamesAndNoMore) {
+  std::vector<TabSpec> tabs;
+  for (uint16_t t = 0; t < 9; ++t) tabs.push_back({t, 0, -1, 0, 0, u"name" + std::u16string(1, u'1' + t)});
+  SettingsRecord record = Settings(tabs, {0});
+  // A count the settings sheet can never write; only nine tabs exist in the record.
+  record.view().setTabCount(40);
+  Publish(record, 1);
+  EXPECT_EQ(set_.sourceCount(), 9u);
+  EXPECT_EQ(set_.tabCount(), 9u);
+  EXPECT_EQ(set_.tabNames()[8], u"name9");
+  set_.currentTab = 8;
+  EXPECT_EQ(set_.LinkedTabPosition(), -1);
+}
+
+TEST_F(TabSourceSetTest, WithoutSourcesEveryAnswerIsNothing) {
+  EXPECT_EQ(set_.CurrentSource(), nullptr);
+  EXPECT_EQ(set_.SetPrefix(u"a"), 0u);
+  EXPECT_EQ(set_.AppendLetter(u'a'), 0u);
+  EXPECT_EQ(set_.NextPage(), 0u);
+  EXPECT_EQ(set_.PreviousPage(), 0u);
+  EXPECT_EQ(set_.CommitText(0), u"");
+  EXPECT_EQ(set_.ShowFromLetters(), 0u);
+  EXPECT_EQ(set_.LinkedTabPosition(), -1);
+
+  Publish(Settings({{0, 0, -1, 0, 0, u"kept"}}, {0}), 1);
+  set_.Close();
+  EXPECT_EQ(set_.CurrentSource(), nullptr);
+  EXPECT_EQ(set_.tabNames()[0], u"kept");
+  EXPECT_EQ(set_.tabCount(), 1u);
+  set_.Rebuild();  // closed blocks: the settings lock fails, no sources
+  EXPECT_EQ(set_.sourceCount(), 0u);
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,157 @@
+// The text service's three language-bar items: the open/close button (which also carries the error
+// message of a failed text service), the tab-list menu and the active tab's balloon. The text service
+// creates, adds, refreshes and removes them; each holds a reference on it for its whole life, and the
+// text service breaks that cycle when it removes them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win32/com_ptr.h"
+#include "platform/win32/tsf_interfaces.h"
+
+namespace quillet {
+
+class TabSourceSet;
+
+// What the items ask of the text service that made them (implemented by CQuillsvc).
+class LangBarHost {
+ public:
+  // Nonzero while activation or reopening failed.
+  virtual int32_t ErrorCode() = 0;
+  // The tooltip text for the error code; empty for 0.
+  virtual std::u16string GetErrorText() = 0;
+  virtual bool IsOpen() = 0;
+  // Refused (E_FAIL) for true while the error code is nonzero.
+  virtual HRESULT SetOpenState(bool open) = 0;
+  // Ends the composition (its text stays) through an asynchronous edit session and destroys the
+  // candidate window.
+  virtual void EndCompositionAsync() = 0;
+  // Refreshes the open/close and the active-tab items.
+  virtual void RefreshLangBarItems() = 0;
+  // The tab set (names and count as of its last rebuild), null when there is none.
+  virtual const TabSourceSet* Tabs() = 0;
+  virtual int ActiveTab() = 0;
+  // A tab chosen from the menu: switched to at once while the candidate window is shown, else the
+  // next candidate window opens on it.
+  virtual void ChooseTab(int index) = 0;
+
+ protected:
+  ~LangBarHost() = default;
+};
+
+// One OnClick per face: ITfLangBarItemButton and ITfLangBarItemBalloon declare the same method.
+class LangBarItemButtonShim : public ITfLangBarItemButton {
+ public:
+  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override {
+    return OnButtonClick(click, pt, area);
+  }
+  virtual HRESULT OnButtonClick(TfLBIClick click, POINT pt, const RECT* area) = 0;
+};
+
+class LangBarItemBalloonShim : public ITfLangBarItemBalloon {
+ public:
+  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override {
+    return OnBalloonClick(click, pt, area);
+  }
+  virtual HRESULT OnBalloonClick(TfLBIClick click, POINT pt, const RECT* area) = 0;
+};
+
+class CLangBarItemBase : public LangBarItemButtonShim, public LangBarItemBalloonShim, public ITfSource {
+ public:
+  CLangBarItemBase(const CLangBarItemBase&) = delete;
+  CLangBarItemBase& operator=(const CLangBarItemBase&) = delete;
+
+  // IUnknown: the button face is the primary one.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // ITfLangBarItem (shared by both faces).
+  HRESULT STDMETHODCALLTYPE GetInfo(TF_LANGBARITEMINFO* info) override;
+  HRESULT STDMETHODCALLTYPE GetStatus(DWORD* status) override;
+  HRESULT STDMETHODCALLTYPE Show(BOOL show) override;
+  HRESULT STDMETHODCALLTYPE GetTooltipString(BSTR* tooltip) override;
+
+  // ITfLangBarItemButton.
+  HRESULT STDMETHODCALLTYPE InitMenu(ITfMenu* menu) override;
+  HRESULT STDMETHODCALLTYPE OnMenuSelect(UINT id) override;
+  HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
+  HRESULT STDMETHODCALLTYPE GetText(BSTR* text) override;
+  HRESULT OnButtonClick(TfLBIClick click, POINT pt, const RECT* area) override;
+
+  // ITfLangBarItemBalloon.
+  HRESULT STDMETHODCALLTYPE GetPreferredSize(const SIZE* defaultSize, SIZE* size) override;
+  HRESULT STDMETHODCALLTYPE GetBalloonInfo(TF_LBBALLOONINFO* info) override;
+  HRESULT OnBalloonClick(TfLBIClick click, POINT pt, const RECT* area) override;
+
+  // ITfSource: one ITfLangBarItemSink, whose cookie is the item's own.
+  HRESULT STDMETHODCALLTYPE AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) override;
+  HRESULT STDMETHODCALLTYPE UnadviseSink(DWORD cookie) override;
+
+  // Tells the advised sink that what the refresh flags name has changed.
+  void Refresh();
+  // The face that the language bar is given (AddItem, RemoveItem).
+  virtual ITfLangBarItem* Item() { return static_cast<LangBarItemButtonShim*>(this); }
+
+ protected:
+  // `owner` is the text service's IUnknown, on which the item holds a reference.
+  CLangBarItemBase(IUnknown* owner, LangBarHost& host, const GUID& item, DWORD style, const wchar_t* description,
+                   DWORD cookie, DWORD refreshFlags);
+  virtual ~CLangBarItemBase();
+  // The interfaces this item answers besides ITfSource; null for others.
+  virtual void* QueryItemInterface(REFIID iid);
+  LangBarHost& host() { return host_; }
+
+ private:
+  platform::win32::ComPtr<IUnknown> owner_;
+  LangBarHost& host_;
+  platform::win32::ComPtr<ITfLangBarItemSink> sink_;
+  TF_LANGBARITEMINFO info_ = {};
+  DWORD cookie_;
+  DWORD refreshFlags_;
+  ULONG refs_ = 1;
+};
+
+// The open/close button: its icon and text show the state, its tooltip the error of a failed text
+// service; a click opens or closes the input method.
+class CLangBarItemEnable final : public CLangBarItemBase {
+ public:
+  CLangBarItemEnable(IUnknown* owner, LangBarHost& host);
+  HRESULT STDMETHODCALLTYPE GetTooltipString(BSTR* tooltip) override;
+  HRESULT STDMETHODCALLTYPE GetText(BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
+  HRESULT OnButtonClick(TfLBIClick click, POINT pt, const RECT* area) override;
+};
+
+// The menu of the tabs, the active one checked; choosing one switches to it.
+class CLangBarItemSheetList final : public CLangBarItemBase {
+ public:
+  CLangBarItemSheetList(IUnknown* owner, LangBarHost& host);
+  HRESULT STDMETHODCALLTYPE GetTooltipString(BSTR* tooltip) override;
+  HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
+  HRESULT STDMETHODCALLTYPE InitMenu(ITfMenu* menu) override;
+  HRESULT STDMETHODCALLTYPE OnMenuSelect(UINT id) override;
+};
+
+// The active tab's name, shown as a balloon.
+class CLangBarItemCurrSheet final : public CLangBarItemBase {
+ public:
+  CLangBarItemCurrSheet(IUnknown* owner, LangBarHost& host);
+  HRESULT STDMETHODCALLTYPE GetPreferredSize(const SIZE* defaultSize, SIZE* size) override;
+  HRESULT STDMETHODCALLTYPE GetBalloonInfo(TF_LBBALLOONINFO* info) override;
+  ITfLangBarItem* Item() override { return static_cast<LangBarItemBalloonShim*>(this); }
+
+ protected:
+  void* QueryItemInterface(REFIID iid) override;
+};
+
+// Icon resources of the module (16 x 16).
+inline constexpr int kIconOpen = 102;
+inline constexpr int kIconClosed = 103;
+inline constexpr int kIconTabList = 104;
+inline constexpr int kIconFailed = 109;
+
+}  // namespace quillet

@@ -1,0 +1,437 @@
+// Typing with the real quillsvc.dll in tsfhost (our framework host), with the real loader and the
+// default English dictionary of the build: each case is one tsfhost run of a key script, checked
+// after every key through its trace.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/settings_record.h"
+#include "tools/tsfhost/host_run_testing.h"
+
+namespace quillet {
+namespace {
+
+using namespace tsfhost::testing;
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveFolder(folder + L"\\" + name);
+      } else {
+        DeleteFileW((folder + L"\\" + name).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring NewFolder(const wchar_t* prefix) {
+  const std::wstring path = TempFile(prefix);
+  DeleteFileW(path.c_str());
+  CreateDirectoryW(path.c_str(), nullptr);
+  return path;
+}
+
+// The text the composition covers in a state.
+std::string CompositionText(const HostState& state) {
+  if (!state.composition) return {};
+  return state.document.substr(state.composition->first, state.composition->second - state.composition->first);
+}
+
+// The letters of a text, in lower case.
+std::string Letters(const std::string& text) {
+  std::string letters;
+  for (unsigned char c : text) {
+    if (std::isalpha(c)) letters += static_cast<char>(std::tolower(c));
+  }
+  return letters;
+}
+
+// Every case runs in a namespace and a settings folder of its own, so that the loader the text
+// service starts is its own (and ended with it) and starts from the default settings.
+class TypingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace_ = L"ty" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount());
+    SetEnvironmentVariableW(L"QUILLET_NAMESPACE", namespace_.c_str());
+    config_ = NewFolder(L"qcf");
+    SetEnvironmentVariableW(L"QUILLET_CONFIG_DIR", config_.c_str());
+  }
+
+  void TearDown() override {
+    StopLoader(namespace_);
+    RemoveFolder(config_);
+    // A loader program in one of them may take a moment to end after its window went.
+    for (const std::wstring& folder : folders_) {
+      for (int i = 0; i < 20 && GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+        RemoveFolder(folder);
+        Sleep(100);
+      }
+    }
+  }
+
+  // Starts the build's loader and waits until it serves (for the emulated x86 build, slow to start).
+  void StartLoader() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::wstring command = L"\"" + BinFolder() + L"lexwarden.exe\"";
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const std::wstring title = L"Daemon@QX@TARN." + namespace_;
+    for (int i = 0; i < 6000 && FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str()) == nullptr; ++i) {
+      Sleep(50);
+    }
+  }
+
+  // The settings the loader starts from.
+  void UseSettings(const SettingsRecord& record) {
+    HANDLE file =
+        CreateFileW((config_ + L"\\settings.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, record.size());
+  }
+
+  // A folder holding a copy of quillsvc.dll and, when given, a program of the build as its loader.
+  std::wstring ServiceFolder(const wchar_t* loader) {
+    const std::wstring folder = NewFolder(L"qsf");
+    folders_.push_back(folder);
+    CopyFileW((BinFolder() + L"quillsvc.dll").c_str(), (folder + L"\\quillsvc.dll").c_str(), FALSE);
+    if (loader != nullptr) {
+      CopyFileW((BinFolder() + loader).c_str(), (folder + L"\\lexwarden.exe").c_str(), FALSE);
+    }
+    return folder;
+  }
+
+  // tsfhost with the text service of `dll` (the build's by default).
+  ProgramRun Host(const std::string& arguments, const std::wstring& dll = std::wstring()) {
+    std::wstring command = L"\"" + BinFolder() + L"tsfhost.exe\"";
+    if (!dll.empty()) command += L" --dll \"" + dll + L"\"";
+    return RunProgram(command + L" " + Widen(arguments), 300000);
+  }
+
+  // A traced run of `keys` that must complete; the trace checked by the callers.
+  Trace Typed(const std::string& keys, const std::string& options = "") {
+    last_ = Host("--trace --release-check " + options + " --keys \"" + keys + "\"");
+    EXPECT_EQ(last_.exitCode, 0u) << last_.err;
+    std::optional<Trace> trace = ReadTrace(last_.out);
+    EXPECT_TRUE(trace.has_value()) << last_.out;
+    return trace.value_or(Trace{});
+  }
+
+  std::wstring namespace_;
+  std::wstring config_;
+  std::vector<std::wstring> folders_;
+  ProgramRun last_;
+};
+
+// The state after the n-th token that reads `token` (n from 0).
+const HostState* After(const Trace& trace, const std::string& token, int n = 0) {
+  for (const TraceStep& step : trace.steps) {
+    if (step.token == token && n-- == 0) return &step.state;
+  }
+  return nullptr;
+}
+
+void ExpectState(const HostState* state, const std::string& document, const std::string& composition,
+                 const std::string& candidates) {
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->document, document);
+  EXPECT_EQ(CompositionText(*state), composition) << "in \"" << state->document << "\"";
+  EXPECT_EQ(state->candidates, candidates);
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST_F(TypingTest, ClosedModePassesEverythingAndAShiftTapToggles) {
+  const Trace trace = Typed("ab{Shift}cd{Ctrl+x}{Shift}e", "--closed");
+  for (const TraceStep& step : trace.steps) {
+    const bool composing = step.token == "c" || step.token == "d" || step.token == "{Ctrl+x}";
+    // Shift's own key-up is what the text service eats of a tap.
+    EXPECT_EQ(step.eaten, step.token == "{Shift}" || (composing && step.token != "{Ctrl+x}")) << step.token;
+  }
+  ExpectState(After(trace, "b"), "ab", "", "none");
+  ExpectState(After(trace, "d"), "abcd", "cd", "visible");
+  ExpectState(After(trace, "{Ctrl+x}"), "abcd", "cd", "visible");
+  // Closing ends the composition; its text stays.
+  ExpectState(After(trace, "{Shift}", 1), "abcd", "", "none");
+  ExpectState(&trace.final, "abcde", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes")) << "every reference given back after deactivation";
+  EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+// A context that disables the keyboard gets every key-down back; a Shift tap still switches.
+TEST_F(TypingTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
+  const Trace trace = Typed("ab{Shift}c", "--disabled --langbar");
+  for (const TraceStep& step : trace.steps) EXPECT_EQ(step.eaten, step.token == "{Shift}") << step.token;
+  ExpectState(&trace.final, "abc", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Closed"));
+}
+
+// A short sentence picked by number, Tab, Down and Tab, a click, the numpad and the tenth row.
+TEST_F(TypingTest, ASentenceWithEveryWayOfPicking) {
+#if defined(__i386__)
+  // An emulated x86 program takes longer to start than the text service waits for a loader it
+  // starts: here the loader runs first, as it does once any application has started it.
+  StartLoader();
+#endif
+  const Trace trace = Typed("quil1 prog{Tab} the{Down}{Tab} qu{Click 2} prog{Num0} prog0.");
+  const HostState* quil = After(trace, "l");
+  ExpectState(quil, "quil", "quil", "visible");
+  EXPECT_EQ(quil->rows, (std::vector<std::string>{"quill", "quills", "quilt", "quilted", "quilter", "quilters",
+                                                  "quilting", "quilts"}));
+  ExpectState(After(trace, "1"), "quill", "", "none");
+  ExpectState(After(trace, "{Tab}"), "quill progenitor", "", "none");
+  // Typed "the" keeps its case in the word whose display is "Thea".
+  ExpectState(After(trace, "{Tab}", 1), "quill progenitor thea", "", "none");
+  ExpectState(After(trace, "{Click 2}"), "quill progenitor thea quack", "", "none");
+  ExpectState(&trace.final, "quill progenitor thea quack prognosticates prognosticates.", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes"));
+  EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+TEST_F(TypingTest, PagingAndTheHighlightCrossPages) {
+  const Trace trace = Typed(
+      "prog{PgDn}{PgUp}{PgUp}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Tab} "
+      "prog{PgDn}{Up}{Tab} prog{Down}{Down}{Up}{Tab} prog{PgDn}2");
+  ASSERT_NE(After(trace, "{PgDn}"), nullptr);
+  EXPECT_EQ(After(trace, "{PgDn}")->rows.at(0), "prognosticating");
+  EXPECT_EQ(After(trace, "{PgUp}")->rows.at(0), "progenitor");
+  EXPECT_EQ(After(trace, "{PgUp}", 1)->rows.at(0), "progenitor") << "no page before the first";
+  EXPECT_EQ(After(trace, "{Down}", 8)->rows.at(0), "progenitor");
+  EXPECT_EQ(After(trace, "{Down}", 9)->rows.at(0), "prognosticating") << "Down on the last row pages on";
+  EXPECT_EQ(After(trace, "{Up}")->rows.at(0), "progenitor") << "Up on the first row pages back";
+  // Tab takes the highlighted row: the first of the new page, the last of the previous one, then row 1.
+  ExpectState(&trace.final, "prognosticating prognosticates progenitors prognostication", "", "none");
+}
+
+TEST_F(TypingTest, CaseFollowsCapsLockShiftAndWhatWasTyped) {
+  const Trace trace =
+      Typed("{Caps}quil{Caps} {Caps}Quil{Caps} {Caps}quil1{Caps} Quil1 QUIL1 quilts{Back}{Back}{Back}1");
+  ExpectState(After(trace, " "), "QUIL ", "", "none");
+  ExpectState(After(trace, " ", 1), "QUIL qUIL ", "", "none");
+  // With Caps Lock on, a pick is written in capitals; otherwise the typed letters keep their case.
+  ExpectState(&trace.final, "QUIL qUIL QUILL Quill QUILl quibble", "", "none");
+}
+
+TEST_F(TypingTest, EditingKeysInsideAComposition) {
+  const Trace trace = Typed(
+      "quil{Shift+Space}x abc{Enter}xyz{Esc}ab{Back}{Back} abc{Left}{Left}{Left}{Left}{Right}X"
+      "{Del}{End}{Ctrl+x}{Enter}{End} " +
+      std::string(127, 'a') + "b");
+  // Shift+Space goes into the composition, and the lookup goes on with it; Space ends it.
+  ExpectState(After(trace, "{Shift+Space}"), "quil ", "quil ", "visible");
+  EXPECT_TRUE(After(trace, "{Shift+Space}")->rows.empty());
+  ExpectState(After(trace, " "), "quil x ", "", "none");
+  ExpectState(After(trace, "{Enter}"), "quil x abc", "", "none");
+  ExpectState(After(trace, "{Esc}"), "quil x abc", "", "none");
+  ExpectState(After(trace, "{Back}"), "quil x abca", "a", "visible");
+  ExpectState(After(trace, "{Back}", 1), "quil x abc", "", "none");
+  // Left at the first character wraps to the end, Right at the end to the start.
+  const HostState* wrapped = After(trace, "{Left}", 3);
+  ASSERT_NE(wrapped, nullptr);
+  EXPECT_EQ(wrapped->caret, wrapped->composition->second);
+  const HostState* start = After(trace, "{Right}");
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(start->caret, start->composition->first);
+  ExpectState(After(trace, "X"), "quil x abc Xabc", "Xabc", "visible");
+  ExpectState(After(trace, "{Del}"), "quil x abc Xbc", "Xbc", "visible");
+  ExpectState(After(trace, "{Ctrl+x}"), "quil x abc Xbc", "Xbc", "visible");
+  // Enter ends the composition where its caret was, and the application gets no line break.
+  ExpectState(After(trace, "{Enter}", 1), "quil x abc Xbc", "", "none");
+  EXPECT_EQ(After(trace, "{Enter}", 1)->caret, 12);
+  // The 127th letter goes in; a 128th ends the composition and is dropped.
+  const std::string letters(127, 'a');
+  ExpectState(After(trace, "a", 3 + 126), "quil x abc Xbc " + letters, letters, "visible");
+  ExpectState(&trace.final, "quil x abc Xbc " + letters, "", "none");
+}
+
+// Two tabs: the first shows candidates from its third letter and links to the second, which offers
+// follow-up words for a picked one.
+TEST_F(TypingTest, ShowFromLettersTheLinkedTabAndSwitchingTabs) {
+  SettingsRecord settings = MakeDefaultSettings();
+  SettingsView view = settings.view();
+  ASSERT_TRUE(AddTab(view));
+  view.tab(1).setName(u"Follow");
+  view.tab(1).setDictionaryId(static_cast<int16_t>(view.dictionary(0).dictionaryId()));
+  view.tab(0).setShowFromLetters(2);
+  view.tab(0).setLinkTabId(static_cast<int16_t>(view.tab(1).tabId()));
+  UseSettings(settings);
+
+  const Trace trace = Typed("ab1! prog12 qu+_{ClickTab 1}{Enter}xy{Item 0}z{Item 0}{Menu 2 0}", "--langbar");
+  ExpectState(After(trace, "b"), "ab", "ab", "hidden");
+  // A number key is swallowed while the list is hidden; Shift with it ends the composition.
+  ExpectState(After(trace, "1"), "ab", "ab", "hidden");
+  EXPECT_TRUE(trace.steps.at(2).eaten);
+  ExpectState(After(trace, "!"), "ab!", "", "none");
+  ExpectState(After(trace, "o"), "ab! pro", "pro", "visible");
+  // The pick stays open with the whole word, showing the linked tab's words for it.
+  const HostState* linked = After(trace, "1", 1);
+  ExpectState(linked, "ab! progenitor", "progenitor", "visible");
+  EXPECT_EQ(linked->rows, (std::vector<std::string>{"progenitor", "progenitors"}));
+  ExpectState(After(trace, "2"), "ab! progenitors", "", "none");
+  ExpectState(After(trace, "+"), "ab! progenitors qu", "qu", "visible");
+  ExpectState(After(trace, "{ClickTab 1}"), "ab! progenitors qu", "qu", "visible");
+  // Closing from the language bar ends the composition and lets the next letter through.
+  ExpectState(After(trace, "{Item 0}"), "ab! progenitors quxy", "", "none");
+  ExpectState(&trace.final, "ab! progenitors quxyz", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Open"));
+  EXPECT_TRUE(Has(trace.rest, "item 1 balloon English")) << "the menu chose the first tab again";
+  EXPECT_TRUE(Has(trace.rest, "item 2 menu 0 English checked"));
+  EXPECT_TRUE(Has(trace.rest, "item 2 menu 1 Follow"));
+}
+
+// Losing the thread focus ends the composition, its text kept; so do the application moving the
+// selection out of it and the application ending it, after which the next one starts afresh.
+TEST_F(TypingTest, FocusAndTheApplicationEndTheComposition) {
+  const Trace trace = Typed("ab{Blur}{Focus}cd{Caret 0}ef{Terminate}gh{Enter}");
+  ExpectState(After(trace, "{Blur}"), "ab", "", "none");
+  ExpectState(After(trace, "d"), "abcd", "cd", "visible");
+  ExpectState(After(trace, "{Caret 0}"), "abcd", "", "none");
+  ExpectState(After(trace, "{Terminate}"), "efabcd", "", "none");
+  ExpectState(After(trace, "h"), "efghabcd", "gh", "visible");
+  ExpectState(&trace.final, "efghabcd", "", "none");
+}
+
+// A text service that cannot start shows only its open/close item, whose tooltip says why, and eats
+// nothing: no loader program next to the DLL, then a loader that answers its start with an error.
+TEST_F(TypingTest, AFailedActivationShowsItsErrorAndEatsNothing) {
+  struct Case {
+    const wchar_t* loader;
+    int code;
+  };
+  for (const Case& c : {Case{nullptr, 14}, Case{L"loader_stub_seven.exe", 7}}) {
+    const std::wstring dll = ServiceFolder(c.loader) + L"\\quillsvc.dll";
+    const ProgramRun run = Host("--trace --langbar --release-check --keys \"ab{Shift}cd\"", dll);
+    const std::string tooltip = "Please check setting. Error Code=" + std::to_string(c.code);
+    EXPECT_EQ(run.exitCode, 3u) << run.err;
+    EXPECT_NE(run.err.find("activation failed: 0x80004005"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(tooltip), std::string::npos) << run.err;
+    const std::optional<Trace> trace = ReadTrace(run.out);
+    ASSERT_TRUE(trace.has_value()) << run.out;
+    for (const TraceStep& step : trace->steps) EXPECT_FALSE(step.eaten) << step.token << " with error " << c.code;
+    ExpectState(&trace->final, "abcd", "", "none");
+    EXPECT_EQ(trace->rest, (std::vector<std::string>{"item 0 desc Open/Close", "item 0 tooltip " + tooltip,
+                                                     "item 0 text Closed", "can-unload yes", "host-objects 0"}));
+  }
+}
+
+// A loader that answers its start with an error (a dictionary it cannot read) but runs: regaining the
+// focus retries, finds the loader and the blocks, and brings the input method back, closed as the
+// failure left it until a Shift tap opens it.
+TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
+  const std::wstring dll = ServiceFolder(L"lexwarden.exe") + L"\\quillsvc.dll";
+  const ProgramRun run = Host("--trace --langbar --keys \"ab{Blur}{Focus}c{Shift}de\"", dll);
+  EXPECT_EQ(run.exitCode, 3u) << run.err;
+  EXPECT_NE(run.err.find("Error Code=10"), std::string::npos) << run.err;
+  const std::optional<Trace> trace = ReadTrace(run.out);
+  ASSERT_TRUE(trace.has_value()) << run.out;
+  for (const TraceStep& step : trace->steps) {
+    EXPECT_EQ(step.eaten, step.token == "{Shift}" || step.token == "d" || step.token == "e") << step.token;
+  }
+  ExpectState(&trace->final, "abcde", "de", "visible");
+  EXPECT_TRUE(Has(trace->rest, "item 0 tooltip Open"));
+  EXPECT_TRUE(Has(trace->rest, "item 1 desc Active Tab"));
+  EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
+}
+
+// Thousands of random keys, clicks and focus changes. After each: the composition lies in the document
+// with the caret in it; a key the text service ate changed nothing outside the composition; rows
+// shown begin with the composition's text; no composition means no candidate window. At the end the
+// run is whole and every reference was given back.
+TEST_F(TypingTest, ALongRandomSessionKeepsItsInvariants) {
+  std::mt19937 random(20261207);
+  const std::vector<std::pair<std::string, int>> kinds = {
+      {"letter", 55}, {"Letter", 4},   {"digit", 6},  {"{Tab}", 3},         {"{Down}", 3},  {"{Up}", 2},
+      {"{Left}", 2},  {"{Right}", 2},  {"{Back}", 4}, {"{Del}", 1},         {"{PgDn}", 2},  {"{PgUp}", 1},
+      {"{Enter}", 2}, {"{Esc}", 1},    {" ", 3},      {"{Shift+Space}", 1}, {"{Shift}", 1}, {"click", 3},
+      {"focus", 1},   {"{Ctrl+c}", 1}, {"punct", 2},  {"{Num0}", 1}};
+  std::vector<int> weights;
+  for (const auto& kind : kinds) weights.push_back(kind.second);
+  std::discrete_distribution<size_t> pick(weights.begin(), weights.end());
+  std::string keys;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string& kind = kinds[pick(random)].first;
+    if (kind == "letter") {
+      keys += static_cast<char>('a' + random() % 26);
+    } else if (kind == "Letter") {
+      keys += static_cast<char>('A' + random() % 26);
+    } else if (kind == "digit") {
+      keys += static_cast<char>('0' + random() % 10);
+    } else if (kind == "punct") {
+      keys += ".,;!?-+_"[random() % 8];
+    } else if (kind == "click") {
+      keys += "{Click " + std::to_string(random() % 10) + "}";
+    } else if (kind == "focus") {
+      keys += "{Blur}{Focus}";
+    } else {
+      keys += kind;
+    }
+  }
+  const Trace trace = Typed(keys);
+  ASSERT_GT(trace.steps.size(), 2000u);
+  HostState before;
+  before.caret = 0;
+  for (size_t i = 0; i < trace.steps.size(); ++i) {
+    const TraceStep& step = trace.steps[i];
+    const HostState& now = step.state;
+    SCOPED_TRACE("step " + std::to_string(i) + " " + step.token + " in \"" + now.document + "\"");
+    const int length = static_cast<int>(now.document.size());
+    ASSERT_TRUE(now.caret >= 0 && now.caret <= length);
+    if (now.composition) {
+      const auto [start, end] = *now.composition;
+      ASSERT_TRUE(start >= 0 && start <= end && end <= length);
+      EXPECT_TRUE(now.caret >= start && now.caret <= end) << "the selection stays in the composition";
+      EXPECT_LE(end - start, 128);
+      const std::string typed = Letters(CompositionText(now));
+      for (const std::string& row : now.rows) {
+        // Rows show display texts ("O'Toole" for the word otoole); accented ones are left out here.
+        const bool ascii = std::all_of(row.begin(), row.end(), [](unsigned char c) { return c < 0x80; });
+        if (ascii) {
+          EXPECT_EQ(Letters(row).compare(0, typed.size(), typed), 0) << row;
+        }
+      }
+    } else {
+      EXPECT_EQ(now.candidates, "none") << "the window goes with the composition";
+    }
+    if (now.candidates != "visible") {
+      EXPECT_TRUE(now.rows.empty());
+    }
+    // Around the composition before the key (or the caret when there was none) nothing changes when
+    // the text service ate the key; a click or a focus change comes back as eaten keys or none.
+    if (step.eaten || step.token == "{Blur}" || step.token == "{Focus}") {
+      const int start = before.composition ? before.composition->first : before.caret;
+      const int end = before.composition ? before.composition->second : before.caret;
+      const std::string head = before.document.substr(0, start);
+      const std::string tail = before.document.substr(end);
+      EXPECT_EQ(now.document.compare(0, head.size(), head), 0) << "before: \"" << before.document << "\"";
+      EXPECT_TRUE(now.document.size() >= head.size() + tail.size() &&
+                  now.document.compare(now.document.size() - tail.size(), tail.size(), tail) == 0)
+          << "before: \"" << before.document << "\"";
+    }
+    before = now;
+  }
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes")) << "a composition left open at the end is ended and released";
+  EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
+}
+
+}  // namespace
+}  // namespace quillet
