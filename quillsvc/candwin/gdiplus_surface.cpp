@@ -72,19 +72,19 @@ class GdiplusFrame : public OffscreenFrame {
 }  // namespace
 
 const uint32_t* GdiplusFrameCache::Find(const Background& background) const {
-  return background_ == background ? pixels_.data() : nullptr;
+  return background_ == background ? pixels_.get() : nullptr;
 }
 
 void GdiplusFrameCache::Keep(const Background& background, const uint32_t* pixels) {
   background_.reset();
   const size_t count = PixelCount(background.frame);
-  try {
-    pixels_.assign(pixels, pixels + count);
-  } catch (const std::bad_alloc&) {
-    // A frame drawn in full next time costs time, not correctness.
-    pixels_ = {};
-    return;
+  if (count != count_) {
+    // Without the memory the next frame is drawn in full: it costs time, not pixels.
+    pixels_.reset(new (std::nothrow) uint32_t[count]);
+    count_ = pixels_ != nullptr ? count : 0;
+    if (pixels_ == nullptr) return;
   }
+  std::memcpy(pixels_.get(), pixels, count * sizeof(uint32_t));
   background_ = background;
 }
 

@@ -33,13 +33,14 @@ class GdiplusFrameCache {
 
   // The pixels of a frame that holds only `background`; null when another one is kept.
   const uint32_t* Find(const Background& background) const;
-  // Keeps `pixels` (the whole frame) as the frame that holds only `background`; a copy that cannot be
-  // allocated keeps nothing.
+  // Keeps a copy of `pixels` (the whole frame) as the frame that holds only `background`; keeps
+  // nothing when the memory cannot be had.
   void Keep(const Background& background, const uint32_t* pixels);
 
  private:
   std::optional<Background> background_;
-  std::vector<uint32_t> pixels_;
+  std::unique_ptr<uint32_t[]> pixels_;
+  size_t count_ = 0;
 };
 
 class GdiplusSurface : public Surface {

@@ -4,8 +4,7 @@
 // Metrics: every UTF-16 code unit is half the font size wide, a line is 1.25 times the size high (a
 // 16-pixel font: 8 per character, 20 per line); an empty text measures 0 x 0. A text of several lines
 // (separated by '\n') is as wide as its widest line and has its lines one line height apart. A line
-// with a character from U+3000 on is half as high again, as if a fallback font drew it; a text of
-// such lines is not laid out evenly (its lines are measured, not drawn: tests see the calls).
+// with a character from U+3000 on measures half as high again, as if a fallback font drew it.
 #pragma once
 
 #include <functional>
