@@ -101,7 +101,7 @@ void CCandListWin::OnPaint(HWND hwnd) {
   const PaintScope paint(hwnd);
   RECT client{};
   if (paint.dc() == nullptr || !::GetClientRect(hwnd, &client)) return;
-  const std::unique_ptr<GdiplusSurface> surface = GdiplusSurface::FromHdc(paint.dc());
+  const std::unique_ptr<GdiplusSurface> surface = GdiplusSurface::FromHdc(paint.dc(), &frames_);
   if (surface == nullptr) return;
   core_.Paint(*surface, SizeI{client.right - client.left, client.bottom - client.top});
 }

@@ -16,6 +16,7 @@
 
 #include "quillsvc/candwin/cand_list_core.h"
 #include "quillsvc/candwin/gdiplus_font.h"
+#include "quillsvc/candwin/gdiplus_surface.h"
 #include "winui/window_impl.h"
 
 namespace quillet {
@@ -74,6 +75,8 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   static constexpr size_t kToolTextCapacity = 256;
 
   GdiplusFontFactory fonts_;
+  // The last frame's background, kept from one paint to the next.
+  GdiplusFrameCache frames_;
   CandListCore core_;
   HWND documentWindow_ = nullptr;
 };

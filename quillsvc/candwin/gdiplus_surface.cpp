@@ -1,5 +1,8 @@
 #include "quillsvc/candwin/gdiplus_surface.h"
 
+#include <cstring>
+#include <new>
+
 #include "quillsvc/candwin/gdiplus_font.h"
 
 namespace quillet {
@@ -11,22 +14,56 @@ Gdiplus::RectF Box(const RectF& r) { return Gdiplus::RectF(r.x, r.y, r.width, r.
 Gdiplus::RectF At(PointF p) { return Gdiplus::RectF(p.x, p.y, 0, 0); }
 Gdiplus::GpFont* Native(const Font& f) { return static_cast<const GdiplusFont&>(f).get(); }
 
+// A colour with alpha 0 leaves every pixel as it was: there is nothing to draw.
+bool Invisible(Argb color) { return (color >> 24) == 0; }
+bool Opaque(Argb color) { return (color >> 24) == 0xFF; }
+
+size_t PixelCount(SizeI size) { return static_cast<size_t>(size.width) * static_cast<size_t>(size.height); }
+
 class GdiplusFrame : public OffscreenFrame {
  public:
-  GdiplusFrame(Gdiplus::GpGraphics* window, ImagePtr bitmap, std::unique_ptr<GdiplusSurface> surface, SizeI size,
-               Surface& owner)
-      : window_(window), bitmap_(std::move(bitmap)), surface_(std::move(surface)), size_(size), owner_(owner) {}
+  GdiplusFrame(Gdiplus::GpGraphics* window, std::unique_ptr<uint32_t[]> pixels, ImagePtr bitmap,
+               std::unique_ptr<GdiplusSurface> surface, SizeI size, Surface& owner)
+      : window_(window),
+        pixels_(std::move(pixels)),
+        bitmap_(std::move(bitmap)),
+        surface_(std::move(surface)),
+        size_(size),
+        owner_(owner) {}
   Surface& surface() override { return *surface_; }
+
   void Present() override {
-    // The frame is opaque from edge to edge (gradient and border), so it replaces what is there.
-    GdipSetCompositingMode(window_, Gdiplus::CompositingModeSourceCopy);
-    owner_.Record(static_cast<DrawStatus>(GdipDrawImageRectI(window_, bitmap_.get(), 0, 0, size_.width, size_.height)));
-    GdipSetCompositingMode(window_, Gdiplus::CompositingModeSourceOver);
+    // Everything drawn so far is in the pixels once GDI+ is done with them.
+    owner_.Record(static_cast<DrawStatus>(GdipFlush(surface_->graphics(), Gdiplus::FlushIntentionSync)));
+    HDC dc = nullptr;
+    if (GdipGetDC(window_, &dc) != Gdiplus::Ok) {
+      // A window surface without a device context (a bitmap's): GDI+ copies.
+      GdipSetCompositingMode(window_, Gdiplus::CompositingModeSourceCopy);
+      owner_.Record(
+          static_cast<DrawStatus>(GdipDrawImageRectI(window_, bitmap_.get(), 0, 0, size_.width, size_.height)));
+      GdipSetCompositingMode(window_, Gdiplus::CompositingModeSourceOver);
+      return;
+    }
+    // The frame is opaque from edge to edge (gradient and border; the last column and row are left
+    // transparent and show black either way), so its pixels replace what is there as they are.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size_.width;
+    info.bmiHeader.biHeight = -size_.height;  // top-down, as the bitmap stores them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int rows = ::SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(size_.width), static_cast<DWORD>(size_.height), 0,
+                                         0, 0, static_cast<UINT>(size_.height), pixels_.get(), &info, DIB_RGB_COLORS);
+    GdipReleaseDC(window_, dc);
+    if (rows == 0) owner_.Record(DrawStatus::kGenericError);
   }
 
  private:
   Gdiplus::GpGraphics* window_;
-  ImagePtr bitmap_;  // outlives its graphics: declared before it
+  // Destroyed in reverse: the graphics, then the bitmap, then the pixels under it.
+  std::unique_ptr<uint32_t[]> pixels_;
+  ImagePtr bitmap_;
   std::unique_ptr<GdiplusSurface> surface_;
   SizeI size_;
   Surface& owner_;
@@ -34,10 +71,27 @@ class GdiplusFrame : public OffscreenFrame {
 
 }  // namespace
 
-std::unique_ptr<GdiplusSurface> GdiplusSurface::FromHdc(HDC dc) {
+const uint32_t* GdiplusFrameCache::Find(const Background& background) const {
+  return background_ == background ? pixels_.get() : nullptr;
+}
+
+void GdiplusFrameCache::Keep(const Background& background, const uint32_t* pixels) {
+  background_.reset();
+  const size_t count = PixelCount(background.frame);
+  if (count != count_) {
+    // Without the memory the next frame is drawn in full: it costs time, not pixels.
+    pixels_.reset(new (std::nothrow) uint32_t[count]);
+    count_ = pixels_ != nullptr ? count : 0;
+    if (pixels_ == nullptr) return;
+  }
+  std::memcpy(pixels_.get(), pixels, count * sizeof(uint32_t));
+  background_ = background;
+}
+
+std::unique_ptr<GdiplusSurface> GdiplusSurface::FromHdc(HDC dc, GdiplusFrameCache* cache) {
   Gdiplus::GpGraphics* g = nullptr;
   if (GdipCreateFromHDC(dc, &g) != Gdiplus::Ok) return nullptr;
-  return std::make_unique<GdiplusSurface>(GraphicsPtr(g));
+  return std::make_unique<GdiplusSurface>(GraphicsPtr(g), cache);
 }
 
 std::unique_ptr<GdiplusSurface> GdiplusSurface::FromWindow(HWND hwnd) {
@@ -47,6 +101,7 @@ std::unique_ptr<GdiplusSurface> GdiplusSurface::FromWindow(HWND hwnd) {
 }
 
 bool GdiplusSurface::Check(GpStatus s) {
+  untouched_ = false;
   Record(static_cast<DrawStatus>(s));
   return s == Gdiplus::Ok;
 }
@@ -62,20 +117,24 @@ PenPtr GdiplusSurface::Pen(Argb color) {
 }
 
 void GdiplusSurface::FillRect(const RectF& r, Argb color) {
+  if (Invisible(color)) return;
   if (const BrushPtr brush = Solid(color)) {
     Check(GdipFillRectangle(graphics(), brush.get(), r.x, r.y, r.width, r.height));
   }
 }
 
 void GdiplusSurface::FrameRect(const RectF& r, Argb color) {
+  if (Invisible(color)) return;
   if (const PenPtr pen = Pen(color)) Check(GdipDrawRectangle(graphics(), pen.get(), r.x, r.y, r.width, r.height));
 }
 
 void GdiplusSurface::DrawLine(Argb color, PointF from, PointF to) {
+  if (Invisible(color)) return;
   if (const PenPtr pen = Pen(color)) Check(GdipDrawLine(graphics(), pen.get(), from.x, from.y, to.x, to.y));
 }
 
 void GdiplusSurface::FillPolygon(Argb color, const PointF* points, size_t count) {
+  if (Invisible(color)) return;
   Gdiplus::GpPointF native[Path::kMaxPoints];
   if (count > Path::kMaxPoints) count = Path::kMaxPoints;
   for (size_t i = 0; i < count; ++i) native[i] = Gdiplus::GpPointF(points[i].x, points[i].y);
@@ -102,7 +161,7 @@ bool GdiplusSurface::MeasureText(std::u16string_view text, const Font& font, Poi
 }
 
 void GdiplusSurface::DrawTextAt(std::u16string_view text, const Font& font, Argb color, PointF at) {
-  if (text.empty()) return;
+  if (text.empty() || Invisible(color)) return;
   const Gdiplus::RectF layout = At(at);
   if (const BrushPtr brush = Solid(color)) {
     Check(GdipDrawString(graphics(), Wide(text), static_cast<INT>(text.size()), Native(font), &layout, nullptr,
@@ -112,7 +171,7 @@ void GdiplusSurface::DrawTextAt(std::u16string_view text, const Font& font, Argb
 
 void GdiplusSurface::DrawTextInBox(std::u16string_view text, const Font& font, Argb color, const RectF& box,
                                    bool trim) {
-  if (text.empty()) return;
+  if (text.empty() || Invisible(color)) return;
   Gdiplus::GpStringFormat* format = nullptr;
   if (!Check(GdipCreateStringFormat(0, LANG_NEUTRAL, &format))) return;
   const StringFormatPtr owned(format);
@@ -142,6 +201,16 @@ void GdiplusSurface::PopClip() {
 }
 
 void GdiplusSurface::FillGradient(const RectI& r, Argb from, Argb to, float angleDegrees) {
+  // A frame that holds nothing yet and would hold the background of the last frame is that frame's copy.
+  const bool blankFrame = framePixels_ != nullptr && untouched_;
+  const GdiplusFrameCache::Background background{frameSize_, r, from, to, angleDegrees};
+  if (blankFrame && cache_ != nullptr) {
+    if (const uint32_t* kept = cache_->Find(background)) {
+      std::memcpy(framePixels_, kept, PixelCount(frameSize_) * sizeof(uint32_t));
+      untouched_ = false;
+      return;
+    }
+  }
   // The float rectangle: Wine's integer variant of this brush ignores the angle.
   const Gdiplus::GpRectF rect(static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.width()),
                               static_cast<float>(r.height()));
@@ -151,7 +220,14 @@ void GdiplusSurface::FillGradient(const RectI& r, Argb from, Argb to, float angl
     return;
   }
   const BrushPtr owned(brush);
-  Check(GdipFillRectangleI(graphics(), brush, r.left, r.top, r.width(), r.height()));
+  // Opaque colours over nothing come out as they are: copying them skips blending each pixel.
+  const bool copy = blankFrame && Opaque(from) && Opaque(to);
+  if (copy) Check(GdipSetCompositingMode(graphics(), Gdiplus::CompositingModeSourceCopy));
+  const bool filled = Check(GdipFillRectangleI(graphics(), brush, r.left, r.top, r.width(), r.height()));
+  if (copy) Check(GdipSetCompositingMode(graphics(), Gdiplus::CompositingModeSourceOver));
+  if (blankFrame && filled && cache_ != nullptr && Check(GdipFlush(graphics(), Gdiplus::FlushIntentionSync))) {
+    cache_->Keep(background, framePixels_);
+  }
 }
 
 void GdiplusSurface::FrameRectInset(const RectI& r, Argb color) {
@@ -162,13 +238,34 @@ void GdiplusSurface::FrameRectInset(const RectI& r, Argb color) {
 }
 
 std::unique_ptr<OffscreenFrame> GdiplusSurface::CreateOffscreen(SizeI size) {
+  if (size.width <= 0 || size.height <= 0) {
+    Record(DrawStatus::kInvalidParameter);
+    return nullptr;
+  }
+  // Transparent to begin with, as a new bitmap is.
+  std::unique_ptr<uint32_t[]> pixels(new (std::nothrow) uint32_t[PixelCount(size)]());
+  if (pixels == nullptr) {
+    Record(DrawStatus::kOutOfMemory);
+    return nullptr;
+  }
   Gdiplus::GpBitmap* bitmap = nullptr;
-  if (!Check(GdipCreateBitmapFromGraphics(size.width, size.height, graphics(), &bitmap))) return nullptr;
+  if (!Check(GdipCreateBitmapFromScan0(size.width, size.height, size.width * 4, PixelFormat32bppARGB,
+                                       reinterpret_cast<BYTE*>(pixels.get()), &bitmap))) {
+    return nullptr;
+  }
   ImagePtr image(bitmap);
+  // The window's resolution, as a bitmap made for its graphics would have.
+  Gdiplus::REAL dpiX = 0, dpiY = 0;
+  if (Check(GdipGetDpiX(graphics(), &dpiX)) && Check(GdipGetDpiY(graphics(), &dpiY))) {
+    Check(GdipBitmapSetResolution(bitmap, dpiX, dpiY));
+  }
   Gdiplus::GpGraphics* g = nullptr;
   if (!Check(GdipGetImageGraphicsContext(image.get(), &g))) return nullptr;
-  auto surface = std::make_unique<GdiplusSurface>(GraphicsPtr(g));
-  return std::make_unique<GdiplusFrame>(graphics(), std::move(image), std::move(surface), size, *this);
+  auto surface = std::make_unique<GdiplusSurface>(GraphicsPtr(g), cache_);
+  surface->framePixels_ = pixels.get();
+  surface->frameSize_ = size;
+  return std::make_unique<GdiplusFrame>(graphics(), std::move(pixels), std::move(image), std::move(surface), size,
+                                        *this);
 }
 
 }  // namespace quillet

@@ -20,6 +20,13 @@ int32_t CSheetTabBase::HitTest(PointF p) const {
   return -1;
 }
 
+bool CSheetTabBase::TabsInside() const {
+  return std::all_of(tabs_.begin(), tabs_.end(), [this](const TabItem& t) {
+    return t.bounds.x >= bounds.x && t.bounds.right() <= bounds.right() && t.bounds.y >= bounds.y &&
+           t.bounds.bottom() <= bounds.bottom();
+  });
+}
+
 void CSheetTabBase::Measure(Surface& s, PointF origin, const Font& font) {
   font_ = &font;
   if (tabs_.empty()) tabs_.push_back(TabItem{std::u16string(kDefaultCaption), {}, {}});
@@ -62,12 +69,12 @@ void CSheetTabTop::Draw(Surface& s, const ElementColors* const* palettes, size_t
   const Argb pen = Border(*palettes[activeTab]);
   const float y = bounds.bottom();
   s.DrawLine(pen, {a.right() - 1, y}, {bounds.right(), y});
-  s.DrawLine(pen, {2, y}, {a.x + 1, y});
+  s.DrawLine(pen, {bounds.x, y}, {a.x + 1, y});
 }
 
 PointF CSheetTabTop::MeasureTab(TabItem& tab, Surface& s, const Font& font, PointF position) {
   RectF box;
-  if (s.MeasureText(tab.caption, font, position, &box)) {
+  if (MeasureTextOnce(s, tab.caption, font, position, &box)) {
     tab.bounds = {position.x, position.y, std::min(box.width + 2 * (box.height + 2), kMaxTabWidth), box.height};
     const float x = tab.bounds.x, y = tab.bounds.y, w = tab.bounds.width, h = tab.bounds.height;
     const PointF outline[] = {{x + h, y}, {x + w - h, y}, {x + w, y + h}, {x, y + h}, {x + h, y}};
@@ -91,7 +98,7 @@ void CSheetTabTop::DrawTab(Surface& s, const TabItem& tab, const ElementColors& 
     s.DrawTextInBox(tab.caption, font, Foreground(p), box, true);
     return;
   }
-  const std::unique_ptr<Font> bold = font.WithStyle(FontStyle::kBoldItalic);
+  const Font* bold = font.Styled(FontStyle::kBoldItalic);
   if (bold == nullptr) {
     s.Record(DrawStatus::kOutOfMemory);
   } else if (bold->status() != DrawStatus::kOk) {

@@ -46,6 +46,10 @@ class CSheetTabBase : public CWidgetBase {
   // Lays one tab out at `position`; returns where the next tab begins.
   virtual PointF MeasureTab(TabItem& tab, Surface& s, const Font& font, PointF position) = 0;
 
+  // Every tab lies inside the strip's bounds: nothing the strip draws reaches outside them (with the
+  // 1-pixel lines on their right and bottom edges).
+  bool TabsInside() const;
+
   size_t TabCount() const { return tabs_.size(); }
   const TabItem& Tab(size_t i) const { return tabs_[i]; }
   bool HasTab(int32_t i) const { return i >= 0 && static_cast<size_t>(i) < tabs_.size(); }
@@ -68,7 +72,7 @@ class CSheetTabTop : public CSheetTabBase {
 
   // Adds the base line's width: the last tab's right slope and 2 pixels.
   void Measure(Surface& s, PointF origin, const Font& font) override;
-  // Adds the base line, open under the active tab.
+  // Adds the base line from the strip's left edge to its right edge, open under the active tab.
   void Draw(Surface& s, const ElementColors* const* palettes, size_t count, const Font* font) override;
   void ScrollForward(Surface& s) override;
   void ScrollBack(Surface& s) override;

@@ -136,9 +136,24 @@ TEST_F(SheetTabTest, ActiveTabIsDrawnLastInBoldItalicOverAnOpenBaseLine) {
   EXPECT_EQ(right.color, colors[1].border);
   EXPECT_FLOAT_EQ(right.points[0].x, a.right() - 1);
   EXPECT_FLOAT_EQ(right.points[1].x, strip_.bounds.right());
-  EXPECT_FLOAT_EQ(left.points[0].x, 2);
+  EXPECT_FLOAT_EQ(left.points[0].x, strip_.bounds.x);
   EXPECT_FLOAT_EQ(left.points[1].x, a.x + 1);
   EXPECT_FLOAT_EQ(left.points[0].y, strip_.bounds.bottom());
+
+  // Everything drawn lies inside the strip, unless a tab reaches out of it.
+  EXPECT_TRUE(strip_.TabsInside());
+  for (const auto& c : surface_.log().calls) {
+    for (const PointF& p : c.points) {
+      EXPECT_GE(p.x, strip_.bounds.x);
+      EXPECT_LE(p.x, strip_.bounds.right());
+    }
+  }
+  strip_.bounds.width = strip_.Tab(2).bounds.right() - strip_.bounds.x - 1;
+  EXPECT_FALSE(strip_.TabsInside());
+  strip_.bounds.width += 1;
+  strip_.scrollX = 10;
+  strip_.Relayout(surface_);
+  EXPECT_FALSE(strip_.TabsInside());  // the first tab now starts left of the strip
 }
 
 }  // namespace

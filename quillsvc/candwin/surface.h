@@ -4,13 +4,17 @@
 // Failures travel as a sticky last status: an operation that fails records its status on the surface,
 // a success leaves the recorded one as it is, and TakeStatus reads and resets it. The widget manager
 // takes it before each widget and skips the widget when it was not Ok, so one failure costs only the
-// next widget of a frame. Drawing objects (brushes, pens, formats, regions) live inside one operation.
+// next widget of a frame. Drawing objects (brushes, pens, formats, regions) live inside one operation;
+// fonts are kept, and each font keeps what stays the same for it from one paint to the next: the sizes
+// of the texts measured with it and its other styles.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/settings_record.h"
 #include "quillsvc/candwin/geometry.h"
@@ -30,15 +34,49 @@ enum class DrawStatus : int32_t {
 // Style bits, as GDI+ numbers them.
 enum class FontStyle : int32_t { kRegular = 0, kBold = 1, kItalic = 2, kBoldItalic = 3 };
 
+// The boxes of the texts last measured with one font, relative to the point they were measured from;
+// at most kCapacity, the least recently used making room.
+class TextSizeCache {
+ public:
+  static constexpr size_t kCapacity = 64;
+
+  // The box of `text` measured from `origin`; false when it is not kept.
+  bool Find(std::u16string_view text, PointF origin, RectF* box);
+  void Keep(std::u16string_view text, PointF origin, const RectF& box);
+  size_t size() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::u16string text;
+    RectF offsetBox;  // x and y relative to the origin
+    uint64_t used = 0;
+  };
+  std::vector<Entry> entries_;
+  uint64_t clock_ = 0;
+};
+
 // A font made once and kept (the widget manager owns four); sizes are in pixels.
 class Font {
  public:
+  Font() = default;
   virtual ~Font() = default;
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+
   // Anything but Ok marks a font that must not be used.
   virtual DrawStatus status() const = 0;
   virtual FontStyle style() const = 0;
   // The same family and pixel size in another style; null when it cannot be made.
   virtual std::unique_ptr<Font> WithStyle(FontStyle style) const = 0;
+
+  // WithStyle made once and kept with this font; null (nothing kept) when it cannot be made.
+  const Font* Styled(FontStyle style) const;
+  // What was measured with this font (see MeasureTextOnce).
+  TextSizeCache& measured() const { return measured_; }
+
+ private:
+  mutable std::unique_ptr<Font> styled_;
+  mutable TextSizeCache measured_;
 };
 
 class FontFactory {
@@ -106,6 +144,10 @@ class Surface {
  private:
   DrawStatus status_ = DrawStatus::kOk;
 };
+
+// MeasureText, once per text and font: the box of a text measured before with the same font is moved to
+// `origin` instead of being measured again. Failures are not kept (the next call measures again).
+bool MeasureTextOnce(Surface& s, std::u16string_view text, const Font& font, PointF origin, RectF* box);
 
 // Narrows the clip for a scope and restores the previous clip at its end.
 class ClipScope {

@@ -1,5 +1,7 @@
 #include "quillsvc/candwin/test_surface.h"
 
+#include <algorithm>
+
 namespace quillet::testing {
 namespace {
 
@@ -15,6 +17,17 @@ class TestFrame : public OffscreenFrame {
   std::function<void()> present_;
 };
 
+// The lines of `text`, split at '\n'.
+std::vector<std::u16string_view> Lines(std::u16string_view text) {
+  std::vector<std::u16string_view> lines;
+  for (size_t start = 0;;) {
+    const size_t end = text.find(u'\n', start);
+    lines.push_back(text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start));
+    if (end == std::u16string_view::npos) return lines;
+    start = end + 1;
+  }
+}
+
 Call Make(Op op, const RectF& rect = {}, Argb color = 0) {
   Call c;
   c.op = op;
@@ -24,6 +37,11 @@ Call Make(Op op, const RectF& rect = {}, Argb color = 0) {
 }
 
 }  // namespace
+
+float TestFont::LineHeight(std::u16string_view line) const {
+  const bool fallback = std::any_of(line.begin(), line.end(), [](char16_t c) { return c >= 0x3000; });
+  return fallback ? LineHeight() * 1.5f : LineHeight();
+}
 
 std::unique_ptr<Font> TestFont::WithStyle(FontStyle style) const {
   return std::make_unique<TestFont>(family, sizePx, style, fontStatus);
@@ -45,10 +63,28 @@ std::vector<Call> CallLog::Of(Op op) const {
   return out;
 }
 
-std::vector<Call> CallLog::Texts(std::u16string_view text) const {
+std::vector<Call> CallLog::TextLines() const {
   std::vector<Call> out;
   for (const Call& c : calls) {
-    if ((c.op == Op::kText || c.op == Op::kTextInBox) && c.text == text) out.push_back(c);
+    if (c.op != Op::kText) continue;
+    const std::vector<std::u16string_view> lines = Lines(c.text);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      Call line = c;
+      line.text.assign(lines[i]);
+      line.points[0].y += static_cast<float>(i) * c.lineHeight;
+      out.push_back(line);
+    }
+  }
+  return out;
+}
+
+std::vector<Call> CallLog::Texts(std::u16string_view text) const {
+  std::vector<Call> out;
+  for (const Call& c : TextLines()) {
+    if (c.text == text) out.push_back(c);
+  }
+  for (const Call& c : calls) {
+    if (c.op == Op::kTextInBox && c.text == text) out.push_back(c);
   }
   return out;
 }
@@ -93,8 +129,12 @@ bool TestSurface::MeasureText(std::u16string_view text, const Font& font, PointF
   c.text.assign(text);
   c.style = f.fontStyle;
   if (!Add(c)) return false;
-  *box = {origin.x, origin.y, text.empty() ? 0 : f.CharWidth() * static_cast<float>(text.size()),
-          text.empty() ? 0 : f.LineHeight()};
+  *box = {origin.x, origin.y, 0, 0};
+  if (text.empty()) return true;
+  for (std::u16string_view line : Lines(text)) {
+    box->width = std::max(box->width, f.CharWidth() * static_cast<float>(line.size()));
+    box->height += f.LineHeight(line);
+  }
   return true;
 }
 
@@ -104,6 +144,7 @@ void TestSurface::DrawTextAt(std::u16string_view text, const Font& font, Argb co
   c.color = color;
   c.points = {at};
   c.style = font.style();
+  c.lineHeight = static_cast<const TestFont&>(font).LineHeight();
   Add(c);
 }
 

@@ -2,7 +2,9 @@
 // failures injected by a predicate.
 //
 // Metrics: every UTF-16 code unit is half the font size wide, a line is 1.25 times the size high (a
-// 16-pixel font: 8 per character, 20 per line); an empty text measures 0 x 0.
+// 16-pixel font: 8 per character, 20 per line); an empty text measures 0 x 0. A text of several lines
+// (separated by '\n') is as wide as its widest line and has its lines one line height apart. A line
+// with a character from U+3000 on measures half as high again, as if a fallback font drew it.
 #pragma once
 
 #include <functional>
@@ -27,6 +29,8 @@ class TestFont : public Font {
 
   float CharWidth() const { return sizePx / 2; }
   float LineHeight() const { return sizePx * 1.25f; }
+  // The height of one line of `line` (no '\n' in it): higher with a fallback font's character.
+  float LineHeight(std::u16string_view line) const;
 
   std::u16string family;
   float sizePx;
@@ -72,6 +76,7 @@ struct Call {
   FontStyle style = FontStyle::kRegular;
   std::optional<RectF> clip;  // in force when the call was made; none = unclipped
   bool failed = false;
+  float lineHeight = 0;  // of the font of a text call: where its second and further lines go
 };
 
 struct CallLog {
@@ -82,7 +87,10 @@ struct CallLog {
   int surfaces = 1;
 
   std::vector<Call> Of(Op op) const;
-  // Calls drawing `text` (text or text in a box).
+  // The text calls (drawn at a point) one line at a time, in drawing order: a call of several lines
+  // becomes one call per line, each at its own point.
+  std::vector<Call> TextLines() const;
+  // Lines drawn as `text` (at a point, one line of a text of several, or in a box).
   std::vector<Call> Texts(std::u16string_view text) const;
 };
 

@@ -4,7 +4,9 @@ namespace quillet {
 
 int32_t CTextLabel::HitTest(PointF p) const { return bounds.Contains(p) ? 0 : -1; }
 
-void CTextLabel::Measure(Surface& s, PointF origin, const Font& font) { s.MeasureText(text, font, origin, &bounds); }
+void CTextLabel::Measure(Surface& s, PointF origin, const Font& font) {
+  MeasureTextOnce(s, text, font, origin, &bounds);
+}
 
 void CTextLabel::Draw(Surface& s, const ElementColors* const* palettes, size_t count, const Font* font) {
   if (count == 0 || palettes[0] == nullptr) return;

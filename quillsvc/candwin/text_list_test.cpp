@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "quillsvc/candwin/test_surface.h"
 
 namespace quillet {
@@ -20,6 +23,33 @@ class TextListTest : public ::testing::Test {
   void Draw() {
     const ElementColors* palettes[] = {&colors_};
     list_.Draw(surface_, palettes, 1, &font_);
+  }
+  // Every row and its number drawn once, line by line where it should be and in its colour, the
+  // rows in order.
+  void ExpectRows(int32_t chosen) {
+    const auto lines = surface_.log().TextLines();
+    ASSERT_EQ(lines.size(), 2 * list_.ItemCount());
+    float lastRow = -1;
+    for (size_t i = 0; i < list_.ItemCount(); ++i) {
+      SCOPED_TRACE(i);
+      const float y = list_.bounds.y + 2 + list_.itemHeight * static_cast<float>(i);
+      const Argb expected = static_cast<int32_t>(i) == chosen ? colors_.highlightForeground : colors_.foreground;
+      const auto number = surface_.log().Texts(CTextList::NumberLabel(i));
+      const auto row = surface_.log().Texts(list_.Item(i));
+      ASSERT_EQ(number.size(), 1u);
+      ASSERT_EQ(row.size(), 1u);
+      EXPECT_FLOAT_EQ(number[0].points[0].x, list_.bounds.x + 2);
+      EXPECT_FLOAT_EQ(number[0].points[0].y, y);
+      EXPECT_FLOAT_EQ(row[0].points[0].x, list_.bounds.x + list_.numberWidth);
+      EXPECT_FLOAT_EQ(row[0].points[0].y, y);
+      EXPECT_EQ(number[0].color, expected);
+      EXPECT_EQ(row[0].color, expected);
+      const auto at = std::find_if(lines.begin(), lines.end(), [&](const Call& c) { return c.text == list_.Item(i); });
+      EXPECT_GT(at - lines.begin(), lastRow);
+      lastRow = static_cast<float>(at - lines.begin());
+    }
+    EXPECT_EQ(CTextList::NumberLabel(0), u" 1");
+    EXPECT_EQ(CTextList::NumberLabel(9), u"10");
   }
 
   TestFont font_{u"f", 16, FontStyle::kRegular, DrawStatus::kOk};  // 8 per character, 20 per line
@@ -65,23 +95,10 @@ TEST_F(TextListTest, TenRowsAreNumberedAndOnlyTheSelectedOneIsHighlighted) {
   list_.Measure(surface_, {4, 50}, font_);
   surface_.log().calls.clear();
   Draw();
-
-  const auto texts = surface_.log().Of(Op::kText);
-  ASSERT_EQ(texts.size(), 20u);
-  for (size_t i = 0; i < 10; ++i) {
-    const Call& number = texts[2 * i];
-    const Call& row = texts[2 * i + 1];
-    EXPECT_EQ(number.text, CTextList::NumberLabel(i));
-    EXPECT_EQ(row.text, list_.Item(i));
-    EXPECT_FLOAT_EQ(number.points[0].x, 6);
-    EXPECT_FLOAT_EQ(row.points[0].x, 4 + list_.numberWidth);
-    EXPECT_FLOAT_EQ(row.points[0].y, 52 + 20.0f * static_cast<float>(i));
-    const Argb expected = i == 3 ? colors_.highlightForeground : colors_.foreground;
-    EXPECT_EQ(number.color, expected);
-    EXPECT_EQ(row.color, expected);
-  }
-  EXPECT_EQ(texts[0].text, u" 1");
-  EXPECT_EQ(texts[18].text, u"10");
+  ExpectRows(3);
+  // Rows of one line pitch go as three texts of several lines (before, at and after the selection),
+  // each for the numbers and the rows.
+  EXPECT_EQ(surface_.log().Of(Op::kText).size(), 6u);
 
   // Background and border first, then the selection bar on row 3.
   const auto fills = surface_.log().Of(Op::kFillRect);
@@ -95,6 +112,60 @@ TEST_F(TextListTest, TenRowsAreNumberedAndOnlyTheSelectedOneIsHighlighted) {
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0].color, colors_.border);
   EXPECT_EQ(frames[1].color, colors_.highlightBorder);
+
+  // The first and the last row selected: nothing before or after them.
+  for (const int32_t chosen : {0, 9}) {
+    list_.selected = chosen;
+    surface_.log().calls.clear();
+    Draw();
+    ExpectRows(chosen);
+    EXPECT_EQ(surface_.log().Of(Op::kText).size(), 4u);
+  }
+}
+
+TEST_F(TextListTest, RowsThatAreNotOneEvenLineAreDrawnOneByOne) {
+  // A fallback font's character makes its row higher; a line break or a tab in a row would move the
+  // rows under it; an empty row and one that cannot be measured have no height of a line.
+  const std::u16string odd[] = {u"\u3042", u"two\nlines", u"tab\there", u"unmeasured", u""};
+  for (const std::u16string& row : odd) {
+    SCOPED_TRACE(std::string(row.begin(), row.end()));
+    list_.RemoveAll();
+    Fill(4);
+    list_.Append(row);
+    list_.selected = 1;
+    surface_.log().failIf = [&](const Call& c) { return c.op == Op::kMeasure && c.text == u"unmeasured"; };
+    list_.Measure(surface_, {4, 50}, font_);
+    surface_.log().calls.clear();
+    Draw();
+    EXPECT_EQ(surface_.log().Of(Op::kText).size(), 10u);
+    const auto texts = surface_.log().Of(Op::kText);
+    EXPECT_EQ(texts[9].text, row);
+    EXPECT_FLOAT_EQ(texts[9].points[0].y, 52 + 4 * list_.itemHeight);
+    EXPECT_EQ(texts[3].color, colors_.highlightForeground);
+  }
+  EXPECT_FLOAT_EQ(list_.itemHeight, 20);
+  list_.RemoveAll();
+  list_.Append(u"");  // first: no height to compare the others with
+  Fill(3);
+  list_.Measure(surface_, {4, 50}, font_);
+  EXPECT_FALSE(list_.RowsAsLines());
+  list_.RemoveAll();
+  list_.Append(u"\u3042");
+  list_.Append(u"word");
+  list_.Measure(surface_, {4, 50}, font_);
+  EXPECT_FLOAT_EQ(list_.itemHeight, 30);  // every row as high as the highest
+
+  // A list filled anew after its measurement is drawn row by row until measured again; without a
+  // selection every row is in the normal colour.
+  list_.RemoveAll();
+  Fill(3);
+  list_.Measure(surface_, {4, 50}, font_);
+  list_.Append(u"late\nrow");
+  list_.selected = -1;
+  surface_.log().calls.clear();
+  Draw();
+  EXPECT_EQ(surface_.log().Of(Op::kText).size(), 8u);
+  for (const Call& c : surface_.log().Of(Op::kText)) EXPECT_EQ(c.color, colors_.foreground);
 }
 
 TEST_F(TextListTest, RowsAreHitByTheirHeightFromTheTopWithoutThePadding) {

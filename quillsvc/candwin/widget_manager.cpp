@@ -1,6 +1,7 @@
 #include "quillsvc/candwin/widget_manager.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace quillet {
 
@@ -34,10 +35,15 @@ void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings) {
     tabPalettes[i] = &tabColors[i];
   }
   if (tabStrip != nullptr && tabStrip->visible && fresh()) {
-    RectF clip = tabStrip->bounds;
-    clip.width += 1;
-    clip.height += 1;
-    ClipScope scope(s, clip);
+    // Scrolled tabs reach outside the strip; the clip keeps them in. It costs every drawing call
+    // under it, so a strip whose tabs all fit is drawn without one (the same pixels).
+    std::optional<ClipScope> scope;
+    if (!tabStrip->TabsInside()) {
+      RectF clip = tabStrip->bounds;
+      clip.width += 1;
+      clip.height += 1;
+      scope.emplace(s, clip);
+    }
     tabStrip->Draw(s, tabPalettes.data(), tabs, font(AppearanceElement::kTab));
   }
 

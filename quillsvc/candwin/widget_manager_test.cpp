@@ -177,7 +177,22 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
   for (const Call& c : surface_.log().Texts(u"word")) EXPECT_FALSE(c.clip.has_value());
   EXPECT_FALSE(surface_.clip().has_value());
 
+  // A strip whose tabs all fit is drawn as it is: nothing of it reaches out.
+  Settings().tab(1).setName(u"2");
+  ASSERT_TRUE(Build());
+  Rows(1, u"a long word to widen the window");
+  manager_.Layout(surface_);
+  ASSERT_TRUE(manager_.tabStrip->TabsInside());
+  surface_.log().calls.clear();
+  manager_.DrawAll(surface_, Settings());
+  EXPECT_TRUE(surface_.log().Of(Op::kPushClip).empty());
+  EXPECT_EQ(surface_.log().Of(Op::kPath).size(), 2u);
+
   // A clip that cannot be saved is not narrowed, and the strip is still drawn.
+  Settings().tab(1).setName(u"second");
+  ASSERT_TRUE(Build());
+  Rows(1);
+  manager_.Layout(surface_);
   surface_.log().calls.clear();
   surface_.log().failIf = [](const Call& c) { return c.op == Op::kPushClip; };
   manager_.DrawAll(surface_, Settings());
