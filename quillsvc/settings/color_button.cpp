@@ -241,6 +241,11 @@ bool CColorButton::RunPopup(COLORREF* chosen) {
 
 bool CColorButton::RunLoop() {
   HWND popup = hwnd();
+  // Only a real movement makes the cell under the pointer hot: the system also reports the pointer
+  // where it rests (when the pop-up appears or takes the capture), which must not undo a key's choice.
+  POINT last{};
+  GetCursorPos(&last);
+  ScreenToClient(popup, &last);
   SetCapture(popup);
   // The capture moving elsewhere ends the pop-up (WM_CAPTURECHANGED); where the system gives none to a
   // thread in the background the pop-up still runs, for the keyboard.
@@ -252,7 +257,10 @@ bool CColorButton::RunLoop() {
     }
     switch (msg.message) {
       case WM_MOUSEMOVE:
-        if (msg.hwnd == popup) SetHot(settings::HitTest(layout_, GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)));
+        if (msg.hwnd == popup && (GET_X_LPARAM(msg.lParam) != last.x || GET_Y_LPARAM(msg.lParam) != last.y)) {
+          last = {GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+          SetHot(settings::HitTest(layout_, last.x, last.y));
+        }
         continue;
       case WM_LBUTTONUP:
         if (msg.hwnd == popup) {

@@ -457,7 +457,14 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   Sleep(300);
   SettlePainting(popup);
   EXPECT_FALSE(SavePicture(popup, u"settings-color-picker").empty());
-  PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+  // A release over the second row's first cell (dark red) chooses it: the grid of 18-pixel cells lies
+  // centred between the two text rows of equal height.
+  RECT client{};
+  GetClientRect(popup, &client);
+  const int textRow = (client.bottom - 5 * 18) / 2;
+  const int x = (client.right - 8 * 18) / 2 + 9;
+  const int y = textRow + 18 + 9;
+  PostMessageW(popup, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));
   // Escape leaves the colour as it is.
   PostClick(page, IDC_APP_BORDER);
