@@ -362,13 +362,16 @@ bool AddDictionary(SettingsView s, std::u16string_view relativePath) {
 
 bool RemoveDictionary(SettingsView s, size_t position) {
   const size_t n = s.dictionaryCount();
-  if (position >= n || n < 2) return false;
+  if (position >= n) return false;
   const int32_t removed = s.dictionary(position).dictionaryId();
   uint8_t* base = s.dictionary(0).bytes();
   std::memmove(base + kDictionaryRecordSize * position, base + kDictionaryRecordSize * (position + 1),
                kDictionaryRecordSize * (n - 1 - position));
   s.dictionary(n - 1).Clear();
   s.setDictionaryCount(static_cast<uint16_t>(n - 1));
+  // With none left the tabs keep their ids; they match the next dictionary added with the same id,
+  // and the settings sheet refuses to apply an empty list meanwhile.
+  if (n == 1) return true;
   const int16_t first = static_cast<int16_t>(s.dictionary(0).dictionaryId());
   const size_t tabs = s.tabCount();
   for (size_t i = 0; i < tabs; ++i) {

@@ -338,7 +338,7 @@ std::u16string DictionaryNameFromPath(std::u16string_view path);
 // (a cut path would name another file).
 bool AddDictionary(SettingsView s, std::u16string_view relativePath);
 // Removes the dictionary at `position`; tabs that used it move to the dictionary then at position 0.
-// False when there is no such dictionary or it is the only one (tabs would be left without a source).
+// The last one may go too (tabs then keep their ids). False when there is no such dictionary.
 bool RemoveDictionary(SettingsView s, size_t position);
 
 struct ResolvedFont {

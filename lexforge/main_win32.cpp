@@ -1,7 +1,7 @@
 // The Windows generator. With an argument string (source;destination;delete;notify) it converts silently
 // and exits with 0 whatever happened. A command line without a semicolon that starts with one of the
 // subcommands (build, export, prepare, lookup, --help) runs it as the native program does, writing to
-// the standard streams; any other text, or none, does nothing.
+// the standard streams; any other text does nothing. Without arguments it shows the generator's dialog.
 #include <windows.h>
 // after windows.h
 #include <fcntl.h>
@@ -13,6 +13,7 @@
 
 #include "common/boundary.h"
 #include "lexforge/command_line.h"
+#include "lexforge/convertor_dialog.h"
 #include "lexforge/lookup_command.h"
 #include "platform/win32/wide.h"
 
@@ -64,7 +65,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   // with 0 whatever happened.
   return quillet::AtBoundary(0, [&] {
     const std::u16string text = quillet::platform::win32::FromWide(commandLine != nullptr ? commandLine : L"");
-    if (text.empty()) return 0;
+    if (text.empty()) {
+      quillet::lexforge::RunConvertorDialog();
+      return 0;
+    }
     if (text.find(u';') == std::u16string::npos) return RunSubcommand();
     quillet::lexforge::RunArgumentString(text, quillet::lexforge::NotifyLoader);
     return 0;

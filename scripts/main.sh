@@ -48,3 +48,11 @@ for pid in $(pgrep -f 'from service' || true); do
 done
 rm -rf "$config"
 echo "picture: $picture"
+
+echo
+echo "=== pictures of the settings sheet and the dictionary convertor"
+(cd build/win64/bin &&
+  bash ../../../scripts/wine-run.sh ./setting_dialog_test.exe --gtest_filter='*CancelAtOnce*' >/dev/null &&
+  bash ../../../scripts/wine-run.sh ./convertor_dialog_test.exe --gtest_filter='*ConvertsBoth*' >/dev/null) ||
+  echo "warning: some pictures could not be made" >&2
+echo "pictures: $PWD/build/win64/pictures/"

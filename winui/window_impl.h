@@ -15,12 +15,9 @@
 #include <cstdio>
 #include <mutex>
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+#include "winui/module.h"
 
 namespace quillet::winui {
-
-// The module this code is linked into (the DLL when it is in one, not the program that loaded it).
-inline HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 template <DWORD Style, DWORD ExStyle = 0>
 struct CWinTraits {

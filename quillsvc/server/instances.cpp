@@ -7,15 +7,7 @@ namespace quillet {
 
 HRESULT NewTextService(IUnknown** object) { return CQuillsvc::Create(object); }
 
-HRESULT NewFnConfigure(IUnknown** object) {
-  *object = nullptr;
-  return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-HRESULT NewFnShowHelp(IUnknown** object) {
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
+// NewFnConfigure and NewFnShowHelp live with the function objects (quillsvc/langbar).
 
 HRESULT CreateServerObject(REFIID riid, IUnknown** object) {
   return IsEqualIID(riid, IID_ITfFnConfigure) ? NewFnConfigure(object) : NewTextService(object);

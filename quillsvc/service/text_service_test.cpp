@@ -63,6 +63,13 @@ TEST_F(TextServiceTest, TheFunctionProviderDescribesItselfAndOffersOnlyHelp) {
   ComPtr<IUnknown> function;
   EXPECT_EQ(provider->GetFunction(GUID_NULL, IID_ITfFnConfigure, function.Put()), E_NOINTERFACE);
   EXPECT_FALSE(function);
+  ASSERT_EQ(provider->GetFunction(GUID_NULL, IID_ITfFnShowHelp, function.Put()), S_OK);
+  ComPtr<ITfFnShowHelp> help;
+  ASSERT_EQ(function->QueryInterface(IID_ITfFnShowHelp, help.PutVoid()), S_OK);
+  BSTR name = nullptr;
+  ASSERT_EQ(help->GetDisplayName(&name), S_OK);
+  EXPECT_EQ(std::wstring(name, SysStringLen(name)), L"Quillet Help");
+  SysFreeString(name);
 }
 
 // Keys reach a text service that was never activated (a framework may ask before Activate or after a

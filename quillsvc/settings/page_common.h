@@ -1,0 +1,35 @@
+// Pieces the settings pages share: showing a notice, committing a section with the message when the
+// block could not be written, and list-view and combo-box chores.
+#pragma once
+
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "quillsvc/settings/callback_property_page.h"
+#include "quillsvc/settings/notice.h"
+
+namespace quillet::settings {
+
+void ShowNotice(HWND owner, const Notice& notice);
+
+// Commits `section` through the sheet when `decision` asks for it. False (after telling the user)
+// when the block could not be written; the caller keeps its page changed then.
+bool CommitDecision(HWND page, ICallbackPropertyPage* sheet, SettingsSection section, const ApplyDecision& decision);
+
+// A list view's selected item, or -1.
+int SelectedItem(HWND list);
+// Selects and focuses item `index` and scrolls it into view.
+void SelectItem(HWND list, int index);
+void SetItemText(HWND list, int item, int column, const std::u16string& text);
+int InsertItem(HWND list, int index, const std::u16string& text);
+
+// Replaces a drop-down list's entries.
+void FillCombo(HWND combo, const std::vector<std::u16string>& entries);
+int ComboSelection(HWND combo);
+void SelectCombo(HWND combo, int index);  // -1: no selection
+
+}  // namespace quillet::settings

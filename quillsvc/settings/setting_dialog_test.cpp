@@ -1,0 +1,495 @@
+// The settings sheet shown for real in this process (on a thread of its own, as the configure
+// function shows it on its caller's thread) and driven from the test with window messages, over the
+// loader's core and the real shared blocks.
+#include "quillsvc/settings/setting_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "common/appearance_templates.h"
+#include "platform/process.h"
+#include "platform/win32/wide.h"
+#include "quillsvc/settings/in_process_loader_testing.h"
+#include "quillsvc/settings/settings_resource.h"
+#include "winui/testing/dialog_driver.h"
+
+namespace quillet {
+namespace {
+
+using settings::testing::InProcessLoader;
+using winui::testing::ExpectMessageBox;
+using winui::testing::ItemText;
+using winui::testing::PostClick;
+using winui::testing::SavePicture;
+using winui::testing::SetItemText;
+using winui::testing::SettlePainting;
+
+enum Page { kTabPage = 0, kDictionaryPage = 1, kAppearancePage = 2, kAboutPage = 3 };
+
+// Two dictionaries and two tabs, the second tab on the second dictionary and linked to the first.
+SettingsRecord StartingRecord() {
+  SettingsRecord r = MakeDefaultSettings();
+  SettingsView s = r.view();
+  AddDictionary(s, u".\\second.dict");
+  s.dictionary(1).setName(u"Second");
+  AddTab(s);
+  s.tab(1).setName(u"Two");
+  s.tab(1).setDictionaryId(1);
+  s.tab(1).setLinkTabId(static_cast<int16_t>(s.tab(0).tabId()));
+  return r;
+}
+
+SettingsRecord BlockNow() {
+  SharedBlock block;
+  SettingsRecord r;
+  if (OpenSettingsBlock(block) == Result::kSuccess && LockRead(block)) {
+    r.CopyFrom(block.view(), block.viewSize());
+    Unlock(block);
+  }
+  CloseBlock(block, false);
+  return r;
+}
+
+class SettingDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(StartingRecord()); }
+  void Start(const SettingsRecord& initial) {
+    initial_ = initial;
+    loader_ = std::make_unique<InProcessLoader>(&initial_);
+    ASSERT_EQ(loader_->started(), 10);  // the dictionary files do not exist here
+    before_ = BlockNow();
+  }
+  void Restart(const SettingsRecord& initial) {
+    loader_.reset();
+    Start(initial);
+  }
+  void TearDown() override {
+    if (sheetThread_.joinable()) {
+      if (sheet_ != nullptr) PostMessageW(sheet_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      sheetThread_.join();
+    }
+  }
+
+  // Opens the sheet on its own thread and returns its window.
+  HWND Open() {
+    sheetThread_ = std::thread([this] {
+      CSettingDialog dialog;
+      dialog.Run(nullptr, [](std::u16string_view) { return 0; });
+    });
+    sheet_ = winui::testing::WaitForWindow(
+        [] { return winui::testing::FindTopWindow(GetCurrentProcessId(), L"#32770", L"Tarnwick Quillet Options"); });
+    return sheet_;
+  }
+  // Waits until the sheet is gone; the run is over then (the loader has been told).
+  void WaitClosed() {
+    sheetThread_.join();
+    sheet_ = nullptr;
+  }
+  HWND ShowPage(int index) {
+    SendMessageW(sheet_, PSM_SETCURSEL, index, 0);
+    return reinterpret_cast<HWND>(SendMessageW(sheet_, PSM_INDEXTOHWND, index, 0));
+  }
+  HWND CurrentPage() { return reinterpret_cast<HWND>(SendMessageW(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0)); }
+  void Press(int button) { PostMessageW(sheet_, PSM_PRESSBUTTON, button, 0); }
+  // A drop-down choice as the user makes it; handled when this returns (the handlers show no message).
+  static void Choose(HWND page, int id, int index) {
+    SendDlgItemMessageW(page, id, CB_SETCURSEL, index, 0);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
+  }
+  static void SelectListItem(HWND page, int id, int index) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendDlgItemMessageW(page, id, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+  }
+  // Edits the label of a list item and ends the edit with Enter.
+  static void EditLabel(HWND page, int id, int index, std::u16string_view text) {
+    HWND list = GetDlgItem(page, id);
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, index, 0));
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(platform::win32::ToWide(text).c_str()));
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  }
+  // Types over a field's text (a multi-line field reports no change for a text set as a whole).
+  static void Type(HWND page, int id, std::u16string_view text) {
+    SendDlgItemMessageW(page, id, EM_SETSEL, 0, -1);
+    SendDlgItemMessageW(page, id, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(platform::win32::ToWide(text).c_str()));
+  }
+  static std::u16string ListItem(HWND page, int id, int index) {
+    wchar_t text[64] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendDlgItemMessageW(page, id, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
+    return platform::win32::FromWide(text);
+  }
+  std::vector<settings::testing::Message> Reloads() {
+    std::vector<settings::testing::Message> out;
+    for (const auto& m : loader_->messages()) {
+      if (m.message == 0x800A) out.push_back(m);
+    }
+    return out;
+  }
+  void ExpectOneReload(uintptr_t wParam, intptr_t lParam) {
+    const auto reloads = Reloads();
+    ASSERT_EQ(reloads.size(), 1u);
+    EXPECT_EQ(reloads[0].wParam, wParam);
+    EXPECT_EQ(reloads[0].lParam, lParam);
+  }
+
+  SettingsRecord initial_;
+  SettingsRecord before_;
+  std::unique_ptr<InProcessLoader> loader_;
+  std::thread sheetThread_;
+  HWND sheet_ = nullptr;
+};
+
+TEST_F(SettingDialogTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
+  ASSERT_NE(Open(), nullptr);
+  // A picture of every page on the way.
+  const wchar_t* const names[] = {L"settings-tab", L"settings-dictionary", L"settings-appearance", L"settings-about"};
+  for (int page = kTabPage; page <= kAboutPage; ++page) {
+    ASSERT_NE(ShowPage(page), nullptr) << page;
+    SettlePainting(sheet_);
+    EXPECT_FALSE(SavePicture(sheet_, platform::win32::FromWide(names[page])).empty());
+  }
+  Press(PSBTN_CANCEL);
+  WaitClosed();
+  ExpectOneReload(0, 0);
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+}
+
+TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTab) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kTabPage);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_LIST, LVM_GETITEMCOUNT, 0, 0), 2);
+  SelectListItem(page, IDC_TAB_LIST, 1);
+  EXPECT_EQ(ItemText(page, IDC_TAB_MIN_WORD_LENGTH), u"0");
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_DICTIONARY, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_LINK, CB_GETCURSEL, 0, 0), 1);  // "English", after "None"
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_LINK, CB_GETCOUNT, 0, 0), 3);
+}
+
+TEST_F(SettingDialogTest, AnAppearanceChangeWritesTheTabsSectionOnly) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kAppearancePage);
+  ASSERT_NE(page, nullptr);
+  Choose(page, IDC_APP_TEMPLATE, 2);
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const SettingsRecord now = BlockNow();
+  EXPECT_EQ(now.view().tab(0).appearance(), TemplateColors(2));
+  EXPECT_EQ(std::memcmp(now.data() + kDictionariesSection.begin, before_.data() + kDictionariesSection.begin,
+                        kDictionariesSection.size()),
+            0);
+  // The loader kept it.
+  const std::vector<uint8_t> saved = loader_->SavedFile();
+  ASSERT_EQ(saved.size(), kSettingsRecordSize);
+  EXPECT_EQ(std::memcmp(saved.data(), now.data(), kSettingsRecordSize), 0);
+}
+
+TEST_F(SettingDialogTest, RemovingADictionaryWritesBothSections) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kDictionaryPage);
+  SelectListItem(page, IDC_DICT_LIST, 0);
+  PostClick(page, IDC_DICT_REMOVE);
+  EXPECT_TRUE(winui::testing::WaitForWindow(
+      [&] { return SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0) == 1 ? page : nullptr; }));
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 1);
+  const SettingsRecord now = BlockNow();
+  ASSERT_EQ(now.view().dictionaryCount(), 1u);
+  EXPECT_EQ(now.view().dictionary(0).name(), u"Second");
+  // The tab that used the removed dictionary moved to the one now first.
+  EXPECT_EQ(now.view().tab(0).dictionaryId(), 1);
+}
+
+TEST_F(SettingDialogTest, ApplyThenCancelKeepsWhatWasApplied) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kTabPage);
+  SelectListItem(page, IDC_TAB_LIST, 0);
+  Type(page, IDC_TAB_TITLE, u"Applied title");
+  Press(PSBTN_APPLYNOW);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return BlockNow().view().tab(0).title() == u"Applied title" ? page : nullptr; }));
+  Type(page, IDC_TAB_TITLE, u"Cancelled title");
+  Press(PSBTN_CANCEL);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  EXPECT_EQ(BlockNow().view().tab(0).title(), u"Applied title");
+}
+
+TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kDictionaryPage);
+  for (int i = 0; i < 2; ++i) {
+    SelectListItem(page, IDC_DICT_LIST, 0);
+    PostClick(page, IDC_DICT_REMOVE);
+    ASSERT_TRUE(winui::testing::WaitForWindow(
+        [&] { return SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0) == 1 - i ? page : nullptr; }));
+  }
+  ShowPage(kAboutPage);
+  Press(PSBTN_OK);
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"Must add at least one dictionary.");
+  EXPECT_TRUE(IsWindow(sheet_));
+  EXPECT_EQ(CurrentPage(), page);
+  Press(PSBTN_CANCEL);
+  WaitClosed();
+  ExpectOneReload(0, 0);
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+}
+
+TEST_F(SettingDialogTest, TabsAddedRenamedMovedAndRemovedReachTheSettingsFile) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kTabPage);
+  PostClick(page, IDC_TAB_ADD);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return SendDlgItemMessageW(page, IDC_TAB_LIST, LVM_GETITEMCOUNT, 0, 0) == 3 ? page : nullptr; }));
+  EditLabel(page, IDC_TAB_LIST, 2, u"A name longer than fifteen");
+  EXPECT_EQ(ListItem(page, IDC_TAB_LIST, 2), u"A name longer t");
+  SelectListItem(page, IDC_TAB_LIST, 2);
+  PostClick(page, IDC_TAB_UP);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return ListItem(page, IDC_TAB_LIST, 1) == u"A name longer t" ? page : nullptr; }));
+  SelectListItem(page, IDC_TAB_LIST, 0);
+  PostClick(page, IDC_TAB_REMOVE);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return SendDlgItemMessageW(page, IDC_TAB_LIST, LVM_GETITEMCOUNT, 0, 0) == 2 ? page : nullptr; }));
+  // Tab "Two" linked to the removed tab: it shows "None" now.
+  SelectListItem(page, IDC_TAB_LIST, 1);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_LINK, CB_GETCURSEL, 0, 0), 0);
+  // The field's handler shows a message box, so the text is set from a thread that may wait for it.
+  std::thread typing([&] { SetItemText(page, IDC_TAB_SHOW_FROM, u"200"); });
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"Please enter a value between 0 and 128");
+  typing.join();
+  EXPECT_EQ(ItemText(page, IDC_TAB_SHOW_FROM), u"128");
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const std::vector<uint8_t> saved = loader_->SavedFile();
+  ASSERT_EQ(saved.size(), kSettingsRecordSize);
+  const ConstSettingsView s(saved.data(), saved.size());
+  ASSERT_EQ(s.tabCount(), 2u);
+  EXPECT_EQ(s.tab(0).name(), u"A name longer t");
+  EXPECT_EQ(s.tab(0).tabId(), 2);  // the first free id when it was added
+  EXPECT_EQ(s.tab(1).name(), u"Two");
+  EXPECT_EQ(s.tab(1).linkTabId(), -1);
+  EXPECT_EQ(s.tab(1).showFromLetters(), 128);
+}
+
+TEST_F(SettingDialogTest, AWriteThatCannotTakeTheLockSavesNothingAndKeepsTheSheetOpen) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kTabPage);
+  SelectListItem(page, IDC_TAB_LIST, 0);
+  SharedBlock other;
+  ASSERT_EQ(OpenSettingsBlock(other), Result::kSuccess);
+  ASSERT_TRUE(LockRead(other));
+  Type(page, IDC_TAB_TITLE, u"Locked out");
+  Press(PSBTN_OK);
+  const std::u16string text = ExpectMessageBox(sheet_);
+  Unlock(other);
+  CloseBlock(other, false);
+  EXPECT_NE(text.find(u"Nothing was saved"), std::u16string::npos) << platform::win32::ToWide(text).c_str();
+  EXPECT_TRUE(IsWindow(sheet_));
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  Press(PSBTN_OK);  // tried again, now with the lock free
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  EXPECT_EQ(BlockNow().view().tab(0).title(), u"Locked out");
+}
+
+TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnasked) {
+  // Counts beyond capacity, empty and unterminated names, ids that match nothing, links to tabs that
+  // are not there, a tab without dictionary.
+  SettingsRecord odd = StartingRecord();
+  SettingsView s = odd.view();
+  for (size_t i = 0; i < kMaxTabs; ++i) {
+    s.tab(i).setTabId(static_cast<uint16_t>(i % 3));
+    s.tab(i).setLinkTabId(static_cast<int16_t>(40 + i));
+    s.tab(i).setDictionaryId(static_cast<int16_t>(i == 4 ? -1 : 7));
+    std::memset(s.tab(i).bytes() + kTabNameOffset, i % 2 ? 0 : 'x', 2 * kTabNameCapacity);
+  }
+  s.setTabCount(0xFFFF);
+  s.setDictionaryCount(500);
+  s.dictionary(5).setPath(u"");
+  Restart(odd);
+  ASSERT_NE(Open(), nullptr);
+  HWND tabs = ShowPage(kTabPage);
+  EXPECT_EQ(SendDlgItemMessageW(tabs, IDC_TAB_LIST, LVM_GETITEMCOUNT, 0, 0), 9);
+  for (int i = 0; i < 9; ++i) {
+    SelectListItem(tabs, IDC_TAB_LIST, i);
+    EXPECT_EQ(SendDlgItemMessageW(tabs, IDC_TAB_LINK, CB_GETCURSEL, 0, 0), 0) << i;
+  }
+  HWND dictionaries = ShowPage(kDictionaryPage);
+  EXPECT_EQ(SendDlgItemMessageW(dictionaries, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0), 12);
+  for (int i = 0; i < 12; ++i) SelectListItem(dictionaries, IDC_DICT_LIST, i);
+  HWND appearance = ShowPage(kAppearancePage);
+  for (int element = 0; element < 7; ++element) Choose(appearance, IDC_APP_ELEMENT, element);
+  Choose(appearance, IDC_APP_TAB, 8);
+  ShowPage(kAboutPage);
+  // The tab without dictionary keeps Apply from writing anything.
+  Press(PSBTN_OK);
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"Dictionary index can not be empty.");
+  EXPECT_EQ(CurrentPage(), tabs);
+  Press(PSBTN_CANCEL);
+  WaitClosed();
+  ExpectOneReload(0, 0);
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+}
+
+TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTheModule) {
+  // A folder beside this program, which stands in for the text service's module.
+  const std::wstring folder =
+      platform::win32::ToWide(platform::ModuleFolder()) + L"\\dicts-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring file = folder + L"\\Extra words.dict";
+  CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  // One on another drive: the prefix's own drive.
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring elsewhere = std::wstring(temp) + L"elsewhere.dict";
+  CloseHandle(CreateFileW(elsewhere.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kDictionaryPage);
+  constexpr int kFileNameBox = 0x47C;
+  auto choose = [&](const std::wstring& path) {
+    HWND chooser = winui::testing::WaitForWindow([&] {
+      HWND d = winui::testing::FindOwnedDialog(sheet_);
+      return d != nullptr && GetDlgItem(d, kFileNameBox) != nullptr ? d : nullptr;
+    });
+    ASSERT_NE(chooser, nullptr);
+    SetItemText(chooser, kFileNameBox, platform::win32::FromWide(path));
+    PostClick(chooser, IDOK);
+  };
+  if (elsewhere.size() > 1 && towupper(elsewhere[0]) != towupper(folder[0])) {
+    PostClick(page, IDC_DICT_ADD);
+    choose(elsewhere);
+    EXPECT_NE(ExpectMessageBox(sheet_).find(u"another drive"), std::u16string::npos);
+  }
+  PostClick(page, IDC_DICT_ADD);
+  choose(file);
+  ASSERT_TRUE(winui::testing::WaitForWindow(
+      [&] { return SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0) == 3 ? page : nullptr; }));
+  // The label edit started for the new item: ending it keeps the name from the file.
+  HWND edit = reinterpret_cast<HWND>(SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETEDITCONTROL, 0, 0));
+  if (edit != nullptr) SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(ListItem(page, IDC_DICT_LIST, 2), u"Extra words");
+  SelectListItem(page, IDC_DICT_LIST, 2);
+  EXPECT_EQ(platform::win32::ToWide(ItemText(page, IDC_DICT_PATH)), file);
+  // The same file again is refused.
+  PostClick(page, IDC_DICT_ADD);
+  choose(file);
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"This dictionary is already on list.");
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 1);
+  const std::vector<uint8_t> saved = loader_->SavedFile();
+  ASSERT_EQ(saved.size(), kSettingsRecordSize);
+  const ConstSettingsView v(saved.data(), saved.size());
+  ASSERT_EQ(v.dictionaryCount(), 3u);
+  EXPECT_EQ(v.dictionary(2).path(),
+            u".\\dicts-" + platform::win32::FromWide(std::to_wstring(GetCurrentProcessId())) + u"\\Extra words.dict");
+  DeleteFileW(file.c_str());
+  DeleteFileW(elsewhere.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
+// The preview: the one child window of the appearance page that is not a dialog control.
+HWND PreviewOf(HWND page) {
+  for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == 0) return child;
+  }
+  return nullptr;
+}
+
+// Pixels of the preview whose red clearly outweighs their blue: the orange gradient of the first
+// template has many, the grey of the second almost none.
+int WarmPixels(HWND preview) {
+  int width = 0;
+  int height = 0;
+  std::u32string pixels;
+  if (!winui::testing::CapturePixels(preview, &width, &height, &pixels)) return -1;
+  int warm = 0;
+  for (char32_t p : pixels) warm += static_cast<int>((p >> 16) & 0xFF) - static_cast<int>(p & 0xFF) > 60 ? 1 : 0;
+  return warm;
+}
+
+TEST_F(SettingDialogTest, ATemplateShowsInThePreviewAtOnce) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kAppearancePage);
+  HWND preview = PreviewOf(page);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(IsWindowVisible(preview));
+  SettlePainting(sheet_);
+  const int before = WarmPixels(preview);
+  Choose(page, IDC_APP_TEMPLATE, 1);
+  SettlePainting(sheet_);
+  const int after = WarmPixels(preview);
+  EXPECT_GT(before, 2000);
+  EXPECT_LT(after, before / 10);
+  EXPECT_FALSE(SavePicture(preview, u"preview-template2").empty());
+  // Leaving the page and coming back keeps the tab the preview showed.
+  Choose(page, IDC_APP_TAB, 1);
+  ShowPage(kAboutPage);
+  ShowPage(kAppearancePage);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_APP_TAB, CB_GETCURSEL, 0, 0), 1);
+}
+
+TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kAppearancePage);
+  // The pointer away from where the pop-up opens: moving over a cell makes that cell the hot one.
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  PostClick(page, IDC_APP_FOREGROUND);
+  HWND popup = winui::testing::WaitForWindow([&] {
+    HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
+    wchar_t name[64] = {};
+    return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
+  });
+  ASSERT_NE(popup, nullptr);
+  // Down into "Automatic", to black, a row down to dark red.
+  for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN}) PostMessageW(popup, WM_KEYDOWN, key, 0);
+  Sleep(300);
+  SettlePainting(popup);
+  EXPECT_FALSE(SavePicture(popup, u"settings-color-picker").empty());
+  // A release over the second row's first cell (dark red) chooses it: the grid of 18-pixel cells lies
+  // centred between the two text rows of equal height.
+  RECT client{};
+  GetClientRect(popup, &client);
+  const int textRow = (client.bottom - 5 * 18) / 2;
+  const int x = (client.right - 8 * 18) / 2 + 9;
+  const int y = textRow + 18 + 9;
+  PostMessageW(popup, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));
+  // Escape leaves the colour as it is.
+  PostClick(page, IDC_APP_BORDER);
+  popup = winui::testing::WaitForWindow([&] {
+    HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
+    wchar_t name[64] = {};
+    return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
+  });
+  ASSERT_NE(popup, nullptr);
+  PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));
+  // "Is visible?" for the horizontal spin box.
+  Choose(page, IDC_APP_ELEMENT, 4);
+  SendDlgItemMessageW(page, IDC_APP_VISIBLE, BM_SETCHECK, BST_UNCHECKED, 0);
+  PostClick(page, IDC_APP_VISIBLE);
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const SettingsRecord now = BlockNow();
+  const ElementColors tab = now.view().tab(0).colors(AppearanceElement::kTab);
+  EXPECT_EQ(tab.foreground, 0xFF8B0000u);  // dark red at the trackbar's full alpha
+  EXPECT_EQ(tab.border, TemplateColors(0)[AppearanceElement::kTab].border);
+  EXPECT_FALSE(now.view().visible(AppearanceElement::kHScrollBar));
+  EXPECT_TRUE(now.view().visible(AppearanceElement::kVScrollBar));
+}
+
+}  // namespace
+}  // namespace quillet

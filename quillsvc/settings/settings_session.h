@@ -1,0 +1,76 @@
+// One run of the settings sheet without its windows: the loader is made sure of, the settings block
+// opened and copied into a private record, pages' sections written back under the write lock, and
+// the loader told at the end what was written. The Windows sheet drives it; tests drive it natively.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/result.h"
+#include "common/settings_record.h"
+#include "ipc/shared_block.h"
+#include "platform/error.h"
+#include "quillsvc/settings/notice.h"
+
+namespace quillet::settings {
+
+// Messages of a run.
+inline constexpr std::u16string_view kLoaderFailedText = u"Fail to load setting data!";
+inline constexpr std::u16string_view kBlockFailedText = u"Can not open setting file!";
+inline constexpr std::u16string_view kReadLockFailedText = u"Can not open setting file !";
+inline constexpr std::u16string_view kWriteFailedFormat =
+    u"The settings could not be saved: another program kept them locked (error %d). Nothing was saved. Press "
+    u"Apply to try again, or Cancel to leave without saving.";
+inline constexpr std::u16string_view kNotKeptFormat =
+    u"The Quillet loader did not confirm that it kept the new settings (error %d). If they are missing the next "
+    u"time you type, open the settings again and repeat your changes.";
+
+class SettingsSession {
+ public:
+  // Makes sure the loader runs; returns its result (0 and 10 count as success).
+  using LoaderStarter = std::function<int32_t(std::u16string_view commandLine)>;
+
+  SettingsSession() = default;
+  ~SettingsSession();  // closes the block; a lock is never held between calls
+  SettingsSession(const SettingsSession&) = delete;
+  SettingsSession& operator=(const SettingsSession&) = delete;
+
+  // Everything before the sheet shows: the loader ("from setting"), the block, the copy. Nullopt on
+  // success, else the message to show (the run ends without a sheet). Without a starter the loader
+  // next to this module is used.
+  std::optional<std::u16string_view> Open(const LoaderStarter& starter = nullptr);
+
+  SettingsRecord& record() { return record_; }
+  SettingsView view() { return record_.view(); }
+
+  // Writes the section(s) of `section` from the private record into the block under the write lock:
+  // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
+  // and then the tabs section. kWaitFailed (waitError() set) when the lock could not be taken: nothing
+  // is written and the written flags stay as they were.
+  Result CommitSection(SettingsSection section);
+
+  bool tabsWritten() const { return tabsWritten_; }
+  bool dictionariesWritten() const { return dictionariesWritten_; }
+  uint32_t waitError() const { return block_.waitError; }
+
+  // The reload message's parameters: wParam 1 when any section was written, lParam 1 when the
+  // dictionaries section was.
+  uintptr_t ReloadWParam() const { return tabsWritten_ || dictionariesWritten_ ? 1 : 0; }
+  intptr_t ReloadLParam() const { return dictionariesWritten_ ? 1 : 0; }
+  // After the sheet closed: sends the loader the reload message (also when nothing was written) and
+  // returns its result. When something was written and the loader did not take it, *notice is set.
+  int32_t NotifyLoader(std::optional<Notice>* notice);
+
+  void Close();
+
+ private:
+  SharedBlock block_;
+  SettingsRecord record_;
+  bool tabsWritten_ = false;
+  bool dictionariesWritten_ = false;
+};
+
+}  // namespace quillet::settings

@@ -1,0 +1,167 @@
+// One run of the sheet against the loader's core in this process: its blocks are the real shared
+// blocks, and its channel records every message it is told before the loader handles it.
+#include "quillsvc/settings/settings_session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/appearance_templates.h"
+#include "ipc/protocol.h"
+#include "platform/user_data.h"
+#include "quillsvc/settings/in_process_loader_testing.h"
+
+namespace quillet::settings {
+namespace {
+
+using testing::InProcessLoader;
+using testing::Message;
+
+// What the block holds now, as any text service would read it.
+SettingsRecord BlockNow() {
+  SharedBlock block;
+  SettingsRecord r;
+  if (OpenSettingsBlock(block) == Result::kSuccess && LockRead(block)) {
+    r.CopyFrom(block.view(), block.viewSize());
+    Unlock(block);
+  }
+  CloseBlock(block, false);
+  return r;
+}
+
+bool Same(const SettingsRecord& a, const SettingsRecord& b, ByteRange range) {
+  return std::memcmp(a.data() + range.begin, b.data() + range.begin, range.size()) == 0;
+}
+
+const SettingsSession::LoaderStarter kRunning = [](std::u16string_view) { return 0; };
+
+class SettingsSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(loader_.started(), 10);  // the default dictionary file does not exist here
+    ASSERT_FALSE(session_.Open(kRunning));
+    before_ = BlockNow();
+    ASSERT_EQ(std::memcmp(session_.record().data(), before_.data(), kSettingsRecordSize), 0);
+  }
+
+  std::vector<Message> Reloads() {
+    std::vector<Message> out;
+    for (const Message& m : loader_.messages()) {
+      if (m.message == kLoaderReloadMessage) out.push_back(m);
+    }
+    return out;
+  }
+
+  InProcessLoader loader_;
+  SettingsSession session_;
+  SettingsRecord before_;
+};
+
+TEST_F(SettingsSessionTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
+  std::optional<Notice> notice;
+  EXPECT_EQ(session_.NotifyLoader(&notice), 0);
+  EXPECT_FALSE(notice);
+  const std::vector<Message> reloads = Reloads();
+  ASSERT_EQ(reloads.size(), 1u);
+  EXPECT_EQ(reloads[0].wParam, 0u);
+  EXPECT_EQ(reloads[0].lParam, 0);
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_TRUE(loader_.SavedFile().empty());
+}
+
+TEST_F(SettingsSessionTest, AnAppearanceCommitWritesTheTabsSectionOnly) {
+  SettingsView s = session_.view();
+  ApplyTemplate(s, 0, 3);
+  s.dictionary(0).setName(u"not committed");
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kAppearancePage), Result::kSuccess);
+  const SettingsRecord now = BlockNow();
+  EXPECT_TRUE(Same(now, session_.record(), kTabsSection));
+  EXPECT_TRUE(Same(now, before_, kDictionariesSection));
+  EXPECT_TRUE(Same(now, before_, {0, kTabsSection.begin}));
+  EXPECT_TRUE(Same(now, before_, {kTrailingReservedOffset, kSettingsRecordSize}));
+
+  EXPECT_EQ(session_.NotifyLoader(nullptr), 0);
+  ASSERT_EQ(Reloads().size(), 1u);
+  EXPECT_EQ(Reloads()[0].wParam, 1u);
+  EXPECT_EQ(Reloads()[0].lParam, 0);
+  // The loader kept what the block holds.
+  const std::vector<uint8_t> saved = loader_.SavedFile();
+  ASSERT_EQ(saved.size(), kSettingsRecordSize);
+  EXPECT_EQ(std::memcmp(saved.data(), now.data(), kSettingsRecordSize), 0);
+}
+
+TEST_F(SettingsSessionTest, ADictionaryCommitWritesBothSections) {
+  SettingsView s = session_.view();
+  ASSERT_TRUE(AddDictionary(s, u".\\second.dict"));
+  ASSERT_TRUE(RemoveDictionary(s, 0));
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kDictionaryPage), Result::kSuccess);
+  const SettingsRecord now = BlockNow();
+  EXPECT_TRUE(Same(now, session_.record(), kTabsSection));
+  EXPECT_TRUE(Same(now, session_.record(), kDictionariesSection));
+  session_.NotifyLoader(nullptr);
+  ASSERT_EQ(Reloads().size(), 1u);
+  EXPECT_EQ(Reloads()[0].wParam, 1u);
+  EXPECT_EQ(Reloads()[0].lParam, 1);
+}
+
+TEST_F(SettingsSessionTest, ApplyThenCancelKeepsWhatWasApplied) {
+  SettingsView s = session_.view();
+  s.tab(0).setTitle(u"applied");
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kSuccess);
+  s.tab(0).setTitle(u"cancelled");
+  session_.NotifyLoader(nullptr);
+  EXPECT_EQ(BlockNow().view().tab(0).title(), u"applied");
+  ASSERT_EQ(Reloads().size(), 1u);
+  EXPECT_EQ(Reloads()[0].wParam, 1u);
+  EXPECT_EQ(Reloads()[0].lParam, 0);
+}
+
+TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {
+  SharedBlock other;
+  ASSERT_EQ(OpenSettingsBlock(other), Result::kSuccess);
+  ASSERT_TRUE(LockRead(other));
+  session_.view().tab(0).setTitle(u"blocked");
+  EXPECT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kWaitFailed);
+  Unlock(other);
+  CloseBlock(other, false);
+  EXPECT_FALSE(session_.tabsWritten());
+  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kSuccess);
+  EXPECT_EQ(BlockNow().view().tab(0).title(), u"blocked");
+}
+
+TEST_F(SettingsSessionTest, ALoaderGoneAfterAWriteIsReported) {
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kSuccess);
+  loader_.Stop();
+  std::optional<Notice> notice;
+  EXPECT_EQ(session_.NotifyLoader(&notice), 1);
+  ASSERT_TRUE(notice);
+  EXPECT_NE(notice->text.find(u"(error 1)"), std::u16string::npos);
+}
+
+TEST(SettingsSessionOpen, LoaderAndBlockFailuresEndTheRunWithTheirMessages) {
+  warden::testing::UseFreshNamespace();
+  std::u16string asked;
+  SettingsSession session;
+  EXPECT_EQ(session.Open([&](std::u16string_view line) {
+    asked = std::u16string(line);
+    return 8;
+  }),
+            std::optional<std::u16string_view>(u"Fail to load setting data!"));
+  EXPECT_EQ(asked, u"from setting");
+  // A loader that answered 0 or 10 but made no block.
+  EXPECT_EQ(session.Open([](std::u16string_view) { return 10; }),
+            std::optional<std::u16string_view>(u"Can not open setting file!"));
+  // Nothing was written or sent: no loader is there to tell.
+  std::optional<Notice> notice;
+  EXPECT_EQ(session.NotifyLoader(&notice), 1);
+  EXPECT_FALSE(notice);
+}
+
+}  // namespace
+}  // namespace quillet::settings

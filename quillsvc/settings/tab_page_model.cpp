@@ -1,0 +1,131 @@
+#include "quillsvc/settings/tab_page_model.h"
+
+#include "quillsvc/settings/section_snapshot.h"
+
+namespace quillet::settings {
+std::optional<TabPageModel::Fields> TabPageModel::FieldsOf(size_t p) const {
+  if (p >= tabCount()) return std::nullopt;
+  const ConstTabRecord t = s_.tab(p);
+  Fields f;
+  f.title = t.title();
+  f.minWordLength = t.minWordLength();
+  f.showFromLetters = t.showFromLetters();
+  f.dictionaryChoice = DictionaryPosition(s_, t.dictionaryId());
+  // No link, or a link to a tab that is gone, shows "None".
+  f.linkChoice = t.linkTabId() < 0 ? 0 : 1 + TabPosition(s_, t.linkTabId());
+  return f;
+}
+
+std::vector<std::u16string> TabPageModel::DictionaryChoices() const {
+  std::vector<std::u16string> names;
+  for (size_t i = 0; i < s_.dictionaryCount(); ++i) names.push_back(s_.dictionary(i).name());
+  return names;
+}
+
+std::vector<std::u16string> TabPageModel::LinkChoices() const {
+  std::vector<std::u16string> names{std::u16string(kNoLinkText)};
+  for (size_t i = 0; i < tabCount(); ++i) names.push_back(s_.tab(i).name());
+  return names;
+}
+
+std::optional<Notice> TabPageModel::CheckAdd() const {
+  if (s_.rawTabCount() >= kMaxTabs) return Notice{std::u16string(kTooManyTabsText), NoticeIcon::kWarning};
+  return std::nullopt;
+}
+
+std::optional<size_t> TabPageModel::Add() {
+  if (!AddTab(s_)) return std::nullopt;
+  Mark(true);
+  return tabCount() - 1;
+}
+
+bool TabPageModel::Remove(size_t p) { return Mark(RemoveTab(s_, p)); }
+
+std::optional<size_t> TabPageModel::MoveUp(size_t p) {
+  if (!Mark(MoveTabUp(s_, p))) return std::nullopt;
+  return p - 1;
+}
+
+std::optional<size_t> TabPageModel::MoveDown(size_t p) {
+  if (!Mark(MoveTabDown(s_, p))) return std::nullopt;
+  return p + 1;
+}
+
+bool TabPageModel::Rename(size_t p, std::u16string_view name) {
+  if (p >= tabCount()) return false;
+  const SectionSnapshot before(s_, kTabsSection);
+  Tab(p).setName(name);
+  return Mark(before.Changed());
+}
+
+bool TabPageModel::SetTitle(size_t p, std::u16string_view title) {
+  if (p >= tabCount()) return false;
+  const SectionSnapshot before(s_, kTabsSection);
+  Tab(p).setTitle(title);
+  return Mark(before.Changed());
+}
+
+TabPageModel::LetterOutcome TabPageModel::SetLetters(size_t p, LetterField field, int value) {
+  LetterOutcome out;
+  if (p >= tabCount()) return out;
+  if (value < 0) value = 0;
+  if (value > kMaxLetterCount) {
+    out.notice = Notice{FormatWithNumber(kLetterRangeFormat, kMaxLetterCount), NoticeIcon::kError};
+    value = kMaxLetterCount;
+  }
+  const SectionSnapshot before(s_, kTabsSection);
+  const TabRecord t = Tab(p);
+  if (field == LetterField::kMinWordLength) {
+    t.setMinWordLength(static_cast<uint16_t>(value));
+  } else {
+    t.setShowFromLetters(static_cast<uint16_t>(value));
+  }
+  out.changed = Mark(before.Changed());
+  out.shown = value;
+  return out;
+}
+
+std::optional<int> TabPageModel::StepLetters(size_t p, LetterField field, int position, int delta, bool* changed) {
+  *changed = false;
+  const long next = static_cast<long>(position) + delta;
+  if (p >= tabCount() || next < 0 || next > kMaxLetterCount) return std::nullopt;
+  *changed = SetLetters(p, field, static_cast<int>(next)).changed;
+  return static_cast<int>(next);
+}
+
+bool TabPageModel::ChooseDictionary(size_t p, int choice) {
+  if (p >= tabCount()) return false;
+  const SectionSnapshot before(s_, kTabsSection);
+  const bool known = choice >= 0 && static_cast<size_t>(choice) < s_.dictionaryCount();
+  Tab(p).setDictionaryId(known ? static_cast<int16_t>(s_.dictionary(static_cast<size_t>(choice)).dictionaryId()) : 0);
+  return Mark(before.Changed());
+}
+
+bool TabPageModel::ChooseLink(size_t p, int choice) {
+  if (p >= tabCount()) return false;
+  const SectionSnapshot before(s_, kTabsSection);
+  const bool known = choice > 0 && static_cast<size_t>(choice) <= tabCount();
+  Tab(p).setLinkTabId(known ? static_cast<int16_t>(s_.tab(static_cast<size_t>(choice) - 1).tabId()) : -1);
+  return Mark(before.Changed());
+}
+
+ApplyDecision TabPageModel::Apply() {
+  ApplyDecision d;
+  if (tabCount() == 0) {
+    d.refused = true;
+    d.notice = Notice{std::u16string(kNoTabsText), NoticeIcon::kError};
+    return d;
+  }
+  for (size_t i = 0; i < tabCount(); ++i) {
+    if (s_.tab(i).dictionaryId() < 0) {
+      d.refused = true;
+      d.notice = Notice{std::u16string(kTabWithoutDictionaryText), NoticeIcon::kError};
+      return d;
+    }
+  }
+  d.commit = changed_;
+  changed_ = false;
+  return d;
+}
+
+}  // namespace quillet::settings

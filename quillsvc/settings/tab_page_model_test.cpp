@@ -1,0 +1,161 @@
+#include "quillsvc/settings/tab_page_model.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace quillet::settings {
+namespace {
+
+// Tabs with the given ids (linking as given), each on dictionary 0, and dictionaries with ids 0..n-1.
+SettingsRecord Record(const std::vector<uint16_t>& tabIds, const std::vector<int16_t>& links = {},
+                      size_t dictionaries = 2) {
+  SettingsRecord r;
+  SettingsView s = r.view();
+  for (size_t i = 0; i < dictionaries; ++i) {
+    s.dictionary(i).setDictionaryId(static_cast<uint16_t>(i));
+    s.dictionary(i).setName(i == 0 ? u"English" : u"Extra");
+  }
+  s.setDictionaryCount(static_cast<uint16_t>(dictionaries));
+  for (size_t i = 0; i < tabIds.size(); ++i) {
+    s.tab(i).setTabId(tabIds[i]);
+    s.tab(i).setLinkTabId(i < links.size() ? links[i] : -1);
+    s.tab(i).setName(u"T" + std::u16string(1, static_cast<char16_t>(u'0' + tabIds[i])));
+  }
+  s.setTabCount(static_cast<uint16_t>(tabIds.size()));
+  return r;
+}
+
+TEST(TabPage, AddStopsAtNineTabsAndTakesTheFirstFreeId) {
+  SettingsRecord r = Record({0, 2});
+  TabPageModel page(r.view());
+  ASSERT_FALSE(page.CheckAdd());
+  ASSERT_EQ(page.Add(), std::optional<size_t>(2));
+  EXPECT_EQ(r.view().tab(2).tabId(), 1);
+  EXPECT_EQ(page.TabName(2), u"New Tab");
+  EXPECT_TRUE(page.changed());
+  while (page.tabCount() < 9) ASSERT_TRUE(page.Add());
+  const SettingsRecord full = r;
+  const std::optional<Notice> notice = page.CheckAdd();
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->text, u"Can not add more tabs.");
+  EXPECT_EQ(notice->icon, NoticeIcon::kWarning);
+  EXPECT_FALSE(page.Add());
+  EXPECT_EQ(std::memcmp(r.data(), full.data(), kSettingsRecordSize), 0);
+}
+
+TEST(TabPage, FieldsShowDictionaryAndLinkByIdAndUnknownIdsAsNoChoice) {
+  SettingsRecord r = Record({4, 7, 1}, {1, 9, 4});
+  SettingsView s = r.view();
+  s.tab(0).setDictionaryId(1);
+  s.tab(1).setDictionaryId(5);  // no such dictionary
+  TabPageModel page(s);
+  EXPECT_EQ(page.FieldsOf(0)->dictionaryChoice, 1);
+  EXPECT_EQ(page.FieldsOf(0)->linkChoice, 3);  // "None", T4, T7, T1: tab id 1 is at position 2
+  EXPECT_EQ(page.FieldsOf(1)->dictionaryChoice, -1);
+  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 0);
+  EXPECT_EQ(page.FieldsOf(2)->linkChoice, 1);  // id 4 is the first tab
+  EXPECT_FALSE(page.FieldsOf(3));
+  EXPECT_EQ(page.LinkChoices(), (std::vector<std::u16string>{u"None", u"T4", u"T7", u"T1"}));
+  EXPECT_EQ(page.DictionaryChoices(), (std::vector<std::u16string>{u"English", u"Extra"}));
+  EXPECT_FALSE(page.changed());
+}
+
+TEST(TabPage, RemovingALinkedTabShowsNoneForItsFollowers) {
+  SettingsRecord r = Record({0, 1, 2}, {1, -1, 1});
+  TabPageModel page(r.view());
+  ASSERT_TRUE(page.Remove(1));
+  EXPECT_EQ(page.tabCount(), 2u);
+  EXPECT_EQ(page.FieldsOf(0)->linkChoice, 0);
+  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 0);
+  EXPECT_FALSE(page.Remove(2));
+}
+
+TEST(TabPage, MovesAtTheEndsChangeNothing) {
+  SettingsRecord r = Record({0, 1, 2}, {2});
+  TabPageModel page(r.view());
+  EXPECT_FALSE(page.MoveUp(0));
+  EXPECT_FALSE(page.MoveDown(2));
+  EXPECT_FALSE(page.changed());
+  EXPECT_EQ(page.MoveDown(0), std::optional<size_t>(1));
+  EXPECT_EQ(page.TabName(1), u"T0");
+  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 3);  // the link follows the id, now at the end
+  EXPECT_TRUE(page.changed());
+}
+
+TEST(TabPage, LetterCountsStopAt128) {
+  SettingsRecord r = Record({0});
+  TabPageModel page(r.view());
+  TabPageModel::LetterOutcome o = page.SetLetters(0, LetterField::kMinWordLength, 200);
+  ASSERT_TRUE(o.notice);
+  EXPECT_EQ(o.notice->text, u"Please enter a value between 0 and 128");
+  EXPECT_EQ(o.shown, 128);
+  EXPECT_EQ(r.view().tab(0).minWordLength(), 128);
+  o = page.SetLetters(0, LetterField::kShowFromLetters, 3);
+  EXPECT_FALSE(o.notice);
+  EXPECT_TRUE(o.changed);
+  EXPECT_EQ(r.view().tab(0).showFromLetters(), 3);
+  EXPECT_FALSE(page.SetLetters(0, LetterField::kShowFromLetters, 3).changed);
+
+  bool changed = false;
+  EXPECT_FALSE(page.StepLetters(0, LetterField::kMinWordLength, 128, 1, &changed));
+  EXPECT_FALSE(page.StepLetters(0, LetterField::kShowFromLetters, 0, -1, &changed));
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(page.StepLetters(0, LetterField::kShowFromLetters, 3, 1, &changed), std::optional<int>(4));
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(r.view().tab(0).showFromLetters(), 4);
+}
+
+TEST(TabPage, ChoicesOutOfRangeMeanTheFirstDictionaryAndNoLink) {
+  SettingsRecord r = Record({3, 5});
+  TabPageModel page(r.view());
+  EXPECT_TRUE(page.ChooseDictionary(0, 1));
+  EXPECT_EQ(r.view().tab(0).dictionaryId(), 1);
+  EXPECT_TRUE(page.ChooseDictionary(0, 7));
+  EXPECT_EQ(r.view().tab(0).dictionaryId(), 0);
+  EXPECT_TRUE(page.ChooseLink(0, 1));  // a tab may link to itself
+  EXPECT_EQ(r.view().tab(0).linkTabId(), 3);
+  EXPECT_TRUE(page.ChooseLink(0, 2));
+  EXPECT_EQ(r.view().tab(0).linkTabId(), 5);
+  EXPECT_TRUE(page.ChooseLink(0, 3));
+  EXPECT_EQ(r.view().tab(0).linkTabId(), -1);
+}
+
+TEST(TabPage, NamesAndTitlesAreCutToTheirFields) {
+  SettingsRecord r = Record({0});
+  TabPageModel page(r.view());
+  EXPECT_TRUE(page.Rename(0, u"A name much longer than fifteen"));
+  EXPECT_EQ(page.TabName(0), u"A name much lon");
+  EXPECT_FALSE(page.Rename(0, u"A name much lon"));
+  EXPECT_TRUE(page.SetTitle(0, std::u16string(40, u't')));
+  EXPECT_EQ(page.FieldsOf(0)->title, std::u16string(31, u't'));
+  EXPECT_FALSE(page.Rename(4, u"x"));
+}
+
+TEST(TabPage, ApplyRefusesNoTabsAndTabsWithoutDictionary) {
+  SettingsRecord r = Record({0, 1});
+  r.view().tab(1).setDictionaryId(-1);
+  TabPageModel page(r.view());
+  ApplyDecision d = page.Apply();
+  ASSERT_TRUE(d.refused);
+  EXPECT_EQ(d.notice.text, u"Dictionary index can not be empty.");
+  ASSERT_TRUE(page.ChooseDictionary(1, 0));
+  d = page.Apply();
+  EXPECT_FALSE(d.refused);
+  EXPECT_TRUE(d.commit);
+  EXPECT_FALSE(page.changed());
+  EXPECT_FALSE(page.Apply().commit);  // nothing new to write
+  page.CommitFailed();
+  EXPECT_TRUE(page.Apply().commit);
+
+  ASSERT_TRUE(page.Remove(0));
+  ASSERT_TRUE(page.Remove(0));
+  d = page.Apply();
+  ASSERT_TRUE(d.refused);
+  EXPECT_EQ(d.notice.text, u"Must add at least one tab.");
+  EXPECT_EQ(d.notice.icon, NoticeIcon::kError);
+}
+
+}  // namespace
+}  // namespace quillet::settings
