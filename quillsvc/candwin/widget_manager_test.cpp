@@ -67,9 +67,11 @@ TEST_F(WidgetManagerTest, TenCandidatesBringTheVerticalSpinBoxOverTheListsRightE
   ASSERT_TRUE(v.visible);
   EXPECT_FLOAT_EQ(v.bounds.width, 20);  // as wide as the tab strip is high
   EXPECT_FLOAT_EQ(v.bounds.height, 32);
-  EXPECT_EQ(ten.width, static_cast<int32_t>(kNumbers + 96 + 8 + 20));
+  EXPECT_EQ(ten.width, static_cast<int32_t>(kNumbers + 96 + 8 + 20 + 4));
   const RectF& list = manager_.candidateList->bounds;
   EXPECT_FLOAT_EQ(v.bounds.x, list.right() - 24);
+  // Beside the widest row, not over its last letters.
+  EXPECT_GE(v.bounds.x + 0.01f, list.x + kNumbers + 96 - 1);
   EXPECT_FLOAT_EQ(v.bounds.y, list.y + (list.height - 32) / 2);
 
   Show(AppearanceElement::kTab, false);

@@ -11,6 +11,7 @@ constexpr float kMinStripWidth = 100;
 constexpr float kVSpinWidthWithoutStrip = 18;
 constexpr float kVSpinHeightWithoutStrip = 40;
 constexpr float kSpinAspect = 1.6f;
+constexpr float kVSpinInset = 4;
 constexpr size_t kItemsForPaging = 10;
 
 // A cap of 50 or less stands for 500.
@@ -98,7 +99,9 @@ SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
     if (v.visible) {
       v.bounds.width = stripShown ? strip.bounds.height : kVSpinWidthWithoutStrip;
       v.bounds.height = stripShown ? kSpinAspect * v.bounds.width : kVSpinHeightWithoutStrip;
-      width += v.bounds.width;
+      // The arrows sit 4 pixels in from the list's right edge: the window grows by that inset too,
+      // so that they stand beside the widest row instead of over its last letters.
+      width += v.bounds.width + kVSpinInset;
     }
   }
   if (hScrollBar != nullptr) {
@@ -142,7 +145,7 @@ SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
 
   if (vScrollBar != nullptr && vScrollBar->visible && !vScrollBar->disabled) {
     const RectF& list = candidateList->bounds;
-    vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - 4;
+    vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - kVSpinInset;
     vScrollBar->bounds.y = list.y + (list.height - vScrollBar->bounds.height) * 0.5f;
   }
   return {static_cast<int32_t>(width), height};
