@@ -17,12 +17,14 @@
 #include "quillsvc/candwin/cand_list_win_testing.h"
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/named_settings_testing.h"
-#include "quillsvc/candwin/screen_capture.h"
+#include "tools/picture/screen_capture.h"
 
 namespace quillet {
 namespace {
 
 const bool kIsolated = testing::IsolateNamespace("cwin");
+
+using picture::ScreenPixels;
 
 gdip::Session& Gdiplus() {
   static gdip::Session session;
@@ -118,7 +120,7 @@ class CandListWinTest : public ::testing::Test {
   }
   ScreenPixels Screen() {
     ScreenPixels p;
-    EXPECT_TRUE(CaptureScreen(WindowRect(), &p));
+    EXPECT_TRUE(picture::CaptureScreen(WindowRect(), &p));
     return p;
   }
   CWidgetMgrTopLayout& Manager() { return *win_->core().manager(); }

@@ -13,6 +13,7 @@
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
 #include "quillsvc/settings/settings_resource.h"
+#include "tools/picture/screen_capture.h"
 #include "winui/testing/dialog_driver.h"
 
 namespace quillet {
@@ -410,12 +411,10 @@ HWND PreviewOf(HWND page) {
 // Pixels of the preview whose red clearly outweighs their blue: the orange gradient of the first
 // template has many, the grey of the second almost none.
 int WarmPixels(HWND preview) {
-  int width = 0;
-  int height = 0;
-  std::u32string pixels;
-  if (!winui::testing::CapturePixels(preview, &width, &height, &pixels)) return -1;
+  picture::ScreenPixels screen;
+  if (!picture::CaptureWindow(preview, &screen)) return -1;
   int warm = 0;
-  for (char32_t p : pixels) warm += static_cast<int>((p >> 16) & 0xFF) - static_cast<int>(p & 0xFF) > 60 ? 1 : 0;
+  for (uint32_t p : screen.pixels) warm += static_cast<int>((p >> 16) & 0xFF) - static_cast<int>(p & 0xFF) > 60 ? 1 : 0;
   return warm;
 }
 

@@ -20,10 +20,10 @@
 #include "common/utf16.h"
 #include "lookup/tab_source_set.h"
 #include "quillsvc/server/guids.h"
+#include "tools/picture/screen_capture.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
 #include "tools/tsfhost/key_script.h"
-#include "tools/tsfhost/png.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/timing.h"
 
@@ -575,45 +575,8 @@ bool Host::SavePicture(const std::wstring& path) const {
   }
   const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   IntersectRect(&area, &area, &screen);
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
-
-  struct ScreenDc {
-    HDC dc = GetDC(nullptr);
-    ~ScreenDc() { ReleaseDC(nullptr, dc); }
-  } screenDc;
-  struct MemoryDc {
-    HDC dc;
-    ~MemoryDc() { DeleteDC(dc); }
-  } memory{CreateCompatibleDC(screenDc.dc)};
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  struct Bitmap {
-    HBITMAP bitmap;
-    ~Bitmap() {
-      if (bitmap) DeleteObject(bitmap);
-    }
-  } bitmap{CreateDIBSection(screenDc.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
-  if (!memory.dc || !bitmap.bitmap || !bits) return false;
-  const HGDIOBJ old = SelectObject(memory.dc, bitmap.bitmap);
-  const BOOL copied = BitBlt(memory.dc, 0, 0, width, height, screenDc.dc, area.left, area.top, SRCCOPY | CAPTUREBLT);
-  GdiFlush();
-  SelectObject(memory.dc, old);
-  if (!copied) return false;
-  const auto* pixels = static_cast<const uint8_t*>(bits);
-  const std::vector<uint8_t> png =
-      EncodePng(width, height, std::vector<uint8_t>(pixels, pixels + static_cast<size_t>(width) * height * 4));
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (!file) return false;
-  const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-  return std::fclose(file) == 0 && written;
+  picture::ScreenPixels pixels;
+  return picture::CaptureScreen(area, &pixels) && picture::SavePng(path, pixels);
 }
 
 void Host::ShutDown() {
