@@ -26,9 +26,12 @@
 #include "tools/tsfhost/key_script.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/timing.h"
+#include "winui/gdi.h"
 
 namespace quillet::tsfhost {
 namespace {
+
+using platform::win32::ComApartment;
 
 // The class id asked of the DLL when --clsid is not given: the text service of quillsvc.dll.
 constexpr CLSID kDefaultClsid = kClsidTextService;
@@ -155,33 +158,6 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
   }
   return options;
 }
-
-class Library {
- public:
-  explicit Library(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
-  ~Library() {
-    if (module_) FreeLibrary(module_);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  HMODULE Get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
-
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT hr_;
-};
 
 // The top-level windows of this thread that the DLL made (their class or instance is the DLL's).
 struct WindowSearch {
@@ -695,8 +671,8 @@ int Main() {
   ComApartment apartment;
   int result = kOk;
   {
-    Library library(options->dll);
-    if (!library.Get()) {
+    const winui::UniqueModule library(options->dll.c_str());
+    if (!library.get()) {
       const DWORD error = GetLastError();
       Complain("tsfhost: " + ToUtf8(FromWideString(options->dll)) +
                " does not load: " + SystemText(HRESULT_FROM_WIN32(error)));
@@ -705,9 +681,9 @@ int Main() {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
     auto getClassObject =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllGetClassObject")));
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
     auto canUnloadNow =
-        reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllCanUnloadNow")));
+        reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
     if (!getClassObject) {
       Complain("tsfhost: the DLL exports no DllGetClassObject");
       return kDllFailed;
@@ -719,7 +695,7 @@ int Main() {
       return kDllFailed;
     }
     {
-      Host host(*options, library.Get());
+      Host host(*options, library.get());
       result = host.Run(factory.Get());
     }
     factory.Reset();
