@@ -226,16 +226,7 @@ bool CDictPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 
 bool CDictPage::OnApply() {
   StoreDescription();
-  const settings::ApplyDecision d = model_.Apply();
-  if (d.refused) {
-    settings::ShowNotice(hwnd(), d.notice);
-    return false;
-  }
-  if (!settings::CommitDecision(hwnd(), sheet_, settings::SettingsSection::kDictionaryPage, d)) {
-    model_.CommitFailed();
-    return false;
-  }
-  return true;
+  return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kDictionaryPage, model_);
 }
 
 }  // namespace quillet

@@ -279,16 +279,7 @@ bool CSheetPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 
 bool CSheetPage::OnApply() {
   StoreTitle();
-  const settings::ApplyDecision d = model_.Apply();
-  if (d.refused) {
-    settings::ShowNotice(hwnd(), d.notice);
-    return false;
-  }
-  if (!settings::CommitDecision(hwnd(), sheet_, settings::SettingsSection::kTabPage, d)) {
-    model_.CommitFailed();
-    return false;
-  }
-  return true;
+  return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kTabPage, model_);
 }
 
 }  // namespace quillet
