@@ -20,6 +20,7 @@ namespace quillet {
 namespace {
 
 using settings::testing::InProcessLoader;
+using settings::testing::PublishedSettings;
 using winui::testing::ExpectMessageBox;
 using winui::testing::ItemText;
 using winui::testing::PostClick;
@@ -42,17 +43,6 @@ SettingsRecord StartingRecord() {
   return r;
 }
 
-SettingsRecord BlockNow() {
-  SharedBlock block;
-  SettingsRecord r;
-  if (OpenSettingsBlock(block) == Result::kSuccess && LockRead(block)) {
-    r.CopyFrom(block.view(), block.viewSize());
-    Unlock(block);
-  }
-  CloseBlock(block, false);
-  return r;
-}
-
 class SettingDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { Start(StartingRecord()); }
@@ -60,7 +50,7 @@ class SettingDialogTest : public ::testing::Test {
     initial_ = initial;
     loader_ = std::make_unique<InProcessLoader>(&initial_);
     ASSERT_EQ(loader_->started(), 10);  // the dictionary files do not exist here
-    before_ = BlockNow();
+    before_ = PublishedSettings();
   }
   void Restart(const SettingsRecord& initial) {
     loader_.reset();
@@ -126,15 +116,8 @@ class SettingDialogTest : public ::testing::Test {
     SendDlgItemMessageW(page, id, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
     return platform::win32::FromWide(text);
   }
-  std::vector<settings::testing::Message> Reloads() {
-    std::vector<settings::testing::Message> out;
-    for (const auto& m : loader_->messages()) {
-      if (m.message == 0x800A) out.push_back(m);
-    }
-    return out;
-  }
   void ExpectOneReload(uintptr_t wParam, intptr_t lParam) {
-    const auto reloads = Reloads();
+    const auto reloads = loader_->reloads();
     ASSERT_EQ(reloads.size(), 1u);
     EXPECT_EQ(reloads[0].wParam, wParam);
     EXPECT_EQ(reloads[0].lParam, lParam);
@@ -159,7 +142,7 @@ TEST_F(SettingDialogTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(0, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
 TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTab) {
@@ -181,7 +164,7 @@ TEST_F(SettingDialogTest, AnAppearanceChangeWritesTheTabsSectionOnly) {
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   EXPECT_EQ(now.view().tab(0).appearance(), TemplateColors(2));
   EXPECT_EQ(std::memcmp(now.data() + kDictionariesSection.begin, before_.data() + kDictionariesSection.begin,
                         kDictionariesSection.size()),
@@ -202,7 +185,7 @@ TEST_F(SettingDialogTest, RemovingADictionaryWritesBothSections) {
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 1);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   ASSERT_EQ(now.view().dictionaryCount(), 1u);
   EXPECT_EQ(now.view().dictionary(0).name(), u"Second");
   // The tab that used the removed dictionary moved to the one now first.
@@ -216,12 +199,12 @@ TEST_F(SettingDialogTest, ApplyThenCancelKeepsWhatWasApplied) {
   Type(page, IDC_TAB_TITLE, u"Applied title");
   Press(PSBTN_APPLYNOW);
   ASSERT_TRUE(winui::testing::WaitForWindow(
-      [&] { return BlockNow().view().tab(0).title() == u"Applied title" ? page : nullptr; }));
+      [&] { return PublishedSettings().view().tab(0).title() == u"Applied title" ? page : nullptr; }));
   Type(page, IDC_TAB_TITLE, u"Cancelled title");
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(1, 0);
-  EXPECT_EQ(BlockNow().view().tab(0).title(), u"Applied title");
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"Applied title");
 }
 
 TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
@@ -241,7 +224,7 @@ TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(0, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
 TEST_F(SettingDialogTest, TabsAddedRenamedMovedAndRemovedReachTheSettingsFile) {
@@ -296,11 +279,11 @@ TEST_F(SettingDialogTest, AWriteThatCannotTakeTheLockSavesNothingAndKeepsTheShee
   CloseBlock(other, false);
   EXPECT_NE(text.find(u"Nothing was saved"), std::u16string::npos) << platform::win32::ToWide(text).c_str();
   EXPECT_TRUE(IsWindow(sheet_));
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
   Press(PSBTN_OK);  // tried again, now with the lock free
   WaitClosed();
   ExpectOneReload(1, 0);
-  EXPECT_EQ(BlockNow().view().tab(0).title(), u"Locked out");
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"Locked out");
 }
 
 TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnasked) {
@@ -339,7 +322,7 @@ TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnas
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(0, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
 TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTheModule) {
@@ -482,7 +465,7 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   const ElementColors tab = now.view().tab(0).colors(AppearanceElement::kTab);
   EXPECT_EQ(tab.foreground, 0xFF8B0000u);  // dark red at the trackbar's full alpha
   EXPECT_EQ(tab.border, TemplateColors(0)[AppearanceElement::kTab].border);
