@@ -11,6 +11,7 @@
 #include "common/appearance_templates.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
+#include "quillsvc/settings/color_picker_model.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
 #include "quillsvc/settings/settings_resource.h"
 #include "tools/picture/screen_capture.h"
@@ -422,9 +423,30 @@ TEST_F(SettingDialogTest, ATemplateShowsInThePreviewAtOnce) {
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_APP_TAB, CB_GETCURSEL, 0, 0), 1);
 }
 
+// Whether the screen shows the palette of a colour pop-up: every swatch's middle in its colour. The
+// grid of 18-pixel cells lies centred between the two text rows of equal height.
+bool PaletteOnScreen(HWND popup) {
+  RECT client{};
+  GetClientRect(popup, &client);
+  MapWindowPoints(popup, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  picture::ScreenPixels screen;
+  if (!picture::CaptureScreen(client, &screen)) return false;
+  const int left = (screen.width - 8 * 18) / 2;
+  const int top = (screen.height - 5 * 18) / 2;
+  for (int cell = 0; cell < settings::kPaletteSize; ++cell) {
+    const COLORREF c = settings::PaletteEntry(cell).colorRef;
+    const uint32_t rgb = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    if (screen.At(left + (cell % 8) * 18 + 9, top + (cell / 8) * 18 + 9) != rgb) return false;
+  }
+  return true;
+}
+
 TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kAppearancePage);
+  // The sheet on the screen before anything opens over it: a pop-up opened while the system is still
+  // putting a just-made sheet on the screen can end up under it (nobody clicks that fast).
+  SettlePainting(sheet_);
   // The pointer away from where the pop-up opens: moving over a cell makes that cell the hot one.
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   PostClick(page, IDC_APP_FOREGROUND);
@@ -438,9 +460,10 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN}) PostMessageW(popup, WM_KEYDOWN, key, 0);
   Sleep(300);
   SettlePainting(popup);
+  // A person sees it: shown over the sheet, painted.
+  EXPECT_TRUE(winui::testing::WaitForWindow([&] { return PaletteOnScreen(popup) ? popup : nullptr; }, 5000));
   EXPECT_FALSE(SavePicture(popup, u"settings-color-picker").empty());
-  // A release over the second row's first cell (dark red) chooses it: the grid of 18-pixel cells lies
-  // centred between the two text rows of equal height.
+  // A release over the second row's first cell (dark red) chooses it.
   RECT client{};
   GetClientRect(popup, &client);
   const int textRow = (client.bottom - 5 * 18) / 2;
