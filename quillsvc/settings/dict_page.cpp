@@ -70,8 +70,10 @@ void CDictPage::StoreDescription() {
 }
 
 bool CDictPage::ChooseFile(std::u16string* path) {
-  winui::CFileDialog chooser(true, u"Dictionary Files(*.dict)", u"*.dict", u"", OFN_HIDEREADONLY | OFN_ENABLESIZING,
-                             kChooserChars);
+  // The sheet runs inside the program that asked for it: the chooser leaves that program's current
+  // folder alone (as its current folder, the chosen one would stay in use until the program ends).
+  winui::CFileDialog chooser(true, u"Dictionary Files(*.dict)", u"*.dict", u"",
+                             OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR, kChooserChars);
   if (chooser.DoModal(hwnd()) != IDOK) return false;
   *path = chooser.path();
   return true;

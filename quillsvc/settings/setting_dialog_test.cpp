@@ -326,18 +326,24 @@ TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnas
   EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
+// The current folder of this process.
+std::wstring CurrentFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  return folder;
+}
+
 TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTheModule) {
   // A folder beside this program, which stands in for the text service's module.
-  const std::wstring folder =
-      platform::win32::ToWide(platform::ModuleFolder()) + L"\\dicts-" + std::to_wstring(GetCurrentProcessId());
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const warden::testing::TempFolder beside(platform::ModuleFolder());
+  const std::wstring folder = platform::win32::ToWide(beside.path());
   const std::wstring file = folder + L"\\Extra words.dict";
   CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   // One on another drive: the prefix's own drive.
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring elsewhere = std::wstring(temp) + L"elsewhere.dict";
+  const warden::testing::TempFolder temp;
+  const std::wstring elsewhere = platform::win32::ToWide(temp.File(u"elsewhere.dict"));
   CloseHandle(CreateFileW(elsewhere.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const std::wstring current = CurrentFolder();
 
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kDictionaryPage);
@@ -360,6 +366,8 @@ TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTh
   choose(file);
   ASSERT_TRUE(winui::testing::WaitForWindow(
       [&] { return SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0) == 3 ? page : nullptr; }));
+  // The sheet runs inside its caller's process, whose current folder the chooser leaves alone.
+  EXPECT_EQ(CurrentFolder(), current);
   // The label edit started for the new item: ending it keeps the name from the file.
   HWND edit = reinterpret_cast<HWND>(SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETEDITCONTROL, 0, 0));
   if (edit != nullptr) SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
@@ -377,11 +385,8 @@ TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTh
   ASSERT_EQ(saved.size(), kSettingsRecordSize);
   const ConstSettingsView v(saved.data(), saved.size());
   ASSERT_EQ(v.dictionaryCount(), 3u);
-  EXPECT_EQ(v.dictionary(2).path(),
-            u".\\dicts-" + platform::win32::FromWide(std::to_wstring(GetCurrentProcessId())) + u"\\Extra words.dict");
-  DeleteFileW(file.c_str());
-  DeleteFileW(elsewhere.c_str());
-  RemoveDirectoryW(folder.c_str());
+  const std::u16string name = beside.path().substr(beside.path().find_last_of(u"\\/") + 1);
+  EXPECT_EQ(v.dictionary(2).path(), u".\\" + name + u"\\Extra words.dict");
 }
 
 // The preview: the one child window of the appearance page that is not a dialog control.
