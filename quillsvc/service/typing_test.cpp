@@ -3,6 +3,8 @@
 // after every key through its trace.
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +14,7 @@
 
 #include "common/settings_record.h"
 #include "tools/tsfhost/host_run_testing.h"
+#include "winui/testing/dialog_driver.h"
 
 namespace quillet {
 namespace {
@@ -351,6 +354,38 @@ TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
   EXPECT_TRUE(Has(trace->rest, "item 0 tooltip Open"));
   EXPECT_TRUE(Has(trace->rest, "item 1 desc Active Tab"));
   EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
+}
+
+// tsfhost --configure asks the DLL's class factory for its configure function and shows it, as the
+// system's text services settings do: with no loader running, the function starts the one beside the
+// DLL, then shows the settings sheet, owned by the host's window; Cancel ends the run.
+TEST_F(TypingTest, TsfhostConfigureStartsTheLoaderAndShowsTheSettingsSheet) {
+  const std::wstring title = L"Daemon@QX@TARN." + namespace_;
+  ASSERT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str()), nullptr);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring command = L"\"" + BinFolder() + L"tsfhost.exe\" --configure";
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  CloseHandle(process.hThread);
+  HWND sheet = winui::testing::WaitForWindow(
+      [&] { return winui::testing::FindTopWindow(process.dwProcessId, L"#32770", L"Tarnwick Quillet Options"); },
+      60000);
+  EXPECT_NE(sheet, nullptr);
+  EXPECT_NE(FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str()), nullptr);
+  if (sheet != nullptr) {
+    EXPECT_NE(GetWindow(sheet, GW_OWNER), nullptr);
+    winui::testing::SettlePainting(sheet);
+    EXPECT_FALSE(winui::testing::SavePicture(sheet, u"tsfhost-configure").empty());
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  }
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD exitCode = 0xFFFFFFFF;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 99);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(exitCode, 0u);
 }
 
 // Thousands of random keys, clicks and focus changes. After each: the composition lies in the document
