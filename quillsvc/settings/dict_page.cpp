@@ -186,24 +186,22 @@ bool CDictPage::OnNotify(const NMHDR* header, INT_PTR* result) {
   switch (header->code) {
     case LVN_ITEMCHANGED: {
       const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
-      const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
-      if ((change->uOldState & LVIS_SELECTED) && !(change->uNewState & LVIS_SELECTED)) {
+      const settings::ListSelection selection = settings::SelectionChange(*change);
+      if (selection == settings::ListSelection::kLeft) {
         if (descriptionDirty_) {
           descriptionDirty_ = false;
           Changed(model_.SetDescription(static_cast<size_t>(change->iItem), ItemText(IDC_DICT_DESCRIPTION)));
         }
         EnableFields(false);
-      } else if ((change->uNewState & both) == both && (change->uOldState & both) != both) {
+      } else if (selection == settings::ListSelection::kChosen) {
         ShowFields(change->iItem);
       }
       return false;
     }
-    case LVN_BEGINLABELEDITW: {
-      HWND edit = reinterpret_cast<HWND>(SendMessageW(header->hwndFrom, LVM_GETEDITCONTROL, 0, 0));
-      if (edit != nullptr) SendMessageW(edit, EM_LIMITTEXT, kDictionaryNameCapacity - 1, 0);
+    case LVN_BEGINLABELEDITW:
+      settings::LimitLabelEdit(header->hwndFrom, kDictionaryNameCapacity - 1);
       *result = winui::SetMessageResult(hwnd(), FALSE);
       return true;
-    }
     case LVN_ENDLABELEDITW: {
       const auto* info = reinterpret_cast<const NMLVDISPINFOW*>(header);
       if (info->item.pszText == nullptr) return false;  // cancelled

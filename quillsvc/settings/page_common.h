@@ -36,6 +36,13 @@ bool ApplyModel(HWND page, ICallbackPropertyPage* sheet, SettingsSection section
   return true;
 }
 
+// What an LVN_ITEMCHANGED notification does to the selection: the item lost it (kLeft), or became the
+// selected and focused item (kChosen).
+enum class ListSelection { kNone, kLeft, kChosen };
+ListSelection SelectionChange(const NMLISTVIEW& change);
+// For LVN_BEGINLABELEDITW: the label's editor takes at most `maxChars` characters.
+void LimitLabelEdit(HWND list, size_t maxChars);
+
 // A list view's selected item, or -1.
 int SelectedItem(HWND list);
 // Selects and focuses item `index` and scrolls it into view.
