@@ -37,6 +37,10 @@ void PutChunk(std::vector<uint8_t>& out, const char type[4], const std::vector<u
 }  // namespace
 
 std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+  if (width <= 0 || height <= 0 || pixels.size() / static_cast<size_t>(width) != static_cast<size_t>(height) ||
+      pixels.size() % static_cast<size_t>(width) != 0) {
+    return {};
+  }
   // Filter byte 0 then RGB for each row.
   std::vector<uint8_t> raw;
   raw.reserve(static_cast<size_t>(height) * (1 + 3 * static_cast<size_t>(width)));

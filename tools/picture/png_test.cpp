@@ -59,5 +59,13 @@ TEST(PngTest, PicturesDecodeToTheirPixels) {
   }
 }
 
+TEST(PngTest, SizesThatDoNotDescribeThePixelsGiveNothing) {
+  EXPECT_TRUE(EncodePng(3, 2, std::vector<uint32_t>(5)).empty());
+  EXPECT_TRUE(EncodePng(3, 2, std::vector<uint32_t>(7)).empty());
+  EXPECT_TRUE(EncodePng(0, 0, {}).empty());
+  EXPECT_TRUE(EncodePng(-2, -3, std::vector<uint32_t>(6)).empty());
+  EXPECT_FALSE(EncodePng(3, 2, std::vector<uint32_t>(6)).empty());
+}
+
 }  // namespace
 }  // namespace quillet::picture

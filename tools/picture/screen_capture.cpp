@@ -43,6 +43,7 @@ bool CaptureWindow(HWND window, ScreenPixels* out) {
 
 bool SavePng(const std::wstring& path, const ScreenPixels& image) {
   const std::vector<uint8_t> png = EncodePng(image.width, image.height, image.pixels);
+  if (png.empty()) return false;
   platform::win32::UniqueHandle file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
