@@ -5,17 +5,14 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "lexforge/builder.h"
 #include "lexforge/convertor_resource.h"
 #include "lexforge/export.h"
 #include "lexforge/test_files.h"
-#include "platform/loader_channel.h"
+#include "platform/loader_channel_testing.h"
 #include "platform/test_namespace.h"
 #include "platform/win32/wide.h"
 #include "winui/testing/dialog_driver.h"
@@ -24,6 +21,7 @@ namespace quillet::lexforge {
 namespace {
 
 using platform::win32::ToWide;
+using quillet::testing::RecordingChannel;
 using testing::TempDir;
 using winui::testing::ExpectMessageBox;
 using winui::testing::ItemText;
@@ -31,48 +29,6 @@ using winui::testing::PostClick;
 using winui::testing::SetItemText;
 
 const std::u16string kWords = u"apple\tApple\t\ta fruit\r\nbanana\r\ncherry\t\tCherry\t\r\n";
-
-// A loader window that only records the messages it gets.
-class RecordingLoader {
- public:
-  RecordingLoader() {
-    thread_ = std::thread([this] {
-      platform::LoaderChannel channel;
-      platform::OsError error = 0;
-      const bool created = channel.Create(
-          [this](uint32_t m, uintptr_t w, intptr_t l) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            messages_.push_back({m, w, l});
-            return intptr_t{0};
-          },
-          &error);
-      channel_ = created ? &channel : nullptr;
-      ready_ = true;
-      if (created) channel.Run();
-    });
-    while (!ready_) Sleep(1);
-  }
-  ~RecordingLoader() {
-    if (platform::LoaderChannel* c = channel_.load()) c->Quit();
-    thread_.join();
-  }
-  struct Message {
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
-  };
-  std::vector<Message> messages() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return messages_;
-  }
-
- private:
-  std::thread thread_;
-  std::atomic<bool> ready_{false};
-  std::atomic<platform::LoaderChannel*> channel_{nullptr};
-  std::mutex mutex_;
-  std::vector<Message> messages_;
-};
 
 // lexforge.exe started as a person starts it (shown normally), with `arguments` after its name.
 class Lexforge {
@@ -129,7 +85,7 @@ class ConvertorDialogTest : public ::testing::Test {
 };
 
 TEST_F(ConvertorDialogTest, ConvertsBothWaysAndKeepsEachPathWithItsKindOfFile) {
-  RecordingLoader loader;
+  RecordingChannel loader;  // a loader that only records what it is told
   Lexforge lexforge(u"");
   ASSERT_TRUE(lexforge.started());
   HWND dialog = lexforge.Dialog();
@@ -225,12 +181,12 @@ TEST_F(ConvertorDialogTest, BrowseFillsTheFieldsFromTheFileDialogs) {
 }
 
 TEST_F(ConvertorDialogTest, TheArgumentStringTellsARunningLoaderWithoutAWindow) {
-  RecordingLoader loader;
+  RecordingChannel loader;  // a loader that only records what it is told
   Lexforge lexforge(dir_.U16("words.txt") + u";" + dir_.U16("words.dict") + u";;YES");
   ASSERT_EQ(lexforge.WaitForExit(30000), 0);
   EXPECT_TRUE(testing::Exists(dir_.Path("words.dict")));
   EXPECT_TRUE(testing::Exists(dir_.Path("words.txt")));
-  const std::vector<RecordingLoader::Message> messages = loader.messages();
+  const std::vector<quillet::testing::ChannelMessage> messages = loader.messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].message, 0x800Au);
   EXPECT_EQ(messages[0].wParam, 0u);

@@ -26,8 +26,10 @@ std::string UniqueSuffix() {
 
 }  // namespace
 
-TempFolder::TempFolder() {
-  const fs::path p = fs::temp_directory_path() / ("quillet-warden-" + UniqueSuffix());
+TempFolder::TempFolder() : TempFolder(fs::temp_directory_path().u16string()) {}
+
+TempFolder::TempFolder(const std::u16string& parent) {
+  const fs::path p = fs::path(parent) / ("quillet-warden-" + UniqueSuffix());
   fs::create_directories(p);
   path_ = p.u16string();
 }

@@ -8,10 +8,12 @@
 
 namespace quillet::warden::testing {
 
-// A fresh empty folder under the system's temporary folder, removed with its content on destruction.
+// A fresh empty folder under the system's temporary folder (or under `parent`), removed with its
+// content on destruction.
 class TempFolder {
  public:
   TempFolder();
+  explicit TempFolder(const std::u16string& parent);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -7,6 +7,7 @@
 
 #include "common/dict_image_testing.h"
 #include "common/settings_record.h"
+#include "common/settings_record_testing.h"
 #include "lookup/private_block.h"
 #include "platform/test_namespace.h"
 
@@ -17,33 +18,8 @@ namespace {
 const bool kIsolated = testing::IsolateNamespace("ts");
 
 using testing::BuildDictionaryImage;
-
-struct TabSpec {
-  uint16_t tabId;
-  int16_t dictionaryId;
-  int16_t linkTabId = -1;
-  uint16_t minWordLength = 0;
-  uint16_t showFromLetters = 0;
-  std::u16string name = u"tab";
-};
-
-SettingsRecord Settings(const std::vector<TabSpec>& tabs, const std::vector<uint16_t>& dictionaryIds) {
-  SettingsRecord record;
-  const SettingsView s = record.view();
-  for (size_t t = 0; t < tabs.size(); ++t) {
-    const TabRecord tab = s.tab(t);
-    tab.setTabId(tabs[t].tabId);
-    tab.setDictionaryId(tabs[t].dictionaryId);
-    tab.setLinkTabId(tabs[t].linkTabId);
-    tab.setMinWordLength(tabs[t].minWordLength);
-    tab.setShowFromLetters(tabs[t].showFromLetters);
-    tab.setName(tabs[t].name);
-  }
-  s.setTabCount(static_cast<uint16_t>(tabs.size()));
-  for (size_t i = 0; i < dictionaryIds.size(); ++i) s.dictionary(i).setDictionaryId(dictionaryIds[i]);
-  s.setDictionaryCount(static_cast<uint16_t>(dictionaryIds.size()));
-  return record;
-}
+using testing::TabSettings;
+using testing::TabSpec;
 
 // Dictionary i of the block holds keys that say where they come from: "d0one", "d1one", ...
 std::vector<std::vector<uint8_t>> Dictionaries(size_t count) {
@@ -73,7 +49,7 @@ class TabSourceSetTest : public ::testing::Test {
 };
 
 TEST_F(TabSourceSetTest, TabsFindTheirDictionaryByIdNotByPosition) {
-  Publish(Settings({{0, 2}, {1, 0}, {2, 7}}, {0, 2}), 2);
+  Publish(TabSettings({{0, 2}, {1, 0}, {2, 7}}, {0, 2}), 2);
   ASSERT_EQ(set_.sourceCount(), 3u);
   EXPECT_EQ(FirstWord(0), u"d1one");
   EXPECT_EQ(FirstWord(1), u"d0one");
@@ -82,12 +58,12 @@ TEST_F(TabSourceSetTest, TabsFindTheirDictionaryByIdNotByPosition) {
 
 TEST_F(TabSourceSetTest, ADictionaryMissingFromTheBlockGivesNoCandidates) {
   // The settings list three dictionaries, the block holds two (a loader that failed to load one).
-  Publish(Settings({{0, 5}}, {0, 2, 5}), 2);
+  Publish(TabSettings({{0, 5}}, {0, 2, 5}), 2);
   EXPECT_EQ(FirstWord(0), u"");
 }
 
 TEST_F(TabSourceSetTest, ResolvesLinksByTabId) {
-  Publish(Settings({{3, 0, -1}, {4, 0, 5}, {5, 0, 9}, {6, 0, 3}}, {0}), 1);
+  Publish(TabSettings({{3, 0, -1}, {4, 0, 5}, {5, 0, 9}, {6, 0, 3}}, {0}), 1);
   set_.currentTab = 0;
   EXPECT_EQ(set_.LinkedTabPosition(), -1);
   set_.currentTab = 1;
@@ -102,7 +78,7 @@ TEST_F(TabSourceSetTest, ResolvesLinksByTabId) {
 }
 
 TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
-  Publish(Settings({{0, 0, -1, 0, 2, u"English"}, {1, 1, -1, 3, 0, u"Second"}}, {0, 1}), 2);
+  Publish(TabSettings({{0, 0, -1, 0, 2, u"English"}, {1, 1, -1, 3, 0, u"Second"}}, {0, 1}), 2);
   set_.currentTab = 0;
   EXPECT_EQ(set_.ShowFromLetters(), 2u);
   ASSERT_EQ(set_.SetPrefix(u"D0"), 2u);
@@ -130,7 +106,7 @@ TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
 }
 
 TEST_F(TabSourceSetTest, SourcesKeepTheirSettingsUntilTheNextRebuild) {
-  Publish(Settings({{0, 0}}, {0, 1}), 2);
+  Publish(TabSettings({{0, 0}}, {0, 1}), 2);
   TabSource* before = set_.CurrentSource();
   Block().tab(0).setDictionaryId(1);
   EXPECT_EQ(FirstWord(0), u"d0one");  // the composition that is running keeps its source
@@ -142,7 +118,7 @@ TEST_F(TabSourceSetTest, SourcesKeepTheirSettingsUntilTheNextRebuild) {
 TEST_F(TabSourceSetTest, KeepsNineNamesAndNoMore) {
   std::vector<TabSpec> tabs;
   for (uint16_t t = 0; t < 9; ++t) tabs.push_back({t, 0, -1, 0, 0, u"name" + std::u16string(1, u'1' + t)});
-  SettingsRecord record = Settings(tabs, {0});
+  SettingsRecord record = TabSettings(tabs, {0});
   // A count the settings sheet can never write; only nine tabs exist in the record.
   record.view().setTabCount(40);
   Publish(record, 1);
@@ -163,7 +139,7 @@ TEST_F(TabSourceSetTest, WithoutSourcesEveryAnswerIsNothing) {
   EXPECT_EQ(set_.ShowFromLetters(), 0u);
   EXPECT_EQ(set_.LinkedTabPosition(), -1);
 
-  Publish(Settings({{0, 0, -1, 0, 0, u"kept"}}, {0}), 1);
+  Publish(TabSettings({{0, 0, -1, 0, 0, u"kept"}}, {0}), 1);
   set_.Close();
   EXPECT_EQ(set_.CurrentSource(), nullptr);
   EXPECT_EQ(set_.tabNames()[0], u"kept");

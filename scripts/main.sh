@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: set up, build every program (native, Windows x64 and x86), build the default English
-# dictionary, look a prefix up in it, save a picture of the candidate window showing it, and type a
-# sentence with the text service in tsfhost (printing the document and saving build/typing.png).
+# dictionary, look a prefix up in it, save a picture of the candidate window showing it, type a
+# sentence with the text service in tsfhost (printing the document and saving build/typing.png), and
+# save pictures of the settings sheet's pages and the dictionary convertor; it prints where each is.
 # Usage: scripts/main.sh [PREFIX]
 set -euo pipefail
 cd "$(dirname "$0")/.."

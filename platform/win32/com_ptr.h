@@ -1,4 +1,5 @@
-// An owning COM interface pointer: one reference, released when the pointer goes away.
+// An owning COM interface pointer: one reference, released when the pointer goes away; and COM
+// started on a thread for one scope.
 #pragma once
 
 #include <unknwn.h>
@@ -83,5 +84,20 @@ ComPtr<U> QueryAs(T* from) {
   if (from) from->QueryInterface(__uuidof(U), result.PutVoid());
   return result;
 }
+
+// COM in a single-threaded apartment for one scope. A thread that already has COM keeps its own (the
+// call then fails and nothing is undone).
+class ComApartment {
+ public:
+  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  HRESULT result_;
+};
 
 }  // namespace quillet::platform::win32

@@ -11,6 +11,7 @@
 #include "lookup/tab_source_set.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/named_settings_testing.h"
+#include "quillsvc/candwin/recording_callback_testing.h"
 #include "quillsvc/candwin/test_surface.h"
 
 namespace quillet {
@@ -21,6 +22,7 @@ const bool kIsolated = testing::IsolateNamespace("cw");
 
 using testing::Call;
 using testing::Op;
+using testing::RecordingCallback;
 using testing::TestSurface;
 
 constexpr RectI kScreen{0, 0, 1280, 1024};
@@ -51,19 +53,6 @@ class FakeHost : public CandListHost {
   RectI asked;
   std::vector<std::pair<RectI, bool>> placed;
   bool resizes = false;
-};
-
-class RecordingCallback : public IWidgetMouseEventCallback {
- public:
-  void OnTabClicked(int32_t t) override { events.push_back("tab " + std::to_string(t)); }
-  void OnItemClicked(int32_t r) override { events.push_back("item " + std::to_string(r)); }
-  void OnListScrolled(int32_t a) override { events.push_back("list " + std::to_string(a)); }
-  void OnTabScrolled(int32_t a) override { events.push_back("tabs " + std::to_string(a)); }
-  void OnMouseEvent(uint32_t m, AppearanceElement e, int32_t i) override {
-    events.push_back((m == kButtonDownMessage ? "down " : "up ") + std::to_string(static_cast<int>(e)) + " " +
-                     std::to_string(i));
-  }
-  std::vector<std::string> events;
 };
 
 // Twelve words "aab" to "aam"; every other one has a display text and a description.

@@ -3,24 +3,10 @@
 #include <algorithm>
 
 #include "quillsvc/candwin/gdiplus_surface.h"
+#include "winui/gdi.h"
 
 namespace quillet {
 namespace {
-
-// BeginPaint and EndPaint for one WM_PAINT.
-class PaintScope {
- public:
-  explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
-  ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
-  PaintScope(const PaintScope&) = delete;
-  PaintScope& operator=(const PaintScope&) = delete;
-  HDC dc() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  PAINTSTRUCT ps_{};
-  HDC dc_;
-};
 
 RECT Native(const RectI& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 RectI Portable(const RECT& r) { return RectI{r.left, r.top, r.right, r.bottom}; }
@@ -98,10 +84,10 @@ void CCandListWin::OnPress(HWND hwnd) {
 }
 
 void CCandListWin::OnPaint(HWND hwnd) {
-  const PaintScope paint(hwnd);
+  const winui::PaintDC paint(hwnd);
   RECT client{};
-  if (paint.dc() == nullptr || !::GetClientRect(hwnd, &client)) return;
-  const std::unique_ptr<GdiplusSurface> surface = GdiplusSurface::FromHdc(paint.dc(), &frames_);
+  if (paint.get() == nullptr || !::GetClientRect(hwnd, &client)) return;
+  const std::unique_ptr<GdiplusSurface> surface = GdiplusSurface::FromHdc(paint.get(), &frames_);
   if (surface == nullptr) return;
   core_.Paint(*surface, SizeI{client.right - client.left, client.bottom - client.top});
 }

@@ -17,30 +17,21 @@
 #include "quillsvc/candwin/cand_list_win_testing.h"
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/named_settings_testing.h"
-#include "quillsvc/candwin/screen_capture.h"
+#include "quillsvc/candwin/recording_callback_testing.h"
+#include "tools/picture/screen_capture.h"
 
 namespace quillet {
 namespace {
 
 const bool kIsolated = testing::IsolateNamespace("cwin");
 
+using picture::ScreenPixels;
+using testing::RecordingCallback;
+
 gdip::Session& Gdiplus() {
   static gdip::Session session;
   return session;
 }
-
-class RecordingCallback : public IWidgetMouseEventCallback {
- public:
-  void OnTabClicked(int32_t t) override { events.push_back("tab " + std::to_string(t)); }
-  void OnItemClicked(int32_t r) override { events.push_back("item " + std::to_string(r)); }
-  void OnListScrolled(int32_t a) override { events.push_back("list " + std::to_string(a)); }
-  void OnTabScrolled(int32_t a) override { events.push_back("tabs " + std::to_string(a)); }
-  void OnMouseEvent(uint32_t m, AppearanceElement e, int32_t i) override {
-    events.push_back((m == kButtonDownMessage ? "down " : "up ") + std::to_string(static_cast<int>(e)) + " " +
-                     std::to_string(i));
-  }
-  std::vector<std::string> events;
-};
 
 // Twelve words under "aa" and five under "ba".
 std::vector<uint8_t> Dictionary() {
@@ -118,7 +109,7 @@ class CandListWinTest : public ::testing::Test {
   }
   ScreenPixels Screen() {
     ScreenPixels p;
-    EXPECT_TRUE(CaptureScreen(WindowRect(), &p));
+    EXPECT_TRUE(picture::CaptureScreen(WindowRect(), &p));
     return p;
   }
   CWidgetMgrTopLayout& Manager() { return *win_->core().manager(); }

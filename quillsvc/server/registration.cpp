@@ -5,12 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/win32/com_ptr.h"
 #include "quillsvc/server/com_boundary.h"
 #include "quillsvc/server/guids.h"
 #include "quillsvc/server/module.h"
 
 namespace quillet {
 namespace {
+
+using platform::win32::ComApartment;
+using platform::win32::ComPtr;
 
 constexpr LANGID kProfileLanguage = 0x0804;
 constexpr wchar_t kDescription[] = L"Quillet";
@@ -30,34 +34,12 @@ class RegKey {
   HKEY key_ = nullptr;
 };
 
-struct ComRelease {
-  void operator()(IUnknown* p) const { p->Release(); }
-};
 template <class T>
-using ComOwner = std::unique_ptr<T, ComRelease>;
-
-template <class T>
-ComOwner<T> Create(REFCLSID clsid, REFIID iid) {
-  T* object = nullptr;
-  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&object)))) {
-    return nullptr;
-  }
-  return ComOwner<T>(object);
+ComPtr<T> Create(REFCLSID clsid, REFIID iid) {
+  ComPtr<T> object;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object.PutVoid()))) return nullptr;
+  return object;
 }
-
-// Registration may run on a thread without COM (an installer's); a thread that has it keeps its own.
-class ComApartment {
- public:
-  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT result_;
-};
 
 // The module's full file name; empty when it cannot be read.
 std::wstring ModulePath() {
@@ -135,6 +117,7 @@ const wchar_t* ClassKeyName() {
 }
 
 void UnregisterServer() {
+  // Registration may run on a thread without COM (an installer's).
   ComApartment com;
   ComBoundary([] {
     if (const auto profiles =

@@ -11,6 +11,7 @@
 
 #include "common/dict_image_testing.h"
 #include "common/settings_record.h"
+#include "common/settings_record_testing.h"
 #include "lookup/private_block.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/service/fake_document_testing.h"
@@ -120,14 +121,6 @@ class FakeHost final : public InputHost {
   std::vector<uint32_t> sentKeys;
 };
 
-struct TabSpec {
-  uint16_t tabId;
-  int16_t dictionaryId;
-  int16_t linkTabId;
-  uint16_t showFromLetters;
-  std::u16string name;
-};
-
 std::vector<uint8_t> Dictionary(std::vector<testing::ImageEntry> entries) {
   std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
   return testing::BuildDictionaryImage(entries);
@@ -149,31 +142,14 @@ std::vector<std::vector<uint8_t>> Dictionaries() {
   return {Dictionary(english), Dictionary(places)};
 }
 
-SettingsRecord Settings(const std::vector<TabSpec>& tabs) {
-  SettingsRecord record;
-  const SettingsView s = record.view();
-  for (size_t t = 0; t < tabs.size(); ++t) {
-    const TabRecord tab = s.tab(t);
-    tab.setTabId(tabs[t].tabId);
-    tab.setDictionaryId(tabs[t].dictionaryId);
-    tab.setLinkTabId(tabs[t].linkTabId);
-    tab.setShowFromLetters(tabs[t].showFromLetters);
-    tab.setName(tabs[t].name);
-  }
-  s.setTabCount(static_cast<uint16_t>(tabs.size()));
-  s.dictionary(0).setDictionaryId(0);
-  s.dictionary(1).setDictionaryId(1);
-  s.setDictionaryCount(2);
-  return record;
-}
-
 class InputControllerTest : public ::testing::Test {
  protected:
   InputControllerTest() : core_(host_) { host_.core = &core_; }
 
   // English shows from the second letter; Chain draws from English and links to Places.
   void SetUp() override {
-    Publish(Settings({{0, 0, -1, 1, u"English"}, {1, 1, -1, 0, u"Places"}, {2, 0, 1, 0, u"Chain"}}));
+    Publish(testing::TabSettings({{0, 0, -1, 0, 1, u"English"}, {1, 1, -1, 0, 0, u"Places"}, {2, 0, 1, 0, 0, u"Chain"}},
+                                 {0, 1}));
   }
   void Publish(const SettingsRecord& record) {
     TabSourceSet& tabs = core_.tabs();

@@ -3,6 +3,8 @@
 // after every key through its trace.
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,7 +13,9 @@
 #include <vector>
 
 #include "common/settings_record.h"
+#include "platform/win32/unique_handle.h"
 #include "tools/tsfhost/host_run_testing.h"
+#include "winui/testing/dialog_driver.h"
 
 namespace quillet {
 namespace {
@@ -81,20 +85,31 @@ class TypingTest : public ::testing::Test {
     }
   }
 
-  // Starts the build's loader and waits until it serves (for the emulated x86 build, slow to start).
-  void StartLoader() {
+  // Starts a program of the build with `arguments` and does not wait for it: its process (its id in
+  // *id), or no handle when it did not start.
+  static platform::win32::UniqueHandle Start(const wchar_t* program, const std::wstring& arguments = L"",
+                                             DWORD* id = nullptr) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    std::wstring command = L"\"" + BinFolder() + L"lexwarden.exe\"";
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    const std::wstring title = L"Daemon@QX@TARN." + namespace_;
-    for (int i = 0; i < 6000 && FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str()) == nullptr; ++i) {
-      Sleep(50);
+    std::wstring command = L"\"" + BinFolder() + program + L"\" " + arguments;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      return {};
     }
+    const platform::win32::UniqueHandle thread(process.hThread);
+    if (id != nullptr) *id = process.dwProcessId;
+    return platform::win32::UniqueHandle(process.hProcess);
+  }
+
+  // The window of this case's loader; null while none runs.
+  HWND LoaderWindow() const {
+    return FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", (L"Daemon@QX@TARN." + namespace_).c_str());
+  }
+
+  // Starts the build's loader and waits until it serves (for the emulated x86 build, slow to start).
+  void StartLoader() {
+    ASSERT_TRUE(Start(L"lexwarden.exe"));
+    for (int i = 0; i < 6000 && LoaderWindow() == nullptr; ++i) Sleep(50);
   }
 
   // The settings the loader starts from.
@@ -351,6 +366,32 @@ TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
   EXPECT_TRUE(Has(trace->rest, "item 0 tooltip Open"));
   EXPECT_TRUE(Has(trace->rest, "item 1 desc Active Tab"));
   EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
+}
+
+// tsfhost --configure asks the DLL's class factory for its configure function and shows it, as the
+// system's text services settings do: with no loader running, the function starts the one beside the
+// DLL, then shows the settings sheet, owned by the host's window; Cancel ends the run.
+TEST_F(TypingTest, TsfhostConfigureStartsTheLoaderAndShowsTheSettingsSheet) {
+  ASSERT_EQ(LoaderWindow(), nullptr);
+  DWORD id = 0;
+  const platform::win32::UniqueHandle host = Start(L"tsfhost.exe", L"--configure", &id);
+  ASSERT_TRUE(host);
+  HWND sheet = winui::testing::WaitForWindow(
+      [&] { return winui::testing::FindTopWindow(id, L"#32770", L"Tarnwick Quillet Options"); }, 60000);
+  EXPECT_NE(sheet, nullptr);
+  EXPECT_NE(LoaderWindow(), nullptr);
+  if (sheet != nullptr) {
+    EXPECT_NE(GetWindow(sheet, GW_OWNER), nullptr);
+    winui::testing::SettlePainting(sheet);
+    EXPECT_FALSE(winui::testing::SavePicture(sheet, u"tsfhost-configure").empty());
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  }
+  const DWORD ended = WaitForSingleObject(host.get(), 60000);
+  if (ended != WAIT_OBJECT_0) TerminateProcess(host.get(), 99);
+  EXPECT_EQ(ended, static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD exitCode = 0xFFFFFFFF;
+  GetExitCodeProcess(host.get(), &exitCode);
+  EXPECT_EQ(exitCode, 0u);
 }
 
 // Thousands of random keys, clicks and focus changes. After each: the composition lies in the document

@@ -356,12 +356,7 @@ bool CAppearancePage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 bool CAppearancePage::OnApply() {
-  const settings::ApplyDecision d = model_.Apply();
-  if (!settings::CommitDecision(hwnd(), sheet_, settings::SettingsSection::kAppearancePage, d)) {
-    model_.CommitFailed();
-    return false;
-  }
-  return true;
+  return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kAppearancePage, model_);
 }
 
 }  // namespace quillet

@@ -70,8 +70,10 @@ void CDictPage::StoreDescription() {
 }
 
 bool CDictPage::ChooseFile(std::u16string* path) {
-  winui::CFileDialog chooser(true, u"Dictionary Files(*.dict)", u"*.dict", u"", OFN_HIDEREADONLY | OFN_ENABLESIZING,
-                             kChooserChars);
+  // The sheet runs inside the program that asked for it: the chooser leaves that program's current
+  // folder alone (as its current folder, the chosen one would stay in use until the program ends).
+  winui::CFileDialog chooser(true, u"Dictionary Files(*.dict)", u"*.dict", u"",
+                             OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR, kChooserChars);
   if (chooser.DoModal(hwnd()) != IDOK) return false;
   *path = chooser.path();
   return true;
@@ -184,24 +186,22 @@ bool CDictPage::OnNotify(const NMHDR* header, INT_PTR* result) {
   switch (header->code) {
     case LVN_ITEMCHANGED: {
       const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
-      const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
-      if ((change->uOldState & LVIS_SELECTED) && !(change->uNewState & LVIS_SELECTED)) {
+      const settings::ListSelection selection = settings::SelectionChange(*change);
+      if (selection == settings::ListSelection::kLeft) {
         if (descriptionDirty_) {
           descriptionDirty_ = false;
           Changed(model_.SetDescription(static_cast<size_t>(change->iItem), ItemText(IDC_DICT_DESCRIPTION)));
         }
         EnableFields(false);
-      } else if ((change->uNewState & both) == both && (change->uOldState & both) != both) {
+      } else if (selection == settings::ListSelection::kChosen) {
         ShowFields(change->iItem);
       }
       return false;
     }
-    case LVN_BEGINLABELEDITW: {
-      HWND edit = reinterpret_cast<HWND>(SendMessageW(header->hwndFrom, LVM_GETEDITCONTROL, 0, 0));
-      if (edit != nullptr) SendMessageW(edit, EM_LIMITTEXT, kDictionaryNameCapacity - 1, 0);
+    case LVN_BEGINLABELEDITW:
+      settings::LimitLabelEdit(header->hwndFrom, kDictionaryNameCapacity - 1);
       *result = winui::SetMessageResult(hwnd(), FALSE);
       return true;
-    }
     case LVN_ENDLABELEDITW: {
       const auto* info = reinterpret_cast<const NMLVDISPINFOW*>(header);
       if (info->item.pszText == nullptr) return false;  // cancelled
@@ -226,16 +226,7 @@ bool CDictPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 
 bool CDictPage::OnApply() {
   StoreDescription();
-  const settings::ApplyDecision d = model_.Apply();
-  if (d.refused) {
-    settings::ShowNotice(hwnd(), d.notice);
-    return false;
-  }
-  if (!settings::CommitDecision(hwnd(), sheet_, settings::SettingsSection::kDictionaryPage, d)) {
-    model_.CommitFailed();
-    return false;
-  }
-  return true;
+  return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kDictionaryPage, model_);
 }
 
 }  // namespace quillet

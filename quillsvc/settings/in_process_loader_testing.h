@@ -3,24 +3,20 @@
 // it is told before the loader handles it.
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <mutex>
-#include <thread>
+#include <memory>
 #include <vector>
 
+#include "common/result.h"
 #include "common/settings_record.h"
+#include "ipc/protocol.h"
+#include "ipc/shared_block.h"
 #include "lexwarden/test_support.h"
 #include "lexwarden/warden.h"
-#include "platform/loader_channel.h"
+#include "platform/loader_channel_testing.h"
 
 namespace quillet::settings::testing {
 
-struct Message {
-  uint32_t message;
-  uintptr_t wParam;
-  intptr_t lParam;
-};
+using Message = quillet::testing::ChannelMessage;
 
 class InProcessLoader {
  public:
@@ -33,38 +29,27 @@ class InProcessLoader {
                                   std::vector<uint8_t>(initial->data(), initial->data() + kSettingsRecordSize));
     }
     started_ = ToInt(warden_.Start());
-    thread_ = std::thread([this] {
-      platform::LoaderChannel channel;
-      platform::OsError error = 0;
-      const bool created = channel.Create(
-          [this](uint32_t m, uintptr_t w, intptr_t l) {
-            {
-              std::lock_guard<std::mutex> lock(mutex_);
-              messages_.push_back({m, w, l});
-            }
-            return warden_.HandleMessage(m, w, l);
-          },
-          &error);
-      channel_ = created ? &channel : nullptr;
-      ready_ = true;
-      if (created) channel.Run();
-      channel_ = nullptr;
-    });
-    while (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    channel_ = std::make_unique<quillet::testing::RecordingChannel>(
+        [this](uint32_t m, uintptr_t w, intptr_t l) { return warden_.HandleMessage(m, w, l); });
   }
   ~InProcessLoader() { Stop(); }
 
   void Stop() {
-    if (!thread_.joinable()) return;
-    if (platform::LoaderChannel* channel = channel_.load()) channel->Quit();
-    thread_.join();
+    if (stopped_) return;
+    stopped_ = true;
+    channel_->Stop();
     warden_.Stop();
   }
 
   int32_t started() const { return started_; }
-  std::vector<Message> messages() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return messages_;
+  std::vector<Message> messages() { return channel_->messages(); }
+  // The reload messages among them, in order.
+  std::vector<Message> reloads() {
+    std::vector<Message> out;
+    for (const Message& m : messages()) {
+      if (m.message == kLoaderReloadMessage) out.push_back(m);
+    }
+    return out;
   }
   std::vector<uint8_t> SavedFile() const { return warden::testing::ReadBytes(folder_.File(u"settings.dat")); }
 
@@ -72,11 +57,20 @@ class InProcessLoader {
   warden::testing::TempFolder folder_;
   warden::Warden warden_;
   int32_t started_ = -1;
-  std::thread thread_;
-  std::atomic<bool> ready_{false};
-  std::atomic<platform::LoaderChannel*> channel_{nullptr};
-  std::mutex mutex_;
-  std::vector<Message> messages_;
+  std::unique_ptr<quillet::testing::RecordingChannel> channel_;
+  bool stopped_ = false;
 };
+
+// What the settings block holds now, as any text service would read it.
+inline SettingsRecord PublishedSettings() {
+  SharedBlock block;
+  SettingsRecord r;
+  if (OpenSettingsBlock(block) == Result::kSuccess) {
+    const BlockReadLock lock(block);
+    if (lock) r.CopyFrom(block.view(), block.viewSize());
+  }
+  CloseBlock(block, false);
+  return r;
+}
 
 }  // namespace quillet::settings::testing

@@ -21,6 +21,18 @@ bool CommitDecision(HWND page, ICallbackPropertyPage* sheet, SettingsSection sec
   return false;
 }
 
+ListSelection SelectionChange(const NMLISTVIEW& change) {
+  const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+  if ((change.uOldState & LVIS_SELECTED) && !(change.uNewState & LVIS_SELECTED)) return ListSelection::kLeft;
+  if ((change.uNewState & both) == both && (change.uOldState & both) != both) return ListSelection::kChosen;
+  return ListSelection::kNone;
+}
+
+void LimitLabelEdit(HWND list, size_t maxChars) {
+  HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+  if (edit != nullptr) SendMessageW(edit, EM_LIMITTEXT, maxChars, 0);
+}
+
 int SelectedItem(HWND list) {
   return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }

@@ -20,6 +20,29 @@ void ShowNotice(HWND owner, const Notice& notice);
 // when the block could not be written; the caller keeps its page changed then.
 bool CommitDecision(HWND page, ICallbackPropertyPage* sheet, SettingsSection section, const ApplyDecision& decision);
 
+// A page's Apply over its model: a refusal is shown and keeps the sheet on the page, a section that
+// could not be written leaves the model changed. True when the sheet may go on.
+template <class Model>
+bool ApplyModel(HWND page, ICallbackPropertyPage* sheet, SettingsSection section, Model& model) {
+  const ApplyDecision decision = model.Apply();
+  if (decision.refused) {
+    ShowNotice(page, decision.notice);
+    return false;
+  }
+  if (!CommitDecision(page, sheet, section, decision)) {
+    model.CommitFailed();
+    return false;
+  }
+  return true;
+}
+
+// What an LVN_ITEMCHANGED notification does to the selection: the item lost it (kLeft), or became the
+// selected and focused item (kChosen).
+enum class ListSelection { kNone, kLeft, kChosen };
+ListSelection SelectionChange(const NMLISTVIEW& change);
+// For LVN_BEGINLABELEDITW: the label's editor takes at most `maxChars` characters.
+void LimitLabelEdit(HWND list, size_t maxChars);
+
 // A list view's selected item, or -1.
 int SelectedItem(HWND list);
 // Selects and focuses item `index` and scrolls it into view.

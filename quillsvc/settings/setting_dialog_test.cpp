@@ -11,14 +11,17 @@
 #include "common/appearance_templates.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
+#include "quillsvc/settings/color_picker_model.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
 #include "quillsvc/settings/settings_resource.h"
+#include "tools/picture/screen_capture.h"
 #include "winui/testing/dialog_driver.h"
 
 namespace quillet {
 namespace {
 
 using settings::testing::InProcessLoader;
+using settings::testing::PublishedSettings;
 using winui::testing::ExpectMessageBox;
 using winui::testing::ItemText;
 using winui::testing::PostClick;
@@ -41,17 +44,6 @@ SettingsRecord StartingRecord() {
   return r;
 }
 
-SettingsRecord BlockNow() {
-  SharedBlock block;
-  SettingsRecord r;
-  if (OpenSettingsBlock(block) == Result::kSuccess && LockRead(block)) {
-    r.CopyFrom(block.view(), block.viewSize());
-    Unlock(block);
-  }
-  CloseBlock(block, false);
-  return r;
-}
-
 class SettingDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { Start(StartingRecord()); }
@@ -59,7 +51,7 @@ class SettingDialogTest : public ::testing::Test {
     initial_ = initial;
     loader_ = std::make_unique<InProcessLoader>(&initial_);
     ASSERT_EQ(loader_->started(), 10);  // the dictionary files do not exist here
-    before_ = BlockNow();
+    before_ = PublishedSettings();
   }
   void Restart(const SettingsRecord& initial) {
     loader_.reset();
@@ -125,15 +117,8 @@ class SettingDialogTest : public ::testing::Test {
     SendDlgItemMessageW(page, id, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
     return platform::win32::FromWide(text);
   }
-  std::vector<settings::testing::Message> Reloads() {
-    std::vector<settings::testing::Message> out;
-    for (const auto& m : loader_->messages()) {
-      if (m.message == 0x800A) out.push_back(m);
-    }
-    return out;
-  }
   void ExpectOneReload(uintptr_t wParam, intptr_t lParam) {
-    const auto reloads = Reloads();
+    const auto reloads = loader_->reloads();
     ASSERT_EQ(reloads.size(), 1u);
     EXPECT_EQ(reloads[0].wParam, wParam);
     EXPECT_EQ(reloads[0].lParam, lParam);
@@ -158,7 +143,7 @@ TEST_F(SettingDialogTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(0, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
 TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTab) {
@@ -180,7 +165,7 @@ TEST_F(SettingDialogTest, AnAppearanceChangeWritesTheTabsSectionOnly) {
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   EXPECT_EQ(now.view().tab(0).appearance(), TemplateColors(2));
   EXPECT_EQ(std::memcmp(now.data() + kDictionariesSection.begin, before_.data() + kDictionariesSection.begin,
                         kDictionariesSection.size()),
@@ -201,7 +186,7 @@ TEST_F(SettingDialogTest, RemovingADictionaryWritesBothSections) {
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 1);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   ASSERT_EQ(now.view().dictionaryCount(), 1u);
   EXPECT_EQ(now.view().dictionary(0).name(), u"Second");
   // The tab that used the removed dictionary moved to the one now first.
@@ -215,12 +200,12 @@ TEST_F(SettingDialogTest, ApplyThenCancelKeepsWhatWasApplied) {
   Type(page, IDC_TAB_TITLE, u"Applied title");
   Press(PSBTN_APPLYNOW);
   ASSERT_TRUE(winui::testing::WaitForWindow(
-      [&] { return BlockNow().view().tab(0).title() == u"Applied title" ? page : nullptr; }));
+      [&] { return PublishedSettings().view().tab(0).title() == u"Applied title" ? page : nullptr; }));
   Type(page, IDC_TAB_TITLE, u"Cancelled title");
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(1, 0);
-  EXPECT_EQ(BlockNow().view().tab(0).title(), u"Applied title");
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"Applied title");
 }
 
 TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
@@ -240,7 +225,7 @@ TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(0, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
 TEST_F(SettingDialogTest, TabsAddedRenamedMovedAndRemovedReachTheSettingsFile) {
@@ -295,11 +280,11 @@ TEST_F(SettingDialogTest, AWriteThatCannotTakeTheLockSavesNothingAndKeepsTheShee
   CloseBlock(other, false);
   EXPECT_NE(text.find(u"Nothing was saved"), std::u16string::npos) << platform::win32::ToWide(text).c_str();
   EXPECT_TRUE(IsWindow(sheet_));
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
   Press(PSBTN_OK);  // tried again, now with the lock free
   WaitClosed();
   ExpectOneReload(1, 0);
-  EXPECT_EQ(BlockNow().view().tab(0).title(), u"Locked out");
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"Locked out");
 }
 
 TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnasked) {
@@ -338,21 +323,27 @@ TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnas
   Press(PSBTN_CANCEL);
   WaitClosed();
   ExpectOneReload(0, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
+}
+
+// The current folder of this process.
+std::wstring CurrentFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  return folder;
 }
 
 TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTheModule) {
   // A folder beside this program, which stands in for the text service's module.
-  const std::wstring folder =
-      platform::win32::ToWide(platform::ModuleFolder()) + L"\\dicts-" + std::to_wstring(GetCurrentProcessId());
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const warden::testing::TempFolder beside(platform::ModuleFolder());
+  const std::wstring folder = platform::win32::ToWide(beside.path());
   const std::wstring file = folder + L"\\Extra words.dict";
   CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   // One on another drive: the prefix's own drive.
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring elsewhere = std::wstring(temp) + L"elsewhere.dict";
+  const warden::testing::TempFolder temp;
+  const std::wstring elsewhere = platform::win32::ToWide(temp.File(u"elsewhere.dict"));
   CloseHandle(CreateFileW(elsewhere.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const std::wstring current = CurrentFolder();
 
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kDictionaryPage);
@@ -375,6 +366,8 @@ TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTh
   choose(file);
   ASSERT_TRUE(winui::testing::WaitForWindow(
       [&] { return SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETITEMCOUNT, 0, 0) == 3 ? page : nullptr; }));
+  // The sheet runs inside its caller's process, whose current folder the chooser leaves alone.
+  EXPECT_EQ(CurrentFolder(), current);
   // The label edit started for the new item: ending it keeps the name from the file.
   HWND edit = reinterpret_cast<HWND>(SendDlgItemMessageW(page, IDC_DICT_LIST, LVM_GETEDITCONTROL, 0, 0));
   if (edit != nullptr) SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
@@ -392,11 +385,8 @@ TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTh
   ASSERT_EQ(saved.size(), kSettingsRecordSize);
   const ConstSettingsView v(saved.data(), saved.size());
   ASSERT_EQ(v.dictionaryCount(), 3u);
-  EXPECT_EQ(v.dictionary(2).path(),
-            u".\\dicts-" + platform::win32::FromWide(std::to_wstring(GetCurrentProcessId())) + u"\\Extra words.dict");
-  DeleteFileW(file.c_str());
-  DeleteFileW(elsewhere.c_str());
-  RemoveDirectoryW(folder.c_str());
+  const std::u16string name = beside.path().substr(beside.path().find_last_of(u"\\/") + 1);
+  EXPECT_EQ(v.dictionary(2).path(), u".\\" + name + u"\\Extra words.dict");
 }
 
 // The preview: the one child window of the appearance page that is not a dialog control.
@@ -410,12 +400,10 @@ HWND PreviewOf(HWND page) {
 // Pixels of the preview whose red clearly outweighs their blue: the orange gradient of the first
 // template has many, the grey of the second almost none.
 int WarmPixels(HWND preview) {
-  int width = 0;
-  int height = 0;
-  std::u32string pixels;
-  if (!winui::testing::CapturePixels(preview, &width, &height, &pixels)) return -1;
+  picture::ScreenPixels screen;
+  if (!picture::CaptureWindow(preview, &screen)) return -1;
   int warm = 0;
-  for (char32_t p : pixels) warm += static_cast<int>((p >> 16) & 0xFF) - static_cast<int>(p & 0xFF) > 60 ? 1 : 0;
+  for (uint32_t p : screen.pixels) warm += static_cast<int>((p >> 16) & 0xFF) - static_cast<int>(p & 0xFF) > 60 ? 1 : 0;
   return warm;
 }
 
@@ -440,9 +428,30 @@ TEST_F(SettingDialogTest, ATemplateShowsInThePreviewAtOnce) {
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_APP_TAB, CB_GETCURSEL, 0, 0), 1);
 }
 
+// Whether the screen shows the palette of a colour pop-up: every swatch's middle in its colour. The
+// grid of 18-pixel cells lies centred between the two text rows of equal height.
+bool PaletteOnScreen(HWND popup) {
+  RECT client{};
+  GetClientRect(popup, &client);
+  MapWindowPoints(popup, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  picture::ScreenPixels screen;
+  if (!picture::CaptureScreen(client, &screen)) return false;
+  const int left = (screen.width - 8 * 18) / 2;
+  const int top = (screen.height - 5 * 18) / 2;
+  for (int cell = 0; cell < settings::kPaletteSize; ++cell) {
+    const COLORREF c = settings::PaletteEntry(cell).colorRef;
+    const uint32_t rgb = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    if (screen.At(left + (cell % 8) * 18 + 9, top + (cell / 8) * 18 + 9) != rgb) return false;
+  }
+  return true;
+}
+
 TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kAppearancePage);
+  // The sheet on the screen before anything opens over it: a pop-up opened while the system is still
+  // putting a just-made sheet on the screen can end up under it (nobody clicks that fast).
+  SettlePainting(sheet_);
   // The pointer away from where the pop-up opens: moving over a cell makes that cell the hot one.
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   PostClick(page, IDC_APP_FOREGROUND);
@@ -456,9 +465,10 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN}) PostMessageW(popup, WM_KEYDOWN, key, 0);
   Sleep(300);
   SettlePainting(popup);
+  // A person sees it: shown over the sheet, painted.
+  EXPECT_TRUE(winui::testing::WaitForWindow([&] { return PaletteOnScreen(popup) ? popup : nullptr; }, 5000));
   EXPECT_FALSE(SavePicture(popup, u"settings-color-picker").empty());
-  // A release over the second row's first cell (dark red) chooses it: the grid of 18-pixel cells lies
-  // centred between the two text rows of equal height.
+  // A release over the second row's first cell (dark red) chooses it.
   RECT client{};
   GetClientRect(popup, &client);
   const int textRow = (client.bottom - 5 * 18) / 2;
@@ -483,7 +493,7 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   const ElementColors tab = now.view().tab(0).colors(AppearanceElement::kTab);
   EXPECT_EQ(tab.foreground, 0xFF8B0000u);  // dark red at the trackbar's full alpha
   EXPECT_EQ(tab.border, TemplateColors(0)[AppearanceElement::kTab].border);

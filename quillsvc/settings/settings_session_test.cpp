@@ -21,18 +21,7 @@ namespace {
 
 using testing::InProcessLoader;
 using testing::Message;
-
-// What the block holds now, as any text service would read it.
-SettingsRecord BlockNow() {
-  SharedBlock block;
-  SettingsRecord r;
-  if (OpenSettingsBlock(block) == Result::kSuccess && LockRead(block)) {
-    r.CopyFrom(block.view(), block.viewSize());
-    Unlock(block);
-  }
-  CloseBlock(block, false);
-  return r;
-}
+using testing::PublishedSettings;
 
 bool Same(const SettingsRecord& a, const SettingsRecord& b, ByteRange range) {
   return std::memcmp(a.data() + range.begin, b.data() + range.begin, range.size()) == 0;
@@ -45,16 +34,8 @@ class SettingsSessionTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(loader_.started(), 10);  // the default dictionary file does not exist here
     ASSERT_FALSE(session_.Open(kRunning));
-    before_ = BlockNow();
+    before_ = PublishedSettings();
     ASSERT_EQ(std::memcmp(session_.record().data(), before_.data(), kSettingsRecordSize), 0);
-  }
-
-  std::vector<Message> Reloads() {
-    std::vector<Message> out;
-    for (const Message& m : loader_.messages()) {
-      if (m.message == kLoaderReloadMessage) out.push_back(m);
-    }
-    return out;
   }
 
   InProcessLoader loader_;
@@ -66,11 +47,11 @@ TEST_F(SettingsSessionTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
   std::optional<Notice> notice;
   EXPECT_EQ(session_.NotifyLoader(&notice), 0);
   EXPECT_FALSE(notice);
-  const std::vector<Message> reloads = Reloads();
+  const std::vector<Message> reloads = loader_.reloads();
   ASSERT_EQ(reloads.size(), 1u);
   EXPECT_EQ(reloads[0].wParam, 0u);
   EXPECT_EQ(reloads[0].lParam, 0);
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
   EXPECT_TRUE(loader_.SavedFile().empty());
 }
 
@@ -79,16 +60,16 @@ TEST_F(SettingsSessionTest, AnAppearanceCommitWritesTheTabsSectionOnly) {
   ApplyTemplate(s, 0, 3);
   s.dictionary(0).setName(u"not committed");
   ASSERT_EQ(session_.CommitSection(SettingsSection::kAppearancePage), Result::kSuccess);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   EXPECT_TRUE(Same(now, session_.record(), kTabsSection));
   EXPECT_TRUE(Same(now, before_, kDictionariesSection));
   EXPECT_TRUE(Same(now, before_, {0, kTabsSection.begin}));
   EXPECT_TRUE(Same(now, before_, {kTrailingReservedOffset, kSettingsRecordSize}));
 
   EXPECT_EQ(session_.NotifyLoader(nullptr), 0);
-  ASSERT_EQ(Reloads().size(), 1u);
-  EXPECT_EQ(Reloads()[0].wParam, 1u);
-  EXPECT_EQ(Reloads()[0].lParam, 0);
+  ASSERT_EQ(loader_.reloads().size(), 1u);
+  EXPECT_EQ(loader_.reloads()[0].wParam, 1u);
+  EXPECT_EQ(loader_.reloads()[0].lParam, 0);
   // The loader kept what the block holds.
   const std::vector<uint8_t> saved = loader_.SavedFile();
   ASSERT_EQ(saved.size(), kSettingsRecordSize);
@@ -100,13 +81,13 @@ TEST_F(SettingsSessionTest, ADictionaryCommitWritesBothSections) {
   ASSERT_TRUE(AddDictionary(s, u".\\second.dict"));
   ASSERT_TRUE(RemoveDictionary(s, 0));
   ASSERT_EQ(session_.CommitSection(SettingsSection::kDictionaryPage), Result::kSuccess);
-  const SettingsRecord now = BlockNow();
+  const SettingsRecord now = PublishedSettings();
   EXPECT_TRUE(Same(now, session_.record(), kTabsSection));
   EXPECT_TRUE(Same(now, session_.record(), kDictionariesSection));
   session_.NotifyLoader(nullptr);
-  ASSERT_EQ(Reloads().size(), 1u);
-  EXPECT_EQ(Reloads()[0].wParam, 1u);
-  EXPECT_EQ(Reloads()[0].lParam, 1);
+  ASSERT_EQ(loader_.reloads().size(), 1u);
+  EXPECT_EQ(loader_.reloads()[0].wParam, 1u);
+  EXPECT_EQ(loader_.reloads()[0].lParam, 1);
 }
 
 TEST_F(SettingsSessionTest, ApplyThenCancelKeepsWhatWasApplied) {
@@ -115,10 +96,10 @@ TEST_F(SettingsSessionTest, ApplyThenCancelKeepsWhatWasApplied) {
   ASSERT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kSuccess);
   s.tab(0).setTitle(u"cancelled");
   session_.NotifyLoader(nullptr);
-  EXPECT_EQ(BlockNow().view().tab(0).title(), u"applied");
-  ASSERT_EQ(Reloads().size(), 1u);
-  EXPECT_EQ(Reloads()[0].wParam, 1u);
-  EXPECT_EQ(Reloads()[0].lParam, 0);
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"applied");
+  ASSERT_EQ(loader_.reloads().size(), 1u);
+  EXPECT_EQ(loader_.reloads()[0].wParam, 1u);
+  EXPECT_EQ(loader_.reloads()[0].lParam, 0);
 }
 
 TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {
@@ -130,9 +111,9 @@ TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {
   Unlock(other);
   CloseBlock(other, false);
   EXPECT_FALSE(session_.tabsWritten());
-  EXPECT_EQ(std::memcmp(BlockNow().data(), before_.data(), kSettingsRecordSize), 0);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
   EXPECT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kSuccess);
-  EXPECT_EQ(BlockNow().view().tab(0).title(), u"blocked");
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"blocked");
 }
 
 TEST_F(SettingsSessionTest, ALoaderGoneAfterAWriteIsReported) {

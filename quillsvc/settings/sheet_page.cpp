@@ -212,25 +212,23 @@ bool CSheetPage::OnNotify(const NMHDR* header, INT_PTR* result) {
     switch (header->code) {
       case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
-        const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
-        if ((change->uOldState & LVIS_SELECTED) && !(change->uNewState & LVIS_SELECTED)) {
+        const settings::ListSelection selection = settings::SelectionChange(*change);
+        if (selection == settings::ListSelection::kLeft) {
           // The title typed for the tab that is left belongs to that tab.
           if (titleDirty_) {
             titleDirty_ = false;
             Changed(model_.SetTitle(static_cast<size_t>(change->iItem), ItemText(IDC_TAB_TITLE)));
           }
           EnableFields(false);
-        } else if ((change->uNewState & both) == both && (change->uOldState & both) != both) {
+        } else if (selection == settings::ListSelection::kChosen) {
           ShowFields(change->iItem);
         }
         return false;
       }
-      case LVN_BEGINLABELEDITW: {
-        HWND edit = reinterpret_cast<HWND>(SendMessageW(header->hwndFrom, LVM_GETEDITCONTROL, 0, 0));
-        if (edit != nullptr) SendMessageW(edit, EM_LIMITTEXT, kTabNameCapacity - 1, 0);
+      case LVN_BEGINLABELEDITW:
+        settings::LimitLabelEdit(header->hwndFrom, kTabNameCapacity - 1);
         *result = winui::SetMessageResult(hwnd(), FALSE);
         return true;
-      }
       case LVN_ENDLABELEDITW: {
         const auto* info = reinterpret_cast<const NMLVDISPINFOW*>(header);
         if (info->item.pszText == nullptr) return false;  // cancelled
@@ -279,16 +277,7 @@ bool CSheetPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 
 bool CSheetPage::OnApply() {
   StoreTitle();
-  const settings::ApplyDecision d = model_.Apply();
-  if (d.refused) {
-    settings::ShowNotice(hwnd(), d.notice);
-    return false;
-  }
-  if (!settings::CommitDecision(hwnd(), sheet_, settings::SettingsSection::kTabPage, d)) {
-    model_.CommitFailed();
-    return false;
-  }
-  return true;
+  return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kTabPage, model_);
 }
 
 }  // namespace quillet

@@ -36,7 +36,7 @@
 #include "platform/win32/wide.h"
 #include "quillsvc/candwin/cand_list_win.h"
 #include "quillsvc/candwin/gdiplus_api.h"
-#include "quillsvc/candwin/screen_capture.h"
+#include "tools/picture/screen_capture.h"
 
 namespace quillet {
 namespace {
@@ -295,10 +295,8 @@ int Run(const std::vector<std::u16string>& args) {
   Settle(win.hwnd());
   Report(win.hwnd(), win.core().manager());
   if (!o.png.empty()) {
-    RECT r{};
-    ::GetWindowRect(win.hwnd(), &r);
-    ScreenPixels pixels;
-    if (!CaptureScreen(r, &pixels) || !SavePng(platform::win32::ToWide(o.png), pixels)) {
+    picture::ScreenPixels pixels;
+    if (!picture::CaptureWindow(win.hwnd(), &pixels) || !picture::SavePng(platform::win32::ToWide(o.png), pixels)) {
       return Fail("the picture could not be saved to " + ToUtf8(o.png));
     }
   }

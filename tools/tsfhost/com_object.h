@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/com_ptr.h"
+#include "tools/tsfhost/com_unknown.h"
 #include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
@@ -32,21 +33,7 @@ class Counted {
 };
 
 // Declares QueryInterface, AddRef and Release over `void* Find(REFIID)` of the class.
-#define TSFHOST_IUNKNOWN                                                      \
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
-    TSFHOST_FRAMEWORK_CALL;                                                   \
-    if (!out) return E_INVALIDARG;                                            \
-    *out = Find(iid);                                                         \
-    if (!*out) return E_NOINTERFACE;                                          \
-    AddRef();                                                                 \
-    return S_OK;                                                              \
-  }                                                                           \
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }               \
-  ULONG STDMETHODCALLTYPE Release() override {                                \
-    const ULONG left = --refs_;                                               \
-    if (left == 0) delete this;                                               \
-    return left;                                                              \
-  }
+#define TSFHOST_IUNKNOWN TSFHOST_COM_IUNKNOWN(TSFHOST_FRAMEWORK_CALL)
 
 // Runs the body of a COM method called by the text service: nothing thrown gets out.
 template <class F>

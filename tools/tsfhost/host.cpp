@@ -20,15 +20,18 @@
 #include "common/utf16.h"
 #include "lookup/tab_source_set.h"
 #include "quillsvc/server/guids.h"
+#include "tools/picture/screen_capture.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
 #include "tools/tsfhost/key_script.h"
-#include "tools/tsfhost/png.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/timing.h"
+#include "winui/gdi.h"
 
 namespace quillet::tsfhost {
 namespace {
+
+using platform::win32::ComApartment;
 
 // The class id asked of the DLL when --clsid is not given: the text service of quillsvc.dll.
 constexpr CLSID kDefaultClsid = kClsidTextService;
@@ -155,33 +158,6 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
   }
   return options;
 }
-
-class Library {
- public:
-  explicit Library(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
-  ~Library() {
-    if (module_) FreeLibrary(module_);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  HMODULE Get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
-
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT hr_;
-};
 
 // The top-level windows of this thread that the DLL made (their class or instance is the DLL's).
 struct WindowSearch {
@@ -575,45 +551,8 @@ bool Host::SavePicture(const std::wstring& path) const {
   }
   const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   IntersectRect(&area, &area, &screen);
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
-
-  struct ScreenDc {
-    HDC dc = GetDC(nullptr);
-    ~ScreenDc() { ReleaseDC(nullptr, dc); }
-  } screenDc;
-  struct MemoryDc {
-    HDC dc;
-    ~MemoryDc() { DeleteDC(dc); }
-  } memory{CreateCompatibleDC(screenDc.dc)};
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  struct Bitmap {
-    HBITMAP bitmap;
-    ~Bitmap() {
-      if (bitmap) DeleteObject(bitmap);
-    }
-  } bitmap{CreateDIBSection(screenDc.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
-  if (!memory.dc || !bitmap.bitmap || !bits) return false;
-  const HGDIOBJ old = SelectObject(memory.dc, bitmap.bitmap);
-  const BOOL copied = BitBlt(memory.dc, 0, 0, width, height, screenDc.dc, area.left, area.top, SRCCOPY | CAPTUREBLT);
-  GdiFlush();
-  SelectObject(memory.dc, old);
-  if (!copied) return false;
-  const auto* pixels = static_cast<const uint8_t*>(bits);
-  const std::vector<uint8_t> png =
-      EncodePng(width, height, std::vector<uint8_t>(pixels, pixels + static_cast<size_t>(width) * height * 4));
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  if (!file) return false;
-  const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-  return std::fclose(file) == 0 && written;
+  picture::ScreenPixels pixels;
+  return picture::CaptureScreen(area, &pixels) && picture::SavePng(path, pixels);
 }
 
 void Host::ShutDown() {
@@ -732,8 +671,8 @@ int Main() {
   ComApartment apartment;
   int result = kOk;
   {
-    Library library(options->dll);
-    if (!library.Get()) {
+    const winui::UniqueModule library(options->dll.c_str());
+    if (!library.get()) {
       const DWORD error = GetLastError();
       Complain("tsfhost: " + ToUtf8(FromWideString(options->dll)) +
                " does not load: " + SystemText(HRESULT_FROM_WIN32(error)));
@@ -742,9 +681,9 @@ int Main() {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
     auto getClassObject =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllGetClassObject")));
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
     auto canUnloadNow =
-        reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllCanUnloadNow")));
+        reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
     if (!getClassObject) {
       Complain("tsfhost: the DLL exports no DllGetClassObject");
       return kDllFailed;
@@ -756,7 +695,7 @@ int Main() {
       return kDllFailed;
     }
     {
-      Host host(*options, library.Get());
+      Host host(*options, library.get());
       result = host.Run(factory.Get());
     }
     factory.Reset();

@@ -1,9 +1,8 @@
 // The portable half of tsfhost: anchors following edits, the application's editing, the key script,
-// the printed block, the picture encoder and the key timing.
+// the printed block and the key timing.
 #include <gtest/gtest.h>
 
 #include "tools/tsfhost/key_script.h"
-#include "tools/tsfhost/png.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/text_store.h"
 #include "tools/tsfhost/timing.h"
@@ -210,56 +209,6 @@ TEST(ReportTest, TheBlockKeepsEachItemOnOneLine) {
   EXPECT_EQ(FormatSnapshot(snapshot),
             "document a\\\\b\\nc\xc3\xa9\ncaret 3\ncomposition 1 4\ncandidates visible\n"
             "row 0 one\nrow 1 two\\nlines\n");
-}
-
-uint32_t Big32(const std::vector<uint8_t>& b, size_t at) {
-  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
-
-TEST(PngTest, PicturesDecodeToTheirPixels) {
-  // Large enough for two stored blocks.
-  const int32_t width = 200, height = 120;
-  std::vector<uint8_t> bgra(static_cast<size_t>(width) * height * 4);
-  for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i * 7 + i / 13);
-  const std::vector<uint8_t> png = EncodePng(width, height, bgra);
-  ASSERT_GT(png.size(), 8u);
-  EXPECT_EQ(std::vector<uint8_t>(png.begin(), png.begin() + 8),
-            (std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
-  EXPECT_EQ(Big32(png, 16), static_cast<uint32_t>(width));
-  EXPECT_EQ(Big32(png, 20), static_cast<uint32_t>(height));
-
-  // Walk the chunks and inflate the stored blocks of IDAT by hand.
-  size_t at = 8;
-  std::vector<uint8_t> zlib;
-  std::vector<std::string> types;
-  while (at + 12 <= png.size()) {
-    const uint32_t length = Big32(png, at);
-    types.emplace_back(png.begin() + at + 4, png.begin() + at + 8);
-    if (types.back() == "IDAT") zlib.insert(zlib.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
-    at += 12 + length;
-  }
-  EXPECT_EQ(at, png.size());
-  EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
-  std::vector<uint8_t> raw;
-  size_t pos = 2;
-  bool last = false;
-  while (!last) {
-    last = zlib[pos] & 1;
-    const size_t size = zlib[pos + 1] | (zlib[pos + 2] << 8);
-    EXPECT_EQ(size ^ 0xFFFF, static_cast<size_t>(zlib[pos + 3] | (zlib[pos + 4] << 8)));
-    raw.insert(raw.end(), zlib.begin() + pos + 5, zlib.begin() + pos + 5 + size);
-    pos += 5 + size;
-  }
-  ASSERT_EQ(raw.size(), static_cast<size_t>(height) * (1 + 3 * width));
-  for (int32_t y : {0, height - 1}) {
-    for (int32_t x : {0, width - 1}) {
-      const size_t src = (static_cast<size_t>(y) * width + x) * 4;
-      const size_t dst = static_cast<size_t>(y) * (1 + 3 * width) + 1 + 3 * x;
-      EXPECT_EQ(raw[dst], bgra[src + 2]);
-      EXPECT_EQ(raw[dst + 1], bgra[src + 1]);
-      EXPECT_EQ(raw[dst + 2], bgra[src]);
-    }
-  }
 }
 
 void Spin(std::chrono::microseconds d) {

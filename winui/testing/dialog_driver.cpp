@@ -1,14 +1,11 @@
 #include "winui/testing/dialog_driver.h"
 
 #include <chrono>
-#include <memory>
 #include <thread>
-#include <vector>
 
 #include "platform/process.h"
 #include "platform/win32/wide.h"
-#include "winui/gdi.h"
-#include "winui/testing/png.h"
+#include "tools/picture/screen_capture.h"
 
 namespace quillet::winui::testing {
 namespace {
@@ -112,44 +109,9 @@ void SettlePainting(HWND window) {
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
 }
 
-bool CapturePixels(HWND window, int* width, int* height, std::u32string* pixels) {
-  RECT r{};
-  if (!GetWindowRect(window, &r)) return false;
-  const int w = r.right - r.left;
-  const int h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
-  const WindowDC screen(nullptr);
-  if (screen.get() == nullptr) return false;
-  const MemoryDC memory(screen.get());
-  const UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), w, h));
-  bool copied = false;
-  {
-    const SelectScope select(memory.get(), bitmap.get());
-    copied = BitBlt(memory.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT) != FALSE;
-  }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<uint32_t> bgra(static_cast<size_t>(w) * h);
-  const bool read = copied && GetDIBits(memory.get(), bitmap.get(), 0, h, bgra.data(), &info, DIB_RGB_COLORS) == h;
-  if (!read) return false;
-  pixels->assign(bgra.size(), 0);
-  for (size_t i = 0; i < bgra.size(); ++i) (*pixels)[i] = bgra[i] & 0x00FFFFFF;
-  *width = w;
-  *height = h;
-  return true;
-}
-
 std::u16string SavePicture(HWND window, std::u16string_view name) {
-  int w = 0;
-  int h = 0;
-  std::u32string pixels;
-  if (!CapturePixels(window, &w, &h, &pixels)) return u"";
-  const std::vector<uint8_t> png = EncodePng(w, h, pixels);
+  picture::ScreenPixels pixels;
+  if (!picture::CaptureWindow(window, &pixels)) return u"";
   // The build folder is the one above the programs' folder.
   std::u16string folder = platform::ModuleFolder();
   const size_t slash = folder.find_last_of(u"\\/");
@@ -157,17 +119,7 @@ std::u16string SavePicture(HWND window, std::u16string_view name) {
   folder += u"\\pictures";
   CreateDirectoryW(ToWide(folder).c_str(), nullptr);
   const std::u16string path = folder + u"\\" + std::u16string(name) + u".png";
-  std::unique_ptr<void, decltype(&CloseHandle)> file(
-      CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
-      &CloseHandle);
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    (void)file.release();  // nothing to close
-    return u"";
-  }
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file.get(), png.data(), static_cast<DWORD>(png.size()), &written, nullptr) && written == png.size();
-  return ok ? path : u"";
+  return picture::SavePng(ToWide(path), pixels) ? path : u"";
 }
 
 }  // namespace quillet::winui::testing

@@ -40,7 +40,5 @@ void SettlePainting(HWND window);
 // Saves the screen pixels under `window` as a PNG file in the pictures folder (created when needed):
 // <build>/pictures/<name>.png. Returns the file's path, empty on failure.
 std::u16string SavePicture(HWND window, std::u16string_view name);
-// The screen pixels of `window` as 0x00RRGGBB values, row by row.
-bool CapturePixels(HWND window, int* width, int* height, std::u32string* pixels);
 
 }  // namespace quillet::winui::testing

@@ -19,6 +19,7 @@
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/tsf_interfaces.h"
+#include "tools/tsfhost/com_unknown.h"
 
 namespace {
 
@@ -63,20 +64,7 @@ class Object {
   ULONG refs_ = 1;
 };
 
-#define TEST_TIP_IUNKNOWN                                                     \
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
-    if (!out) return E_INVALIDARG;                                            \
-    *out = Find(iid);                                                         \
-    if (!*out) return E_NOINTERFACE;                                          \
-    AddRef();                                                                 \
-    return S_OK;                                                              \
-  }                                                                           \
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }               \
-  ULONG STDMETHODCALLTYPE Release() override {                                \
-    const ULONG left = --refs_;                                               \
-    if (left == 0) delete this;                                               \
-    return left;                                                              \
-  }
+#define TEST_TIP_IUNKNOWN TSFHOST_COM_IUNKNOWN((void)0)
 
 BSTR Text(const std::wstring& text) { return SysAllocStringLen(text.data(), static_cast<UINT>(text.size())); }
 

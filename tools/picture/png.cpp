@@ -1,13 +1,13 @@
-#include "tools/tsfhost/png.h"
+#include "tools/picture/png.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <cstddef>
 
-namespace quillet::tsfhost {
+namespace quillet::picture {
 namespace {
 
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+uint32_t Crc32(const uint8_t* data, size_t size) {
   static const std::array<uint32_t, 256> table = [] {
     std::array<uint32_t, 256> t{};
     for (uint32_t n = 0; n < 256; ++n) {
@@ -17,7 +17,7 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
     }
     return t;
   }();
-  crc = ~crc;
+  uint32_t crc = 0xFFFFFFFFu;
   for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
@@ -36,17 +36,21 @@ void PutChunk(std::vector<uint8_t>& out, const char type[4], const std::vector<u
 
 }  // namespace
 
-std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<uint8_t>& bgra) {
+std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+  if (width <= 0 || height <= 0 || pixels.size() / static_cast<size_t>(width) != static_cast<size_t>(height) ||
+      pixels.size() % static_cast<size_t>(width) != 0) {
+    return {};
+  }
   // Filter byte 0 then RGB for each row.
   std::vector<uint8_t> raw;
   raw.reserve(static_cast<size_t>(height) * (1 + 3 * static_cast<size_t>(width)));
   for (int32_t y = 0; y < height; ++y) {
     raw.push_back(0);
-    const uint8_t* row = bgra.data() + static_cast<size_t>(y) * width * 4;
+    const uint32_t* row = pixels.data() + static_cast<size_t>(y) * width;
     for (int32_t x = 0; x < width; ++x) {
-      raw.push_back(row[4 * x + 2]);
-      raw.push_back(row[4 * x + 1]);
-      raw.push_back(row[4 * x]);
+      raw.push_back(static_cast<uint8_t>(row[x] >> 16));
+      raw.push_back(static_cast<uint8_t>(row[x] >> 8));
+      raw.push_back(static_cast<uint8_t>(row[x]));
     }
   }
 
@@ -61,7 +65,8 @@ std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<
     zlib.push_back(static_cast<uint8_t>(size >> 8));
     zlib.push_back(static_cast<uint8_t>(~size));
     zlib.push_back(static_cast<uint8_t>(~size >> 8));
-    zlib.insert(zlib.end(), raw.begin() + pos, raw.begin() + pos + size);
+    zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(pos),
+                raw.begin() + static_cast<std::ptrdiff_t>(pos + size));
     pos += size;
   } while (pos < raw.size());
   uint32_t a = 1, b = 0;
@@ -82,4 +87,4 @@ std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<
   return png;
 }
 
-}  // namespace quillet::tsfhost
+}  // namespace quillet::picture
