@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
+# Windows tests show windows and move the pointer: always on the runner's own Xvfb, never a desktop's.
+unset DISPLAY
 jobs=$(nproc)
 status=0
 for preset in native win64 win32; do

@@ -38,12 +38,27 @@ log=$WINEPREFIX.log
 what="$(basename "${exe:-prepare}") $*"
 note() { printf '%s %s %s: %s\n' "$(date +%T)" "$$" "${what:0:90}" "$1" >>"$log"; }
 
+# An X server is live when the process named in its lock file runs. A server that was killed leaves
+# its socket and lock behind (a machine's earlier session does): those are not a display.
+display_live() {
+  local pid
+  pid=$(tr -dc 0-9 <"/tmp/.X$1-lock" 2>/dev/null)
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ -S "/tmp/.X11-unix/X$1" ]
+}
 if [ -z "${DISPLAY:-}" ]; then
-  # One Xvfb per machine, kept for later runs.
-  export DISPLAY=:${QUILLET_XVFB_DISPLAY:-71}
-  if [ ! -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then
-    setsid Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+  # One Xvfb per display number, kept for later runs; started by whichever run finds none.
+  number=${QUILLET_XVFB_DISPLAY:-71}
+  export DISPLAY=:$number
+  if ! display_live "$number"; then
+    (
+      flock -w 60 9
+      if ! display_live "$number"; then
+        rm -f "/tmp/.X11-unix/X$number" "/tmp/.X$number-lock"
+        setsid Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        for _ in $(seq 100); do display_live "$number" && break; sleep 0.1; done
+        if display_live "$number"; then note "Xvfb started on $DISPLAY"; else note "Xvfb did not start on $DISPLAY"; fi
+      fi
+    ) 9>"/tmp/.quillet-xvfb-$number.lock"
   fi
 fi
 
