@@ -133,7 +133,7 @@ TEST_F(CandListWinTest, TheFrameShowsTheGradientBetweenItsEndsInsideAnOpaqueBord
   SettingsRecord record = MakeDefaultSettings();
   // Black to white from left to right; the colours are stored without alpha and drawn opaque.
   record.view().tab(0).setColors(AppearanceElement::kWindow, {0x00000000, 0, 0x00FFFFFF, 0, 0x0000FF00, 0});
-  Open(record, u"ba");
+  ASSERT_NO_FATAL_FAILURE(Open(record, u"ba"));
   const ScreenPixels s = Screen();
   ASSERT_GT(s.width, 50);
   const int32_t w = s.width, h = s.height;
@@ -146,7 +146,7 @@ TEST_F(CandListWinTest, TheFrameShowsTheGradientBetweenItsEndsInsideAnOpaqueBord
 }
 
 TEST_F(CandListWinTest, HalfTransparentColoursBlendOverTheGradientAndTheBarMarksTheSelection) {
-  Open(WhiteWindow(), u"ba");
+  ASSERT_NO_FATAL_FAILURE(Open(WhiteWindow(), u"ba"));
   const ScreenPixels s = Screen();
   const POINT bar = Row(0, 6), plain = Row(2, 6), next = Row(1, 6);
   EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x0000FF, 2)) << Hex(s.At(bar.x, bar.y));
@@ -160,7 +160,7 @@ TEST_F(CandListWinTest, ItGoesBelowTheTextAndStaysInsideTheWorkAreaNearItsEdges)
   const POINT origin{0, 0};
   ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &info));
   const RECT work = info.rcWork;
-  Open(MakeDefaultSettings(), u"aa", RECT{200, 150, 240, 170});
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa", RECT{200, 150, 240, 170}));
   RECT r = WindowRect();
   EXPECT_EQ(r.left, 200);
   EXPECT_EQ(r.top, 170);
@@ -184,7 +184,7 @@ TEST_F(CandListWinTest, APressOnRowThreeAndAReleaseOnRowFiveClickRowFiveWithoutA
                                        nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(front, nullptr);
   ::SetForegroundWindow(front);
-  Open(WhiteWindow(), u"aa");
+  ASSERT_NO_FATAL_FAILURE(Open(WhiteWindow(), u"aa"));
   EXPECT_NE(::GetForegroundWindow(), win_->hwnd());
 
   const RECT window = WindowRect();
@@ -212,7 +212,7 @@ TEST_F(CandListWinTest, APressOnRowThreeAndAReleaseOnRowFiveClickRowFiveWithoutA
 }
 
 TEST_F(CandListWinTest, APaintWhileAnotherProcessWritesTheSettingsEndsWithinTheBoundedWait) {
-  Open(MakeDefaultSettings(), u"aa");
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
   const RECT tenRows = WindowRect();
   platform::Event locked, release;
   platform::OsError error = 0;
@@ -247,7 +247,7 @@ TEST_F(CandListWinTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {
   for (size_t e = 0; e < kFontCount; ++e)
     record.view().setFontName(static_cast<AppearanceElement>(e), u"No Such Family");
   record.view().tab(0).setColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFF000000, 0, 0, 0, 0});
-  Open(record, u"aa");
+  ASSERT_NO_FATAL_FAILURE(Open(record, u"aa"));
   const auto* font = static_cast<const GdiplusFont*>(Manager().font(AppearanceElement::kCandidateList));
   ASSERT_NE(font, nullptr);
   EXPECT_FALSE(font->family().empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,10 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
   return false;
 }
 
-// Index of the first line equal to `line` at or after `from`; -1 when there is none.
+// Index of the first line equal to `line` at or after `from` (from the start when negative); -1 when
+// there is none.
 int IndexOf(const std::vector<std::string>& lines, const std::string& line, int from = 0) {
-  for (int i = from; i < static_cast<int>(lines.size()); ++i) {
+  for (int i = std::max(from, 0); i < static_cast<int>(lines.size()); ++i) {
     if (lines[i] == line) return i;
   }
   return -1;
