@@ -45,21 +45,39 @@ display_live() {
   pid=$(tr -dc 0-9 <"/tmp/.X$1-lock" 2>/dev/null)
   [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ -S "/tmp/.X11-unix/X$1" ]
 }
+start_xvfb() {
+  rm -f "/tmp/.X11-unix/X$1" "/tmp/.X$1-lock" 2>/dev/null
+  setsid Xvfb ":$1" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+  for _ in $(seq 100); do display_live "$1" && return 0; sleep 0.1; done
+  return 1
+}
 if [ -z "${DISPLAY:-}" ]; then
-  # One Xvfb per display number, kept for later runs; started by whichever run finds none.
-  number=${QUILLET_XVFB_DISPLAY:-71}
-  export DISPLAY=:$number
+  # An Xvfb kept for later runs, started by whichever run finds none: QUILLET_XVFB_DISPLAY, else the
+  # number this prefix used before, else the first from 71 that is live or starts (leftovers of
+  # another user's server may block one). The prefix keeps using it, as its desktop lives there.
+  chosen=$WINEPREFIX.display
+  wanted() {
+    local n=${QUILLET_XVFB_DISPLAY:-$(tr -dc 0-9 <"$chosen" 2>/dev/null)}
+    echo "${n:-71}"
+  }
+  number=$(wanted)
   if ! display_live "$number"; then
-    (
+    number=$(
       flock -w 60 9
+      number=$(wanted)
       if ! display_live "$number"; then
-        rm -f "/tmp/.X11-unix/X$number" "/tmp/.X$number-lock"
-        setsid Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-        for _ in $(seq 100); do display_live "$number" && break; sleep 0.1; done
-        if display_live "$number"; then note "Xvfb started on $DISPLAY"; else note "Xvfb did not start on $DISPLAY"; fi
+        last=$number
+        [ -z "${QUILLET_XVFB_DISPLAY:-}" ] && last=$((number + 20))
+        for number in $(seq "$number" "$last"); do
+          display_live "$number" || start_xvfb "$number" && break
+        done
+        if display_live "$number"; then note "X display :$number"; else note "no X display: Xvfb did not start on :$number"; fi
+        echo "$number" >"$chosen"
       fi
-    ) 9>"/tmp/.quillet-xvfb-$number.lock"
+      echo "$number"
+    ) 9>"$WINEPREFIX.display.lock"
   fi
+  export DISPLAY=:$number
 fi
 
 # wineboot creates the prefix the first time and otherwise starts the server, the system services and
