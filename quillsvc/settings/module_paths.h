@@ -17,7 +17,7 @@ constexpr size_t kMaxFullPath = 259;
 // (".." never climbs above the root). A trailing separator is dropped except on a bare root.
 std::u16string CanonicalizePath(std::u16string_view path);
 
-// The folder part of a file path (the file spec removed), without a trailing separator.
+// The folder part of a file path (its file name removed), without a trailing separator.
 std::u16string FolderOf(std::u16string_view filePath);
 
 // True when both name the same path once canonicalised, letters compared ignoring case.
