@@ -2,10 +2,12 @@
 
 #include <iostream>
 
+#include "common/boundary.h"
 #include "common/result.h"
 #include "common/utf16.h"
 #include "ipc/loader_link.h"
 #include "ipc/shared_block.h"
+#include "lexforge/command_line.h"
 #include "lookup/private_block.h"
 #include "lookup/tab_source.h"
 #include "lookup/tab_source_set.h"
@@ -199,5 +201,18 @@ int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out,
 }
 
 int RunLookupCommand(const std::vector<std::u16string>& args) { return RunLookupCommand(args, std::cout, std::cerr); }
+
+int RunGeneratorCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+  constexpr int kThrown = -1;
+  const int code = AtBoundary(kThrown, [&] {
+    const lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& o, std::ostream& e) {
+      return RunLookupCommand(a, o, e);
+    };
+    return lexforge::RunCommandLine(args, out, err, lexforge::NotifyLoader, lookup);
+  });
+  if (code != kThrown) return code;
+  AtBoundary([&] { err << "lexforge: out of memory\n"; });
+  return ToInt(Result::kOutOfMemory);
+}
 
 }  // namespace quillet

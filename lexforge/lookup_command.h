@@ -21,4 +21,8 @@ namespace quillet {
 int RunLookupCommand(const std::vector<std::u16string>& args);
 int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err);
 
+// The generator's command line on the standard streams: the subcommands, this lookup among them, or the
+// argument string. An allocation failure anywhere prints "lexforge: out of memory" and gives 21.
+int RunGeneratorCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err);
+
 }  // namespace quillet

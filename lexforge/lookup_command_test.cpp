@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -80,6 +81,26 @@ TEST_F(LookupCommandTest, ReportsFailuresWithTheirCode) {
   EXPECT_NE(err_.str().find("result 10"), std::string::npos);
   Write({1, 0, 0, 0, 0xFF, 0xFF, 0, 0});
   EXPECT_EQ(Run({path(), u"a"}), 27);
+}
+
+// A stream whose every write fails for lack of memory, as a full heap would make it.
+class OutOfMemoryBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { throw std::bad_alloc(); }
+  std::streamsize xsputn(const char*, std::streamsize) override { throw std::bad_alloc(); }
+};
+
+TEST(GeneratorCommandTest, AnAllocationFailureAnywhereGivesTwentyOneAndSaysSo) {
+  OutOfMemoryBuffer full;
+  std::ostream out(&full);
+  out.exceptions(std::ios::badbit);  // the stream passes the failure on, as an allocation would travel
+  std::ostringstream err;
+  EXPECT_EQ(RunGeneratorCommand({u"--help"}, out, err), 21);
+  EXPECT_EQ(err.str(), "lexforge: out of memory\n");
+
+  std::ostringstream help;
+  EXPECT_EQ(RunGeneratorCommand({u"--help"}, help, err), 0);
+  EXPECT_NE(help.str().find("lexforge lookup"), std::string::npos);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "common/boundary.h"
 #include "common/result.h"
 #include "common/utf16.h"
-#include "lexforge/command_line.h"
 #include "lexforge/lookup_command.h"
 
 int main(int argc, char** argv) {
@@ -15,11 +14,7 @@ int main(int argc, char** argv) {
   const int code = quillet::AtBoundary(kThrown, [&] {
     std::vector<std::u16string> args;
     for (int i = 1; i < argc; ++i) args.push_back(quillet::FromUtf8(argv[i]));
-    const quillet::lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& out,
-                                                      std::ostream& err) {
-      return quillet::RunLookupCommand(a, out, err);
-    };
-    return quillet::lexforge::RunCommandLine(args, std::cout, std::cerr, quillet::lexforge::NotifyLoader, lookup);
+    return quillet::RunGeneratorCommand(args, std::cout, std::cerr);
   });
   if (code != kThrown) return code;
   std::fputs("lexforge: out of memory\n", stderr);

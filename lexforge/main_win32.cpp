@@ -47,12 +47,7 @@ int RunSubcommand() {
   LocalFree(argv);
   if (args.empty() || !IsSubcommand(args[0])) return 0;
   AttachStandardStreams();
-  const quillet::lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& out,
-                                                    std::ostream& err) {
-    return quillet::RunLookupCommand(a, out, err);
-  };
-  const int code =
-      quillet::lexforge::RunCommandLine(args, std::cout, std::cerr, quillet::lexforge::NotifyLoader, lookup);
+  const int code = quillet::RunGeneratorCommand(args, std::cout, std::cerr);
   std::cout.flush();
   std::cerr.flush();
   return code;
