@@ -42,7 +42,7 @@ note() { printf '%s %s %s: %s\n' "$(date +%T)" "$$" "${what:0:90}" "$1" >>"$log"
 # its socket and lock behind (a machine's earlier session does): those are not a display.
 display_live() {
   local pid
-  pid=$(tr -dc 0-9 <"/tmp/.X$1-lock" 2>/dev/null)
+  pid=$(tr -dc 0-9 2>/dev/null <"/tmp/.X$1-lock")
   [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ -S "/tmp/.X11-unix/X$1" ]
 }
 start_xvfb() {
@@ -57,7 +57,7 @@ if [ -z "${DISPLAY:-}" ]; then
   # another user's server may block one). The prefix keeps using it, as its desktop lives there.
   chosen=$WINEPREFIX.display
   wanted() {
-    local n=${QUILLET_XVFB_DISPLAY:-$(tr -dc 0-9 <"$chosen" 2>/dev/null)}
+    local n=${QUILLET_XVFB_DISPLAY:-$(tr -dc 0-9 2>/dev/null <"$chosen")}
     echo "${n:-71}"
   }
   number=$(wanted)
@@ -71,8 +71,12 @@ if [ -z "${DISPLAY:-}" ]; then
         for number in $(seq "$number" "$last"); do
           display_live "$number" || start_xvfb "$number" && break
         done
-        if display_live "$number"; then note "X display :$number"; else note "no X display: Xvfb did not start on :$number"; fi
-        echo "$number" >"$chosen"
+        if display_live "$number"; then
+          note "X display :$number"
+          echo "$number" >"$chosen"
+        else
+          note "no X display: Xvfb did not start on :$number"
+        fi
       fi
       echo "$number"
     ) 9>"$WINEPREFIX.display.lock"
@@ -172,10 +176,11 @@ run_once() {
 for attempt in 1 2; do
   run_once "$@"
   status=$?
-  # Our programs write to their output as soon as they run (a test program its first line before its
-  # first case starts): a failure without a byte of it is a start that Wine failed or hung before the
-  # program ran, and only that is tried again.
-  if [ $status -ne 0 ] && [ $attempt -eq 1 ] && [ ! -s "$out" ]; then
+  # Our programs write as soon as they run (a test program its first line before its first case
+  # starts, lexforge its errors): a failure without a byte of theirs, on either stream, is a start that
+  # Wine failed or hung before the program ran, and only that is tried again.
+  if [ $status -ne 0 ] && [ $attempt -eq 1 ] && [ ! -s "$out" ] &&
+    ! grep -qvE '^([0-9a-f]{4}:(fixme|err|warn|trace):|wine)' "$err"; then
     note "ended with $status before the program wrote anything; tried again"
     continue
   fi
