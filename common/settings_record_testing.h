@@ -9,7 +9,7 @@
 
 namespace quillet::testing {
 
-struct TabSpec {
+struct TabRow {
   uint16_t tabId;
   int16_t dictionaryId;
   int16_t linkTabId = -1;
@@ -19,7 +19,7 @@ struct TabSpec {
 };
 
 // A record holding `tabs` and one dictionary entry per id, everything else zero.
-inline SettingsRecord TabSettings(const std::vector<TabSpec>& tabs, const std::vector<uint16_t>& dictionaryIds) {
+inline SettingsRecord TabSettings(const std::vector<TabRow>& tabs, const std::vector<uint16_t>& dictionaryIds) {
   SettingsRecord record;
   const SettingsView s = record.view();
   for (size_t t = 0; t < tabs.size(); ++t) {

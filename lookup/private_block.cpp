@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <new>
 #include <random>
 #include <string>
 

@@ -18,8 +18,8 @@ namespace {
 const bool kIsolated = testing::IsolateNamespace("ts");
 
 using testing::BuildDictionaryImage;
+using testing::TabRow;
 using testing::TabSettings;
-using testing::TabSpec;
 
 // Dictionary i of the block holds keys that say where they come from: "d0one", "d1one", ...
 std::vector<std::vector<uint8_t>> Dictionaries(size_t count) {
@@ -116,7 +116,7 @@ TEST_F(TabSourceSetTest, SourcesKeepTheirSettingsUntilTheNextRebuild) {
 }
 
 TEST_F(TabSourceSetTest, KeepsNineNamesAndNoMore) {
-  std::vector<TabSpec> tabs;
+  std::vector<TabRow> tabs;
   for (uint16_t t = 0; t < 9; ++t) tabs.push_back({t, 0, -1, 0, 0, u"name" + std::u16string(1, u'1' + t)});
   SettingsRecord record = TabSettings(tabs, {0});
   // A count the settings sheet can never write; only nine tabs exist in the record.

@@ -1,6 +1,5 @@
-// A modal property sheet over pages of CPropertyPageImpl. The derived class (T) may provide
-//   void OnSheetInitialized();   the sheet window exists (its pages made with it exist too)
-// The caption is used as given, without words of the system's own.
+// A modal property sheet over pages of CPropertyPageImpl. The caption is used as given, without words
+// of the system's own.
 #pragma once
 
 #include <windows.h>
@@ -11,13 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "common/boundary.h"
 #include "platform/win32/wide.h"
 #include "winui/module.h"
 
 namespace quillet::winui {
 
-template <class T>
 class CPropertySheetImpl {
  public:
   CPropertySheetImpl() = default;
@@ -44,47 +41,19 @@ class CPropertySheetImpl {
     handed.swap(pages_);  // the sheet destroys its pages, also when it fails
     PROPSHEETHEADERW header{};
     header.dwSize = sizeof(header);
-    header.dwFlags = PSH_USECALLBACK | PSH_NOCONTEXTHELP;
+    header.dwFlags = PSH_NOCONTEXTHELP;
     header.hwndParent = parent;
     header.hInstance = ModuleInstance();
     header.pszCaption = caption_.c_str();
     header.nPages = static_cast<UINT>(handed.size());
     header.nStartPage = 0;
     header.phpage = handed.data();
-    header.pfnCallback = &SheetCallback;
-    Creating() = this;
-    const INT_PTR result = PropertySheetW(&header);
-    Creating() = nullptr;
-    hwnd_ = nullptr;
-    return result;
+    return PropertySheetW(&header);
   }
-
-  HWND hwnd() const { return hwnd_; }
-
-  void OnSheetInitialized() {}
 
  private:
-  // PropertySheet's callback carries no pointer of ours; sheets are modal, so one per thread is made
-  // at a time.
-  static CPropertySheetImpl*& Creating() {
-    static thread_local CPropertySheetImpl* creating = nullptr;
-    return creating;
-  }
-
-  static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) noexcept {
-    if (message != PSCB_INITIALIZED) return 0;
-    CPropertySheetImpl* self = Creating();
-    if (self == nullptr) return 0;
-    self->hwnd_ = sheet;
-    return AtBoundary(0, [&] {
-      static_cast<T*>(self)->OnSheetInitialized();
-      return 0;
-    });
-  }
-
   std::wstring caption_;
   std::vector<HPROPSHEETPAGE> pages_;
-  HWND hwnd_ = nullptr;
 };
 
 }  // namespace quillet::winui

@@ -136,6 +136,7 @@ TEST(GdiplusSurfaceTest, AFrameStartedFromTheKeptBackgroundIsTheFrameDrawnInFull
     SCOPED_TRACE(from);
     paint(window, from);  // drawn in full, then from the kept background when its colours come again
     paint(plain, from);   // always in full: no cache
+    EXPECT_NE(kept.Find({{90, 120}, {0, 0, 89, 119}, from, 0xFFFFAD5B, 215}), nullptr) << "the background is kept";
     EXPECT_EQ(Differing(window.pixels(), plain.pixels()), 0u);
     EXPECT_EQ(window.surface().status(), DrawStatus::kOk);
   }

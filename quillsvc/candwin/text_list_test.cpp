@@ -137,8 +137,8 @@ TEST_F(TextListTest, RowsThatAreNotOneEvenLineAreDrawnOneByOne) {
     list_.Measure(surface_, {4, 50}, font_);
     surface_.log().calls.clear();
     Draw();
-    EXPECT_EQ(surface_.log().Of(Op::kText).size(), 10u);
     const auto texts = surface_.log().Of(Op::kText);
+    ASSERT_EQ(texts.size(), 10u);
     EXPECT_EQ(texts[9].text, row);
     EXPECT_FLOAT_EQ(texts[9].points[0].y, 52 + 4 * list_.itemHeight);
     EXPECT_EQ(texts[3].color, colors_.highlightForeground);

@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "common/boundary.h"
 #include "quillsvc/server/instances.h"
 #include "quillsvc/settings/setting_dialog.h"
 
@@ -14,11 +15,7 @@ STDMETHODIMP CFnConfigure::GetDisplayName(BSTR* name) { return DisplayName(L"Qui
 
 STDMETHODIMP CFnConfigure::Show(HWND parent, LANGID, REFGUID) {
   // Whatever happens inside, the caller only learns that the function ran.
-  ComBoundary([&] {
-    CSettingDialog sheet;
-    sheet.Run(parent);
-    return S_OK;
-  });
+  AtBoundary([&] { CSettingDialog().Run(parent); });
   return S_OK;
 }
 

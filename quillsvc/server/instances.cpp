@@ -7,8 +7,6 @@ namespace quillet {
 
 HRESULT NewTextService(IUnknown** object) { return CQuillsvc::Create(object); }
 
-// NewFnConfigure and NewFnShowHelp live with the function objects (quillsvc/langbar).
-
 HRESULT CreateServerObject(REFIID riid, IUnknown** object) {
   return IsEqualIID(riid, IID_ITfFnConfigure) ? NewFnConfigure(object) : NewTextService(object);
 }

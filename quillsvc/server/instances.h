@@ -7,9 +7,8 @@
 
 namespace quillet {
 
-// Each makes a new object whose one reference goes to *object: E_OUTOFMEMORY when it cannot be
-// allocated, CLASS_E_CLASSNOTAVAILABLE (E_NOINTERFACE for the help function) while the class is not
-// part of the module.
+// Each makes a new object whose one reference goes to *object, or gives E_OUTOFMEMORY when it cannot
+// be allocated.
 HRESULT NewTextService(IUnknown** object);  // CQuillsvc
 HRESULT NewFnConfigure(IUnknown** object);  // CFnConfigure
 HRESULT NewFnShowHelp(IUnknown** object);   // CFnHelp, asked of the text service's function provider

@@ -2,7 +2,6 @@
 
 #include <msctf.h>
 
-#include <memory>
 #include <string>
 
 #include "platform/win32/com_ptr.h"

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/tsf_interfaces.h"
 #include "quillsvc/server/class_factory.h"
 #include "quillsvc/server/guids.h"
 #include "quillsvc/server/module.h"
@@ -85,9 +86,8 @@ TEST_F(ServerDllTest, CreateInstanceRefusesBadRequestsAndLeavesNothingAlive) {
             CLASS_E_NOAGGREGATION);
   EXPECT_EQ(object, nullptr);
   // The configure function is part of the module; releasing it leaves nothing alive.
-  const IID fnConfigure = {0x88f567c6, 0x1757, 0x49f8, {0xa1, 0xb2, 0x89, 0x23, 0x4c, 0x1e, 0xef, 0xf9}};
   object = &object;
-  EXPECT_EQ(factory->CreateInstance(nullptr, fnConfigure, &object), S_OK);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_ITfFnConfigure, &object), S_OK);
   ASSERT_NE(object, nullptr);
   static_cast<IUnknown*>(object)->Release();
   // A text service asked for an interface it does not have is destroyed at once.

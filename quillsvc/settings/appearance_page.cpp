@@ -117,10 +117,11 @@ void CAppearancePage::OnSetActive() {
   EnableItems(kFontGroup, false);
   EnableItems({IDC_APP_VISIBLE}, false);
   if (model_.tabCount() == 0) return;
-  ++filling_;
-  settings::FillCombo(Item(IDC_APP_TAB), model_.TabNames());
-  settings::SelectCombo(Item(IDC_APP_TAB), static_cast<int>(model_.PreviewTab()));
-  --filling_;
+  {
+    const settings::Filling filling(filling_);
+    settings::FillCombo(Item(IDC_APP_TAB), model_.TabNames());
+    settings::SelectCombo(Item(IDC_APP_TAB), static_cast<int>(model_.PreviewTab()));
+  }
   EnableItems(kColorsGroup, true);
   LoadControls();
   if (!preview_) CreatePreview();
@@ -179,7 +180,7 @@ void CAppearancePage::LoadControls() {
   const AppearanceElement element = SelectedElement();
   const std::optional<settings::ElementControls> c = model_.Load(static_cast<size_t>(tab), element, fonts_);
   if (!c) return;
-  ++filling_;
+  const settings::Filling filling(filling_);
   ShowItems(kAlphaControls, !c->window);
   ShowItems(kAngleControls, c->window);
   SetItemText(IDC_APP_FOREGROUND_LABEL, c->window ? u"Color1:" : u"Foreground:");
@@ -203,7 +204,6 @@ void CAppearancePage::LoadControls() {
   }
   EnableItems({IDC_APP_VISIBLE}, c->visibleEnabled);
   SetChecked(IDC_APP_VISIBLE, c->visible);
-  --filling_;
 }
 
 void CAppearancePage::StoreControls() {
@@ -259,9 +259,10 @@ void CAppearancePage::ShowTitle(int tab) {
 
 void CAppearancePage::OnTabClicked(int32_t tab) {
   if (tab < 0 || static_cast<size_t>(tab) >= model_.tabCount()) return;
-  ++filling_;
-  settings::SelectCombo(Item(IDC_APP_TAB), tab);
-  --filling_;
+  {
+    const settings::Filling filling(filling_);
+    settings::SelectCombo(Item(IDC_APP_TAB), tab);
+  }
   LoadControls();
   ShowTitle(tab);
   RedrawPreview();
@@ -279,9 +280,10 @@ void CAppearancePage::OnTabScrolled(int32_t) {
 
 void CAppearancePage::OnMouseEvent(uint32_t message, AppearanceElement element, int32_t) {
   if (message != kButtonUpMessage || !preview_ || preview_->SelectedTab() < 0) return;
-  ++filling_;
-  settings::SelectCombo(Item(IDC_APP_ELEMENT), static_cast<int>(element));
-  --filling_;
+  {
+    const settings::Filling filling(filling_);
+    settings::SelectCombo(Item(IDC_APP_ELEMENT), static_cast<int>(element));
+  }
   // A click on the tab strip reaches OnTabClicked as well, which loads the controls.
   if (element != AppearanceElement::kTab) LoadControls();
 }

@@ -54,11 +54,12 @@ void CDictPage::EnableFields(bool enable) {
 
 void CDictPage::ShowFields(int position) {
   if (position < 0 || static_cast<size_t>(position) >= model_.count()) return;
-  ++filling_;
-  EnableFields(true);
-  SetItemText(IDC_DICT_PATH, model_.FullPath(static_cast<size_t>(position)));
-  SetItemText(IDC_DICT_DESCRIPTION, model_.Description(static_cast<size_t>(position)));
-  --filling_;
+  {
+    const settings::Filling filling(filling_);
+    EnableFields(true);
+    SetItemText(IDC_DICT_PATH, model_.FullPath(static_cast<size_t>(position)));
+    SetItemText(IDC_DICT_DESCRIPTION, model_.Description(static_cast<size_t>(position)));
+  }
   descriptionDirty_ = false;
 }
 
@@ -124,9 +125,10 @@ void CDictPage::Browse() {
     return;
   }
   settings::SetItemText(Item(IDC_DICT_LIST), selected, 1, model_.StoredPath(o.position));
-  ++filling_;
-  SetItemText(IDC_DICT_PATH, model_.FullPath(o.position));
-  --filling_;
+  {
+    const settings::Filling filling(filling_);
+    SetItemText(IDC_DICT_PATH, model_.FullPath(o.position));
+  }
   SetModified();
 }
 
@@ -141,10 +143,11 @@ void CDictPage::Remove() {
     settings::SelectItem(list, 0);
     ShowFields(0);
   } else {
-    ++filling_;
-    SetItemText(IDC_DICT_PATH, u"");
-    SetItemText(IDC_DICT_DESCRIPTION, u"");
-    --filling_;
+    {
+      const settings::Filling filling(filling_);
+      SetItemText(IDC_DICT_PATH, u"");
+      SetItemText(IDC_DICT_DESCRIPTION, u"");
+    }
     EnableFields(false);
   }
 }

@@ -16,6 +16,19 @@ namespace quillet::settings {
 
 void ShowNotice(HWND owner, const Notice& notice);
 
+// While alive, the page is setting its own fields: their change handlers must not take it for typing.
+// Scoped, so that a handler stopped by an exception cannot leave the page deaf to the user.
+class Filling {
+ public:
+  explicit Filling(int& depth) : depth_(depth) { ++depth_; }
+  ~Filling() { --depth_; }
+  Filling(const Filling&) = delete;
+  Filling& operator=(const Filling&) = delete;
+
+ private:
+  int& depth_;
+};
+
 // Commits `section` through the sheet when `decision` asks for it. False (after telling the user)
 // when the block could not be written; the caller keeps its page changed then.
 bool CommitDecision(HWND page, ICallbackPropertyPage* sheet, SettingsSection section, const ApplyDecision& decision);

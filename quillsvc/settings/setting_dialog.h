@@ -20,7 +20,7 @@ namespace quillet {
 
 inline constexpr std::u16string_view kSettingsCaption = u"Tarnwick Quillet Options";
 
-class CSettingDialog : public winui::CPropertySheetImpl<CSettingDialog>, public ICallbackPropertyPage {
+class CSettingDialog : public winui::CPropertySheetImpl, public ICallbackPropertyPage {
  public:
   CSettingDialog() = default;
   ~CSettingDialog();
@@ -30,7 +30,6 @@ class CSettingDialog : public winui::CPropertySheetImpl<CSettingDialog>, public 
   void Run(HWND parent, const settings::SettingsSession::LoaderStarter& starter = nullptr);
 
   int CommitSection(int section, int commit, void* reserved) override;
-  void OnSheetInitialized() {}
 
   // What a run wrote, for the caller and tests.
   bool tabsWritten() const { return session_.tabsWritten(); }

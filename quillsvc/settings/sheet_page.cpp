@@ -5,21 +5,10 @@
 
 namespace quillet {
 
+using settings::Filling;
 using settings::LetterField;
 
 namespace {
-
-// Sets fields without their change handlers taking it for typing.
-class Filling {
- public:
-  explicit Filling(int& depth) : depth_(depth) { ++depth_; }
-  ~Filling() { --depth_; }
-  Filling(const Filling&) = delete;
-  Filling& operator=(const Filling&) = delete;
-
- private:
-  int& depth_;
-};
 
 constexpr int kEditingControls[] = {IDC_TAB_TITLE,     IDC_TAB_MIN_WORD_LENGTH, IDC_TAB_MIN_WORD_LENGTH_SPIN,
                                     IDC_TAB_SHOW_FROM, IDC_TAB_SHOW_FROM_SPIN,  IDC_TAB_DICTIONARY,
