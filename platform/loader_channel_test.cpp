@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/process.h"
 #include "platform/test_namespace.h"
 
@@ -18,17 +20,44 @@ TEST(LoaderChannelTest, NoLoaderMeansNotFound) {
   EXPECT_EQ(reply, 5);
 }
 
+// Starts the helper that serves the channel and waits until its window answers. Twice in full runs a
+// helper made no window for as long as anyone waited, early in a young Wine prefix, while passing in
+// every run alone: such a start is reported and made once more.
+bool StartServing(Process& loader) {
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    OsError error = 0;
+    if (!loader.Start(testing::SiblingProgram(u"platform_test_helper"), u"serve", &error)) {
+      ADD_FAILURE() << "start failed: " << error;
+      return false;
+    }
+    loader.WaitUntilReady(10000, &error);
+    intptr_t reply = 0;
+    if (testing::Eventually(
+            [&] { return SendLoaderMessage(0x8001, 3, -4, 5000, &reply, &error) != SendStatus::kNotFound; }, 15000)) {
+      return true;
+    }
+    int code = 0;
+    const bool exited = loader.WaitForExit(0, &code);
+    if (exited) {
+      std::fprintf(stderr, "attempt %d: the helper made no window and exited with %d\n", attempt, code);
+    } else {
+      std::fprintf(stderr, "attempt %d: the helper made no window in 15 s; ended\n", attempt);
+    }
+    loader.Kill();
+    loader.WaitForExit(5000, nullptr);
+    loader = Process();
+  }
+  return false;
+}
+
 TEST(LoaderChannelTest, RoundTripTimeOutAndQuit) {
   Process loader;
   testing::KillOnExit loaderGuard(loader);
-  OsError error = 0;
-  ASSERT_TRUE(loader.Start(testing::SiblingProgram(u"platform_test_helper"), u"serve", &error)) << error;
-  ASSERT_EQ(loader.WaitUntilReady(10000, &error), WaitResult::kSignalled) << error;
+  ASSERT_TRUE(StartServing(loader));
 
-  // Ready says little for a console helper on Windows; its window may follow seconds later on a busy Wine.
+  OsError error = 0;
   intptr_t reply = 0;
-  ASSERT_TRUE(testing::Eventually(
-      [&] { return SendLoaderMessage(0x8001, 3, -4, 5000, &reply, &error) != SendStatus::kNotFound; }, 30000));
+  ASSERT_EQ(SendLoaderMessage(0x8001, 3, -4, 5000, &reply, &error), SendStatus::kReplied);
   EXPECT_EQ(reply, 2996);
   ASSERT_EQ(SendLoaderMessage(0x8001, 0, -70000, 5000, &reply, &error), SendStatus::kReplied);
   EXPECT_EQ(reply, -70000) << "a negative lParam and reply survive the trip";
