@@ -245,8 +245,8 @@ int Run(int argc, wchar_t** argv) {
   CCandListWin win(&block, block.view(), block.viewSize(), nullptr);
   if (win.Create(nullptr, RECT{0, 0, 1, 1}) == nullptr || !win.BuildWidgets(0, 200, 400)) return 1;
   if (set.SetPrefix(u"the") < 10) return 1;
-  win.ShowCandidates(&set, true, true);
-  win.SetCompositionExtent(RECT{40, 40, 120, 60});
+  win.ShowCandidates(set, true, true);
+  win.PlaceBy(RectI{40, 40, 120, 60});
   ::ShowWindow(win.hwnd(), SW_SHOWNA);
   for (int i = 0; i < 20; ++i) {
     Drain();
@@ -311,7 +311,7 @@ int Run(int argc, wchar_t** argv) {
   for (int f = 0; f < frames; ++f) {
     set.SetPrefix(pages[static_cast<size_t>(f) % pages.size()]);
     const auto start = Clock::now();
-    win.ShowCandidates(&set, true, false);
+    win.ShowCandidates(set, true, false);
     // A new size takes a second paint.
     while (::GetUpdateRect(win.hwnd(), nullptr, FALSE)) ::UpdateWindow(win.hwnd());
     ::GdiFlush();
@@ -322,7 +322,7 @@ int Run(int argc, wchar_t** argv) {
 
   // The first frame again, on a surface of the window's device context, operation by operation.
   set.SetPrefix(u"the");
-  win.ShowCandidates(&set, true, false);
+  win.ShowCandidates(set, true, false);
   while (::GetUpdateRect(win.hwnd(), nullptr, FALSE)) ::UpdateWindow(win.hwnd());
   Tally tally;
   std::vector<double> profiled;

@@ -142,26 +142,48 @@ size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, boo
   return n;
 }
 
-bool CandListCore::FindPoint(AppearanceElement element, int32_t index, SizeI area, PointF* point) const {
-  if (manager_ == nullptr) return false;
-  double x = 0;
-  double y = 0;
-  int found = 0;
-  for (int32_t py = 0; py < area.height; py += 2) {
-    for (int32_t px = 0; px < area.width; px += 2) {
-      const PointF p{static_cast<float>(px), static_cast<float>(py)};
-      AppearanceElement e = AppearanceElement::kWindow;
-      int32_t i = -1;
-      if (manager_->HitTest(p, &e, &i) && e == element && i == index) {
-        x += p.x;
-        y += p.y;
-        ++found;
-      }
+std::u16string CandListCore::RowText(size_t i) const {
+  return i < RowCount() ? manager_->candidateList->Item(i) : std::u16string();
+}
+
+size_t CandListCore::TabCount() const {
+  return manager_ != nullptr && manager_->tabStrip != nullptr ? manager_->tabStrip->TabCount() : 0;
+}
+
+std::u16string CandListCore::TabCaption(size_t i) const {
+  return i < TabCount() ? manager_->tabStrip->Tab(i).caption : std::u16string();
+}
+
+bool CandListCore::TabStripVisible() const {
+  return manager_ != nullptr && manager_->tabStrip != nullptr && manager_->tabStrip->visible;
+}
+
+bool CandListCore::HitTest(PointF p, AppearanceElement* element, int32_t* index) const {
+  return manager_ != nullptr && manager_->HitTest(p, element, index);
+}
+
+bool CandListCore::ElementRect(AppearanceElement element, int32_t index, RectF* rect) const {
+  if (manager_ == nullptr || index < 0) return false;
+  if (element == AppearanceElement::kCandidateList) {
+    const CTextList* list = manager_->candidateList.get();
+    if (list == nullptr || !list->visible || static_cast<size_t>(index) >= list->ItemCount() ||
+        !(list->itemHeight > 0)) {
+      return false;
     }
+    *rect = RectF{list->bounds.x, list->bounds.y + list->itemHeight * static_cast<float>(index), list->bounds.width,
+                  list->itemHeight};
+    return true;
   }
-  if (found == 0) return false;
-  *point = PointF{static_cast<float>(x / found), static_cast<float>(y / found)};
-  return true;
+  if (element == AppearanceElement::kTab) {
+    const CSheetTabTop* strip = manager_->tabStrip.get();
+    // Tabs scrolled out of the strip are not on the screen.
+    if (!TabStripVisible() || !strip->HasTab(index) || index < strip->firstVisibleTab) return false;
+    const RectF& tab = strip->Tab(static_cast<size_t>(index)).bounds;
+    if (!(tab.width > 0) || tab.x >= strip->bounds.right()) return false;
+    *rect = tab;
+    return true;
+  }
+  return false;
 }
 
 void CandListCore::Press(PointF p) {

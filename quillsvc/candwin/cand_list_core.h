@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "common/settings_record.h"
@@ -96,10 +97,15 @@ class CandListCore {
   size_t RowCount() const;
   bool AdditionBarVisible() const;
 
-  // A point inside `area` (client pixels from the origin) where the hit test finds `element` with
-  // `index`, the middle of all such points; false when there is none. For tools that click the window
-  // from outside.
-  bool FindPoint(AppearanceElement element, int32_t index, SizeI area, PointF* point) const;
+  // What the window shows, read for the accessibility tree and the framework's candidate-list element:
+  // the text of row i (empty past the rows), the tabs' captions, the element under a client point
+  // (false for none) and the client rectangle of a row or of a tab in view (false for none).
+  std::u16string RowText(size_t i) const;
+  size_t TabCount() const;
+  std::u16string TabCaption(size_t i) const;
+  bool TabStripVisible() const;
+  bool HitTest(PointF p, AppearanceElement* element, int32_t* index) const;
+  bool ElementRect(AppearanceElement element, int32_t index, RectF* rect) const;
 
   void SetExtent(const RectI& r) { extent_ = r; }
   const RectI& extent() const { return extent_; }

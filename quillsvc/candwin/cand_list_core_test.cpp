@@ -211,22 +211,29 @@ TEST_F(CandListCoreTest, AClickOnTheBareWindowOnlyReportsIt) {
   EXPECT_EQ(Manager().candidateList->selected, selected);
 }
 
-TEST_F(CandListCoreTest, PointsFoundForARowOrATabAreClickedThere) {
+// What the accessibility tree reports of a row or a tab is where a click hits it.
+TEST_F(CandListCoreTest, TheRectanglesOfARowAndATabAreWhereClicksHitThem) {
   Ready();
-  PointF row;
-  ASSERT_TRUE(Core().FindPoint(AppearanceElement::kCandidateList, 7, {200, 400}, &row));
+  RectF row;
+  ASSERT_TRUE(Core().ElementRect(AppearanceElement::kCandidateList, 7, &row));
   Core().SelectTab(1);
   Manager().Layout(window_);
-  PointF tab;
-  ASSERT_TRUE(Core().FindPoint(AppearanceElement::kTab, 0, {200, 400}, &tab));
-  Core().Press(row);
-  Core().Release(row);
-  Core().Press(tab);
-  Core().Release(tab);
-  EXPECT_EQ(callback_.events,
-            (std::vector<std::string>{"down 1 7", "up 1 7", "item 7", "down 0 0", "up 0 0", "tab 0"}));
-  PointF none;
-  EXPECT_FALSE(Core().FindPoint(AppearanceElement::kCandidateList, 10, {200, 400}, &none));
+  RectF tab;
+  ASSERT_TRUE(Core().ElementRect(AppearanceElement::kTab, 1, &tab));
+  const PointF rowMiddle{row.x + row.width / 2, row.y + row.height / 2};
+  const PointF tabMiddle{tab.x + tab.width / 2, tab.y + tab.height / 2};
+  AppearanceElement element = AppearanceElement::kWindow;
+  int32_t index = -1;
+  ASSERT_TRUE(Core().HitTest(tabMiddle, &element, &index));
+  EXPECT_EQ(element, AppearanceElement::kTab);
+  EXPECT_EQ(index, 1);
+  Core().Press(rowMiddle);
+  Core().Release(rowMiddle);
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 1 7", "up 1 7", "item 7"}));
+  EXPECT_EQ(Core().RowText(7), Manager().candidateList->Item(7));
+  RectF none;
+  EXPECT_FALSE(Core().ElementRect(AppearanceElement::kCandidateList, 10, &none));
+  EXPECT_FALSE(Core().ElementRect(AppearanceElement::kTab, 9, &none));
 }
 
 TEST_F(CandListCoreTest, TheRightArrowOnTheLastTabWrapsToTheFirstInView) {

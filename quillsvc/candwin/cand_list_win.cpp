@@ -1,6 +1,7 @@
 #include "quillsvc/candwin/cand_list_win.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "quillsvc/candwin/gdiplus_surface.h"
 #include "winui/gdi.h"
@@ -16,6 +17,48 @@ RectI Portable(const RECT& r) { return RectI{r.left, r.top, r.right, r.bottom}; 
 CCandListWin::CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
                            IWidgetMouseEventCallback* callback)
     : core_(lock, settings, settingsSize, callback, fonts_, *this) {}
+
+CCandListWin::~CCandListWin() {
+  Hide();
+  DestroyWindow();
+}
+
+std::unique_ptr<CCandListWin> CCandListWin::Create(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
+                                                   IWidgetMouseEventCallback* callback, int activeTab) {
+  auto window = std::make_unique<CCandListWin>(lock, settings, settingsSize, callback);
+  if (window->Create(nullptr, RECT{0, 0, 1, 1}) == nullptr) return nullptr;
+  window->BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
+  return window;
+}
+
+void CCandListWin::ShowWindowNow(bool show) {
+  // Every letter asks; a window already in that state is left alone (showing costs a round trip to
+  // the window system even then).
+  if (hwnd() == nullptr || (::IsWindowVisible(hwnd()) != FALSE) == show) return;
+  ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
+}
+
+void CCandListWin::Show() {
+  if (!shown_) {
+    shown_ = true;
+    drawnHere_ = observer_ == nullptr || observer_->OnListShown();
+    accessibility_.OnShown(true);
+  }
+  ShowWindowNow(drawnHere_);
+}
+
+void CCandListWin::Hide() {
+  ShowWindowNow(false);
+  if (!shown_) return;
+  shown_ = false;
+  accessibility_.OnShown(false);
+  if (observer_ != nullptr) observer_->OnListHidden();
+}
+
+void CCandListWin::SetDrawnHere(bool drawn) {
+  drawnHere_ = drawn;
+  if (shown_) ShowWindowNow(drawn);
+}
 
 winui::WindowClassInfo CCandListWin::GetWndClassInfo() {
   return {CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_DROPSHADOW, COLOR_WINDOW + 1, IDC_ARROW};
@@ -33,6 +76,8 @@ bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, 
       ::DefWindowProcW(hwnd, WM_SETCURSOR, wParam, MAKELPARAM(0, HIWORD(lParam)));
       result = 1;
       return true;
+    case WM_GETOBJECT:
+      return accessibility_.OnGetObject(wParam, lParam, &result);
     case WM_LBUTTONUP:
       ::ReleaseCapture();
       // Client coordinates as unsigned 16-bit: a release left of or above the window hits nothing.
@@ -40,40 +85,8 @@ bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, 
       result = 0;
       return true;
     default:
-      return ToolMessage(hwnd, message, wParam, lParam, result);
+      return false;
   }
-}
-
-bool CCandListWin::ToolMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  static const UINT rowText = ::RegisterWindowMessageW(L"QuilletCandidateRowText");
-  static const UINT rowPoint = ::RegisterWindowMessageW(L"QuilletCandidateRowPoint");
-  static const UINT tabPoint = ::RegisterWindowMessageW(L"QuilletCandidateTabPoint");
-  if (message == rowText) {
-    // wParam: the row; lParam: a buffer of kToolTextCapacity characters. The answer: characters written.
-    const CWidgetMgrTopLayout* manager = core_.manager();
-    result = 0;
-    if (manager == nullptr || manager->candidateList == nullptr || lParam == 0 ||
-        wParam >= manager->candidateList->ItemCount()) {
-      return true;
-    }
-    const std::u16string& text = manager->candidateList->Item(wParam);
-    const size_t length = std::min(text.size(), kToolTextCapacity);
-    std::copy_n(text.data(), length, reinterpret_cast<char16_t*>(lParam));
-    result = static_cast<LRESULT>(length);
-    return true;
-  }
-  if (message == rowPoint || message == tabPoint) {
-    // wParam: the row or tab; the answer: a client point on it as MAKELRESULT(x, y), 0 for none.
-    RECT client{};
-    PointF p;
-    const auto element = message == rowPoint ? AppearanceElement::kCandidateList : AppearanceElement::kTab;
-    result = ::GetClientRect(hwnd, &client) &&
-                     core_.FindPoint(element, static_cast<int32_t>(wParam), SizeI{client.right, client.bottom}, &p)
-                 ? MAKELRESULT(static_cast<WORD>(p.x), static_cast<WORD>(p.y))
-                 : 0;
-    return true;
-  }
-  return false;
 }
 
 void CCandListWin::OnPress(HWND hwnd) {
@@ -92,16 +105,15 @@ void CCandListWin::OnPaint(HWND hwnd) {
   core_.Paint(*surface, SizeI{client.right - client.left, client.bottom - client.top});
 }
 
-bool CCandListWin::SetCompositionExtent(const RECT& extent) {
-  core_.SetExtent(Portable(extent));
+void CCandListWin::PlaceBy(const RectI& extent) {
+  core_.SetExtent(extent);
   RECT window{};
-  if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &window)) return false;
+  if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &window)) return;
   const RECT placed = Native(core_.Place(Portable(window)));
   // The text service reports the extent after every edit; a window already in place stays put.
   if (placed.left != window.left || placed.top != window.top) {
     ::SetWindowPos(hwnd(), nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  return true;
 }
 
 std::unique_ptr<Surface> CCandListWin::MeasuringSurface() {
@@ -111,6 +123,78 @@ std::unique_ptr<Surface> CCandListWin::MeasuringSurface() {
 
 void CCandListWin::Invalidate() {
   if (hwnd() != nullptr) ::InvalidateRect(hwnd(), nullptr, FALSE);
+  if (!shown_) return;
+  accessibility_.OnChanged();
+  if (observer_ != nullptr) observer_->OnListChanged();
+}
+
+int CCandListWin::TabOfItem(size_t item) {
+  const size_t rows = core_.RowCount();
+  if (item < rows) return -1;
+  size_t seen = rows;
+  RectF r;
+  for (size_t t = 0; t < core_.TabCount(); ++t) {
+    if (!core_.ElementRect(AppearanceElement::kTab, static_cast<int32_t>(t), &r)) continue;
+    if (seen++ == item) return static_cast<int>(t);
+  }
+  return -1;
+}
+
+size_t CCandListWin::ItemCount() {
+  size_t count = core_.RowCount();
+  RectF r;
+  for (size_t t = 0; t < core_.TabCount(); ++t) {
+    if (core_.ElementRect(AppearanceElement::kTab, static_cast<int32_t>(t), &r)) ++count;
+  }
+  return count;
+}
+
+std::u16string CCandListWin::ItemName(size_t item) {
+  if (IsRow(item)) return core_.RowText(item);
+  const int tab = TabOfItem(item);
+  return tab >= 0 ? core_.TabCaption(static_cast<size_t>(tab)) : std::u16string();
+}
+
+bool CCandListWin::ItemSelected(size_t item) {
+  if (IsRow(item)) return static_cast<int>(item) == core_.SelectedRow();
+  const int tab = TabOfItem(item);
+  return tab >= 0 && tab == core_.SelectedTab();
+}
+
+bool CCandListWin::ItemScreenRect(size_t item, RectI* rect) {
+  RectF r;
+  const int tab = TabOfItem(item);
+  const bool found = IsRow(item) ? core_.ElementRect(AppearanceElement::kCandidateList, static_cast<int32_t>(item), &r)
+                                 : tab >= 0 && core_.ElementRect(AppearanceElement::kTab, tab, &r);
+  RECT client{};
+  if (!found || hwnd() == nullptr || !::GetClientRect(hwnd(), &client)) return false;
+  // Only what lies inside the window is on the screen.
+  RECT part{static_cast<LONG>(r.x), static_cast<LONG>(r.y), static_cast<LONG>(r.right()),
+            static_cast<LONG>(r.bottom())};
+  if (!::IntersectRect(&part, &part, &client)) return false;
+  ::MapWindowPoints(hwnd(), nullptr, reinterpret_cast<POINT*>(&part), 2);
+  *rect = Portable(part);
+  return true;
+}
+
+int CCandListWin::ItemAtScreenPoint(int x, int y) {
+  POINT p{x, y};
+  RECT client{};
+  if (hwnd() == nullptr || !::ScreenToClient(hwnd(), &p) || !::GetClientRect(hwnd(), &client) ||
+      !::PtInRect(&client, p)) {
+    return -2;
+  }
+  AppearanceElement element = AppearanceElement::kWindow;
+  int32_t index = -1;
+  if (!core_.HitTest(PointF{static_cast<float>(p.x), static_cast<float>(p.y)}, &element, &index)) return -1;
+  if (element == AppearanceElement::kCandidateList) {
+    return index >= 0 && static_cast<size_t>(index) < core_.RowCount() ? index : -1;
+  }
+  if (element != AppearanceElement::kTab) return -1;
+  for (size_t item = core_.RowCount(); item < ItemCount(); ++item) {
+    if (TabOfItem(item) == index) return static_cast<int>(item);
+  }
+  return -1;
 }
 
 bool CCandListWin::DocumentCaret(int32_t* x, int32_t* y) {

@@ -6,7 +6,9 @@
 // captured), the release as WM_LBUTTONUP.
 //
 // The owner starts GDI+ before creating the window, creates it with no parent at (0, 0, 1, 1) (or as a
-// child for a preview), shows it only with SW_SHOWNA and destroys it before deleting the object.
+// child for a preview); the window shows itself only without activation. Screen readers read it
+// through the accessibility interfaces Windows offers (WM_GETOBJECT); nothing else reaches it from
+// outside.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +16,9 @@
 #include <memory>
 #include <string_view>
 
+#include "quillsvc/candwin/accessible_candidates.h"
 #include "quillsvc/candwin/cand_list_core.h"
+#include "quillsvc/candwin/candidate_window.h"
 #include "quillsvc/candwin/gdiplus_font.h"
 #include "quillsvc/candwin/gdiplus_surface.h"
 #include "winui/window_impl.h"
@@ -23,10 +27,36 @@ namespace quillet {
 
 using CandListWinTraits = winui::CWinTraits<WS_POPUP | WS_DISABLED, WS_EX_TOPMOST | WS_EX_TOOLWINDOW>;
 
-class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>, private CandListHost {
+// What the owner of a candidate window hears of its list while the list is shown (the text service
+// publishes it as the framework's candidate-list UI element).
+class CandidateListObserver {
+ public:
+  // The list is about to be shown: false when the application draws it itself (the window then
+  // stays hidden while the list is shown).
+  virtual bool OnListShown() = 0;
+  // Rows, page or selection changed.
+  virtual void OnListChanged() = 0;
+  // The list went: hidden, or its window destroyed.
+  virtual void OnListHidden() = 0;
+
+ protected:
+  ~CandidateListObserver() = default;
+};
+
+class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
+                     public CandidateWindow,
+                     private CandListHost,
+                     private AccessibleList {
  public:
   // `lock` is the settings block (null: no locking), `settings` the record in it; neither is owned.
   CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback);
+  ~CCandListWin();
+
+  // A hidden top-level window at (0, 0, 1, 1) with its widgets built for `activeTab` within the text
+  // service's size bounds; null when it cannot be made.
+  static std::unique_ptr<CCandListWin> Create(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
+                                              IWidgetMouseEventCallback* callback, int activeTab);
+  using CWindowImpl::Create;
 
   static winui::WindowClassInfo GetWndClassInfo();
   bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -37,25 +67,36 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   }
   void ReloadFonts() { core_.ReloadFonts(); }
   void SetElementVisible(int32_t element, bool shown) { core_.SetElementVisible(element, shown); }
-  void SelectTab(int32_t index) { core_.SelectTab(index); }
-  int32_t NextTab() { return core_.NextTab(); }
-  int32_t PrevTab() { return core_.PrevTab(); }
-  int32_t MoveSelection(int32_t delta) { return core_.MoveSelection(delta); }
-  void SetAdditionText(std::u16string_view text) { core_.SetAdditionText(text); }
-  size_t ShowCandidates(TabSourceSet* sources, bool selectFirst, bool refreshTitle) {
-    return core_.ShowCandidates(sources, selectFirst, refreshTitle);
+
+  // CandidateWindow. Shown means the list is shown: the window itself stays hidden while the
+  // observer's application draws the list (SetDrawnHere changes that while shown).
+  bool IsVisible() override { return shown_; }
+  void Show() override;
+  void Hide() override;
+  size_t ShowCandidates(TabSourceSet& sources, bool selectFirst, bool refreshTitle) override {
+    return core_.ShowCandidates(&sources, selectFirst, refreshTitle);
   }
-  int32_t SelectedTab() const { return core_.SelectedTab(); }
-  int32_t SelectedRow() const { return core_.SelectedRow(); }
-  size_t RowCount() const { return core_.RowCount(); }
-  bool AdditionBarVisible() const { return core_.AdditionBarVisible(); }
+  void SelectTab(int index) override { core_.SelectTab(index); }
+  int NextTab() override { return core_.NextTab(); }
+  int PrevTab() override { return core_.PrevTab(); }
+  int SelectedTab() override { return core_.SelectedTab(); }
+  int MoveSelection(int delta) override { return core_.MoveSelection(delta); }
+  int SelectedRow() override { return core_.SelectedRow(); }
+  size_t RowCount() override { return core_.RowCount(); }
+  bool AdditionBarVisible() override { return core_.AdditionBarVisible(); }
+  void SetAdditionText(std::u16string_view text) override { core_.SetAdditionText(text); }
   // The whole window is painted again (no erase).
-  void Repaint() { Invalidate(); }
-  // Stores the composition's extent (screen pixels) and moves the window next to it; false without a
-  // window.
-  bool SetCompositionExtent(const RECT& extent);
+  void Repaint() override { Invalidate(); }
+  // Stores the composition's extent (screen pixels) and moves the window next to it.
+  void PlaceBy(const RectI& extent) override;
+
   // A window whose caret decides the placement instead of the extent; null for none.
   void SetDocumentWindow(HWND hwnd) { documentWindow_ = hwnd; }
+  // Null for none; not owned, outlives the window.
+  void SetObserver(CandidateListObserver* observer) { observer_ = observer; }
+  // Whether this window draws the list while it is shown (the application asked otherwise, or again).
+  void SetDrawnHere(bool drawn);
+  bool DrawnHere() const { return drawnHere_; }
 
   CandListCore& core() { return core_; }
 
@@ -66,19 +107,31 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   RectI WorkArea(const RectI& r) override;
   bool SetWindowRect(const RectI& r, bool move) override;
 
+  // AccessibleList: rows, then the tabs in view.
+  HWND ListWindow() override { return hwnd(); }
+  bool ListShown() override { return shown_ && drawnHere_; }
+  size_t ItemCount() override;
+  bool IsRow(size_t item) override { return item < core_.RowCount(); }
+  std::u16string ItemName(size_t item) override;
+  bool ItemSelected(size_t item) override;
+  bool ItemScreenRect(size_t item, RectI* rect) override;
+  int ItemAtScreenPoint(int x, int y) override;
+  // The tab of item `item` (past the rows); -1 for none.
+  int TabOfItem(size_t item);
+
   void OnPaint(HWND hwnd);
   void OnPress(HWND hwnd);
-  // Registered messages through which tools that drive the window from outside (tsfhost) read a
-  // row's text and find the client point of a row ("QuilletCandidateRowText", "...RowPoint") or of a
-  // tab ("QuilletCandidateTabPoint").
-  bool ToolMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  static constexpr size_t kToolTextCapacity = 256;
+  void ShowWindowNow(bool show);
 
   GdiplusFontFactory fonts_;
   // The last frame's background, kept from one paint to the next.
   GdiplusFrameCache frames_;
   CandListCore core_;
   HWND documentWindow_ = nullptr;
+  CandidateListObserver* observer_ = nullptr;
+  Accessibility accessibility_{*this};
+  bool shown_ = false;
+  bool drawnHere_ = true;
 };
 
 }  // namespace quillet

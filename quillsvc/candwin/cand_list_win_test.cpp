@@ -87,8 +87,8 @@ class CandListWinTest : public ::testing::Test {
     ASSERT_NE(win_->Create(nullptr, RECT{0, 0, 1, 1}), nullptr);
     ASSERT_TRUE(win_->BuildWidgets(0, 200, 400));
     set_.SetPrefix(prefix);
-    win_->ShowCandidates(&set_, true, true);
-    win_->SetCompositionExtent(extent);
+    win_->ShowCandidates(set_, true, true);
+    win_->PlaceBy(RectI{extent.left, extent.top, extent.right, extent.bottom});
     ::ShowWindow(win_->hwnd(), SW_SHOWNA);
     Pump();
   }
@@ -165,13 +165,13 @@ TEST_F(CandListWinTest, ItGoesBelowTheTextAndStaysInsideTheWorkAreaNearItsEdges)
   EXPECT_EQ(r.left, 200);
   EXPECT_EQ(r.top, 170);
 
-  win_->SetCompositionExtent(RECT{work.right - 30, 300, work.right - 10, 320});
+  win_->PlaceBy(RectI{work.right - 30, 300, work.right - 10, 320});
   Pump();
   r = WindowRect();
   EXPECT_EQ(r.right, work.right);
   EXPECT_EQ(r.top, 320);
 
-  win_->SetCompositionExtent(RECT{300, work.bottom - 30, 340, work.bottom - 10});
+  win_->PlaceBy(RectI{300, work.bottom - 30, 340, work.bottom - 10});
   Pump();
   r = WindowRect();
   EXPECT_EQ(r.bottom, work.bottom - 30);  // flipped above the text
@@ -225,7 +225,7 @@ TEST_F(CandListWinTest, APaintWhileAnotherProcessWritesTheSettingsEndsWithinTheB
 
   // Fewer rows while the writer holds the settings: the paint waits its bounded time and changes nothing.
   set_.SetPrefix(u"ba");
-  win_->ShowCandidates(&set_, true, false);
+  win_->ShowCandidates(set_, true, false);
   const auto start = std::chrono::steady_clock::now();
   ::UpdateWindow(win_->hwnd());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));

@@ -6,9 +6,10 @@
 #include <string_view>
 
 #include "lookup/tab_source_set.h"
-#include "quillsvc/server/com_boundary.h"
-#include "quillsvc/server/guids.h"
-#include "quillsvc/server/module.h"
+#include "quillsvc/com/bstr.h"
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/guids.h"
+#include "winui/module.h"
 
 namespace quillet {
 namespace {
@@ -19,23 +20,16 @@ constexpr DWORD kCookieCurrSheet = 0x0FAD0FAD;
 constexpr LONG kBalloonWidth = 50;
 constexpr size_t kMenuTabs = TabSourceSet::kNameSlots;
 
-// A new BSTR for the caller; E_OUTOFMEMORY when it cannot be had.
-HRESULT NewBstr(std::u16string_view text, BSTR* out) {
-  if (out == nullptr) return E_INVALIDARG;
-  *out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
-  return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
 HICON LoadModuleIcon(int id) {
-  return static_cast<HICON>(LoadImageW(ModuleHandle(), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0));
+  return static_cast<HICON>(LoadImageW(winui::ModuleInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0));
 }
 
 }  // namespace
 
-CLangBarItemBase::CLangBarItemBase(IUnknown* owner, LangBarHost& host, const GUID& item, DWORD style,
-                                   const wchar_t* description, DWORD cookie, DWORD refreshFlags)
+template <class Face>
+CLangBarItem<Face>::CLangBarItem(IUnknown* owner, LangBarHost& host, const GUID& item, DWORD style,
+                                 const wchar_t* description, DWORD cookie, DWORD refreshFlags)
     : owner_(owner), host_(host), cookie_(cookie), refreshFlags_(refreshFlags) {
-  DllAddRef();
   info_.clsidService = kClsidTextService;
   info_.guidItem = item;
   info_.dwStyle = style;
@@ -43,70 +37,32 @@ CLangBarItemBase::CLangBarItemBase(IUnknown* owner, LangBarHost& host, const GUI
   wcsncpy(info_.szDescription, description, TF_LBI_DESC_MAXLEN - 1);
 }
 
-CLangBarItemBase::~CLangBarItemBase() { DllRelease(); }
-
-HRESULT CLangBarItemBase::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_INVALIDARG;
-  *out = QueryItemInterface(iid);
-  if (*out == nullptr && IsEqualIID(iid, IID_ITfSource)) *out = static_cast<ITfSource*>(this);
-  if (*out == nullptr) return E_NOINTERFACE;
-  AddRef();
+template <class Face>
+HRESULT CLangBarItem<Face>::GetInfo(TF_LANGBARITEMINFO* info) {
+  if (info == nullptr) return E_INVALIDARG;
+  *info = info_;
   return S_OK;
 }
 
-void* CLangBarItemBase::QueryItemInterface(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfLangBarItem) ||
-      IsEqualIID(iid, IID_ITfLangBarItemButton)) {
-    return static_cast<LangBarItemButtonShim*>(this);
-  }
-  return nullptr;
-}
-
-ULONG CLangBarItemBase::AddRef() { return ++refs_; }
-
-ULONG CLangBarItemBase::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
-HRESULT CLangBarItemBase::GetInfo(TF_LANGBARITEMINFO* info) {
-  if (info != nullptr) *info = info_;
+template <class Face>
+HRESULT CLangBarItem<Face>::GetStatus(DWORD* status) {
+  if (status == nullptr) return E_INVALIDARG;
+  *status = 0;
   return S_OK;
 }
 
-HRESULT CLangBarItemBase::GetStatus(DWORD* status) {
-  if (status != nullptr) *status = 0;
+template <class Face>
+HRESULT CLangBarItem<Face>::Show(BOOL) {
   return S_OK;
 }
 
-HRESULT CLangBarItemBase::Show(BOOL) { return S_OK; }
-
-HRESULT CLangBarItemBase::GetTooltipString(BSTR* tooltip) { return NewBstr(u"Quillet", tooltip); }
-
-HRESULT CLangBarItemBase::InitMenu(ITfMenu*) { return S_OK; }
-
-HRESULT CLangBarItemBase::OnMenuSelect(UINT) { return S_OK; }
-
-HRESULT CLangBarItemBase::GetIcon(HICON* icon) {
-  if (icon != nullptr) *icon = nullptr;
-  return S_OK;
+template <class Face>
+HRESULT CLangBarItem<Face>::GetTooltipString(BSTR* tooltip) {
+  return NewBstr(u"Quillet", tooltip);
 }
 
-HRESULT CLangBarItemBase::GetText(BSTR* text) {
-  if (text != nullptr) *text = nullptr;
-  return S_OK;
-}
-
-HRESULT CLangBarItemBase::OnButtonClick(TfLBIClick, POINT, const RECT*) { return S_OK; }
-
-HRESULT CLangBarItemBase::GetPreferredSize(const SIZE*, SIZE*) { return S_OK; }
-
-HRESULT CLangBarItemBase::GetBalloonInfo(TF_LBBALLOONINFO*) { return S_OK; }
-
-HRESULT CLangBarItemBase::OnBalloonClick(TfLBIClick, POINT, const RECT*) { return S_OK; }
-
-HRESULT CLangBarItemBase::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
+template <class Face>
+HRESULT CLangBarItem<Face>::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
   if (!IsEqualIID(iid, IID_ITfLangBarItemSink)) return CONNECT_E_CANNOTCONNECT;
   if (sink_) return CONNECT_E_ADVISELIMIT;
   if (sink == nullptr || cookie == nullptr) return E_INVALIDARG;
@@ -118,22 +74,45 @@ HRESULT CLangBarItemBase::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) 
   return S_OK;
 }
 
-HRESULT CLangBarItemBase::UnadviseSink(DWORD cookie) {
+template <class Face>
+HRESULT CLangBarItem<Face>::UnadviseSink(DWORD cookie) {
   if (cookie != cookie_ || !sink_) return CONNECT_E_NOCONNECTION;
   sink_.Reset();
   return S_OK;
 }
 
-void CLangBarItemBase::Refresh() {
+template <class Face>
+void CLangBarItem<Face>::Refresh() {
   // The sink may unadvise itself while it is told; hold it for the call.
-  if (platform::win32::ComPtr<ITfLangBarItemSink> sink = sink_) sink->OnUpdate(refreshFlags_);
+  if (ComPtr<ITfLangBarItemSink> sink = sink_) sink->OnUpdate(refreshFlags_);
+}
+
+template class CLangBarItem<ITfLangBarItemButton>;
+template class CLangBarItem<ITfLangBarItemBalloon>;
+
+HRESULT CLangBarButton::OnClick(TfLBIClick, POINT, const RECT*) { return S_OK; }
+
+HRESULT CLangBarButton::InitMenu(ITfMenu*) { return S_OK; }
+
+HRESULT CLangBarButton::OnMenuSelect(UINT) { return S_OK; }
+
+HRESULT CLangBarButton::GetIcon(HICON* icon) {
+  if (icon == nullptr) return E_INVALIDARG;
+  *icon = nullptr;
+  return S_OK;
+}
+
+HRESULT CLangBarButton::GetText(BSTR* text) {
+  if (text == nullptr) return E_INVALIDARG;
+  *text = nullptr;
+  return S_OK;
 }
 
 // The open/close button.
 
 CLangBarItemEnable::CLangBarItemEnable(IUnknown* owner, LangBarHost& host)
-    : CLangBarItemBase(owner, host, kGuidLangBarItemEnable, TF_LBI_STYLE_BTN_BUTTON, L"Open/Close", kCookieEnable,
-                       TF_LBI_ICON | TF_LBI_TEXT | TF_LBI_TOOLTIP) {}
+    : CLangBarButton(owner, host, kGuidLangBarItemEnable, TF_LBI_STYLE_BTN_BUTTON, L"Open/Close", kCookieEnable,
+                     TF_LBI_ICON | TF_LBI_TEXT | TF_LBI_TOOLTIP) {}
 
 HRESULT CLangBarItemEnable::GetTooltipString(BSTR* tooltip) {
   return ComBoundary([&] {
@@ -154,7 +133,7 @@ HRESULT CLangBarItemEnable::GetIcon(HICON* icon) {
   return *icon != nullptr ? S_OK : E_FAIL;
 }
 
-HRESULT CLangBarItemEnable::OnButtonClick(TfLBIClick, POINT, const RECT*) {
+HRESULT CLangBarItemEnable::OnClick(TfLBIClick, POINT, const RECT*) {
   return ComBoundary([&] {
     const bool wasOpen = host().IsOpen();
     host().SetOpenState(!wasOpen);
@@ -167,8 +146,8 @@ HRESULT CLangBarItemEnable::OnButtonClick(TfLBIClick, POINT, const RECT*) {
 // The tab list.
 
 CLangBarItemSheetList::CLangBarItemSheetList(IUnknown* owner, LangBarHost& host)
-    : CLangBarItemBase(owner, host, kGuidLangBarItemSheetList, TF_LBI_STYLE_BTN_MENU, L"Tab List", kCookieSheetList,
-                       TF_LBI_ICON | TF_LBI_TEXT) {}
+    : CLangBarButton(owner, host, kGuidLangBarItemSheetList, TF_LBI_STYLE_BTN_MENU, L"Tab List", kCookieSheetList,
+                     TF_LBI_ICON | TF_LBI_TEXT) {}
 
 HRESULT CLangBarItemSheetList::GetTooltipString(BSTR* tooltip) { return NewBstr(u"Tab List", tooltip); }
 
@@ -202,18 +181,13 @@ HRESULT CLangBarItemSheetList::OnMenuSelect(UINT id) {
 // The active tab's balloon.
 
 CLangBarItemCurrSheet::CLangBarItemCurrSheet(IUnknown* owner, LangBarHost& host)
-    : CLangBarItemBase(owner, host, kGuidLangBarItemCurrSheet, 0, L"Active Tab", kCookieCurrSheet, TF_LBI_BALLOON) {}
+    : CLangBarItem(owner, host, kGuidLangBarItemCurrSheet, 0, L"Active Tab", kCookieCurrSheet, TF_LBI_BALLOON) {}
 
-void* CLangBarItemCurrSheet::QueryItemInterface(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfLangBarItem) ||
-      IsEqualIID(iid, IID_ITfLangBarItemBalloon)) {
-    return static_cast<LangBarItemBalloonShim*>(this);
-  }
-  return nullptr;
-}
+HRESULT CLangBarItemCurrSheet::OnClick(TfLBIClick, POINT, const RECT*) { return S_OK; }
 
 HRESULT CLangBarItemCurrSheet::GetPreferredSize(const SIZE*, SIZE* size) {
-  if (size != nullptr) size->cx = kBalloonWidth;
+  if (size == nullptr) return E_INVALIDARG;
+  size->cx = kBalloonWidth;
   return S_OK;
 }
 

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/win32/com_ptr.h"
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/com_object.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/module.h"
+#include "quillsvc/com/tsf_interfaces.h"
 
 namespace quillet {
 
@@ -42,50 +44,16 @@ class LangBarHost {
   ~LangBarHost() = default;
 };
 
-// One OnClick per face: ITfLangBarItemButton and ITfLangBarItemBalloon declare the same method.
-class LangBarItemButtonShim : public ITfLangBarItemButton {
+// What every item shares: its information, its one ITfLangBarItemSink and the reference it holds on
+// the text service. `Face` is the interface the language bar is given (a button or a balloon).
+template <class Face>
+class CLangBarItem : public ComObject<ModuleCount, Face, ITfSource> {
  public:
-  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override {
-    return OnButtonClick(click, pt, area);
-  }
-  virtual HRESULT OnButtonClick(TfLBIClick click, POINT pt, const RECT* area) = 0;
-};
-
-class LangBarItemBalloonShim : public ITfLangBarItemBalloon {
- public:
-  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override {
-    return OnBalloonClick(click, pt, area);
-  }
-  virtual HRESULT OnBalloonClick(TfLBIClick click, POINT pt, const RECT* area) = 0;
-};
-
-class CLangBarItemBase : public LangBarItemButtonShim, public LangBarItemBalloonShim, public ITfSource {
- public:
-  CLangBarItemBase(const CLangBarItemBase&) = delete;
-  CLangBarItemBase& operator=(const CLangBarItemBase&) = delete;
-
-  // IUnknown: the button face is the primary one.
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-
-  // ITfLangBarItem (shared by both faces).
+  // ITfLangBarItem
   HRESULT STDMETHODCALLTYPE GetInfo(TF_LANGBARITEMINFO* info) override;
   HRESULT STDMETHODCALLTYPE GetStatus(DWORD* status) override;
   HRESULT STDMETHODCALLTYPE Show(BOOL show) override;
   HRESULT STDMETHODCALLTYPE GetTooltipString(BSTR* tooltip) override;
-
-  // ITfLangBarItemButton.
-  HRESULT STDMETHODCALLTYPE InitMenu(ITfMenu* menu) override;
-  HRESULT STDMETHODCALLTYPE OnMenuSelect(UINT id) override;
-  HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
-  HRESULT STDMETHODCALLTYPE GetText(BSTR* text) override;
-  HRESULT OnButtonClick(TfLBIClick click, POINT pt, const RECT* area) override;
-
-  // ITfLangBarItemBalloon.
-  HRESULT STDMETHODCALLTYPE GetPreferredSize(const SIZE* defaultSize, SIZE* size) override;
-  HRESULT STDMETHODCALLTYPE GetBalloonInfo(TF_LBBALLOONINFO* info) override;
-  HRESULT OnBalloonClick(TfLBIClick click, POINT pt, const RECT* area) override;
 
   // ITfSource: one ITfLangBarItemSink, whose cookie is the item's own.
   HRESULT STDMETHODCALLTYPE AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) override;
@@ -94,40 +62,49 @@ class CLangBarItemBase : public LangBarItemButtonShim, public LangBarItemBalloon
   // Tells the advised sink that what the refresh flags name has changed.
   void Refresh();
   // The face that the language bar is given (AddItem, RemoveItem).
-  virtual ITfLangBarItem* Item() { return static_cast<LangBarItemButtonShim*>(this); }
+  ITfLangBarItem* Item() { return static_cast<Face*>(this); }
 
  protected:
   // `owner` is the text service's IUnknown, on which the item holds a reference.
-  CLangBarItemBase(IUnknown* owner, LangBarHost& host, const GUID& item, DWORD style, const wchar_t* description,
-                   DWORD cookie, DWORD refreshFlags);
-  virtual ~CLangBarItemBase();
-  // The interfaces this item answers besides ITfSource; null for others.
-  virtual void* QueryItemInterface(REFIID iid);
+  CLangBarItem(IUnknown* owner, LangBarHost& host, const GUID& item, DWORD style, const wchar_t* description,
+               DWORD cookie, DWORD refreshFlags);
   LangBarHost& host() { return host_; }
 
  private:
-  platform::win32::ComPtr<IUnknown> owner_;
+  ComPtr<IUnknown> owner_;
   LangBarHost& host_;
-  platform::win32::ComPtr<ITfLangBarItemSink> sink_;
+  ComPtr<ITfLangBarItemSink> sink_;
   TF_LANGBARITEMINFO info_ = {};
   DWORD cookie_;
   DWORD refreshFlags_;
-  ULONG refs_ = 1;
+};
+
+// A button item: no menu, icon or text unless the item has them.
+class CLangBarButton : public CLangBarItem<ITfLangBarItemButton> {
+ public:
+  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override;
+  HRESULT STDMETHODCALLTYPE InitMenu(ITfMenu* menu) override;
+  HRESULT STDMETHODCALLTYPE OnMenuSelect(UINT id) override;
+  HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
+  HRESULT STDMETHODCALLTYPE GetText(BSTR* text) override;
+
+ protected:
+  using CLangBarItem::CLangBarItem;
 };
 
 // The open/close button: its icon and text show the state, its tooltip the error of a failed text
 // service; a click opens or closes the input method.
-class CLangBarItemEnable final : public CLangBarItemBase {
+class CLangBarItemEnable final : public CLangBarButton {
  public:
   CLangBarItemEnable(IUnknown* owner, LangBarHost& host);
   HRESULT STDMETHODCALLTYPE GetTooltipString(BSTR* tooltip) override;
   HRESULT STDMETHODCALLTYPE GetText(BSTR* text) override;
   HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
-  HRESULT OnButtonClick(TfLBIClick click, POINT pt, const RECT* area) override;
+  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override;
 };
 
 // The menu of the tabs, the active one checked; choosing one switches to it.
-class CLangBarItemSheetList final : public CLangBarItemBase {
+class CLangBarItemSheetList final : public CLangBarButton {
  public:
   CLangBarItemSheetList(IUnknown* owner, LangBarHost& host);
   HRESULT STDMETHODCALLTYPE GetTooltipString(BSTR* tooltip) override;
@@ -137,15 +114,12 @@ class CLangBarItemSheetList final : public CLangBarItemBase {
 };
 
 // The active tab's name, shown as a balloon.
-class CLangBarItemCurrSheet final : public CLangBarItemBase {
+class CLangBarItemCurrSheet final : public CLangBarItem<ITfLangBarItemBalloon> {
  public:
   CLangBarItemCurrSheet(IUnknown* owner, LangBarHost& host);
+  HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override;
   HRESULT STDMETHODCALLTYPE GetPreferredSize(const SIZE* defaultSize, SIZE* size) override;
   HRESULT STDMETHODCALLTYPE GetBalloonInfo(TF_LBBALLOONINFO* info) override;
-  ITfLangBarItem* Item() override { return static_cast<LangBarItemBalloonShim*>(this); }
-
- protected:
-  void* QueryItemInterface(REFIID iid) override;
 };
 
 // Icon resources of the module (16 x 16).

@@ -11,12 +11,10 @@
 #include "lookup/private_block.h"
 #include "lookup/tab_source_set.h"
 #include "platform/test_namespace.h"
-#include "quillsvc/server/module.h"
+#include "quillsvc/com/module.h"
 
 namespace quillet {
 namespace {
-
-using platform::win32::ComPtr;
 
 // Private blocks still use named events: kept away from a loader the user runs.
 const bool kIsolated = testing::IsolateNamespace("lb");
@@ -99,7 +97,6 @@ class Menu final : public ITfMenu {
 
 class LangBarItemsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { AttachModule(GetModuleHandleW(nullptr)); }
   FakeService service_;
 };
 

@@ -1,7 +1,7 @@
 #include "quillsvc/server/class_factory.h"
 
-#include "quillsvc/server/com_boundary.h"
-#include "quillsvc/server/module.h"
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/module.h"
 
 namespace quillet {
 

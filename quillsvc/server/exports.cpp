@@ -2,19 +2,19 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include "quillsvc/server/com_boundary.h"
+#include "quillsvc/candwin/cand_list_win.h"
+#include "quillsvc/com/com_boundary.h"
 #include "quillsvc/server/module.h"
 #include "quillsvc/server/registration.h"
-#include "quillsvc/service/candidate_window_shell.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
-      return quillet::AttachModule(instance) ? TRUE : FALSE;
+      quillet::AttachModule();
+      break;
     case DLL_PROCESS_DETACH:
       // Unloaded by FreeLibrary (not the process ending): its window class must not outlive it.
-      if (reserved == nullptr) quillet::CandidateWindowShell::UnregisterWindowClass();
-      quillet::DetachModule();
+      if (reserved == nullptr) quillet::CCandListWin::UnregisterWindowClass();
       break;
     default:
       break;

@@ -1,14 +1,15 @@
 #include "quillsvc/server/instances.h"
 
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "quillsvc/service/text_service.h"
+#include "quillsvc/settings/fn_configure.h"
 
 namespace quillet {
 
-HRESULT NewTextService(IUnknown** object) { return CQuillsvc::Create(object); }
-
 HRESULT CreateServerObject(REFIID riid, IUnknown** object) {
-  return IsEqualIID(riid, IID_ITfFnConfigure) ? NewFnConfigure(object) : NewTextService(object);
+  if (!IsEqualIID(riid, IID_ITfFnConfigure)) return NewTextService(object);
+  *object = (new CFnConfigure())->Identity();
+  return S_OK;
 }
 
 }  // namespace quillet

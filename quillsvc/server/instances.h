@@ -1,5 +1,4 @@
-// The objects the class factory and the function provider make: the seam between the COM server, the
-// text service and its function objects.
+// What the class factory makes: the one place that knows every kind of object the server creates.
 #pragma once
 
 #include <unknwn.h>
@@ -7,14 +6,9 @@
 
 namespace quillet {
 
-// Each makes a new object whose one reference goes to *object, or gives E_OUTOFMEMORY when it cannot
-// be allocated.
-HRESULT NewTextService(IUnknown** object);  // CQuillsvc
-HRESULT NewFnConfigure(IUnknown** object);  // CFnConfigure
-HRESULT NewFnShowHelp(IUnknown** object);   // CFnHelp, asked of the text service's function provider
-
-// The class factory's creation routine: a configure function object when the request is for
-// ITfFnConfigure (the control panel asks the class for it), a text service for anything else.
+// A configure function object when the request is for ITfFnConfigure (the control panel asks the
+// class for it), a text service for anything else; its one reference goes to *object. Throws
+// std::bad_alloc when it cannot be made.
 HRESULT CreateServerObject(REFIID riid, IUnknown** object);
 
 }  // namespace quillet

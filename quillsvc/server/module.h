@@ -1,26 +1,14 @@
-// Module-wide state of quillsvc.dll: its handle and folder, the module lock, the count of live
-// references held by the server's objects, and the one class factory.
+// The server's part of the module: process attach and detach, the one class factory (made on first
+// request, dropped when the module's object count says nothing is alive) and the two exports that
+// hand it out and tell whether the DLL may be unloaded.
 #pragma once
 
 #include <windows.h>
 
 namespace quillet {
 
-// Every COM object of the server counts itself here for its lifetime (creation: DllAddRef,
-// destruction: DllRelease). When the count drops below zero the class factory is deleted.
-void DllAddRef();
-void DllRelease();
-// Live references minus one: -1 when nothing of the server is alive.
-LONG DllRefCount();
-
-// Set at process attach.
-HINSTANCE ModuleHandle();
-// The folder of the module file without a trailing separator; empty when it could not be read.
-const wchar_t* ModuleFolder();
-
-// Process attach and detach. Attach fails when the module lock cannot be made.
-bool AttachModule(HINSTANCE module);
-void DetachModule();
+// Process attach: the factory is dropped when nothing of the module is alive.
+void AttachModule();
 
 // DllGetClassObject and DllCanUnloadNow.
 HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object);

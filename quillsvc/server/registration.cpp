@@ -4,16 +4,14 @@
 
 #include <string>
 
-#include "platform/win32/com_ptr.h"
-#include "quillsvc/server/com_boundary.h"
-#include "quillsvc/server/guids.h"
-#include "quillsvc/server/module.h"
+#include "platform/process.h"
+#include "platform/win32/wide.h"
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/guids.h"
 
 namespace quillet {
 namespace {
-
-using platform::win32::ComApartment;
-using platform::win32::ComPtr;
 
 constexpr LANGID kProfileLanguage = 0x0804;
 constexpr wchar_t kDescription[] = L"Quillet";
@@ -41,19 +39,7 @@ ComPtr<T> Create(REFCLSID clsid, REFIID iid) {
 }
 
 // The module's full file name; empty when it cannot be read.
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(ModuleHandle(), &path[0], static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
-}
+std::wstring ModulePath() { return platform::win32::ToWide(platform::ModulePath()); }
 
 bool SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));  // with the NUL

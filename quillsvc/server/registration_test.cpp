@@ -8,7 +8,7 @@
 
 #include "platform/process.h"
 #include "platform/win32/wide.h"
-#include "quillsvc/server/guids.h"
+#include "quillsvc/com/guids.h"
 #include "quillsvc/server/server_testing.h"
 
 namespace quillet {

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/guids.h"
+#include "quillsvc/com/module.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "quillsvc/server/class_factory.h"
-#include "quillsvc/server/guids.h"
-#include "quillsvc/server/module.h"
 #include "quillsvc/server/server_testing.h"
 
 namespace quillet {
@@ -172,10 +172,7 @@ HRESULT CreateNothing(REFIID, IUnknown**) { return E_OUTOFMEMORY; }
 HRESULT CreateThrowingBadAlloc(REFIID, IUnknown**) { throw std::bad_alloc(); }
 HRESULT CreateThrowingOther(REFIID, IUnknown**) { throw std::runtime_error("no"); }
 
-class ClassFactoryTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(AttachModule(GetModuleHandleW(nullptr))); }
-};
+class ClassFactoryTest : public ::testing::Test {};
 
 TEST_F(ClassFactoryTest, TheCallerHoldsTheOnlyReferenceToANewObject) {
   CClassFactory factory(kClsidTextService, CreateStandIn);

@@ -13,6 +13,8 @@
 #include <memory>
 #include <string_view>
 
+#include "quillsvc/candwin/geometry.h"
+
 namespace quillet {
 
 inline constexpr int32_t kEditConditionFailed = 1;
@@ -66,6 +68,8 @@ class EditContext {
   // Starts a composition over `range` with the text service's composition sink
   // (ITfContextComposition). *composition stays null when the framework declines without an error.
   virtual int32_t StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) = 0;
+  // The screen rectangle of `range` in the document's active view (ITfContextView::GetTextExt).
+  virtual int32_t GetScreenExtent(const TextRange& range, RectI* extent) = 0;
 };
 
 }  // namespace quillet

@@ -7,33 +7,25 @@
 
 #include <cstdint>
 
-#include "platform/win32/com_ptr.h"
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/com_object.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/module.h"
+#include "quillsvc/com/tsf_interfaces.h"
+#include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
 
-class CQuillsvc;
-
-class CEditSessionBase : public ITfEditSession {
- public:
-  CEditSessionBase(const CEditSessionBase&) = delete;
-  CEditSessionBase& operator=(const CEditSessionBase&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-
+class CEditSessionBase : public ComObject<ModuleCount, ITfEditSession> {
  protected:
-  CEditSessionBase(ITfContext* context, CQuillsvc* service);
-  virtual ~CEditSessionBase();
+  CEditSessionBase(ITfContext* context, CQuillsvc* service) : context_(context), service_(service) {}
 
   ITfContext* context() const { return context_.Get(); }
-  CQuillsvc& service() const;
+  CQuillsvc& service() const { return *service_.Get(); }
 
  private:
-  platform::win32::ComPtr<ITfContext> context_;
-  platform::win32::ComPtr<ITfTextInputProcessor> service_;
-  ULONG refs_ = 1;
+  ComPtr<ITfContext> context_;
+  ComPtr<CQuillsvc> service_;
 };
 
 // Runs the key handler for one eaten key.
@@ -41,29 +33,37 @@ class CKeyHandlerEditSession final : public CEditSessionBase {
  public:
   CKeyHandlerEditSession(ITfContext* context, CQuillsvc* service, uint32_t key)
       : CEditSessionBase(context, service), key_(key) {}
-  HRESULT STDMETHODCALLTYPE DoEditSession(TfEditCookie cookie) override;
+  HRESULT STDMETHODCALLTYPE DoEditSession(TfEditCookie cookie) override {
+    return ComBoundary([&] {
+      service().HandleKeyInSession(context(), cookie, key_);
+      return S_OK;
+    });
+  }
 
  private:
   uint32_t key_;
 };
 
+// Runs one of the text service's session methods.
+template <void (CQuillsvc::*Work)(ITfContext*, TfEditCookie)>
+class CServiceEditSession final : public CEditSessionBase {
+ public:
+  CServiceEditSession(ITfContext* context, CQuillsvc* service) : CEditSessionBase(context, service) {}
+  HRESULT STDMETHODCALLTYPE DoEditSession(TfEditCookie cookie) override {
+    return ComBoundary([&] {
+      (service().*Work)(context(), cookie);
+      return S_OK;
+    });
+  }
+};
+
 // Ends the composition; its text stays in the document.
-class CEndCompositionEditSession final : public CEditSessionBase {
- public:
-  CEndCompositionEditSession(ITfContext* context, CQuillsvc* service) : CEditSessionBase(context, service) {}
-  HRESULT STDMETHODCALLTYPE DoEditSession(TfEditCookie cookie) override;
-};
-
-// Reads the screen extent of `range` in `view` and moves the candidate window next to it.
-class CGetTextExtentEditSession final : public CEditSessionBase {
- public:
-  CGetTextExtentEditSession(ITfContext* context, CQuillsvc* service, ITfContextView* view, ITfRange* range)
-      : CEditSessionBase(context, service), view_(view), range_(range) {}
-  HRESULT STDMETHODCALLTYPE DoEditSession(TfEditCookie cookie) override;
-
- private:
-  platform::win32::ComPtr<ITfContextView> view_;
-  platform::win32::ComPtr<ITfRange> range_;
-};
+using CEndCompositionEditSession = CServiceEditSession<&CQuillsvc::EndCompositionInSession>;
+// Reads the composition's screen extent and moves the candidate window next to it.
+using CGetTextExtentEditSession = CServiceEditSession<&CQuillsvc::PlaceCandidateWindowInSession>;
+// The application's choices through the candidate-list element: pick the highlighted row, or give
+// the typed text up.
+using CFinalizeEditSession = CServiceEditSession<&CQuillsvc::FinalizeInSession>;
+using CAbortEditSession = CServiceEditSession<&CQuillsvc::AbortInSession>;
 
 }  // namespace quillet

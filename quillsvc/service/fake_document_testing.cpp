@@ -205,4 +205,11 @@ void FakeDocument::Replace(size_t a, size_t b, std::u16string_view inserted, Fak
   }
 }
 
+int32_t FakeDocument::GetScreenExtent(const TextRange& range, RectI* extent) {
+  if (Fails("GetScreenExtent")) return kFakeFailure;
+  const auto& r = static_cast<const FakeRange&>(range);
+  *extent = RectI{static_cast<int32_t>(10 * r.start), 0, static_cast<int32_t>(10 * r.end), 20};
+  return 0;
+}
+
 }  // namespace quillet::testing

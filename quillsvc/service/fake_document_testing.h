@@ -55,6 +55,8 @@ class FakeDocument final : public EditContext {
   int32_t SetSelection(const TextRange& range) override;
   int32_t QueryInsertRange(std::unique_ptr<TextRange>* range) override;
   int32_t StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
+  // Characters 10 pixels wide on one line 20 pixels high, at the screen's top left.
+  int32_t GetScreenExtent(const TextRange& range, RectI* extent) override;
 
   // What an application does with a key nobody ate: types the character over the selection.
   void TypeAsApplication(char16_t c);

@@ -38,8 +38,6 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
   CandidateWindow* window = host_.candidateWindow();
   const bool visible = window != nullptr && window->IsVisible();
   const bool capsLock = host_.IsKeyToggled(vk::kCapital);
-  // A pick with Caps Lock on writes the whole word in capitals.
-  const CaseRule rule = capsLock ? CaseRule::Upper : CaseRule::KeepTyped;
 
   switch (key.action) {
     case KeyAction::TypeLetter: {
@@ -57,10 +55,10 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
       composition_.EndComposition(context);
       break;
     case KeyAction::SelectByNumber:
-      if (visible) Select(context, key.value, rule);
+      if (visible) Select(context, key.value, PickRule());
       break;
     case KeyAction::SelectHighlighted:
-      if (visible) Select(context, window->SelectedRow(), rule);
+      PickHighlighted(context);
       break;
     case KeyAction::DeleteChar:
       composition_.RemoveChar(context, key.value == 0);
@@ -69,8 +67,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
       Finish(context);
       break;
     case KeyAction::Cancel:
-      composition_.ClearComposition(context);
-      Finish(context);
+      Cancel(context);
       break;
     case KeyAction::SwitchTab:
       SwitchTab(key.value == 1);
@@ -98,13 +95,48 @@ void InputController::CreateCandidateWindow(EditContext& context) {
   host_.DestroyCandidateWindow();
   std::unique_ptr<TextRange> range;
   if (composition_.GetRange(context, &range) != 0) return;
-  CandidateWindow* window = host_.NewCandidateWindow(context, *range, activeTab_);
+  CandidateWindow* window = host_.NewCandidateWindow(activeTab_);
   if (window == nullptr) return;
+  RectI extent;
+  if (context.GetScreenExtent(*range, &extent) == 0) window->PlaceBy(extent);
   // A window without widgets reports no tab; the active tab stays what it was then.
   const int selected = window->SelectedTab();
   if (selected >= 0) activeTab_ = selected;
   host_.RefreshLangBarItems();
   SetCurrentTab(activeTab_);
+}
+
+void InputController::PlaceCandidateWindow(EditContext& context) {
+  CandidateWindow* window = host_.candidateWindow();
+  std::unique_ptr<TextRange> range;
+  RectI extent;
+  if (window == nullptr || !window->IsVisible() || composition_.GetRange(context, &range) != 0 ||
+      context.GetScreenExtent(*range, &extent) != 0) {
+    return;
+  }
+  window->PlaceBy(extent);
+}
+
+void InputController::HighlightRow(int row) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window == nullptr || row < 0 || static_cast<size_t>(row) >= window->RowCount()) return;
+  window->MoveSelection(row - window->SelectedRow());
+  if (window->AdditionBarVisible()) window->SetAdditionText(tabs_.DescriptionText(static_cast<size_t>(row)));
+  window->Repaint();
+}
+
+void InputController::PickHighlighted(EditContext& context) {
+  CandidateWindow* window = host_.candidateWindow();
+  if (window != nullptr && window->IsVisible()) Select(context, window->SelectedRow(), PickRule());
+}
+
+void InputController::Cancel(EditContext& context) {
+  composition_.ClearComposition(context);
+  Finish(context);
+}
+
+CaseRule InputController::PickRule() {
+  return host_.IsKeyToggled(vk::kCapital) ? CaseRule::Upper : CaseRule::KeepTyped;
 }
 
 void InputController::InsertChar(EditContext& context, char16_t c) {

@@ -14,15 +14,15 @@
 //     the end-composition edit session             composition().EndComposition(context)
 //     ITfCompositionSink::OnCompositionTerminated  composition().OnTerminated(), then destroy the window
 //     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
+//     ITfTextLayoutSink::OnLayoutChange            PlaceCandidateWindow(context), in a read-only session
 //     activation and thread focus                  tabs().Open() / Close(), set_errorCode(code)
 //     the tab-list menu                            OnTabClicked (window visible) or set_activeTab
 //   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
-//   and the text service's ITfCompositionSink; the composition handle is a TsfComposition, whose
-//   ITfComposition the layout sink reaches through composition().composition().
+//   and the text service's ITfCompositionSink.
 //
 //   core -> shell   InputHost below: the open/close and keyboard-disabled compartments, the key
 //     states, the language-bar refresh, the candidate window's life, and the synthetic digit key.
-//     The candidate window itself is seen through CandidateWindow below.
+//     The candidate window itself is seen through CandidateWindow (candwin/candidate_window.h).
 //
 // Everything runs on the text service's thread, one call at a time. Failures inside key handling are
 // silent: the action stops and the key stays eaten.
@@ -34,45 +34,12 @@
 #include <string_view>
 
 #include "lookup/tab_source_set.h"
+#include "quillsvc/candwin/candidate_window.h"
 #include "quillsvc/service/composition_state.h"
 #include "quillsvc/service/edit_context.h"
 #include "quillsvc/service/key_table.h"
 
 namespace quillet {
-
-// Candidate windows of the text service are laid out within this size.
-inline constexpr int kCandidateWindowMaxWidth = 200;
-inline constexpr int kCandidateWindowMaxHeight = 400;
-
-// The candidate window as the key handling drives it (CCandListWin on Windows). Rows are those of the
-// current page of the tab set's current source.
-class CandidateWindow {
- public:
-  virtual bool IsVisible() = 0;
-  virtual void Show() = 0;  // without activation (SW_SHOWNA)
-  virtual void Hide() = 0;
-  // Fills the list with the current page of tabs.CurrentSource(), highlights the first row (or the
-  // last when selectFirst is false), puts that row's description into the addition bar and, with
-  // refreshTitle, the active tab's title into the title bar. Returns the number of rows shown.
-  virtual size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) = 0;
-  // The tab strip: select a tab, step to the next or previous one (wrapping) and return its
-  // position, and the tab selected now. -1 when the window has no widgets.
-  virtual void SelectTab(int index) = 0;
-  virtual int NextTab() = 0;
-  virtual int PrevTab() = 0;
-  virtual int SelectedTab() = 0;
-  // The highlighted row moved by delta; returns the new row, or -1 (and nothing changes) when it
-  // would leave the rows shown.
-  virtual int MoveSelection(int delta) = 0;
-  virtual int SelectedRow() = 0;  // -1 when nothing is highlighted
-  virtual size_t RowCount() = 0;  // rows shown
-  virtual bool AdditionBarVisible() = 0;
-  virtual void SetAdditionText(std::u16string_view text) = 0;
-  virtual void Repaint() = 0;  // invalidate, no erase
-
- protected:
-  ~CandidateWindow() = default;
-};
 
 // What the core asks of the text service around it.
 class InputHost {
@@ -91,12 +58,10 @@ class InputHost {
 
   // The candidate window now, or nullptr. The host owns it.
   virtual CandidateWindow* candidateWindow() = 0;
-  // Creates the candidate window hidden, builds its widgets for `activeTab` within
-  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight, and places it by the screen extent of
-  // `compositionRange` read through `context` (a TsfEditContext and a TsfRange on Windows). Any window
-  // there is destroyed already. nullptr when it could not be made.
-  virtual CandidateWindow* NewCandidateWindow(EditContext& context, const TextRange& compositionRange,
-                                              int activeTab) = 0;
+  // Creates the candidate window hidden, with its widgets built for `activeTab` within
+  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight. Any window there is destroyed already.
+  // nullptr when it could not be made.
+  virtual CandidateWindow* NewCandidateWindow(int activeTab) = 0;
   // Destroys the candidate window if there is one.
   virtual void DestroyCandidateWindow() = 0;
   // Queues one key-down of `virtualKey` as if typed (SendInput); it comes back through the key sink.
@@ -122,6 +87,14 @@ class InputController final : private ICompositionCallback {
   // Runs an eaten key inside the key-handler edit session: starts the composition and the candidate
   // window when there are none (not for Shift), then takes the key's action from kKeyTable.
   void HandleKey(EditContext& context, uint32_t virtualKey);
+  // Moves a visible candidate window next to the composition's screen extent.
+  void PlaceCandidateWindow(EditContext& context);
+  // What an application that draws the list itself chooses: a row highlighted (its description in
+  // the addition bar), the highlighted row picked as Tab picks it, the typed text given up as Escape
+  // gives it up. The last two run inside an edit session.
+  void HighlightRow(int row);
+  void PickHighlighted(EditContext& context);
+  void Cancel(EditContext& context);
 
   // The candidate window's notifications.
   void OnTabClicked(int index);
@@ -151,6 +124,8 @@ class InputController final : private ICompositionCallback {
   void CreateCandidateWindow(EditContext& context);
   void InsertChar(EditContext& context, char16_t c);
   void Select(EditContext& context, int row, CaseRule rule);
+  // A pick with Caps Lock on writes the whole word in capitals.
+  CaseRule PickRule();
   void SwitchTab(bool next);
   bool TurnPage(bool forward);
   void MoveHighlight(bool down);

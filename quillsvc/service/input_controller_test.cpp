@@ -72,8 +72,10 @@ class FakeWindow final : public CandidateWindow {
   bool AdditionBarVisible() override { return additionBarVisible; }
   void SetAdditionText(std::u16string_view text) override { additionText = std::u16string(text); }
   void Repaint() override { ++repaints; }
+  void PlaceBy(const RectI& r) override { extent = r; }
 
   bool visible = false;
+  RectI extent;
   std::vector<std::u16string> rows;
   int selectedRow = -1;
   int selectedTab = -1;
@@ -98,7 +100,7 @@ class FakeHost final : public InputHost {
   bool IsKeyToggled(uint32_t key) override { return key == vk::kCapital && capsLock; }
   void RefreshLangBarItems() override { ++refreshes; }
   CandidateWindow* candidateWindow() override { return window.get(); }
-  CandidateWindow* NewCandidateWindow(EditContext&, const TextRange&, int activeTab) override {
+  CandidateWindow* NewCandidateWindow(int activeTab) override {
     ++windowsMade;
     builtForTab = activeTab;
     if (failWindows) return nullptr;

@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "platform/win32/com_ptr.h"
-#include "platform/win32/tsf_interfaces.h"
-#include "quillsvc/server/guids.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/guids.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "quillsvc/server/server_testing.h"
+#include "winui/testing/dialog_driver.h"
 
 namespace quillet {
 namespace {
 
-using platform::win32::ComPtr;
 using testing::ServerDll;
 
 class TextServiceTest : public ::testing::Test {
@@ -70,6 +70,25 @@ TEST_F(TextServiceTest, TheFunctionProviderDescribesItselfAndOffersOnlyHelp) {
   ASSERT_EQ(help->GetDisplayName(&name), S_OK);
   EXPECT_EQ(std::wstring(name, SysStringLen(name)), L"Quillet Help");
   SysFreeString(name);
+}
+
+TEST_F(TextServiceTest, TheHelpFunctionOpensTheManualFromTheModulesFolder) {
+  ComPtr<ITfFunctionProvider> provider;
+  ASSERT_EQ(tip_->QueryInterface(IID_ITfFunctionProvider, provider.PutVoid()), S_OK);
+  ComPtr<IUnknown> function;
+  ASSERT_EQ(provider->GetFunction(GUID_NULL, IID_ITfFnShowHelp, function.Put()), S_OK);
+  ComPtr<ITfFnShowHelp> help;
+  ASSERT_EQ(function->QueryInterface(IID_ITfFnShowHelp, help.PutVoid()), S_OK);
+  EXPECT_EQ(help->Show(nullptr), S_OK);
+  // The system's help viewer shows the manual (compiled beside the DLL) under its title.
+  HWND viewer =
+      winui::testing::WaitForWindow([] { return winui::testing::FindTopWindow(0, nullptr, L"Quillet Help"); }, 30000);
+  EXPECT_NE(viewer, nullptr);
+  if (viewer != nullptr) {
+    winui::testing::SettlePainting(viewer);
+    EXPECT_FALSE(winui::testing::SavePicture(viewer, u"manual").empty());
+    PostMessageW(viewer, WM_CLOSE, 0, 0);
+  }
 }
 
 // Keys reach a text service that was never activated (a framework may ask before Activate or after a

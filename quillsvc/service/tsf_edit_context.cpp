@@ -19,61 +19,61 @@ int32_t Order(HRESULT hr, LONG order, int32_t* result) {
 
 int32_t TsfRange::SetText(std::u16string_view text) {
   return Status(
-      range_.get()->SetText(cookie_, 0, reinterpret_cast<const WCHAR*>(text.data()), static_cast<LONG>(text.size())));
+      range_.Get()->SetText(cookie_, 0, reinterpret_cast<const WCHAR*>(text.data()), static_cast<LONG>(text.size())));
 }
 
-int32_t TsfRange::Collapse(Anchor to) { return Status(range_.get()->Collapse(cookie_, ToAnchor(to))); }
+int32_t TsfRange::Collapse(Anchor to) { return Status(range_.Get()->Collapse(cookie_, ToAnchor(to))); }
 
 int32_t TsfRange::ShiftStartToRange(const TextRange& to, Anchor anchor) {
-  return Status(range_.get()->ShiftStartToRange(cookie_, Native(to), ToAnchor(anchor)));
+  return Status(range_.Get()->ShiftStartToRange(cookie_, Native(to), ToAnchor(anchor)));
 }
 
 int32_t TsfRange::ShiftEndToRange(const TextRange& to, Anchor anchor) {
-  return Status(range_.get()->ShiftEndToRange(cookie_, Native(to), ToAnchor(anchor)));
+  return Status(range_.Get()->ShiftEndToRange(cookie_, Native(to), ToAnchor(anchor)));
 }
 
 int32_t TsfRange::ShiftStart(int32_t count) {
   LONG shifted = 0;
-  return Status(range_.get()->ShiftStart(cookie_, count, &shifted, nullptr));
+  return Status(range_.Get()->ShiftStart(cookie_, count, &shifted, nullptr));
 }
 
 int32_t TsfRange::ShiftEnd(int32_t count) {
   LONG shifted = 0;
-  return Status(range_.get()->ShiftEnd(cookie_, count, &shifted, nullptr));
+  return Status(range_.Get()->ShiftEnd(cookie_, count, &shifted, nullptr));
 }
 
 int32_t TsfRange::CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const {
   LONG order = 0;
-  const HRESULT hr = range_.get()->CompareStart(cookie_, Native(to), ToAnchor(anchor), &order);
+  const HRESULT hr = range_.Get()->CompareStart(cookie_, Native(to), ToAnchor(anchor), &order);
   return Order(hr, order, result);
 }
 
 int32_t TsfRange::CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const {
   LONG order = 0;
-  const HRESULT hr = range_.get()->CompareEnd(cookie_, Native(to), ToAnchor(anchor), &order);
+  const HRESULT hr = range_.Get()->CompareEnd(cookie_, Native(to), ToAnchor(anchor), &order);
   return Order(hr, order, result);
 }
 
 int32_t TsfComposition::GetRange(EditContext& context, std::unique_ptr<TextRange>* range) {
-  ComRef<ITfRange> r;
-  const HRESULT hr = composition_.get()->GetRange(r.Put());
+  ComPtr<ITfRange> r;
+  const HRESULT hr = composition_.Get()->GetRange(r.Put());
   if (FAILED(hr)) return Status(hr);
-  if (r.get() == nullptr) return kEditConditionFailed;
+  if (r.Get() == nullptr) return kEditConditionFailed;
   *range = std::make_unique<TsfRange>(std::move(r), static_cast<TsfEditContext&>(context).cookie());
   return 0;
 }
 
 int32_t TsfComposition::End(EditContext& context) {
-  return Status(composition_.get()->EndComposition(static_cast<TsfEditContext&>(context).cookie()));
+  return Status(composition_.Get()->EndComposition(static_cast<TsfEditContext&>(context).cookie()));
 }
 
 int32_t TsfEditContext::GetSelection(std::unique_ptr<TextRange>* range) {
   TF_SELECTION selection = {};
   ULONG fetched = 0;
   const HRESULT hr = context_->GetSelection(cookie_, TF_DEFAULT_SELECTION, 1, &selection, &fetched);
-  ComRef<ITfRange> owned(selection.range);
+  ComPtr<ITfRange> owned = ComPtr<ITfRange>::Adopt(selection.range);
   if (FAILED(hr)) return Status(hr);
-  if (fetched != 1 || owned.get() == nullptr) return kEditConditionFailed;
+  if (fetched != 1 || owned.Get() == nullptr) return kEditConditionFailed;
   *range = std::make_unique<TsfRange>(std::move(owned), cookie_);
   return 0;
 }
@@ -87,26 +87,39 @@ int32_t TsfEditContext::SetSelection(const TextRange& range) {
 }
 
 int32_t TsfEditContext::QueryInsertRange(std::unique_ptr<TextRange>* range) {
-  ComRef<ITfInsertAtSelection> insert;
-  HRESULT hr = context_->QueryInterface(IID_ITfInsertAtSelection, reinterpret_cast<void**>(insert.Put()));
+  ComPtr<ITfInsertAtSelection> insert;
+  HRESULT hr = context_->QueryInterface(IID_ITfInsertAtSelection, insert.PutVoid());
   if (FAILED(hr)) return Status(hr);
-  ComRef<ITfRange> r;
-  hr = insert.get()->InsertTextAtSelection(cookie_, TF_IAS_QUERYONLY | TF_IAS_NO_DEFAULT_COMPOSITION, nullptr, 0,
+  ComPtr<ITfRange> r;
+  hr = insert.Get()->InsertTextAtSelection(cookie_, TF_IAS_QUERYONLY | TF_IAS_NO_DEFAULT_COMPOSITION, nullptr, 0,
                                            r.Put());
   if (FAILED(hr)) return Status(hr);
-  if (r.get() == nullptr) return kEditConditionFailed;
+  if (r.Get() == nullptr) return kEditConditionFailed;
   *range = std::make_unique<TsfRange>(std::move(r), cookie_);
   return 0;
 }
 
 int32_t TsfEditContext::StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) {
-  ComRef<ITfContextComposition> compositions;
-  HRESULT hr = context_->QueryInterface(IID_ITfContextComposition, reinterpret_cast<void**>(compositions.Put()));
+  ComPtr<ITfContextComposition> compositions;
+  HRESULT hr = context_->QueryInterface(IID_ITfContextComposition, compositions.PutVoid());
   if (FAILED(hr)) return Status(hr);
-  ComRef<ITfComposition> started;
-  hr = compositions.get()->StartComposition(cookie_, Native(range), sink_, started.Put());
+  ComPtr<ITfComposition> started;
+  hr = compositions.Get()->StartComposition(cookie_, Native(range), sink_, started.Put());
   if (FAILED(hr)) return Status(hr);
-  if (started.get() != nullptr) *composition = std::make_unique<TsfComposition>(std::move(started));
+  if (started.Get() != nullptr) *composition = std::make_unique<TsfComposition>(std::move(started));
+  return 0;
+}
+
+int32_t TsfEditContext::GetScreenExtent(const TextRange& range, RectI* extent) {
+  ComPtr<ITfContextView> view;
+  HRESULT hr = context_->GetActiveView(view.Put());
+  if (FAILED(hr)) return Status(hr);
+  if (!view) return kEditConditionFailed;
+  RECT r = {};
+  BOOL clipped = FALSE;
+  hr = view->GetTextExt(cookie_, Native(range), &r, &clipped);
+  if (FAILED(hr)) return Status(hr);
+  *extent = RectI{r.left, r.top, r.right, r.bottom};
   return 0;
 }
 

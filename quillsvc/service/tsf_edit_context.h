@@ -10,39 +10,15 @@
 #include <memory>
 #include <utility>
 
+#include "quillsvc/com/com_ptr.h"
 #include "quillsvc/service/edit_context.h"
 
 namespace quillet {
 
-// An owned reference on a COM object.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  // Takes over a reference the caller owns (an out parameter, a creation).
-  explicit ComRef(T* owned) : p_(owned) {}
-  ~ComRef() {
-    if (p_ != nullptr) p_->Release();
-  }
-  ComRef(ComRef&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ComRef& operator=(ComRef&&) = delete;
-  T* get() const { return p_; }
-  T** Put() {
-    if (p_ != nullptr) p_->Release();
-    p_ = nullptr;
-    return &p_;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
 class TsfRange final : public TextRange {
  public:
-  TsfRange(ComRef<ITfRange> range, TfEditCookie cookie) : range_(std::move(range)), cookie_(cookie) {}
-  ITfRange* get() const { return range_.get(); }
+  TsfRange(ComPtr<ITfRange> range, TfEditCookie cookie) : range_(std::move(range)), cookie_(cookie) {}
+  ITfRange* get() const { return range_.Get(); }
 
   int32_t SetText(std::u16string_view text) override;
   int32_t Collapse(Anchor to) override;
@@ -54,21 +30,19 @@ class TsfRange final : public TextRange {
   int32_t CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const override;
 
  private:
-  ComRef<ITfRange> range_;
+  ComPtr<ITfRange> range_;
   TfEditCookie cookie_;
 };
 
 class TsfComposition final : public Composition {
  public:
-  explicit TsfComposition(ComRef<ITfComposition> composition) : composition_(std::move(composition)) {}
-  // For the layout sink, which reads the range outside any session.
-  ITfComposition* get() const { return composition_.get(); }
+  explicit TsfComposition(ComPtr<ITfComposition> composition) : composition_(std::move(composition)) {}
 
   int32_t GetRange(EditContext& context, std::unique_ptr<TextRange>* range) override;
   int32_t End(EditContext& context) override;
 
  private:
-  ComRef<ITfComposition> composition_;
+  ComPtr<ITfComposition> composition_;
 };
 
 class TsfEditContext final : public EditContext {
@@ -85,6 +59,7 @@ class TsfEditContext final : public EditContext {
   int32_t SetSelection(const TextRange& range) override;
   int32_t QueryInsertRange(std::unique_ptr<TextRange>* range) override;
   int32_t StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
+  int32_t GetScreenExtent(const TextRange& range, RectI* extent) override;
 
  private:
   ITfContext* context_;

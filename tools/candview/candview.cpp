@@ -282,7 +282,7 @@ int Run(const std::vector<std::u16string>& args) {
   if (!win.BuildWidgets(static_cast<int32_t>(o.tab), o.maxWidth, o.maxHeight)) {
     return Fail("the window's widgets could not be built");
   }
-  win.ShowCandidates(&set, true, true);
+  win.ShowCandidates(set, true, true);
   if (o.hasAddition) win.SetAdditionText(o.addition);
   if (o.select >= 0) {
     CWidgetMgrTopLayout* m = win.core().manager();
@@ -290,7 +290,7 @@ int Run(const std::vector<std::u16string>& args) {
       return Fail("there is no row " + std::to_string(o.select));
     }
   }
-  win.SetCompositionExtent(o.extent);
+  win.PlaceBy(RectI{o.extent.left, o.extent.top, o.extent.right, o.extent.bottom});
   ::ShowWindow(win.hwnd(), SW_SHOWNA);
   Settle(win.hwnd());
   Report(win.hwnd(), win.core().manager());

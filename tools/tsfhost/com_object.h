@@ -8,14 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win32/com_ptr.h"
+#include "quillsvc/com/com_ptr.h"
 #include "tools/tsfhost/com_unknown.h"
 #include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
-
-using platform::win32::ComPtr;
-using platform::win32::QueryAs;
 
 // Every live framework object of the host, so that a run can tell whether the text service gave
 // back every reference it took.

@@ -296,9 +296,37 @@ void Editor::Paint() {
         InvertRect(dc, &selected);
       });
     }
+    if (threads_ != nullptr && threads_->DrawsCandidates() && composition) PaintCandidates(dc, composition->first);
     SelectObject(dc, oldFont);
   }
   EndPaint(hwnd_, &ps);
+}
+
+void Editor::PaintCandidates(HDC dc, int32_t at) {
+  // As an application that draws the text service's candidates itself: the rows of its candidate
+  // list element in a box under the composition, the selected one inverted.
+  ComPtr<ITfCandidateListUIElement> list = threads_->CandidateList();
+  UINT count = 0;
+  if (!list || FAILED(list->GetCount(&count)) || count == 0) return;
+  UINT selection = 0;
+  list->GetSelection(&selection);
+  const POINT origin = PointOf(dc, at);
+  RECT box = {origin.x, origin.y + lineHeight_ + 2, origin.x + 160,
+              origin.y + lineHeight_ + 6 + static_cast<int>(count) * lineHeight_};
+  FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+  FrameRect(dc, &box, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  for (UINT i = 0; i < count; ++i) {
+    BSTR text = nullptr;
+    if (FAILED(list->GetString(i, &text))) continue;
+    std::wstring row = std::to_wstring((i + 1) % 10) + L" " + std::wstring(text ? text : L"", SysStringLen(text));
+    SysFreeString(text);
+    const int top = box.top + 2 + static_cast<int>(i) * lineHeight_;
+    TextOutW(dc, box.left + 4, top, row.c_str(), static_cast<int>(row.size()));
+    if (i == selection) {
+      RECT selected = {box.left + 1, top, box.right - 1, top + lineHeight_};
+      InvertRect(dc, &selected);
+    }
+  }
 }
 
 }  // namespace quillet::tsfhost

@@ -32,6 +32,7 @@ class Editor final : public View {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  void PaintCandidates(HDC dc, int32_t at);
   // Client coordinates of the top left of the character at `pos`.
   POINT PointOf(HDC dc, int32_t pos) const;
   int32_t PositionAt(POINT point) const;

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "tools/tsfhost/com_object.h"
 #include "tools/tsfhost/text_store.h"
 
@@ -393,6 +393,11 @@ class ThreadMgr final : public Counted,
   const std::vector<Item>& Items() const { return items_; }
   // The candidate list of the most recent UI element begun and not ended, if any.
   ComPtr<ITfCandidateListUIElement> CandidateList() const;
+  // Whether the application draws the candidate lists itself (BeginUIElement then answers that the
+  // text service shows nothing), and who hears that an element began, changed or ended.
+  void SetDrawsCandidates(bool draws) { drawsCandidates_ = draws; }
+  bool DrawsCandidates() const { return drawsCandidates_; }
+  void SetElementsChanged(View* view) { elementsView_ = view; }
   // Called by document managers.
   void ContextPushed(ITfContext* context);
   void ContextPopped(ITfContext* context);
@@ -451,7 +456,8 @@ class ThreadMgr final : public Counted,
   HRESULT STDMETHODCALLTYPE AdviseItemsSink(ULONG count, ITfLangBarItemSink** sinks, const GUID* items,
                                             DWORD* cookies) override;
   HRESULT STDMETHODCALLTYPE UnadviseItemsSink(ULONG count, DWORD* cookies) override;
-  // ITfUIElementMgr: every element is shown by the text service itself.
+  // ITfUIElementMgr: elements are shown by the text service itself, unless the application draws
+  // candidate lists.
   HRESULT STDMETHODCALLTYPE BeginUIElement(ITfUIElement* element, BOOL* show, DWORD* id) override;
   HRESULT STDMETHODCALLTYPE UpdateUIElement(DWORD id) override;
   HRESULT STDMETHODCALLTYPE EndUIElement(DWORD id) override;
@@ -493,6 +499,8 @@ class ThreadMgr final : public Counted,
   std::vector<Item> items_;
   std::vector<std::pair<DWORD, ComPtr<ITfUIElement>>> elements_;
   DWORD nextElement_ = 1;
+  bool drawsCandidates_ = false;
+  View* elementsView_ = nullptr;
   bool threadFocus_ = true;
   bool activated_ = false;
 };

@@ -792,7 +792,8 @@ HRESULT ThreadMgr::BeginUIElement(ITfUIElement* element, BOOL* show, DWORD* id) 
   return Guard([&]() -> HRESULT {
     elements_.emplace_back(nextElement_, ComPtr<ITfUIElement>(element));
     *id = nextElement_++;
-    *show = TRUE;
+    *show = drawsCandidates_ && QueryAs<ITfCandidateListUIElement>(element) ? FALSE : TRUE;
+    if (elementsView_ != nullptr) elementsView_->DocumentChanged();
     return S_OK;
   });
 }
@@ -800,7 +801,9 @@ HRESULT ThreadMgr::BeginUIElement(ITfUIElement* element, BOOL* show, DWORD* id) 
 HRESULT ThreadMgr::UpdateUIElement(DWORD id) {
   TSFHOST_FRAMEWORK_CALL;
   for (const auto& element : elements_) {
-    if (element.first == id) return S_OK;
+    if (element.first != id) continue;
+    if (elementsView_ != nullptr) elementsView_->DocumentChanged();
+    return S_OK;
   }
   return E_INVALIDARG;
 }
@@ -810,6 +813,7 @@ HRESULT ThreadMgr::EndUIElement(DWORD id) {
   for (auto it = elements_.begin(); it != elements_.end(); ++it) {
     if (it->first == id) {
       elements_.erase(it);
+      if (elementsView_ != nullptr) elementsView_->DocumentChanged();
       return S_OK;
     }
   }

@@ -4,10 +4,12 @@
 //
 //   tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace] [--png FILE]
 //               [--langbar] [--release-check] [--configure] [--disabled] [--empty-context] [--timing]
+//               [--uiless]
 #include <windows.h>
 // After windows.h, which they need.
 #include <fcntl.h>
 #include <io.h>
+#include <oleacc.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -19,7 +21,7 @@
 
 #include "common/utf16.h"
 #include "lookup/tab_source_set.h"
-#include "quillsvc/server/guids.h"
+#include "quillsvc/com/guids.h"
 #include "tools/picture/screen_capture.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
@@ -31,20 +33,8 @@
 namespace quillet::tsfhost {
 namespace {
 
-using platform::win32::ComApartment;
-
 // The class id asked of the DLL when --clsid is not given: the text service of quillsvc.dll.
 constexpr CLSID kDefaultClsid = kClsidTextService;
-
-// Asked of the candidate window for {Click N} and {ClickTab N}: wParam is the row on the visible
-// page (or the tab), the answer a client point inside it as MAKELRESULT(x, y), 0 when there is none.
-constexpr wchar_t kRowPointMessage[] = L"QuilletCandidateRowPoint";
-constexpr wchar_t kTabPointMessage[] = L"QuilletCandidateTabPoint";
-// Asked for the rows shown when the text service begins no candidate-list UI element: wParam is
-// the row, lParam a buffer of kRowTextCapacity characters; the answer is the number of characters
-// written, 0 past the last row.
-constexpr wchar_t kRowTextMessage[] = L"QuilletCandidateRowText";
-constexpr int kRowTextCapacity = 256;
 
 constexpr DWORD kSettleMs = 15;
 
@@ -63,6 +53,7 @@ struct Options {
   bool disabled = false;      // the context's keyboard-disabled compartment set to 1
   bool emptyContext = false;  // the context's empty-context compartment set to 1
   bool timing = false;        // where each key's time goes, printed at the end
+  bool uiless = false;        // the application draws the candidate lists itself
 };
 
 std::u16string FromWideString(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
@@ -105,7 +96,7 @@ std::string Bstr(BSTR text) {
 const char kUsage[] =
     "usage: tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace]\n"
     "                   [--png FILE] [--langbar] [--release-check] [--configure] [--disabled]\n"
-    "                   [--empty-context] [--timing]\n"
+    "                   [--empty-context] [--timing] [--uiless]\n"
     "Without --keys: an editor to type in with the text service. With --keys: types KEYS and prints\n"
     "the document, caret, composition and candidate window.";
 
@@ -145,6 +136,8 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
       options.emptyContext = true;
     } else if (arg == L"--timing") {
       options.timing = true;
+    } else if (arg == L"--uiless") {
+      options.uiless = true;
     } else {
       return std::nullopt;
     }
@@ -205,6 +198,67 @@ class LookupReplay {
   std::u16string text_;
 };
 
+// The screen point of the n-th child of `list` with `role`, where the list's hit test finds that child.
+std::optional<POINT> AccessiblePoint(IAccessible* list, LONG role, int32_t which) {
+  LONG count = 0;
+  if (FAILED(list->get_accChildCount(&count))) return std::nullopt;
+  int32_t seen = 0;
+  for (LONG id = 1; id <= count; ++id) {
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    VARIANT kind;
+    VariantInit(&kind);
+    if (FAILED(list->get_accRole(child, &kind)) || kind.vt != VT_I4 || kind.lVal != role || seen++ != which) continue;
+    LONG left = 0, top = 0, width = 0, height = 0;
+    if (list->accLocation(&left, &top, &width, &height, child) != S_OK) return std::nullopt;
+    // The middle of the points inside the rectangle that hit the child.
+    long sumX = 0, sumY = 0, hits = 0;
+    for (LONG y = top; y < top + height; y += 2) {
+      for (LONG x = left; x < left + width; x += 2) {
+        VARIANT hit;
+        VariantInit(&hit);
+        if (list->accHitTest(x, y, &hit) == S_OK && hit.vt == VT_I4 && hit.lVal == id) {
+          sumX += x;
+          sumY += y;
+          ++hits;
+        }
+      }
+    }
+    if (hits == 0) return std::nullopt;
+    return POINT{static_cast<LONG>(sumX / hits), static_cast<LONG>(sumY / hits)};
+  }
+  return std::nullopt;
+}
+
+// The names of the accessible list's rows.
+std::vector<std::u16string> AccessibleRows(HWND window) {
+  std::vector<std::u16string> rows;
+  ComPtr<IAccessible> list;
+  LONG count = 0;
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, list.PutVoid())) ||
+      FAILED(list->get_accChildCount(&count))) {
+    return rows;
+  }
+  for (LONG id = 1; id <= count; ++id) {
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    VARIANT role;
+    VariantInit(&role);
+    BSTR name = nullptr;
+    if (FAILED(list->get_accRole(child, &role)) || role.vt != VT_I4 || role.lVal != ROLE_SYSTEM_LISTITEM ||
+        FAILED(list->get_accName(child, &name))) {
+      continue;
+    }
+    rows.emplace_back(reinterpret_cast<const char16_t*>(name), name ? SysStringLen(name) : 0);
+    SysFreeString(name);
+  }
+  return rows;
+}
+
 HWND VisibleDllWindow(HMODULE dll) {
   for (HWND hwnd : DllWindows(dll)) {
     if (IsWindowVisible(hwnd)) return hwnd;
@@ -226,7 +280,8 @@ class Host {
   bool RouteKey(const MSG& msg);
   void RunToken(const KeyToken& token);
   void SendKeys(const KeyToken& token);
-  void Click(UINT pointMessage, int32_t which);
+  // Clicks the n-th item of the candidate window's accessible list that has `role` (a row or a tab).
+  void Click(LONG role, int32_t which);
   void LangBarAction(const KeyToken& token);
   Snapshot Take() const;
   std::string LangBarReport() const;
@@ -268,6 +323,8 @@ bool Host::SetUp() {
   documents_ = DocumentMgr::From(documents.Get());
   context_ = Context::From(context.Get());
   context_->SetView(editor_.get());
+  threads_->SetDrawsCandidates(options_.uiless);
+  threads_->SetElementsChanged(editor_.get());
   editor_->Attach(context_.Get(), threads_.Get());
   auto set = [&](ITfCompartmentMgr* manager, REFGUID guid, LONG number) {
     ComPtr<ITfCompartment> compartment;
@@ -368,16 +425,21 @@ void Host::SendKeys(const KeyToken& token) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void Host::Click(UINT pointMessage, int32_t which) {
+void Host::Click(LONG role, int32_t which) {
+  // Found as a screen reader finds it: the window's accessible object, the item's location, and a
+  // point in it that the object's own hit test gives back for the item (tabs overlap their neighbours).
   const HWND window = VisibleDllWindow(dll_);
-  const LRESULT answer = window ? SendMessageW(window, pointMessage, static_cast<WPARAM>(which), 0) : 0;
-  if (!answer) {
+  ComPtr<IAccessible> list;
+  std::optional<POINT> point;
+  if (window && SUCCEEDED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                     list.PutVoid()))) {
+    point = AccessiblePoint(list.Get(), role, which);
+  }
+  if (!point) {
     Complain("tsfhost: nothing to click for " + std::to_string(which));
     return;
   }
-  POINT point = {GET_X_LPARAM(answer), GET_Y_LPARAM(answer)};
-  ClientToScreen(window, &point);
-  SetCursorPos(point.x, point.y);
+  SetCursorPos(point->x, point->y);
   Pump();
   INPUT inputs[2] = {};
   inputs[0].type = inputs[1].type = INPUT_MOUSE;
@@ -427,10 +489,10 @@ void Host::RunToken(const KeyToken& token) {
       break;
     }
     case KeyToken::Kind::kClick:
-      Click(RegisterWindowMessageW(kRowPointMessage), token.number);
+      Click(ROLE_SYSTEM_LISTITEM, token.number);
       break;
     case KeyToken::Kind::kClickTab:
-      Click(RegisterWindowMessageW(kTabPointMessage), token.number);
+      Click(ROLE_SYSTEM_PAGETAB, token.number);
       break;
     case KeyToken::Kind::kBlur:
       threads_->SetThreadFocus(false);
@@ -465,17 +527,13 @@ Snapshot Host::Take() const {
   for (HWND hwnd : windows) {
     if (IsWindowVisible(hwnd)) snapshot.candidates = CandidateState::kVisible;
   }
-  if (snapshot.candidates != CandidateState::kVisible) return snapshot;
   ComPtr<ITfCandidateListUIElement> list = threads_->CandidateList();
+  // An application that draws the list itself shows it while the element lives.
+  if (options_.uiless && list) snapshot.candidates = CandidateState::kVisible;
+  if (snapshot.candidates != CandidateState::kVisible) return snapshot;
   if (!list) {
-    const HWND window = VisibleDllWindow(dll_);
-    const UINT message = RegisterWindowMessageW(kRowTextMessage);
-    wchar_t buffer[kRowTextCapacity];
-    for (WPARAM row = 0; row < 100; ++row) {
-      const LRESULT length = SendMessageW(window, message, row, reinterpret_cast<LPARAM>(buffer));
-      if (length <= 0 || length > kRowTextCapacity) break;
-      snapshot.rows.emplace_back(reinterpret_cast<const char16_t*>(buffer), static_cast<size_t>(length));
-    }
+    // A text service that offers no element is read as a screen reader reads its window.
+    snapshot.rows = AccessibleRows(VisibleDllWindow(dll_));
     return snapshot;
   }
   UINT count = 0;

@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/com_ptr.h"
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "tools/tsfhost/com_unknown.h"
 
 namespace {
 
-using quillet::platform::win32::ComPtr;
-using quillet::platform::win32::QueryAs;
+using quillet::ComPtr;
+using quillet::QueryAs;
 
 constexpr CLSID kClsid = {0x3fc30ab6, 0x4440, 0x4409, {0xba, 0xe4, 0xf2, 0xde, 0x8e, 0x79, 0x97, 0x15}};
 constexpr GUID kItemGuids[2] = {{0x3fc30ab7, 0x4440, 0x4409, {0xba, 0xe4, 0xf2, 0xde, 0x8e, 0x79, 0x97, 0x15}},

@@ -1,5 +1,5 @@
 // The program's own GUIDs: fixed once, never changed. Registration, the class factory, the language
-// bar and the function provider all use these values.
+// bar, the function provider and the candidate-list element all use these values.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,10 @@ inline constexpr GUID kGuidLangBarItemSheetList = {
     0x6f9db9d8, 0xc06c, 0x419e, {0xaf, 0x29, 0xfc, 0x62, 0x99, 0xd3, 0x56, 0x41}};
 inline constexpr GUID kGuidLangBarItemCurrSheet = {
     0x2fe210e5, 0xd7ac, 0x4f85, {0x8e, 0x8c, 0x63, 0x0f, 0x75, 0x77, 0xab, 0xaf}};
+
+// The candidate list as the framework's UI element.
+inline constexpr GUID kGuidCandidateListElement = {
+    0xc6e50918, 0x16d8, 0x49b5, {0x8a, 0xa8, 0x60, 0xfc, 0x89, 0xe2, 0x0a, 0x44}};
 
 // The registry text form of a GUID, "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 std::wstring GuidKeyText(const GUID& guid);

@@ -7,11 +7,13 @@
 
 #include <utility>
 
-namespace quillet::platform::win32 {
+namespace quillet {
 
 template <class T>
 class ComPtr {
  public:
+  using element_type = T;
+
   ComPtr() = default;
   ComPtr(std::nullptr_t) {}
   // Takes a new reference on `p`.
@@ -100,4 +102,4 @@ class ComApartment {
   HRESULT result_;
 };
 
-}  // namespace quillet::platform::win32
+}  // namespace quillet

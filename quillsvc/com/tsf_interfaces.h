@@ -56,6 +56,9 @@
 #ifndef TF_CLIENTID_NULL
 #define TF_CLIENTID_NULL 0
 #endif
+#ifndef TF_INVALID_UIELEMENTID
+#define TF_INVALID_UIELEMENTID static_cast<DWORD>(-1)
+#endif
 
 // Language-bar item styles, status bits, refresh flags and menu item flags (ctfutb.h).
 #ifndef TF_LBI_ICON

@@ -1,9 +1,9 @@
-#include "quillsvc/server/guids.h"
+#include "quillsvc/com/guids.h"
 
 #include <cstring>
 
 #include "platform/win32/wide.h"
-#include "quillsvc/server/guid_text.h"
+#include "quillsvc/com/guid_text.h"
 
 namespace quillet {
 

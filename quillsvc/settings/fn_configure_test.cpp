@@ -1,6 +1,6 @@
 // The configure function as the system's text services settings reach it: through quillsvc.dll's class
-// factory, in a session where the loader is not running yet. And the help function opening the manual.
-#include "quillsvc/langbar/fn_configure.h"
+// factory, in a session where the loader is not running yet.
+#include "quillsvc/settings/fn_configure.h"
 
 // after windows.h
 #include <commctrl.h>
@@ -10,17 +10,15 @@
 
 #include "lexwarden/test_support.h"
 #include "platform/user_data.h"
-#include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
-#include "quillsvc/server/guids.h"
-#include "quillsvc/server/instances.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/guids.h"
 #include "quillsvc/server/server_testing.h"
 #include "winui/testing/dialog_driver.h"
 
 namespace quillet {
 namespace {
 
-using platform::win32::ComPtr;
 using winui::testing::FindTopWindow;
 using winui::testing::WaitForWindow;
 
@@ -79,32 +77,6 @@ TEST(FnConfigure, TheClassFactoryGivesAConfigureFunctionThatStartsTheLoaderAndSh
   function.Reset();
   factory.Reset();
   StopLoader();
-}
-
-TEST(FnHelp, ShowingHelpOpensTheManualFromTheModulesFolder) {
-  // This program stands in for the module: its folder holds the compiled manual.
-  ASSERT_TRUE(AttachModule(GetModuleHandleW(nullptr)));
-  {
-    ComPtr<IUnknown> object;
-    ASSERT_EQ(NewFnShowHelp(object.Put()), S_OK);
-    ComPtr<ITfFnShowHelp> help;
-    ASSERT_EQ(object->QueryInterface(IID_ITfFnShowHelp, help.PutVoid()), S_OK);
-    BSTR name = nullptr;
-    ASSERT_EQ(help->GetDisplayName(&name), S_OK);
-    EXPECT_EQ(Text(name), u"Quillet Help");
-    SysFreeString(name);
-    EXPECT_EQ(help->Show(nullptr), S_OK);
-    // The system's help viewer shows the manual under its title.
-    HWND viewer = WaitForWindow([] { return FindTopWindow(0, nullptr, L"Quillet Help"); }, 30000);
-    EXPECT_NE(viewer, nullptr);
-    if (viewer != nullptr) {
-      winui::testing::SettlePainting(viewer);
-      EXPECT_FALSE(winui::testing::SavePicture(viewer, u"manual").empty());
-      PostMessageW(viewer, WM_CLOSE, 0, 0);
-    }
-  }
-  EXPECT_EQ(DllRefCount(), -1);
-  DetachModule();
 }
 
 }  // namespace

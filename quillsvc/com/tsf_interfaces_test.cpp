@@ -1,19 +1,19 @@
 // The framework declarations of tsf_interfaces.h: each interface can be implemented and found by its
 // IID, the IIDs are the published ones, and each method sits in the vtable slot where the published
 // headers put it (a call through slot N must reach the N-th documented method).
-#include "platform/win32/tsf_interfaces.h"
+#include "quillsvc/com/tsf_interfaces.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/win32/com_ptr.h"
+#include "quillsvc/com/com_ptr.h"
 
 namespace {
 
-using quillet::platform::win32::ComPtr;
-using quillet::platform::win32::QueryAs;
+using quillet::ComPtr;
+using quillet::QueryAs;
 
 std::wstring GuidText(REFGUID guid) {
   wchar_t text[40] = {};

@@ -1,4 +1,4 @@
-#include "quillsvc/server/guid_text.h"
+#include "quillsvc/com/guid_text.h"
 
 #include <gtest/gtest.h>
 

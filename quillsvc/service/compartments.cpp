@@ -1,0 +1,57 @@
+// The compartments the text service reads and writes: keyboard open/close on the thread, keyboard
+// disabled and empty context on the focused context.
+#include "quillsvc/service/text_service_impl.h"
+
+namespace quillet {
+namespace {
+
+// The value of a compartment when it holds a VT_I4.
+bool ReadNumber(ITfCompartmentMgr* manager, REFGUID guid, LONG* value) {
+  ComPtr<ITfCompartment> compartment;
+  if (manager == nullptr || FAILED(manager->GetCompartment(guid, compartment.Put())) || !compartment) return false;
+  VARIANT content;
+  VariantInit(&content);
+  const bool number = SUCCEEDED(compartment->GetValue(&content)) && content.vt == VT_I4;
+  if (number) *value = content.lVal;
+  VariantClear(&content);
+  return number;
+}
+
+}  // namespace
+
+bool CQuillsvc::IsKeyboardDisabled() {
+  ComPtr<ITfDocumentMgr> focus;
+  if (!threadMgr_ || FAILED(threadMgr_->GetFocus(focus.Put())) || !focus) return true;
+  ComPtr<ITfContext> top;
+  if (FAILED(focus->GetTop(top.Put())) || !top) return true;
+  ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(top.Get());
+  if (!compartments) return false;
+  // Either compartment set disables typing: an application that marks its context disabled is not
+  // overruled by an empty-context value of 0.
+  LONG value = 0;
+  if (ReadNumber(compartments.Get(), GUID_COMPARTMENT_KEYBOARD_DISABLED, &value) && value != 0) return true;
+  return ReadNumber(compartments.Get(), GUID_COMPARTMENT_EMPTYCONTEXT, &value) && value != 0;
+}
+
+bool CQuillsvc::IsOpen() {
+  LONG value = 0;
+  ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr_.Get());
+  return ReadNumber(compartments.Get(), GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, &value) && value != 0;
+}
+
+HRESULT CQuillsvc::SetOpenState(bool open) {
+  if (open && ErrorCode() != 0) return E_FAIL;
+  ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr_.Get());
+  ComPtr<ITfCompartment> compartment;
+  if (!compartments || FAILED(compartments->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put())) ||
+      !compartment) {
+    return E_FAIL;
+  }
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_I4;
+  value.lVal = open ? 1 : 0;
+  return compartment->SetValue(clientId_, &value);
+}
+
+}  // namespace quillet

@@ -1,0 +1,194 @@
+// CQuillsvc, the text input processor the framework creates in every thread that uses the input method:
+// a thin shell that turns the framework's calls into calls on the portable InputController (which
+// decides what every key does) and gives the controller the framework, the candidate window and the
+// language bar through InputHost. Each concern lives in a file of its own, with the advise and
+// unadvise of its sink:
+//
+//   text_service.cpp           creation, Activate, Deactivate, the blocks and the error code
+//   thread_mgr_event_sink.cpp  ITfThreadMgrEventSink (document focus) and ITfThreadFocusSink
+//   text_edit_sink.cpp         ITfTextEditSink and ITfTextLayoutSink on the focused context
+//   key_event_sink.cpp         ITfKeyEventSink, the key states, the synthetic key of a click
+//   composition_sink.cpp       ITfCompositionSink and the edit sessions that run the core
+//   compartments.cpp           open/close, keyboard disabled and empty context
+//   lang_bar_owner.cpp         the language-bar items and what they ask (LangBarHost)
+//   function_provider.cpp      ITfFunctionProvider
+//   candidate_window_owner.cpp the candidate window, its clicks and its UI element
+//
+// All entry points run on the thread that activated the object. The shared blocks are held only while
+// the thread has the focus; a failure on the way becomes the error code, shown in the open/close
+// item's tooltip, and leaves the text service unable to open.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "quillsvc/candwin/cand_list_win.h"
+#include "quillsvc/candwin/gdiplus_api.h"
+#include "quillsvc/candwin/widget_mouse_callback.h"
+#include "quillsvc/com/com_object.h"
+#include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/module.h"
+#include "quillsvc/com/tsf_interfaces.h"
+#include "quillsvc/langbar/lang_bar_items.h"
+#include "quillsvc/service/candidate_list_element.h"
+#include "quillsvc/service/input_controller.h"
+
+namespace quillet {
+
+// The context's window when it is one that places the candidate window by its caret; else null.
+HWND CaretPlacedWindow(ITfContext* context);
+
+class CQuillsvc final
+    : public ComObject<ModuleCount, ITfTextInputProcessor, ITfThreadMgrEventSink, ITfTextEditSink, ITfKeyEventSink,
+                       ITfCompositionSink, ITfTextLayoutSink, ITfThreadFocusSink, ITfFunctionProvider>,
+      private InputHost,
+      private LangBarHost,
+      private IWidgetMouseEventCallback,
+      private CandidateListObserver,
+      private CandidateListSource {
+ public:
+  CQuillsvc();
+  ~CQuillsvc() override;
+
+  // ITfTextInputProcessor
+  HRESULT STDMETHODCALLTYPE Activate(ITfThreadMgr* threadMgr, TfClientId clientId) override;
+  HRESULT STDMETHODCALLTYPE Deactivate() override;
+
+  // ITfThreadMgrEventSink
+  HRESULT STDMETHODCALLTYPE OnInitDocumentMgr(ITfDocumentMgr* manager) override;
+  HRESULT STDMETHODCALLTYPE OnUninitDocumentMgr(ITfDocumentMgr* manager) override;
+  HRESULT STDMETHODCALLTYPE OnSetFocus(ITfDocumentMgr* focus, ITfDocumentMgr* previous) override;
+  HRESULT STDMETHODCALLTYPE OnPushContext(ITfContext* context) override;
+  HRESULT STDMETHODCALLTYPE OnPopContext(ITfContext* context) override;
+
+  // ITfTextEditSink
+  HRESULT STDMETHODCALLTYPE OnEndEdit(ITfContext* context, TfEditCookie readOnly, ITfEditRecord* record) override;
+
+  // ITfKeyEventSink
+  HRESULT STDMETHODCALLTYPE OnSetFocus(BOOL foreground) override;
+  HRESULT STDMETHODCALLTYPE OnTestKeyDown(ITfContext* context, WPARAM wParam, LPARAM lParam, BOOL* eaten) override;
+  HRESULT STDMETHODCALLTYPE OnTestKeyUp(ITfContext* context, WPARAM wParam, LPARAM lParam, BOOL* eaten) override;
+  HRESULT STDMETHODCALLTYPE OnKeyDown(ITfContext* context, WPARAM wParam, LPARAM lParam, BOOL* eaten) override;
+  HRESULT STDMETHODCALLTYPE OnKeyUp(ITfContext* context, WPARAM wParam, LPARAM lParam, BOOL* eaten) override;
+  HRESULT STDMETHODCALLTYPE OnPreservedKey(ITfContext* context, REFGUID guid, BOOL* eaten) override;
+
+  // ITfCompositionSink
+  HRESULT STDMETHODCALLTYPE OnCompositionTerminated(TfEditCookie cookie, ITfComposition* composition) override;
+
+  // ITfTextLayoutSink
+  HRESULT STDMETHODCALLTYPE OnLayoutChange(ITfContext* context, TfLayoutCode code, ITfContextView* view) override;
+
+  // ITfThreadFocusSink
+  HRESULT STDMETHODCALLTYPE OnSetThreadFocus() override;
+  HRESULT STDMETHODCALLTYPE OnKillThreadFocus() override;
+
+  // ITfFunctionProvider
+  HRESULT STDMETHODCALLTYPE GetType(GUID* type) override;
+  HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override;
+  HRESULT STDMETHODCALLTYPE GetFunction(REFGUID group, REFIID iid, IUnknown** function) override;
+
+  // The edit sessions' work, with the cookie the framework granted them.
+  void HandleKeyInSession(ITfContext* context, TfEditCookie cookie, uint32_t key);
+  void EndCompositionInSession(ITfContext* context, TfEditCookie cookie);
+  void PlaceCandidateWindowInSession(ITfContext* context, TfEditCookie cookie);
+  void FinalizeInSession(ITfContext* context, TfEditCookie cookie);
+  void AbortInSession(ITfContext* context, TfEditCookie cookie);
+
+ private:
+  int32_t ActivateSteps();
+  // Makes sure the loader runs, then opens the blocks and the tab sources.
+  int32_t OpenBlocks();
+  void SetErrorCode(int32_t code) { controller_.set_errorCode(code); }
+
+  // Each Advise keeps its cookie and says whether it worked; each Unadvise gives back what is advised.
+  bool AdviseThreadMgrEventSink();
+  void UnadviseThreadMgrEventSink();
+  bool AdviseThreadFocusSink();
+  void UnadviseThreadFocusSink();
+  bool AdviseKeyEventSink();
+  void UnadviseKeyEventSink();
+  void AdviseFunctionProvider();
+  void UnadviseFunctionProvider();
+  // (Re)advises the text-edit and layout sinks on the top context of `manager` (none: only detaches).
+  bool AttachContext(ITfDocumentMgr* manager);
+
+  void UpdateLangBarItems(bool enabled);
+  void RemoveLangBarItems();
+
+  // Asks for a session on `context` with this text service's client id.
+  void RequestSession(ITfContext* context, ITfEditSession* session, DWORD flags);
+  // The context the composition lives in, else the focused one; null for none.
+  ComPtr<ITfContext> CompositionContext() const;
+  // The key sink's four calls: whether the key is eaten (test), or that and its handling.
+  HRESULT KeyEvent(ITfContext* context, WPARAM key, bool down, bool test, BOOL* eaten);
+
+  // InputHost
+  bool IsKeyboardDisabled() override;
+  bool IsOpen() override;
+  void SetOpen(bool open) override { SetOpenState(open); }
+  bool IsKeyHeld(uint32_t virtualKey) override;
+  bool IsKeyToggled(uint32_t virtualKey) override;
+  void RefreshLangBarItems() override;
+  CandidateWindow* candidateWindow() override;
+  CandidateWindow* NewCandidateWindow(int activeTab) override;
+  void DestroyCandidateWindow() override;
+  void SendKeyDown(uint32_t virtualKey) override;
+
+  // LangBarHost
+  int32_t ErrorCode() override;
+  std::u16string GetErrorText() override;
+  HRESULT SetOpenState(bool open) override;
+  void EndCompositionAsync() override;
+  const TabSourceSet* Tabs() override;
+  int ActiveTab() override;
+  void ChooseTab(int index) override;
+
+  // IWidgetMouseEventCallback (the candidate window's clicks)
+  void OnTabClicked(int32_t tab) override;
+  void OnItemClicked(int32_t row) override;
+  void OnListScrolled(int32_t arrow) override;
+  void OnTabScrolled(int32_t arrow) override;
+  void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
+
+  // CandidateListObserver: the list as the framework's UI element.
+  bool OnListShown() override;
+  void OnListChanged() override;
+  void OnListHidden() override;
+
+  // CandidateListSource: what the UI element reads and what the application asks of it.
+  size_t RowCount() override;
+  std::u16string RowText(size_t row) override;
+  int SelectedRow() override;
+  ComPtr<ITfDocumentMgr> DocumentMgr() override;
+  void ShowOwnWindow(bool show) override;
+  bool OwnWindowShown() override;
+  void SelectRow(size_t row) override;
+  void Finalize() override;
+  void Abort() override;
+
+  // GDI+ for the candidate window, for this object's life (started before and ended after it).
+  gdip::Session gdiplus_;
+  InputController controller_{*this};
+  ComPtr<ITfThreadMgr> threadMgr_;
+  TfClientId clientId_ = TF_CLIENTID_NULL;
+  ComPtr<ITfContext> context_;             // the focused document's top context
+  ComPtr<ITfContext> compositionContext_;  // where the composition was started
+  DWORD threadMgrSinkCookie_ = TF_INVALID_COOKIE;
+  DWORD textEditSinkCookie_ = TF_INVALID_COOKIE;
+  DWORD layoutSinkCookie_ = TF_INVALID_COOKIE;
+  DWORD threadFocusSinkCookie_ = TF_INVALID_COOKIE;
+  bool keyEventSinkAdvised_ = false;
+  bool functionProviderAdvised_ = false;
+  ComPtr<CLangBarItemEnable> enableItem_;
+  ComPtr<CLangBarItemCurrSheet> currSheetItem_;
+  ComPtr<CLangBarItemSheetList> sheetListItem_;
+  std::unique_ptr<CCandListWin> window_;
+  // The list as the framework's UI element while it is shown and the framework took it.
+  ComPtr<CCandidateListUIElement> element_;
+  DWORD elementId_ = TF_INVALID_UIELEMENTID;
+};
+
+}  // namespace quillet

@@ -1,0 +1,75 @@
+// The thread manager's events: document focus (ITfThreadMgrEventSink) and the thread's own focus
+// (ITfThreadFocusSink). The blocks are held only while the thread has the focus.
+#include "common/boundary.h"
+#include "common/result.h"
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/service/text_service_impl.h"
+
+namespace quillet {
+
+bool CQuillsvc::AdviseThreadMgrEventSink() {
+  ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get());
+  if (!source || FAILED(source->AdviseSink(IID_ITfThreadMgrEventSink, static_cast<ITfThreadMgrEventSink*>(this),
+                                           &threadMgrSinkCookie_))) {
+    threadMgrSinkCookie_ = TF_INVALID_COOKIE;
+    return false;
+  }
+  return true;
+}
+
+void CQuillsvc::UnadviseThreadMgrEventSink() {
+  const DWORD cookie = std::exchange(threadMgrSinkCookie_, TF_INVALID_COOKIE);
+  if (cookie == TF_INVALID_COOKIE) return;
+  if (ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get())) source->UnadviseSink(cookie);
+}
+
+bool CQuillsvc::AdviseThreadFocusSink() {
+  ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get());
+  if (!source || FAILED(source->AdviseSink(IID_ITfThreadFocusSink, static_cast<ITfThreadFocusSink*>(this),
+                                           &threadFocusSinkCookie_))) {
+    threadFocusSinkCookie_ = TF_INVALID_COOKIE;
+    return false;
+  }
+  return true;
+}
+
+void CQuillsvc::UnadviseThreadFocusSink() {
+  const DWORD cookie = std::exchange(threadFocusSinkCookie_, TF_INVALID_COOKIE);
+  if (cookie == TF_INVALID_COOKIE) return;
+  if (ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get())) source->UnadviseSink(cookie);
+}
+
+HRESULT CQuillsvc::OnInitDocumentMgr(ITfDocumentMgr*) { return S_OK; }
+HRESULT CQuillsvc::OnUninitDocumentMgr(ITfDocumentMgr*) { return S_OK; }
+HRESULT CQuillsvc::OnPushContext(ITfContext*) { return S_OK; }
+HRESULT CQuillsvc::OnPopContext(ITfContext*) { return S_OK; }
+
+HRESULT CQuillsvc::OnSetFocus(ITfDocumentMgr* focus, ITfDocumentMgr*) {
+  return ComBoundary([&] {
+    // The composition ends in its own document, before the sinks move to the new one.
+    EndCompositionAsync();
+    AttachContext(focus);
+    return S_OK;
+  });
+}
+
+HRESULT CQuillsvc::OnSetThreadFocus() {
+  return ComBoundary([&] {
+    const int32_t error = AtBoundary(static_cast<int32_t>(Result::kOutOfMemory), [&] { return OpenBlocks(); });
+    SetErrorCode(error);
+    if (error != 0) SetOpenState(false);
+    UpdateLangBarItems(error == 0);
+    RefreshLangBarItems();
+    return S_OK;
+  });
+}
+
+HRESULT CQuillsvc::OnKillThreadFocus() {
+  return ComBoundary([&] {
+    EndCompositionAsync();
+    controller_.tabs().Close();
+    return S_OK;
+  });
+}
+
+}  // namespace quillet
