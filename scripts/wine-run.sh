@@ -62,24 +62,28 @@ if [ -z "${DISPLAY:-}" ]; then
   }
   number=$(wanted)
   if ! display_live "$number"; then
+    # The lock file is opened inside the substitution: bash opens a bare assignment's redirections
+    # only after expanding it, so flock would find no descriptor 9.
     number=$(
-      flock -w 60 9
-      number=$(wanted)
-      if ! display_live "$number"; then
-        last=$number
-        [ -z "${QUILLET_XVFB_DISPLAY:-}" ] && last=$((number + 20))
-        for number in $(seq "$number" "$last"); do
-          display_live "$number" || start_xvfb "$number" && break
-        done
-        if display_live "$number"; then
-          note "X display :$number"
-          echo "$number" >"$chosen"
-        else
-          note "no X display: Xvfb did not start on :$number"
+      {
+        flock -w 60 9 || note "display lock not taken in 60 s"
+        number=$(wanted)
+        if ! display_live "$number"; then
+          last=$number
+          [ -z "${QUILLET_XVFB_DISPLAY:-}" ] && last=$((number + 20))
+          for number in $(seq "$number" "$last"); do
+            display_live "$number" || start_xvfb "$number" && break
+          done
+          if display_live "$number"; then
+            note "X display :$number"
+            echo "$number" >"$chosen"
+          else
+            note "no X display: Xvfb did not start on :$number"
+          fi
         fi
-      fi
-      echo "$number"
-    ) 9>"$WINEPREFIX.display.lock"
+        echo "$number"
+      } 9>"$WINEPREFIX.display.lock"
+    )
   fi
   export DISPLAY=:$number
 fi
