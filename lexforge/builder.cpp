@@ -1,6 +1,7 @@
 #include "lexforge/builder.h"
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "common/dict_format.h"
@@ -148,8 +149,9 @@ DictionaryBuilder::DictionaryBuilder(const std::u16string& destination, const st
 
 DictionaryBuilder::~DictionaryBuilder() { DeleteSideFiles(); }
 
-Result DictionaryBuilder::Fail(Result r, platform::OsError error) {
+Result DictionaryBuilder::Fail(Result r, platform::OsError error, const std::u16string& path) {
   report_.osError = error;
+  report_.failedPath = path;
   return r;
 }
 
@@ -180,20 +182,19 @@ void DictionaryBuilder::NoteKeyOrder(const WordListEntry& entry, std::vector<uin
 Result DictionaryBuilder::WriteSideFiles() {
   platform::OsError error = 0;
   platform::File source;
-  if (!source.OpenRead(source_, &error)) return Fail(Result::kFileOpenFailed, error);
+  if (!source.OpenRead(source_, &error)) return Fail(Result::kFileOpenFailed, error, source_);
   platform::FileMapping text;
   if (const Result mapped = MapForReading(source, &text, &error); mapped != Result::kSuccess)
-    return Fail(mapped, error);
+    return Fail(mapped, error, source_);
   uint64_t size = 0;
-  if (!source.Size(&size, &error)) return Fail(Result::kFileSizeFailed, error);
+  if (!source.Size(&size, &error)) return Fail(Result::kFileSizeFailed, error, source_);
   if (size > text.size()) size = text.size();
 
   platform::File positions, keys, infos;
-  if (!CreateSideFile(positions_, &positions, &error) || !CreateSideFile(keys_, &keys, &error) ||
-      !CreateSideFile(infos_, &infos, &error)) {
-    return Fail(Result::kFileOpenFailed, error);
+  for (auto [side, file] : {std::pair{&positions_, &positions}, {&keys_, &keys}, {&infos_, &infos}}) {
+    if (!CreateSideFile(*side, file, &error)) return Fail(Result::kFileOpenFailed, error, side->path);
   }
-  if (!HasByteOrderMark(text.data(), static_cast<size_t>(size))) return Fail(Result::kNoByteOrderMark, 0);
+  if (!HasByteOrderMark(text.data(), static_cast<size_t>(size))) return Fail(Result::kNoByteOrderMark, 0, source_);
 
   Result result = Result::kSuccess;
   {
@@ -214,46 +215,50 @@ Result DictionaryBuilder::WriteSideFiles() {
   for (platform::File* f : {&positions, &keys, &infos}) {
     if (!f->Close(&error) && result == Result::kSuccess) result = Result::kFileWriteFailed;
   }
-  return result == Result::kSuccess ? result : Fail(result, error);
+  return result == Result::kSuccess
+             ? result
+             : Fail(result, error, result == Result::kGeneralFailure ? source_ : paths_.positions);
 }
 
 Result DictionaryBuilder::WriteDictionary() {
   platform::OsError error = 0;
   platform::File positions, keys, infos;
-  if (!positions.OpenRead(paths_.positions, &error) || !keys.OpenRead(paths_.keys, &error) ||
-      !infos.OpenRead(paths_.infos, &error)) {
-    return Fail(Result::kFileOpenFailed, error);
+  for (auto [path, file] : {std::pair{&paths_.positions, &positions}, {&paths_.keys, &keys}, {&paths_.infos, &infos}}) {
+    if (!file->OpenRead(*path, &error)) return Fail(Result::kFileOpenFailed, error, *path);
   }
   uint64_t positionSize = 0, keySize = 0, infoSize = 0;
-  if (!positions.Size(&positionSize, &error) || !keys.Size(&keySize, &error)) {
-    return Fail(Result::kFileSizeFailed, error);
-  }
-  if (positionSize == 0 || keySize == 0) return Fail(Result::kNoEntry, 0);
+  if (!positions.Size(&positionSize, &error)) return Fail(Result::kFileSizeFailed, error, paths_.positions);
+  if (!keys.Size(&keySize, &error)) return Fail(Result::kFileSizeFailed, error, paths_.keys);
+  if (positionSize == 0 || keySize == 0) return Fail(Result::kNoEntry, 0, source_);
   if (!infos.Size(&infoSize, nullptr)) infoSize = 0;
   // The side files are ours, but they sat on disk between the passes: check what the header needs.
   if (positionSize % kEntryPositionSize != 0 || positionSize < 2 * kEntryPositionSize) {
-    return Fail(Result::kFileReadFailed, 0);
+    return Fail(Result::kFileReadFailed, 0, paths_.positions);
   }
   const uint64_t entryCount = positionSize / kEntryPositionSize - 1;
-  if (entryCount > kMaxEntries) return Fail(Result::kGeneralFailure, 0);
+  if (entryCount > kMaxEntries) return Fail(Result::kGeneralFailure, 0, source_);
   const uint64_t nodeBound = entryCount / kEntriesPerNode * kIndexNodeSize;
   const uint64_t total = positionSize + keySize + infoSize;
-  if (nodeBound + total > kMaxSectionOffset) return Fail(Result::kGeneralFailure, 0);
+  if (nodeBound + total > kMaxSectionOffset) return Fail(Result::kGeneralFailure, 0, source_);
 
   // The side files are used where they lie, through read-only mappings: no copy of them is made.
   platform::FileMapping positionMap, keyMap, infoMap;
-  for (auto [file, map] : {std::pair{&positions, &positionMap}, {&keys, &keyMap}, {&infos, &infoMap}}) {
+  for (auto [file, map, path] : {std::tuple{&positions, &positionMap, &paths_.positions},
+                                 {&keys, &keyMap, &paths_.keys},
+                                 {&infos, &infoMap, &paths_.infos}}) {
     if (map == &infoMap && infoSize == 0) continue;
-    if (const Result mapped = MapForReading(*file, map, &error); mapped != Result::kSuccess) return Fail(mapped, error);
+    if (const Result mapped = MapForReading(*file, map, &error); mapped != Result::kSuccess) {
+      return Fail(mapped, error, *path);
+    }
   }
   if (positionMap.size() != positionSize || keyMap.size() != keySize || infoMap.size() != infoSize) {
-    return Fail(Result::kFileReadFailed, 0);  // changed under us since their sizes were taken
+    return Fail(Result::kFileReadFailed, 0, paths_.positions);  // changed under us since their sizes were taken
   }
 
   std::vector<IndexNode> nodes;
   const Result indexed =
       BuildIndex(KeyTable(positionMap.data(), keyMap.data(), keyMap.size(), static_cast<uint32_t>(entryCount)), &nodes);
-  if (indexed != Result::kSuccess) return Fail(indexed, 0);
+  if (indexed != Result::kSuccess) return Fail(indexed, 0, source_);
   report_.nodes = static_cast<uint32_t>(nodes.size());
   report_.entries = static_cast<uint32_t>(entryCount);
 
@@ -270,7 +275,7 @@ Result DictionaryBuilder::WriteDictionary() {
     WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);
 
   platform::File dictionary;
-  if (!dictionary.Create(paths_.temporary, &error)) return Fail(Result::kFileOpenFailed, error);
+  if (!dictionary.Create(paths_.temporary, &error)) return Fail(Result::kFileOpenFailed, error, paths_.temporary);
   const bool written = WriteWhole(dictionary, head.data(), head.size(), &error) &&
                        WriteWhole(dictionary, positionMap.data(), positionMap.size(), &error) &&
                        WriteWhole(dictionary, keyMap.data(), keyMap.size(), &error) &&
@@ -278,11 +283,11 @@ Result DictionaryBuilder::WriteDictionary() {
   const bool closed = dictionary.Close(&error);
   if (!written || !closed) {
     platform::RemoveFile(paths_.temporary);
-    return Fail(Result::kFileWriteFailed, error);
+    return Fail(Result::kFileWriteFailed, error, paths_.temporary);
   }
   if (!platform::RenameFile(paths_.temporary, paths_.dictionary, &error)) {
     platform::RemoveFile(paths_.temporary);
-    return Fail(Result::kFileOpenFailed, error);
+    return Fail(Result::kFileOpenFailed, error, paths_.dictionary);
   }
   return Result::kSuccess;
 }

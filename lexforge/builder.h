@@ -19,6 +19,7 @@ namespace quillet::lexforge {
 // What a conversion saw, for diagnosis and for the command line's warnings.
 struct BuildReport {
   platform::OsError osError = 0;  // of the failing call, 0 when none failed
+  std::u16string failedPath;      // the file of the failing call
   uint32_t entries = 0;
   uint32_t nodes = 0;
   uint64_t skippedLines = 0;  // empty keys and overlong fields
@@ -69,7 +70,7 @@ class DictionaryBuilder {
     bool created = false;
   };
 
-  Result Fail(Result r, platform::OsError error);
+  Result Fail(Result r, platform::OsError error, const std::u16string& path);
   bool CreateSideFile(SideFile& side, platform::File* file, platform::OsError* error);
   // Counts keys that lookups will miss: below the key before them, or holding A-Z.
   void NoteKeyOrder(const WordListEntry& entry, std::vector<uint8_t>* previousKey);
