@@ -25,6 +25,7 @@ class RankView {
   bool MadeFor(uint64_t fingerprint, uint32_t entryCount) const;
 
   const RankHeader& header() const { return header_; }
+  const uint8_t* data() const { return data_; }
   uint32_t entryCount() const { return header_.entryCount; }
   uint16_t UnigramCost(uint32_t entry) const;  // kWorstCost beyond the entries
 
