@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace quillet {
 
@@ -68,6 +69,19 @@ RankHeader ReadRankHeader(const uint8_t* p);
 void WriteRankHeader(uint8_t* p, const RankHeader& h);
 ContextRecord ReadContextRecord(const uint8_t* p);
 void WriteContextRecord(uint8_t* p, const ContextRecord& c);
+
+// One context with its followers, as EncodeRankData takes it.
+struct RankContext {
+  uint32_t older = kNoWord;
+  uint32_t last = 0;
+  int16_t backoff = 0;
+  std::vector<FollowerRecord> followers;  // sorted by entry, at most 65535
+};
+
+// The bytes of ranking data: `costs` per entry, the range maxima over them, and the contexts
+// (sorted by ContextBefore). Empty when they would not be addressable with 32-bit offsets.
+std::vector<uint8_t> EncodeRankData(uint64_t fingerprint, const std::vector<uint16_t>& costs,
+                                    const std::vector<RankContext>& contexts);
 
 // Orders contexts as the file stores them.
 inline bool ContextBefore(uint32_t olderA, uint32_t lastA, uint32_t olderB, uint32_t lastB) {

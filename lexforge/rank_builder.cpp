@@ -4,7 +4,6 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "common/le.h"
 #include "common/rank_format.h"
 #include "common/rank_view.h"
 #include "common/utf16.h"
@@ -315,28 +314,24 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     if (a.older != b.older || a.last != b.last) return ContextBefore(a.older, a.last, b.older, b.last);
     return a.cost != b.cost ? a.cost < b.cost : a.entry < b.entry;
   });
-  std::vector<ContextRecord> contexts;
-  std::vector<FollowerRecord> kept;
+  std::vector<RankContext> contexts;
   for (size_t i = 0; i < followers.size();) {
     size_t j = i;
     while (j < followers.size() && followers[j].older == followers[i].older && followers[j].last == followers[i].last)
       ++j;
     const uint32_t cap = followers[i].older == kNoWord ? options.maxBigramFollowers : options.maxTrigramFollowers;
-    std::vector<FollowerRecord> best;
-    for (size_t k = i; k < j && best.size() < cap; ++k) {
-      const bool duplicate =
-          std::any_of(best.begin(), best.end(), [&](const FollowerRecord& r) { return r.entry == followers[k].entry; });
-      if (!duplicate) best.push_back({followers[k].entry, followers[k].cost});
-    }
-    std::sort(best.begin(), best.end(),
-              [](const FollowerRecord& a, const FollowerRecord& b) { return a.entry < b.entry; });
-    ContextRecord c;
+    RankContext c;
     c.older = followers[i].older;
     c.last = followers[i].last;
-    c.firstFollower = static_cast<uint32_t>(kept.size());
-    c.followerCount = static_cast<uint16_t>(best.size());
-    contexts.push_back(c);
-    kept.insert(kept.end(), best.begin(), best.end());
+    for (size_t k = i; k < j && c.followers.size() < std::min<uint32_t>(cap, 0xFFFF); ++k) {
+      const bool duplicate = std::any_of(c.followers.begin(), c.followers.end(),
+                                         [&](const FollowerRecord& r) { return r.entry == followers[k].entry; });
+      if (!duplicate) c.followers.push_back({followers[k].entry, followers[k].cost});
+    }
+    std::sort(c.followers.begin(), c.followers.end(),
+              [](const FollowerRecord& a, const FollowerRecord& b) { return a.entry < b.entry; });
+    seen.followers += static_cast<uint32_t>(c.followers.size());
+    contexts.push_back(std::move(c));
     i = j;
   }
   // Backoff weights: a word's from its unigram, a pair's from its bigram.
@@ -349,7 +344,7 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     const uint32_t older = canonical[b.older], last = canonical[b.last];
     if (older != kNone && last != kNone) pairBackoff.emplace((uint64_t{older} << 32) | last, b.logBackoff);
   }
-  for (ContextRecord& c : contexts) {
+  for (RankContext& c : contexts) {
     if (c.older == kNoWord) {
       const auto it = wordBackoff.find(c.last);
       c.backoff = it == wordBackoff.end() ? 0 : ToBackoff(it->second);
@@ -359,71 +354,8 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     }
   }
   seen.contexts = static_cast<uint32_t>(contexts.size());
-  seen.followers = static_cast<uint32_t>(kept.size());
-
-  // Range maxima over the unigram costs: the best entry of each block, then of runs of 2^k blocks.
-  RankHeader h;
-  h.entryCount = n;
-  const uint32_t blockSize = 1u << h.blockShift;
-  const uint32_t blocks = (n + blockSize - 1) / blockSize;
-  auto better = [&](uint32_t a, uint32_t b) { return cost[a] != cost[b] ? cost[a] < cost[b] : a < b; };
-  std::vector<uint32_t> blockBest(blocks);
-  for (uint32_t b = 0; b < blocks; ++b) {
-    uint32_t best = b * blockSize;
-    for (uint32_t i = best + 1; i < std::min(n, (b + 1) * blockSize); ++i) {
-      if (better(i, best)) best = i;
-    }
-    blockBest[b] = best;
-  }
-  std::vector<std::vector<uint32_t>> rows;  // rows[k - 1][j]: best block of [j, j + 2^k)
-  for (uint32_t k = 1; blocks > 0 && (uint64_t{1} << k) <= blocks; ++k) {
-    const std::vector<uint32_t>& below = k == 1 ? std::vector<uint32_t>() : rows.back();
-    std::vector<uint32_t> row(blocks);
-    for (uint32_t j = 0; j < blocks; ++j) {
-      const uint32_t a = k == 1 ? j : below[j];
-      const uint32_t half = j + (1u << (k - 1));
-      const uint32_t b = half < blocks ? (k == 1 ? half : below[half]) : a;
-      row[j] = better(blockBest[b], blockBest[a]) ? b : a;
-    }
-    rows.push_back(std::move(row));
-  }
-  h.levelCount = static_cast<uint32_t>(rows.size());
-
-  uint64_t at = kRankHeaderSize;
-  auto place = [&](uint64_t bytes) {
-    const uint64_t offset = at;
-    at += bytes;
-    return offset;
-  };
-  const uint64_t unigramAt = place(2 * uint64_t{n});
-  const uint64_t blockAt = place(4 * uint64_t{blocks});
-  const uint64_t sparseAt = place(4 * uint64_t{blocks} * rows.size());
-  const uint64_t contextAt = place(kContextRecordSize * uint64_t{contexts.size()});
-  const uint64_t followerAt = place(kFollowerRecordSize * uint64_t{kept.size()});
-  if (at > 0xFFFFFFFFull) return Result::kGeneralFailure;
-  h.unigramOffset = static_cast<uint32_t>(unigramAt);
-  h.blockOffset = static_cast<uint32_t>(blockAt);
-  h.sparseOffset = static_cast<uint32_t>(sparseAt);
-  h.contextCount = static_cast<uint32_t>(contexts.size());
-  h.contextOffset = static_cast<uint32_t>(contextAt);
-  h.followerCount = static_cast<uint32_t>(kept.size());
-  h.followerOffset = static_cast<uint32_t>(followerAt);
-  h.fingerprint = DictionaryFingerprint(d);
-
-  std::vector<uint8_t> bytes(static_cast<size_t>(at));
-  WriteRankHeader(bytes.data(), h);
-  for (uint32_t i = 0; i < n; ++i) StoreU16(&bytes[unigramAt + 2 * size_t{i}], cost[i]);
-  for (uint32_t b = 0; b < blocks; ++b) StoreU32(&bytes[blockAt + 4 * size_t{b}], blockBest[b]);
-  for (size_t k = 0; k < rows.size(); ++k) {
-    for (uint32_t j = 0; j < blocks; ++j) StoreU32(&bytes[sparseAt + 4 * (k * blocks + j)], rows[k][j]);
-  }
-  for (size_t c = 0; c < contexts.size(); ++c)
-    WriteContextRecord(&bytes[contextAt + kContextRecordSize * c], contexts[c]);
-  for (size_t k = 0; k < kept.size(); ++k) {
-    uint8_t* p = &bytes[followerAt + kFollowerRecordSize * k];
-    StoreU32(p, kept[k].entry);
-    StoreU16(p + 4, kept[k].cost);
-  }
+  std::vector<uint8_t> bytes = EncodeRankData(DictionaryFingerprint(d), cost, contexts);
+  if (bytes.empty()) return Result::kGeneralFailure;
   seen.bytes = bytes.size();
   *out = std::move(bytes);
   return Result::kSuccess;
