@@ -24,10 +24,38 @@ static_assert(kKeyBufferSize >= 2 + 2 * kMaxTextLength, "the longest key fits an
 // Every section offset is a u32 counted from the end of the header, and 0xFFFFFFFF means none.
 constexpr uint64_t kMaxSectionOffset = 0xFFFFFFFE;
 
+// Where pass 1 puts one side file's bytes: the file itself, or memory.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const uint8_t* from, size_t size, platform::OsError* error) = 0;
+};
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(platform::File& file) : file_(file) {}
+  bool Write(const uint8_t* from, size_t size, platform::OsError* error) override {
+    size_t done = 0;
+    return file_.Write(from, size, &done, error) && done == size;
+  }
+
+ private:
+  platform::File& file_;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  bool Write(const uint8_t* from, size_t size, platform::OsError*) override {
+    bytes.insert(bytes.end(), from, from + size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+};
+
 // A fixed output buffer in front of one side file.
 class OutputBuffer {
  public:
-  OutputBuffer(platform::File& file, size_t capacity) : file_(file), bytes_(capacity) {}
+  OutputBuffer(ByteSink& file, size_t capacity) : file_(file), bytes_(capacity) {}
 
   // Writes the buffer out when fewer than `size` bytes are free.
   bool Reserve(size_t size, platform::OsError* error) { return bytes_.size() - used_ >= size ? true : Flush(error); }
@@ -38,14 +66,13 @@ class OutputBuffer {
   }
   bool Flush(platform::OsError* error) {
     if (used_ == 0) return true;
-    size_t done = 0;
-    const bool ok = file_.Write(bytes_.data(), used_, &done, error) && done == used_;
+    const bool ok = file_.Write(bytes_.data(), used_, error);
     used_ = 0;
     return ok;
   }
 
  private:
-  platform::File& file_;
+  ByteSink& file_;
   std::vector<uint8_t> bytes_;
   size_t used_ = 0;
 };
@@ -87,7 +114,7 @@ bool WriteWhole(platform::File& file, const uint8_t* from, size_t size, platform
 // the three side files, with the offsets that the position records hold.
 class SideFileWriter {
  public:
-  SideFileWriter(platform::File& positions, platform::File& keys, platform::File& infos)
+  SideFileWriter(ByteSink& positions, ByteSink& keys, ByteSink& infos)
       : positionFile_(positions),
         positions_(positions, kPositionBufferSize),
         keys_(keys, kKeyBufferSize),
@@ -126,14 +153,13 @@ class SideFileWriter {
     if (!positions_.Flush(error) || !keys_.Flush(error) || !infos_.Flush(error)) return Result::kFileWriteFailed;
     uint8_t terminator[kEntryPositionSize];
     WriteEntryPosition(terminator, {kNone, kNone});
-    return WriteWhole(positionFile_, terminator, sizeof terminator, error) ? Result::kSuccess
-                                                                           : Result::kFileWriteFailed;
+    return positionFile_.Write(terminator, sizeof terminator, error) ? Result::kSuccess : Result::kFileWriteFailed;
   }
 
   uint32_t count() const { return count_; }
 
  private:
-  platform::File& positionFile_;
+  ByteSink& positionFile_;
   OutputBuffer positions_;
   OutputBuffer keys_;
   OutputBuffer infos_;
@@ -141,6 +167,24 @@ class SideFileWriter {
   uint64_t infoOffset_ = 0;
   uint32_t count_ = 0;
 };
+
+// The header and node table that go in front of the three sections.
+std::vector<uint8_t> DictionaryHead(const std::vector<IndexNode>& nodes, uint64_t entryCount, uint64_t positionSize,
+                                    uint64_t keySize, uint64_t infoSize) {
+  DictHeader header;
+  header.nodeCount = static_cast<uint32_t>(nodes.size());
+  header.entryCount = static_cast<uint32_t>(entryCount);
+  header.nodeTableOffset = nodes.empty() ? kNone : 0;
+  header.positionTableOffset = static_cast<uint32_t>(nodes.size() * kIndexNodeSize);
+  header.keyAreaOffset = header.positionTableOffset + static_cast<uint32_t>(positionSize);
+  header.infoAreaOffset = infoSize == 0 ? kNone : header.keyAreaOffset + static_cast<uint32_t>(keySize);
+  std::vector<uint8_t> head(kDictHeaderSize + nodes.size() * kIndexNodeSize);
+  WriteDictHeader(head.data(), header);
+  for (size_t k = 0; k < nodes.size(); ++k)
+    WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);
+
+  return head;
+}
 
 }  // namespace
 
@@ -198,7 +242,8 @@ Result DictionaryBuilder::WriteSideFiles() {
 
   Result result = Result::kSuccess;
   {
-    SideFileWriter writer(positions, keys, infos);
+    FileSink positionSink(positions), keySink(keys), infoSink(infos);
+    SideFileWriter writer(positionSink, keySink, infoSink);
     WordListParser parser(text.data(), static_cast<size_t>(size));
     WordListEntry entry;
     std::vector<uint8_t> previousKey;
@@ -262,17 +307,7 @@ Result DictionaryBuilder::WriteDictionary() {
   report_.nodes = static_cast<uint32_t>(nodes.size());
   report_.entries = static_cast<uint32_t>(entryCount);
 
-  DictHeader header;
-  header.nodeCount = static_cast<uint32_t>(nodes.size());
-  header.entryCount = static_cast<uint32_t>(entryCount);
-  header.nodeTableOffset = nodes.empty() ? kNone : 0;
-  header.positionTableOffset = static_cast<uint32_t>(nodes.size() * kIndexNodeSize);
-  header.keyAreaOffset = header.positionTableOffset + static_cast<uint32_t>(positionSize);
-  header.infoAreaOffset = infoSize == 0 ? kNone : header.keyAreaOffset + static_cast<uint32_t>(keySize);
-  std::vector<uint8_t> head(kDictHeaderSize + nodes.size() * kIndexNodeSize);
-  WriteDictHeader(head.data(), header);
-  for (size_t k = 0; k < nodes.size(); ++k)
-    WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);
+  const std::vector<uint8_t> head = DictionaryHead(nodes, entryCount, positionSize, keySize, infoSize);
 
   platform::File dictionary;
   if (!dictionary.Create(paths_.temporary, &error)) return Fail(Result::kFileOpenFailed, error, paths_.temporary);
@@ -290,6 +325,47 @@ Result DictionaryBuilder::WriteDictionary() {
     return Fail(Result::kFileOpenFailed, error, paths_.dictionary);
   }
   return Result::kSuccess;
+}
+
+Result BuildDictionaryInMemory(const uint8_t* text, size_t size, std::vector<uint8_t>* out, BuildReport* report) {
+  BuildReport seen;
+  Result result = Result::kSuccess;
+  if (size == 0) {
+    result = Result::kMappingCreateFailed;  // as an empty file, which cannot be mapped
+  } else if (!HasByteOrderMark(text, size)) {
+    result = Result::kNoByteOrderMark;
+  }
+  MemorySink positions, keys, infos;
+  if (result == Result::kSuccess) {
+    SideFileWriter writer(positions, keys, infos);
+    WordListParser parser(text, size);
+    WordListEntry entry;
+    while (parser.Next(&entry)) {
+      result = writer.Add(entry, &seen.osError);
+      if (result != Result::kSuccess) break;
+    }
+    seen.skippedLines = parser.skippedLines();
+    seen.entries = writer.count();
+    if (result == Result::kSuccess) result = writer.Finish(&seen.osError);
+  }
+  if (result == Result::kSuccess && seen.entries == 0) result = Result::kNoEntry;
+  if (result == Result::kSuccess) {
+    const uint64_t entryCount = seen.entries;
+    std::vector<IndexNode> nodes;
+    result = BuildIndex(
+        KeyTable(positions.bytes.data(), keys.bytes.data(), keys.bytes.size(), static_cast<uint32_t>(entryCount)),
+        &nodes);
+    if (result == Result::kSuccess) {
+      seen.nodes = static_cast<uint32_t>(nodes.size());
+      std::vector<uint8_t> bytes =
+          DictionaryHead(nodes, entryCount, positions.bytes.size(), keys.bytes.size(), infos.bytes.size());
+      for (const MemorySink* part : {&positions, &keys, &infos})
+        bytes.insert(bytes.end(), part->bytes.begin(), part->bytes.end());
+      *out = std::move(bytes);
+    }
+  }
+  if (report != nullptr) *report = seen;
+  return result;
 }
 
 Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source, BuildReport* report) {

@@ -48,6 +48,12 @@ struct BuildReport {
 Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source,
                                BuildReport* report = nullptr);
 
+// The same conversion of a word list held in memory (all of it, byte-order mark first) into the
+// dictionary's bytes, with the same results for the same text (an empty one gives
+// kMappingCreateFailed, as an empty file does); the key-order warnings are not counted.
+Result BuildDictionaryInMemory(const uint8_t* text, size_t size, std::vector<uint8_t>* out,
+                               BuildReport* report = nullptr);
+
 // The two passes on their own (for measurements); ConvertTextToDictionary is the one to use.
 class DictionaryBuilder {
  public:

@@ -121,6 +121,7 @@ struct Follower {
   uint32_t older, last;  // the context, in entry terms
   uint32_t entry;
   uint16_t cost;
+  int16_t backoff;  // the context's
 };
 
 // The dictionary's entries grouped by the word they stand for (commit text, else key, in lowercase).
@@ -196,6 +197,7 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
   if (!data) return malformed("no \\data\\ section (not an ARPA model)");
 
   std::unordered_map<std::string_view, uint32_t> ids;  // model word -> id
+  ids.reserve(1 << 17);
   std::vector<Unigram> unigrams;
   std::vector<uint32_t> canonical;                      // per model id: the entry that names it in contexts
   std::vector<const std::vector<uint32_t>*> entriesOf;  // per model id: its entries, or null
@@ -220,10 +222,12 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     return it != bigrams.end() && it->older == older && it->last == last ? &*it : nullptr;
   };
   // Followers of one context: the word's entries, each with its share.
-  auto addFollowers = [&](uint32_t older, uint32_t last, uint32_t id, double logProb) {
+  auto addFollowers = [&](uint32_t older, uint32_t last, uint32_t id, double logProb, double logBackoff) {
     const std::vector<uint32_t>* entries = entriesOf[id];
     if (entries == nullptr) return;
-    for (uint32_t e : *entries) followers.push_back({older, last, e, ToCost(logProb + std::log10(share[e]))});
+    for (uint32_t e : *entries) {
+      followers.push_back({older, last, e, ToCost(logProb + std::log10(share[e])), ToBackoff(logBackoff)});
+    }
   };
 
   // Each entry's part of its word's probability, among the spellings of that word.
@@ -286,7 +290,7 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
       if (last == kNone) continue;
       // Worth keeping only when it beats backing off to the word's own probability.
       if (logProb < unigrams[w[0]].logBackoff + unigramLogProb(w[1]) + options.minGain) continue;
-      addFollowers(kNoWord, last, w[1], logProb);
+      addFollowers(kNoWord, last, w[1], logProb, unigrams[w[0]].logBackoff);
     } else {
       const uint32_t older = wordEntry(w[0]), last = wordEntry(w[1]);
       if (older == kNone || last == kNone) continue;
@@ -296,7 +300,7 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
       const double backedOff =
           contextBackoff + (shorter != nullptr ? shorter->logProb : unigrams[w[1]].logBackoff + unigramLogProb(w[2]));
       if (logProb < backedOff + options.minGain) continue;
-      addFollowers(older, last, w[2], logProb);
+      addFollowers(older, last, w[2], logProb, contextBackoff);
     }
   }
   if (unigrams.empty()) return malformed("no unigrams");
@@ -323,6 +327,7 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     RankContext c;
     c.older = followers[i].older;
     c.last = followers[i].last;
+    c.backoff = followers[i].backoff;  // a word's from its unigram, a pair's from its bigram
     for (size_t k = i; k < j && c.followers.size() < std::min<uint32_t>(cap, 0xFFFF); ++k) {
       const bool duplicate = std::any_of(c.followers.begin(), c.followers.end(),
                                          [&](const FollowerRecord& r) { return r.entry == followers[k].entry; });
@@ -333,25 +338,6 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     seen.followers += static_cast<uint32_t>(c.followers.size());
     contexts.push_back(std::move(c));
     i = j;
-  }
-  // Backoff weights: a word's from its unigram, a pair's from its bigram.
-  std::unordered_map<uint32_t, double> wordBackoff;
-  for (uint32_t id = 0; id < unigrams.size(); ++id) {
-    if (canonical[id] != kNone) wordBackoff.emplace(canonical[id], unigrams[id].logBackoff);
-  }
-  std::unordered_map<uint64_t, double> pairBackoff;
-  for (const Bigram& b : bigrams) {
-    const uint32_t older = canonical[b.older], last = canonical[b.last];
-    if (older != kNone && last != kNone) pairBackoff.emplace((uint64_t{older} << 32) | last, b.logBackoff);
-  }
-  for (RankContext& c : contexts) {
-    if (c.older == kNoWord) {
-      const auto it = wordBackoff.find(c.last);
-      c.backoff = it == wordBackoff.end() ? 0 : ToBackoff(it->second);
-    } else {
-      const auto it = pairBackoff.find((uint64_t{c.older} << 32) | c.last);
-      c.backoff = it == pairBackoff.end() ? 0 : ToBackoff(it->second);
-    }
   }
   seen.contexts = static_cast<uint32_t>(contexts.size());
   std::vector<uint8_t> bytes = EncodeRankData(DictionaryFingerprint(d), cost, contexts);

@@ -17,6 +17,8 @@ constexpr double kPairShare = 0.6;
 // Learned words rarer than this add nothing visible and are not looked up.
 constexpr double kNegligible = 1e-5;
 constexpr uint32_t kMinUsesOutsideDictionary = 2;
+// Learned words looked at for a page: the heaviest of the prefix (and as many pairs).
+constexpr size_t kLearnedCandidates = 16;
 
 int CompareKey(const TextRef& key, std::u16string_view text) {
   const size_t n = std::min<size_t>(key.length, text.size());
@@ -61,21 +63,30 @@ class Ranker {
       if (a.cost != b.cost) return a.cost < b.cost;
       return a.entry != b.entry ? a.entry < b.entry : a.learned < b.learned;
     });
-    if (pool.size() > count) pool.resize(count);
-    *out = std::move(pool);
+    out->clear();
+    for (const RankedEntry& p : pool) {
+      if (out->size() == count) break;
+      if (p.entry == kNone || Eligible(p.entry)) out->push_back(p);
+    }
   }
 
  private:
+  // Long enough, and (in a dictionary out of order, where the run is not all matches) a match.
   bool Eligible(uint32_t e) const {
     TextRef key;
-    return dict_.Key(e, &key) && key.length > q_.minWordLength;
+    if (!dict_.Key(e, &key) || key.length <= q_.minWordLength || key.length < q_.prefix.size()) return false;
+    for (size_t i = 0; i < q_.prefix.size(); ++i) {
+      if (key[i] != q_.prefix[i]) return false;
+    }
+    return true;
   }
 
   void Followers(const ContextRecord& c, double offset, std::vector<RankedEntry>* pool) const {
     for (uint32_t k = rank_.LowerFollower(c, q_.first); k < c.followerCount; ++k) {
       const FollowerRecord f = rank_.Follower(c, k);
       if (f.entry >= end_) break;
-      if (f.entry < q_.first || !Eligible(f.entry)) continue;
+      // Whether its key is long enough is asked only of the entries that make the page.
+      if (f.entry < q_.first) continue;
       pool->push_back({f.entry, kNone, f.cost + offset});
     }
   }
@@ -125,7 +136,28 @@ class Ranker {
     uint32_t entry;
     uint32_t record;
     double likelihood;
+    std::u16string lower;  // the form, for a word the dictionary lacks
   };
+
+  // The heaviest records of [first, end) that pass `use`, at most kLearnedCandidates of them, with the
+  // sum of the weights of all that pass.
+  template <typename Use>
+  std::vector<std::pair<float, uint32_t>> Heaviest(uint32_t first, uint32_t end, Use use, double* total) const {
+    std::vector<std::pair<float, uint32_t>> picks;
+    *total = 0;
+    for (uint32_t i = first; i < end; ++i) {
+      LearnedRecord r;
+      if (!q_.learned->Record(i, &r) || !use(r)) continue;
+      *total += r.weight;
+      picks.push_back({r.weight, i});
+    }
+    const size_t keep = std::min(picks.size(), kLearnedCandidates);
+    std::partial_sort(picks.begin(), picks.begin() + keep, picks.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    picks.resize(keep);
+    return picks;
+  }
 
   void Learn(std::vector<RankedEntry>* pool) const {
     const LearnedView& l = *q_.learned;
@@ -139,56 +171,66 @@ class Ranker {
       if (e == kNone && r.uses < kMinUsesOutsideDictionary) return;
       if (e != kNone && (e < q_.first || e >= end_)) return;  // a damaged store
       if (e != kNone && !Eligible(e)) return;
+      std::u16string lower;
       if (e == kNone) {
         // A word the dictionary lacks, offered once it was written twice and only for its prefix.
         const std::u16string key = WordKey(form);
         if (key.size() <= q_.minWordLength || key.compare(0, q_.prefix.size(), q_.prefix) != 0) return;
+        lower = LowerText(form);
       }
-      for (Learned& f : found) {
-        const bool same = e != kNone ? f.entry == e : f.entry == kNone && SameForm(l, f.record, r);
-        if (same) {
-          f.likelihood += likelihood;
-          return;
-        }
-      }
-      found.push_back({e, record, likelihood});
+      found.push_back({e, record, likelihood, std::move(lower)});
     };
 
     // Pairs: the words learned after the one before, in proportion among themselves.
     if (!q_.lastKey.empty()) {
-      std::u16string after = q_.lastKey + kPairSeparator;
+      const std::u16string after = q_.lastKey + kPairSeparator;
       uint32_t a, b;
-      l.PrefixRange(after, &a, &b);
+      l.PrefixRange(after + std::u16string(q_.prefix), &a, &b);
+      uint32_t all, allEnd;
+      l.PrefixRange(after, &all, &allEnd);
       double total = 0;
-      for (uint32_t i = a; i < b; ++i) {
-        LearnedRecord r;
-        if (l.Record(i, &r)) total += r.weight;
-      }
-      if (total > 0) {
-        after += q_.prefix;
-        l.PrefixRange(after, &a, &b);
-        for (uint32_t i = a; i < b; ++i) {
-          LearnedRecord r;
-          if (l.Record(i, &r)) add(i, kPairShare * r.weight / total);
-        }
+      // The total is over every word learned after this one, the candidates only those of the prefix.
+      Heaviest(
+          all, allEnd, [](const LearnedRecord&) { return true; }, &total);
+      double ignored;
+      for (const auto& [weight, i] : Heaviest(
+               a, b, [](const LearnedRecord&) { return true; }, &ignored)) {
+        if (total > 0) add(i, kPairShare * weight / total);
       }
     }
     // Single words.
     const double wordTotal = l.wordTotal();
     if (wordTotal > 0) {
       const double share = q_.lastKey.empty() ? 1.0 : 1.0 - kPairShare;
-      auto single = [&](uint32_t i) {
-        LearnedRecord r;
-        if (l.Record(i, &r) && !r.pair()) add(i, share * r.weight / wordTotal);
-      };
       if (q_.prefix.empty()) {
-        for (uint32_t k = 0; k < l.rankedCount(); ++k) single(l.Ranked(k));
+        for (uint32_t k = 0; k < l.rankedCount() && k < kLearnedCandidates; ++k) {
+          LearnedRecord r;
+          const uint32_t i = l.Ranked(k);
+          if (l.Record(i, &r) && !r.pair()) add(i, share * r.weight / wordTotal);
+        }
       } else {
         uint32_t a, b;
         l.PrefixRange(q_.prefix, &a, &b);
-        for (uint32_t i = a; i < b; ++i) single(i);
+        double ignored;
+        for (const auto& [weight, i] : Heaviest(
+                 a, b, [](const LearnedRecord& r) { return !r.pair(); }, &ignored)) {
+          add(i, share * weight / wordTotal);
+        }
       }
     }
+    // One likelihood per entry (or per spelling of a word the dictionary lacks).
+    std::sort(found.begin(), found.end(), [](const Learned& x, const Learned& y) {
+      return x.entry != y.entry ? x.entry < y.entry : x.lower < y.lower;
+    });
+    std::vector<Learned> merged;
+    for (Learned& f : found) {
+      if (!merged.empty() && merged.back().entry == f.entry && merged.back().lower == f.lower) {
+        merged.back().likelihood += f.likelihood;
+      } else {
+        merged.push_back(std::move(f));
+      }
+    }
+    found.swap(merged);
 
     // Mixed: the data's likelihood and the learned one.
     const double keep = -kCostScale * std::log10(1.0 - kLearnedShare);
@@ -209,11 +251,6 @@ class Ranker {
         pool->push_back({f.entry, f.entry == kNone ? f.record : kNone, cost});
       }
     }
-  }
-
-  static bool SameForm(const LearnedView& l, uint32_t record, const LearnedRecord& r) {
-    LearnedRecord other;
-    return l.Record(record, &other) && LowerText(other.form.ToString()) == LowerText(r.form.ToString());
   }
 
   const RankQuery& q_;
