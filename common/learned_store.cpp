@@ -229,49 +229,51 @@ uint32_t LearnedStore::Uses(std::u16string_view word) const {
 }
 
 std::vector<uint8_t> LearnedStore::Serialize() const {
-  std::u16string text;
+  // The text first, so that the whole form is laid out once, at its final size.
+  size_t textUnits = 0;
   std::vector<uint32_t> single;
-  std::vector<uint8_t> records(kLearnedRecordSize * items_.size());
+  std::vector<double> weightOf;
+  weightOf.reserve(items_.size());
   double total = 0;
-  uint32_t i = 0;
   for (const auto& [id, item] : items_) {
-    uint8_t* p = &records[kLearnedRecordSize * i];
-    StoreU32(p, static_cast<uint32_t>(text.size()));
-    StoreU16(p + 4, static_cast<uint16_t>(item.key.size()));
-    text += item.key;
-    StoreU16(p + 6, static_cast<uint16_t>(item.form.size()));
-    StoreU32(p + 8, static_cast<uint32_t>(text.size()));
-    text += item.form;
+    textUnits += item.key.size() + item.form.size();
     const double weight = item.weight / scale_;
-    StoreF32(p + 12, static_cast<float>(weight));
-    StoreU32(p + 16, item.uses);
     if (item.key.find(kPairSeparator) == std::u16string::npos) {
-      single.push_back(i);
+      single.push_back(static_cast<uint32_t>(weightOf.size()));
       total += weight;
     }
-    ++i;
+    weightOf.push_back(weight);
   }
-  std::vector<double> weightOf;
-  for (const auto& [id, item] : items_) weightOf.push_back(item.weight);
   std::stable_sort(single.begin(), single.end(), [&](uint32_t a, uint32_t b) { return weightOf[a] > weightOf[b]; });
   if (single.size() > kMaxRanked) single.resize(kMaxRanked);
 
-  std::vector<uint8_t> out(kLearnedHeaderSize);
+  const size_t rankedAt = kLearnedHeaderSize + kLearnedRecordSize * items_.size();
+  const size_t textAt = rankedAt + 4 * single.size();
+  std::vector<uint8_t> out(textAt + 2 * textUnits);
   StoreU32(&out[0], kLearnedTag);
   StoreU16(&out[4], kLearnedVersion);
   StoreU32(&out[8], static_cast<uint32_t>(items_.size()));
-  StoreU32(&out[12], static_cast<uint32_t>(text.size()));
+  StoreU32(&out[12], static_cast<uint32_t>(textUnits));
   StoreU32(&out[16], static_cast<uint32_t>(single.size()));
   StoreF32(&out[20], static_cast<float>(total));
-  out.insert(out.end(), records.begin(), records.end());
-  for (uint32_t r : single) {
-    uint8_t b[4];
-    StoreU32(b, r);
-    out.insert(out.end(), b, b + 4);
+  uint32_t unit = 0;
+  auto put = [&](const std::u16string& t) {
+    for (char16_t c : t) StoreU16(&out[textAt + 2 * size_t{unit++}], c);
+  };
+  size_t i = 0;
+  for (const auto& [id, item] : items_) {
+    uint8_t* p = &out[kLearnedHeaderSize + kLearnedRecordSize * i];
+    StoreU32(p, unit);
+    StoreU16(p + 4, static_cast<uint16_t>(item.key.size()));
+    put(item.key);
+    StoreU16(p + 6, static_cast<uint16_t>(item.form.size()));
+    StoreU32(p + 8, unit);
+    put(item.form);
+    StoreF32(p + 12, static_cast<float>(weightOf[i]));
+    StoreU32(p + 16, item.uses);
+    ++i;
   }
-  const size_t at = out.size();
-  out.resize(at + 2 * text.size());
-  for (size_t k = 0; k < text.size(); ++k) StoreU16(&out[at + 2 * k], text[k]);
+  for (size_t k = 0; k < single.size(); ++k) StoreU32(&out[rankedAt + 4 * k], single[k]);
   return out;
 }
 
