@@ -214,12 +214,11 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     return canonical[id];
   };
   auto unigramLogProb = [&](uint32_t id) { return id == kNoModelWord ? -99.0 : unigrams[id].logProb; };
+  std::vector<uint32_t> bigramsOf;  // per model id: where its bigrams begin (once sorted), one more at the end
   auto bigramOf = [&](uint32_t older, uint32_t last) -> const Bigram* {
-    const auto it = std::lower_bound(bigrams.begin(), bigrams.end(), std::pair{older, last},
-                                     [](const Bigram& b, const std::pair<uint32_t, uint32_t>& k) {
-                                       return b.older != k.first ? b.older < k.first : b.last < k.second;
-                                     });
-    return it != bigrams.end() && it->older == older && it->last == last ? &*it : nullptr;
+    const auto first = bigrams.begin() + bigramsOf[older], end = bigrams.begin() + bigramsOf[older + 1];
+    const auto it = std::lower_bound(first, end, last, [](const Bigram& b, uint32_t k) { return b.last < k; });
+    return it != end && it->last == last ? &*it : nullptr;
   };
   // Followers of one context: the word's entries, each with its share.
   auto addFollowers = [&](uint32_t older, uint32_t last, uint32_t id, double logProb, double logBackoff) {
@@ -244,6 +243,8 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     for (size_t k = 0; k < entries.size(); ++k) share[entries[k]] = weight[k] / total;
   }
 
+  const Bigram* context = nullptr;
+  uint32_t contextWords[2] = {kNoModelWord, kNoModelWord};
   int order = 0;
   std::string_view f[5];
   size_t count = 0;
@@ -253,10 +254,14 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     if (line.size() == 9 && line[0] == '\\' && line.substr(2) == "-grams:" && line[1] >= '1' && line[1] <= '9') {
       const int next = line[1] - '0';
       if (next != order + 1) return malformed("sections out of order");
-      if (next == 3)
+      if (next == 3) {
         std::sort(bigrams.begin(), bigrams.end(), [](const Bigram& a, const Bigram& b) {
           return a.older != b.older ? a.older < b.older : a.last < b.last;
         });
+        bigramsOf.assign(unigrams.size() + 1, 0);
+        for (const Bigram& b : bigrams) ++bigramsOf[b.older + 1];
+        for (size_t id = 0; id < unigrams.size(); ++id) bigramsOf[id + 1] += bigramsOf[id];
+      }
       order = next;
       if (order > 3) return malformed("orders above 3 are not supported");
       continue;
@@ -294,7 +299,12 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
     } else {
       const uint32_t older = wordEntry(w[0]), last = wordEntry(w[1]);
       if (older == kNone || last == kNone) continue;
-      const Bigram* context = bigramOf(w[0], w[1]);
+      // A model lists the trigrams of one context together: its bigram is looked up once.
+      if (w[0] != contextWords[0] || w[1] != contextWords[1]) {
+        context = bigramOf(w[0], w[1]);
+        contextWords[0] = w[0];
+        contextWords[1] = w[1];
+      }
       const double contextBackoff = context != nullptr ? context->logBackoff : 0;
       const Bigram* shorter = bigramOf(w[1], w[2]);
       const double backedOff =
