@@ -5,9 +5,12 @@
 //
 // (a) the English dictionary (the given file, else <bin>/english.dict, else one built from
 //     /usr/share/dict/american-english), (b) a generated 5,000,000-entry dictionary whose node table
-//     is full before the later letters are indexed.
+//     is full before the later letters are indexed. Then the ranked orders: a keystroke with the
+//     words before it set, and the next-word page, over (a) with the ranking data beside it and (b)
+//     with generated ranking data; the learning order with a store of a few thousand words.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -19,6 +22,8 @@
 #include "common/dict_format.h"
 #include "common/dict_image_testing.h"
 #include "common/dictionary_view.h"
+#include "common/learned_store.h"
+#include "common/rank_view.h"
 #include "common/settings_record.h"
 #include "common/utf16.h"
 #include "lookup/private_block.h"
@@ -33,15 +38,18 @@ using Clock = std::chrono::steady_clock;
 // Direct reads of one image: the bench measures the search, not a lock nobody contends.
 class ImageAccess final : public DictionaryAccess {
  public:
-  explicit ImageAccess(const DictionaryView& view) : view_(view) {}
+  explicit ImageAccess(const DictionaryView& view, const RankingData* ranking = nullptr)
+      : view_(view), ranking_(ranking) {}
   bool Acquire(const DictionaryView** view) override {
     *view = &view_;
     return true;
   }
   void Release() override {}
+  RankingData Ranking() override { return ranking_ != nullptr ? *ranking_ : RankingData{}; }
 
  private:
   const DictionaryView& view_;
+  const RankingData* ranking_;
 };
 
 struct Stats {
@@ -161,6 +169,152 @@ void Run(const char* name, const std::vector<std::u16string>& keys) {
   std::printf("p99 ratio to baseline: keystroke %.2fx, SetPrefix %.2fx\n", k.p99 / b.p99, f.p99 / b.p99);
 }
 
+std::vector<std::u16string> Prefixes(const DictionaryView& view, size_t maxLength) {
+  std::set<std::u16string> set;
+  TextRef key;
+  for (uint32_t i = 0; i < view.entryCount(); ++i) {
+    if (!view.Key(i, &key)) continue;
+    const std::u16string k = key.ToString();
+    for (size_t n = 1; n <= maxLength && n <= k.size(); ++n) {
+      const std::u16string p = k.substr(0, n);
+      if (std::all_of(p.begin(), p.end(), [](char16_t c) { return c >= u'a' && c <= u'z'; })) set.insert(p);
+    }
+  }
+  std::vector<std::u16string> prefixes(set.begin(), set.end());
+  std::shuffle(prefixes.begin(), prefixes.end(), std::mt19937(7));
+  if (prefixes.size() > 40000) prefixes.resize(40000);
+  return prefixes;
+}
+
+void PrintStats(const char* what, std::vector<double>& ns) {
+  const Stats k = Summarise(ns);
+  std::printf("%-44s %10.2f %10.2f %10.2f\n", what, k.median, k.p99, k.max);
+}
+
+// The ranked orders: a keystroke (next letter and first page) with the words before it set, and the
+// next-word page, over a dictionary and its ranking data. `words` are the contexts tried in turn.
+void RunRanked(const char* name, const std::vector<uint8_t>& image, const std::vector<uint8_t>& rankBytes,
+               const std::vector<std::vector<std::u16string>>& contexts) {
+  DictionaryView view;
+  RankView rank;
+  if (!DictionaryView::FromFile(image.data(), image.size(), &view) ||
+      !RankView::FromBytes(rankBytes.data(), rankBytes.size(), &rank) || !rank.MadeFor(view)) {
+    std::printf("\n%s: no usable ranking data\n", name);
+    return;
+  }
+  std::printf("\n%s ranked: %u entries, ranking data %zu bytes (%u contexts, %u followers)\n", name, view.entryCount(),
+              rankBytes.size(), rank.header().contextCount, rank.header().followerCount);
+  // A store of a few thousand learned words, as a while of typing leaves it.
+  LearnedStore store;
+  {
+    std::mt19937 rng(9);
+    std::u16string previous;
+    TextRef key;
+    for (int i = 0; i < 20000; ++i) {
+      // Mostly likely words: the entries at the front of a Zipf-like draw over the dictionary.
+      const uint32_t e = static_cast<uint32_t>(std::pow(double(rng() % 1000000) / 1e6, 4) * view.entryCount());
+      if (!view.Key(e, &key)) continue;
+      const std::u16string w = key.ToString();
+      store.Learn(previous, w);
+      previous = w;
+    }
+  }
+  const std::vector<uint8_t> learnedBytes = store.Serialize();
+  LearnedView learned;
+  LearnedView::FromBytes(learnedBytes.data(), learnedBytes.size(), &learned);
+  const std::vector<std::u16string> prefixes = Prefixes(view, 4);
+  std::printf("%zu prefixes of 1 to 4 letters, %zu contexts, %zu learned words and pairs\n", prefixes.size(),
+              contexts.size(), store.size());
+  std::printf("%-44s %10s %10s %10s   (microseconds)\n", "", "median", "p99", "max");
+  for (CandidateOrder order : {CandidateOrder::kFrequent, CandidateOrder::kLearning}) {
+    const RankingData data{&rank, order == CandidateOrder::kLearning ? &learned : nullptr};
+    TabSource source(std::make_unique<ImageAccess>(view, &data), 0);
+    source.SetOrder(order);
+    std::vector<WordHistory> histories;
+    for (const auto& words : contexts) {
+      WordHistory h;
+      for (const auto& w : words) {
+        if (w == u".") {
+          h.EndSentence();
+        } else {
+          h.Write(w);
+        }
+      }
+      histories.push_back(h);
+    }
+    std::vector<double> keystroke, next;
+    size_t unranked = 0;
+    for (size_t k = 0; k < prefixes.size(); ++k) {
+      const std::u16string& p = prefixes[k];
+      source.SetContext(histories[k % histories.size()]);
+      double best = 1e18;
+      for (int r = 0; r < 3; ++r) {
+        source.SetPrefix(std::u16string_view(p).substr(0, p.size() - 1));
+        const auto t0 = Clock::now();
+        source.AppendLetter(p.back());
+        gSink += ReadPage(source);
+        best = std::min(best, Since(t0));
+      }
+      if (!source.ranked() && source.PageCount() > 0) ++unranked;
+      keystroke.push_back(best);
+    }
+    for (size_t k = 0; k < 4000; ++k) {
+      source.SetContext(histories[k % histories.size()]);
+      const auto t0 = Clock::now();
+      source.NextWords();
+      gSink += ReadPage(source);
+      next.push_back(Since(t0));
+    }
+    const bool learning = order == CandidateOrder::kLearning;
+    PrintStats(learning ? "learning: keystroke (AppendLetter + page)" : "frequent: keystroke (AppendLetter + page)",
+               keystroke);
+    PrintStats(learning ? "learning: next-word page" : "frequent: next-word page", next);
+    if (unranked != 0) std::printf("WARNING: %zu keystrokes were not ranked\n", unranked);
+  }
+}
+
+// Ranking data for a generated dictionary: costs from a skewed draw, and 100,000 one-word contexts
+// of 64 followers each (with as many two-word ones of 24), spread over the dictionary.
+std::vector<uint8_t> GeneratedRank(const std::vector<uint8_t>& image, std::vector<std::vector<std::u16string>>* words) {
+  DictionaryView view;
+  DictionaryView::FromFile(image.data(), image.size(), &view);
+  const uint32_t n = view.entryCount();
+  std::mt19937 rng(17);
+  std::vector<uint16_t> costs(n);
+  for (auto& c : costs) c = static_cast<uint16_t>(2000 + rng() % 30000);
+  std::vector<RankContext> contexts;
+  std::set<uint32_t> lastWords;
+  while (lastWords.size() < 100000) lastWords.insert(rng() % n);
+  for (uint32_t last : lastWords) {
+    for (int two = 0; two < 2; ++two) {
+      RankContext c;
+      c.older = two ? rng() % n : kNoWord;
+      c.last = last;
+      c.backoff = -static_cast<int16_t>(rng() % 2000);
+      std::set<uint32_t> f;
+      while (f.size() < (two ? 24u : 64u)) f.insert(rng() % n);
+      for (uint32_t e : f) c.followers.push_back({e, static_cast<uint16_t>(500 + rng() % 4000)});
+      contexts.push_back(std::move(c));
+    }
+  }
+  std::sort(contexts.begin(), contexts.end(),
+            [](const RankContext& a, const RankContext& b) { return ContextBefore(a.older, a.last, b.older, b.last); });
+  TextRef key, older;
+  for (size_t k = 0; k < 64; ++k) {
+    const RankContext& c = contexts[(k * 7919) % contexts.size()];
+    std::vector<std::u16string> w;
+    if (c.older != kNoWord && view.Key(c.older, &older)) w.push_back(older.ToString());
+    if (view.Key(c.last, &key)) w.push_back(key.ToString());
+    words->push_back(w);
+  }
+  return EncodeRankData(DictionaryFingerprint(view), costs, contexts);
+}
+
+std::vector<uint8_t> BytesOfFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::u16string> KeysOfFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -267,6 +421,19 @@ int main(int argc, char** argv) {
   std::printf("English keys from %s\n", source.c_str());
   Run("(a) English", english);
   RunRebuild(english);
-  Run("(b) generated", GeneratedKeys());
+  // The ranked orders over the dictionary file itself and the ranking data beside it.
+  const std::string dictPath = source.size() > 5 && source.substr(source.size() - 5) == ".dict" ? source : "";
+  if (!dictPath.empty()) {
+    const std::vector<std::vector<std::u16string>> contexts{
+        {u"."}, {u"the"}, {u"of", u"the"}, {u"I"}, {u"to"}, {u"it", u"is"}, {u"in", u"a"}, {u"we"}, {u"United"}};
+    RunRanked("(a) English", BytesOfFile(dictPath), BytesOfFile(dictPath.substr(0, dictPath.size() - 5) + ".rank"),
+              contexts);
+  }
+  const std::vector<std::u16string> generated = GeneratedKeys();
+  Run("(b) generated", generated);
+  const std::vector<uint8_t> image = testing::BuildDictionaryImage(generated);
+  std::vector<std::vector<std::u16string>> contexts;
+  const std::vector<uint8_t> rank = GeneratedRank(image, &contexts);
+  RunRanked("(b) generated", image, rank, contexts);
   return 0;
 }

@@ -38,6 +38,7 @@ class DictionaryView {
   static bool FromFile(const uint8_t* data, size_t size, DictionaryView* out);
 
   const DictHeader& header() const { return header_; }
+  const uint8_t* data() const { return data_; }
   uint32_t entryCount() const { return header_.entryCount; }
   uint32_t nodeCount() const { return header_.nodeCount; }
   bool hasIndex() const { return header_.nodeCount > 0; }

@@ -13,31 +13,12 @@ bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 size_t ElementIndex(AppearanceElement e) { return static_cast<size_t>(e); }
 
-void SwapBytes(uint8_t* a, uint8_t* b, size_t n) {
-  for (size_t i = 0; i < n; ++i) std::swap(a[i], b[i]);
+// Nothing outside the section is touched.
+void CopySection(ConstSettingsView from, SettingsView to, ByteRange section) {
+  std::memmove(to.bytes() + section.begin, from.bytes() + section.begin, section.size());
 }
 
 }  // namespace
-
-std::u16string_view AppearanceElementText(AppearanceElement e) {
-  switch (e) {
-    case AppearanceElement::kTab:
-      return u"Tab";
-    case AppearanceElement::kCandidateList:
-      return u"Candidate List";
-    case AppearanceElement::kTitleBar:
-      return u"Title bar";
-    case AppearanceElement::kAdditionBar:
-      return u"Addition bar";
-    case AppearanceElement::kHScrollBar:
-      return u"H-Scroll bar";
-    case AppearanceElement::kVScrollBar:
-      return u"V-Scroll bar";
-    case AppearanceElement::kWindow:
-      return u"Window";
-  }
-  return u"";
-}
 
 // ---- Colours ------------------------------------------------------------------------------------------
 
@@ -141,9 +122,6 @@ bool TabRecord::setName(std::u16string_view v) const {
 }
 bool TabRecord::setTitle(std::u16string_view v) const {
   return p_ && WriteFixedText(bytes() + kTabTitleOffset, kTabTitleCapacity, v);
-}
-void TabRecord::setAppearance(const TabAppearance& a) const {
-  if (p_) WriteTabAppearance(bytes() + kTabAppearanceOffset, a);
 }
 void TabRecord::setColors(AppearanceElement e, const ElementColors& c) const {
   const size_t i = ElementIndex(e);
@@ -308,35 +286,6 @@ bool AddTab(SettingsView s) {
   return true;
 }
 
-bool RemoveTab(SettingsView s, size_t position) {
-  const size_t n = s.tabCount();
-  if (position >= n) return false;
-  const int16_t removed = static_cast<int16_t>(s.tab(position).tabId());
-  uint8_t* base = s.tab(0).bytes();
-  std::memmove(base + kTabRecordSize * position, base + kTabRecordSize * (position + 1),
-               kTabRecordSize * (n - 1 - position));
-  // The vacated slot is left as a new record would find it.
-  s.tab(n - 1).Clear();
-  s.setTabCount(static_cast<uint16_t>(n - 1));
-  for (size_t i = 0; i + 1 < n; ++i) {
-    TabRecord t = s.tab(i);
-    if (t.linkTabId() == removed) t.setLinkTabId(-1);
-  }
-  return true;
-}
-
-bool MoveTabUp(SettingsView s, size_t position) {
-  if (position == 0 || position >= s.tabCount()) return false;
-  SwapBytes(s.tab(position - 1).bytes(), s.tab(position).bytes(), kTabRecordSize);
-  return true;
-}
-
-bool MoveTabDown(SettingsView s, size_t position) {
-  if (position + 1 >= s.tabCount()) return false;
-  SwapBytes(s.tab(position).bytes(), s.tab(position + 1).bytes(), kTabRecordSize);
-  return true;
-}
-
 std::u16string DictionaryNameFromPath(std::u16string_view path) {
   const size_t slash = path.find_last_of(u"\\/:");
   std::u16string_view file = slash == std::u16string_view::npos ? path : path.substr(slash + 1);
@@ -391,12 +340,6 @@ ResolvedFont ResolveFont(ConstSettingsView s, AppearanceElement e) {
   if (f.name.empty()) f.name = std::u16string(kDefaultFontName);
   f.size = std::max(s.fontSize(e), kMinFontSize);
   return f;
-}
-
-bool CopySection(ConstSettingsView from, SettingsView to, ByteRange section) {
-  if (!from.valid() || !to.valid() || section.begin > section.end || section.end > kSettingsRecordSize) return false;
-  std::memmove(to.bytes() + section.begin, from.bytes() + section.begin, section.size());
-  return true;
 }
 
 bool CopySections(ConstSettingsView from, SettingsView to, bool tabs, bool dictionaries) {

@@ -26,9 +26,22 @@ constexpr size_t kElementColorsSize = 24;
 constexpr size_t kTabAppearanceSize = 168;
 constexpr size_t kMaxTabs = 9;
 constexpr size_t kMaxDictionaries = 12;
-constexpr size_t kAppearanceElementCount = 7;
-constexpr size_t kVisibleFlagCount = 6;  // every element but the window
-constexpr size_t kFontCount = 4;         // tab, candidate list, title bar, addition bar
+
+// The drawable parts of the candidate window; also the widget codes of hit tests (kWindow = none hit).
+enum class AppearanceElement : uint8_t {
+  kTab = 0,
+  kCandidateList = 1,
+  kTitleBar = 2,
+  kAdditionBar = 3,
+  kHScrollBar = 4,
+  kVScrollBar = 5,
+  kWindow = 6,
+};
+
+constexpr size_t kAppearanceElementCount = static_cast<size_t>(AppearanceElement::kWindow) + 1;
+// Every element but the window has a visibility flag; the four before the scroll bars have a font.
+constexpr size_t kVisibleFlagCount = static_cast<size_t>(AppearanceElement::kWindow);
+constexpr size_t kFontCount = static_cast<size_t>(AppearanceElement::kHScrollBar);
 
 // Record offsets.
 constexpr size_t kTabCountOffset = 104;
@@ -101,20 +114,6 @@ inline Argb ArgbFromColorRef(uint32_t colorRef, uint8_t alpha) {
          ((colorRef >> 16) & 0xFFu);
 }
 inline uint32_t ColorRefFromArgb(Argb c) { return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu); }
-
-// The drawable parts of the candidate window; also the widget codes of hit tests (kWindow = none hit).
-enum class AppearanceElement : uint8_t {
-  kTab = 0,
-  kCandidateList = 1,
-  kTitleBar = 2,
-  kAdditionBar = 3,
-  kHScrollBar = 4,
-  kVScrollBar = 5,
-  kWindow = 6,
-};
-
-// The element's name in the settings sheet ("Tab", "Candidate List", ...); empty for other values.
-std::u16string_view AppearanceElementText(AppearanceElement e);
 
 // Six slots per element. For the window element the slots mean something else; see the helpers below.
 struct ElementColors {
@@ -199,7 +198,6 @@ class TabRecord : public ConstTabRecord {
   void setDictionaryId(int16_t v) const;
   bool setName(std::u16string_view v) const;   // false when cut to 15 characters
   bool setTitle(std::u16string_view v) const;  // false when cut to 31 characters
-  void setAppearance(const TabAppearance& a) const;
   void setColors(AppearanceElement e, const ElementColors& c) const;
   void Clear() const;  // all 276 bytes zero
 };
@@ -325,12 +323,6 @@ int DictionaryPosition(ConstSettingsView s, int32_t id);
 // Appends a tab with the new-tab defaults (see the .cpp) and fills empty font slots with the default
 // font. False, with nothing written, when the list is full or the view invalid.
 bool AddTab(SettingsView s);
-// Removes the tab at `position`; links to its id become -1. False when there is no such tab.
-bool RemoveTab(SettingsView s, size_t position);
-// Swap the tab with its neighbour; ids and links stay. False at the ends or beyond the count.
-bool MoveTabUp(SettingsView s, size_t position);
-bool MoveTabDown(SettingsView s, size_t position);
-
 // The name a dictionary gets from its path: the file name without folder and extension.
 std::u16string DictionaryNameFromPath(std::u16string_view path);
 // Appends a dictionary for `relativePath` (already relative to the module folder). False, with nothing
@@ -349,11 +341,9 @@ struct ResolvedFont {
 // Elements without a font get the defaults.
 ResolvedFont ResolveFont(ConstSettingsView s, AppearanceElement e);
 
-// Copies one section from one record to another (private copy to block or back). Nothing outside the
-// section is touched. False when either view is invalid.
-bool CopySection(ConstSettingsView from, SettingsView to, ByteRange section);
-// The write-back order of the settings sheet: dictionaries first, then tabs (removing a dictionary
-// changes tabs' dictionary ids).
+// Copies the chosen sections from one record to another (private copy to block), nothing outside them,
+// in the write-back order of the settings sheet: dictionaries first, then tabs (removing a dictionary
+// changes tabs' dictionary ids). False when either view is invalid.
 bool CopySections(ConstSettingsView from, SettingsView to, bool tabs, bool dictionaries);
 
 // A first-run record: one dictionary "English" (id 0, "english.dict"), one tab "English" using it with

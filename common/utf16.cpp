@@ -84,4 +84,34 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
+char16_t SimpleLower(char16_t c) {
+  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 0x20);
+  if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return static_cast<char16_t>(c + 0x20);
+  if (c >= 0x0100 && c <= 0x017F) {
+    if (c == 0x0130) return u'i';                                            // capital I with dot
+    if (c == 0x0178) return 0x00FF;                                          // capital Y with diaeresis
+    if (c == 0x0131 || c == 0x0138 || c == 0x0149 || c == 0x017F) return c;  // no uppercase pair
+    // Pairs start on even code points up to U+0137 and from U+014A to U+0177, on odd ones elsewhere.
+    const bool evenPairs = c < 0x0139 || (c >= 0x014A && c <= 0x0177);
+    const bool upper = evenPairs ? (c % 2 == 0) : (c % 2 == 1);
+    return upper ? static_cast<char16_t>(c + 1) : c;
+  }
+  return c;
+}
+
+std::u16string LowerText(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& c : out) c = SimpleLower(c);
+  return out;
+}
+
+std::u16string WordKey(std::u16string_view word) {
+  std::u16string key;
+  key.reserve(word.size());
+  for (char16_t c : word) {
+    if (c != u'\'' && c != u'-') key += SimpleLower(c);
+  }
+  return key;
+}
+
 }  // namespace quillet

@@ -14,4 +14,11 @@ std::u16string FromUtf8(std::string_view text);
 // The C library's lowercase mapping in the default locale: A to Z only.
 inline char16_t FoldLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
+// The lowercase of a letter of Basic Latin, Latin-1 or Latin Extended-A (simple mappings); other
+// characters are returned as they are.
+char16_t SimpleLower(char16_t c);
+std::u16string LowerText(std::u16string_view text);
+// The key a word is typed and stored under: lowercase, apostrophes and hyphens removed.
+std::u16string WordKey(std::u16string_view word);
+
 }  // namespace quillet

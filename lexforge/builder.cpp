@@ -1,6 +1,7 @@
 #include "lexforge/builder.h"
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "common/dict_format.h"
@@ -23,10 +24,38 @@ static_assert(kKeyBufferSize >= 2 + 2 * kMaxTextLength, "the longest key fits an
 // Every section offset is a u32 counted from the end of the header, and 0xFFFFFFFF means none.
 constexpr uint64_t kMaxSectionOffset = 0xFFFFFFFE;
 
+// Where pass 1 puts one side file's bytes: the file itself, or memory.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const uint8_t* from, size_t size, platform::OsError* error) = 0;
+};
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(platform::File& file) : file_(file) {}
+  bool Write(const uint8_t* from, size_t size, platform::OsError* error) override {
+    size_t done = 0;
+    return file_.Write(from, size, &done, error) && done == size;
+  }
+
+ private:
+  platform::File& file_;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  bool Write(const uint8_t* from, size_t size, platform::OsError*) override {
+    bytes.insert(bytes.end(), from, from + size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+};
+
 // A fixed output buffer in front of one side file.
 class OutputBuffer {
  public:
-  OutputBuffer(platform::File& file, size_t capacity) : file_(file), bytes_(capacity) {}
+  OutputBuffer(ByteSink& file, size_t capacity) : file_(file), bytes_(capacity) {}
 
   // Writes the buffer out when fewer than `size` bytes are free.
   bool Reserve(size_t size, platform::OsError* error) { return bytes_.size() - used_ >= size ? true : Flush(error); }
@@ -37,14 +66,13 @@ class OutputBuffer {
   }
   bool Flush(platform::OsError* error) {
     if (used_ == 0) return true;
-    size_t done = 0;
-    const bool ok = file_.Write(bytes_.data(), used_, &done, error) && done == used_;
+    const bool ok = file_.Write(bytes_.data(), used_, error);
     used_ = 0;
     return ok;
   }
 
  private:
-  platform::File& file_;
+  ByteSink& file_;
   std::vector<uint8_t> bytes_;
   size_t used_ = 0;
 };
@@ -86,7 +114,7 @@ bool WriteWhole(platform::File& file, const uint8_t* from, size_t size, platform
 // the three side files, with the offsets that the position records hold.
 class SideFileWriter {
  public:
-  SideFileWriter(platform::File& positions, platform::File& keys, platform::File& infos)
+  SideFileWriter(ByteSink& positions, ByteSink& keys, ByteSink& infos)
       : positionFile_(positions),
         positions_(positions, kPositionBufferSize),
         keys_(keys, kKeyBufferSize),
@@ -125,14 +153,13 @@ class SideFileWriter {
     if (!positions_.Flush(error) || !keys_.Flush(error) || !infos_.Flush(error)) return Result::kFileWriteFailed;
     uint8_t terminator[kEntryPositionSize];
     WriteEntryPosition(terminator, {kNone, kNone});
-    return WriteWhole(positionFile_, terminator, sizeof terminator, error) ? Result::kSuccess
-                                                                           : Result::kFileWriteFailed;
+    return positionFile_.Write(terminator, sizeof terminator, error) ? Result::kSuccess : Result::kFileWriteFailed;
   }
 
   uint32_t count() const { return count_; }
 
  private:
-  platform::File& positionFile_;
+  ByteSink& positionFile_;
   OutputBuffer positions_;
   OutputBuffer keys_;
   OutputBuffer infos_;
@@ -141,6 +168,24 @@ class SideFileWriter {
   uint32_t count_ = 0;
 };
 
+// The header and node table that go in front of the three sections.
+std::vector<uint8_t> DictionaryHead(const std::vector<IndexNode>& nodes, uint64_t entryCount, uint64_t positionSize,
+                                    uint64_t keySize, uint64_t infoSize) {
+  DictHeader header;
+  header.nodeCount = static_cast<uint32_t>(nodes.size());
+  header.entryCount = static_cast<uint32_t>(entryCount);
+  header.nodeTableOffset = nodes.empty() ? kNone : 0;
+  header.positionTableOffset = static_cast<uint32_t>(nodes.size() * kIndexNodeSize);
+  header.keyAreaOffset = header.positionTableOffset + static_cast<uint32_t>(positionSize);
+  header.infoAreaOffset = infoSize == 0 ? kNone : header.keyAreaOffset + static_cast<uint32_t>(keySize);
+  std::vector<uint8_t> head(kDictHeaderSize + nodes.size() * kIndexNodeSize);
+  WriteDictHeader(head.data(), header);
+  for (size_t k = 0; k < nodes.size(); ++k)
+    WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);
+
+  return head;
+}
+
 }  // namespace
 
 DictionaryBuilder::DictionaryBuilder(const std::u16string& destination, const std::u16string& source)
@@ -148,8 +193,9 @@ DictionaryBuilder::DictionaryBuilder(const std::u16string& destination, const st
 
 DictionaryBuilder::~DictionaryBuilder() { DeleteSideFiles(); }
 
-Result DictionaryBuilder::Fail(Result r, platform::OsError error) {
+Result DictionaryBuilder::Fail(Result r, platform::OsError error, const std::u16string& path) {
   report_.osError = error;
+  report_.failedPath = path;
   return r;
 }
 
@@ -180,24 +226,24 @@ void DictionaryBuilder::NoteKeyOrder(const WordListEntry& entry, std::vector<uin
 Result DictionaryBuilder::WriteSideFiles() {
   platform::OsError error = 0;
   platform::File source;
-  if (!source.OpenRead(source_, &error)) return Fail(Result::kFileOpenFailed, error);
+  if (!source.OpenRead(source_, &error)) return Fail(Result::kFileOpenFailed, error, source_);
   platform::FileMapping text;
   if (const Result mapped = MapForReading(source, &text, &error); mapped != Result::kSuccess)
-    return Fail(mapped, error);
+    return Fail(mapped, error, source_);
   uint64_t size = 0;
-  if (!source.Size(&size, &error)) return Fail(Result::kFileSizeFailed, error);
+  if (!source.Size(&size, &error)) return Fail(Result::kFileSizeFailed, error, source_);
   if (size > text.size()) size = text.size();
 
   platform::File positions, keys, infos;
-  if (!CreateSideFile(positions_, &positions, &error) || !CreateSideFile(keys_, &keys, &error) ||
-      !CreateSideFile(infos_, &infos, &error)) {
-    return Fail(Result::kFileOpenFailed, error);
+  for (auto [side, file] : {std::pair{&positions_, &positions}, {&keys_, &keys}, {&infos_, &infos}}) {
+    if (!CreateSideFile(*side, file, &error)) return Fail(Result::kFileOpenFailed, error, side->path);
   }
-  if (!HasByteOrderMark(text.data(), static_cast<size_t>(size))) return Fail(Result::kNoByteOrderMark, 0);
+  if (!HasByteOrderMark(text.data(), static_cast<size_t>(size))) return Fail(Result::kNoByteOrderMark, 0, source_);
 
   Result result = Result::kSuccess;
   {
-    SideFileWriter writer(positions, keys, infos);
+    FileSink positionSink(positions), keySink(keys), infoSink(infos);
+    SideFileWriter writer(positionSink, keySink, infoSink);
     WordListParser parser(text.data(), static_cast<size_t>(size));
     WordListEntry entry;
     std::vector<uint8_t> previousKey;
@@ -214,63 +260,57 @@ Result DictionaryBuilder::WriteSideFiles() {
   for (platform::File* f : {&positions, &keys, &infos}) {
     if (!f->Close(&error) && result == Result::kSuccess) result = Result::kFileWriteFailed;
   }
-  return result == Result::kSuccess ? result : Fail(result, error);
+  return result == Result::kSuccess
+             ? result
+             : Fail(result, error, result == Result::kGeneralFailure ? source_ : paths_.positions);
 }
 
 Result DictionaryBuilder::WriteDictionary() {
   platform::OsError error = 0;
   platform::File positions, keys, infos;
-  if (!positions.OpenRead(paths_.positions, &error) || !keys.OpenRead(paths_.keys, &error) ||
-      !infos.OpenRead(paths_.infos, &error)) {
-    return Fail(Result::kFileOpenFailed, error);
+  for (auto [path, file] : {std::pair{&paths_.positions, &positions}, {&paths_.keys, &keys}, {&paths_.infos, &infos}}) {
+    if (!file->OpenRead(*path, &error)) return Fail(Result::kFileOpenFailed, error, *path);
   }
   uint64_t positionSize = 0, keySize = 0, infoSize = 0;
-  if (!positions.Size(&positionSize, &error) || !keys.Size(&keySize, &error)) {
-    return Fail(Result::kFileSizeFailed, error);
-  }
-  if (positionSize == 0 || keySize == 0) return Fail(Result::kNoEntry, 0);
+  if (!positions.Size(&positionSize, &error)) return Fail(Result::kFileSizeFailed, error, paths_.positions);
+  if (!keys.Size(&keySize, &error)) return Fail(Result::kFileSizeFailed, error, paths_.keys);
+  if (positionSize == 0 || keySize == 0) return Fail(Result::kNoEntry, 0, source_);
   if (!infos.Size(&infoSize, nullptr)) infoSize = 0;
   // The side files are ours, but they sat on disk between the passes: check what the header needs.
   if (positionSize % kEntryPositionSize != 0 || positionSize < 2 * kEntryPositionSize) {
-    return Fail(Result::kFileReadFailed, 0);
+    return Fail(Result::kFileReadFailed, 0, paths_.positions);
   }
   const uint64_t entryCount = positionSize / kEntryPositionSize - 1;
-  if (entryCount > kMaxEntries) return Fail(Result::kGeneralFailure, 0);
+  if (entryCount > kMaxEntries) return Fail(Result::kGeneralFailure, 0, source_);
   const uint64_t nodeBound = entryCount / kEntriesPerNode * kIndexNodeSize;
   const uint64_t total = positionSize + keySize + infoSize;
-  if (nodeBound + total > kMaxSectionOffset) return Fail(Result::kGeneralFailure, 0);
+  if (nodeBound + total > kMaxSectionOffset) return Fail(Result::kGeneralFailure, 0, source_);
 
   // The side files are used where they lie, through read-only mappings: no copy of them is made.
   platform::FileMapping positionMap, keyMap, infoMap;
-  for (auto [file, map] : {std::pair{&positions, &positionMap}, {&keys, &keyMap}, {&infos, &infoMap}}) {
+  for (auto [file, map, path] : {std::tuple{&positions, &positionMap, &paths_.positions},
+                                 {&keys, &keyMap, &paths_.keys},
+                                 {&infos, &infoMap, &paths_.infos}}) {
     if (map == &infoMap && infoSize == 0) continue;
-    if (const Result mapped = MapForReading(*file, map, &error); mapped != Result::kSuccess) return Fail(mapped, error);
+    if (const Result mapped = MapForReading(*file, map, &error); mapped != Result::kSuccess) {
+      return Fail(mapped, error, *path);
+    }
   }
   if (positionMap.size() != positionSize || keyMap.size() != keySize || infoMap.size() != infoSize) {
-    return Fail(Result::kFileReadFailed, 0);  // changed under us since their sizes were taken
+    return Fail(Result::kFileReadFailed, 0, paths_.positions);  // changed under us since their sizes were taken
   }
 
   std::vector<IndexNode> nodes;
   const Result indexed =
       BuildIndex(KeyTable(positionMap.data(), keyMap.data(), keyMap.size(), static_cast<uint32_t>(entryCount)), &nodes);
-  if (indexed != Result::kSuccess) return Fail(indexed, 0);
+  if (indexed != Result::kSuccess) return Fail(indexed, 0, source_);
   report_.nodes = static_cast<uint32_t>(nodes.size());
   report_.entries = static_cast<uint32_t>(entryCount);
 
-  DictHeader header;
-  header.nodeCount = static_cast<uint32_t>(nodes.size());
-  header.entryCount = static_cast<uint32_t>(entryCount);
-  header.nodeTableOffset = nodes.empty() ? kNone : 0;
-  header.positionTableOffset = static_cast<uint32_t>(nodes.size() * kIndexNodeSize);
-  header.keyAreaOffset = header.positionTableOffset + static_cast<uint32_t>(positionSize);
-  header.infoAreaOffset = infoSize == 0 ? kNone : header.keyAreaOffset + static_cast<uint32_t>(keySize);
-  std::vector<uint8_t> head(kDictHeaderSize + nodes.size() * kIndexNodeSize);
-  WriteDictHeader(head.data(), header);
-  for (size_t k = 0; k < nodes.size(); ++k)
-    WriteIndexNode(head.data() + kDictHeaderSize + k * kIndexNodeSize, nodes[k]);
+  const std::vector<uint8_t> head = DictionaryHead(nodes, entryCount, positionSize, keySize, infoSize);
 
   platform::File dictionary;
-  if (!dictionary.Create(paths_.temporary, &error)) return Fail(Result::kFileOpenFailed, error);
+  if (!dictionary.Create(paths_.temporary, &error)) return Fail(Result::kFileOpenFailed, error, paths_.temporary);
   const bool written = WriteWhole(dictionary, head.data(), head.size(), &error) &&
                        WriteWhole(dictionary, positionMap.data(), positionMap.size(), &error) &&
                        WriteWhole(dictionary, keyMap.data(), keyMap.size(), &error) &&
@@ -278,13 +318,54 @@ Result DictionaryBuilder::WriteDictionary() {
   const bool closed = dictionary.Close(&error);
   if (!written || !closed) {
     platform::RemoveFile(paths_.temporary);
-    return Fail(Result::kFileWriteFailed, error);
+    return Fail(Result::kFileWriteFailed, error, paths_.temporary);
   }
   if (!platform::RenameFile(paths_.temporary, paths_.dictionary, &error)) {
     platform::RemoveFile(paths_.temporary);
-    return Fail(Result::kFileOpenFailed, error);
+    return Fail(Result::kFileOpenFailed, error, paths_.dictionary);
   }
   return Result::kSuccess;
+}
+
+Result BuildDictionaryInMemory(const uint8_t* text, size_t size, std::vector<uint8_t>* out, BuildReport* report) {
+  BuildReport seen;
+  Result result = Result::kSuccess;
+  if (size == 0) {
+    result = Result::kMappingCreateFailed;  // as an empty file, which cannot be mapped
+  } else if (!HasByteOrderMark(text, size)) {
+    result = Result::kNoByteOrderMark;
+  }
+  MemorySink positions, keys, infos;
+  if (result == Result::kSuccess) {
+    SideFileWriter writer(positions, keys, infos);
+    WordListParser parser(text, size);
+    WordListEntry entry;
+    while (parser.Next(&entry)) {
+      result = writer.Add(entry, &seen.osError);
+      if (result != Result::kSuccess) break;
+    }
+    seen.skippedLines = parser.skippedLines();
+    seen.entries = writer.count();
+    if (result == Result::kSuccess) result = writer.Finish(&seen.osError);
+  }
+  if (result == Result::kSuccess && seen.entries == 0) result = Result::kNoEntry;
+  if (result == Result::kSuccess) {
+    const uint64_t entryCount = seen.entries;
+    std::vector<IndexNode> nodes;
+    result = BuildIndex(
+        KeyTable(positions.bytes.data(), keys.bytes.data(), keys.bytes.size(), static_cast<uint32_t>(entryCount)),
+        &nodes);
+    if (result == Result::kSuccess) {
+      seen.nodes = static_cast<uint32_t>(nodes.size());
+      std::vector<uint8_t> bytes =
+          DictionaryHead(nodes, entryCount, positions.bytes.size(), keys.bytes.size(), infos.bytes.size());
+      for (const MemorySink* part : {&positions, &keys, &infos})
+        bytes.insert(bytes.end(), part->bytes.begin(), part->bytes.end());
+      *out = std::move(bytes);
+    }
+  }
+  if (report != nullptr) *report = seen;
+  return result;
 }
 
 Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source, BuildReport* report) {

@@ -19,6 +19,7 @@ namespace quillet::lexforge {
 // What a conversion saw, for diagnosis and for the command line's warnings.
 struct BuildReport {
   platform::OsError osError = 0;  // of the failing call, 0 when none failed
+  std::u16string failedPath;      // the file of the failing call
   uint32_t entries = 0;
   uint32_t nodes = 0;
   uint64_t skippedLines = 0;  // empty keys and overlong fields
@@ -47,6 +48,12 @@ struct BuildReport {
 Result ConvertTextToDictionary(const std::u16string& destination, const std::u16string& source,
                                BuildReport* report = nullptr);
 
+// The same conversion of a word list held in memory (all of it, byte-order mark first) into the
+// dictionary's bytes, with the same results for the same text (an empty one gives
+// kMappingCreateFailed, as an empty file does); the key-order warnings are not counted.
+Result BuildDictionaryInMemory(const uint8_t* text, size_t size, std::vector<uint8_t>* out,
+                               BuildReport* report = nullptr);
+
 // The two passes on their own (for measurements); ConvertTextToDictionary is the one to use.
 class DictionaryBuilder {
  public:
@@ -69,7 +76,7 @@ class DictionaryBuilder {
     bool created = false;
   };
 
-  Result Fail(Result r, platform::OsError error);
+  Result Fail(Result r, platform::OsError error, const std::u16string& path);
   bool CreateSideFile(SideFile& side, platform::File* file, platform::OsError* error);
   // Counts keys that lookups will miss: below the key before them, or holding A-Z.
   void NoteKeyOrder(const WordListEntry& entry, std::vector<uint8_t>* previousKey);

@@ -239,6 +239,11 @@ TEST_F(BuilderTest, IndexMatchesKeysOfRandomSortedLists) {
       ASSERT_TRUE(view.Key(i, &key));
       ASSERT_EQ(key.ToString(), keys[i]);
     }
+    // The conversion in memory gives the same bytes.
+    const Bytes text = Utf16(Lines(keys));
+    std::vector<uint8_t> image;
+    ASSERT_EQ(BuildDictionaryInMemory(text.data(), text.size(), &image), Result::kSuccess);
+    EXPECT_EQ(image, file);
   }
 }
 

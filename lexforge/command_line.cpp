@@ -4,6 +4,8 @@
 #include "ipc/loader_link.h"
 #include "lexforge/export.h"
 #include "lexforge/prepare.h"
+#include "lexforge/rank_builder.h"
+#include "lexforge/trie_model.h"
 #include "platform/file.h"
 
 namespace quillet::lexforge {
@@ -20,6 +22,10 @@ constexpr char kUsage[] =
     "       lexforge export DICT WORDLIST    dictionary back to a word list\n"
     "       lexforge prepare PLAIN WORDLIST  plain UTF-8 words, one a line, to a sorted word list\n"
     "       lexforge lookup ...              what the input method offers for a prefix\n"
+    "       lexforge rank DICT MODEL [--case TEXT]\n"
+    "                                        ranking data DICT.rank from an ARPA language model;\n"
+    "                                        TEXT (UTF-8) tells which spelling of a word is usual\n"
+    "       lexforge arpa BINARY ARPA        a binary trie language model to ARPA text\n"
     "       lexforge \"SOURCE;DEST;DELETE;NOTIFY\"\n"
     "                                        build DEST.dict from SOURCE; DELETE=yes deletes SOURCE\n"
     "                                        after success; NOTIFY=yes tells the loader to reload\n"
@@ -28,10 +34,47 @@ constexpr char kUsage[] =
 
 std::string Utf8(const std::u16string& s) { return ToUtf8(s); }
 
-void ReportFailure(std::ostream& err, const char* what, Result r, platform::OsError os) {
-  err << "lexforge: " << what << " failed: result " << ToInt(r) << " (" << ResultMessage(r) << ")";
-  if (os != 0) err << ", OS error " << os;
-  err << "\n";
+// What was being done to the file when a call failed, by the result it gave.
+const char* Verb(Result r) {
+  switch (r) {
+    case Result::kFileOpenFailed:
+      return "open";
+    case Result::kFileReadFailed:
+      return "read";
+    case Result::kFileWriteFailed:
+      return "write";
+    case Result::kFileSizeFailed:
+      return "get the size of";
+    case Result::kMappingCreateFailed:
+    case Result::kViewFailed:
+      return "map";
+    default:
+      return nullptr;
+  }
+}
+
+// "lexforge: build failed: cannot open 'words.txt': No such file or directory (result 10)"
+void ReportFailure(std::ostream& err, const char* what, Result r, platform::OsError os,
+                   const std::u16string& path = {}) {
+  err << "lexforge: " << what << " failed: ";
+  const char* verb = Verb(r);
+  if (verb != nullptr && !path.empty()) {
+    err << "cannot " << verb << " '" << Utf8(path) << "': ";
+    if (os != 0) {
+      err << platform::ErrorText(os);
+    } else {
+      err << ResultMessage(r);
+    }
+  } else {
+    if (!path.empty()) err << "'" << Utf8(path) << "': ";
+    err << ResultMessage(r);
+    if (os != 0) err << ": " << platform::ErrorText(os);
+  }
+  err << " (result " << ToInt(r) << ")\n";
+  if (r == Result::kNoByteOrderMark) {
+    err << "lexforge: a plain UTF-8 list of words must be made into a word list first: lexforge prepare " << Utf8(path)
+        << " WORDLIST\n";
+  }
 }
 
 void ReportWarnings(std::ostream& err, const BuildReport& report) {
@@ -51,7 +94,7 @@ int Build(const std::u16string& source, const std::u16string& destination, std::
   BuildReport report;
   const Result r = ConvertTextToDictionary(destination, source, &report);
   if (r != Result::kSuccess) {
-    ReportFailure(err, "build", r, report.osError);
+    ReportFailure(err, "build", r, report.osError, report.failedPath);
     return 1;
   }
   ReportWarnings(err, report);
@@ -64,9 +107,10 @@ int Build(const std::u16string& source, const std::u16string& destination, std::
 
 int Export(const std::u16string& source, const std::u16string& destination, std::ostream& out, std::ostream& err) {
   platform::OsError os = 0;
-  const Result r = ConvertDictionaryToText(destination, source, &os);
+  std::u16string failed;
+  const Result r = ConvertDictionaryToText(destination, source, &os, &failed);
   if (r != Result::kSuccess) {
-    ReportFailure(err, "export", r, os);
+    ReportFailure(err, "export", r, os, failed);
     return 1;
   }
   out << Utf8(destination) << ": written\n";
@@ -77,7 +121,7 @@ int Prepare(const std::u16string& source, const std::u16string& destination, std
   PrepareReport report;
   const Result r = PrepareWordList(destination, source, &report);
   if (r != Result::kSuccess) {
-    ReportFailure(err, "prepare", r, report.osError);
+    ReportFailure(err, "prepare", r, report.osError, report.failedPath);
     return 1;
   }
   out << Utf8(destination) << ": " << report.entries << " entries from " << report.words << " words";
@@ -85,6 +129,48 @@ int Prepare(const std::u16string& source, const std::u16string& destination, std
     out << ", " << report.skippedLines << " lines skipped (first at line " << report.firstSkippedLine << ")";
   }
   out << "\n";
+  return 0;
+}
+
+int Arpa(const std::u16string& source, const std::u16string& destination, std::ostream& out, std::ostream& err) {
+  ModelReport report;
+  const Result r = ConvertTrieModelToArpa(source, destination, &report);
+  if (r != Result::kSuccess) {
+    ReportFailure(err, "arpa", r, report.osError, report.failedPath);
+    if (r == Result::kMalformed) err << "lexforge: not a binary trie language model (or a damaged one)\n";
+    return 1;
+  }
+  out << Utf8(destination) << ": order " << report.order;
+  for (int n = 0; n < report.order; ++n) out << ", " << report.counts[n] << " " << (n + 1) << "-grams";
+  out << "\n";
+  return 0;
+}
+
+int Rank(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::u16string> paths;
+  std::u16string caseText;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == u"--case" && i + 1 < args.size()) {
+      caseText = args[++i];
+    } else {
+      paths.push_back(args[i]);
+    }
+  }
+  if (paths.size() != 2) {
+    err << "lexforge: rank takes a dictionary and a language model\n" << kUsage;
+    return 2;
+  }
+  const std::u16string destination = ReplaceExtension(paths[0], u".rank");
+  RankReport report;
+  const Result r = BuildRankFile(paths[0], paths[1], caseText, destination, RankOptions{}, &report);
+  if (r != Result::kSuccess) {
+    ReportFailure(err, "rank", r, report.osError, report.failedPath);
+    if (!report.problem.empty()) err << "lexforge: " << report.problem << "\n";
+    return 1;
+  }
+  out << Utf8(destination) << ": " << report.scoredEntries << " of " << report.entries << " entries scored, "
+      << report.caseGroups << " words with several spellings, " << report.contexts << " contexts, " << report.followers
+      << " followers, " << report.bytes << " bytes\n";
   return 0;
 }
 
@@ -150,13 +236,15 @@ int RunCommandLine(const std::vector<std::u16string>& args, std::ostream& out, s
     err << "lexforge: lookup is not part of this build\n";
     return 2;
   }
-  if (command == u"build" || command == u"export" || command == u"prepare") {
+  if (command == u"rank") return Rank(args, out, err);
+  if (command == u"build" || command == u"export" || command == u"prepare" || command == u"arpa") {
     if (args.size() != 3) {
       err << "lexforge: " << Utf8(command) << " takes two paths\n" << kUsage;
       return 2;
     }
     if (command == u"build") return Build(args[1], args[2], out, err);
     if (command == u"export") return Export(args[1], args[2], out, err);
+    if (command == u"arpa") return Arpa(args[1], args[2], out, err);
     return Prepare(args[1], args[2], out, err);
   }
   if (args.size() == 1 && command.find(u';') != std::u16string::npos) {
@@ -172,7 +260,7 @@ int RunCommandLine(const std::vector<std::u16string>& args, std::ostream& out, s
         break;
     }
     if (outcome.result != Result::kSuccess) {
-      ReportFailure(err, "build", outcome.result, outcome.report.osError);
+      ReportFailure(err, "build", outcome.result, outcome.report.osError, outcome.report.failedPath);
       if (outcome.keptSource) err << "lexforge: the word list was kept because the conversion failed\n";
       return 1;
     }

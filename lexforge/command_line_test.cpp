@@ -132,6 +132,7 @@ TEST_F(CommandLine, FailuresAndWarnings) {
   WriteAll(dir_.Path("bare.txt"), Utf16(u"cat\r\n", false));
   EXPECT_EQ(Run({u"build", dir_.U16("bare.txt"), dir_.U16("words")}), 1);
   EXPECT_NE(err_.str().find("result 22"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("lexforge prepare"), std::string::npos) << err_.str();  // what to do about it
 
   WriteAll(dir_.Path("list.txt"), Utf16(u"dog\r\ncat\r\nCow\r\nzebra\r\n"));
   EXPECT_EQ(Run({u"build", dir_.U16("list.txt"), dir_.U16("words")}), 0);
@@ -140,7 +141,13 @@ TEST_F(CommandLine, FailuresAndWarnings) {
   EXPECT_NE(err_.str().find("warning: 1 keys hold uppercase"), std::string::npos) << err_.str();
 
   EXPECT_EQ(Run({u"export", dir_.U16("missing.dict"), dir_.U16("x.txt")}), 1);
-  EXPECT_NE(err_.str().find("result 10"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("cannot open '" + dir_.Path("missing.dict").string() + "': No such file or directory"),
+            std::string::npos)
+      << err_.str();
+  WriteAll(dir_.Path("plain.txt"), {'c', 'a', 't', '\n'});
+  EXPECT_EQ(Run({u"prepare", dir_.U16("plain.txt"), dir_.U16("no-such-folder/out.txt")}), 1);
+  EXPECT_NE(err_.str().find("cannot open '" + dir_.Path("no-such-folder/out.txt").string() + "'"), std::string::npos)
+      << err_.str();
   EXPECT_EQ(Run({dir_.U16("bare.txt") + u";" + dir_.U16("words") + u";yes;no"}), 1);
   EXPECT_NE(err_.str().find("kept"), std::string::npos) << err_.str();
   EXPECT_TRUE(testing::Exists(dir_.Path("bare.txt")));

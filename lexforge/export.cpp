@@ -99,10 +99,13 @@ class TextWriter {
 }  // namespace
 
 Result ConvertDictionaryToText(const std::u16string& destination, const std::u16string& source,
-                               platform::OsError* osError) {
+                               platform::OsError* osError, std::u16string* failedPath) {
   platform::OsError ignored = 0;
   platform::OsError& error = osError != nullptr ? *osError : ignored;
   error = 0;
+  std::u16string ignoredPath;
+  std::u16string& failed = failedPath != nullptr ? *failedPath : ignoredPath;
+  failed = source;
 
   platform::File dictionary;
   if (!dictionary.OpenRead(source, &error)) return Result::kFileOpenFailed;
@@ -111,6 +114,7 @@ Result ConvertDictionaryToText(const std::u16string& destination, const std::u16
   DictionaryView view;
   if (!DictionaryView::FromFile(mapping.data(), mapping.size(), &view)) return Result::kMalformed;
 
+  failed = destination;
   platform::File text;
   if (!text.Create(destination, &error)) return Result::kFileOpenFailed;
 
@@ -132,12 +136,14 @@ Result ConvertDictionaryToText(const std::u16string& destination, const std::u16
   if (malformed) {
     // A partial text from a damaged dictionary must not pass for an export.
     platform::RemoveFile(destination);
+    failed = source;
     return Result::kMalformed;
   }
   if (out.failed()) {
     error = out.error();
     return Result::kFileWriteFailed;
   }
+  if (closed) failed.clear();
   return closed ? Result::kSuccess : Result::kFileWriteFailed;
 }
 

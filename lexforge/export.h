@@ -18,7 +18,8 @@ namespace quillet::lexforge {
 //   kMalformed: the dictionary is not well formed (its header or an entry points outside the file).
 // The dictionary is opened and checked before the text file is created, so a dictionary that cannot
 // be read leaves an existing text file untouched; after a malformed entry the partial text is deleted.
+// `failedPath`, when given, receives the file of a failure.
 Result ConvertDictionaryToText(const std::u16string& destination, const std::u16string& source,
-                               platform::OsError* osError = nullptr);
+                               platform::OsError* osError = nullptr, std::u16string* failedPath = nullptr);
 
 }  // namespace quillet::lexforge

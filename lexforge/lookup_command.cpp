@@ -1,6 +1,7 @@
 #include "lexforge/lookup_command.h"
 
 #include <iostream>
+#include <sstream>
 
 #include "common/boundary.h"
 #include "common/result.h"
@@ -8,6 +9,8 @@
 #include "ipc/loader_link.h"
 #include "ipc/shared_block.h"
 #include "lexforge/command_line.h"
+#include "lexforge/paths.h"
+#include "lookup/learned_file.h"
 #include "lookup/private_block.h"
 #include "lookup/tab_source.h"
 #include "lookup/tab_source_set.h"
@@ -18,7 +21,11 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: lexforge lookup DICTIONARY PREFIX [--min-length N] [--typed] [--pages N]\n"
-    "       lexforge lookup --live [--tab N] [--typed] [--pages N] PREFIX\n";
+    "       lexforge lookup --live [--tab N] [--typed] [--pages N] PREFIX\n"
+    "       lexforge lookup DICTIONARY --stdin [--order dictionary|frequent|learning] [--history FILE]\n"
+    "                       [--min-length N]\n"
+    "  --stdin answers lines: ?PREFIX (the first page, TAB-separated), ? (the words likely next),\n"
+    "  +WORD (a word was written), . (a sentence ended).\n";
 
 struct Options {
   bool live = false;
@@ -30,6 +37,10 @@ struct Options {
   uint32_t pages = 0;  // 0: all
   uint32_t tab = 0;
   bool hasTab = false;
+  bool stdinMode = false;
+  CandidateOrder order = CandidateOrder::kDictionary;
+  bool hasOrder = false;
+  std::u16string history;
 };
 
 bool ParseNumber(const std::u16string& s, uint32_t max, uint32_t* out) {
@@ -59,6 +70,24 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
       if (!value(0xFFFF, &o->minLength)) return "--min-length takes a number from 0 to 65535";
     } else if (a == u"--pages") {
       if (!value(100000000, &o->pages) || o->pages == 0) return "--pages takes a number of at least 1";
+    } else if (a == u"--stdin") {
+      o->stdinMode = true;
+    } else if (a == u"--order") {
+      if (i + 1 >= args.size()) return "--order takes dictionary, frequent or learning";
+      const std::u16string& v = args[++i];
+      if (v == u"dictionary") {
+        o->order = CandidateOrder::kDictionary;
+      } else if (v == u"frequent") {
+        o->order = CandidateOrder::kFrequent;
+      } else if (v == u"learning") {
+        o->order = CandidateOrder::kLearning;
+      } else {
+        return "--order takes dictionary, frequent or learning";
+      }
+      o->hasOrder = true;
+    } else if (a == u"--history") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return "--history takes a file";
+      o->history = args[++i];
     } else if (a == u"--tab") {
       if (!value(8, &o->tab)) return "--tab takes a tab position from 0 to 8";
       o->hasTab = true;
@@ -68,6 +97,14 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
       positional.push_back(a);
     }
   }
+  if (o->stdinMode) {
+    if (o->live) return "--stdin reads a dictionary file, not the loader's";
+    if (positional.size() != 1) return "--stdin takes exactly one DICTIONARY";
+    if (o->typed || o->pages != 0 || o->hasTab) return "--typed, --pages and --tab do not apply to --stdin";
+    o->dictionary = positional[0];
+    return {};
+  }
+  if (o->hasOrder || !o->history.empty()) return "--order and --history need --stdin";
   if (o->live) {
     if (positional.size() != 1) return "--live takes exactly one PREFIX";
     if (o->minLength != 0) return "--min-length does not apply to --live (the tab's setting is used)";
@@ -82,10 +119,33 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
 }
 
 int Fail(std::ostream& err, const char* what, Result r, platform::OsError os = 0) {
-  err << "lexforge lookup: " << what << ": result " << ToInt(r) << " (" << ResultMessage(r) << ")";
-  if (os != 0) err << ", system error " << os;
-  err << "\n";
+  err << "lexforge lookup: " << what << ": " << ResultMessage(r);
+  if (os != 0) err << ": " << platform::ErrorText(os);
+  err << " (result " << ToInt(r) << ")\n";
   return ToInt(r);
+}
+
+// "cannot open 'words.dict': No such file or directory (result 10)"
+int FailOn(std::ostream& err, const char* verb, const std::u16string& path, Result r, platform::OsError os) {
+  err << "lexforge lookup: cannot " << verb << " '" << ToUtf8(path)
+      << "': " << (os != 0 ? platform::ErrorText(os) : std::string(ResultMessage(r))) << " (result " << ToInt(r)
+      << ")\n";
+  return ToInt(r);
+}
+
+// A whole file into memory; a failure is reported on `err` and returned.
+int ReadFile(const std::u16string& path, std::vector<uint8_t>* bytes, std::ostream& err) {
+  platform::OsError os = 0;
+  platform::File file;
+  if (!file.OpenRead(path, &os)) return FailOn(err, "open", path, Result::kFileOpenFailed, os);
+  uint64_t size = 0;
+  if (!file.Size(&size, &os)) return FailOn(err, "get the size of", path, Result::kFileSizeFailed, os);
+  bytes->resize(static_cast<size_t>(size));
+  size_t done = 0;
+  if (!file.Read(bytes->data(), bytes->size(), &done, &os) || done != bytes->size()) {
+    return FailOn(err, "read", path, Result::kFileReadFailed, os);
+  }
+  return 0;
 }
 
 // The pages of one lookup, driven through the given operations so that a lone source and the tab set
@@ -134,21 +194,13 @@ struct CurrentTab {
 };
 
 int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
-  platform::OsError os = 0;
-  platform::File file;
-  if (!file.OpenRead(o.dictionary, &os)) return Fail(err, "cannot open the dictionary", Result::kFileOpenFailed, os);
-  uint64_t size = 0;
-  if (!file.Size(&size, &os)) return Fail(err, "cannot get the dictionary's size", Result::kFileSizeFailed, os);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  size_t done = 0;
-  if (!file.Read(bytes.data(), bytes.size(), &done, &os) || done != bytes.size()) {
-    return Fail(err, "cannot read the dictionary", Result::kFileReadFailed, os);
-  }
-  file.Close();
+  std::vector<uint8_t> bytes;
+  if (const int failed = ReadFile(o.dictionary, &bytes, err); failed != 0) return failed;
   // The source would read a damaged file as empty; say so instead.
   DictionaryView probe;
   if (!DictionaryView::FromFile(bytes.data(), bytes.size(), &probe)) {
-    return Fail(err, "not a well-formed dictionary", Result::kMalformed);
+    err << "lexforge lookup: '" << ToUtf8(o.dictionary) << "' is not a well-formed dictionary\n";
+    return ToInt(Result::kMalformed);
   }
 
   DictionaryBlock block;
@@ -169,11 +221,19 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
 int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   platform::OsError os = 0;
   const Result started = EnsureLoader(&os, kFromService);
-  if (started != Result::kSuccess) return Fail(err, "the loader is not available", started, os);
+  if (started != Result::kSuccess) {
+    return Fail(err, "the loader is not running and could not be started", started, os);
+  }
   TabSourceSet set;
   const Result r = set.Open();
+  if (r == Result::kNoDictionary) {
+    err << "lexforge lookup: the loader runs but publishes no dictionary: the dictionary files named in the "
+           "settings are missing or unreadable (result "
+        << ToInt(r) << ")\n";
+    return ToInt(r);
+  }
   if (r != Result::kSuccess) {
-    return Fail(err, "cannot open the shared blocks", r,
+    return Fail(err, "the loader runs but its shared blocks cannot be opened", r,
                 set.settingsBlock().lastError != 0 ? set.settingsBlock().lastError : set.dictionaryBlock().lastError);
   }
   if (o.tab >= set.sourceCount()) {
@@ -188,16 +248,140 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
+// A written word as the history takes it: without the punctuation around it. True in *endsSentence
+// when that punctuation ended a sentence.
+std::u16string WrittenWord(std::u16string_view text, bool* endsSentence) {
+  auto inner = [](char16_t c) {
+    return c != u' ' && c != u'\t' && c != u'.' && c != u',' && c != u';' && c != u':' && c != u'!' && c != u'?' &&
+           c != u'"' && c != u'(' && c != u')' && c != u'\'';
+  };
+  size_t a = 0, b = text.size();
+  while (a < b && !inner(text[a])) ++a;
+  while (b > a && !inner(text[b - 1])) --b;
+  *endsSentence = false;
+  for (size_t i = b; i < text.size(); ++i) {
+    if (text[i] == u'.' || text[i] == u'!' || text[i] == u'?') *endsSentence = true;
+  }
+  return std::u16string(text.substr(a, b - a));
+}
+
+void PrintPage(const TabSource& s, size_t count, std::ostream& out) {
+  for (size_t i = 0; i < count; ++i) {
+    const Candidate* c = s.CandidateAt(i);
+    if (c == nullptr) continue;
+    if (i > 0) out << '\t';
+    out << ToUtf8(c->commit.empty() ? c->word : c->commit);
+  }
+  out << '\n';
+}
+
+int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
+  std::vector<uint8_t> bytes;
+  if (const int failed = ReadFile(o.dictionary, &bytes, err); failed != 0) return failed;
+  DictionaryView dictionary;
+  if (!DictionaryView::FromFile(bytes.data(), bytes.size(), &dictionary)) {
+    err << "lexforge lookup: '" << ToUtf8(o.dictionary) << "' is not a well-formed dictionary\n";
+    return ToInt(Result::kMalformed);
+  }
+  // The ranking data beside the dictionary; without it (or when it was made for another dictionary)
+  // the ranked orders are dictionary order.
+  const std::u16string rankPath = lexforge::ReplaceExtension(o.dictionary, u".rank");
+  std::vector<uint8_t> rankBytes;
+  RankView rank;
+  RankingData ranking;
+  if (o.order != CandidateOrder::kDictionary) {
+    std::ostringstream ignored;
+    if (!platform::FileExists(rankPath) || ReadFile(rankPath, &rankBytes, ignored) != 0) {
+      err << "lexforge lookup: no ranking data '" << ToUtf8(rankPath) << "': dictionary order\n";
+    } else if (!RankView::FromBytes(rankBytes.data(), rankBytes.size(), &rank)) {
+      err << "lexforge lookup: '" << ToUtf8(rankPath) << "' is not ranking data: dictionary order\n";
+    } else if (!rank.MadeFor(dictionary)) {
+      err << "lexforge lookup: '" << ToUtf8(rankPath) << "' was made for another dictionary: dictionary order\n";
+    } else {
+      ranking.rank = &rank;
+    }
+  }
+  LearnedStore store;
+  if (!o.history.empty()) {
+    bool damaged = false;
+    platform::OsError os = 0;
+    const Result r = LoadLearnedStore(o.history, &store, &damaged, &os);
+    if (r != Result::kSuccess) return FailOn(err, "read", o.history, r, os);
+    if (damaged) {
+      err << "lexforge lookup: '" << ToUtf8(o.history) << "' is not a learned store; kept as '" << ToUtf8(o.history)
+          << ".damaged', starting with nothing learned\n";
+    }
+  }
+  std::vector<uint8_t> learnedBytes;
+  LearnedView learned;
+  const bool learning = o.order == CandidateOrder::kLearning;
+  auto publish = [&] {
+    learnedBytes = store.Serialize();
+    ranking.learned = LearnedView::FromBytes(learnedBytes.data(), learnedBytes.size(), &learned) ? &learned : nullptr;
+  };
+  if (learning) publish();
+
+  DictionaryBlock block;
+  const Result r = PublishPrivateDictionaryFiles({bytes}, &block);
+  if (r != Result::kSuccess) return Fail(err, "cannot publish the dictionary", r, block.lastError);
+  std::unique_ptr<TabSource> source = CreateTabSource(block, 0, static_cast<uint16_t>(o.minLength), &ranking);
+  if (!source) {
+    CloseBlock(block, false);
+    return Fail(err, "cannot make the source", Result::kOutOfMemory);
+  }
+  source->SetOrder(o.order);
+  WordHistory history;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    if (line[0] == '?') {
+      source->SetContext(history);
+      const size_t count = line.size() == 1 ? source->NextWords() : source->SetPrefix(FromUtf8(line.substr(1)));
+      PrintPage(*source, count, out);
+      out.flush();
+    } else if (line[0] == '+') {
+      bool endsSentence = false;
+      const std::u16string word = WrittenWord(FromUtf8(line.substr(1)), &endsSentence);
+      if (!word.empty()) {
+        if (learning) {
+          store.Learn(history.previousWord(), word, history.lastIsStart());
+          publish();
+        }
+        history.Write(word);
+      }
+      if (endsSentence) history.EndSentence();
+    } else if (line == ".") {
+      history.EndSentence();
+    } else {
+      err << "lexforge lookup: ignored a line that is not ?PREFIX, ?, +WORD or .\n";
+    }
+  }
+  source.reset();
+  CloseBlock(block, false);
+  if (!o.history.empty()) {
+    platform::OsError os = 0;
+    const Result saved = SaveLearnedStore(store, o.history, &os);
+    if (saved != Result::kSuccess) return FailOn(err, "write", o.history, saved, os);
+  }
+  return 0;
+}
+
 }  // namespace
 
-int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+int RunLookupCommand(const std::vector<std::u16string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   Options o;
   const std::string problem = Parse(args, &o);
   if (!problem.empty()) {
     err << "lexforge lookup: " << problem << "\n" << kUsage;
     return 1;
   }
+  if (o.stdinMode) return LookupStdin(o, in, out, err);
   return o.live ? LookupLive(o, out, err) : LookupFile(o, out, err);
+}
+
+int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
+  return RunLookupCommand(args, std::cin, out, err);
 }
 
 int RunLookupCommand(const std::vector<std::u16string>& args) { return RunLookupCommand(args, std::cout, std::cerr); }

@@ -8,8 +8,17 @@
 // the running loader's blocks (starting the loader as the text service would). --typed narrows letter
 // by letter as typing does; --pages N shows at most N pages (default: all). Each page is a header line
 // and one line per candidate: word TAB display TAB commit TAB description, in UTF-8.
+//
+//   lexforge lookup DICTIONARY --stdin [--order dictionary|frequent|learning] [--history FILE]
+//
+// The third form runs the lookup, ranking and learning of a tab in that order, with the ranking data
+// beside DICTIONARY (its name with the extension .rank), on lines read from standard input, each
+// answered before the next is read: ?PREFIX prints the first page (the texts a pick inserts, TAB
+// between them), ? the words likely next, +WORD notes a written word (learnt in the learning order),
+// . a sentence end. --history FILE keeps the learned store in FILE across runs.
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,6 +29,8 @@ namespace quillet {
 // of the failing step (its meaning printed to the error stream), or 1 for a wrong command line.
 int RunLookupCommand(const std::vector<std::u16string>& args);
 int RunLookupCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err);
+// The same with --stdin reading its lines from `in`.
+int RunLookupCommand(const std::vector<std::u16string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 // The generator's command line on the standard streams: the subcommands, this lookup among them, or the
 // argument string. An allocation failure anywhere prints "lexforge: out of memory" and gives 21.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/dict_image_testing.h"
+#include "common/rank_view.h"
 #include "common/utf16.h"
 #include "platform/test_namespace.h"
 
@@ -81,6 +82,92 @@ TEST_F(LookupCommandTest, ReportsFailuresWithTheirCode) {
   EXPECT_NE(err_.str().find("result 10"), std::string::npos);
   Write({1, 0, 0, 0, 0xFF, 0xFF, 0, 0});
   EXPECT_EQ(Run({path(), u"a"}), 27);
+}
+
+// The line protocol over a small ranked dictionary: ?PREFIX, ?, +WORD and . in each order.
+class StdinLookupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = ::testing::TempDir() + "stdin_lookup_" + std::to_string(reinterpret_cast<uintptr_t>(this));
+    // 0 quack, 1 quality, 2 quiet, 3 quite, 4 the
+    entries_ = {{u"quack", u"", u"", u""},
+                {u"quality", u"", u"", u""},
+                {u"quiet", u"", u"", u""},
+                {u"quite", u"", u"", u""},
+                {u"the", u"The", u"The", u""}};
+    dictionary_ = testing::BuildDictionaryImage(entries_);
+    WriteFile(base_ + ".dict", dictionary_);
+    DictionaryView view;
+    ASSERT_TRUE(DictionaryView::FromFile(dictionary_.data(), dictionary_.size(), &view));
+    std::vector<RankContext> contexts{{kNoWord, 4, -100, {{2, 100}}}};  // "quiet" after "the"
+    WriteFile(base_ + ".rank", EncodeRankData(DictionaryFingerprint(view), {6000, 3000, 3500, 2000, 500}, contexts));
+  }
+  void TearDown() override {
+    for (const char* ext : {".dict", ".rank", ".hist", ".hist.damaged"}) std::remove((base_ + ext).c_str());
+  }
+  static void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  int Run(const std::string& input, std::vector<std::u16string> options) {
+    std::istringstream in(input);
+    out_.str("");
+    err_.str("");
+    options.insert(options.begin(), {u"lookup", FromUtf8(base_ + ".dict"), u"--stdin"});
+    return RunLookupCommand(options, in, out_, err_);
+  }
+
+  std::string base_;
+  std::vector<testing::ImageEntry> entries_;
+  std::vector<uint8_t> dictionary_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(StdinLookupTest, EachOrderAnswersLineByLine) {
+  const std::string script = "?qu\n?\n+the\n?qu\n?\n.\n?t\n?zz\n";
+  ASSERT_EQ(Run(script, {}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "quack\tquality\tquiet\tquite\n\nquack\tquality\tquiet\tquite\n\nThe\n\n");
+  ASSERT_EQ(Run(script, {u"--order", u"frequent"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "quite\tquality\tquiet\tquack\n"  // the words alone
+            "The\tquite\tquality\tquiet\tquack\n"
+            "quiet\tquite\tquality\tquack\n"  // after "the"
+            "quiet\tThe\tquite\tquality\tquack\n"
+            "The\n\n");
+  EXPECT_EQ(err_.str(), "");
+}
+
+TEST_F(StdinLookupTest, LearningKeepsItsStoreInTheHistoryFile) {
+  const std::u16string history = FromUtf8(base_ + ".hist");
+  ASSERT_EQ(Run("+quack\n+Quillet\n+quack\n?qu\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
+  EXPECT_EQ(out_.str().substr(0, 6), "quack\t");
+  EXPECT_EQ(out_.str().find("Quillet"), std::string::npos);  // written once only
+  // The next run starts from what this one learnt.
+  ASSERT_EQ(Run("+Quillet\n?qu\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("Quillet"), std::string::npos);
+  // Without --history nothing is kept; the frequent order learns nothing.
+  ASSERT_EQ(Run("?qu\n", {u"--order", u"learning"}), 0);
+  EXPECT_EQ(out_.str(), "quite\tquality\tquiet\tquack\n");
+  // A damaged store is set aside, not lost, and the run starts with nothing learnt.
+  WriteFile(base_ + ".hist", {1, 2, 3});
+  ASSERT_EQ(Run("?qu\n", {u"--order", u"learning", u"--history", history}), 0);
+  EXPECT_NE(err_.str().find("damaged"), std::string::npos);
+  std::ifstream kept(base_ + ".hist.damaged", std::ios::binary);
+  EXPECT_TRUE(kept.good());
+}
+
+TEST_F(StdinLookupTest, RankingDataForAnotherDictionaryMeansDictionaryOrder) {
+  entries_[0].display = u"Quack";  // the fingerprint changes with the texts
+  WriteFile(base_ + ".dict", testing::BuildDictionaryImage(entries_));
+  ASSERT_EQ(Run("?qu\n?\n", {u"--order", u"frequent"}), 0);
+  EXPECT_EQ(out_.str(), "quack\tquality\tquiet\tquite\n\n");
+  EXPECT_NE(err_.str().find("made for another dictionary"), std::string::npos);
+  std::remove((base_ + ".rank").c_str());
+  ASSERT_EQ(Run("?qu\n", {u"--order", u"frequent"}), 0);
+  EXPECT_EQ(out_.str(), "quack\tquality\tquiet\tquite\n");
+  EXPECT_NE(err_.str().find("no ranking data"), std::string::npos);
+  EXPECT_EQ(Run("", {u"--order", u"sideways"}), 1);
+  EXPECT_EQ(Run("", {u"--history"}), 1);
 }
 
 // A stream whose every write fails for lack of memory, as a full heap would make it.

@@ -28,21 +28,6 @@ void AppendQuoted(std::u16string& out, std::u16string_view text) {
 
 }  // namespace
 
-char16_t SimpleLower(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 0x20);
-  if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return static_cast<char16_t>(c + 0x20);
-  if (c >= 0x0100 && c <= 0x017F) {
-    if (c == 0x0130) return u'i';                                            // capital I with dot
-    if (c == 0x0178) return 0x00FF;                                          // capital Y with diaeresis
-    if (c == 0x0131 || c == 0x0138 || c == 0x0149 || c == 0x017F) return c;  // no uppercase pair
-    // Pairs start on even code points up to U+0137 and from U+014A to U+0177, on odd ones elsewhere.
-    const bool evenPairs = c < 0x0139 || (c >= 0x014A && c <= 0x0177);
-    const bool upper = evenPairs ? (c % 2 == 0) : (c % 2 == 1);
-    return upper ? static_cast<char16_t>(c + 1) : c;
-  }
-  return c;
-}
-
 std::vector<PreparedEntry> PrepareEntries(std::string_view utf8, PrepareReport* report) {
   PrepareReport seen;
   std::vector<PreparedEntry> entries;
@@ -98,6 +83,7 @@ Result PrepareWordList(const std::u16string& destination, const std::u16string& 
   PrepareReport ignored;
   PrepareReport& seen = report != nullptr ? *report : ignored;
   seen = PrepareReport{};
+  seen.failedPath = source;
   platform::File in;
   if (!in.OpenRead(source, &seen.osError)) return Result::kFileOpenFailed;
   uint64_t size = 0;
@@ -113,17 +99,19 @@ Result PrepareWordList(const std::u16string& destination, const std::u16string& 
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
 
   const std::vector<PreparedEntry> entries = PrepareEntries(text, &seen);
-  if (entries.empty()) return Result::kNoEntry;
+  if (entries.empty()) return Result::kNoEntry;  // failedPath: the source
   const std::u16string list = FormatWordList(entries);
   std::vector<uint8_t> encoded(2 * list.size());
   for (size_t i = 0; i < list.size(); ++i) StoreU16(encoded.data() + 2 * i, list[i]);
 
+  seen.failedPath = destination;
   platform::File out;
   if (!out.Create(destination, &seen.osError)) return Result::kFileOpenFailed;
   if (!out.Write(encoded.data(), encoded.size(), &done, &seen.osError) || done != encoded.size() ||
       !out.Close(&seen.osError)) {
     return Result::kFileWriteFailed;
   }
+  seen.failedPath.clear();
   return Result::kSuccess;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "common/utf16.h"
 #include "platform/error.h"
 
 namespace quillet::lexforge {
@@ -21,15 +22,12 @@ struct PreparedEntry {
 
 struct PrepareReport {
   platform::OsError osError = 0;
+  std::u16string failedPath;    // the file of the failing call
   size_t words = 0;             // non-blank lines
   size_t entries = 0;           // after merging duplicates
   size_t skippedLines = 0;      // a control character inside, an empty key, or over 5119 code units
   size_t firstSkippedLine = 0;  // 1-based
 };
-
-// The lowercase of a letter of Basic Latin, Latin-1 or Latin Extended-A (simple mappings); other
-// characters are returned as they are.
-char16_t SimpleLower(char16_t c);
 
 // Sorted by key, then by form (a bare key first); duplicates merged.
 std::vector<PreparedEntry> PrepareEntries(std::string_view utf8, PrepareReport* report);

@@ -6,7 +6,7 @@
 #include "common/boundary.h"
 #include "common/result.h"
 #include "common/utf16.h"
-#include "lexwarden/warden.h"
+#include "lexwarden/run_loader.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "common/boundary.h"
 #include "common/result.h"
-#include "lexwarden/warden.h"
+#include "lexwarden/run_loader.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The whole command line: started with an application name, it is exactly what the starter gave.

@@ -40,10 +40,13 @@ class ImageAccess final : public DictionaryAccess {
   void Release() override {
     if (state_ != nullptr) --state_->held;
   }
+  RankingData Ranking() override { return ranking_ != nullptr ? *ranking_ : RankingData{}; }
+  void set_ranking(const RankingData* ranking) { ranking_ = ranking; }
 
  private:
   std::vector<uint8_t> image_;
   LockState* state_;
+  const RankingData* ranking_ = nullptr;
   DictionaryView view_;
   bool valid_ = false;
 };
@@ -51,6 +54,14 @@ class ImageAccess final : public DictionaryAccess {
 inline std::unique_ptr<TabSource> MakeSource(const std::vector<uint8_t>& image, uint16_t minWordLength,
                                              LockState* state = nullptr) {
   return std::make_unique<TabSource>(std::make_unique<ImageAccess>(image, state), minWordLength);
+}
+
+// A source whose dictionary is ranked by `ranking` (which must outlive it).
+inline std::unique_ptr<TabSource> MakeRankedSource(const std::vector<uint8_t>& image, uint16_t minWordLength,
+                                                   const RankingData* ranking, LockState* state = nullptr) {
+  auto access = std::make_unique<ImageAccess>(image, state);
+  access->set_ranking(ranking);
+  return std::make_unique<TabSource>(std::move(access), minWordLength);
 }
 
 }  // namespace quillet::testing

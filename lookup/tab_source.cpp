@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/utf16.h"
+#include "lookup/ranking.h"
 
 namespace quillet {
 namespace {
@@ -91,7 +92,9 @@ void TabSource::Restart(const DictionaryView& view) {
   matchEnd_ = view.entryCount();
   pageOffset_ = 0;
   candidates_.clear();
-  lastEntry_ = kNone;
+  nextEntry_ = kNone;
+  skip_.clear();
+  ranked_ = false;
 }
 
 bool TabSource::Descend(const DictionaryView& view, char16_t c) {
@@ -153,6 +156,7 @@ uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to,
     const Order order = Compare(key, prefix);
     if (order == Order::kBefore) continue;
     if (order == Order::kAfter) break;
+    if (!skip_.empty() && std::find(skip_.begin(), skip_.end(), i) != skip_.end()) continue;
     AddCandidate(view, i, key);
     if (first == kNone) first = i;
     if (++made == kPageSize) break;
@@ -160,8 +164,7 @@ uint32_t TabSource::Scan(const DictionaryView& view, uint32_t from, uint32_t to,
   return first;
 }
 
-// Made whole before it is appended: an allocation failure leaves the page as it was.
-void TabSource::AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) {
+Candidate TabSource::MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) const {
   Candidate c;
   c.word = key.ToString();
   InfoRef info;
@@ -170,8 +173,81 @@ void TabSource::AddCandidate(const DictionaryView& view, uint32_t i, const TextR
     c.commit = info.commit.ToString();
     c.description = info.description.ToString();
   }
-  candidates_.push_back(std::move(c));
-  lastEntry_ = i;
+  return c;
+}
+
+// Made whole before it is appended: an allocation failure leaves the page as it was.
+void TabSource::AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) {
+  candidates_.push_back(MakeCandidate(view, i, key));
+  nextEntry_ = i + 1;
+}
+
+const RankView* TabSource::UsableRank(const DictionaryView& view, const RankingData& data) {
+  if (order_ == CandidateOrder::kDictionary || data.rank == nullptr) return nullptr;
+  // The fingerprint is checked once for each pair of places the data and the dictionary lie in.
+  if (data.rank->data() != checkedRank_ || view.data() != checkedDictionary_ || view.entryCount() != checkedEntries_) {
+    checkedRank_ = data.rank->data();
+    checkedDictionary_ = view.data();
+    checkedEntries_ = view.entryCount();
+    rankCurrent_ = data.rank->MadeFor(view);
+  }
+  return rankCurrent_ ? data.rank : nullptr;
+}
+
+namespace {
+
+uint32_t ContextWord(const DictionaryView& view, const std::u16string& word, bool start) {
+  return start ? kSentenceStart : WordEntry(view, word);
+}
+
+}  // namespace
+
+void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, const LearnedView* learned, bool near) {
+  const uint32_t to = std::min(matchEnd_, view.entryCount());
+  const std::u16string_view prefix = prefix_;
+  const auto before = [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) == Order::kBefore; };
+  const auto notAfter = [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) != Order::kAfter; };
+  RankQuery q;
+  q.dictionary = &view;
+  q.rank = &rank;
+  q.learned = learned;
+  q.first = matchBegin_ >= to ? to : (near ? Gallop(matchBegin_, to, before) : PartitionPoint(matchBegin_, to, before));
+  q.end = Gallop(q.first, to, notAfter);
+  q.prefix = prefix;
+  q.minWordLength = minWordLength_;
+  if (context_.count() >= 1) {
+    q.last = ContextWord(view, context_.last(), context_.lastIsStart());
+    if (!context_.lastIsStart()) q.lastKey = WordKey(context_.last());
+    if (context_.count() >= 2 && q.last != kNoWord) {
+      q.older = ContextWord(view, context_.older(), context_.olderIsStart());
+    }
+  }
+  std::vector<RankedEntry> ranked;
+  RankPage(q, kPageSize, &ranked);
+  std::vector<Candidate> page;
+  std::vector<uint32_t> skip;
+  for (const RankedEntry& r : ranked) {
+    TextRef key;
+    if (r.entry != kNone) {
+      if (!view.Key(r.entry, &key)) continue;
+      page.push_back(MakeCandidate(view, r.entry, key));
+      skip.push_back(r.entry);
+      continue;
+    }
+    LearnedRecord record;
+    if (learned == nullptr || !learned->Record(r.learned, &record)) continue;
+    Candidate c;
+    c.word = WordKey(record.form.ToString());
+    if (record.form.ToString() != c.word) c.display = c.commit = record.form.ToString();
+    page.push_back(std::move(c));
+  }
+  candidates_.swap(page);
+  skip_.swap(skip);
+  pageOffset_ = 0;
+  ranked_ = true;
+  // The pages after the first walk the run in dictionary order.
+  nextEntry_ = q.first;
+  matchBegin_ = candidates_.empty() ? kNone : q.first;
 }
 
 size_t TabSource::SetPrefix(std::u16string_view text) {
@@ -187,7 +263,29 @@ size_t TabSource::SetPrefix(std::u16string_view text) {
   }
   // Below a node every key begins with the prefix, so the first match is at the run's start; a run
   // the index could not narrow has it anywhere.
-  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, cursor_ != kNone);
+  if (matchBegin_ == kNone) return PageCount();
+  const RankingData data = access_->Ranking();
+  if (const RankView* rank = UsableRank(view, data)) {
+    RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, cursor_ != kNone);
+  } else {
+    matchBegin_ = Scan(view, matchBegin_, matchEnd_, cursor_ != kNone);
+  }
+  return PageCount();
+}
+
+size_t TabSource::NextWords() {
+  Hold hold(access_.get());
+  if (!hold.held()) return PageCount();
+  const DictionaryView& view = hold.view();
+  Restart(view);
+  prefix_.clear();
+  const RankingData data = access_->Ranking();
+  const RankView* rank = UsableRank(view, data);
+  if (rank == nullptr) {
+    // No order to offer: nothing is shown, and typing goes on from an empty prefix.
+    return 0;
+  }
+  RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, false);
   return PageCount();
 }
 
@@ -200,10 +298,18 @@ size_t TabSource::AppendLetter(char16_t c) {
   prefix_.push_back(c);
   pageOffset_ = 0;
   candidates_.clear();
-  lastEntry_ = kNone;
+  nextEntry_ = kNone;
+  skip_.clear();
+  ranked_ = false;
   Descend(view, c);
   // The new first match is usually close to the previous one.
-  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, true);
+  if (matchBegin_ == kNone) return PageCount();
+  const RankingData data = access_->Ranking();
+  if (const RankView* rank = UsableRank(view, data)) {
+    RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, true);
+  } else {
+    matchBegin_ = Scan(view, matchBegin_, matchEnd_, true);
+  }
   return PageCount();
 }
 
@@ -214,11 +320,11 @@ size_t TabSource::NextPage() {
     pageOffset_ += kPageSize;
     return PageCount();
   }
-  if (lastEntry_ == kNone) return 0;
+  if (nextEntry_ == kNone) return 0;
   Hold hold(access_.get());
   if (!hold.held()) return 0;
   const size_t before = candidates_.size();
-  Scan(hold.view(), lastEntry_ + 1, matchEnd_, true);
+  Scan(hold.view(), nextEntry_, matchEnd_, true);
   const size_t count = candidates_.size() - before;
   if (count > 0) pageOffset_ += kPageSize;
   return count;

@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "common/dictionary_view.h"
+#include "common/learned_store.h"
+#include "common/rank_view.h"
+#include "lookup/word_history.h"
 
 namespace quillet {
 
@@ -25,7 +28,21 @@ struct Candidate {
   std::u16string description;  // empty when the entry has no info
 };
 
-// How a source reaches its dictionary for the span of one operation.
+// The order of a tab's candidates. Dictionary order is the default and needs no data; the others
+// need ranking data made for the dictionary and fall back to dictionary order without it.
+enum class CandidateOrder : uint8_t {
+  kDictionary = 0,
+  kFrequent = 1,  // most likely first: how common a word is, and after the words before it
+  kLearning = 2,  // the same, and what the user's typing taught
+};
+
+// What ranks a dictionary, published beside it.
+struct RankingData {
+  const RankView* rank = nullptr;        // null: none
+  const LearnedView* learned = nullptr;  // null: nothing learned
+};
+
+// How a source reaches its dictionary (and the data that ranks it) for the span of one operation.
 class DictionaryAccess {
  public:
   virtual ~DictionaryAccess() = default;
@@ -33,6 +50,8 @@ class DictionaryAccess {
   // dictionary to read until Release (an empty one when it does not exist).
   virtual bool Acquire(const DictionaryView** view) = 0;
   virtual void Release() = 0;
+  // The ranking data of the acquired dictionary, to read until Release; none by default.
+  virtual RankingData Ranking() { return {}; }
 };
 
 class TabSource {
@@ -63,6 +82,21 @@ class TabSource {
   std::u16string CandidateDescription(size_t i) const;
   const Candidate* CandidateAt(size_t i) const;  // nullptr when there is none
 
+  // The order of the next searches. In a ranked order the first page holds the ten likeliest entries
+  // of the prefix's run in the context (dictionary order when the ranking data is missing or was
+  // made for another dictionary); the pages after it hold the rest of the run in dictionary order.
+  void SetOrder(CandidateOrder order) { order_ = order; }
+  CandidateOrder order() const { return order_; }
+  // The words before the one typed, for the next searches.
+  void SetContext(const WordHistory& history) { context_ = history; }
+  const WordHistory& context() const { return context_; }
+  // The likeliest words to follow the context, without a prefix, as the first page (pages after it
+  // as after SetPrefix of nothing). None in dictionary order or without ranking data: returns 0.
+  // Letters appended afterwards narrow the list as typing does.
+  size_t NextWords();
+  // Whether the current first page was ranked.
+  bool ranked() const { return ranked_; }
+
   // Search state, for diagnosis and tests.
   const std::u16string& prefix() const { return prefix_; }
   uint16_t minWordLength() const { return minWordLength_; }
@@ -78,6 +112,11 @@ class TabSource {
   // `near`: the first match is expected close to `from`.
   uint32_t Scan(const DictionaryView& view, uint32_t from, uint32_t to, bool near);
   void AddCandidate(const DictionaryView& view, uint32_t i, const TextRef& key);
+  Candidate MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) const;
+  // The rank data when this source's order uses it and it was made for the dictionary; else null.
+  const RankView* UsableRank(const DictionaryView& view, const RankingData& data);
+  // The ranked first page of the run from matchBegin_, which must be an entry index.
+  void RankFirstPage(const DictionaryView& view, const RankView& rank, const LearnedView* learned, bool near);
 
   std::unique_ptr<DictionaryAccess> access_;
   uint16_t minWordLength_;
@@ -86,12 +125,24 @@ class TabSource {
   uint32_t matchBegin_ = kNone;
   uint32_t matchEnd_ = kNone;
   std::vector<Candidate> candidates_;
-  uint32_t lastEntry_ = kNone;  // entry of the last candidate fetched
+  uint32_t nextEntry_ = kNone;  // where the scan for the next page starts; kNone: nothing fetched
   size_t pageOffset_ = 0;
+  CandidateOrder order_ = CandidateOrder::kDictionary;
+  WordHistory context_;
+  bool ranked_ = false;
+  std::vector<uint32_t> skip_;  // entries on a ranked first page, left out of the pages after it
+  // The last rank data checked against the dictionary, by where both lie.
+  const uint8_t* checkedRank_ = nullptr;
+  const uint8_t* checkedDictionary_ = nullptr;
+  uint32_t checkedEntries_ = 0;
+  bool rankCurrent_ = false;
 };
 
 // A source over dictionary `position` of the block; a position beyond the directory gives a source
-// without candidates. nullptr when out of memory.
-std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength);
+// without candidates. `ranking`, when given, is the data that ranks that dictionary, read under the
+// block's lock; it must outlive the source, and whoever changes what it points to does so between the
+// source's operations. nullptr when out of memory.
+std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength,
+                                           const RankingData* ranking = nullptr);
 
 }  // namespace quillet

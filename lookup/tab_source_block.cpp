@@ -11,7 +11,8 @@ namespace {
 
 class BlockAccess final : public DictionaryAccess {
  public:
-  BlockAccess(DictionaryBlock& block, size_t position) : block_(block), position_(position) {}
+  BlockAccess(DictionaryBlock& block, size_t position, const RankingData* ranking)
+      : block_(block), position_(position), ranking_(ranking) {}
 
   bool Acquire(const DictionaryView** view) override {
     lock_.emplace(block_);
@@ -24,18 +25,21 @@ class BlockAccess final : public DictionaryAccess {
     return true;
   }
   void Release() override { lock_.reset(); }
+  RankingData Ranking() override { return ranking_ != nullptr ? *ranking_ : RankingData{}; }
 
  private:
   DictionaryBlock& block_;
   size_t position_;
+  const RankingData* ranking_;
   std::optional<BlockReadLock> lock_;
   DictionaryView empty_;
 };
 
 }  // namespace
 
-std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength) {
-  std::unique_ptr<DictionaryAccess> access(new (std::nothrow) BlockAccess(block, position));
+std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength,
+                                           const RankingData* ranking) {
+  std::unique_ptr<DictionaryAccess> access(new (std::nothrow) BlockAccess(block, position, ranking));
   if (!access) return nullptr;
   return std::unique_ptr<TabSource>(new (std::nothrow) TabSource(std::move(access), minWordLength));
 }

@@ -1,7 +1,6 @@
 #include "lookup/tab_source_set.h"
 
 #include <algorithm>
-#include <new>
 
 #include "common/settings_record.h"
 
@@ -121,7 +120,5 @@ int TabSourceSet::LinkedTabPosition() {
   if (t >= settings.tabCount()) return -1;
   return TabPositionForId(settings.bytes(), kSettingsRecordSize, settings.tab(t).linkTabId());
 }
-
-std::unique_ptr<TabSourceSet> CreateSet() { return std::unique_ptr<TabSourceSet>(new (std::nothrow) TabSourceSet()); }
 
 }  // namespace quillet

@@ -83,9 +83,6 @@ class TabSourceSet {
   std::array<std::u16string, kNameSlots> tabNames_;
 };
 
-// nullptr when out of memory.
-std::unique_ptr<TabSourceSet> CreateSet();
-
 // Settings-record reads of the tab sources, on the record's bytes (size checked). Positions of the
 // dictionary a tab draws from (0 when no id matches) and of the tab with a given id (-1 for none).
 size_t DictionaryPositionForTab(const uint8_t* record, size_t size, size_t tab);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quillet::platform {
 
@@ -9,5 +10,7 @@ using OsError = uint32_t;
 
 // The calling thread's last OS error.
 OsError LastError();
+// The system's own message for an error, in UTF-8 ("No such file or directory").
+std::string ErrorText(OsError error);
 
 }  // namespace quillet::platform

@@ -5,11 +5,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "common/mutex.h"
 #include "platform/loader_channel.h"
 
 namespace quillet::testing {
@@ -31,7 +31,7 @@ class RecordingChannel {
       const bool created = channel.Create(
           [this](uint32_t m, uintptr_t w, intptr_t l) {
             {
-              std::lock_guard<std::mutex> lock(mutex_);
+              MutexLock lock(mutex_);
               messages_.push_back({m, w, l});
             }
             return handler_ ? handler_(m, w, l) : intptr_t{0};
@@ -55,8 +55,8 @@ class RecordingChannel {
     thread_.join();
   }
 
-  std::vector<ChannelMessage> messages() {
-    std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<ChannelMessage> messages() EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     return messages_;
   }
 
@@ -65,8 +65,8 @@ class RecordingChannel {
   std::thread thread_;
   std::atomic<bool> ready_{false};
   std::atomic<platform::LoaderChannel*> channel_{nullptr};
-  std::mutex mutex_;
-  std::vector<ChannelMessage> messages_;
+  Mutex mutex_;
+  std::vector<ChannelMessage> messages_ GUARDED_BY(mutex_);
 };
 
 }  // namespace quillet::testing

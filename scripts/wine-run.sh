@@ -62,24 +62,28 @@ if [ -z "${DISPLAY:-}" ]; then
   }
   number=$(wanted)
   if ! display_live "$number"; then
+    # The lock file is opened inside the substitution: bash opens a bare assignment's redirections
+    # only after expanding it, so flock would find no descriptor 9.
     number=$(
-      flock -w 60 9
-      number=$(wanted)
-      if ! display_live "$number"; then
-        last=$number
-        [ -z "${QUILLET_XVFB_DISPLAY:-}" ] && last=$((number + 20))
-        for number in $(seq "$number" "$last"); do
-          display_live "$number" || start_xvfb "$number" && break
-        done
-        if display_live "$number"; then
-          note "X display :$number"
-          echo "$number" >"$chosen"
-        else
-          note "no X display: Xvfb did not start on :$number"
+      {
+        flock -w 60 9 || note "display lock not taken in 60 s"
+        number=$(wanted)
+        if ! display_live "$number"; then
+          last=$number
+          [ -z "${QUILLET_XVFB_DISPLAY:-}" ] && last=$((number + 20))
+          for number in $(seq "$number" "$last"); do
+            display_live "$number" || start_xvfb "$number" && break
+          done
+          if display_live "$number"; then
+            note "X display :$number"
+            echo "$number" >"$chosen"
+          else
+            note "no X display: Xvfb did not start on :$number"
+          fi
         fi
-      fi
-      echo "$number"
-    ) 9>"$WINEPREFIX.display.lock"
+        echo "$number"
+      } 9>"$WINEPREFIX.display.lock"
+    )
   fi
   export DISPLAY=:$number
 fi
@@ -103,10 +107,28 @@ start_prefix() {
       # A server that persists: with the default one, services and desktop end a few seconds after
       # the last program, and every later start would boot them again while other tests run. The
       # server needs the prefix folder to exist, also on the very first run.
-      mkdir -p "$WINEPREFIX"
-      WINELOADER=$wine64 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
-      WINELOADER=$wine64 timeout -k 5 240 $wine64 wineboot </dev/null >/dev/null 2>&1
-      note "wineboot ended with $?"
+      # A boot cut short (a loaded machine) leaves services that look running while every later
+      # program hangs, and a prefix whose making was cut short lacks system files and never boots:
+      # the server is ended, a prefix that never finished a boot is made anew, and the boot is
+      # tried once more.
+      booted=$WINEPREFIX/.quillet-booted
+      for boot in 1 2; do
+        if [ -e "$WINEPREFIX/system.reg" ] && [ ! -e "$booted" ] && [ ! -e "$WINEPREFIX/.quillet-configured" ]; then
+          note "the prefix never finished a boot: made anew"
+          rm -rf -- "$WINEPREFIX"
+        fi
+        mkdir -p "$WINEPREFIX"
+        WINELOADER=$wine64 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+        WINELOADER=$wine64 timeout -k 5 240 $wine64 wineboot </dev/null >/dev/null 2>&1
+        status=$?
+        note "wineboot ended with $status"
+        if [ $status -eq 0 ]; then
+          touch "$booted"
+          break
+        fi
+        WINELOADER=$wine64 /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1
+        WINELOADER=$wine64 timeout 30 /usr/lib/wine/wineserver -w </dev/null >/dev/null 2>&1
+      done
     fi
   ) 9>"$WINEPREFIX.lock"
 }

@@ -18,11 +18,10 @@ class CWinDataExchange {
   std::u16string ItemText(int id) const { return WindowText(GetDlgItem(Self(), id)); }
   void SetItemText(int id, std::u16string_view text) const { winui::SetText(GetDlgItem(Self(), id), text); }
 
-  // The number in an item; `ok` false when the text holds none (an empty field reads as 0).
-  int ItemInt(int id, bool* ok = nullptr) const {
+  // The number in an item; 0 when the text holds none (an empty field too).
+  int ItemInt(int id) const {
     BOOL translated = FALSE;
     const UINT value = GetDlgItemInt(Self(), id, &translated, FALSE);
-    if (ok != nullptr) *ok = translated != FALSE;
     return translated ? static_cast<int>(value) : 0;
   }
   void SetItemInt(int id, int value) const { SetDlgItemInt(Self(), id, static_cast<UINT>(value), TRUE); }

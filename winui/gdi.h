@@ -1,5 +1,5 @@
-// Owners for the GDI objects, device contexts and modules our dialogs use: each released exactly
-// once, by its destructor.
+// Owners for the GDI objects, device contexts and modules our dialogs use, each released exactly once
+// by its destructor, and the plainest drawing over them.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +42,16 @@ using UniqueBrush = GdiObject<HBRUSH>;
 using UniquePen = GdiObject<HPEN>;
 using UniqueBitmap = GdiObject<HBITMAP>;
 using UniquePalette = GdiObject<HPALETTE>;
+
+// A rectangle filled, or framed one pixel wide, in one solid colour.
+inline void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
+  const UniqueBrush brush(CreateSolidBrush(color));
+  FillRect(dc, &rect, brush.get());
+}
+inline void FrameSolid(HDC dc, const RECT& rect, COLORREF color) {
+  const UniqueBrush brush(CreateSolidBrush(color));
+  FrameRect(dc, &rect, brush.get());
+}
 
 // Selects an object into a device context for one scope.
 class SelectScope {

@@ -90,7 +90,6 @@ class CWindowImpl {
     return name.text;
   }
 
- protected:
  private:
   static std::mutex& ClassMutex() {
     static std::mutex m;

@@ -23,8 +23,8 @@ bool HolderAlive(const Holder& h);
 // Counts a handle of this process on the entry; false when kMaxHolders other processes hold it.
 bool AddHolder(Entry& e);
 // Drops a handle of this process, then the entry when nobody holds it any more.
-void RemoveHolder(Table* t, Entry& e);
+void RemoveHolder(Table* t, Entry& e) REQUIRES(t);
 // Drops holders that died without closing; frees the entry when none is left. True when it lives.
-bool ReapEntry(Table* t, Entry& e);
+bool ReapEntry(Table* t, Entry& e) REQUIRES(t);
 
 }  // namespace quillet::platform::posix

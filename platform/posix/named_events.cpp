@@ -51,8 +51,7 @@ bool Event::valid() const { return impl_ && impl_->ref.table != nullptr; }
 
 namespace {
 
-// Called with the table locked.
-void WakeAll(Table* t) {
+void WakeAll(Table* t) REQUIRES(t) {
   t->sequence.fetch_add(1);
   if (t->sleepers == 0) return;  // the common case: a lock released with nobody waiting
   syscall(SYS_futex, reinterpret_cast<uint32_t*>(&t->sequence), FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 
+#include "common/mutex.h"
 #include "common/utf16.h"
 #include "platform/mapped_view.h"
 #include "platform/named_objects.h"
@@ -113,19 +113,22 @@ bool CheckName(std::u16string_view name, std::string* out, OsError* error) {
 }  // namespace
 
 Table* CurrentTable(OsError* error) {
+  struct Current {
+    Mutex mutex;
+    std::string scope GUARDED_BY(mutex);
+    Table* table GUARDED_BY(mutex) = nullptr;
+  };
   // Never destroyed: handles may be closed from other static destructors and atexit handlers.
-  static std::mutex* guard = new std::mutex;
-  static std::string* scope = new std::string;
-  static Table* table = nullptr;
-  std::lock_guard<std::mutex> lock(*guard);
+  static Current* current = new Current;
+  MutexLock lock(current->mutex);
   // Tests switch the namespace between runs of a process; follow it.
   const std::string now = UserScope();
-  if (table != nullptr && *scope == now) return table;
+  if (current->table != nullptr && current->scope == now) return current->table;
   Table* opened = OpenTable(now, error);
   if (opened == nullptr) return nullptr;
-  table = opened;
-  *scope = now;
-  return table;
+  current->table = opened;
+  current->scope = now;
+  return opened;
 }
 
 TableLock::TableLock(Table* table) : table_(table) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/thread_annotations.h"
 #include "platform/error.h"
 
 namespace quillet::platform::posix {
@@ -45,7 +46,8 @@ struct Entry {
 };
 
 // Shared only between processes of this same build on one machine; never stored or sent elsewhere.
-struct Table {
+// The table is itself the capability that TableLock holds and the operations below require.
+struct CAPABILITY("object table") Table {
   std::atomic<uint32_t> magic;
   uint32_t tableSize;
   pthread_mutex_t mutex;
@@ -64,11 +66,12 @@ static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "futex word mus
 Table* CurrentTable(OsError* error);
 
 // Holds the table's mutex. A process that died holding it leaves it to the next locker, which makes it
-// consistent again: every table operation leaves the table usable at each step.
-class TableLock {
+// consistent again: every table operation leaves the table usable at each step. For the analysis the
+// table counts as held also when locking failed: callers test locked() and leave at once.
+class SCOPED_CAPABILITY TableLock {
  public:
-  explicit TableLock(Table* table);
-  ~TableLock();
+  explicit TableLock(Table* table) ACQUIRE(table);
+  ~TableLock() RELEASE();
   TableLock(const TableLock&) = delete;
   TableLock& operator=(const TableLock&) = delete;
   bool locked() const { return locked_; }
@@ -85,11 +88,11 @@ class TableLock {
 // The POSIX shared-memory object of a mapping entry.
 std::string MappingShmName(const Table* t, uint32_t generation);
 // The live entry of that name (dead holders dropped on the way), or nullptr.
-Entry* Find(Table* t, const std::string& name);
+Entry* Find(Table* t, const std::string& name) REQUIRES(t);
 // A free slot for a new entry, after freeing entries whose holders all died; nullptr when full.
-Entry* Allocate(Table* t, const std::string& name, Kind kind);
+Entry* Allocate(Table* t, const std::string& name, Kind kind) REQUIRES(t);
 // Clears the entry (unlinking a mapping's object); its generation stays, so old references miss it.
-void FreeEntry(Table* t, Entry& e);
+void FreeEntry(Table* t, Entry& e) REQUIRES(t);
 
 // A handle's reference to its entry: index plus the generation it was made for.
 struct Ref {

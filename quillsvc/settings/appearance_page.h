@@ -44,9 +44,6 @@ class CAppearancePage : public winui::CPropertyPageImpl<CAppearancePage>,
   void OnTabScrolled(int32_t arrow) override;
   void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
 
-  // The preview while the page is shown; null otherwise.
-  CCandListWin* preview() const { return preview_.get(); }
-
  private:
   int SelectedTab() const;
   AppearanceElement SelectedElement() const;

@@ -21,6 +21,26 @@ int FindFont(const std::vector<std::u16string>& fonts, std::u16string_view name)
 
 }  // namespace
 
+std::u16string_view AppearanceElementText(AppearanceElement e) {
+  switch (e) {
+    case AppearanceElement::kTab:
+      return u"Tab";
+    case AppearanceElement::kCandidateList:
+      return u"Candidate List";
+    case AppearanceElement::kTitleBar:
+      return u"Title bar";
+    case AppearanceElement::kAdditionBar:
+      return u"Addition bar";
+    case AppearanceElement::kHScrollBar:
+      return u"H-Scroll bar";
+    case AppearanceElement::kVScrollBar:
+      return u"V-Scroll bar";
+    case AppearanceElement::kWindow:
+      return u"Window";
+  }
+  return u"";
+}
+
 bool HasHighlight(AppearanceElement e) {
   return e == AppearanceElement::kTab || e == AppearanceElement::kCandidateList ||
          e == AppearanceElement::kHScrollBar || e == AppearanceElement::kVScrollBar;

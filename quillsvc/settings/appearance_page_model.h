@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/settings_record.h"
@@ -36,6 +37,9 @@ struct ElementControls {
   bool visibleEnabled = false;
   bool visible = false;
 };
+
+// The element's name in the page's element list ("Tab", "Candidate List", ...); empty for other values.
+std::u16string_view AppearanceElementText(AppearanceElement e);
 
 // Which controls an element has.
 bool HasHighlight(AppearanceElement e);    // Tab, Candidate List, H-Scroll bar, V-Scroll bar

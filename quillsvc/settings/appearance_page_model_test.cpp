@@ -44,6 +44,14 @@ TEST(AppearancePage, TheWindowShowsItsGradientAndAngleAndNothingElse) {
   EXPECT_FALSE(page.Load(3, AppearanceElement::kTab, kFonts));
 }
 
+TEST(AppearancePage, TheElementListIsInElementOrder) {
+  // The list's position is the element's value.
+  EXPECT_EQ(AppearancePageModel::ElementNames(),
+            (std::vector<std::u16string>{u"Tab", u"Candidate List", u"Title bar", u"Addition bar", u"H-Scroll bar",
+                                         u"V-Scroll bar", u"Window"}));
+  EXPECT_EQ(AppearanceElementText(static_cast<AppearanceElement>(9)), u"");
+}
+
 TEST(AppearancePage, AlphaShowsAsARoundedDownPercentage) {
   EXPECT_EQ(AlphaPercentText(255), u"100%");
   EXPECT_EQ(AlphaPercentText(179), u"70%");
@@ -148,7 +156,7 @@ TEST(AppearancePage, ThePreviewTabIsRememberedWhileItExists) {
   page.RememberPreviewTab(-1);
   EXPECT_EQ(page.PreviewTab(), 0u);
   page.RememberPreviewTab(2);
-  RemoveTab(r.view(), 2);
+  r.view().setTabCount(2);  // the Tab page removed the third tab
   EXPECT_EQ(page.PreviewTab(), 0u);
 }
 

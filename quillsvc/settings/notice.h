@@ -17,12 +17,12 @@ struct Notice {
 // The sections a page commits through the sheet, by page.
 enum class SettingsSection : int { kTabPage = 1, kDictionaryPage = 2, kAppearancePage = 3 };
 
-// The page-level outcome of Apply: refused with a notice (the sheet stays on the page), or accepted,
-// with a commit of the page's section when it had changed.
 // A number as decimal text, and `format` with its "%d" replaced by the number.
 std::u16string DecimalText(long value);
 std::u16string FormatWithNumber(std::u16string_view format, long value);
 
+// The page-level outcome of Apply: refused with a notice (the sheet stays on the page), or accepted,
+// with a commit of the page's section when it had changed.
 struct ApplyDecision {
   bool refused = false;
   Notice notice;        // set when refused

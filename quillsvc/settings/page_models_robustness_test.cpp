@@ -174,10 +174,16 @@ TEST(PageModelsRobustness, CountsBeyondCapacityShowTheCapacityAndRefuseAdding) {
   EXPECT_TRUE(tabs.CheckAdd());
   EXPECT_TRUE(dictionaries.CheckAdd());
   EXPECT_EQ(tabs.LinkChoices().size(), kMaxTabs + 1);
+  EXPECT_FALSE(tabs.MoveDown(kMaxTabs - 1));
   EXPECT_FALSE(tabs.changed());
-  // Removing one is an edit the user asked for: the count becomes a real one.
+  // Removing one is an edit the user asked for: the count becomes a real one, and the records move
+  // within the tab list only (the fonts follow it).
+  s.tab(1).setTabId(7);
+  s.setFontSize(AppearanceElement::kTab, 0x1234);
   ASSERT_TRUE(tabs.Remove(0));
   EXPECT_EQ(s.rawTabCount(), kMaxTabs - 1);
+  EXPECT_EQ(s.tab(0).tabId(), 7);
+  EXPECT_EQ(s.fontSize(AppearanceElement::kTab), 0x1234);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "quillsvc/settings/callback_property_page.h"
 #include "quillsvc/settings/dict_page.h"
 #include "quillsvc/settings/settings_session.h"
-#include "quillsvc/settings/sheet_page.h"
+#include "quillsvc/settings/tab_page.h"
 #include "winui/property_sheet_impl.h"
 
 namespace quillet {
@@ -30,10 +30,6 @@ class CSettingDialog : public winui::CPropertySheetImpl, public ICallbackPropert
   void Run(HWND parent, const settings::SettingsSession::LoaderStarter& starter = nullptr);
 
   int CommitSection(int section, int commit, void* reserved) override;
-
-  // What a run wrote, for the caller and tests.
-  bool tabsWritten() const { return session_.tabsWritten(); }
-  bool dictionariesWritten() const { return session_.dictionariesWritten(); }
 
  private:
   settings::SettingsSession session_;

@@ -48,13 +48,11 @@ class SettingsSession {
 
   // Writes the section(s) of `section` from the private record into the block under the write lock:
   // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
-  // and then the tabs section. kWaitFailed (waitError() set) when the lock could not be taken: nothing
+  // and then the tabs section. kWaitFailed (the block keeps the wait error) when the lock could not be taken: nothing
   // is written and the written flags stay as they were.
   Result CommitSection(SettingsSection section);
 
   bool tabsWritten() const { return tabsWritten_; }
-  bool dictionariesWritten() const { return dictionariesWritten_; }
-  uint32_t waitError() const { return block_.waitError; }
 
   // The reload message's parameters: wParam 1 when any section was written, lParam 1 when the
   // dictionaries section was.

@@ -1,8 +1,12 @@
 #include "quillsvc/settings/tab_page_model.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "quillsvc/settings/section_snapshot.h"
 
 namespace quillet::settings {
+
 std::optional<TabPageModel::Fields> TabPageModel::FieldsOf(size_t p) const {
   if (p >= tabCount()) return std::nullopt;
   const ConstTabRecord t = s_.tab(p);
@@ -39,16 +43,38 @@ std::optional<size_t> TabPageModel::Add() {
   return tabCount() - 1;
 }
 
-bool TabPageModel::Remove(size_t p) { return Mark(RemoveTab(s_, p)); }
+bool TabPageModel::Remove(size_t p) {
+  const size_t n = tabCount();
+  if (p >= n) return false;
+  const int16_t removed = static_cast<int16_t>(s_.tab(p).tabId());
+  uint8_t* base = s_.tab(0).bytes();
+  std::memmove(base + kTabRecordSize * p, base + kTabRecordSize * (p + 1), kTabRecordSize * (n - 1 - p));
+  // The vacated slot is left as a new tab would find it.
+  s_.tab(n - 1).Clear();
+  s_.setTabCount(static_cast<uint16_t>(n - 1));
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const TabRecord t = s_.tab(i);
+    if (t.linkTabId() == removed) t.setLinkTabId(-1);
+  }
+  return Mark(true);
+}
 
 std::optional<size_t> TabPageModel::MoveUp(size_t p) {
-  if (!Mark(MoveTabUp(s_, p))) return std::nullopt;
+  if (p == 0 || p >= tabCount()) return std::nullopt;
+  SwapTabs(p - 1, p);
   return p - 1;
 }
 
 std::optional<size_t> TabPageModel::MoveDown(size_t p) {
-  if (!Mark(MoveTabDown(s_, p))) return std::nullopt;
+  if (p + 1 >= tabCount()) return std::nullopt;
+  SwapTabs(p, p + 1);
   return p + 1;
+}
+
+void TabPageModel::SwapTabs(size_t a, size_t b) {
+  // Whole records: ids travel with their tabs, so links stay right.
+  std::swap_ranges(s_.tab(a).bytes(), s_.tab(a).bytes() + kTabRecordSize, s_.tab(b).bytes());
+  Mark(true);
 }
 
 bool TabPageModel::Rename(size_t p, std::u16string_view name) {

@@ -49,8 +49,10 @@ class TabPageModel {
   std::optional<Notice> CheckAdd() const;
   // Appends a new tab; its position, or nullopt when the list is full.
   std::optional<size_t> Add();
+  // Removes tab p: the tabs after it move up, links to its id become "None". False without such a tab.
   bool Remove(size_t p);
-  // The position the tab went to, or nullopt when it cannot move (first Up, last Down, no such tab).
+  // Swaps tab p with its neighbour; ids and links stay with their tabs. The position the tab went to,
+  // or nullopt when it cannot move (first Up, last Down, no such tab).
   std::optional<size_t> MoveUp(size_t p);
   std::optional<size_t> MoveDown(size_t p);
   // Stores at most 15 characters. True when the name changed.
@@ -83,6 +85,7 @@ class TabPageModel {
 
  private:
   TabRecord Tab(size_t p) const { return s_.tab(p < tabCount() ? p : kMaxTabs); }
+  void SwapTabs(size_t a, size_t b);
   bool Mark(bool changed) {
     changed_ = changed_ || changed;
     return changed;

@@ -62,26 +62,47 @@ TEST(TabPage, FieldsShowDictionaryAndLinkByIdAndUnknownIdsAsNoChoice) {
   EXPECT_FALSE(page.changed());
 }
 
-TEST(TabPage, RemovingALinkedTabShowsNoneForItsFollowers) {
-  SettingsRecord r = Record({0, 1, 2}, {1, -1, 1});
-  TabPageModel page(r.view());
+TEST(TabPage, RemovingATabMovesTheRestUpAndClearsEveryLinkToIt) {
+  // Tabs 0 and 3 link to id 5 (the tab at position 1); tab 2 links to id 0.
+  SettingsRecord r = Record({0, 5, 2, 3}, {5, -1, 0, 5});
+  const SettingsView s = r.view();
+  TabPageModel page(s);
   ASSERT_TRUE(page.Remove(1));
-  EXPECT_EQ(page.tabCount(), 2u);
-  EXPECT_EQ(page.FieldsOf(0)->linkChoice, 0);
-  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 0);
-  EXPECT_FALSE(page.Remove(2));
+  EXPECT_TRUE(page.changed());
+  ASSERT_EQ(page.tabCount(), 3u);
+  EXPECT_EQ(page.LinkChoices(), (std::vector<std::u16string>{u"None", u"T0", u"T2", u"T3"}));
+  EXPECT_EQ(s.tab(1).tabId(), 2);
+  EXPECT_EQ(s.tab(2).tabId(), 3);
+  // A dangling link would show as "None" too: the stored links must be cleared.
+  EXPECT_EQ(s.tab(0).linkTabId(), -1);
+  EXPECT_EQ(s.tab(1).linkTabId(), 0);
+  EXPECT_EQ(s.tab(2).linkTabId(), -1);
+  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 1);
+  for (size_t i = 0; i < kTabRecordSize; ++i) ASSERT_EQ(s.tab(3).bytes()[i], 0);
+  EXPECT_FALSE(page.Remove(3));
+  ASSERT_TRUE(page.Remove(2));
+  ASSERT_TRUE(page.Remove(0));
+  ASSERT_TRUE(page.Remove(0));
+  EXPECT_EQ(page.tabCount(), 0u);
+  EXPECT_FALSE(page.Remove(0));
 }
 
-TEST(TabPage, MovesAtTheEndsChangeNothing) {
-  SettingsRecord r = Record({0, 1, 2}, {2});
+TEST(TabPage, MovingATabSwapsWholeRecordsAndNothingAtTheEnds) {
+  SettingsRecord r = Record({0, 1, 2}, {2, -1, 0});
+  const SettingsRecord original = r;
   TabPageModel page(r.view());
   EXPECT_FALSE(page.MoveUp(0));
   EXPECT_FALSE(page.MoveDown(2));
+  EXPECT_FALSE(page.MoveUp(3));
   EXPECT_FALSE(page.changed());
   EXPECT_EQ(page.MoveDown(0), std::optional<size_t>(1));
   EXPECT_EQ(page.TabName(1), u"T0");
-  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 3);  // the link follows the id, now at the end
+  EXPECT_EQ(r.view().tab(1).tabId(), 0);
+  EXPECT_EQ(page.FieldsOf(1)->linkChoice, 3);  // the links follow the ids: id 2 is still last
+  EXPECT_EQ(page.FieldsOf(2)->linkChoice, 2);  // and id 0 is now second
   EXPECT_TRUE(page.changed());
+  EXPECT_EQ(page.MoveUp(1), std::optional<size_t>(0));
+  EXPECT_EQ(std::memcmp(r.data(), original.data(), kSettingsRecordSize), 0);
 }
 
 TEST(TabPage, LetterCountsStopAt128) {

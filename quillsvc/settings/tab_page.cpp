@@ -1,4 +1,4 @@
-#include "quillsvc/settings/sheet_page.h"
+#include "quillsvc/settings/tab_page.h"
 
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/page_common.h"

@@ -1,0 +1,22 @@
+// The loader's side of a shared block: it alone creates the mapping, which the other parties only
+// open, and it may make the mapping anew at another size.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "common/result.h"
+#include "ipc/protocol.h"
+#include "ipc/shared_block.h"
+
+namespace quillet::warden {
+
+// Creates (or opens) the block's two events and its mapping of `size` bytes, and maps it. *existed
+// tells that the mapping was there already: readers of an earlier loader still hold it, at the size
+// it had. Failures: kEventFailed, kMappingCreateFailed, kViewFailed, with the block's lastError set.
+Result CreateOwnedBlock(SharedBlock& block, const BlockNames& names, size_t size, bool* existed);
+// The mapping step alone, for a block whose events exist: kMappingCreateFailed or kViewFailed, and
+// nothing kept, when it fails.
+Result CreateOwnedMapping(SharedBlock& block, std::u16string_view name, size_t size, bool* existed);
+
+}  // namespace quillet::warden

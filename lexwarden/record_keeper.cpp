@@ -1,0 +1,94 @@
+#include "lexwarden/record_keeper.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "common/boundary.h"
+#include "common/settings_record.h"
+#include "lexwarden/owned_block.h"
+
+namespace quillet::warden {
+
+namespace {
+
+std::vector<uint8_t> DefaultSettings() {
+  const SettingsRecord r = MakeDefaultSettings();
+  return std::vector<uint8_t>(r.data(), r.data() + r.size());
+}
+
+bool AllZero(const uint8_t* p, size_t n) {
+  return std::all_of(p, p + n, [](uint8_t b) { return b == 0; });
+}
+
+}  // namespace
+
+const KeptRecord kKeptSettings{kSettingsBlockNames, kSettingsRecordSize, u"settings.dat", &DefaultSettings};
+
+RecordKeeper::RecordKeeper(const KeptRecord& kind, std::u16string path)
+    : kind_(kind), file_(std::move(path), kind.size) {}
+
+Result RecordKeeper::Open() {
+  LoadedRecord loaded = file_.Load();
+  origin_ = loaded.origin;
+  asidePath_ = std::move(loaded.asidePath);
+  fileHolds_ = loaded.origin == RecordOrigin::kFile;
+  lastSaved_ = fileHolds_ ? std::move(loaded.bytes) : kind_.defaults();
+
+  bool existed = false;
+  const Result r = CreateBlock(&existed);
+  return r == Result::kSuccess ? Publish(existed) : r;
+}
+
+Result RecordKeeper::CreateBlock(bool* existed) {
+  const Result r = CreateOwnedBlock(block_, kind_.block, kind_.size, existed);
+  if (r == Result::kSuccess && block_.viewSize() < kind_.size) return Result::kViewFailed;
+  return r;
+}
+
+Result RecordKeeper::Publish(bool adoptExisting) {
+  BlockWriteLock lock(block_);
+  if (!lock) return Result::kWaitFailed;
+  // An adopted record stays as it is; Close() or the next Keep() writes it to the file.
+  uint8_t* block = block_.view();
+  if (!adoptExisting || AllZero(block, kind_.size)) std::memcpy(block, lastSaved_.data(), kind_.size);
+  return Result::kSuccess;
+}
+
+bool RecordKeeper::Read(std::vector<uint8_t>* record) {
+  if (!block_.mapping.mapped()) return false;
+  record->resize(kind_.size);  // before the lock: nothing may throw while it is held
+  BlockReadLock lock(block_);
+  if (!lock) return false;
+  std::memcpy(record->data(), block_.view(), kind_.size);
+  return true;
+}
+
+Result RecordKeeper::Keep() { return Save(true); }
+
+Result RecordKeeper::Save(bool asked) {
+  std::vector<uint8_t> record;
+  if (!Read(&record)) return Result::kWaitFailed;
+  // Asked to keep the record, the file is written unless it already holds exactly this; on the way
+  // out only a changed record is (first-run defaults need no file).
+  if (record == lastSaved_ && (fileHolds_ || !asked)) return Result::kSuccess;
+  platform::OsError error = 0;
+  const Result r = file_.Save(record.data(), &error);
+  if (r == Result::kSuccess) {
+    lastSaved_ = std::move(record);
+    fileHolds_ = true;
+  }
+  return r;
+}
+
+void RecordKeeper::Close() {
+  if (block_.mapping.mapped()) {
+    AtBoundary([this] {
+      kWorkerRole.Assume();  // run right here, on this thread
+      (void)Save(false);     // nowhere to report it on the way out
+    });
+  }
+  CloseBlock(block_, false);
+}
+
+}  // namespace quillet::warden

@@ -1,0 +1,90 @@
+// The settings record kept by the loader, read back as a settings sheet would. Each test plays the
+// loader's worker itself.
+#include "lexwarden/record_keeper.h"
+
+#include <gtest/gtest.h>
+
+#include "lexwarden/loader_testing.h"
+#include "lexwarden/test_support.h"
+
+namespace quillet::warden {
+namespace {
+
+using testing::BytesOf;
+using testing::Exists;
+using testing::ReadBytes;
+using testing::ReadSettingsBlock;
+using testing::SameRecord;
+using testing::TempFolder;
+using testing::WriteBytes;
+using testing::WriteSettingsBlock;
+
+class RecordKeeperTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::UseFreshNamespace(); }
+  std::u16string Path() const { return config_.File(u"settings.dat"); }
+
+  TempFolder config_;
+};
+
+TEST_F(RecordKeeperTest, FirstRunDefaultsNeedNoFileButAKeptOrChangedRecordIsSaved) {
+  kWorkerRole.Assume();
+  {
+    RecordKeeper keeper(kKeptSettings, Path());
+    ASSERT_EQ(keeper.Open(), Result::kSuccess);
+    EXPECT_EQ(keeper.origin(), RecordOrigin::kFirstRun);
+    EXPECT_TRUE(SameRecord(ReadSettingsBlock(), MakeDefaultSettings()));
+    keeper.Close();
+    keeper.Close();
+    EXPECT_FALSE(Exists(Path()));
+  }
+  RecordKeeper keeper(kKeptSettings, Path());
+  ASSERT_EQ(keeper.Open(), Result::kSuccess);
+  // Asked to keep it, the record is written even though it is the defaults.
+  EXPECT_EQ(keeper.Keep(), Result::kSuccess);
+  EXPECT_EQ(ReadBytes(Path()), BytesOf(MakeDefaultSettings()));
+
+  SettingsRecord edited = MakeDefaultSettings();
+  edited.view().tab(0).setTitle(u"Edited");
+  WriteSettingsBlock(edited);
+  keeper.Close();
+  EXPECT_EQ(ReadBytes(Path()), BytesOf(edited));
+}
+
+TEST_F(RecordKeeperTest, ADamagedFileIsKeptAsideAndDefaultsServe) {
+  kWorkerRole.Assume();
+  WriteBytes(Path(), {9, 9, 9});
+  RecordKeeper keeper(kKeptSettings, Path());
+  ASSERT_EQ(keeper.Open(), Result::kSuccess);
+  EXPECT_EQ(keeper.origin(), RecordOrigin::kDamaged);
+  EXPECT_EQ(ReadBytes(keeper.asidePath()), (std::vector<uint8_t>{9, 9, 9}));
+  EXPECT_TRUE(SameRecord(ReadSettingsBlock(), MakeDefaultSettings()));
+}
+
+TEST_F(RecordKeeperTest, ABlockThatOutlivedItsLoaderIsKeptByTheNextOne) {
+  kWorkerRole.Assume();
+  SettingsRecord saved = MakeDefaultSettings();
+  saved.view().tab(0).setName(u"Saved");
+  WriteBytes(Path(), BytesOf(saved));
+  SharedBlock holder;  // a text service that stays open across the loaders
+  SettingsRecord edited = saved;
+  {
+    RecordKeeper first(kKeptSettings, Path());
+    ASSERT_EQ(first.Open(), Result::kSuccess);
+    ASSERT_EQ(OpenSettingsBlock(holder), Result::kSuccess);
+    first.Close();
+    // Written after the loader went away, e.g. by a settings sheet whose notice found no loader.
+    edited.view().tab(0).setName(u"Kept");
+    WriteSettingsBlock(edited);
+  }
+  RecordKeeper second(kKeptSettings, Path());
+  ASSERT_EQ(second.Open(), Result::kSuccess);
+  EXPECT_EQ(second.origin(), RecordOrigin::kFile);
+  EXPECT_TRUE(SameRecord(ReadSettingsBlock(), edited));
+  second.Close();
+  EXPECT_EQ(ReadBytes(Path()), BytesOf(edited));
+  CloseBlock(holder, false);
+}
+
+}  // namespace
+}  // namespace quillet::warden
