@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/error.h"
+
 #include <sstream>
 
 #include "lexforge/test_files.h"
 
 namespace quillet::lexforge {
 namespace {
+
+// The system's own words for a missing file (error 2 is ENOENT and ERROR_FILE_NOT_FOUND alike).
+const std::string kFileNotFoundText = platform::ErrorText(2);
 
 using testing::ReadAll;
 using testing::TempDir;
@@ -141,7 +146,7 @@ TEST_F(CommandLine, FailuresAndWarnings) {
   EXPECT_NE(err_.str().find("warning: 1 keys hold uppercase"), std::string::npos) << err_.str();
 
   EXPECT_EQ(Run({u"export", dir_.U16("missing.dict"), dir_.U16("x.txt")}), 1);
-  EXPECT_NE(err_.str().find("cannot open '" + dir_.Path("missing.dict").string() + "': No such file or directory"),
+  EXPECT_NE(err_.str().find("cannot open '" + dir_.Path("missing.dict").string() + "': " + kFileNotFoundText),
             std::string::npos)
       << err_.str();
   WriteAll(dir_.Path("plain.txt"), {'c', 'a', 't', '\n'});

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/error.h"
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -17,6 +19,9 @@
 
 namespace quillet::lexforge {
 namespace {
+
+// The system's own words for a missing file (error 2 is ENOENT and ERROR_FILE_NOT_FOUND alike).
+const std::string kFileNotFoundText = platform::ErrorText(2);
 
 using testing::TempDir;
 using testing::WriteAll;
@@ -120,7 +125,7 @@ TEST(RankData, TheCommandWritesTheRankFileBesideTheDictionary) {
 
   err.str("");
   EXPECT_EQ(RunCommandLine({u"rank", dir.U16("words.dict"), dir.U16("missing.arpa")}, out, err, nullptr), 1);
-  EXPECT_NE(err.str().find("cannot open '" + ToUtf8(dir.U16("missing.arpa")) + "': No such file or directory"),
+  EXPECT_NE(err.str().find("cannot open '" + ToUtf8(dir.U16("missing.arpa")) + "': " + kFileNotFoundText),
             std::string::npos)
       << err.str();
 }

@@ -203,7 +203,7 @@ Accessibility::~Accessibility() {
 bool Accessibility::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT* result) {
   if (static_cast<LONG>(lParam) != OBJID_CLIENT) return false;
   if (!msaa_) msaa_ = ComPtr<IUnknown>::Adopt((new CAccessibleList(list_))->Identity());
-  *result = LresultFromObject(IID_IAccessible, wParam, msaa_.Get());
+  *result = LresultFromObject(__uuidof(IAccessible), wParam, msaa_.Get());
   return true;
 }
 

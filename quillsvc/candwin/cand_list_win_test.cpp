@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include <oleacc.h>
+
 #include "common/dict_image_testing.h"
+#include "common/utf16.h"
 #include "lookup/private_block.h"
 #include "lookup/tab_source_set.h"
 #include "platform/process.h"
@@ -18,6 +22,7 @@
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/recording_callback_testing.h"
+#include "quillsvc/com/com_ptr.h"
 #include "tools/picture/screen_capture.h"
 
 namespace quillet {
@@ -89,7 +94,7 @@ class CandListWinTest : public ::testing::Test {
     set_.SetPrefix(prefix);
     win_->ShowCandidates(set_, true, true);
     win_->PlaceBy(RectI{extent.left, extent.top, extent.right, extent.bottom});
-    ::ShowWindow(win_->hwnd(), SW_SHOWNA);
+    win_->Show();
     Pump();
   }
   // Lets the window take its messages, paint, resize and paint again.
@@ -240,6 +245,88 @@ TEST_F(CandListWinTest, APaintWhileAnotherProcessWritesTheSettingsEndsWithinTheB
   Pump();
   const RECT after = WindowRect();
   EXPECT_LT(after.bottom - after.top, tenRows.bottom - tenRows.top);
+}
+
+// As a screen reader sees the window: the rows by name, the highlighted one selected and focused, each
+// with a rectangle inside the window where the hit test finds it again; the tabs after them.
+TEST_F(CandListWinTest, TheAccessibleTreeNamesTheRowsAndMarksTheHighlightedOne) {
+  const ComApartment com;
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
+  win_->MoveSelection(2);
+  win_->Repaint();
+  Pump();
+  ComPtr<IAccessible> list;
+  ASSERT_EQ(AccessibleObjectFromWindow(win_->hwnd(), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                       list.PutVoid()),
+            S_OK);
+  LONG count = 0;
+  ASSERT_EQ(list->get_accChildCount(&count), S_OK);
+  ASSERT_GE(count, 10);
+  const RECT window = WindowRect();
+  for (LONG id = 1; id <= count; ++id) {
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    VARIANT role, state;
+    ASSERT_EQ(list->get_accRole(child, &role), S_OK);
+    ASSERT_EQ(list->get_accState(child, &state), S_OK);
+    BSTR name = nullptr;
+    ASSERT_EQ(list->get_accName(child, &name), S_OK);
+    const std::u16string text(reinterpret_cast<const char16_t*>(name), SysStringLen(name));
+    SysFreeString(name);
+    if (id <= 10) {
+      EXPECT_EQ(role.lVal, ROLE_SYSTEM_LISTITEM);
+      EXPECT_EQ(text, win_->core().RowText(static_cast<size_t>(id - 1)));
+      EXPECT_EQ((state.lVal & STATE_SYSTEM_SELECTED) != 0, id == 3) << id;
+      EXPECT_EQ((state.lVal & STATE_SYSTEM_FOCUSED) != 0, id == 3) << id;
+    } else {
+      EXPECT_EQ(role.lVal, ROLE_SYSTEM_PAGETAB);
+    }
+    EXPECT_EQ(state.lVal & STATE_SYSTEM_INVISIBLE, 0);
+    LONG left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(list->accLocation(&left, &top, &width, &height, child), S_OK);
+    EXPECT_GE(left, window.left);
+    EXPECT_GE(top, window.top);
+    EXPECT_LE(left + width, window.right);
+    EXPECT_LE(top + height, window.bottom);
+    if (id <= 10) {
+      VARIANT hit;
+      ASSERT_EQ(list->accHitTest(left + width / 2, top + height / 2, &hit), S_OK);
+      EXPECT_EQ(hit.lVal, id);
+    }
+  }
+  VARIANT focus;
+  ASSERT_EQ(list->get_accFocus(&focus), S_OK);
+  EXPECT_EQ(focus.lVal, 3);
+  // Gone with the window: what a screen reader still holds answers that it is disconnected.
+  win_.reset();
+  EXPECT_EQ(list->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 0);
+}
+
+// Another process on the desktop sends the window every message it can think of, with pointers into
+// this process: nothing here changes and the window goes on working.
+TEST_F(CandListWinTest, MessagesFromAnotherProcessNeitherWriteHereNorCrashTheWindow) {
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
+  std::vector<char16_t> canary(1024, u'Z');
+  char address[64];
+  std::snprintf(address, sizeof address, "send-messages %llx %llx",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(win_->hwnd())),
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(canary.data())));
+  platform::Process sender;
+  testing::KillOnExit guard(sender);
+  platform::OsError error = 0;
+  ASSERT_TRUE(sender.Start(testing::SiblingProgram(u"cand_list_win_test_helper"), FromUtf8(address), &error)) << error;
+  // The window answers while the sender runs.
+  int code = -1;
+  for (int i = 0; i < 600 && !sender.WaitForExit(0, &code); ++i) Pump(50);
+  ASSERT_TRUE(sender.WaitForExit(20000, &code));
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(std::count(canary.begin(), canary.end(), u'Z'), 1024);
+  ASSERT_TRUE(::IsWindow(win_->hwnd()));
+  EXPECT_EQ(win_->RowCount(), 10u);
+  EXPECT_EQ(win_->core().RowText(0), u"aab");
 }
 
 TEST_F(CandListWinTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {

@@ -1,5 +1,11 @@
-// Another process on the settings block for the window's tests: takes it as a writer, says so through
-// the "locked" event, and holds it until the "release" event (or a minute) has passed.
+// Another process for the window's tests. "hold-write": takes the settings block as a writer, says so
+// through the "locked" event, and holds it until the "release" event (or a minute) has passed.
+// "send-messages HWND ADDRESS": sends the window every message number a tool might try, among them
+// those a window once answered by writing to the address in lParam, with ADDRESS (in the window's
+// process) in lParam and small numbers in wParam.
+#include <windows.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "ipc/shared_block.h"
@@ -7,9 +13,9 @@
 
 using namespace quillet;
 
-int main(int argc, char** argv) {
-  // The mode may be the whole command line, or follow the program name.
-  if (argc < 1 || std::string(argv[argc - 1]) != "hold-write") return 100;
+namespace {
+
+int HoldWrite() {
   SharedBlock block;
   const Result r = OpenSettingsBlock(block);
   if (r != Result::kSuccess) return 10 + ToInt(r);
@@ -24,4 +30,35 @@ int main(int argc, char** argv) {
   }
   CloseBlock(block, false);
   return 0;
+}
+
+int SendMessages(HWND window, LPARAM address) {
+  auto send = [&](UINT message) {
+    for (WPARAM w = 0; w < 3; ++w) {
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(window, message, w, address, SMTO_ABORTIFHUNG, 500, &answer);
+    }
+  };
+  for (const wchar_t* name : {L"QuilletCandidateRowText", L"QuilletCandidateRowPoint", L"QuilletCandidateTabPoint"}) {
+    send(RegisterWindowMessageW(name));
+  }
+  for (UINT message = WM_USER; message < WM_USER + 0x80; ++message) send(message);
+  for (UINT message = WM_APP; message < WM_APP + 0x80; ++message) send(message);
+  return IsWindow(window) ? 0 : 4;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The mode may be the whole command line, or follow the program name.
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "hold-write") return HoldWrite();
+    if (arg == "send-messages" && i + 2 < argc) {
+      const auto window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[i + 1], nullptr, 16)));
+      const auto address = static_cast<LPARAM>(std::strtoull(argv[i + 2], nullptr, 16));
+      return SendMessages(window, address);
+    }
+  }
+  return 100;
 }

@@ -9,7 +9,7 @@ string(REGEX MATCHALL "DLL Name: [^\r\n]+" entries "${dump}")
 if(NOT entries)
   message(FATAL_ERROR "${FILE}: no imports found")
 endif()
-set(system_dlls advapi32 comctl32 comdlg32 gdi32 gdiplus imm32 kernel32 msctf msimg32 msvcrt ole32 oleaut32
+set(system_dlls advapi32 comctl32 comdlg32 gdi32 gdiplus imm32 kernel32 msctf msimg32 msvcrt ole32 oleacc oleaut32
     shell32 shlwapi user32 uxtheme version)
 foreach(entry IN LISTS entries)
   string(REGEX REPLACE "DLL Name: " "" name "${entry}")

@@ -227,6 +227,22 @@ TEST_F(TypingTest, ASentenceWithEveryWayOfPicking) {
   EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
 }
 
+// The same picks when the application draws the candidates itself: the text service's window never
+// shows, the application reads the rows and pages from the candidate-list element and chooses
+// through it, and every key still does what it does.
+TEST_F(TypingTest, AnApplicationThatDrawsTheCandidatesGetsThemThroughTheElement) {
+  const Trace trace = Typed("quil1 prog{Tab} the{Down}{Tab} qu{Click 2} prog{PgDn}{Num0} prog{Esc}.", "--uiless");
+  const HostState* quil = After(trace, "l");
+  ExpectState(quil, "quil", "quil", "visible");
+  EXPECT_EQ(quil->rows, (std::vector<std::string>{"quill", "quills", "quilt", "quilted", "quilter", "quilters",
+                                                  "quilting", "quilts"}));
+  EXPECT_EQ(After(trace, "{PgDn}")->rows.at(0), "prognosticating");
+  ExpectState(After(trace, "{Click 2}"), "quill progenitor thea quack", "", "none");
+  ExpectState(&trace.final, "quill progenitor thea quack programers .", "", "none");
+  EXPECT_TRUE(Has(trace.rest, "own-window-shown no"));
+  EXPECT_TRUE(Has(trace.rest, "can-unload yes"));
+}
+
 TEST_F(TypingTest, PagingAndTheHighlightCrossPages) {
   const Trace trace = Typed(
       "prog{PgDn}{PgUp}{PgUp}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Down}{Tab} "

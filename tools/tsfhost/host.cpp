@@ -237,7 +237,7 @@ std::vector<std::u16string> AccessibleRows(HWND window) {
   std::vector<std::u16string> rows;
   ComPtr<IAccessible> list;
   LONG count = 0;
-  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, list.PutVoid())) ||
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), list.PutVoid())) ||
       FAILED(list->get_accChildCount(&count))) {
     return rows;
   }
@@ -299,6 +299,7 @@ class Host {
   int eaten_ = 0;
   bool quit_ = false;
   std::unique_ptr<LookupReplay> replay_;
+  mutable bool ownWindowShown_ = false;  // with --uiless: the text service's window was seen
 };
 
 bool Host::SetUp() {
@@ -426,12 +427,21 @@ void Host::SendKeys(const KeyToken& token) {
 }
 
 void Host::Click(LONG role, int32_t which) {
+  // An application that draws the list itself chooses through the element, as its own list's click.
+  if (options_.uiless && role == ROLE_SYSTEM_LISTITEM) {
+    if (auto behavior = QueryAs<ITfCandidateListUIElementBehavior>(threads_->CandidateList().Get())) {
+      if (FAILED(behavior->SetSelection(static_cast<UINT>(which))) || FAILED(behavior->Finalize())) {
+        Complain("tsfhost: the candidate list refused row " + std::to_string(which));
+      }
+      return;
+    }
+  }
   // Found as a screen reader finds it: the window's accessible object, the item's location, and a
   // point in it that the object's own hit test gives back for the item (tabs overlap their neighbours).
   const HWND window = VisibleDllWindow(dll_);
   ComPtr<IAccessible> list;
   std::optional<POINT> point;
-  if (window && SUCCEEDED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+  if (window && SUCCEEDED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                                      list.PutVoid()))) {
     point = AccessiblePoint(list.Get(), role, which);
   }
@@ -528,6 +538,7 @@ Snapshot Host::Take() const {
     if (IsWindowVisible(hwnd)) snapshot.candidates = CandidateState::kVisible;
   }
   ComPtr<ITfCandidateListUIElement> list = threads_->CandidateList();
+  if (options_.uiless && snapshot.candidates == CandidateState::kVisible) ownWindowShown_ = true;
   // An application that draws the list itself shows it while the element lives.
   if (options_.uiless && list) snapshot.candidates = CandidateState::kVisible;
   if (snapshot.candidates != CandidateState::kVisible) return snapshot;
@@ -706,6 +717,7 @@ int Host::Run(IClassFactory* factory) {
     }
     Pump();
     Print(FormatSnapshot(Take()));
+    if (options_.uiless) Print(std::string("own-window-shown ") + (ownWindowShown_ ? "yes" : "no") + "\n");
     if (options_.langbar) Print(LangBarReport());
     if (options_.timing) Print(Timing::Get().Report());
     if (!options_.png.empty() && !SavePicture(options_.png)) {

@@ -13,12 +13,14 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/tsf_interfaces.h"
+#include "quillsvc/candwin/accessible_candidates.h"
 #include "tools/tsfhost/com_unknown.h"
 
 namespace {
@@ -224,6 +226,41 @@ class Configure final : public Object, public ITfFnConfigure {
   }
 };
 
+// The window's rows as screen readers read them, through the same accessibility code as the real
+// candidate window: tsfhost reads the rows and finds where to click through it.
+class RowsAccess final : public quillet::AccessibleList {
+ public:
+  RowsAccess(HWND window, const std::vector<std::wstring>& rows) : window_(window), rows_(rows) {}
+  HWND ListWindow() override { return window_; }
+  bool ListShown() override { return IsWindowVisible(window_) != FALSE; }
+  size_t ItemCount() override { return rows_.size(); }
+  bool IsRow(size_t) override { return true; }
+  std::u16string ItemName(size_t item) override {
+    return item < rows_.size() ? std::u16string(rows_[item].begin(), rows_[item].end()) : u"";
+  }
+  bool ItemSelected(size_t item) override { return item == 0; }
+  bool ItemScreenRect(size_t item, quillet::RectI* rect) override {
+    if (item >= rows_.size()) return false;
+    POINT origin{0, 0};
+    ClientToScreen(window_, &origin);
+    const int top = origin.y + 2 + static_cast<int>(item) * kRowHeight;
+    *rect = quillet::RectI{origin.x, top, origin.x + 140, top + kRowHeight};
+    return true;
+  }
+  int ItemAtScreenPoint(int x, int y) override {
+    POINT p{x, y};
+    RECT client;
+    if (!ScreenToClient(window_, &p) || !GetClientRect(window_, &client) || !PtInRect(&client, p)) return -2;
+    const int row = (p.y - 2) / kRowHeight;
+    return row >= 0 && static_cast<size_t>(row) < rows_.size() ? row : -1;
+  }
+  int SelectedRow() override { return rows_.empty() ? -1 : 0; }
+
+ private:
+  HWND window_;
+  const std::vector<std::wstring>& rows_;
+};
+
 class TestTip final : public Object,
                       public ITfTextInputProcessor,
                       public ITfThreadMgrEventSink,
@@ -330,6 +367,7 @@ class TestTip final : public Object,
   bool Failed() const { return failed_; }
   void ClickRow(int row);
   const std::vector<std::wstring>& Rows() const { return rows_; }
+  quillet::Accessibility* Access() const { return access_.get(); }
 
  private:
   void* Find(REFIID iid);
@@ -352,6 +390,8 @@ class TestTip final : public Object,
   std::wstring text_;
   std::vector<std::wstring> rows_;
   HWND window_ = nullptr;
+  std::unique_ptr<RowsAccess> rowsAccess_;
+  std::unique_ptr<quillet::Accessibility> access_;
   ComPtr<CandidateList> list_;
   DWORD listId_ = 0;
   std::vector<ComPtr<Item>> items_;
@@ -392,18 +432,9 @@ const wchar_t kWindowClass[] = L"TsfhostTestCandidates";
 
 LRESULT CALLBACK CandidateProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* tip = reinterpret_cast<TestTip*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  static const UINT rowPoint = RegisterWindowMessageW(L"QuilletCandidateRowPoint");
-  static const UINT rowText = RegisterWindowMessageW(L"QuilletCandidateRowText");
-  if (message == rowPoint) {
-    if (!tip || wParam >= tip->Rows().size()) return 0;
-    return MAKELRESULT(20, static_cast<int>(wParam) * kRowHeight + kRowHeight / 2 + 2);
-  }
-  if (message == rowText) {
-    if (!tip || wParam >= tip->Rows().size()) return 0;
-    const std::wstring& row = tip->Rows()[wParam];
-    const size_t length = std::min<size_t>(row.size(), 256);
-    std::copy_n(row.data(), length, reinterpret_cast<wchar_t*>(lParam));
-    return static_cast<LRESULT>(length);
+  if (message == WM_GETOBJECT && tip && tip->Access()) {
+    LRESULT result = 0;
+    if (tip->Access()->OnGetObject(wParam, lParam, &result)) return result;
   }
   switch (message) {
     case WM_PAINT: {
@@ -808,6 +839,8 @@ void TestTip::ShowCandidates(ITfContext* context) {
                               static_cast<int>(rows_.size()) * kRowHeight + 6, nullptr, nullptr, g_module, nullptr);
     if (!window_) return;
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    rowsAccess_ = std::make_unique<RowsAccess>(window_, rows_);
+    access_ = std::make_unique<quillet::Accessibility>(*rowsAccess_);
     list_ = ComPtr<CandidateList>::Adopt(new CandidateList());
     list_->rows = rows_;
     BOOL show = TRUE;
@@ -850,6 +883,8 @@ void TestTip::DestroyCandidates() {
   if (window_) {
     DestroyWindow(window_);
     window_ = nullptr;
+    access_.reset();
+    rowsAccess_.reset();
   }
   if (list_) {
     if (auto elements = QueryAs<ITfUIElementMgr>(threads_.Get()); elements && listId_) {
