@@ -74,7 +74,7 @@ std::vector<uint8_t> EncodeRankData(uint64_t fingerprint, const std::vector<uint
                                     const std::vector<RankContext>& contexts) {
   RankHeader h;
   h.fingerprint = fingerprint;
-  if (costs.size() > 0xFFFFFFFFull) return {};
+  if (static_cast<uint64_t>(costs.size()) > 0xFFFFFFFFull) return {};
   const uint32_t n = static_cast<uint32_t>(costs.size());
   h.entryCount = n;
   const uint32_t blockSize = 1u << h.blockShift;
