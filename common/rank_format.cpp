@@ -74,8 +74,8 @@ std::vector<uint8_t> EncodeRankData(uint64_t fingerprint, const std::vector<uint
                                     const std::vector<RankContext>& contexts) {
   RankHeader h;
   h.fingerprint = fingerprint;
-  if (static_cast<uint64_t>(costs.size()) > 0xFFFFFFFFull) return {};
   const uint32_t n = static_cast<uint32_t>(costs.size());
+  if (n != costs.size()) return {};  // more entries than the format counts
   h.entryCount = n;
   const uint32_t blockSize = 1u << h.blockShift;
   const uint32_t blocks = static_cast<uint32_t>((uint64_t{n} + blockSize - 1) / blockSize);
