@@ -116,7 +116,7 @@ CLangBarItemEnable::CLangBarItemEnable(IUnknown* owner, LangBarHost& host)
 
 HRESULT CLangBarItemEnable::GetTooltipString(BSTR* tooltip) {
   return ComBoundary([&] {
-    if (host().ErrorCode() != 0) {
+    if (host().ErrorCode() != Result::kSuccess) {
       const std::u16string error = host().GetErrorText();
       if (!error.empty()) return NewBstr(error, tooltip);
     }
@@ -128,7 +128,7 @@ HRESULT CLangBarItemEnable::GetText(BSTR* text) { return NewBstr(host().IsOpen()
 
 HRESULT CLangBarItemEnable::GetIcon(HICON* icon) {
   if (icon == nullptr) return E_INVALIDARG;
-  const int id = host().ErrorCode() != 0 ? kIconFailed : host().IsOpen() ? kIconOpen : kIconClosed;
+  const int id = host().ErrorCode() != Result::kSuccess ? kIconFailed : host().IsOpen() ? kIconOpen : kIconClosed;
   *icon = LoadModuleIcon(id);
   return *icon != nullptr ? S_OK : E_FAIL;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/result.h"
 #include "quillsvc/com/com_object.h"
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/module.h"
@@ -22,7 +23,7 @@ class TabSourceSet;
 class LangBarHost {
  public:
   // Nonzero while activation or reopening failed.
-  virtual int32_t ErrorCode() = 0;
+  virtual Result ErrorCode() = 0;
   // The tooltip text for the error code; empty for 0.
   virtual std::u16string GetErrorText() = 0;
   virtual bool IsOpen() = 0;

@@ -26,7 +26,7 @@ class FakeService final : public IUnknown, public LangBarHost {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 
-  int32_t ErrorCode() override { return error; }
+  Result ErrorCode() override { return static_cast<Result>(error); }
   std::u16string GetErrorText() override { return error == 0 ? u"" : u"Error " + std::u16string(1, u'0' + error); }
   bool IsOpen() override { return open; }
   HRESULT SetOpenState(bool value) override {

@@ -40,7 +40,7 @@ bool CQuillsvc::IsOpen() {
 }
 
 HRESULT CQuillsvc::SetOpenState(bool open) {
-  if (open && ErrorCode() != 0) return E_FAIL;
+  if (open && ErrorCode() != Result::kSuccess) return E_FAIL;
   ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr_.Get());
   ComPtr<ITfCompartment> compartment;
   if (!compartments || FAILED(compartments->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put())) ||

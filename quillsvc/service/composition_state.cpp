@@ -14,46 +14,46 @@ void CCompositionState::OnTerminated() {
   Clear();
 }
 
-int32_t CCompositionState::GetRange(EditContext& context, std::unique_ptr<TextRange>* range) const {
+EditStatus CCompositionState::GetRange(EditContext& context, std::unique_ptr<TextRange>* range) const {
   range->reset();
-  if (composition_ == nullptr) return kEditConditionFailed;
-  const int32_t r = composition_->GetRange(context, range);
-  if (r == 0 && *range == nullptr) return kEditConditionFailed;
+  if (composition_ == nullptr) return EditStatus::kConditionFailed;
+  const EditStatus r = composition_->GetRange(context, range);
+  if (r == EditStatus::kOk && *range == nullptr) return EditStatus::kConditionFailed;
   return r;
 }
 
-int32_t CCompositionState::StartComposition(EditContext& context) {
+EditStatus CCompositionState::StartComposition(EditContext& context) {
   std::unique_ptr<TextRange> range;
-  int32_t r = context.QueryInsertRange(&range);
-  if (r != 0) return r;
-  if (range == nullptr) return kEditConditionFailed;
+  EditStatus r = context.QueryInsertRange(&range);
+  if (r != EditStatus::kOk) return r;
+  if (range == nullptr) return EditStatus::kConditionFailed;
   std::unique_ptr<Composition> started;
   r = context.StartComposition(*range, &started);
-  if (r != 0) return r;
+  if (r != EditStatus::kOk) return r;
   if (started != nullptr) composition_ = std::move(started);
   context.SetSelection(*range);
-  return 0;
+  return EditStatus::kOk;
 }
 
 bool CCompositionState::IsSelectionInside(EditContext& context, const TextRange& range) const {
   std::unique_ptr<TextRange> own;
-  if (GetRange(context, &own) != 0) return false;
+  if (GetRange(context, &own) != EditStatus::kOk) return false;
   int32_t startOrder = 0;
   int32_t endOrder = 0;
-  if (own->CompareStart(range, Anchor::kStart, &startOrder) != 0) return false;
-  if (own->CompareEnd(range, Anchor::kEnd, &endOrder) != 0) return false;
+  if (own->CompareStart(range, Anchor::kStart, &startOrder) != EditStatus::kOk) return false;
+  if (own->CompareEnd(range, Anchor::kEnd, &endOrder) != EditStatus::kOk) return false;
   return startOrder <= 0 && endOrder >= 0;
 }
 
-int32_t CCompositionState::AddChar(EditContext& context, char16_t c) {
+EditStatus CCompositionState::AddChar(EditContext& context, char16_t c) {
   std::unique_ptr<TextRange> selection;
-  int32_t r = context.GetSelection(&selection);
-  if (r != 0) return r;
-  if (text_.size() >= kMaxTypedLength) return kEditConditionFailed;
-  if (!IsSelectionInside(context, *selection)) return kEditConditionFailed;
-  if ((r = selection->SetText(std::u16string_view(&c, 1))) != 0) return r;
-  if ((r = selection->Collapse(Anchor::kEnd)) != 0) return r;
-  if ((r = context.SetSelection(*selection)) != 0) return r;
+  EditStatus r = context.GetSelection(&selection);
+  if (r != EditStatus::kOk) return r;
+  if (text_.size() >= kMaxTypedLength) return EditStatus::kConditionFailed;
+  if (!IsSelectionInside(context, *selection)) return EditStatus::kConditionFailed;
+  if ((r = selection->SetText(std::u16string_view(&c, 1))) != EditStatus::kOk) return r;
+  if ((r = selection->Collapse(Anchor::kEnd)) != EditStatus::kOk) return r;
+  if ((r = context.SetSelection(*selection)) != EditStatus::kOk) return r;
 
   caret_ = std::min(caret_, text_.size());
   text_.insert(caret_, 1, c);
@@ -65,47 +65,47 @@ int32_t CCompositionState::AddChar(EditContext& context, char16_t c) {
       callback_->OnCompositionChanged(context, text_);
     }
   }
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t CCompositionState::RemoveChar(EditContext& context, bool backward) {
+EditStatus CCompositionState::RemoveChar(EditContext& context, bool backward) {
   caret_ = std::min(caret_, text_.size());
-  if (backward ? caret_ == 0 : caret_ == text_.size()) return 0;
+  if (backward ? caret_ == 0 : caret_ == text_.size()) return EditStatus::kOk;
   std::unique_ptr<TextRange> selection;
-  int32_t r = context.GetSelection(&selection);
-  if (r != 0) return r;
+  EditStatus r = context.GetSelection(&selection);
+  if (r != EditStatus::kOk) return r;
   std::unique_ptr<TextRange> own;
-  if ((r = GetRange(context, &own)) != 0) return r;
+  if ((r = GetRange(context, &own)) != EditStatus::kOk) return r;
 
   // The document gets back everything on one side of the caret, so that it ends up as the private
   // text without the deleted character whatever the selection covered.
-  int32_t written;
+  EditStatus written;
   if (backward) {
-    if ((r = selection->ShiftStartToRange(*own, Anchor::kStart)) != 0) return r;
+    if ((r = selection->ShiftStartToRange(*own, Anchor::kStart)) != EditStatus::kOk) return r;
     --caret_;
     written = selection->SetText(std::u16string_view(text_).substr(0, caret_));
   } else {
-    if ((r = selection->ShiftEndToRange(*own, Anchor::kEnd)) != 0) return r;
+    if ((r = selection->ShiftEndToRange(*own, Anchor::kEnd)) != EditStatus::kOk) return r;
     written = selection->SetText(std::u16string_view(text_).substr(caret_ + 1));
   }
   text_.erase(caret_, 1);
-  if (written != 0) return written;
+  if (written != EditStatus::kOk) return written;
 
-  if ((r = selection->Collapse(backward ? Anchor::kEnd : Anchor::kStart)) != 0) return r;
-  if ((r = context.SetSelection(*selection)) != 0) return r;
+  if ((r = selection->Collapse(backward ? Anchor::kEnd : Anchor::kStart)) != EditStatus::kOk) return r;
+  if ((r = context.SetSelection(*selection)) != EditStatus::kOk) return r;
   if (callback_ != nullptr) callback_->OnCharDeleted(context, text_);
   if (text_.empty()) return EndComposition(context);
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t CCompositionState::ShiftCaret(EditContext& context, int direction) {
-  if (text_.empty()) return 0;
+EditStatus CCompositionState::ShiftCaret(EditContext& context, int direction) {
+  if (text_.empty()) return EditStatus::kOk;
   caret_ = std::min(caret_, text_.size());
   std::unique_ptr<TextRange> selection;
-  int32_t r = context.GetSelection(&selection);
-  if (r != 0) return r;
+  EditStatus r = context.GetSelection(&selection);
+  if (r != EditStatus::kOk) return r;
   std::unique_ptr<TextRange> own;
-  if ((r = GetRange(context, &own)) != 0) return r;
+  if ((r = GetRange(context, &own)) != EditStatus::kOk) return r;
 
   size_t caret;
   if (direction < 0) {
@@ -116,7 +116,7 @@ int32_t CCompositionState::ShiftCaret(EditContext& context, int direction) {
       r = selection->ShiftStart(-1);
       caret = caret_ - 1;
     }
-    if (r == 0) r = selection->Collapse(Anchor::kStart);
+    if (r == EditStatus::kOk) r = selection->Collapse(Anchor::kStart);
   } else {
     if (caret_ == text_.size()) {
       r = selection->ShiftEndToRange(*own, Anchor::kStart);
@@ -125,24 +125,24 @@ int32_t CCompositionState::ShiftCaret(EditContext& context, int direction) {
       r = selection->ShiftEnd(1);
       caret = caret_ + 1;
     }
-    if (r == 0) r = selection->Collapse(Anchor::kEnd);
+    if (r == EditStatus::kOk) r = selection->Collapse(Anchor::kEnd);
   }
-  if (r != 0) return r;
-  if ((r = context.SetSelection(*selection)) != 0) return r;
+  if (r != EditStatus::kOk) return r;
+  if ((r = context.SetSelection(*selection)) != EditStatus::kOk) return r;
   caret_ = caret;
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t CCompositionState::ClearComposition(EditContext& context) {
+EditStatus CCompositionState::ClearComposition(EditContext& context) {
   std::unique_ptr<TextRange> own;
-  if (GetRange(context, &own) != 0) return kEditConditionFailed;
-  const int32_t r = own->SetText(std::u16string_view());
+  if (GetRange(context, &own) != EditStatus::kOk) return EditStatus::kConditionFailed;
+  const EditStatus r = own->SetText(std::u16string_view());
   Clear();
   return r;
 }
 
-int32_t CCompositionState::EndComposition(EditContext& context) {
-  int32_t r = 0;
+EditStatus CCompositionState::EndComposition(EditContext& context) {
+  EditStatus r = EditStatus::kOk;
   if (composition_ != nullptr) {
     r = composition_->End(context);
     composition_.reset();
@@ -151,26 +151,26 @@ int32_t CCompositionState::EndComposition(EditContext& context) {
   return r;
 }
 
-int32_t CCompositionState::Replace(EditContext& context, CaseRule rule, std::u16string_view word) {
+EditStatus CCompositionState::Replace(EditContext& context, CaseRule rule, std::u16string_view word) {
   std::unique_ptr<TextRange> selection;
-  int32_t r = context.GetSelection(&selection);
-  if (r != 0) return r;
+  EditStatus r = context.GetSelection(&selection);
+  if (r != EditStatus::kOk) return r;
   std::unique_ptr<TextRange> own;
-  if ((r = GetRange(context, &own)) != 0) return r;
-  if ((r = selection->ShiftStartToRange(*own, Anchor::kStart)) != 0) return r;
-  if ((r = selection->ShiftEndToRange(*own, Anchor::kEnd)) != 0) return r;
+  if ((r = GetRange(context, &own)) != EditStatus::kOk) return r;
+  if ((r = selection->ShiftStartToRange(*own, Anchor::kStart)) != EditStatus::kOk) return r;
+  if ((r = selection->ShiftEndToRange(*own, Anchor::kEnd)) != EditStatus::kOk) return r;
 
   text_ = AdaptCase(rule, text_, word);
-  const int32_t written = selection->SetText(text_);
+  const EditStatus written = selection->SetText(text_);
   // The document keeps a longer word whole; the private text stays within what typing can reach.
   if (text_.size() > kMaxTextLength) text_.resize(kMaxTextLength);
-  if (written != 0) return written;
-  if ((r = selection->Collapse(Anchor::kEnd)) != 0) return r;
+  if (written != EditStatus::kOk) return written;
+  if ((r = selection->Collapse(Anchor::kEnd)) != EditStatus::kOk) return r;
   return context.SetSelection(*selection);
 }
 
-int32_t CCompositionState::ReplaceComposition(EditContext& context, CaseRule rule, std::u16string_view word) {
-  const int32_t r = Replace(context, rule, word);
+EditStatus CCompositionState::ReplaceComposition(EditContext& context, CaseRule rule, std::u16string_view word) {
+  const EditStatus r = Replace(context, rule, word);
   caret_ = text_.size();
   return r;
 }

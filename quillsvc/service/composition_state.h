@@ -45,39 +45,39 @@ class CCompositionState {
   const std::u16string& text() const { return text_; }
   size_t caret() const { return caret_; }
 
-  // Each returns 0 or the first failing status (kEditConditionFailed for a condition checked here).
+  // Each returns kOk or the first failing status (kConditionFailed for a condition checked here).
 
-  // Starts a composition over the insertion range at the selection and selects that range. Returns 0
+  // Starts a composition over the insertion range at the selection and selects that range. Returns kOk
   // once the start was asked for, whatever selecting returns.
-  int32_t StartComposition(EditContext& context);
+  EditStatus StartComposition(EditContext& context);
   // Inserts one character at the selection in the document and at the caret in the private text,
   // then tells the callback. Fails when the text already holds kMaxTypedLength characters or the
   // selection is not inside the composition; text and caret change only after the document did.
-  int32_t AddChar(EditContext& context, char16_t c);
+  EditStatus AddChar(EditContext& context, char16_t c);
   // Deletes the character before (backward) or after the caret; nothing at the start or the end.
   // When the text becomes empty the composition ends.
-  int32_t RemoveChar(EditContext& context, bool backward);
+  EditStatus RemoveChar(EditContext& context, bool backward);
   // Moves the caret one character left (direction < 0) or right, wrapping at both ends.
-  int32_t ShiftCaret(EditContext& context, int direction);
+  EditStatus ShiftCaret(EditContext& context, int direction);
   // Erases the composition's text from the document; the composition stays until EndComposition.
-  int32_t ClearComposition(EditContext& context);
+  EditStatus ClearComposition(EditContext& context);
   // Ends the composition, its text staying in the document; text and caret are cleared in any case.
-  int32_t EndComposition(EditContext& context);
+  EditStatus EndComposition(EditContext& context);
   // Replaces the composition's text by `word`, its case adapted under `rule` (AdaptCase). The private
   // text keeps at most kMaxTextLength characters of it; the caret goes to its end on every path.
   // The composition stays open.
-  int32_t ReplaceComposition(EditContext& context, CaseRule rule, std::u16string_view word);
+  EditStatus ReplaceComposition(EditContext& context, CaseRule rule, std::u16string_view word);
   // Whether `range` lies within the composition's range; false without a composition or on an error.
   bool IsSelectionInside(EditContext& context, const TextRange& range) const;
-  // The composition's current range; kEditConditionFailed without a composition.
-  int32_t GetRange(EditContext& context, std::unique_ptr<TextRange>* range) const;
+  // The composition's current range; EditStatus::kConditionFailed without a composition.
+  EditStatus GetRange(EditContext& context, std::unique_ptr<TextRange>* range) const;
 
   // The framework ended the composition itself: forget it (its text stays in the document).
   void OnTerminated();
 
  private:
   void Clear();
-  int32_t Replace(EditContext& context, CaseRule rule, std::u16string_view word);
+  EditStatus Replace(EditContext& context, CaseRule rule, std::u16string_view word);
 
   std::unique_ptr<Composition> composition_;
   ICompositionCallback* callback_;

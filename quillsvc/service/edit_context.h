@@ -3,8 +3,8 @@
 // implements them one call each over the framework's context, ranges and composition, holding the
 // session's edit cookie, and tests implement them over an in-memory document.
 //
-// Every operation returns 0 for success or a nonzero status: the framework's failing HRESULT as the
-// shell reports it, or kEditConditionFailed where the portable code checks a condition itself.
+// Every operation returns an EditStatus: kOk, kFailed when the framework refused, or kConditionFailed
+// where the portable code checks a condition itself.
 // Ranges and compositions handed to an operation always come from the same EditContext (or from a
 // composition started through it), so an implementation may downcast them to its own types.
 #pragma once
@@ -17,7 +17,9 @@
 
 namespace quillet {
 
-inline constexpr int32_t kEditConditionFailed = 1;
+// What an edit operation gives back. Failures are silent (the key handling stops), so the kind is all
+// that matters: the framework refused, or a condition the portable code checks did not hold.
+enum class EditStatus : uint8_t { kOk, kFailed, kConditionFailed };
 
 // Which end of a range an operation refers to (TF_ANCHOR_START, TF_ANCHOR_END).
 enum class Anchor { kStart, kEnd };
@@ -29,17 +31,17 @@ class TextRange {
  public:
   virtual ~TextRange() = default;
   // Replaces the range's text (flags 0).
-  virtual int32_t SetText(std::u16string_view text) = 0;
-  virtual int32_t Collapse(Anchor to) = 0;
+  virtual EditStatus SetText(std::u16string_view text) = 0;
+  virtual EditStatus Collapse(Anchor to) = 0;
   // Moves this range's start (end) to the given end of `to`.
-  virtual int32_t ShiftStartToRange(const TextRange& to, Anchor anchor) = 0;
-  virtual int32_t ShiftEndToRange(const TextRange& to, Anchor anchor) = 0;
+  virtual EditStatus ShiftStartToRange(const TextRange& to, Anchor anchor) = 0;
+  virtual EditStatus ShiftEndToRange(const TextRange& to, Anchor anchor) = 0;
   // Moves this range's start (end) by `count` characters (negative: towards the document's start).
-  virtual int32_t ShiftStart(int32_t count) = 0;
-  virtual int32_t ShiftEnd(int32_t count) = 0;
+  virtual EditStatus ShiftStart(int32_t count) = 0;
+  virtual EditStatus ShiftEnd(int32_t count) = 0;
   // *result < 0, 0 or > 0 as this range's start (end) lies before, at or after the given end of `to`.
-  virtual int32_t CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const = 0;
-  virtual int32_t CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const = 0;
+  virtual EditStatus CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const = 0;
+  virtual EditStatus CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const = 0;
 };
 
 class EditContext;
@@ -49,9 +51,9 @@ class EditContext;
 class Composition {
  public:
   virtual ~Composition() = default;
-  virtual int32_t GetRange(EditContext& context, std::unique_ptr<TextRange>* range) = 0;
+  virtual EditStatus GetRange(EditContext& context, std::unique_ptr<TextRange>* range) = 0;
   // Ends the composition; its text stays in the document.
-  virtual int32_t End(EditContext& context) = 0;
+  virtual EditStatus End(EditContext& context) = 0;
 };
 
 // The context of one edit session (ITfContext with the session's edit cookie).
@@ -59,17 +61,17 @@ class EditContext {
  public:
   virtual ~EditContext() = default;
   // The default selection; fails unless it is exactly one range.
-  virtual int32_t GetSelection(std::unique_ptr<TextRange>* range) = 0;
+  virtual EditStatus GetSelection(std::unique_ptr<TextRange>* range) = 0;
   // Makes `range` the one selection (active end none, no interim character).
-  virtual int32_t SetSelection(const TextRange& range) = 0;
+  virtual EditStatus SetSelection(const TextRange& range) = 0;
   // The range where text would be inserted at the selection, asked without inserting anything and
   // without a default composition (ITfInsertAtSelection, TF_IAS_QUERYONLY | TF_IAS_NO_DEFAULT_COMPOSITION).
-  virtual int32_t QueryInsertRange(std::unique_ptr<TextRange>* range) = 0;
+  virtual EditStatus QueryInsertRange(std::unique_ptr<TextRange>* range) = 0;
   // Starts a composition over `range` with the text service's composition sink
   // (ITfContextComposition). *composition stays null when the framework declines without an error.
-  virtual int32_t StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) = 0;
+  virtual EditStatus StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) = 0;
   // The screen rectangle of `range` in the document's active view (ITfContextView::GetTextExt).
-  virtual int32_t GetScreenExtent(const TextRange& range, RectI* extent) = 0;
+  virtual EditStatus GetScreenExtent(const TextRange& range, RectI* extent) = 0;
 };
 
 }  // namespace quillet

@@ -14,16 +14,16 @@ class FakeComposition final : public Composition {
   }
   ~FakeComposition() override { --document_.liveCompositions; }
 
-  int32_t GetRange(EditContext&, std::unique_ptr<TextRange>* range) override {
-    if (document_.Fails("GetRange") || !Current()) return kFakeFailure;
+  EditStatus GetRange(EditContext&, std::unique_ptr<TextRange>* range) override {
+    if (document_.Fails("GetRange") || !Current()) return EditStatus::kFailed;
     *range = std::make_unique<FakeRange>(document_, document_.compositionStart, document_.compositionEnd);
-    return 0;
+    return EditStatus::kOk;
   }
-  int32_t End(EditContext&) override {
-    if (document_.Fails("End") || !Current()) return kFakeFailure;
+  EditStatus End(EditContext&) override {
+    if (document_.Fails("End") || !Current()) return EditStatus::kFailed;
     document_.composing = false;
     ++document_.compositionsEnded;
-    return 0;
+    return EditStatus::kOk;
   }
 
  private:
@@ -59,58 +59,58 @@ void FakeRange::SetEnd(size_t at) {
   if (start > end) start = end;
 }
 
-int32_t FakeRange::SetText(std::u16string_view text) {
-  if (document_.Fails("SetText")) return kFakeFailure;
+EditStatus FakeRange::SetText(std::u16string_view text) {
+  if (document_.Fails("SetText")) return EditStatus::kFailed;
   document_.Replace(start, end, text, this);
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::Collapse(Anchor to) {
-  if (document_.Fails("Collapse")) return kFakeFailure;
+EditStatus FakeRange::Collapse(Anchor to) {
+  if (document_.Fails("Collapse")) return EditStatus::kFailed;
   if (to == Anchor::kStart) {
     end = start;
   } else {
     start = end;
   }
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::ShiftStartToRange(const TextRange& to, Anchor anchor) {
-  if (document_.Fails("ShiftStartToRange")) return kFakeFailure;
+EditStatus FakeRange::ShiftStartToRange(const TextRange& to, Anchor anchor) {
+  if (document_.Fails("ShiftStartToRange")) return EditStatus::kFailed;
   SetStart(At(to, anchor));
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::ShiftEndToRange(const TextRange& to, Anchor anchor) {
-  if (document_.Fails("ShiftEndToRange")) return kFakeFailure;
+EditStatus FakeRange::ShiftEndToRange(const TextRange& to, Anchor anchor) {
+  if (document_.Fails("ShiftEndToRange")) return EditStatus::kFailed;
   SetEnd(At(to, anchor));
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::ShiftStart(int32_t count) {
-  if (document_.Fails("ShiftStart")) return kFakeFailure;
+EditStatus FakeRange::ShiftStart(int32_t count) {
+  if (document_.Fails("ShiftStart")) return EditStatus::kFailed;
   const int64_t at = static_cast<int64_t>(start) + count;
   SetStart(static_cast<size_t>(std::max<int64_t>(at, 0)));
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::ShiftEnd(int32_t count) {
-  if (document_.Fails("ShiftEnd")) return kFakeFailure;
+EditStatus FakeRange::ShiftEnd(int32_t count) {
+  if (document_.Fails("ShiftEnd")) return EditStatus::kFailed;
   const int64_t at = static_cast<int64_t>(end) + count;
   SetEnd(static_cast<size_t>(std::max<int64_t>(at, 0)));
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const {
-  if (document_.Fails("CompareStart")) return kFakeFailure;
+EditStatus FakeRange::CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const {
+  if (document_.Fails("CompareStart")) return EditStatus::kFailed;
   *result = Order(start, At(to, anchor));
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeRange::CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const {
-  if (document_.Fails("CompareEnd")) return kFakeFailure;
+EditStatus FakeRange::CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const {
+  if (document_.Fails("CompareEnd")) return EditStatus::kFailed;
   *result = Order(end, At(to, anchor));
-  return 0;
+  return EditStatus::kOk;
 }
 
 FakeDocument::FakeDocument(std::u16string initial) : text(std::move(initial)) {
@@ -126,34 +126,34 @@ bool FakeDocument::Fails(const std::string& name) {
   return true;
 }
 
-int32_t FakeDocument::GetSelection(std::unique_ptr<TextRange>* range) {
-  if (Fails("GetSelection")) return kFakeFailure;
+EditStatus FakeDocument::GetSelection(std::unique_ptr<TextRange>* range) {
+  if (Fails("GetSelection")) return EditStatus::kFailed;
   *range = std::make_unique<FakeRange>(*this, selectionStart, selectionEnd);
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeDocument::SetSelection(const TextRange& range) {
-  if (Fails("SetSelection")) return kFakeFailure;
+EditStatus FakeDocument::SetSelection(const TextRange& range) {
+  if (Fails("SetSelection")) return EditStatus::kFailed;
   const auto& r = static_cast<const FakeRange&>(range);
   selectionStart = r.start;
   selectionEnd = r.end;
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeDocument::QueryInsertRange(std::unique_ptr<TextRange>* range) {
-  if (Fails("QueryInsertRange")) return kFakeFailure;
+EditStatus FakeDocument::QueryInsertRange(std::unique_ptr<TextRange>* range) {
+  if (Fails("QueryInsertRange")) return EditStatus::kFailed;
   *range = std::make_unique<FakeRange>(*this, selectionStart, selectionEnd);
-  return 0;
+  return EditStatus::kOk;
 }
 
-int32_t FakeDocument::StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) {
-  if (Fails("StartComposition")) return kFakeFailure;
+EditStatus FakeDocument::StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) {
+  if (Fails("StartComposition")) return EditStatus::kFailed;
   const auto& r = static_cast<const FakeRange&>(range);
   composing = true;
   compositionStart = r.start;
   compositionEnd = r.end;
   *composition = std::make_unique<FakeComposition>(*this, ++compositionsStarted);
-  return 0;
+  return EditStatus::kOk;
 }
 
 void FakeDocument::TypeAsApplication(char16_t c) {
@@ -205,11 +205,11 @@ void FakeDocument::Replace(size_t a, size_t b, std::u16string_view inserted, Fak
   }
 }
 
-int32_t FakeDocument::GetScreenExtent(const TextRange& range, RectI* extent) {
-  if (Fails("GetScreenExtent")) return kFakeFailure;
+EditStatus FakeDocument::GetScreenExtent(const TextRange& range, RectI* extent) {
+  if (Fails("GetScreenExtent")) return EditStatus::kFailed;
   const auto& r = static_cast<const FakeRange&>(range);
   *extent = RectI{static_cast<int32_t>(10 * r.start), 0, static_cast<int32_t>(10 * r.end), 20};
-  return 0;
+  return EditStatus::kOk;
 }
 
 }  // namespace quillet::testing

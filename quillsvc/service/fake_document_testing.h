@@ -17,8 +17,6 @@
 
 namespace quillet::testing {
 
-inline constexpr int32_t kFakeFailure = static_cast<int32_t>(0x80004005);  // E_FAIL
-
 class FakeDocument;
 
 class FakeRange final : public TextRange {
@@ -26,14 +24,14 @@ class FakeRange final : public TextRange {
   FakeRange(FakeDocument& document, size_t start, size_t end);
   ~FakeRange() override;
 
-  int32_t SetText(std::u16string_view text) override;
-  int32_t Collapse(Anchor to) override;
-  int32_t ShiftStartToRange(const TextRange& to, Anchor anchor) override;
-  int32_t ShiftEndToRange(const TextRange& to, Anchor anchor) override;
-  int32_t ShiftStart(int32_t count) override;
-  int32_t ShiftEnd(int32_t count) override;
-  int32_t CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const override;
-  int32_t CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const override;
+  EditStatus SetText(std::u16string_view text) override;
+  EditStatus Collapse(Anchor to) override;
+  EditStatus ShiftStartToRange(const TextRange& to, Anchor anchor) override;
+  EditStatus ShiftEndToRange(const TextRange& to, Anchor anchor) override;
+  EditStatus ShiftStart(int32_t count) override;
+  EditStatus ShiftEnd(int32_t count) override;
+  EditStatus CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const override;
+  EditStatus CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const override;
 
   size_t start = 0;
   size_t end = 0;
@@ -51,12 +49,12 @@ class FakeDocument final : public EditContext {
   explicit FakeDocument(std::u16string text = u"");
   ~FakeDocument() override;
 
-  int32_t GetSelection(std::unique_ptr<TextRange>* range) override;
-  int32_t SetSelection(const TextRange& range) override;
-  int32_t QueryInsertRange(std::unique_ptr<TextRange>* range) override;
-  int32_t StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
+  EditStatus GetSelection(std::unique_ptr<TextRange>* range) override;
+  EditStatus SetSelection(const TextRange& range) override;
+  EditStatus QueryInsertRange(std::unique_ptr<TextRange>* range) override;
+  EditStatus StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
   // Characters 10 pixels wide on one line 20 pixels high, at the screen's top left.
-  int32_t GetScreenExtent(const TextRange& range, RectI* extent) override;
+  EditStatus GetScreenExtent(const TextRange& range, RectI* extent) override;
 
   // What an application does with a key nobody ate: types the character over the selection.
   void TypeAsApplication(char16_t c);
@@ -66,7 +64,7 @@ class FakeDocument final : public EditContext {
   void TerminateComposition();
 
   // The next `count` calls of operation `name` (the interface's operation names, e.g. "SetText",
-  // "SetSelection", "GetSelection", "StartComposition") fail with kFakeFailure.
+  // "SetSelection", "GetSelection", "StartComposition") fail with EditStatus::kFailed.
   void FailNext(const std::string& name, int count = 1) { failures_[name] = count; }
   bool Fails(const std::string& name);
 

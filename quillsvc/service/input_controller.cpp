@@ -16,7 +16,7 @@ bool IsLetterKey(uint32_t key) { return key >= vk::kA && key <= vk::kZ; }
 }  // namespace
 
 bool InputController::TestKeyDown(uint32_t virtualKey) {
-  if (errorCode_ != 0) return false;
+  if (errorCode_ != Result::kSuccess) return false;
   lastKey_ = virtualKey;
   if (host_.IsKeyboardDisabled() || !host_.IsOpen() || host_.IsKeyHeld(vk::kControl)) return false;
   if (IsLetterKey(virtualKey)) return true;
@@ -25,12 +25,12 @@ bool InputController::TestKeyDown(uint32_t virtualKey) {
 
 bool InputController::TestKeyUp(uint32_t virtualKey) {
   // Only Shift's own key-up: the release of a key held across a Shift tap is the application's.
-  return errorCode_ == 0 && lastKey_ == vk::kShift && virtualKey == vk::kShift;
+  return errorCode_ == Result::kSuccess && lastKey_ == vk::kShift && virtualKey == vk::kShift;
 }
 
 void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
   if (virtualKey != vk::kShift) {
-    if (!composition_.HasComposition() && composition_.StartComposition(context) != 0) return;
+    if (!composition_.HasComposition() && composition_.StartComposition(context) != EditStatus::kOk) return;
     if (host_.candidateWindow() == nullptr) CreateCandidateWindow(context);
   }
   const bool shift = host_.IsKeyHeld(vk::kShift);
@@ -94,11 +94,11 @@ void InputController::CreateCandidateWindow(EditContext& context) {
   tabs_.Rebuild();
   host_.DestroyCandidateWindow();
   std::unique_ptr<TextRange> range;
-  if (composition_.GetRange(context, &range) != 0) return;
+  if (composition_.GetRange(context, &range) != EditStatus::kOk) return;
   CandidateWindow* window = host_.NewCandidateWindow(activeTab_);
   if (window == nullptr) return;
   RectI extent;
-  if (context.GetScreenExtent(*range, &extent) == 0) window->PlaceBy(extent);
+  if (context.GetScreenExtent(*range, &extent) == EditStatus::kOk) window->PlaceBy(extent);
   // A window without widgets reports no tab; the active tab stays what it was then.
   const int selected = window->SelectedTab();
   if (selected >= 0) activeTab_ = selected;
@@ -110,8 +110,8 @@ void InputController::PlaceCandidateWindow(EditContext& context) {
   CandidateWindow* window = host_.candidateWindow();
   std::unique_ptr<TextRange> range;
   RectI extent;
-  if (window == nullptr || !window->IsVisible() || composition_.GetRange(context, &range) != 0 ||
-      context.GetScreenExtent(*range, &extent) != 0) {
+  if (window == nullptr || !window->IsVisible() || composition_.GetRange(context, &range) != EditStatus::kOk ||
+      context.GetScreenExtent(*range, &extent) != EditStatus::kOk) {
     return;
   }
   window->PlaceBy(extent);
@@ -140,7 +140,7 @@ CaseRule InputController::PickRule() {
 }
 
 void InputController::InsertChar(EditContext& context, char16_t c) {
-  if (composition_.AddChar(context, c) != 0) Finish(context);
+  if (composition_.AddChar(context, c) != EditStatus::kOk) Finish(context);
 }
 
 void InputController::Finish(EditContext& context) {
@@ -165,7 +165,7 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
     Finish(context);
     return;
   }
-  if (composition_.ReplaceComposition(context, rule, word) != 0) return;
+  if (composition_.ReplaceComposition(context, rule, word) != EditStatus::kOk) return;
 
   const int link = tabs_.LinkedTabPosition();
   CandidateWindow* window = host_.candidateWindow();
@@ -291,13 +291,13 @@ void InputController::OnMouseEvent(uint32_t message, int element, int index) {
   window->Repaint();
 }
 
-std::u16string ErrorText(int32_t errorCode) {
-  if (errorCode == 0) return {};
-  const char* format = errorCode == ToInt(Result::kSinkAdviseFailed)
+std::u16string ErrorText(Result errorCode) {
+  if (errorCode == Result::kSuccess) return {};
+  const char* format = errorCode == Result::kSinkAdviseFailed
                            ? "Internal error, please reactivate program. Error Code=%d"
                            : "Please check setting. Error Code=%d";
   char text[96];
-  std::snprintf(text, sizeof text, format, static_cast<int>(errorCode));
+  std::snprintf(text, sizeof text, format, static_cast<int>(ToInt(errorCode)));
   return FromUtf8(text);
 }
 

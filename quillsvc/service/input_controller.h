@@ -33,6 +33,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/result.h"
 #include "lookup/tab_source_set.h"
 #include "quillsvc/candwin/candidate_window.h"
 #include "quillsvc/service/composition_state.h"
@@ -112,8 +113,8 @@ class InputController final : private ICompositionCallback {
   int activeTab() const { return activeTab_; }
   void set_activeTab(int index) { activeTab_ = index; }
   // Nonzero while activation or reopening failed: no key is eaten.
-  int32_t errorCode() const { return errorCode_; }
-  void set_errorCode(int32_t code) { errorCode_ = code; }
+  Result errorCode() const { return errorCode_; }
+  void set_errorCode(Result code) { errorCode_ = code; }
   uint32_t lastKey() const { return lastKey_; }
 
  private:
@@ -144,10 +145,10 @@ class InputController final : private ICompositionCallback {
   TabSourceSet tabs_;
   int activeTab_ = 0;
   uint32_t lastKey_ = 0;
-  int32_t errorCode_ = 0;
+  Result errorCode_ = Result::kSuccess;
 };
 
 // The open/close item's tooltip for an error code: empty for 0.
-std::u16string ErrorText(int32_t errorCode);
+std::u16string ErrorText(Result errorCode);
 
 }  // namespace quillet

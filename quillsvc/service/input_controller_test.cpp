@@ -94,7 +94,7 @@ class FakeHost final : public InputHost {
   bool IsKeyboardDisabled() override { return disabled; }
   bool IsOpen() override { return open; }
   void SetOpen(bool value) override {
-    if (!(value && core->errorCode() != 0)) open = value;
+    if (!(value && core->errorCode() != Result::kSuccess)) open = value;
   }
   bool IsKeyHeld(uint32_t key) override { return held.count(key) != 0; }
   bool IsKeyToggled(uint32_t key) override { return key == vk::kCapital && capsLock; }
@@ -455,16 +455,18 @@ TEST_F(InputControllerTest, ADisabledContextPassesKeysButAShiftTapStillToggles) 
 }
 
 TEST_F(InputControllerTest, InErrorNothingIsEatenAndNothingOpens) {
-  core_.set_errorCode(14);
+  core_.set_errorCode(Result::kLoaderStartFailed);
   EXPECT_FALSE(Press(vk::kA));
   host_.held.insert(vk::kShift);
   EXPECT_FALSE(Down(vk::kShift));
   host_.held.erase(vk::kShift);
   EXPECT_FALSE(Up(vk::kShift));
   EXPECT_TRUE(host_.open);
-  EXPECT_EQ(ErrorText(14), u"Please check setting. Error Code=14");
-  EXPECT_EQ(ErrorText(26), u"Internal error, please reactivate program. Error Code=26");
-  EXPECT_EQ(ErrorText(0), u"");
+  EXPECT_EQ(ErrorText(Result::kLoaderStartFailed), u"Please check setting. Error Code=14");
+  EXPECT_EQ(ErrorText(Result::kSinkAdviseFailed), u"Internal error, please reactivate program. Error Code=26");
+  EXPECT_EQ(ErrorText(Result::kSuccess), u"");
+  // The loader's own answers are shown as they came.
+  EXPECT_EQ(ErrorText(static_cast<Result>(77)), u"Please check setting. Error Code=77");
 }
 
 TEST_F(InputControllerTest, ALinkedTabKeepsTheCompositionOpenForAFollowUpWord) {

@@ -45,7 +45,7 @@ void CQuillsvc::RefreshLangBarItems() {
   if (currSheetItem_) currSheetItem_->Refresh();
 }
 
-int32_t CQuillsvc::ErrorCode() { return controller_.errorCode(); }
+Result CQuillsvc::ErrorCode() { return controller_.errorCode(); }
 
 std::u16string CQuillsvc::GetErrorText() { return ErrorText(ErrorCode()); }
 

@@ -66,7 +66,7 @@ HRESULT CQuillsvc::OnEndEdit(ITfContext* context, TfEditCookie readOnly, ITfEdit
     if (FAILED(record->GetSelectionStatus(&selectionChanged)) || !selectionChanged) return S_OK;
     TsfEditContext edit(context, readOnly, this);
     std::unique_ptr<TextRange> selection;
-    if (edit.GetSelection(&selection) != 0) return S_OK;
+    if (edit.GetSelection(&selection) != EditStatus::kOk) return S_OK;
     if (!controller_.composition().IsSelectionInside(edit, *selection)) EndCompositionAsync();
     return S_OK;
   });

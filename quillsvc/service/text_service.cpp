@@ -10,8 +10,8 @@
 namespace quillet {
 namespace {
 
-constexpr int32_t kOutOfMemory = static_cast<int32_t>(Result::kOutOfMemory);
-constexpr int32_t kSinkAdviseFailed = static_cast<int32_t>(Result::kSinkAdviseFailed);
+constexpr Result kOutOfMemory = Result::kOutOfMemory;
+constexpr Result kSinkAdviseFailed = Result::kSinkAdviseFailed;
 
 }  // namespace
 
@@ -28,21 +28,21 @@ HRESULT CQuillsvc::Activate(ITfThreadMgr* threadMgr, TfClientId clientId) {
   if (threadMgr == nullptr) return E_INVALIDARG;
   threadMgr_ = ComPtr<ITfThreadMgr>(threadMgr);
   clientId_ = clientId;
-  const int32_t error = AtBoundary(kOutOfMemory, [&] { return ActivateSteps(); });
+  const Result error = AtBoundary(kOutOfMemory, [&] { return ActivateSteps(); });
   SetErrorCode(error);
   return ComBoundary([&] {
-    if (error == 0) {
+    if (error == Result::kSuccess) {
       UpdateLangBarItems(true);
     } else {
       UpdateLangBarItems(false);
       SetOpenState(false);
       RefreshLangBarItems();
     }
-    return error != 0 ? E_FAIL : S_OK;
+    return error != Result::kSuccess ? E_FAIL : S_OK;
   });
 }
 
-int32_t CQuillsvc::ActivateSteps() {
+Result CQuillsvc::ActivateSteps() {
   if (!AdviseThreadMgrEventSink()) return kSinkAdviseFailed;
   ComPtr<ITfDocumentMgr> focus;
   if (SUCCEEDED(threadMgr_->GetFocus(focus.Put())) && focus && !AttachContext(focus.Get())) return kSinkAdviseFailed;
@@ -52,11 +52,11 @@ int32_t CQuillsvc::ActivateSteps() {
   return OpenBlocks();
 }
 
-int32_t CQuillsvc::OpenBlocks() {
+Result CQuillsvc::OpenBlocks() {
   platform::OsError error = 0;
   const Result loader = EnsureLoader(&error, kFromService);
-  if (loader != Result::kSuccess) return ToInt(loader);
-  return ToInt(controller_.tabs().Open());
+  if (loader != Result::kSuccess) return loader;
+  return controller_.tabs().Open();
 }
 
 HRESULT CQuillsvc::Deactivate() {
@@ -78,7 +78,7 @@ HRESULT CQuillsvc::Deactivate() {
   threadMgr_.Reset();
   clientId_ = TF_CLIENTID_NULL;
   controller_.tabs().Close();
-  SetErrorCode(0);
+  SetErrorCode(Result::kSuccess);
   return S_OK;
 }
 

@@ -98,10 +98,10 @@ class CQuillsvc final
   void AbortInSession(ITfContext* context, TfEditCookie cookie);
 
  private:
-  int32_t ActivateSteps();
+  Result ActivateSteps();
   // Makes sure the loader runs, then opens the blocks and the tab sources.
-  int32_t OpenBlocks();
-  void SetErrorCode(int32_t code) { controller_.set_errorCode(code); }
+  Result OpenBlocks();
+  void SetErrorCode(Result code) { controller_.set_errorCode(code); }
 
   // Each Advise keeps its cookie and says whether it worked; each Unadvise gives back what is advised.
   bool AdviseThreadMgrEventSink();
@@ -138,7 +138,7 @@ class CQuillsvc final
   void SendKeyDown(uint32_t virtualKey) override;
 
   // LangBarHost
-  int32_t ErrorCode() override;
+  Result ErrorCode() override;
   std::u16string GetErrorText() override;
   HRESULT SetOpenState(bool open) override;
   void EndCompositionAsync() override;

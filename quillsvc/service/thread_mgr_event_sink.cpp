@@ -55,10 +55,10 @@ HRESULT CQuillsvc::OnSetFocus(ITfDocumentMgr* focus, ITfDocumentMgr*) {
 
 HRESULT CQuillsvc::OnSetThreadFocus() {
   return ComBoundary([&] {
-    const int32_t error = AtBoundary(static_cast<int32_t>(Result::kOutOfMemory), [&] { return OpenBlocks(); });
+    const Result error = AtBoundary(Result::kOutOfMemory, [&] { return OpenBlocks(); });
     SetErrorCode(error);
-    if (error != 0) SetOpenState(false);
-    UpdateLangBarItems(error == 0);
+    if (error != Result::kSuccess) SetOpenState(false);
+    UpdateLangBarItems(error == Result::kSuccess);
     RefreshLangBarItems();
     return S_OK;
   });

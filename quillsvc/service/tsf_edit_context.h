@@ -20,14 +20,14 @@ class TsfRange final : public TextRange {
   TsfRange(ComPtr<ITfRange> range, TfEditCookie cookie) : range_(std::move(range)), cookie_(cookie) {}
   ITfRange* get() const { return range_.Get(); }
 
-  int32_t SetText(std::u16string_view text) override;
-  int32_t Collapse(Anchor to) override;
-  int32_t ShiftStartToRange(const TextRange& to, Anchor anchor) override;
-  int32_t ShiftEndToRange(const TextRange& to, Anchor anchor) override;
-  int32_t ShiftStart(int32_t count) override;
-  int32_t ShiftEnd(int32_t count) override;
-  int32_t CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const override;
-  int32_t CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const override;
+  EditStatus SetText(std::u16string_view text) override;
+  EditStatus Collapse(Anchor to) override;
+  EditStatus ShiftStartToRange(const TextRange& to, Anchor anchor) override;
+  EditStatus ShiftEndToRange(const TextRange& to, Anchor anchor) override;
+  EditStatus ShiftStart(int32_t count) override;
+  EditStatus ShiftEnd(int32_t count) override;
+  EditStatus CompareStart(const TextRange& to, Anchor anchor, int32_t* result) const override;
+  EditStatus CompareEnd(const TextRange& to, Anchor anchor, int32_t* result) const override;
 
  private:
   ComPtr<ITfRange> range_;
@@ -38,8 +38,8 @@ class TsfComposition final : public Composition {
  public:
   explicit TsfComposition(ComPtr<ITfComposition> composition) : composition_(std::move(composition)) {}
 
-  int32_t GetRange(EditContext& context, std::unique_ptr<TextRange>* range) override;
-  int32_t End(EditContext& context) override;
+  EditStatus GetRange(EditContext& context, std::unique_ptr<TextRange>* range) override;
+  EditStatus End(EditContext& context) override;
 
  private:
   ComPtr<ITfComposition> composition_;
@@ -55,11 +55,11 @@ class TsfEditContext final : public EditContext {
   ITfContext* context() const { return context_; }
   TfEditCookie cookie() const { return cookie_; }
 
-  int32_t GetSelection(std::unique_ptr<TextRange>* range) override;
-  int32_t SetSelection(const TextRange& range) override;
-  int32_t QueryInsertRange(std::unique_ptr<TextRange>* range) override;
-  int32_t StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
-  int32_t GetScreenExtent(const TextRange& range, RectI* extent) override;
+  EditStatus GetSelection(std::unique_ptr<TextRange>* range) override;
+  EditStatus SetSelection(const TextRange& range) override;
+  EditStatus QueryInsertRange(std::unique_ptr<TextRange>* range) override;
+  EditStatus StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
+  EditStatus GetScreenExtent(const TextRange& range, RectI* extent) override;
 
  private:
   ITfContext* context_;
