@@ -6,7 +6,7 @@
 
 namespace quillet {
 
-enum class Result : int32_t {
+enum class [[nodiscard]] Result : int32_t {
   kSuccess = 0,
   kGeneralFailure = 1,       // index cannot be built; loader window missing or message failed
   kEventFailed = 2,          // an event could not be created or opened

@@ -39,7 +39,7 @@ class LoaderLinkTest : public ::testing::Test {
     platform::SetEnvironmentValue(u"QUILLET_CONFIG_DIR", folder_.u16string());
   }
   void TearDown() override {
-    SendToLoader(kStubQuit, 0, 0);  // ends a stub that is still serving
+    static_cast<void>(SendToLoader(kStubQuit, 0, 0));  // ends a stub that is still serving
     std::error_code ec;
     fs::remove_all(folder_, ec);
   }

@@ -217,7 +217,7 @@ ArgumentStringOutcome RunArgumentString(std::u16string_view text, const LoaderNo
 
 void NotifyLoader() {
   // Whatever the answer, nothing follows from it: a missing loader simply has nothing to reload.
-  SendToLoader(kLoaderReloadMessage, 0, 1);
+  static_cast<void>(SendToLoader(kLoaderReloadMessage, 0, 1));
 }
 
 int RunCommandLine(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err,

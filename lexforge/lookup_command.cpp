@@ -173,7 +173,7 @@ void PrintPages(Source& s, const Options& o, std::ostream& out) {
   }
 }
 
-// Adapters over a lone source and over the tab set's current source.
+// Adapters over a lone source and over the tab set's shown source.
 struct LoneSource {
   TabSource& s;
   size_t SetPrefix(std::u16string_view t) { return s.SetPrefix(t); }
@@ -188,7 +188,7 @@ struct CurrentTab {
   size_t AppendLetter(char16_t c) { return set.AppendLetter(c); }
   size_t NextPage() { return set.NextPage(); }
   const Candidate* Page(size_t i) {
-    TabSource* s = set.CurrentSource();
+    TabSource* s = set.ShownSource();
     return s == nullptr ? nullptr : s->CandidateAt(i);
   }
 };
@@ -240,7 +240,7 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
     err << "lexforge lookup: there is no tab " << o.tab << " (the settings have " << set.sourceCount() << ")\n";
     return 1;
   }
-  set.currentTab = o.tab;
+  set.SetShownTab(o.tab);
   out << "# tab " << o.tab << ": " << ToUtf8(set.tabNames()[o.tab]) << "\n";
   CurrentTab current{set};
   PrintPages(current, o, out);

@@ -13,7 +13,8 @@ int RunLoader(std::u16string_view commandLine, void (*serving)(platform::LoaderC
   if (!presence.Acquire(StartedByLink(commandLine))) return 0;
 
   Warden warden({platform::ModuleFolder(), RecordFile::InUserFolder(kKeptSettings.fileName)});
-  warden.Start();
+  // A start that failed still serves: starters and the sheet ask for its status.
+  static_cast<void>(warden.Start());
   platform::LoaderChannel channel;
   platform::OsError error = 0;
   // The message handler runs inside the window procedure on Windows: nothing may leave it.

@@ -60,63 +60,63 @@ void TabSourceSet::Close() {
   sources_.clear();
 }
 
-TabSource* TabSourceSet::CurrentSource() {
+TabSource* TabSourceSet::ShownSource() {
   if (sources_.empty()) return nullptr;
-  return currentTab < sources_.size() ? sources_[currentTab].get() : sources_[0].get();
+  return shownTab_ < sources_.size() ? sources_[shownTab_].get() : sources_[0].get();
 }
 
 size_t TabSourceSet::SetPrefix(const char16_t* text, size_t length) {
-  TabSource* s = CurrentSource();
+  TabSource* s = ShownSource();
   if (s == nullptr || text == nullptr) return 0;
   return s->SetPrefix(std::u16string_view(text, length));
 }
 
 size_t TabSourceSet::AppendLetter(char16_t c) {
-  TabSource* s = CurrentSource();
+  TabSource* s = ShownSource();
   return s == nullptr ? 0 : s->AppendLetter(c);
 }
 
 size_t TabSourceSet::PreviousPage() {
-  TabSource* s = CurrentSource();
+  TabSource* s = ShownSource();
   return s == nullptr ? 0 : s->PreviousPage();
 }
 
 size_t TabSourceSet::NextPage() {
-  TabSource* s = CurrentSource();
+  TabSource* s = ShownSource();
   return s == nullptr ? 0 : s->NextPage();
 }
 
 std::u16string TabSourceSet::CommitText(size_t i) {
-  TabSource* s = CurrentSource();
+  TabSource* s = ShownSource();
   const Candidate* c = s == nullptr ? nullptr : s->CandidateAt(i);
   if (c == nullptr) return {};
   return c->commit.empty() ? c->word : c->commit;
 }
 
 std::u16string TabSourceSet::DescriptionText(size_t i) {
-  TabSource* s = CurrentSource();
+  TabSource* s = ShownSource();
   const Candidate* c = s == nullptr ? nullptr : s->CandidateAt(i);
   return c == nullptr ? std::u16string() : c->description;
 }
 
-// The tab whose settings the current source stands for: currentTab, or 0 when it is out of range.
-size_t TabSourceSet::CurrentPosition() const { return currentTab < sources_.size() ? currentTab : 0; }
+// The tab whose settings the shown source stands for: shownTab_, or 0 when it is out of range.
+size_t TabSourceSet::ShownPosition() const { return shownTab_ < sources_.size() ? shownTab_ : 0; }
 
 uint16_t TabSourceSet::ShowFromLetters() {
-  if (CurrentSource() == nullptr) return 0;
+  if (ShownSource() == nullptr) return 0;
   BlockReadLock lock(settings_);
   if (!lock) return 0;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
-  const size_t t = CurrentPosition();
+  const size_t t = ShownPosition();
   return t < settings.tabCount() ? settings.tab(t).showFromLetters() : 0;
 }
 
 int TabSourceSet::LinkedTabPosition() {
-  if (CurrentSource() == nullptr) return -1;
+  if (ShownSource() == nullptr) return -1;
   BlockReadLock lock(settings_);
   if (!lock) return -1;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
-  const size_t t = CurrentPosition();
+  const size_t t = ShownPosition();
   if (t >= settings.tabCount()) return -1;
   return TabPositionForId(settings.bytes(), kSettingsRecordSize, settings.tab(t).linkTabId());
 }

@@ -1,5 +1,7 @@
 // The text service's one handle on both shared blocks and on the candidate sources of its tabs: one
-// TabSource per tab of the settings, the current tab, and the tab names for the language bar.
+// TabSource per tab of the settings, the shown tab, and the tab names for the language bar. The shown
+// tab is the one whose words the list offers: the active tab (the user's choice, which the text
+// service keeps), or for a moment the tab it links to after a pick.
 // Lock order: the settings lock may be held while the dictionary lock is taken, never the reverse.
 #pragma once
 
@@ -21,7 +23,7 @@ class TabSourceSet {
  public:
   static constexpr size_t kNameSlots = 9;  // the tab capacity of the settings record
 
-  // Both blocks closed, no sources, tab 0 current, no names.
+  // Both blocks closed, no sources, tab 0 shown, no names.
   TabSourceSet() = default;
   ~TabSourceSet();
   TabSourceSet(const TabSourceSet&) = delete;
@@ -38,11 +40,11 @@ class TabSourceSet {
   // names keep their values.
   void Close();
 
-  // The source of currentTab, the first source when currentTab is out of range, nullptr when there
-  // is none (also for a tab whose source could not be allocated).
-  TabSource* CurrentSource();
+  // The source of the shown tab, the first source when that is out of range, nullptr when there is
+  // none (also for a tab whose source could not be allocated).
+  TabSource* ShownSource();
 
-  // The Part of the lookup the text service drives, on the current source; 0 without one.
+  // The lookup the text service drives, on the shown source; 0 without one.
   size_t SetPrefix(const char16_t* text, size_t length);
   size_t SetPrefix(std::u16string_view text) { return SetPrefix(text.data(), text.size()); }
   size_t AppendLetter(char16_t c);
@@ -51,16 +53,17 @@ class TabSourceSet {
   size_t TurnPage(bool forward) { return forward ? NextPage() : PreviousPage(); }
 
   // The text a pick of candidate i inserts: its commit text, else its word; empty when i is not on
-  // the current page.
+  // the shown page.
   std::u16string CommitText(size_t i);
   std::u16string DescriptionText(size_t i);
 
-  // Read from the settings on each call: the current tab's letters before candidates show (0 without
-  // a current source or when the lock fails), and the position of the tab it links to (-1 for none).
+  // Read from the settings on each call: the shown tab's letters before candidates show (0 without
+  // a shown source or when the lock fails), and the position of the tab it links to (-1 for none).
   uint16_t ShowFromLetters();
   int LinkedTabPosition();
 
-  size_t currentTab = 0;  // set by the text service, below the number of sources
+  void SetShownTab(size_t tab) { shownTab_ = tab; }
+  size_t shownTab() const { return shownTab_; }
 
   uint16_t tabCount() const { return tabCount_; }
   // Names as of the last rebuild; position t below kNameSlots.
@@ -74,13 +77,14 @@ class TabSourceSet {
   DictionaryBlock& dictionaryBlock() { return dictionaries_; }
 
  private:
-  size_t CurrentPosition() const;
+  size_t ShownPosition() const;
 
   SharedBlock settings_;
   DictionaryBlock dictionaries_;
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;
+  size_t shownTab_ = 0;
 };
 
 // Settings-record reads of the tab sources, on the record's bytes (size checked). Positions of the

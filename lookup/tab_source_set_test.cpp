@@ -40,8 +40,8 @@ class TabSourceSetTest : public ::testing::Test {
     set_.Rebuild();
   }
   std::u16string FirstWord(size_t tab) {
-    set_.currentTab = tab;
-    return set_.SetPrefix(u"d") == 0 ? u"" : set_.CurrentSource()->CandidateWord(0);
+    set_.SetShownTab(tab);
+    return set_.SetPrefix(u"d") == 0 ? u"" : set_.ShownSource()->CandidateWord(0);
   }
   SettingsView Block() { return SettingsView(set_.settingsBlock().view(), set_.settingsBlock().viewSize()); }
 
@@ -64,13 +64,13 @@ TEST_F(TabSourceSetTest, ADictionaryMissingFromTheBlockGivesNoCandidates) {
 
 TEST_F(TabSourceSetTest, ResolvesLinksByTabId) {
   Publish(TabSettings({{3, 0, -1}, {4, 0, 5}, {5, 0, 9}, {6, 0, 3}}, {0}), 1);
-  set_.currentTab = 0;
+  set_.SetShownTab(0);
   EXPECT_EQ(set_.LinkedTabPosition(), -1);
-  set_.currentTab = 1;
+  set_.SetShownTab(1);
   EXPECT_EQ(set_.LinkedTabPosition(), 2);
-  set_.currentTab = 2;
+  set_.SetShownTab(2);
   EXPECT_EQ(set_.LinkedTabPosition(), -1);  // no tab has id 9
-  set_.currentTab = 3;
+  set_.SetShownTab(3);
   EXPECT_EQ(set_.LinkedTabPosition(), 0);
   // Links are read anew on each call.
   Block().tab(3).setLinkTabId(4);
@@ -79,7 +79,7 @@ TEST_F(TabSourceSetTest, ResolvesLinksByTabId) {
 
 TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
   Publish(TabSettings({{0, 0, -1, 0, 2, u"English"}, {1, 1, -1, 3, 0, u"Second"}}, {0, 1}), 2);
-  set_.currentTab = 0;
+  set_.SetShownTab(0);
   EXPECT_EQ(set_.ShowFromLetters(), 2u);
   ASSERT_EQ(set_.SetPrefix(u"D0"), 2u);
   EXPECT_EQ(set_.CommitText(0), u"ONE");  // the commit text when there is one
@@ -90,13 +90,13 @@ TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
   EXPECT_EQ(set_.TurnPage(true), 0u);
   EXPECT_EQ(set_.TurnPage(false), 0u);
 
-  set_.currentTab = 1;
+  set_.SetShownTab(1);
   EXPECT_EQ(set_.SetPrefix(u"d1"), 2u);
   EXPECT_EQ(set_.AppendLetter(u't'), 1u);
   EXPECT_EQ(set_.CommitText(0), u"d1two");
 
-  set_.currentTab = 7;  // beyond the sources: the first tab answers
-  EXPECT_EQ(set_.CurrentSource(), set_.Source(0));
+  set_.SetShownTab(7);  // beyond the sources: the first tab answers
+  EXPECT_EQ(set_.ShownSource(), set_.Source(0));
   EXPECT_EQ(set_.ShowFromLetters(), 2u);
   EXPECT_EQ(set_.SetPrefix(nullptr, 3), 0u);
 
@@ -107,10 +107,10 @@ TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
 
 TEST_F(TabSourceSetTest, SourcesKeepTheirSettingsUntilTheNextRebuild) {
   Publish(TabSettings({{0, 0}}, {0, 1}), 2);
-  TabSource* before = set_.CurrentSource();
+  TabSource* before = set_.ShownSource();
   Block().tab(0).setDictionaryId(1);
   EXPECT_EQ(FirstWord(0), u"d0one");  // the composition that is running keeps its source
-  EXPECT_EQ(set_.CurrentSource(), before);
+  EXPECT_EQ(set_.ShownSource(), before);
   set_.Rebuild();
   EXPECT_EQ(FirstWord(0), u"d1one");
 }
@@ -125,12 +125,12 @@ TEST_F(TabSourceSetTest, KeepsNineNamesAndNoMore) {
   EXPECT_EQ(set_.sourceCount(), 9u);
   EXPECT_EQ(set_.tabCount(), 9u);
   EXPECT_EQ(set_.tabNames()[8], u"name9");
-  set_.currentTab = 8;
+  set_.SetShownTab(8);
   EXPECT_EQ(set_.LinkedTabPosition(), -1);
 }
 
 TEST_F(TabSourceSetTest, WithoutSourcesEveryAnswerIsNothing) {
-  EXPECT_EQ(set_.CurrentSource(), nullptr);
+  EXPECT_EQ(set_.ShownSource(), nullptr);
   EXPECT_EQ(set_.SetPrefix(u"a"), 0u);
   EXPECT_EQ(set_.AppendLetter(u'a'), 0u);
   EXPECT_EQ(set_.NextPage(), 0u);
@@ -141,7 +141,7 @@ TEST_F(TabSourceSetTest, WithoutSourcesEveryAnswerIsNothing) {
 
   Publish(TabSettings({{0, 0, -1, 0, 0, u"kept"}}, {0}), 1);
   set_.Close();
-  EXPECT_EQ(set_.CurrentSource(), nullptr);
+  EXPECT_EQ(set_.ShownSource(), nullptr);
   EXPECT_EQ(set_.tabNames()[0], u"kept");
   EXPECT_EQ(set_.tabCount(), 1u);
   set_.Rebuild();  // closed blocks: the settings lock fails, no sources

@@ -117,7 +117,7 @@ void CandListCore::SetAdditionText(std::u16string_view text) {
 size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, bool refreshTitle) {
   if (sources == nullptr || manager_ == nullptr || manager_->candidateList == nullptr) return 0;
   CTextList& list = *manager_->candidateList;
-  TabSource* source = sources->CurrentSource();
+  TabSource* source = sources->ShownSource();
   list.RemoveAll();
   const size_t n = source != nullptr ? std::min(source->PageCount(), CTextList::kMaxItems) : 0;
   for (size_t i = 0; i < n; ++i) {

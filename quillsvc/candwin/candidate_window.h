@@ -21,7 +21,7 @@ class CandidateWindow {
   virtual bool IsVisible() = 0;
   virtual void Show() = 0;  // without activation
   virtual void Hide() = 0;
-  // Fills the list with the current page of tabs.CurrentSource(), highlights the first row (or the
+  // Fills the list with the current page of tabs.ShownSource(), highlights the first row (or the
   // last when selectFirst is false), puts that row's description into the addition bar and, with
   // refreshTitle, the active tab's title into the title bar. Returns the number of rows shown.
   virtual size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) = 0;

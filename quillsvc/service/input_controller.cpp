@@ -103,7 +103,7 @@ void InputController::CreateCandidateWindow(EditContext& context) {
   const int selected = window->SelectedTab();
   if (selected >= 0) activeTab_ = selected;
   host_.RefreshLangBarItems();
-  SetCurrentTab(activeTab_);
+  ShowTab(activeTab_);
 }
 
 void InputController::PlaceCandidateWindow(EditContext& context) {
@@ -148,8 +148,8 @@ void InputController::Finish(EditContext& context) {
   host_.DestroyCandidateWindow();
 }
 
-void InputController::SetCurrentTab(int index) {
-  if (index >= 0 && static_cast<size_t>(index) < tabs_.sourceCount()) tabs_.currentTab = static_cast<size_t>(index);
+void InputController::ShowTab(int index) {
+  if (index >= 0 && static_cast<size_t>(index) < tabs_.sourceCount()) tabs_.SetShownTab(static_cast<size_t>(index));
 }
 
 bool InputController::LongEnoughToShow() { return composition_.text().size() > tabs_.ShowFromLetters(); }
@@ -175,7 +175,7 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
   }
   // The linked tab offers follow-up words for the whole word; the active tab index stays.
   window->SelectTab(link);
-  SetCurrentTab(link);
+  ShowTab(link);
   if (tabs_.SetPrefix(word) == 0) {
     Finish(context);
     return;
@@ -190,14 +190,14 @@ void InputController::SwitchTab(bool next) {
   window->Show();
   const int index = next ? window->NextTab() : window->PrevTab();
   if (index >= 0) activeTab_ = index;
-  SetCurrentTab(index);
+  ShowTab(index);
   Relookup(*window, true);
   host_.RefreshLangBarItems();
 }
 
 bool InputController::TurnPage(bool forward) {
   if (forward) return tabs_.NextPage() > 0;
-  const TabSource* source = tabs_.CurrentSource();
+  const TabSource* source = tabs_.ShownSource();
   return source != nullptr && source->pageOffset() > 0 && tabs_.PreviousPage() > 0;
 }
 
@@ -258,7 +258,7 @@ void InputController::OnTabClicked(int index) {
   if (window == nullptr || index == activeTab_) return;
   window->SelectTab(index);
   activeTab_ = index;
-  SetCurrentTab(index);
+  ShowTab(index);
   Relookup(*window, true);
   host_.RefreshLangBarItems();
 }
@@ -277,7 +277,7 @@ void InputController::OnListScrolled(bool forward) {
 void InputController::OnTabScrolled() {
   CandidateWindow* window = host_.candidateWindow();
   if (window == nullptr) return;
-  SetCurrentTab(window->SelectedTab());
+  ShowTab(window->SelectedTab());
   Relookup(*window, true);
   host_.RefreshLangBarItems();
 }

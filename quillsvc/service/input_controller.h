@@ -133,11 +133,11 @@ class InputController final : private ICompositionCallback {
   void ToggleOpen(EditContext& context);
   // Ends the composition (its text stays) and destroys the candidate window.
   void Finish(EditContext& context);
-  // Makes `index` the tab set's current tab when it names a source.
-  void SetCurrentTab(int index);
-  // Looks the whole composition text up in the current tab and refills the window from the top.
+  // Makes `index` the shown tab when it names a source.
+  void ShowTab(int index);
+  // Looks the whole composition text up in the shown tab and refills the window from the top.
   void Relookup(CandidateWindow& window, bool refreshTitle);
-  // Whether the composition text is longer than the current tab's showFromLetters.
+  // Whether the composition text is longer than the shown tab's showFromLetters.
   bool LongEnoughToShow();
 
   InputHost& host_;

@@ -38,7 +38,7 @@ class FakeWindow final : public CandidateWindow {
     ++fills;
     if (refreshTitle) ++titleRefreshes;
     rows.clear();
-    TabSource* s = tabs.CurrentSource();
+    TabSource* s = tabs.ShownSource();
     const size_t n = s == nullptr ? 0 : s->PageCount();
     for (size_t i = 0; i < n; ++i) {
       const std::u16string display = s->CandidateDisplay(i);
@@ -478,7 +478,7 @@ TEST_F(InputControllerTest, ALinkedTabKeepsTheCompositionOpenForAFollowUpWord) {
   EXPECT_TRUE(Composing());
   EXPECT_EQ(core_.composition().text(), u"new");
   EXPECT_EQ(window()->selectedTab, 1);
-  EXPECT_EQ(core_.tabs().currentTab, 1u);
+  EXPECT_EQ(core_.tabs().shownTab(), 1u);
   EXPECT_EQ(core_.activeTab(), 2);  // the active tab index stays
   EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"new york", u"new zealand"}));
   Press(vk::k1 + 1);
@@ -503,7 +503,7 @@ TEST_F(InputControllerTest, SwitchingTabsByKeyShowsTheListAndSticksForTheNextCom
   ShiftPress(vk::kOemMinus);
   ShiftPress(vk::kOemMinus);  // before the first comes the last
   EXPECT_EQ(core_.activeTab(), 2);
-  EXPECT_EQ(core_.tabs().currentTab, 2u);
+  EXPECT_EQ(core_.tabs().shownTab(), 2u);
   Press(vk::kEscape);
 
   Type(u"n");
@@ -544,7 +544,7 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
 
   window()->SelectTab(0);  // the strip's own arrow switched it
   core_.OnTabScrolled();
-  EXPECT_EQ(core_.tabs().currentTab, 0u);
+  EXPECT_EQ(core_.tabs().shownTab(), 0u);
   EXPECT_EQ(core_.activeTab(), 1);
   EXPECT_EQ(Rows()[0], u"new");
 

@@ -268,7 +268,7 @@ int Run(const std::vector<std::u16string>& args) {
     return Fail("there is no tab " + std::to_string(o.tab) + " (the settings have " +
                 std::to_string(set.sourceCount()) + ")");
   }
-  set.currentTab = o.tab;
+  set.SetShownTab(o.tab);
   set.SetPrefix(o.prefix);
   for (uint32_t p = 0; p < o.page; ++p) {
     if (set.NextPage() == 0) return Fail("there is no page " + std::to_string(o.page));
