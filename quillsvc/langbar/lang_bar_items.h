@@ -22,9 +22,9 @@ class TabSourceSet;
 // What the items ask of the text service that made them (implemented by CQuillsvc).
 class LangBarHost {
  public:
-  // Nonzero while activation or reopening failed.
+  // Not kSuccess while activation or reopening failed.
   virtual Result ErrorCode() = 0;
-  // The tooltip text for the error code; empty for 0.
+  // The tooltip text for the error code; empty for kSuccess.
   virtual std::u16string GetErrorText() = 0;
   virtual bool IsOpen() = 0;
   // Refused (E_FAIL) for true while the error code is nonzero.

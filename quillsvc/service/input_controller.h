@@ -112,7 +112,7 @@ class InputController final : private ICompositionCallback {
   // The active tab index: the tab the next candidate window opens on.
   int activeTab() const { return activeTab_; }
   void set_activeTab(int index) { activeTab_ = index; }
-  // Nonzero while activation or reopening failed: no key is eaten.
+  // Not kSuccess while activation or reopening failed: no key is eaten.
   Result errorCode() const { return errorCode_; }
   void set_errorCode(Result code) { errorCode_ = code; }
   uint32_t lastKey() const { return lastKey_; }
@@ -148,7 +148,7 @@ class InputController final : private ICompositionCallback {
   Result errorCode_ = Result::kSuccess;
 };
 
-// The open/close item's tooltip for an error code: empty for 0.
+// The open/close item's tooltip for an error code: empty for kSuccess.
 std::u16string ErrorText(Result errorCode);
 
 }  // namespace quillet

@@ -8,13 +8,6 @@
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
-namespace {
-
-constexpr Result kOutOfMemory = Result::kOutOfMemory;
-constexpr Result kSinkAdviseFailed = Result::kSinkAdviseFailed;
-
-}  // namespace
-
 HRESULT NewTextService(IUnknown** object) {
   *object = (new CQuillsvc())->Identity();
   return S_OK;
@@ -28,7 +21,7 @@ HRESULT CQuillsvc::Activate(ITfThreadMgr* threadMgr, TfClientId clientId) {
   if (threadMgr == nullptr) return E_INVALIDARG;
   threadMgr_ = ComPtr<ITfThreadMgr>(threadMgr);
   clientId_ = clientId;
-  const Result error = AtBoundary(kOutOfMemory, [&] { return ActivateSteps(); });
+  const Result error = AtBoundary(Result::kOutOfMemory, [&] { return ActivateSteps(); });
   SetErrorCode(error);
   return ComBoundary([&] {
     if (error == Result::kSuccess) {
@@ -43,10 +36,11 @@ HRESULT CQuillsvc::Activate(ITfThreadMgr* threadMgr, TfClientId clientId) {
 }
 
 Result CQuillsvc::ActivateSteps() {
-  if (!AdviseThreadMgrEventSink()) return kSinkAdviseFailed;
+  if (!AdviseThreadMgrEventSink()) return Result::kSinkAdviseFailed;
   ComPtr<ITfDocumentMgr> focus;
-  if (SUCCEEDED(threadMgr_->GetFocus(focus.Put())) && focus && !AttachContext(focus.Get())) return kSinkAdviseFailed;
-  if (!AdviseKeyEventSink() || !AdviseThreadFocusSink()) return kSinkAdviseFailed;
+  if (SUCCEEDED(threadMgr_->GetFocus(focus.Put())) && focus && !AttachContext(focus.Get()))
+    return Result::kSinkAdviseFailed;
+  if (!AdviseKeyEventSink() || !AdviseThreadFocusSink()) return Result::kSinkAdviseFailed;
   // The function provider is a convenience; the text service works without it.
   AdviseFunctionProvider();
   return OpenBlocks();
