@@ -12,6 +12,7 @@
 #include "common/dict_image_testing.h"
 #include "common/rank_view.h"
 #include "common/utf16.h"
+#include "lexforge/test_files.h"
 #include "platform/test_namespace.h"
 
 namespace quillet {
@@ -23,7 +24,7 @@ const bool kIsolated = testing::IsolateNamespace("lc");
 class LookupCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = ::testing::TempDir() + "lookup_command_test_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".dict";
+    path_ = dir_.Path("lookup.dict").string();
     std::vector<testing::ImageEntry> entries{{u"ma", u"", u"", u""}};
     for (int i = 0; i < 25; ++i) {
       entries.push_back({u"mb" + std::u16string(1, static_cast<char16_t>(u'a' + i)), i == 0 ? u"Mba" : u"",
@@ -32,8 +33,6 @@ class LookupCommandTest : public ::testing::Test {
     entries.push_back({u"n", u"", u"", u""});
     Write(testing::BuildDictionaryImage(entries));
   }
-  void TearDown() override { std::remove(path_.c_str()); }
-
   void Write(const std::vector<uint8_t>& bytes) {
     std::ofstream f(path_, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -46,6 +45,8 @@ class LookupCommandTest : public ::testing::Test {
   }
   std::u16string path() const { return FromUtf8(path_); }
 
+  // Each process its own folder: under Wine two test processes can get the same addresses.
+  lexforge::testing::TempDir dir_;
   std::string path_;
   std::ostringstream out_, err_;
 };
@@ -88,7 +89,7 @@ TEST_F(LookupCommandTest, ReportsFailuresWithTheirCode) {
 class StdinLookupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = ::testing::TempDir() + "stdin_lookup_" + std::to_string(reinterpret_cast<uintptr_t>(this));
+    base_ = dir_.Path("stdin_lookup").string();
     // 0 quack, 1 quality, 2 quiet, 3 quite, 4 the
     entries_ = {{u"quack", u"", u"", u""},
                 {u"quality", u"", u"", u""},
@@ -102,9 +103,6 @@ class StdinLookupTest : public ::testing::Test {
     std::vector<RankContext> contexts{{kNoWord, 4, -100, {{2, 100}}}};  // "quiet" after "the"
     WriteFile(base_ + ".rank", EncodeRankData(DictionaryFingerprint(view), {6000, 3000, 3500, 2000, 500}, contexts));
   }
-  void TearDown() override {
-    for (const char* ext : {".dict", ".rank", ".hist", ".hist.damaged"}) std::remove((base_ + ext).c_str());
-  }
   static void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -117,6 +115,7 @@ class StdinLookupTest : public ::testing::Test {
     return RunLookupCommand(options, in, out_, err_);
   }
 
+  lexforge::testing::TempDir dir_;
   std::string base_;
   std::vector<testing::ImageEntry> entries_;
   std::vector<uint8_t> dictionary_;
