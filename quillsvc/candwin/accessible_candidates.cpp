@@ -12,7 +12,6 @@ namespace quillet {
 namespace {
 
 constexpr char16_t kListName[] = u"Candidates";
-constexpr char16_t kAutomationId[] = u"IME_Candidate_Window";
 
 // ---- MSAA ----
 
@@ -201,6 +200,7 @@ Accessibility::~Accessibility() {
 }
 
 bool Accessibility::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (automation_.OnGetObject(wParam, lParam, result)) return true;
   if (static_cast<LONG>(lParam) != OBJID_CLIENT) return false;
   if (!msaa_) msaa_ = ComPtr<IUnknown>::Adopt((new CAccessibleList(list_))->Identity());
   *result = LresultFromObject(__uuidof(IAccessible), wParam, msaa_.Get());
@@ -208,6 +208,7 @@ bool Accessibility::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT* result) {
 }
 
 void Accessibility::OnShown(bool shown) {
+  automation_.OnShown(shown);
   if (shown) {
     lastSelected_ = -1;
     lastCount_ = 0;
@@ -219,10 +220,13 @@ void Accessibility::OnChanged() {
   const HWND window = list_.ListWindow();
   const size_t count = list_.ItemCount();
   if (count != lastCount_) NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+  // Rows change text with every letter, whether or not their number does.
+  automation_.OnRowsChanged();
   const int selected = list_.SelectedRow();
   if (selected >= 0 && (selected != lastSelected_ || count != lastCount_)) {
     NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, selected + 1);
     NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, selected + 1);
+    automation_.OnSelected(selected);
   }
   lastSelected_ = selected;
   lastCount_ = count;

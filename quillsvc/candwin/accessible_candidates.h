@@ -6,7 +6,8 @@
 //
 // Two faces over the same reading: MSAA (IAccessible, for OBJID_CLIENT) and UI Automation (a
 // provider for UiaRootObjectId, with the automation id that input-method candidate lists carry,
-// "IME_Candidate_Window"). UI Automation is loaded at run time and left out where the system lacks it.
+// "IME_Candidate_Window", in automation_candidates.*). UI Automation is loaded at run time and left out
+// where the system lacks it.
 //
 // The objects may outlive the window (a screen reader holds them as long as it likes): the window
 // disconnects them when it goes, and they then answer that the element is gone.
@@ -19,6 +20,7 @@
 #include <cstddef>
 #include <string>
 
+#include "quillsvc/candwin/automation_candidates.h"
 #include "quillsvc/candwin/geometry.h"
 #include "quillsvc/com/com_ptr.h"
 
@@ -46,7 +48,7 @@ class AccessibleList {
 // The window's accessibility: made on the first request, told of changes, disconnected at the end.
 class Accessibility {
  public:
-  explicit Accessibility(AccessibleList& list) : list_(list) {}
+  explicit Accessibility(AccessibleList& list) : list_(list), automation_(list) {}
   ~Accessibility();
   Accessibility(const Accessibility&) = delete;
   Accessibility& operator=(const Accessibility&) = delete;
@@ -56,10 +58,12 @@ class Accessibility {
   // The list was shown or hidden, its rows changed, or the highlight moved.
   void OnShown(bool shown);
   void OnChanged();
+  void OnDestroy(HWND window) { automation_.OnDestroy(window); }
 
  private:
   AccessibleList& list_;
   ComPtr<IUnknown> msaa_;  // the IAccessible, once asked for
+  AutomationRoot automation_;
   int lastSelected_ = -1;
   size_t lastCount_ = 0;
 };

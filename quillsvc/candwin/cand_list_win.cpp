@@ -78,6 +78,9 @@ bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, 
       return true;
     case WM_GETOBJECT:
       return accessibility_.OnGetObject(wParam, lParam, &result);
+    case WM_DESTROY:
+      accessibility_.OnDestroy(hwnd);
+      return false;
     case WM_LBUTTONUP:
       ::ReleaseCapture();
       // Client coordinates as unsigned 16-bit: a release left of or above the window hits nothing.

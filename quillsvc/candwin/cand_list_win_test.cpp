@@ -3,14 +3,13 @@
 #include "quillsvc/candwin/cand_list_win.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <oleacc.h>
 
 #include "common/dict_image_testing.h"
 #include "common/utf16.h"
@@ -23,6 +22,7 @@
 #include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/recording_callback_testing.h"
 #include "quillsvc/com/com_ptr.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "tools/picture/screen_capture.h"
 
 namespace quillet {
@@ -256,9 +256,9 @@ TEST_F(CandListWinTest, TheAccessibleTreeNamesTheRowsAndMarksTheHighlightedOne) 
   win_->Repaint();
   Pump();
   ComPtr<IAccessible> list;
-  ASSERT_EQ(AccessibleObjectFromWindow(win_->hwnd(), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                       list.PutVoid()),
-            S_OK);
+  ASSERT_EQ(
+      AccessibleObjectFromWindow(win_->hwnd(), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), list.PutVoid()),
+      S_OK);
   LONG count = 0;
   ASSERT_EQ(list->get_accChildCount(&count), S_OK);
   ASSERT_GE(count, 10);
@@ -303,6 +303,106 @@ TEST_F(CandListWinTest, TheAccessibleTreeNamesTheRowsAndMarksTheHighlightedOne) 
   win_.reset();
   EXPECT_EQ(list->get_accChildCount(&count), S_OK);
   EXPECT_EQ(count, 0);
+}
+
+// UI Automation's client calls, found at run time.
+struct UiaClient {
+  UiaClient() : module(::LoadLibraryW(L"uiautomationcore.dll")) {
+    Find("UiaNodeFromHandle", &fromHandle);
+    Find("UiaNodeRelease", &release);
+    Find("UiaGetPropertyValue", &property);
+    Find("UiaNavigate", &navigate);
+    Find("UiaHUiaNodeFromVariant", &fromVariant);
+  }
+  ~UiaClient() {
+    if (module != nullptr) ::FreeLibrary(module);
+  }
+  template <class Fn>
+  void Find(const char* name, Fn* fn) {
+    *fn = module != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+  }
+  bool available() const { return fromHandle && release && property && navigate && fromVariant; }
+
+  // A property as text: strings as they are, numbers and booleans written out.
+  std::string Text(HUIANODE node, PROPERTYID id) const {
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(property(node, id, &v))) return "(failed)";
+    std::string text;
+    if (v.vt == VT_BSTR) {
+      text = ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(v.bstrVal), SysStringLen(v.bstrVal)));
+    } else if (v.vt == VT_I4) {
+      text = std::to_string(v.lVal);
+    } else if (v.vt == VT_BOOL) {
+      text = v.boolVal ? "true" : "false";
+    }
+    VariantClear(&v);
+    return text;
+  }
+  // The element in `direction` from `node`; null for none.
+  HUIANODE Navigate(HUIANODE node, NavigateDirection direction) const {
+    UiaCondition every{0};
+    UiaCacheRequest request{&every, 1, nullptr, 0, nullptr, 0, 1};
+    SAFEARRAY* data = nullptr;
+    BSTR tree = nullptr;
+    HUIANODE found = nullptr;
+    if (SUCCEEDED(navigate(node, direction, &every, &request, &data, &tree)) && data != nullptr) {
+      LONG at[2] = {0, 0};
+      VARIANT v;
+      VariantInit(&v);
+      if (SUCCEEDED(SafeArrayGetElement(data, at, &v)) && FAILED(fromVariant(&v, &found))) found = nullptr;
+      SafeArrayDestroy(data);
+    }
+    SysFreeString(tree);
+    return found;
+  }
+
+  HMODULE module;
+  UiaNodeFromHandleFn fromHandle = nullptr;
+  UiaNodeReleaseFn release = nullptr;
+  UiaGetPropertyValueFn property = nullptr;
+  UiaNavigateFn navigate = nullptr;
+  UiaHUiaNodeFromVariantFn fromVariant = nullptr;
+};
+
+// The same tree through UI Automation's client: the list by the automation id of candidate lists,
+// then its items in order, rows named by their text with their digit keys, the highlighted one
+// holding the focus. (Wine's client answers E_NOTIMPL for rectangles and the selection pattern's
+// properties; the MSAA case reads those.)
+TEST_F(CandListWinTest, UiAutomationFindsTheListByItsAutomationIdAndWalksItsRows) {
+  const ComApartment com;
+  const UiaClient uia;
+  ASSERT_TRUE(uia.available());
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
+  win_->MoveSelection(2);
+  win_->Repaint();
+  Pump();
+  HUIANODE root = nullptr;
+  ASSERT_EQ(uia.fromHandle(win_->hwnd(), &root), S_OK);
+  EXPECT_EQ(uia.Text(root, UIA_AutomationIdPropertyId), "IME_Candidate_Window");
+  EXPECT_EQ(uia.Text(root, UIA_ControlTypePropertyId), std::to_string(UIA_ListControlTypeId));
+  std::vector<std::string> rows, tabs;
+  for (HUIANODE item = uia.Navigate(root, NavigateDirection_FirstChild); item != nullptr;) {
+    const std::string name = uia.Text(item, UIA_NamePropertyId);
+    if (uia.Text(item, UIA_ControlTypePropertyId) == std::to_string(UIA_ListItemControlTypeId)) {
+      rows.push_back(name + " " + uia.Text(item, UIA_AccessKeyPropertyId) + " " +
+                     uia.Text(item, UIA_HasKeyboardFocusPropertyId));
+      EXPECT_EQ(uia.Text(item, UIA_IsOffscreenPropertyId), "false");
+    } else {
+      tabs.push_back(name);
+    }
+    const HUIANODE next = uia.Navigate(item, NavigateDirection_NextSibling);
+    uia.release(item);
+    item = next;
+  }
+  uia.release(root);
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < 10; ++i) {
+    expected.push_back(ToUtf8(win_->core().RowText(i)) + " " + std::to_string((i + 1) % 10) + " " +
+                       (i == 2 ? "true" : "false"));
+  }
+  EXPECT_EQ(rows, expected);
+  EXPECT_FALSE(tabs.empty());
 }
 
 // Another process on the desktop sends the window every message it can think of, with pointers into

@@ -4,7 +4,8 @@
 //   class CFnHelp final : public ComObject<ModuleCount, ITfFnShowHelp> { ... };
 //
 // QueryInterface answers IUnknown and each listed interface together with the interfaces it derives
-// from (InterfaceTraits below); AddRef and Release count plainly, for objects of one apartment. The
+// from (InterfaceTraits below); AddRef and Release count atomically (objects handed to the system, as
+// the accessibility ones are, may be released from its threads). The
 // `Counter` counts the object for its whole life, from the base's constructor to its destructor, so
 // a derived constructor that throws leaves the count as it was. An object starts with one reference,
 // which belongs to its creator (ComPtr<T>::Adopt(new T(...))).
@@ -15,6 +16,7 @@
 #include <unknwn.h>
 #include <windows.h>
 
+#include <atomic>
 #include <tuple>
 
 #include "quillsvc/com/tsf_interfaces.h"
@@ -97,7 +99,7 @@ class ComObject : public Interfaces... {
     return found != nullptr ? found : FindOther(iid);
   }
 
-  ULONG refs_ = 1;
+  std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace quillet

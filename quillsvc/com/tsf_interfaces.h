@@ -1,7 +1,8 @@
-// Text Services Framework declarations that the mingw-w64 headers lack, declared once for the text
-// service and for our framework host. IIDs and method order follow the published Windows headers
-// (msctf.idl, ctfutb.idl): a vtable slot out of place would call the wrong method at run time, so
-// tsf_interfaces_test.cpp checks both.
+// Windows declarations that the mingw-w64 headers lack, declared once for the text service, its
+// candidate window and our framework host: the Text Services Framework's, and the UI Automation
+// patterns and identifiers the candidate window answers. IIDs and method order follow the published
+// Windows headers (msctf.idl, ctfutb.idl, uiautomationcore.idl, uiautomationclient.idl): a vtable
+// slot out of place would call the wrong method at run time, so tsf_interfaces_test.cpp checks both.
 //
 // Everything the mingw-w64 msctf.h and ctfutb.h do declare (thread manager, contexts, ranges,
 // compositions, compartments, the language-bar item manager, ...) is used from there; their method
@@ -12,6 +13,8 @@
 #include <msctf.h>
 #include <olectl.h>
 #include <textstor.h>
+#include <uiautomationclient.h>
+#include <uiautomationcore.h>
 #include <windows.h>
 
 // Results that msctf.h leaves out (it defines TF_E_STACKFULL, TF_E_DISCONNECTED, TF_E_ALREADY_EXISTS
@@ -136,6 +139,80 @@ inline constexpr IID IID_ITfCandidateListUIElement = {
 inline constexpr IID IID_ITfCandidateListUIElementBehavior = {
     0x85fad185, 0x58ce, 0x497a, {0x94, 0x60, 0x35, 0x53, 0x66, 0xb6, 0x4b, 0x9a}};
 
+// UI Automation: control types, events and structure changes (uiautomationclient.idl), and the two
+// selection patterns of a list (uiautomationcore.idl).
+#ifndef UIA_ListControlTypeId
+#define UIA_ListItemControlTypeId 50007
+#define UIA_ListControlTypeId 50008
+#define UIA_TabItemControlTypeId 50019
+#endif
+#ifndef UIA_MenuOpenedEventId
+#define UIA_MenuOpenedEventId 20003
+#define UIA_MenuClosedEventId 20007
+#define UIA_SelectionItem_ElementSelectedEventId 20012
+#endif
+enum QuilletStructureChangeType { kStructureChildrenInvalidated = 2 };
+
+inline constexpr IID IID_ISelectionProvider = {
+    0xfb8b03af, 0x3bdf, 0x48d4, {0xbd, 0x36, 0x1a, 0x65, 0x79, 0x3b, 0xe1, 0x68}};
+inline constexpr IID IID_ISelectionItemProvider = {
+    0x2acad808, 0xb2d4, 0x452d, {0xa4, 0x07, 0x91, 0xff, 0x1a, 0xd1, 0x67, 0xb2}};
+
+MIDL_INTERFACE("fb8b03af-3bdf-48d4-bd36-1a65793be168")
+ISelectionProvider : public IUnknown {
+ public:
+  virtual HRESULT STDMETHODCALLTYPE GetSelection(SAFEARRAY * *pRetVal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_CanSelectMultiple(BOOL * pRetVal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_IsSelectionRequired(BOOL * pRetVal) = 0;
+};
+
+MIDL_INTERFACE("2acad808-b2d4-452d-a407-91ff1ad167b2")
+ISelectionItemProvider : public IUnknown {
+ public:
+  virtual HRESULT STDMETHODCALLTYPE Select() = 0;
+  virtual HRESULT STDMETHODCALLTYPE AddToSelection() = 0;
+  virtual HRESULT STDMETHODCALLTYPE RemoveFromSelection() = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_IsSelected(BOOL * pRetVal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_SelectionContainer(IRawElementProviderSimple * *pRetVal) = 0;
+};
+
+// UI Automation's flat calls (uiautomationcoreapi.h, which does not compile as C++: a parameter is
+// named `new`). uiautomationcore.dll has no import library here: its users find them at run time.
+#ifndef UiaRootObjectId
+#define UiaRootObjectId -25
+#define UiaAppendRuntimeId 3
+#endif
+#ifndef UIA_E_ELEMENTNOTAVAILABLE
+#define UIA_E_ELEMENTNOTAVAILABLE static_cast<HRESULT>(0x80040201)
+#define UIA_E_INVALIDOPERATION static_cast<HRESULT>(0x80131509)
+#endif
+DECLARE_HANDLE(HUIANODE);
+using UiaReturnRawElementProviderFn = LRESULT(WINAPI*)(HWND, WPARAM, LPARAM, IRawElementProviderSimple*);
+using UiaHostProviderFromHwndFn = HRESULT(WINAPI*)(HWND, IRawElementProviderSimple**);
+using UiaRaiseAutomationEventFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, EVENTID);
+using UiaRaiseStructureChangedEventFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, int, int*, int);
+using UiaClientsAreListeningFn = BOOL(WINAPI*)();
+using UiaDisconnectProviderFn = HRESULT(WINAPI*)(IRawElementProviderSimple*);  // Windows 8 and later
+// The client's, as a reader of the element tree calls them.
+struct UiaCondition {
+  int ConditionType;  // 0: every element
+};
+struct UiaCacheRequest {
+  UiaCondition* pViewCondition;
+  int Scope;  // 1: the element itself
+  PROPERTYID* pProperties;
+  int cProperties;
+  PATTERNID* pPatterns;
+  int cPatterns;
+  int automationElementMode;  // 1: full
+};
+using UiaNodeFromHandleFn = HRESULT(WINAPI*)(HWND, HUIANODE*);
+using UiaNodeReleaseFn = BOOL(WINAPI*)(HUIANODE);
+using UiaGetPropertyValueFn = HRESULT(WINAPI*)(HUIANODE, PROPERTYID, VARIANT*);
+using UiaNavigateFn = HRESULT(WINAPI*)(HUIANODE, NavigateDirection, UiaCondition*, UiaCacheRequest*, SAFEARRAY**,
+                                       BSTR*);
+using UiaHUiaNodeFromVariantFn = HRESULT(WINAPI*)(VARIANT*, HUIANODE*);
+
 // The context's layout-change sink (advised through the context's ITfSource).
 MIDL_INTERFACE("2af2d06a-dd5b-4927-a0b4-54f19c91fade")
 ITfTextLayoutSink : public IUnknown {
@@ -218,6 +295,8 @@ __CRT_UUID_DECL(ITfFunction, 0xdb593490, 0x098f, 0x11d3, 0x8d, 0xf0, 0x00, 0x10,
 __CRT_UUID_DECL(ITfFnConfigure, 0x88f567c6, 0x1757, 0x49f8, 0xa1, 0xb2, 0x89, 0x23, 0x4c, 0x1e, 0xef, 0xf9)
 __CRT_UUID_DECL(ITfFnShowHelp, 0x5ab1d30c, 0x094d, 0x4c29, 0x8e, 0xa5, 0x0b, 0xf5, 0x9b, 0xe8, 0x7b, 0xf3)
 __CRT_UUID_DECL(ITfCandidateListUIElement, 0xea1ea138, 0x19df, 0x11d7, 0xa6, 0xd2, 0x00, 0x06, 0x5b, 0x84, 0x43, 0x5c)
+__CRT_UUID_DECL(ISelectionProvider, 0xfb8b03af, 0x3bdf, 0x48d4, 0xbd, 0x36, 0x1a, 0x65, 0x79, 0x3b, 0xe1, 0x68)
+__CRT_UUID_DECL(ISelectionItemProvider, 0x2acad808, 0xb2d4, 0x452d, 0xa4, 0x07, 0x91, 0xff, 0x1a, 0xd1, 0x67, 0xb2)
 __CRT_UUID_DECL(ITfCandidateListUIElementBehavior, 0x85fad185, 0x58ce, 0x497a, 0x94, 0x60, 0x35, 0x53, 0x66, 0xb6, 0x4b,
                 0x9a)
 #endif

@@ -1,0 +1,453 @@
+#include "quillsvc/candwin/automation_candidates.h"
+
+#include <string>
+
+#include "quillsvc/candwin/accessible_candidates.h"
+#include "quillsvc/com/bstr.h"
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/com_object.h"
+#include "quillsvc/com/module.h"
+
+namespace quillet {
+namespace {
+
+constexpr char16_t kListName[] = u"Candidates";
+constexpr char16_t kAutomationId[] = u"IME_Candidate_Window";
+
+// uiautomationcore.dll, loaded once and kept: the providers it holds count in the module, so the DLL
+// stays while the system may call them.
+struct UiaApi {
+  UiaReturnRawElementProviderFn returnProvider = nullptr;
+  UiaHostProviderFromHwndFn hostProvider = nullptr;
+  UiaRaiseAutomationEventFn raiseEvent = nullptr;
+  UiaRaiseStructureChangedEventFn raiseStructureChanged = nullptr;
+  UiaClientsAreListeningFn clientsListening = nullptr;
+  UiaDisconnectProviderFn disconnect = nullptr;
+
+  bool available() const { return returnProvider && hostProvider && raiseEvent && clientsListening; }
+  bool Listening() const { return available() && clientsListening(); }
+};
+
+template <class Fn>
+void Find(HMODULE module, const char* name, Fn* fn) {
+  *fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const UiaApi& Uia() {
+  static const UiaApi api = [] {
+    UiaApi found;
+    wchar_t path[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n + 24 > MAX_PATH) return found;
+    wcscpy(path + n, L"\\uiautomationcore.dll");
+    const HMODULE module = LoadLibraryW(path);
+    if (module == nullptr) return found;
+    Find(module, "UiaReturnRawElementProvider", &found.returnProvider);
+    Find(module, "UiaHostProviderFromHwnd", &found.hostProvider);
+    Find(module, "UiaRaiseAutomationEvent", &found.raiseEvent);
+    Find(module, "UiaRaiseStructureChangedEvent", &found.raiseStructureChanged);
+    Find(module, "UiaClientsAreListening", &found.clientsListening);
+    Find(module, "UiaDisconnectProvider", &found.disconnect);
+    return found;
+  }();
+  return api;
+}
+
+HRESULT Nothing(VARIANT* value) {
+  VariantInit(value);  // VT_EMPTY: the system's default for the property
+  return S_OK;
+}
+HRESULT Int(VARIANT* value, int n) {
+  value->vt = VT_I4;
+  value->lVal = n;
+  return S_OK;
+}
+HRESULT Bool(VARIANT* value, bool b) {
+  value->vt = VT_BOOL;
+  value->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+HRESULT Text(VARIANT* value, std::u16string_view text) {
+  BSTR s = nullptr;
+  const HRESULT hr = NewBstr(text, &s);
+  if (FAILED(hr)) return hr;
+  value->vt = VT_BSTR;
+  value->bstrVal = s;
+  return S_OK;
+}
+UiaRect ToUia(const RectI& r) {
+  return UiaRect{static_cast<double>(r.left), static_cast<double>(r.top), static_cast<double>(r.width()),
+                 static_cast<double>(r.height())};
+}
+
+class CAutomationList;
+
+// One row or tab. Items are made when asked for and compared by runtime id, so several objects may
+// stand for one item.
+class CAutomationItem final
+    : public ComObject<ModuleCount, IRawElementProviderSimple, IRawElementProviderFragment, ISelectionItemProvider> {
+ public:
+  CAutomationItem(CAutomationList* root, size_t item);
+
+  // IRawElementProviderSimple
+  HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
+    if (options == nullptr) return E_INVALIDARG;
+    *options = ProviderOptions_ServerSideProvider;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPatternProvider(PATTERNID pattern, IUnknown** out) override;
+  HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override;
+  HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override {
+    if (host == nullptr) return E_INVALIDARG;
+    *host = nullptr;  // part of the list, not a window of its own
+    return S_OK;
+  }
+
+  // IRawElementProviderFragment
+  HRESULT STDMETHODCALLTYPE Navigate(NavigateDirection direction, IRawElementProviderFragment** out) override;
+  HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY** id) override;
+  HRESULT STDMETHODCALLTYPE get_BoundingRectangle(UiaRect* rect) override;
+  HRESULT STDMETHODCALLTYPE GetEmbeddedFragmentRoots(SAFEARRAY** roots) override {
+    if (roots == nullptr) return E_INVALIDARG;
+    *roots = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetFocus() override { return S_OK; }  // the document keeps the focus
+  HRESULT STDMETHODCALLTYPE get_FragmentRoot(IRawElementProviderFragmentRoot** root) override;
+
+  // ISelectionItemProvider: the highlight moves by the user's keys only.
+  HRESULT STDMETHODCALLTYPE Select() override { return UIA_E_INVALIDOPERATION; }
+  HRESULT STDMETHODCALLTYPE AddToSelection() override { return UIA_E_INVALIDOPERATION; }
+  HRESULT STDMETHODCALLTYPE RemoveFromSelection() override { return UIA_E_INVALIDOPERATION; }
+  HRESULT STDMETHODCALLTYPE get_IsSelected(BOOL* selected) override;
+  HRESULT STDMETHODCALLTYPE get_SelectionContainer(IRawElementProviderSimple** container) override;
+
+ private:
+  AccessibleList* List() const;
+  ComPtr<CAutomationList> root_;
+  size_t item_;
+};
+
+// The window: a list, the fragment root of its items.
+class CAutomationList final : public ComObject<ModuleCount, IRawElementProviderSimple, IRawElementProviderFragment,
+                                               IRawElementProviderFragmentRoot, ISelectionProvider> {
+ public:
+  explicit CAutomationList(AccessibleList& list) : list_(&list) {}
+  void Disconnect() { list_ = nullptr; }
+  AccessibleList* list() const { return list_; }
+
+  // A new item provider, or null for an item that is not there.
+  IRawElementProviderFragment* NewItem(size_t item) {
+    if (list_ == nullptr || item >= list_->ItemCount()) return nullptr;
+    return new CAutomationItem(this, item);
+  }
+
+  // IRawElementProviderSimple
+  HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
+    if (options == nullptr) return E_INVALIDARG;
+    *options = ProviderOptions_ServerSideProvider;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPatternProvider(PATTERNID pattern, IUnknown** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    if (pattern == UIA_SelectionPatternId && list_ != nullptr) {
+      *out = static_cast<ISelectionProvider*>(this);
+      AddRef();
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override {
+    if (value == nullptr) return E_INVALIDARG;
+    VariantInit(value);
+    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+    return ComBoundary([&] {
+      switch (property) {
+        case UIA_ControlTypePropertyId:
+          return Int(value, UIA_ListControlTypeId);
+        case UIA_AutomationIdPropertyId:
+          return Text(value, kAutomationId);
+        case UIA_NamePropertyId:
+          return Text(value, kListName);
+        case UIA_IsKeyboardFocusablePropertyId:
+          return Bool(value, false);
+        case UIA_IsOffscreenPropertyId:
+          return Bool(value, !list_->ListShown());
+        default:
+          return Nothing(value);
+      }
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override {
+    if (host == nullptr) return E_INVALIDARG;
+    *host = nullptr;
+    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+    // The window's own element gives the process, the window handle and the parent.
+    return Uia().hostProvider(list_->ListWindow(), host);
+  }
+
+  // IRawElementProviderFragment
+  HRESULT STDMETHODCALLTYPE Navigate(NavigateDirection direction, IRawElementProviderFragment** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+    return ComBoundary([&] {
+      const size_t count = list_->ItemCount();
+      // Parent and siblings come from the window's host element.
+      if (direction == NavigateDirection_FirstChild && count > 0) *out = NewItem(0);
+      if (direction == NavigateDirection_LastChild && count > 0) *out = NewItem(count - 1);
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY** id) override {
+    if (id == nullptr) return E_INVALIDARG;
+    *id = nullptr;  // the host element's
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_BoundingRectangle(UiaRect* rect) override {
+    if (rect == nullptr) return E_INVALIDARG;
+    *rect = UiaRect{};  // the host element's
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetEmbeddedFragmentRoots(SAFEARRAY** roots) override {
+    if (roots == nullptr) return E_INVALIDARG;
+    *roots = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetFocus() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE get_FragmentRoot(IRawElementProviderFragmentRoot** root) override {
+    if (root == nullptr) return E_INVALIDARG;
+    *root = this;
+    AddRef();
+    return S_OK;
+  }
+
+  // IRawElementProviderFragmentRoot
+  HRESULT STDMETHODCALLTYPE ElementProviderFromPoint(double x, double y, IRawElementProviderFragment** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+    return ComBoundary([&] {
+      const int item = list_->ItemAtScreenPoint(static_cast<int>(x), static_cast<int>(y));
+      if (item >= 0) *out = NewItem(static_cast<size_t>(item));
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetFocus(IRawElementProviderFragment** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+    return ComBoundary([&] {
+      const int row = list_->SelectedRow();
+      if (row >= 0) *out = NewItem(static_cast<size_t>(row));
+      return S_OK;
+    });
+  }
+
+  // ISelectionProvider: the highlighted row, if any.
+  HRESULT STDMETHODCALLTYPE GetSelection(SAFEARRAY** selection) override {
+    if (selection == nullptr) return E_INVALIDARG;
+    *selection = nullptr;
+    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+    return ComBoundary([&] {
+      const int row = list_->SelectedRow();
+      ComPtr<IRawElementProviderFragment> item;
+      if (row >= 0) item = ComPtr<IRawElementProviderFragment>::Adopt(NewItem(static_cast<size_t>(row)));
+      SAFEARRAY* array = SafeArrayCreateVector(VT_UNKNOWN, 0, item ? 1 : 0);
+      if (array == nullptr) return E_OUTOFMEMORY;
+      if (item) {
+        LONG at = 0;
+        const HRESULT hr = SafeArrayPutElement(array, &at, static_cast<IUnknown*>(item.Get()));
+        if (FAILED(hr)) {
+          SafeArrayDestroy(array);
+          return hr;
+        }
+      }
+      *selection = array;
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_CanSelectMultiple(BOOL* multiple) override {
+    if (multiple == nullptr) return E_INVALIDARG;
+    *multiple = FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_IsSelectionRequired(BOOL* required) override {
+    if (required == nullptr) return E_INVALIDARG;
+    *required = FALSE;
+    return S_OK;
+  }
+
+ private:
+  AccessibleList* list_;
+};
+
+CAutomationItem::CAutomationItem(CAutomationList* root, size_t item) : root_(root), item_(item) {}
+
+AccessibleList* CAutomationItem::List() const {
+  AccessibleList* list = root_->list();
+  // An item whose row went with a new, shorter list is gone too.
+  return list != nullptr && item_ < list->ItemCount() ? list : nullptr;
+}
+
+HRESULT CAutomationItem::GetPatternProvider(PATTERNID pattern, IUnknown** out) {
+  if (out == nullptr) return E_INVALIDARG;
+  *out = nullptr;
+  AccessibleList* list = List();
+  if (pattern == UIA_SelectionItemPatternId && list != nullptr && list->IsRow(item_)) {
+    *out = static_cast<ISelectionItemProvider*>(this);
+    AddRef();
+  }
+  return S_OK;
+}
+
+HRESULT CAutomationItem::GetPropertyValue(PROPERTYID property, VARIANT* value) {
+  if (value == nullptr) return E_INVALIDARG;
+  VariantInit(value);
+  AccessibleList* list = List();
+  if (list == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+  return ComBoundary([&] {
+    const bool row = list->IsRow(item_);
+    RectI r;
+    switch (property) {
+      case UIA_ControlTypePropertyId:
+        return Int(value, row ? UIA_ListItemControlTypeId : UIA_TabItemControlTypeId);
+      case UIA_NamePropertyId:
+        return Text(value, list->ItemName(item_));
+      case UIA_AccessKeyPropertyId: {
+        if (!row || item_ > 9) return Nothing(value);
+        // The digit key that picks the row.
+        const char16_t digit[2] = {static_cast<char16_t>(item_ == 9 ? u'0' : u'1' + item_), 0};
+        return Text(value, digit);
+      }
+      case UIA_IsKeyboardFocusablePropertyId:
+        return Bool(value, false);
+      case UIA_HasKeyboardFocusPropertyId:
+        return Bool(value, row && list->ItemSelected(item_));
+      case UIA_SelectionItemIsSelectedPropertyId:
+        return Bool(value, list->ItemSelected(item_));
+      case UIA_IsOffscreenPropertyId:
+        return Bool(value, !list->ListShown() || !list->ItemScreenRect(item_, &r));
+      default:
+        return Nothing(value);
+    }
+  });
+}
+
+HRESULT CAutomationItem::Navigate(NavigateDirection direction, IRawElementProviderFragment** out) {
+  if (out == nullptr) return E_INVALIDARG;
+  *out = nullptr;
+  if (List() == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+  return ComBoundary([&] {
+    switch (direction) {
+      case NavigateDirection_Parent:
+        *out = static_cast<IRawElementProviderFragment*>(root_.Get());
+        (*out)->AddRef();
+        break;
+      case NavigateDirection_NextSibling:
+        *out = root_->NewItem(item_ + 1);
+        break;
+      case NavigateDirection_PreviousSibling:
+        if (item_ > 0) *out = root_->NewItem(item_ - 1);
+        break;
+      default:
+        break;  // items have no children
+    }
+    return S_OK;
+  });
+}
+
+HRESULT CAutomationItem::GetRuntimeId(SAFEARRAY** id) {
+  if (id == nullptr) return E_INVALIDARG;
+  *id = nullptr;
+  if (List() == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+  // Unique within the window: the system puts the window's own id in front.
+  SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
+  if (array == nullptr) return E_OUTOFMEMORY;
+  const int parts[2] = {UiaAppendRuntimeId, static_cast<int>(item_) + 1};
+  for (LONG i = 0; i < 2; ++i) {
+    const HRESULT hr = SafeArrayPutElement(array, &i, const_cast<int*>(&parts[i]));
+    if (FAILED(hr)) {
+      SafeArrayDestroy(array);
+      return hr;
+    }
+  }
+  *id = array;
+  return S_OK;
+}
+
+HRESULT CAutomationItem::get_BoundingRectangle(UiaRect* rect) {
+  if (rect == nullptr) return E_INVALIDARG;
+  *rect = UiaRect{};
+  AccessibleList* list = List();
+  if (list == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
+  RectI r;
+  if (list->ListShown() && list->ItemScreenRect(item_, &r)) *rect = ToUia(r);
+  return S_OK;
+}
+
+HRESULT CAutomationItem::get_FragmentRoot(IRawElementProviderFragmentRoot** root) {
+  if (root == nullptr) return E_INVALIDARG;
+  *root = static_cast<IRawElementProviderFragmentRoot*>(root_.Get());
+  (*root)->AddRef();
+  return S_OK;
+}
+
+HRESULT CAutomationItem::get_IsSelected(BOOL* selected) {
+  if (selected == nullptr) return E_INVALIDARG;
+  AccessibleList* list = List();
+  *selected = list != nullptr && list->ItemSelected(item_);
+  return list != nullptr ? S_OK : UIA_E_ELEMENTNOTAVAILABLE;
+}
+
+HRESULT CAutomationItem::get_SelectionContainer(IRawElementProviderSimple** container) {
+  if (container == nullptr) return E_INVALIDARG;
+  *container = static_cast<IRawElementProviderSimple*>(root_.Get());
+  (*container)->AddRef();
+  return S_OK;
+}
+
+CAutomationList* Root(const ComPtr<IRawElementProviderSimple>& root) {
+  return static_cast<CAutomationList*>(root.Get());
+}
+
+}  // namespace
+
+AutomationRoot::~AutomationRoot() {
+  if (!root_) return;
+  Root(root_)->Disconnect();
+  if (Uia().disconnect != nullptr) Uia().disconnect(root_.Get());
+}
+
+bool AutomationRoot::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  const UiaApi& uia = Uia();
+  if (static_cast<LONG>(lParam) != UiaRootObjectId || !uia.available()) return false;
+  if (!root_) root_ = ComPtr<IRawElementProviderSimple>::Adopt(new CAutomationList(list_));
+  *result = uia.returnProvider(list_.ListWindow(), wParam, lParam, root_.Get());
+  return true;
+}
+
+void AutomationRoot::OnShown(bool shown) {
+  if (!root_ || !Uia().Listening()) return;
+  Uia().raiseEvent(root_.Get(), shown ? UIA_MenuOpenedEventId : UIA_MenuClosedEventId);
+}
+
+void AutomationRoot::OnRowsChanged() {
+  if (!root_ || !Uia().Listening() || Uia().raiseStructureChanged == nullptr) return;
+  Uia().raiseStructureChanged(root_.Get(), kStructureChildrenInvalidated, nullptr, 0);
+}
+
+void AutomationRoot::OnSelected(int row) {
+  if (!root_ || row < 0 || !Uia().Listening()) return;
+  const ComPtr<IRawElementProviderFragment> item =
+      ComPtr<IRawElementProviderFragment>::Adopt(Root(root_)->NewItem(static_cast<size_t>(row)));
+  if (!item) return;
+  const auto simple = QueryAs<IRawElementProviderSimple>(item.Get());
+  if (simple) Uia().raiseEvent(simple.Get(), UIA_SelectionItem_ElementSelectedEventId);
+}
+
+void AutomationRoot::OnDestroy(HWND window) {
+  if (root_ && Uia().available()) Uia().returnProvider(window, 0, 0, nullptr);
+}
+
+}  // namespace quillet
