@@ -45,6 +45,7 @@ QUILLET_DERIVED_INTERFACE(ITfCandidateListUIElement, ITfUIElement);
 QUILLET_DERIVED_INTERFACE(ITfCandidateListUIElementBehavior, ITfCandidateListUIElement);
 QUILLET_DERIVED_INTERFACE(ITfRangeACP, ITfRange);
 QUILLET_DERIVED_INTERFACE(IAccessible, IDispatch);
+QUILLET_DERIVED_INTERFACE(ITfContextOwnerCompositionServices, ITfContextComposition);
 
 #undef QUILLET_DERIVED_INTERFACE
 

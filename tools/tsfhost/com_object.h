@@ -1,5 +1,5 @@
-// Small helpers for tsfhost's COM objects: a counted base, the IUnknown boilerplate, the guard that
-// keeps exceptions inside, and a list of advised sinks.
+// Small helpers for tsfhost's COM objects: their base (the text service's ComObject, counting the
+// host's live objects) and a list of advised sinks. Methods run their bodies through ComBoundary.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/com_object.h"
 #include "quillsvc/com/com_ptr.h"
-#include "tools/tsfhost/com_unknown.h"
 #include "tools/tsfhost/timing.h"
 
 namespace quillet::tsfhost {
@@ -18,31 +19,14 @@ namespace quillet::tsfhost {
 // back every reference it took.
 long LiveObjects();
 
-class Counted {
- public:
-  Counted(const Counted&) = delete;
-  Counted& operator=(const Counted&) = delete;
-
- protected:
-  Counted();
-  virtual ~Counted();
-  ULONG refs_ = 1;
+struct HostCount {
+  static void Add();
+  static void Remove();
 };
 
-// Declares QueryInterface, AddRef and Release over `void* Find(REFIID)` of the class.
-#define TSFHOST_IUNKNOWN TSFHOST_COM_IUNKNOWN(TSFHOST_FRAMEWORK_CALL)
-
-// Runs the body of a COM method called by the text service: nothing thrown gets out.
-template <class F>
-HRESULT Guard(F&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+// A framework object of the host answering `Interfaces`.
+template <class... Interfaces>
+using HostObject = ComObject<HostCount, Interfaces...>;
 
 // Makes a counted object; its creation reference belongs to the returned pointer.
 template <class T, class... Args>

@@ -57,11 +57,10 @@ class Context;
 class DocumentMgr;
 class ThreadMgr;
 
-class Compartment final : public Counted, public ITfCompartment, public ITfSource {
+class Compartment final : public HostObject<ITfCompartment, ITfSource> {
  public:
   explicit Compartment(const GUID& guid) : guid_(guid) { VariantInit(&value_); }
   ~Compartment() override { VariantClear(&value_); }
-  TSFHOST_IUNKNOWN
 
   // ITfCompartment: VT_I4, VT_BSTR, VT_UNKNOWN or VT_EMPTY; a change tells the event sinks.
   HRESULT STDMETHODCALLTYPE SetValue(TfClientId tid, const VARIANT* value) override;
@@ -73,7 +72,6 @@ class Compartment final : public Counted, public ITfCompartment, public ITfSourc
   void DropSinks() { sinks_.Clear(); }
 
  private:
-  void* Find(REFIID iid);
   GUID guid_;
   VARIANT value_;
   SinkList sinks_;
@@ -90,25 +88,22 @@ class CompartmentStore {
   std::vector<std::pair<GUID, ComPtr<Compartment>>> entries_;
 };
 
-class GlobalCompartments final : public Counted, public ITfCompartmentMgr {
+class GlobalCompartments final : public HostObject<ITfCompartmentMgr> {
  public:
   ~GlobalCompartments() override { store_.Shutdown(); }
-  TSFHOST_IUNKNOWN
   HRESULT STDMETHODCALLTYPE GetCompartment(REFGUID guid, ITfCompartment** out) override;
   HRESULT STDMETHODCALLTYPE ClearCompartment(TfClientId tid, REFGUID guid) override;
   HRESULT STDMETHODCALLTYPE EnumCompartments(IEnumGUID** out) override;
 
  private:
-  void* Find(REFIID iid);
   CompartmentStore store_;
 };
 
-class Range final : public Counted, public ITfRangeACP {
+class Range final : public HostObject<ITfRangeACP> {
  public:
   Range(ComPtr<Context> context, int32_t start, int32_t end, Gravity startGravity = Gravity::kBackward,
         Gravity endGravity = Gravity::kForward);
   ~Range() override;
-  TSFHOST_IUNKNOWN
 
   // Our range behind an interface pointer the text service hands back; null for anything else.
   static ComPtr<Range> From(IUnknown* range);
@@ -144,7 +139,8 @@ class Range final : public Counted, public ITfRangeACP {
   HRESULT STDMETHODCALLTYPE SetExtent(LONG start, LONG count) override;
 
  private:
-  void* Find(REFIID iid);
+  // Our own object, behind a private IID.
+  void* FindOther(REFIID iid) override;
   // The position of `anchor` of another range of this context, or an error.
   HRESULT OtherAnchor(ITfRange* with, TfAnchor anchor, int32_t* pos) const;
   HRESULT Shift(TfEditCookie ec, bool start, LONG count, LONG* shifted, const TF_HALTCOND* halt);
@@ -156,11 +152,10 @@ class Range final : public Counted, public ITfRangeACP {
   TextStore::Anchor end_;
 };
 
-class Composition final : public Counted, public ITfComposition, public ITfCompositionView {
+class Composition final : public HostObject<ITfComposition, ITfCompositionView> {
  public:
   Composition(ComPtr<Context> context, int32_t start, int32_t end, ComPtr<ITfCompositionSink> sink, TfClientId owner);
   ~Composition() override;
-  TSFHOST_IUNKNOWN
 
   std::pair<int32_t, int32_t> Span() const;
   bool Active() const { return active_; }
@@ -178,7 +173,6 @@ class Composition final : public Counted, public ITfComposition, public ITfCompo
   HRESULT STDMETHODCALLTYPE GetOwnerClsid(CLSID* clsid) override;
 
  private:
-  void* Find(REFIID iid);
   ComPtr<Context> context_;
   TextStore::Anchor start_;
   TextStore::Anchor end_;
@@ -187,30 +181,23 @@ class Composition final : public Counted, public ITfComposition, public ITfCompo
   bool active_ = true;
 };
 
-class ContextView final : public Counted, public ITfContextView {
+class ContextView final : public HostObject<ITfContextView> {
  public:
   explicit ContextView(ComPtr<Context> context) : context_(std::move(context)) {}
-  TSFHOST_IUNKNOWN
   HRESULT STDMETHODCALLTYPE GetRangeFromPoint(TfEditCookie ec, const POINT* pt, DWORD flags, ITfRange** out) override;
   HRESULT STDMETHODCALLTYPE GetTextExt(TfEditCookie ec, ITfRange* range, RECT* rect, BOOL* clipped) override;
   HRESULT STDMETHODCALLTYPE GetScreenExt(RECT* rect) override;
   HRESULT STDMETHODCALLTYPE GetWnd(HWND* hwnd) override;
 
  private:
-  void* Find(REFIID iid);
   ComPtr<Context> context_;
 };
 
-class Context final : public Counted,
-                      public ITfContext,
-                      public ITfSource,
-                      public ITfContextOwnerCompositionServices,
-                      public ITfInsertAtSelection,
-                      public ITfCompartmentMgr {
+class Context final : public HostObject<ITfContext, ITfSource, ITfContextOwnerCompositionServices, ITfInsertAtSelection,
+                                        ITfCompartmentMgr> {
  public:
   explicit Context(ComPtr<DocumentMgr> owner) : owner_(std::move(owner)) {}
   ~Context() override;
-  TSFHOST_IUNKNOWN
   static ComPtr<Context> From(IUnknown* context);
 
   // The application's side.
@@ -288,7 +275,8 @@ class Context final : public Counted,
     ComPtr<ITfEditSession> session;
     bool write;
   };
-  void* Find(REFIID iid);
+  // Our own object, behind a private IID.
+  void* FindOther(REFIID iid) override;
   const Lock* LockOf(TfEditCookie ec) const;
   // Runs `body(cookie)` inside a lock; the outermost lock's end tells the sinks what changed.
   template <class F>
@@ -310,10 +298,9 @@ class Context final : public Counted,
   bool drainPosted_ = false;
 };
 
-class DocumentMgr final : public Counted, public ITfDocumentMgr {
+class DocumentMgr final : public HostObject<ITfDocumentMgr> {
  public:
   explicit DocumentMgr(ComPtr<ThreadMgr> threads) : threads_(std::move(threads)) {}
-  TSFHOST_IUNKNOWN
   static ComPtr<DocumentMgr> From(IUnknown* manager);
   ThreadMgr* Threads() const { return threads_.Get(); }
   ComPtr<Context> Top() const;
@@ -328,13 +315,14 @@ class DocumentMgr final : public Counted, public ITfDocumentMgr {
   HRESULT STDMETHODCALLTYPE EnumContexts(IEnumTfContexts** out) override;
 
  private:
-  void* Find(REFIID iid);
+  // Our own object, behind a private IID.
+  void* FindOther(REFIID iid) override;
   ComPtr<ThreadMgr> threads_;
   std::vector<ComPtr<Context>> stack_;
 };
 
 // The menu a language-bar menu button fills.
-class Menu final : public Counted, public ITfMenu {
+class Menu final : public HostObject<ITfMenu> {
  public:
   struct Entry {
     UINT id;
@@ -342,36 +330,26 @@ class Menu final : public Counted, public ITfMenu {
     std::wstring text;
     ComPtr<Menu> submenu;
   };
-  TSFHOST_IUNKNOWN
   HRESULT STDMETHODCALLTYPE AddMenuItem(UINT id, DWORD flags, HBITMAP bitmap, HBITMAP mask, const WCHAR* text,
                                         ULONG length, ITfMenu** submenu) override;
   const std::vector<Entry>& Entries() const { return entries_; }
 
  private:
-  void* Find(REFIID iid);
   std::vector<Entry> entries_;
 };
 
 // Hears one language-bar item's updates.
-class ItemSink final : public Counted, public ITfLangBarItemSink {
+class ItemSink final : public HostObject<ITfLangBarItemSink> {
  public:
-  TSFHOST_IUNKNOWN
   HRESULT STDMETHODCALLTYPE OnUpdate(DWORD flags) override;
   int Updates() const { return updates_; }
 
  private:
-  void* Find(REFIID iid);
   int updates_ = 0;
 };
 
-class ThreadMgr final : public Counted,
-                        public ITfThreadMgr,
-                        public ITfSource,
-                        public ITfKeystrokeMgr,
-                        public ITfSourceSingle,
-                        public ITfCompartmentMgr,
-                        public ITfLangBarItemMgr,
-                        public ITfUIElementMgr {
+class ThreadMgr final : public HostObject<ITfThreadMgr, ITfSource, ITfKeystrokeMgr, ITfSourceSingle, ITfCompartmentMgr,
+                                          ITfLangBarItemMgr, ITfUIElementMgr> {
  public:
   struct Item {
     ComPtr<ITfLangBarItem> item;
@@ -381,7 +359,6 @@ class ThreadMgr final : public Counted,
   };
 
   ThreadMgr() = default;
-  TSFHOST_IUNKNOWN
 
   // The application's side.
   void RegisterTip(TfClientId tid, REFCLSID clsid);
@@ -481,7 +458,6 @@ class ThreadMgr final : public Counted,
     TF_PRESERVEDKEY key;
     std::wstring description;
   };
-  void* Find(REFIID iid);
   ComPtr<Context> FocusedContext() const;
   const KeySink* Foreground() const;
   const Preserved* PreservedFor(WPARAM key, bool up) const;

@@ -12,10 +12,9 @@ namespace {
 // Asks a range the text service hands back for our implementation.
 const IID kRangeImplIid = {0x6b1e7c52, 0x93d4, 0x4a0f, {0x8e, 0x21, 0x5c, 0x7a, 0x30, 0xd9, 0x14, 0x6e}};
 
-class EditRecord final : public Counted, public ITfEditRecord {
+class EditRecord final : public HostObject<ITfEditRecord> {
  public:
   explicit EditRecord(bool selectionChanged) : selectionChanged_(selectionChanged) {}
-  TSFHOST_IUNKNOWN
   HRESULT STDMETHODCALLTYPE GetSelectionStatus(BOOL* changed) override {
     if (!changed) return E_INVALIDARG;
     *changed = selectionChanged_;
@@ -27,12 +26,6 @@ class EditRecord final : public Counted, public ITfEditRecord {
   }
 
  private:
-  void* Find(REFIID iid) {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfEditRecord)) {
-      return static_cast<ITfEditRecord*>(this);
-    }
-    return nullptr;
-  }
   bool selectionChanged_;
 };
 
@@ -56,12 +49,8 @@ Range::~Range() {
   store.FreeAnchor(end_);
 }
 
-void* Range::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfRange) || IsEqualIID(iid, IID_ITfRangeACP) ||
-      IsEqualIID(iid, kRangeImplIid)) {
-    return static_cast<ITfRangeACP*>(this);
-  }
-  return nullptr;
+void* Range::FindOther(REFIID iid) {
+  return IsEqualIID(iid, kRangeImplIid) ? static_cast<ITfRangeACP*>(this) : nullptr;
 }
 
 ComPtr<Range> Range::From(IUnknown* range) {
@@ -110,7 +99,7 @@ HRESULT Range::GetText(TfEditCookie ec, DWORD flags, WCHAR* text, ULONG max, ULO
 
 HRESULT Range::SetText(TfEditCookie ec, DWORD, const WCHAR* text, LONG length) {
   TSFHOST_FRAMEWORK_CALL;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     if (!text && length != 0) return E_INVALIDARG;
     if (!context_->CanWrite(ec)) return TF_E_NOLOCK;
     const size_t count = length < 0 ? std::wcslen(text) : static_cast<size_t>(length);
@@ -292,7 +281,7 @@ HRESULT Range::Clone(ITfRange** out) {
   TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     const TextStore& store = context_->Doc().Store();
     *out = Make<Range>(context_, Start(), End(), store.GravityOf(start_), store.GravityOf(end_)).Detach();
     return S_OK;
@@ -340,14 +329,6 @@ Composition::~Composition() {
   store.FreeAnchor(end_);
 }
 
-void* Composition::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfComposition)) {
-    return static_cast<ITfComposition*>(this);
-  }
-  if (IsEqualIID(iid, IID_ITfCompositionView)) return static_cast<ITfCompositionView*>(this);
-  return nullptr;
-}
-
 std::pair<int32_t, int32_t> Composition::Span() const {
   const TextStore& store = context_->Doc().Store();
   return {store.Pos(start_), store.Pos(end_)};
@@ -358,7 +339,7 @@ HRESULT Composition::GetRange(ITfRange** out) {
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!active_) return E_UNEXPECTED;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     const auto [start, end] = Span();
     *out = Make<Range>(context_, start, end).Detach();
     return S_OK;
@@ -404,13 +385,6 @@ HRESULT Composition::GetOwnerClsid(CLSID* clsid) {
 }
 
 // ---- ContextView ----
-
-void* ContextView::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfContextView)) {
-    return static_cast<ITfContextView*>(this);
-  }
-  return nullptr;
-}
 
 HRESULT ContextView::GetRangeFromPoint(TfEditCookie, const POINT*, DWORD, ITfRange** out) {
   TSFHOST_FRAMEWORK_CALL;
@@ -461,20 +435,8 @@ ComPtr<Context> Context::From(IUnknown* context) {
   return ComPtr<Context>(static_cast<Context*>(impl.Get()));
 }
 
-void* Context::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfContext) || IsEqualIID(iid, kContextImplIid)) {
-    return static_cast<ITfContext*>(this);
-  }
-  if (IsEqualIID(iid, IID_ITfSource)) return static_cast<ITfSource*>(this);
-  if (IsEqualIID(iid, IID_ITfContextComposition)) {
-    return static_cast<ITfContextComposition*>(static_cast<ITfContextOwnerCompositionServices*>(this));
-  }
-  if (IsEqualIID(iid, IID_ITfContextOwnerCompositionServices)) {
-    return static_cast<ITfContextOwnerCompositionServices*>(this);
-  }
-  if (IsEqualIID(iid, IID_ITfInsertAtSelection)) return static_cast<ITfInsertAtSelection*>(this);
-  if (IsEqualIID(iid, IID_ITfCompartmentMgr)) return static_cast<ITfCompartmentMgr*>(this);
-  return nullptr;
+void* Context::FindOther(REFIID iid) {
+  return IsEqualIID(iid, kContextImplIid) ? static_cast<ITfContext*>(this) : nullptr;
 }
 
 void Context::Shutdown() {
@@ -596,7 +558,7 @@ HRESULT Context::RequestEditSession(TfClientId tid, ITfEditSession* session, DWO
   const bool async = flags & TF_ES_ASYNC;
   const bool write = (flags & TF_ES_READWRITE) == TF_ES_READWRITE;
   if ((flags & TF_ES_READ) == 0 || (sync && async)) return E_INVALIDARG;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     ComPtr<ITfEditSession> keep(session);
     if (!locks_.empty()) {
       if (sync) {
@@ -644,7 +606,7 @@ HRESULT Context::GetSelection(TfEditCookie ec, ULONG index, ULONG count, TF_SELE
   if (!CanRead(ec)) return TF_E_NOLOCK;
   // The document has one selection: index 0, also reached as TF_DEFAULT_SELECTION.
   if (count == 0 || (index != 0 && index != static_cast<ULONG>(TF_DEFAULT_SELECTION))) return S_OK;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     selection[0].range = Make<Range>(ComPtr<Context>(this), doc_.SelStart(), doc_.SelEnd()).Detach();
     selection[0].style.ase = doc_.ActiveAtStart() ? TF_AE_START : TF_AE_END;
     selection[0].style.fInterimChar = FALSE;
@@ -669,7 +631,7 @@ HRESULT Context::GetStart(TfEditCookie ec, ITfRange** out) {
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!CanRead(ec)) return TF_E_NOLOCK;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     *out = Make<Range>(ComPtr<Context>(this), 0, 0).Detach();
     return S_OK;
   });
@@ -680,7 +642,7 @@ HRESULT Context::GetEnd(TfEditCookie ec, ITfRange** out) {
   if (!out) return E_INVALIDARG;
   *out = nullptr;
   if (!CanRead(ec)) return TF_E_NOLOCK;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     const int32_t end = doc_.Store().Length();
     *out = Make<Range>(ComPtr<Context>(this), end, end).Detach();
     return S_OK;
@@ -691,7 +653,7 @@ HRESULT Context::GetActiveView(ITfContextView** out) {
   TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     *out = Make<ContextView>(ComPtr<Context>(this)).Detach();
     return S_OK;
   });
@@ -757,7 +719,7 @@ HRESULT Context::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
     if (cookie) *cookie = TF_INVALID_COOKIE;
     return CONNECT_E_CANNOTCONNECT;
   }
-  return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
+  return ComBoundary([&] { return sinks_.Advise(iid, sink, cookie); });
 }
 
 HRESULT Context::UnadviseSink(DWORD cookie) {
@@ -772,7 +734,7 @@ HRESULT Context::StartComposition(TfEditCookie ec, ITfRange* range, ITfCompositi
   if (!CanWrite(ec)) return TF_E_NOLOCK;
   ComPtr<Range> impl = Range::From(range);
   if (!impl || impl->Owner() != this) return E_INVALIDARG;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     auto composition = Make<Composition>(ComPtr<Context>(this), impl->Start(), impl->End(),
                                          ComPtr<ITfCompositionSink>(sink), locks_.back().tid);
     compositions_.push_back(composition);
@@ -825,7 +787,7 @@ HRESULT Context::InsertTextAtSelection(TfEditCookie ec, DWORD flags, const WCHAR
   const bool queryOnly = flags & TF_IAS_QUERYONLY;
   if (!out && !(flags & TF_IAS_NOQUERY)) return E_INVALIDARG;
   if (!(queryOnly ? CanRead(ec) : CanWrite(ec))) return TF_E_NOLOCK;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     int32_t start = doc_.SelStart();
     int32_t end = doc_.SelEnd();
     if (!queryOnly) {
@@ -849,7 +811,7 @@ HRESULT Context::InsertEmbeddedAtSelection(TfEditCookie, DWORD, IDataObject*, IT
 
 HRESULT Context::GetCompartment(REFGUID guid, ITfCompartment** out) {
   TSFHOST_FRAMEWORK_CALL;
-  return Guard([&] { return compartments_.Get(guid, out); });
+  return ComBoundary([&] { return compartments_.Get(guid, out); });
 }
 
 HRESULT Context::ClearCompartment(TfClientId, REFGUID guid) {

@@ -30,8 +30,8 @@ bool SameVariant(const VARIANT& a, const VARIANT& b) {
 }  // namespace
 
 long LiveObjects() { return g_liveObjects; }
-Counted::Counted() { ++g_liveObjects; }
-Counted::~Counted() { --g_liveObjects; }
+void HostCount::Add() { ++g_liveObjects; }
+void HostCount::Remove() { --g_liveObjects; }
 
 // ---- SinkList ----
 
@@ -59,14 +59,6 @@ HRESULT SinkList::Unadvise(DWORD cookie) {
 }
 
 // ---- Compartments ----
-
-void* Compartment::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfCompartment)) {
-    return static_cast<ITfCompartment*>(this);
-  }
-  if (IsEqualIID(iid, IID_ITfSource)) return static_cast<ITfSource*>(this);
-  return nullptr;
-}
 
 HRESULT Compartment::SetValue(TfClientId, const VARIANT* value) {
   TSFHOST_FRAMEWORK_CALL;
@@ -99,7 +91,7 @@ HRESULT Compartment::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
     if (cookie) *cookie = TF_INVALID_COOKIE;
     return CONNECT_E_CANNOTCONNECT;
   }
-  return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
+  return ComBoundary([&] { return sinks_.Advise(iid, sink, cookie); });
 }
 
 HRESULT Compartment::UnadviseSink(DWORD cookie) {
@@ -141,16 +133,9 @@ void CompartmentStore::Shutdown() {
   entries_.clear();
 }
 
-void* GlobalCompartments::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfCompartmentMgr)) {
-    return static_cast<ITfCompartmentMgr*>(this);
-  }
-  return nullptr;
-}
-
 HRESULT GlobalCompartments::GetCompartment(REFGUID guid, ITfCompartment** out) {
   TSFHOST_FRAMEWORK_CALL;
-  return Guard([&] { return store_.Get(guid, out); });
+  return ComBoundary([&] { return store_.Get(guid, out); });
 }
 
 HRESULT GlobalCompartments::ClearCompartment(TfClientId, REFGUID guid) {
@@ -166,16 +151,11 @@ HRESULT GlobalCompartments::EnumCompartments(IEnumGUID** out) {
 
 // ---- Language-bar helpers ----
 
-void* Menu::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfMenu)) return static_cast<ITfMenu*>(this);
-  return nullptr;
-}
-
 HRESULT Menu::AddMenuItem(UINT id, DWORD flags, HBITMAP, HBITMAP, const WCHAR* text, ULONG length, ITfMenu** submenu) {
   TSFHOST_FRAMEWORK_CALL;
   if (submenu) *submenu = nullptr;
   if (!text && length > 0) return E_INVALIDARG;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     Entry entry{id, flags, std::wstring(text ? text : L"", text ? length : 0), {}};
     if (flags & TF_LBMENUF_SUBMENU) {
       if (!submenu) return E_INVALIDARG;
@@ -186,13 +166,6 @@ HRESULT Menu::AddMenuItem(UINT id, DWORD flags, HBITMAP, HBITMAP, const WCHAR* t
     entries_.push_back(std::move(entry));
     return S_OK;
   });
-}
-
-void* ItemSink::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfLangBarItemSink)) {
-    return static_cast<ITfLangBarItemSink*>(this);
-  }
-  return nullptr;
 }
 
 HRESULT ItemSink::OnUpdate(DWORD) {
@@ -209,11 +182,8 @@ ComPtr<DocumentMgr> DocumentMgr::From(IUnknown* manager) {
   return ComPtr<DocumentMgr>(static_cast<DocumentMgr*>(impl.Get()));
 }
 
-void* DocumentMgr::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfDocumentMgr) || IsEqualIID(iid, kDocumentMgrImplIid)) {
-    return static_cast<ITfDocumentMgr*>(this);
-  }
-  return nullptr;
+void* DocumentMgr::FindOther(REFIID iid) {
+  return IsEqualIID(iid, kDocumentMgrImplIid) ? static_cast<ITfDocumentMgr*>(this) : nullptr;
 }
 
 ComPtr<Context> DocumentMgr::Top() const { return stack_.empty() ? ComPtr<Context>() : stack_.back(); }
@@ -227,7 +197,7 @@ HRESULT DocumentMgr::CreateContext(TfClientId, DWORD, IUnknown*, ITfContext** ou
   TSFHOST_FRAMEWORK_CALL;
   if (!out || !storeCookie) return E_INVALIDARG;
   *out = nullptr;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     *out = Make<Context>(ComPtr<DocumentMgr>(this)).Detach();
     *storeCookie = 1;
     return S_OK;
@@ -239,7 +209,7 @@ HRESULT DocumentMgr::Push(ITfContext* context) {
   ComPtr<Context> impl = Context::From(context);
   if (!impl || impl->Owner() != this) return E_INVALIDARG;
   if (stack_.size() >= 2) return TF_E_STACKFULL;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     stack_.push_back(impl);
     if (threads_) threads_->ContextPushed(context);
     return S_OK;
@@ -285,19 +255,6 @@ CLSID Context::ClsidOf(TfClientId tid) const {
 }
 
 // ---- ThreadMgr ----
-
-void* ThreadMgr::Find(REFIID iid) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITfThreadMgr)) {
-    return static_cast<ITfThreadMgr*>(this);
-  }
-  if (IsEqualIID(iid, IID_ITfSource)) return static_cast<ITfSource*>(this);
-  if (IsEqualIID(iid, IID_ITfKeystrokeMgr)) return static_cast<ITfKeystrokeMgr*>(this);
-  if (IsEqualIID(iid, IID_ITfSourceSingle)) return static_cast<ITfSourceSingle*>(this);
-  if (IsEqualIID(iid, IID_ITfCompartmentMgr)) return static_cast<ITfCompartmentMgr*>(this);
-  if (IsEqualIID(iid, IID_ITfLangBarItemMgr)) return static_cast<ITfLangBarItemMgr*>(this);
-  if (IsEqualIID(iid, IID_ITfUIElementMgr)) return static_cast<ITfUIElementMgr*>(this);
-  return nullptr;
-}
 
 void ThreadMgr::RegisterTip(TfClientId tid, REFCLSID clsid) { clients_.emplace_back(tid, clsid); }
 
@@ -372,7 +329,7 @@ HRESULT ThreadMgr::CreateDocumentMgr(ITfDocumentMgr** out) {
   TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
   *out = nullptr;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     auto manager = Make<DocumentMgr>(ComPtr<ThreadMgr>(this));
     sinks_.ForEach<ITfThreadMgrEventSink>(IID_ITfThreadMgrEventSink,
                                           [&](ITfThreadMgrEventSink* sink) { sink->OnInitDocumentMgr(manager.Get()); });
@@ -440,7 +397,7 @@ HRESULT ThreadMgr::EnumFunctionProviders(IEnumTfFunctionProviders** out) {
 HRESULT ThreadMgr::GetGlobalCompartment(ITfCompartmentMgr** out) {
   TSFHOST_FRAMEWORK_CALL;
   if (!out) return E_INVALIDARG;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     if (!global_) global_ = Make<GlobalCompartments>();
     *out = global_.Get();
     (*out)->AddRef();
@@ -454,7 +411,7 @@ HRESULT ThreadMgr::AdviseSink(REFIID iid, IUnknown* sink, DWORD* cookie) {
     if (cookie) *cookie = TF_INVALID_COOKIE;
     return CONNECT_E_CANNOTCONNECT;
   }
-  return Guard([&] { return sinks_.Advise(iid, sink, cookie); });
+  return ComBoundary([&] { return sinks_.Advise(iid, sink, cookie); });
 }
 
 HRESULT ThreadMgr::UnadviseSink(DWORD cookie) {
@@ -468,7 +425,7 @@ HRESULT ThreadMgr::AdviseKeyEventSink(TfClientId tid, ITfKeyEventSink* sink, BOO
   for (const KeySink& existing : keySinks_) {
     if (existing.tid == tid) return CONNECT_E_ADVISELIMIT;
   }
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     if (foreground) {
       for (KeySink& other : keySinks_) other.foreground = false;
     }
@@ -589,7 +546,7 @@ HRESULT ThreadMgr::PreserveKey(TfClientId tid, REFGUID guid, const TF_PRESERVEDK
   for (const Preserved& p : preserved_) {
     if (p.key.uVKey == key->uVKey && p.key.uModifiers == key->uModifiers) return TF_E_ALREADY_EXISTS;
   }
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     preserved_.push_back(Preserved{tid, guid, *key, std::wstring(description ? description : L"", length)});
     return S_OK;
   });
@@ -610,7 +567,7 @@ HRESULT ThreadMgr::UnpreserveKey(REFGUID guid, const TF_PRESERVEDKEY* key) {
 HRESULT ThreadMgr::SetPreservedKeyDescription(REFGUID guid, const WCHAR* description, ULONG length) {
   TSFHOST_FRAMEWORK_CALL;
   if (!description && length > 0) return E_INVALIDARG;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     for (Preserved& p : preserved_) {
       if (IsEqualGUID(p.guid, guid)) {
         p.description.assign(description ? description : L"", length);
@@ -659,7 +616,7 @@ HRESULT ThreadMgr::AdviseSingleSink(TfClientId tid, REFIID iid, IUnknown* sink) 
   }
   ComPtr<IUnknown> queried;
   if (FAILED(sink->QueryInterface(iid, queried.PutVoid()))) return E_NOINTERFACE;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     singleSinks_.push_back(SingleSink{tid, iid, queried});
     return S_OK;
   });
@@ -678,7 +635,7 @@ HRESULT ThreadMgr::UnadviseSingleSink(TfClientId tid, REFIID iid) {
 
 HRESULT ThreadMgr::GetCompartment(REFGUID guid, ITfCompartment** out) {
   TSFHOST_FRAMEWORK_CALL;
-  return Guard([&] { return compartments_.Get(guid, out); });
+  return ComBoundary([&] { return compartments_.Get(guid, out); });
 }
 
 HRESULT ThreadMgr::ClearCompartment(TfClientId, REFGUID guid) {
@@ -717,7 +674,7 @@ HRESULT ThreadMgr::AddItem(ITfLangBarItem* item) {
   for (const Item& existing : items_) {
     if (SameObject(existing.item.Get(), item)) return E_INVALIDARG;
   }
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     Item entry{ComPtr<ITfLangBarItem>(item), {}, Make<ItemSink>(), 0};
     if (HRESULT hr = item->GetInfo(&entry.info); FAILED(hr)) return hr;
     // The language bar advises its sink on the item, so the item's ITfSource is exercised.
@@ -789,7 +746,7 @@ HRESULT ThreadMgr::UnadviseItemsSink(ULONG, DWORD*) {
 HRESULT ThreadMgr::BeginUIElement(ITfUIElement* element, BOOL* show, DWORD* id) {
   TSFHOST_FRAMEWORK_CALL;
   if (!element || !show || !id) return E_INVALIDARG;
-  return Guard([&]() -> HRESULT {
+  return ComBoundary([&]() -> HRESULT {
     elements_.emplace_back(nextElement_, ComPtr<ITfUIElement>(element));
     *id = nextElement_++;
     *show = drawsCandidates_ && QueryAs<ITfCandidateListUIElement>(element) ? FALSE : TRUE;

@@ -237,7 +237,8 @@ std::vector<std::u16string> AccessibleRows(HWND window) {
   std::vector<std::u16string> rows;
   ComPtr<IAccessible> list;
   LONG count = 0;
-  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), list.PutVoid())) ||
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                        list.PutVoid())) ||
       FAILED(list->get_accChildCount(&count))) {
     return rows;
   }
