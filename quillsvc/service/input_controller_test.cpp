@@ -14,6 +14,8 @@
 #include "common/settings_record_testing.h"
 #include "lookup/private_block.h"
 #include "platform/test_namespace.h"
+#include "quillsvc/candwin/cand_list_core.h"
+#include "quillsvc/candwin/test_surface.h"
 #include "quillsvc/service/fake_document_testing.h"
 
 namespace quillet {
@@ -24,69 +26,57 @@ const bool kIsolated = testing::IsolateNamespace("keys");
 
 using testing::FakeDocument;
 
-// The candidate window as the key handling sees it: rows of the current page, a highlight, a tab strip.
-class FakeWindow final : public CandidateWindow {
+// The candidate window as the key handling drives it: the real portable core (its fill, highlight and
+// tab rules) measuring on the test surface; the test reads what it shows.
+class CoreWindow final : public CandidateWindow, private CandListHost {
  public:
-  FakeWindow(int tabCount, int activeTab) : tabCount_(tabCount) {
-    selectedTab = tabCount == 0 ? -1 : (activeTab >= 0 && activeTab < tabCount ? activeTab : 0);
+  CoreWindow(SharedBlock& settings, int activeTab)
+      : core_(&settings, settings.view(), settings.viewSize(), nullptr, fonts_, *this) {
+    core_.BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
+    core_.SetElementVisible(3, true);  // the addition bar, which shows the highlighted row's description
   }
 
   bool IsVisible() override { return visible; }
   void Show() override { visible = true; }
   void Hide() override { visible = false; }
   size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) override {
-    ++fills;
     if (refreshTitle) ++titleRefreshes;
-    rows.clear();
-    TabSource* s = tabs.ShownSource();
-    const size_t n = s == nullptr ? 0 : s->PageCount();
-    for (size_t i = 0; i < n; ++i) {
-      const std::u16string display = s->CandidateDisplay(i);
-      rows.push_back(display.empty() ? s->CandidateWord(i) : display);
-    }
-    selectedRow = n == 0 ? -1 : (selectFirst ? 0 : static_cast<int>(n) - 1);
-    if (n > 0 && additionBarVisible) additionText = s->CandidateDescription(static_cast<size_t>(selectedRow));
-    return n;
+    return core_.ShowCandidates(&tabs, selectFirst, refreshTitle);
   }
-  void SelectTab(int index) override {
-    if (index >= 0 && index < tabCount_) selectedTab = index;
+  void SelectTab(int index) override { core_.SelectTab(index); }
+  int NextTab() override { return core_.NextTab(); }
+  int PrevTab() override { return core_.PrevTab(); }
+  int SelectedTab() override { return core_.SelectedTab(); }
+  int MoveSelection(int delta) override { return core_.MoveSelection(delta); }
+  int SelectedRow() override { return core_.SelectedRow(); }
+  size_t RowCount() override { return core_.RowCount(); }
+  bool AdditionBarVisible() override { return core_.AdditionBarVisible(); }
+  void SetAdditionText(std::u16string_view text) override { core_.SetAdditionText(text); }
+  void Repaint() override {}
+  void PlaceBy(const RectI&) override {}
+
+  std::vector<std::u16string> Rows() const {
+    std::vector<std::u16string> rows;
+    for (size_t i = 0; i < core_.RowCount(); ++i) rows.push_back(core_.RowText(i));
+    return rows;
   }
-  int NextTab() override {
-    if (tabCount_ == 0) return -1;
-    SelectTab((selectedTab + 1) % tabCount_);
-    return selectedTab;
+  std::u16string AdditionText() const {
+    const CWidgetMgrTopLayout* manager = core_.manager();
+    return manager != nullptr && manager->additionBar ? manager->additionBar->text : u"";
   }
-  int PrevTab() override {
-    if (tabCount_ == 0) return -1;
-    SelectTab(selectedTab <= 0 ? tabCount_ - 1 : selectedTab - 1);
-    return selectedTab;
-  }
-  int SelectedTab() override { return selectedTab; }
-  int MoveSelection(int delta) override {
-    const int row = selectedRow + delta;
-    if (row < 0 || row >= static_cast<int>(rows.size())) return -1;
-    return selectedRow = row;
-  }
-  int SelectedRow() override { return selectedRow; }
-  size_t RowCount() override { return rows.size(); }
-  bool AdditionBarVisible() override { return additionBarVisible; }
-  void SetAdditionText(std::u16string_view text) override { additionText = std::u16string(text); }
-  void Repaint() override { ++repaints; }
-  void PlaceBy(const RectI& r) override { extent = r; }
 
   bool visible = false;
-  RectI extent;
-  std::vector<std::u16string> rows;
-  int selectedRow = -1;
-  int selectedTab = -1;
-  bool additionBarVisible = true;
-  std::u16string additionText;
-  int fills = 0;
   int titleRefreshes = 0;
-  int repaints = 0;
 
  private:
-  int tabCount_;
+  std::unique_ptr<Surface> MeasuringSurface() override { return std::make_unique<testing::TestSurface>(); }
+  void Invalidate() override {}
+  bool DocumentCaret(int32_t*, int32_t*) override { return false; }
+  RectI WorkArea(const RectI&) override { return RectI{0, 0, 1920, 1080}; }
+  bool SetWindowRect(const RectI&, bool) override { return false; }
+
+  testing::TestFontFactory fonts_;
+  CandListCore core_;
 };
 
 class FakeHost final : public InputHost {
@@ -104,7 +94,7 @@ class FakeHost final : public InputHost {
     ++windowsMade;
     builtForTab = activeTab;
     if (failWindows) return nullptr;
-    window = std::make_unique<FakeWindow>(core->tabs().tabCount(), activeTab);
+    window = std::make_unique<CoreWindow>(core->tabs().settingsBlock(), activeTab);
     return window.get();
   }
   void DestroyCandidateWindow() override { window.reset(); }
@@ -119,7 +109,7 @@ class FakeHost final : public InputHost {
   int refreshes = 0;
   int windowsMade = 0;
   int builtForTab = -2;
-  std::unique_ptr<FakeWindow> window;
+  std::unique_ptr<CoreWindow> window;
   std::vector<uint32_t> sentKeys;
 };
 
@@ -223,8 +213,8 @@ class InputControllerTest : public ::testing::Test {
     for (uint32_t k : keys) Down(k);
   }
 
-  FakeWindow* window() { return host_.window.get(); }
-  std::vector<std::u16string> Rows() { return window() == nullptr ? std::vector<std::u16string>{} : window()->rows; }
+  CoreWindow* window() { return host_.window.get(); }
+  std::vector<std::u16string> Rows() { return window() == nullptr ? std::vector<std::u16string>{} : window()->Rows(); }
   bool Composing() { return core_.composition().HasComposition(); }
 
   FakeHost host_;
@@ -300,20 +290,20 @@ TEST_F(InputControllerTest, TabPicksTheHighlightedRow) {
 TEST_F(InputControllerTest, TheHighlightCrossesPagesAndPagingStopsAtTheEnds) {
   Type(u"pro");
   for (int i = 0; i < 9; ++i) Press(vk::kDown);
-  EXPECT_EQ(window()->selectedRow, 9);
+  EXPECT_EQ(window()->SelectedRow(), 9);
   Press(vk::kDown);  // on to the next page, first row
   EXPECT_EQ(Rows()[0], u"proak");
-  EXPECT_EQ(window()->selectedRow, 0);
+  EXPECT_EQ(window()->SelectedRow(), 0);
   Press(vk::kUp);  // back to the previous page, last row
   EXPECT_EQ(Rows()[0], u"proaa");
-  EXPECT_EQ(window()->selectedRow, 9);
-  EXPECT_EQ(window()->additionText, u"");
+  EXPECT_EQ(window()->SelectedRow(), 9);
+  EXPECT_EQ(window()->AdditionText(), u"");
 
   Press(vk::kUp);
-  EXPECT_EQ(window()->selectedRow, 8);
+  EXPECT_EQ(window()->SelectedRow(), 8);
   Press(vk::kPrior);  // nothing before the first page
   EXPECT_EQ(Rows()[0], u"proaa");
-  EXPECT_EQ(window()->selectedRow, 8);
+  EXPECT_EQ(window()->SelectedRow(), 8);
 
   Press(vk::kNext);
   Press(vk::kNext);
@@ -322,11 +312,11 @@ TEST_F(InputControllerTest, TheHighlightCrossesPagesAndPagingStopsAtTheEnds) {
   Press(vk::kNext);  // no further page
   EXPECT_EQ(Rows().size(), 8u);
   for (int i = 0; i < 5; ++i) Press(vk::kDown);
-  EXPECT_EQ(window()->additionText, u"a plan");  // the highlighted row's description
+  EXPECT_EQ(window()->AdditionText(), u"a plan");  // the highlighted row's description
   Press(vk::kDown);
   Press(vk::kDown);
   Press(vk::kDown);  // past the last row of the last page: stays
-  EXPECT_EQ(window()->selectedRow, 7);
+  EXPECT_EQ(window()->SelectedRow(), 7);
 
   Press(vk::kPrior);
   EXPECT_EQ(Rows()[0], u"proak");
@@ -477,7 +467,7 @@ TEST_F(InputControllerTest, ALinkedTabKeepsTheCompositionOpenForAFollowUpWord) {
   Press(vk::k1);
   EXPECT_TRUE(Composing());
   EXPECT_EQ(core_.composition().text(), u"new");
-  EXPECT_EQ(window()->selectedTab, 1);
+  EXPECT_EQ(window()->SelectedTab(), 1);
   EXPECT_EQ(core_.tabs().shownTab(), 1u);
   EXPECT_EQ(core_.activeTab(), 2);  // the active tab index stays
   EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"new york", u"new zealand"}));
@@ -508,7 +498,7 @@ TEST_F(InputControllerTest, SwitchingTabsByKeyShowsTheListAndSticksForTheNextCom
 
   Type(u"n");
   EXPECT_EQ(host_.builtForTab, 2);
-  EXPECT_EQ(window()->selectedTab, 2);
+  EXPECT_EQ(window()->SelectedTab(), 2);
 }
 
 TEST_F(InputControllerTest, AClickSendsTheRowsNumberKeyWhichPicksTheRow) {
@@ -539,7 +529,7 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
   Type(u"ne");
   core_.OnTabClicked(1);
   EXPECT_EQ(core_.activeTab(), 1);
-  EXPECT_EQ(window()->selectedTab, 1);
+  EXPECT_EQ(window()->SelectedTab(), 1);
   EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"new york", u"new zealand"}));
 
   window()->SelectTab(0);  // the strip's own arrow switched it
@@ -549,9 +539,9 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
   EXPECT_EQ(Rows()[0], u"new");
 
   core_.OnMouseEvent(0x201, 1, 2);  // a press on "news"
-  EXPECT_EQ(window()->additionText, u"reports");
+  EXPECT_EQ(window()->AdditionText(), u"reports");
   core_.OnMouseEvent(0x202, 1, 0);
-  EXPECT_EQ(window()->additionText, u"reports");
+  EXPECT_EQ(window()->AdditionText(), u"reports");
 }
 
 TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {
