@@ -27,6 +27,12 @@ inline constexpr std::u16string_view kSettingsWriteEventName = u"Local\\@@SWEQLQ
 inline constexpr BlockNames kDictionaryBlockNames{kDictionaryMappingName, kDictionaryReadEventName,
                                                   kDictionaryWriteEventName};
 inline constexpr BlockNames kSettingsBlockNames{kSettingsMappingName, kSettingsReadEventName, kSettingsWriteEventName};
+// The tabs' options beyond the settings record, kept and published like it.
+inline constexpr BlockNames kTabOptionsBlockNames{u"Local\\@@OMFQLQX@@", u"Local\\@@OREQLQX@@", u"Local\\@@OWEQLQX@@"};
+// The ranking data of one publication of the dictionary block: a mapping named by this prefix and the
+// block's generation in four hex digits, made before the block shows that generation and never
+// written afterwards, so that it is read under the dictionary block's lock (see ranking_image.h).
+inline constexpr std::u16string_view kRankingMappingPrefix = u"Local\\@@RMFQLQX@@";
 
 // Block lock waits are bounded so that a party that died holding the token cannot freeze every
 // application the user types in; a timed-out wait fails like any other (Result::kWaitFailed).
@@ -37,8 +43,9 @@ inline constexpr uint32_t kLockTimeoutMs = 3000;
 inline constexpr std::u16string_view kLoaderStartLockName = u"Local\\@@DAEQLQX@@";
 inline constexpr std::u16string_view kLoaderPresenceName = u"Local\\@@LDRINST@@";
 
-// Reload (WM_APP + 10): wParam nonzero when the settings record in the block was written and is to be
-// kept, lParam nonzero when the dictionary list changed. The reply is not used.
+// Reload (WM_APP + 10): wParam nonzero when the settings record or the tabs' options in their blocks
+// were written and are to be kept, lParam nonzero when the dictionary list changed. The reply is not
+// used.
 inline constexpr uint32_t kLoaderReloadMessage = 0x800A;
 // Handshake (WM_APP + 11), sent right after a start: the loader replies Result::kSuccess once both
 // blocks hold valid content, otherwise a result code of its own.

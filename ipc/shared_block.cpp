@@ -3,6 +3,7 @@
 #include "common/dict_format.h"
 #include "common/le.h"
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 
 namespace quillet {
 
@@ -94,6 +95,7 @@ Result OpenDictionaryBlock(DictionaryBlock& block) {
     const uint16_t count = b.viewSize() >= kDirectoryEntriesOffset ? LoadU16(b.view() + 2) : 0;
     if (count == 0) return Result::kNoDictionary;
     b.directory = ReadDirectory(b.view(), b.viewSize(), count);
+    static_cast<DictionaryBlock&>(b).generation = LoadU16(b.view());
     return Result::kSuccess;
   });
 }
@@ -103,6 +105,29 @@ Result OpenSettingsBlock(SharedBlock& block) {
   return OpenBlock(block, kSettingsBlockNames, [](SharedBlock& b) {
     return b.viewSize() < kSettingsRecordSize ? Result::kMalformed : Result::kSuccess;
   });
+}
+
+Result OpenTabOptionsBlock(SharedBlock& block) {
+  return OpenBlock(block, kTabOptionsBlockNames, [](SharedBlock& b) {
+    return b.viewSize() < kTabOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
+  });
+}
+
+std::u16string RankingMappingName(uint16_t generation) {
+  static const char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string name(kRankingMappingPrefix);
+  for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(generation >> shift) & 0xF];
+  return name;
+}
+
+bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping) {
+  platform::OsError error = 0;
+  if (block.view() == nullptr || !mapping->Open(RankingMappingName(block.generation), &error) ||
+      !mapping->Map(&error)) {
+    mapping->Close();
+    return false;
+  }
+  return true;
 }
 
 void CloseBlock(SharedBlock& block, bool release) {

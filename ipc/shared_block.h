@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/dictionary_view.h"
@@ -34,7 +35,9 @@ struct SharedBlock {
   size_t viewSize() const { return mapping.size(); }
 };
 
-struct DictionaryBlock : SharedBlock {};
+struct DictionaryBlock : SharedBlock {
+  uint16_t generation = 0;  // of the publication the directory was read from
+};
 
 // Creates (or opens) the block's two events with the kinds every party gives them: the token
 // auto-reset, the gate manual-reset, both signalled. Result::kEventFailed with lastError and waitError
@@ -50,6 +53,14 @@ Result CreateBlockEvents(SharedBlock& block, const BlockNames& names);
 // leaves the block closed as well.
 Result OpenDictionaryBlock(DictionaryBlock& block);
 Result OpenSettingsBlock(SharedBlock& block);
+// The tabs' options block (common/tab_options.h); kMalformed for a block smaller than the record.
+Result OpenTabOptionsBlock(SharedBlock& block);
+// The ranking mapping of a publication of the dictionary block (see kRankingMappingPrefix).
+std::u16string RankingMappingName(uint16_t generation);
+// Opens and maps the ranking mapping of the publication `block` was opened on; false when there is
+// none (no dictionary of it has ranking data) or it cannot be mapped.
+bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping);
+
 // Releases the lock first when `release` is set, then drops everything (the directory with the view).
 void CloseBlock(SharedBlock& block, bool release);
 

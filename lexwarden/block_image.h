@@ -32,6 +32,7 @@ struct PreparedDictionary {
   DictHeader header;                  // offsets relative to the start of the body
   std::vector<uint8_t> file;          // the whole file; the body starts at byte 24 (empty for a placeholder)
   Result problem = Result::kSuccess;  // why this is a placeholder
+  std::vector<uint8_t> ranking;       // the ranking data made for it (the .rank file beside it); empty: none
 
   bool placeholder() const { return problem != Result::kSuccess; }
   size_t bodySize() const;

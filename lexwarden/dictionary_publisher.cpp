@@ -1,7 +1,10 @@
 #include "lexwarden/dictionary_publisher.h"
 
+#include <cstring>
 #include <utility>
 
+#include "common/rank_view.h"
+#include "common/ranking_image.h"
 #include "lexwarden/owned_block.h"
 #include "platform/process.h"
 
@@ -28,6 +31,30 @@ bool AnyProblem(const std::vector<PreparedDictionary>& dictionaries) {
 }
 
 Result Outcome(bool problem) { return problem ? Result::kFileOpenFailed : Result::kSuccess; }
+
+// The ranking file of a dictionary: its path with the extension replaced by ".rank".
+std::u16string RankingPath(const std::u16string& dictionary) {
+  const size_t slash = dictionary.find_last_of(u"/\\");
+  const size_t dot = dictionary.find_last_of(u'.');
+  const size_t stem =
+      dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash) ? dot : dictionary.size();
+  return dictionary.substr(0, stem) + u".rank";
+}
+
+// The ranking data beside a dictionary when it was made for it; empty otherwise (a missing or stale
+// file means dictionary order, never wrong words).
+std::vector<uint8_t> RankingFor(const PreparedDictionary& d, const std::u16string& path, const FileReader& readFile) {
+  std::vector<uint8_t> bytes;
+  DictionaryView dictionary;
+  RankView rank;
+  platform::OsError error = 0;
+  if (d.placeholder() || !DictionaryView::FromFile(d.file.data(), d.file.size(), &dictionary) ||
+      readFile(RankingPath(path), kMaxRankingFileSize, &bytes, &error) != platform::ReadStatus::kRead ||
+      !RankView::FromBytes(bytes.data(), bytes.size(), &rank) || !rank.MadeFor(dictionary)) {
+    return {};
+  }
+  return bytes;
+}
 
 }  // namespace
 
@@ -72,7 +99,36 @@ Result DictionaryPublisher::Open(ConstSettingsView record) {
 
 Result DictionaryPublisher::Reload(ConstSettingsView record) { return Publish(Load(record)); }
 
-void DictionaryPublisher::Close() { CloseBlock(block_, false); }
+void DictionaryPublisher::Close() {
+  CloseBlock(block_, false);
+  ranking_.Close();
+  nextRanking_.Close();
+}
+
+void DictionaryPublisher::PrepareRanking(const DictionaryList& dictionaries) {
+  nextRanking_.Close();
+  std::vector<const std::vector<uint8_t>*> files;
+  for (const PreparedDictionary* d : dictionaries) files.push_back(&d->ranking);
+  const std::vector<uint8_t> image = BuildRankingImage(files);
+  if (image.empty()) return;
+  // A name still held by a reader of an older publication (or of an earlier loader) is skipped: the
+  // generation is ours to choose, and readers only look for the one the block shows.
+  for (int tries = 0; tries < 64; ++tries) {
+    bool existed = false;
+    platform::OsError error = 0;
+    platform::Mapping mapping;
+    if (!mapping.Create(RankingMappingName(static_cast<uint16_t>(generation_ + 1)), image.size(), &existed, &error)) {
+      return;  // published without ranking data: dictionary order
+    }
+    if (!existed) {
+      if (!mapping.Map(&error) || mapping.size() < image.size()) return;
+      std::memcpy(mapping.data(), image.data(), image.size());
+      nextRanking_ = std::move(mapping);
+      return;
+    }
+    ++generation_;
+  }
+}
 
 std::vector<PreparedDictionary> DictionaryPublisher::Load(ConstSettingsView record) const {
   const size_t count = record.dictionaryCount();
@@ -93,6 +149,7 @@ std::vector<PreparedDictionary> DictionaryPublisher::Load(ConstSettingsView reco
     const size_t size = d.bodySize() + kBodyAlignment;
     if (size > kMaxDictionaryFileSize - total) d = Placeholder(Result::kFileOpenFailed);
     total += d.bodySize() + kBodyAlignment;
+    d.ranking = RankingFor(d, path, readFile_);
     out.push_back(std::move(d));
   }
   return out;
@@ -130,12 +187,14 @@ Result DictionaryPublisher::Publish(std::vector<PreparedDictionary> dictionaries
   const size_t dataSize = DataSize(all);
   DictionaryList shown = all;  // made before the lock: nothing may fail half way through the image
   bool pending = false;
+  PrepareRanking(all);
   {
     BlockWriteLock lock(block_);
     if (!lock) return Result::kWaitFailed;
     const Result r = PlaceImage(dataSize, &shown, &pending);
     if (r != Result::kSuccess) return r;
   }
+  ranking_ = std::move(nextRanking_);
   const bool problem = AnyProblem(dictionaries) || pending;
   waiting_ = pending ? std::move(dictionaries) : std::vector<PreparedDictionary>();
   Published(pending);
@@ -180,6 +239,7 @@ Result DictionaryPublisher::RetryGrowth() {
   if (waiting_.empty()) return Result::kWaitFailed;
   const DictionaryList all = ListOf(waiting_);
   const size_t dataSize = DataSize(all);
+  PrepareRanking(all);
   {
     BlockWriteLock lock(block_);
     if (!lock) return Result::kWaitFailed;
@@ -191,6 +251,7 @@ Result DictionaryPublisher::RetryGrowth() {
     }
     inUse_ = WriteImage(block_.view(), block_.viewSize(), all, begin, ++generation_);
   }
+  ranking_ = std::move(nextRanking_);
   const bool problem = AnyProblem(waiting_);
   waiting_.clear();
   Published(false);

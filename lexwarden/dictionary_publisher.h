@@ -2,6 +2,11 @@
 // them, in the record's order, while text services may still read an older publication (see
 // block_image.h for how the two are kept apart). A block too small for a new set grows once every
 // holder of the old mapping has let go; until then what fits is published and the rest stands empty.
+//
+// The ranking data beside each dictionary (its .rank file, when it was made for that dictionary) goes
+// into a mapping of each publication's own (common/ranking_image.h), made and filled before the block
+// shows the publication's generation and never written again: readers that still hold an older
+// generation keep its mapping alive, so nothing they read changes.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +28,8 @@ namespace quillet::warden {
 
 // Dictionary files larger than this are refused.
 constexpr size_t kMaxDictionaryFileSize = kMaxBlockSize - kDirectoryAreaSize;
+// Ranking files larger than this are left out (the default dictionary's is about 16 MB).
+constexpr size_t kMaxRankingFileSize = size_t{64} << 20;
 
 // A dictionary path from the record: relative paths start at the program's folder. Both separators
 // are accepted (records may come from Windows); '/' works on every system.
@@ -60,6 +67,9 @@ class DictionaryPublisher {
   Result Publish(std::vector<PreparedDictionary> dictionaries) REQUIRES(kWorkerRole);
   Result PlaceImage(size_t dataSize, DictionaryList* shown, bool* pending) REQUIRES(kWorkerRole);
   Result Regrow(size_t capacity, bool* fresh) REQUIRES(kWorkerRole);
+  // Makes the ranking mapping of the next publication (none when no dictionary has ranking data);
+  // moves generation_ on past names that readers of older publications still hold.
+  void PrepareRanking(const DictionaryList& dictionaries) REQUIRES(kWorkerRole);
   void Published(bool pending) REQUIRES(kWorkerRole) EXCLUDES(mutex_);
   void NoteCapacity() REQUIRES(kWorkerRole) EXCLUDES(mutex_);
 
@@ -69,6 +79,8 @@ class DictionaryPublisher {
   SharedBlock block_ GUARDED_BY(kWorkerRole);
   Region inUse_ GUARDED_BY(kWorkerRole);  // data that readers of the last directory may use
   uint16_t generation_ GUARDED_BY(kWorkerRole) = 0;
+  platform::Mapping ranking_ GUARDED_BY(kWorkerRole);      // of the publication shown
+  platform::Mapping nextRanking_ GUARDED_BY(kWorkerRole);  // of the one being written
   // The whole last set while the block could not grow to hold it.
   std::vector<PreparedDictionary> waiting_ GUARDED_BY(kWorkerRole);
 

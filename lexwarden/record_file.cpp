@@ -14,6 +14,12 @@ std::u16string FolderOf(const std::u16string& path) {
 
 }  // namespace
 
+std::u16string RecordFile::Beside(const std::u16string& path, std::u16string_view name) {
+  if (path.empty()) return std::u16string();
+  const std::u16string folder = FolderOf(path);
+  return folder.empty() ? std::u16string(name) : platform::JoinPath(folder, std::u16string(name));
+}
+
 std::u16string RecordFile::InUserFolder(std::u16string_view name) {
   const std::u16string folder = platform::UserConfigFolder();
   if (folder.empty()) return std::u16string();
@@ -38,7 +44,7 @@ LoadedRecord RecordFile::Load() {
       protected_ = true;
       return out;
     case platform::ReadStatus::kRead:
-      if (bytes.size() == size_) {
+      if (bytes.size() == size_ && (check_ == nullptr || check_(bytes.data(), bytes.size()))) {
         out.bytes = std::move(bytes);
         out.origin = RecordOrigin::kFile;
         return out;

@@ -6,6 +6,7 @@
 
 #include "common/boundary.h"
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 #include "lexwarden/owned_block.h"
 
 namespace quillet::warden {
@@ -24,9 +25,11 @@ bool AllZero(const uint8_t* p, size_t n) {
 }  // namespace
 
 const KeptRecord kKeptSettings{kSettingsBlockNames, kSettingsRecordSize, u"settings.dat", &DefaultSettings};
+const KeptRecord kKeptTabOptions{kTabOptionsBlockNames, kTabOptionsRecordSize, u"options.dat", &DefaultTabOptions,
+                                 &ValidTabOptions};
 
 RecordKeeper::RecordKeeper(const KeptRecord& kind, std::u16string path)
-    : kind_(kind), file_(std::move(path), kind.size) {}
+    : kind_(kind), file_(std::move(path), kind.size, kind.check) {}
 
 Result RecordKeeper::Open() {
   LoadedRecord loaded = file_.Load();
@@ -67,6 +70,7 @@ bool RecordKeeper::Read(std::vector<uint8_t>* record) {
 Result RecordKeeper::Keep() { return Save(true); }
 
 Result RecordKeeper::Save(bool asked) {
+  if (!block_.mapping.mapped()) return Result::kViewFailed;  // never opened: nothing to retry
   std::vector<uint8_t> record;
   if (!Read(&record)) return Result::kWaitFailed;
   // Asked to keep the record, the file is written unless it already holds exactly this; on the way

@@ -21,9 +21,12 @@ struct KeptRecord {
   size_t size;
   std::u16string_view fileName;        // in the per-user folder
   std::vector<uint8_t> (*defaults)();  // what a first run (or a damaged file) starts from
+  RecordCheck check = nullptr;         // files whose bytes it refuses are damaged
 };
 
 extern const KeptRecord kKeptSettings;
+// The tabs' options beyond the settings record (common/tab_options.h).
+extern const KeptRecord kKeptTabOptions;
 
 class RecordKeeper {
  public:

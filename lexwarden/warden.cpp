@@ -11,7 +11,7 @@ namespace {
 
 // The jobs of the queue.
 enum Job : size_t {
-  kSaveSettings,        // keep the settings block's record in the file
+  kSaveSettings,        // keep the records of the settings and options blocks in their files
   kReloadDictionaries,  // read the record's dictionaries again and publish them
   kRetryGrowth,         // publish a set that waits for the block to grow
 };
@@ -21,7 +21,8 @@ ConstSettingsView ViewOf(const std::vector<uint8_t>& record) { return {record.da
 }  // namespace
 
 Warden::Warden(WardenOptions options)
-    : settings_(kKeptSettings, std::move(options.settingsPath)),
+    : settings_(kKeptSettings, options.settingsPath),
+      options_(kKeptTabOptions, RecordFile::Beside(options.settingsPath, kKeptTabOptions.fileName)),
       dictionaries_(std::move(options.programFolder), std::move(options.readFile)),
       queue_([this](JobSet jobs, JobSet* retry) { RunJobs(jobs, retry); },
              // A job that throws leaves the blocks as they were published; the handshake reports it
@@ -56,6 +57,8 @@ Result Warden::Start() {
 Result Warden::Fill() {
   kWorkerRole.Assume();  // the worker is not started yet
   Result r = settings_.Open();
+  // Without the options block every tab has the default options: the loader still serves.
+  if (r == Result::kSuccess) (void)options_.Open();
   std::vector<uint8_t> record;
   if (r == Result::kSuccess && !settings_.Read(&record)) r = Result::kWaitFailed;
   if (r == Result::kSuccess) {
@@ -70,7 +73,11 @@ void Warden::RunJobs(JobSet jobs, JobSet* retry) {
   // Set first, so that growth is still retried when a job below throws.
   retry->set(kRetryGrowth, dictionaries_.waitingForGrowth());
   // A lock that could not be had is tried again; other failures would only repeat.
-  if (jobs.test(kSaveSettings)) retry->set(kSaveSettings, settings_.Keep() == Result::kWaitFailed);
+  if (jobs.test(kSaveSettings)) {
+    const bool settingsWait = settings_.Keep() == Result::kWaitFailed;
+    const bool optionsWait = options_.Keep() == Result::kWaitFailed;
+    retry->set(kSaveSettings, settingsWait || optionsWait);
+  }
   if (jobs.test(kReloadDictionaries)) {
     std::vector<uint8_t> record;
     const Result r = settings_.Read(&record) ? dictionaries_.Reload(ViewOf(record)) : Result::kWaitFailed;
@@ -96,6 +103,7 @@ void Warden::Stop() {
   queue_.Stop();
   kWorkerRole.Assume();  // the worker has ended
   settings_.Close();
+  options_.Close();
   dictionaries_.Close();
 }
 

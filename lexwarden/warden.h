@@ -1,5 +1,5 @@
-// The loader's portable core: the kept settings record, the dictionary publisher and the job queue
-// put together, answering the two messages of the text services, the settings sheet and the
+// The loader's portable core: the kept settings record and tabs' options, the dictionary publisher
+// and the job queue put together, answering the two messages of the text services, the settings sheet and the
 // generator.
 //
 // Threads: Start() fills the blocks before the message channel exists. Afterwards the queue's worker
@@ -30,6 +30,7 @@ constexpr uint32_t kRetryIntervalMs = 1000;
 struct WardenOptions {
   std::u16string programFolder;  // where relative dictionary paths start
   std::u16string settingsPath;   // the settings file; empty: nothing is kept between sessions
+                                 // (the tabs' options are kept beside it)
   // How dictionary files are read; tests put failures in its place.
   FileReader readFile = &platform::ReadWholeFile;
 };
@@ -47,7 +48,7 @@ class Warden {
   // kViewFailed or kWaitFailed when a block could not be made.
   Result Start();
   // 0x800B: the current state of the blocks (0, or the code of what went wrong last).
-  // 0x800A: wParam nonzero keeps the record of the block in the settings file; lParam nonzero loads
+  // 0x800A: wParam nonzero keeps the records of the settings and options blocks in their files; lParam nonzero loads
   // the dictionaries of the record again and republishes them. The reply (0) is not used by senders.
   // Anything else: 0.
   intptr_t HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
@@ -57,6 +58,7 @@ class Warden {
   // Observers (tests, diagnostics).
   Result status() const EXCLUDES(mutex_);
   RecordOrigin settingsOrigin() const { return settings_.origin(); }
+  RecordOrigin optionsOrigin() const { return options_.origin(); }
   const std::u16string& settingsAsidePath() const { return settings_.asidePath(); }
   size_t dictionaryCapacity() const { return dictionaries_.capacity(); }
   bool growthPending() const { return dictionaries_.growthPending(); }
@@ -70,6 +72,7 @@ class Warden {
   void SetStatus(Result status) EXCLUDES(mutex_);
 
   RecordKeeper settings_;
+  RecordKeeper options_;
   DictionaryPublisher dictionaries_;
   mutable Mutex mutex_;
   Result status_ GUARDED_BY(mutex_) = Result::kSuccess;

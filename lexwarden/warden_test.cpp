@@ -8,10 +8,14 @@
 #include <new>
 #include <thread>
 
+#include "common/rank_format.h"
+#include "common/rank_view.h"
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/test_support.h"
+#include "lookup/tab_source_set.h"
 #include "platform/user_data.h"
 
 namespace quillet::warden {
@@ -134,6 +138,57 @@ TEST_F(WardenTest, AReloadThatRunsOutOfMemoryKeepsTheLoaderAndWhatItPublished) {
   WriteSettingsBlock(edited);
   EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
   EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
+}
+
+// The tabs' options are kept beside the settings and published like them; the ranking data beside a
+// dictionary is published with it. A text service's set then ranks the tab whose options say so.
+TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
+  const std::vector<uint8_t> dictionary = MakeDictionary(u"w", 30);
+  WriteBytes(program_.File(u"a.dict"), dictionary);
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(dictionary.data(), dictionary.size(), &view));
+  std::vector<uint16_t> costs(30, 5000);
+  costs[29] = 100;  // the last word is by far the likeliest
+  WriteBytes(program_.File(u"a.rank"), EncodeRankData(DictionaryFingerprint(view), costs, {}));
+  SaveRecord(RecordWith({u"a.dict"}));
+  // A damaged options file is set aside, and the tabs start from the defaults.
+  WriteBytes(config_.File(u"options.dat"), std::vector<uint8_t>(kTabOptionsRecordSize, 0x5A));
+  Warden warden(Options());
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+  EXPECT_EQ(warden.optionsOrigin(), RecordOrigin::kDamaged);
+
+  TabSourceSet before;
+  ASSERT_EQ(before.Open(), Result::kSuccess);
+  ASSERT_GT(before.SetPrefix(u"w"), 0u);
+  EXPECT_EQ(before.ShownSource()->CandidateWord(0), u"w0000000") << "dictionary order by default";
+  before.Close();
+
+  // What the settings sheet does: write the options under the block's lock, then ask to keep them.
+  const int16_t tabId = ReadSettingsBlock().view().tab(0).tabId();
+  SharedBlock options;
+  ASSERT_EQ(OpenTabOptionsBlock(options), Result::kSuccess);
+  {
+    BlockWriteLock lock(options);
+    ASSERT_TRUE(lock);
+    ASSERT_TRUE(WriteTabOptions(options.view(), kTabOptionsRecordSize, tabId, {CandidateOrder::kFrequent, false}));
+  }
+  CloseBlock(options, false);
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 0), 0);
+  const std::vector<uint8_t> kept = ReadBytes(config_.File(u"options.dat"));
+  EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), tabId).order, CandidateOrder::kFrequent);
+
+  TabSourceSet after;
+  ASSERT_EQ(after.Open(), Result::kSuccess);
+  ASSERT_GT(after.SetPrefix(u"w"), 0u);
+  EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000029");
+
+  // Ranking data made for another dictionary means dictionary order, never wrong words.
+  after.Close();
+  WriteBytes(program_.File(u"a.rank"), EncodeRankData(12345, costs, {}));
+  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
+  ASSERT_EQ(after.Open(), Result::kSuccess);
+  ASSERT_GT(after.SetPrefix(u"w"), 0u);
+  EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000000");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "common/dictionary_view.h"
 #include "common/learned_store.h"
 #include "common/rank_view.h"
+#include "common/tab_options.h"
 #include "lookup/word_history.h"
 
 namespace quillet {
@@ -26,14 +27,6 @@ struct Candidate {
   std::u16string display;      // empty when the entry has no info
   std::u16string commit;       // empty when the entry has no info
   std::u16string description;  // empty when the entry has no info
-};
-
-// The order of a tab's candidates. Dictionary order is the default and needs no data; the others
-// need ranking data made for the dictionary and fall back to dictionary order without it.
-enum class CandidateOrder : uint8_t {
-  kDictionary = 0,
-  kFrequent = 1,  // most likely first: how common a word is, and after the words before it
-  kLearning = 2,  // the same, and what the user's typing taught
 };
 
 // What ranks a dictionary, published beside it.

@@ -1,8 +1,11 @@
 #include "lookup/tab_source_set.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "common/ranking_image.h"
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 
 namespace quillet {
 
@@ -19,22 +22,45 @@ int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId) {
   return TabPosition(ConstSettingsView(record, size), tabId);
 }
 
-TabSourceSet::~TabSourceSet() {
-  CloseBlock(dictionaries_, false);
-  CloseBlock(settings_, false);
-}
+TabSourceSet::~TabSourceSet() { Close(); }
 
 Result TabSourceSet::Open() {
   Result r = OpenSettingsBlock(settings_);
   if (r != Result::kSuccess) return r;
   r = OpenDictionaryBlock(dictionaries_);
   if (r != Result::kSuccess) return r;
+  // Without the options block every tab has the defaults, and without ranking data every order is
+  // dictionary order: neither is an error.
+  (void)OpenTabOptionsBlock(options_);
+  OpenRanking();
   Rebuild();
   return Result::kSuccess;
 }
 
+void TabSourceSet::OpenRanking() {
+  if (ranking_.mapped()) return;
+  rankings_.clear();
+  rankViews_.clear();
+  if (!OpenRankingMapping(dictionaries_, &ranking_)) return;
+  rankViews_ = ReadRankingImage(ranking_.data(), ranking_.size());
+  rankings_.resize(rankViews_.size());
+  for (size_t i = 0; i < rankViews_.size(); ++i) {
+    if (rankViews_[i]) rankings_[i].rank = &*rankViews_[i];
+  }
+}
+
+std::vector<uint8_t> TabSourceSet::OptionsRecord() {
+  std::vector<uint8_t> record(kTabOptionsRecordSize, 0);  // before the lock: nothing may throw while it is held
+  if (options_.view() == nullptr) return record;
+  BlockReadLock lock(options_);
+  if (lock) std::memcpy(record.data(), options_.view(), kTabOptionsRecordSize);
+  return record;
+}
+
 void TabSourceSet::Rebuild() {
   sources_.clear();
+  // Read before the settings lock is taken, so that no two of these locks are ever held together.
+  const std::vector<uint8_t> options = OptionsRecord();
   BlockReadLock lock(settings_);
   if (!lock) return;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());
@@ -46,8 +72,12 @@ void TabSourceSet::Rebuild() {
   for (size_t t = 0; t < count; ++t) {
     const ConstTabRecord tab = settings.tab(t);
     const size_t position = DictionaryPositionForTab(settings.bytes(), kSettingsRecordSize, t);
+    const RankingData* ranking = position < rankings_.size() ? &rankings_[position] : nullptr;
     // A source that cannot be allocated stays an empty slot, so source t still belongs to tab t.
-    sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength()));
+    sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength(), ranking));
+    if (sources.back() != nullptr) {
+      sources.back()->SetOrder(ReadTabOptions(options.data(), options.size(), tab.tabId()).order);
+    }
     tabNames_[t] = tab.name();
   }
   sources_.swap(sources);
@@ -55,9 +85,14 @@ void TabSourceSet::Rebuild() {
 }
 
 void TabSourceSet::Close() {
+  // The sources read the ranking views, which read the mapping: they go first.
+  sources_.clear();
+  rankings_.clear();
+  rankViews_.clear();
+  ranking_.Close();
+  CloseBlock(options_, false);
   CloseBlock(dictionaries_, false);
   CloseBlock(settings_, false);
-  sources_.clear();
 }
 
 TabSource* TabSourceSet::ShownSource() {

@@ -2,13 +2,17 @@
 // TabSource per tab of the settings, the shown tab, and the tab names for the language bar. The shown
 // tab is the one whose words the list offers: the active tab (the user's choice, which the text
 // service keeps), or for a moment the tab it links to after a pick.
-// Lock order: the settings lock may be held while the dictionary lock is taken, never the reverse.
+// Each tab's order comes from the tabs' options block, and the ranking data from the mapping of the
+// dictionary block's publication (both optional: without them, dictionary order).
+// Lock order: the settings lock may be held while the dictionary lock is taken, never the reverse;
+// the options lock is never held with another.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +40,8 @@ class TabSourceSet {
   // set has no sources until the next successful rebuild; so too after an allocation failure, which
   // throws std::bad_alloc.
   void Rebuild();
-  // Closes the dictionary block, then the settings block, then drops the sources. The tab count and
-  // names keep their values.
+  // Drops the sources, the ranking data and the options, then closes the dictionary block and the
+  // settings block. The tab count and names keep their values.
   void Close();
 
   // The source of the shown tab, the first source when that is out of range, nullptr when there is
@@ -75,12 +79,21 @@ class TabSourceSet {
   // publish blocks of their own.
   SharedBlock& settingsBlock() { return settings_; }
   DictionaryBlock& dictionaryBlock() { return dictionaries_; }
+  SharedBlock& optionsBlock() { return options_; }
+  // Opens the ranking data of the dictionary block as it is open now (Open does this).
+  void OpenRanking();
 
  private:
   size_t ShownPosition() const;
+  // A copy of the tabs' options (the defaults without the block or its lock).
+  std::vector<uint8_t> OptionsRecord();
 
   SharedBlock settings_;
   DictionaryBlock dictionaries_;
+  SharedBlock options_;
+  platform::Mapping ranking_;
+  std::vector<std::optional<RankView>> rankViews_;
+  std::vector<RankingData> rankings_;  // per dictionary position; the sources point into it
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;

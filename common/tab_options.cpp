@@ -1,0 +1,78 @@
+#include "common/tab_options.h"
+
+#include <cstring>
+
+#include "common/le.h"
+
+namespace quillet {
+namespace {
+
+constexpr uint8_t kMagic[4] = {'Q', 'L', 'T', 'O'};
+constexpr size_t kCountOffset = 6;
+constexpr size_t kEntriesOffset = 16;
+constexpr size_t kEntrySize = 4;
+constexpr uint8_t kNextWordsFlag = 0x01;
+
+uint8_t* Entry(uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
+const uint8_t* Entry(const uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
+
+TabOptions Decode(const uint8_t* entry) {
+  TabOptions options;
+  if (entry[2] <= static_cast<uint8_t>(CandidateOrder::kLearning))
+    options.order = static_cast<CandidateOrder>(entry[2]);
+  options.nextWords = (entry[3] & kNextWordsFlag) != 0;
+  return options;
+}
+
+}  // namespace
+
+std::vector<uint8_t> DefaultTabOptions() {
+  std::vector<uint8_t> record(kTabOptionsRecordSize, 0);
+  std::memcpy(record.data(), kMagic, sizeof(kMagic));
+  StoreU16(record.data() + 4, kTabOptionsVersion);
+  return record;
+}
+
+bool ValidTabOptions(const uint8_t* record, size_t size) {
+  return record != nullptr && size == kTabOptionsRecordSize && std::memcmp(record, kMagic, sizeof(kMagic)) == 0 &&
+         LoadU16(record + 4) == kTabOptionsVersion && LoadU16(record + kCountOffset) <= kTabOptionsCapacity;
+}
+
+TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId) {
+  if (!ValidTabOptions(record, size)) return {};
+  const size_t count = LoadU16(record + kCountOffset);
+  for (size_t i = 0; i < count; ++i) {
+    if (LoadI16(Entry(record, i)) == tabId) return Decode(Entry(record, i));
+  }
+  return {};
+}
+
+bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptions& options) {
+  if (record == nullptr || size != kTabOptionsRecordSize) return false;
+  if (!ValidTabOptions(record, size)) {
+    const std::vector<uint8_t> empty = DefaultTabOptions();
+    std::memcpy(record, empty.data(), size);
+  }
+  size_t count = LoadU16(record + kCountOffset);
+  size_t at = 0;
+  while (at < count && LoadI16(Entry(record, at)) != tabId) ++at;
+  if (options == TabOptions{}) {
+    if (at == count) return true;
+    // The last entry takes the dropped one's place.
+    std::memmove(Entry(record, at), Entry(record, count - 1), kEntrySize);
+    std::memset(Entry(record, count - 1), 0, kEntrySize);
+    StoreU16(record + kCountOffset, static_cast<uint16_t>(count - 1));
+    return true;
+  }
+  if (at == count) {
+    if (count == kTabOptionsCapacity) return false;
+    StoreU16(record + kCountOffset, static_cast<uint16_t>(++count));
+  }
+  uint8_t* entry = Entry(record, at);
+  StoreI16(entry, tabId);
+  entry[2] = static_cast<uint8_t>(options.order);
+  entry[3] = options.nextWords ? kNextWordsFlag : 0;
+  return true;
+}
+
+}  // namespace quillet

@@ -1,0 +1,49 @@
+// The options of each tab that the settings record has no room for (the record stays as it is): the
+// order of its candidates and whether a pick offers the likely next words. Kept by the loader in a
+// file and a shared block of their own, edited by the settings sheet, read by the text service.
+//
+// A fixed-size record keyed by tab id. Layout (little-endian): magic "QLTO", u16 version, u16 entry
+// count, 8 reserved bytes, then entries of 4 bytes: i16 tab id, u8 order, u8 flags (bit 0: next
+// words). A record that is not of this shape (wrong size, magic or version, a count beyond capacity)
+// reads as the defaults for every tab, as does a tab without an entry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quillet {
+
+constexpr size_t kTabOptionsRecordSize = 256;
+constexpr size_t kTabOptionsCapacity = (kTabOptionsRecordSize - 16) / 4;
+constexpr uint16_t kTabOptionsVersion = 1;
+
+// The order of a tab's candidates. Dictionary order is the default and needs no data; the others
+// need ranking data made for the dictionary and fall back to dictionary order without it.
+enum class CandidateOrder : uint8_t {
+  kDictionary = 0,
+  kFrequent = 1,  // most likely first: how common a word is, and after the words before it
+  kLearning = 2,  // the same, and what the user's typing taught
+};
+
+struct TabOptions {
+  CandidateOrder order = CandidateOrder::kDictionary;
+  bool nextWords = false;  // after a pick, offer the likely next words
+
+  bool operator==(const TabOptions& o) const { return order == o.order && nextWords == o.nextWords; }
+  bool operator!=(const TabOptions& o) const { return !(*this == o); }
+};
+
+// An empty record: every tab has the defaults.
+std::vector<uint8_t> DefaultTabOptions();
+// Whether `record` has the shape above (what the loader keeps is checked with this too).
+bool ValidTabOptions(const uint8_t* record, size_t size);
+// The options of tab `tabId`; the defaults for a tab without an entry or a record not of this
+// shape. An order this build does not know reads as dictionary order.
+TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId);
+// Sets the options of tab `tabId` (an entry equal to the defaults is dropped); a record not of this
+// shape is made empty first. False, and nothing changed, when the record is full or `size` is not
+// the record's size.
+bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptions& options);
+
+}  // namespace quillet

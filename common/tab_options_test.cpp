@@ -1,0 +1,74 @@
+#include "common/tab_options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+namespace quillet {
+namespace {
+
+constexpr TabOptions kFrequentWithNext{CandidateOrder::kFrequent, true};
+constexpr TabOptions kLearning{CandidateOrder::kLearning, false};
+
+TEST(TabOptionsTest, EntriesAreFoundByTabIdAndDefaultsDropThem) {
+  std::vector<uint8_t> r = DefaultTabOptions();
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 0), TabOptions{});
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 3, kFrequentWithNext));
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), -2, kLearning));
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 7, kLearning));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 3), kFrequentWithNext);
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), -2), kLearning);
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 4), TabOptions{});
+  // Writing the defaults drops the entry; the others stay where they are found.
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 3, TabOptions{}));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 3), TabOptions{});
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 7), kLearning);
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), -2), kLearning);
+  EXPECT_EQ(r[6], 2u) << "two entries left";
+  // Replacing keeps one entry.
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 7, kFrequentWithNext));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 7), kFrequentWithNext);
+  EXPECT_EQ(r[6], 2u);
+}
+
+TEST(TabOptionsTest, AFullRecordRefusesANewTabAndChangesNothing) {
+  std::vector<uint8_t> r = DefaultTabOptions();
+  for (size_t i = 0; i < kTabOptionsCapacity; ++i) {
+    ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), static_cast<int16_t>(i), kLearning));
+  }
+  const std::vector<uint8_t> full = r;
+  EXPECT_FALSE(WriteTabOptions(r.data(), r.size(), 1000, kLearning));
+  EXPECT_EQ(r, full);
+  EXPECT_TRUE(WriteTabOptions(r.data(), r.size(), 5, kFrequentWithNext)) << "an existing tab still changes";
+}
+
+// Whatever the bytes, reading stays inside the record and gives known options; writing makes a
+// record of the right shape that reads back what was written.
+TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<uint8_t> r = DefaultTabOptions();
+    const int kind = round % 4;
+    if (kind == 0) {
+      for (uint8_t& b : r) b = static_cast<uint8_t>(random());
+    } else {
+      for (int i = 0; i < 8; ++i) r[random() % r.size()] = static_cast<uint8_t>(random());
+      if (kind == 1) r[6] = static_cast<uint8_t>(random()), r[7] = 0;
+    }
+    const int16_t id = static_cast<int16_t>(random() % 12);
+    const TabOptions read = ReadTabOptions(r.data(), r.size(), id);
+    EXPECT_LE(static_cast<int>(read.order), 2);
+    if (!ValidTabOptions(r.data(), r.size())) EXPECT_EQ(read, TabOptions{});
+    if (WriteTabOptions(r.data(), r.size(), id, kFrequentWithNext)) {
+      EXPECT_TRUE(ValidTabOptions(r.data(), r.size()));
+      EXPECT_EQ(ReadTabOptions(r.data(), r.size(), id), kFrequentWithNext);
+    }
+  }
+  std::vector<uint8_t> shortRecord(kTabOptionsRecordSize - 1, 0);
+  EXPECT_FALSE(WriteTabOptions(shortRecord.data(), shortRecord.size(), 0, kLearning));
+  EXPECT_EQ(ReadTabOptions(nullptr, 0, 0), TabOptions{});
+}
+
+}  // namespace
+}  // namespace quillet
