@@ -9,6 +9,7 @@
 #include "common/dict_format.h"
 #include "common/le.h"
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 
 namespace quillet {
 namespace {
@@ -101,6 +102,11 @@ Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& fi
 
 Result PublishPrivateSettingsBlock(const uint8_t* record, size_t size, SharedBlock* block) {
   if (record == nullptr || size < kSettingsRecordSize) return Result::kMalformed;
+  return Publish(record, size, block);
+}
+
+Result PublishPrivateTabOptionsBlock(const uint8_t* record, size_t size, SharedBlock* block) {
+  if (record == nullptr || size != kTabOptionsRecordSize) return Result::kMalformed;
   return Publish(record, size, block);
 }
 

@@ -19,6 +19,8 @@ Result PublishPrivateDictionaryBlock(const std::vector<uint8_t>& image, Dictiona
 Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& files, DictionaryBlock* block);
 // Publishes a copy of a settings record (at least 15700 bytes) into `block`, which must be closed.
 Result PublishPrivateSettingsBlock(const uint8_t* record, size_t size, SharedBlock* block);
+// The same for the tabs' options (a record of kTabOptionsRecordSize bytes).
+Result PublishPrivateTabOptionsBlock(const uint8_t* record, size_t size, SharedBlock* block);
 
 // The shared block image for whole dictionary files: each file's bytes after its header, directory
 // offsets rebased to the block. Empty when there is no file, a file is shorter than its header, or

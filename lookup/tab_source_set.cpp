@@ -37,12 +37,23 @@ Result TabSourceSet::Open() {
   return Result::kSuccess;
 }
 
+void TabSourceSet::UsePrivateRanking(std::vector<uint8_t> image) {
+  sources_.clear();  // they may point into what goes
+  ranking_.Close();
+  privateRanking_ = std::move(image);
+  OpenRanking();
+}
+
 void TabSourceSet::OpenRanking() {
   if (ranking_.mapped()) return;
+  sources_.clear();
   rankings_.clear();
   rankViews_.clear();
-  if (!OpenRankingMapping(dictionaries_, &ranking_)) return;
-  rankViews_ = ReadRankingImage(ranking_.data(), ranking_.size());
+  if (!privateRanking_.empty()) {
+    rankViews_ = ReadRankingImage(privateRanking_.data(), privateRanking_.size());
+  } else if (OpenRankingMapping(dictionaries_, &ranking_)) {
+    rankViews_ = ReadRankingImage(ranking_.data(), ranking_.size());
+  }
   rankings_.resize(rankViews_.size());
   for (size_t i = 0; i < rankViews_.size(); ++i) {
     if (rankViews_[i]) rankings_[i].rank = &*rankViews_[i];
@@ -77,6 +88,7 @@ void TabSourceSet::Rebuild() {
     sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength(), ranking));
     if (sources.back() != nullptr) {
       sources.back()->SetOrder(ReadTabOptions(options.data(), options.size(), tab.tabId()).order);
+      sources.back()->SetContext(context_);
     }
     tabNames_[t] = tab.name();
   }
@@ -93,6 +105,13 @@ void TabSourceSet::Close() {
   CloseBlock(options_, false);
   CloseBlock(dictionaries_, false);
   CloseBlock(settings_, false);
+}
+
+void TabSourceSet::SetContext(const WordHistory& history) {
+  context_ = history;
+  for (const std::unique_ptr<TabSource>& source : sources_) {
+    if (source != nullptr) source->SetContext(history);
+  }
 }
 
 TabSource* TabSourceSet::ShownSource() {

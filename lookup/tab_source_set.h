@@ -66,6 +66,9 @@ class TabSourceSet {
   uint16_t ShowFromLetters();
   int LinkedTabPosition();
 
+  // The words before the one typed, for every source (kept across rebuilds).
+  void SetContext(const WordHistory& history);
+
   void SetShownTab(size_t tab) { shownTab_ = tab; }
   size_t shownTab() const { return shownTab_; }
 
@@ -82,6 +85,9 @@ class TabSourceSet {
   SharedBlock& optionsBlock() { return options_; }
   // Opens the ranking data of the dictionary block as it is open now (Open does this).
   void OpenRanking();
+  // Ranking data published in this process instead (tools and tests that publish blocks of their
+  // own): an image as the loader's mapping holds it (common/ranking_image.h). Rebuild to use it.
+  void UsePrivateRanking(std::vector<uint8_t> image);
 
  private:
   size_t ShownPosition() const;
@@ -92,8 +98,10 @@ class TabSourceSet {
   DictionaryBlock dictionaries_;
   SharedBlock options_;
   platform::Mapping ranking_;
+  std::vector<uint8_t> privateRanking_;
   std::vector<std::optional<RankView>> rankViews_;
   std::vector<RankingData> rankings_;  // per dictionary position; the sources point into it
+  WordHistory context_;
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;

@@ -20,6 +20,8 @@ class WordHistory {
     if (count_ > 0 && lastIsStart_) return;  // one start is enough
     Push(std::u16string(), true);
   }
+  // Each word and sentence end of a piece of text, as HistoryFromText below reads them.
+  void WriteText(std::u16string_view text);
 
   // Up to two tokens, oldest first: count() of them. A token is a word, or a sentence start.
   size_t count() const { return count_; }
@@ -43,5 +45,11 @@ class WordHistory {
   bool olderIsStart_ = false, lastIsStart_ = false;
   size_t count_ = 0;
 };
+
+// The history that a document's text before the typed word gives: words are runs of letters, digits
+// and apostrophes (a hyphen between letters too); '.', '!', '?' and line breaks end a sentence.
+// `atStart`: the text begins at the document's start (a sentence start); otherwise a word cut at
+// the text's first character is left out.
+WordHistory HistoryFromText(std::u16string_view text, bool atStart);
 
 }  // namespace quillet

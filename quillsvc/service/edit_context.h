@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "quillsvc/candwin/geometry.h"
@@ -72,6 +73,9 @@ class EditContext {
   virtual EditStatus StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) = 0;
   // The screen rectangle of `range` in the document's active view (ITfContextView::GetTextExt).
   virtual EditStatus GetScreenExtent(const TextRange& range, RectI* extent) = 0;
+  // Up to `max` characters of the document just before `range`'s start (the words the typed one
+  // follows); *atStart is set when they reach the start of the document.
+  virtual EditStatus GetTextBefore(const TextRange& range, int32_t max, std::u16string* text, bool* atStart) = 0;
 };
 
 }  // namespace quillet

@@ -156,6 +156,15 @@ EditStatus FakeDocument::StartComposition(const TextRange& range, std::unique_pt
   return EditStatus::kOk;
 }
 
+EditStatus FakeDocument::GetTextBefore(const TextRange& range, int32_t max, std::u16string* text, bool* atStart) {
+  if (Fails("GetTextBefore")) return EditStatus::kFailed;
+  const size_t end = static_cast<const FakeRange&>(range).start;
+  const size_t begin = max > 0 && end > static_cast<size_t>(max) ? end - static_cast<size_t>(max) : 0;
+  *text = this->text.substr(begin, end - begin);
+  *atStart = begin == 0;
+  return EditStatus::kOk;
+}
+
 void FakeDocument::TypeAsApplication(char16_t c) {
   Replace(selectionStart, selectionEnd, std::u16string_view(&c, 1), nullptr);
   selectionStart = selectionEnd;

@@ -55,6 +55,7 @@ class FakeDocument final : public EditContext {
   EditStatus StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
   // Characters 10 pixels wide on one line 20 pixels high, at the screen's top left.
   EditStatus GetScreenExtent(const TextRange& range, RectI* extent) override;
+  EditStatus GetTextBefore(const TextRange& range, int32_t max, std::u16string* text, bool* atStart) override;
 
   // What an application does with a key nobody ate: types the character over the selection.
   void TypeAsApplication(char16_t c);

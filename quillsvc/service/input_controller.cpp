@@ -30,8 +30,10 @@ bool InputController::TestKeyUp(uint32_t virtualKey) {
 
 void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
   if (virtualKey != vk::kShift) {
-    if (!composition_.HasComposition() && composition_.StartComposition(context) != EditStatus::kOk) return;
+    const bool started = !composition_.HasComposition();
+    if (started && composition_.StartComposition(context) != EditStatus::kOk) return;
     if (host_.candidateWindow() == nullptr) CreateCandidateWindow(context);
+    if (started) ReadContext(context);
   }
   const bool shift = host_.IsKeyHeld(vk::kShift);
   const KeyCommand key = LookUpKey(virtualKey, shift);
@@ -52,6 +54,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
     case KeyAction::CommitWithChar:
       host_.DestroyCandidateWindow();
       InsertChar(context, key.value);
+      committed_.WriteText(composition_.text());
       composition_.EndComposition(context);
       break;
     case KeyAction::SelectByNumber:
@@ -139,11 +142,26 @@ CaseRule InputController::PickRule() {
   return host_.IsKeyToggled(vk::kCapital) ? CaseRule::Upper : CaseRule::KeepTyped;
 }
 
+void InputController::ReadContext(EditContext& context) {
+  // Enough text for two words and the mark before them.
+  constexpr int32_t kContextChars = 64;
+  std::unique_ptr<TextRange> range;
+  std::u16string before;
+  bool atStart = false;
+  if (composition_.GetRange(context, &range) == EditStatus::kOk &&
+      context.GetTextBefore(*range, kContextChars, &before, &atStart) == EditStatus::kOk) {
+    tabs_.SetContext(HistoryFromText(before, atStart));
+  } else {
+    tabs_.SetContext(committed_);
+  }
+}
+
 void InputController::InsertChar(EditContext& context, char16_t c) {
   if (composition_.AddChar(context, c) != EditStatus::kOk) Finish(context);
 }
 
 void InputController::Finish(EditContext& context) {
+  committed_.WriteText(composition_.text());
   composition_.EndComposition(context);
   host_.DestroyCandidateWindow();
 }

@@ -35,6 +35,7 @@
 
 #include "common/result.h"
 #include "lookup/tab_source_set.h"
+#include "lookup/word_history.h"
 #include "quillsvc/candwin/candidate_window.h"
 #include "quillsvc/service/composition_state.h"
 #include "quillsvc/service/edit_context.h"
@@ -123,6 +124,9 @@ class InputController final : private ICompositionCallback {
   void OnCharDeleted(EditContext& context, std::u16string_view text) override;
 
   void CreateCandidateWindow(EditContext& context);
+  // The words before a composition just started: from the document, else those this controller
+  // committed.
+  void ReadContext(EditContext& context);
   void InsertChar(EditContext& context, char16_t c);
   void Select(EditContext& context, int row, CaseRule rule);
   // A pick with Caps Lock on writes the whole word in capitals.
@@ -143,6 +147,7 @@ class InputController final : private ICompositionCallback {
   InputHost& host_;
   CCompositionState composition_;
   TabSourceSet tabs_;
+  WordHistory committed_;  // what this controller wrote, for documents that cannot be read
   int activeTab_ = 0;
   uint32_t lastKey_ = 0;
   Result errorCode_ = Result::kSuccess;

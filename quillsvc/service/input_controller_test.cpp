@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "common/dict_image_testing.h"
+#include "common/rank_format.h"
+#include "common/ranking_image.h"
 #include "common/settings_record.h"
 #include "common/settings_record_testing.h"
+#include "common/tab_options.h"
 #include "lookup/private_block.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/cand_list_core.h"
@@ -542,6 +545,43 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
   EXPECT_EQ(window()->AdditionText(), u"reports");
   core_.OnMouseEvent(0x202, 1, 0);
   EXPECT_EQ(window()->AdditionText(), u"reports");
+}
+
+// A tab whose options say "most likely first" ranks its words, after the words before them in the
+// document; the other tabs keep dictionary order.
+TEST_F(InputControllerTest, ARankedTabOrdersByLikelihoodAfterTheDocumentsWords) {
+  // English, sorted: 0 café, 1 new, 2 new york, 3 news, 4-28 proaa-proay, 29 program, 30 progress,
+  // 31 project, 32 teh. "project" is the likeliest word; after "new", "progress" is.
+  const std::vector<uint8_t> english = Dictionaries()[0];
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(english.data(), english.size(), &view));
+  std::vector<uint16_t> costs(view.entryCount(), 5000);
+  costs[31] = 100;
+  const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
+  core_.tabs().UsePrivateRanking(BuildRankingImage({&rank}));
+  std::vector<uint8_t> options = DefaultTabOptions();
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), 0, {CandidateOrder::kFrequent, false}));
+  ASSERT_EQ(PublishPrivateTabOptionsBlock(options.data(), options.size(), &core_.tabs().optionsBlock()),
+            Result::kSuccess);
+  core_.tabs().Rebuild();
+
+  Type(u"pro");
+  EXPECT_EQ(Rows()[0], u"project");
+  Press(vk::kEscape);
+  doc_.text = u"I say new ";
+  doc_.Select(doc_.text.size(), doc_.text.size());
+  Type(u"pro");
+  EXPECT_EQ(Rows()[0], u"progress") << "after \"new\"";
+  Press(vk::kEscape);
+  // A document that cannot be read: the words this controller wrote stand in.
+  doc_.FailNext("GetTextBefore", 2);
+  Type(u"pro");
+  EXPECT_EQ(Rows()[0], u"project");
+  Press(vk::kEscape);
+
+  core_.set_activeTab(1);  // Places: no options, dictionary order
+  Type(u"new");
+  EXPECT_EQ(Rows()[0], u"new york");
 }
 
 TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {

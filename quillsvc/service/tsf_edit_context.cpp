@@ -1,5 +1,7 @@
 #include "quillsvc/service/tsf_edit_context.h"
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -120,6 +122,30 @@ EditStatus TsfEditContext::GetScreenExtent(const TextRange& range, RectI* extent
   hr = view->GetTextExt(cookie_, Native(range), &r, &clipped);
   if (FAILED(hr)) return Status(hr);
   *extent = RectI{r.left, r.top, r.right, r.bottom};
+  return EditStatus::kOk;
+}
+
+EditStatus TsfEditContext::GetTextBefore(const TextRange& range, int32_t max, std::u16string* text, bool* atStart) {
+  text->clear();
+  *atStart = false;
+  if (max <= 0) return EditStatus::kConditionFailed;
+  ComPtr<ITfRange> before;
+  HRESULT hr = Native(range)->Clone(before.Put());
+  if (FAILED(hr)) return Status(hr);
+  if (!before) return EditStatus::kConditionFailed;
+  hr = before->Collapse(cookie_, TF_ANCHOR_START);
+  LONG moved = 0;
+  if (SUCCEEDED(hr)) hr = before->ShiftStart(cookie_, -max, &moved, nullptr);
+  if (FAILED(hr)) return Status(hr);
+  text->resize(static_cast<size_t>(max));
+  ULONG copied = 0;
+  hr = before->GetText(cookie_, 0, reinterpret_cast<WCHAR*>(text->data()), static_cast<ULONG>(max), &copied);
+  if (FAILED(hr)) {
+    text->clear();
+    return Status(hr);
+  }
+  text->resize(std::min<size_t>(copied, static_cast<size_t>(max)));
+  *atStart = -moved < max;
   return EditStatus::kOk;
 }
 

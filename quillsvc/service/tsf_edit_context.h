@@ -60,6 +60,7 @@ class TsfEditContext final : public EditContext {
   EditStatus QueryInsertRange(std::unique_ptr<TextRange>* range) override;
   EditStatus StartComposition(const TextRange& range, std::unique_ptr<Composition>* composition) override;
   EditStatus GetScreenExtent(const TextRange& range, RectI* extent) override;
+  EditStatus GetTextBefore(const TextRange& range, int32_t max, std::u16string* text, bool* atStart) override;
 
  private:
   ITfContext* context_;
