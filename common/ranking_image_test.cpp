@@ -33,7 +33,9 @@ TEST(RankingImage, DamageReadsAsNoneAndNeverOutsideTheImage) {
   for (size_t cut = 0; cut < secondEnd; cut += 7) {
     const std::vector<uint8_t> shortImage(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
     const auto views = ReadRankingImage(shortImage.data(), shortImage.size());
-    if (views.size() == 2) EXPECT_FALSE(views[1]) << cut;
+    if (views.size() == 2) {
+      EXPECT_FALSE(views[1]) << cut;
+    }
   }
   std::vector<uint8_t> bad = good;
   StoreU32(bad.data() + 8, 0xFFFFFFF0);  // first entry's offset beyond the image

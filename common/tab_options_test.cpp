@@ -59,7 +59,9 @@ TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
     const int16_t id = static_cast<int16_t>(random() % 12);
     const TabOptions read = ReadTabOptions(r.data(), r.size(), id);
     EXPECT_LE(static_cast<int>(read.order), 2);
-    if (!ValidTabOptions(r.data(), r.size())) EXPECT_EQ(read, TabOptions{});
+    if (!ValidTabOptions(r.data(), r.size())) {
+      EXPECT_EQ(read, TabOptions{});
+    }
     if (WriteTabOptions(r.data(), r.size(), id, kFrequentWithNext)) {
       EXPECT_TRUE(ValidTabOptions(r.data(), r.size()));
       EXPECT_EQ(ReadTabOptions(r.data(), r.size(), id), kFrequentWithNext);

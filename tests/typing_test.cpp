@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 #include "platform/win32/unique_handle.h"
 #include "tools/tsfhost/host_run_testing.h"
 #include "winui/testing/dialog_driver.h"
@@ -101,16 +102,16 @@ class TypingTest : public ::testing::Test {
     for (int i = 0; i < 6000 && LoaderWindow() == nullptr; ++i) Sleep(50);
   }
 
-  // The settings the loader starts from.
-  void UseSettings(const SettingsRecord& record) {
-    HANDLE file =
-        CreateFileW((config_ + L"\\settings.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  // A file of the settings folder the loader starts from.
+  void UseFile(const wchar_t* name, const uint8_t* bytes, size_t size) {
+    HANDLE file = CreateFileW((config_ + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
-    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
     CloseHandle(file);
-    ASSERT_EQ(written, record.size());
+    ASSERT_EQ(written, size);
   }
+  void UseSettings(const SettingsRecord& record) { UseFile(L"settings.dat", record.data(), record.size()); }
 
   // A folder holding a copy of quillsvc.dll and, when given, a program of the build as its loader.
   std::wstring ServiceFolder(const wchar_t* loader) {
@@ -266,6 +267,24 @@ TEST_F(TypingTest, ShowFromLettersTheLinkedTabAndSwitchingTabs) {
   EXPECT_TRUE(Has(trace.rest, "item 1 balloon English")) << "the menu chose the first tab again";
   EXPECT_TRUE(Has(trace.rest, "item 2 menu 0 English checked"));
   EXPECT_TRUE(Has(trace.rest, "item 2 menu 1 Follow"));
+}
+
+// A tab whose options say "most likely first": the loader publishes the default dictionary's ranking
+// data beside it, and the text service ranks by it and by the document's words before the typed one.
+TEST_F(TypingTest, AMostLikelyFirstTabOffersTheCommonWordsFirst) {
+  const SettingsRecord settings = MakeDefaultSettings();
+  std::vector<uint8_t> options = DefaultTabOptions();
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), settings.view().tab(0).tabId(),
+                              {CandidateOrder::kFrequent, false}));
+  UseFile(L"options.dat", options.data(), options.size());
+  const Trace trace = Typed("th1 o");
+  const HostState* th = After(trace, "h");
+  ASSERT_GE(th->rows.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(th->rows.begin(), th->rows.begin() + 3),
+            (std::vector<std::string>{"the", "they", "this"}));
+  ExpectState(After(trace, "1"), "the", "", "none");
+  // Read from the document: after "the", "only" leads the words in "o".
+  EXPECT_EQ(After(trace, "o")->rows.at(0), "only");
 }
 
 // Losing the thread focus ends the composition, its text kept; so do the application moving the
