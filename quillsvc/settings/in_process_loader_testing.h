@@ -51,7 +51,10 @@ class InProcessLoader {
     }
     return out;
   }
-  std::vector<uint8_t> SavedFile() const { return warden::testing::ReadBytes(folder_.File(u"settings.dat")); }
+  // A file the loader keeps (the settings unless named).
+  std::vector<uint8_t> SavedFile(const char16_t* name = u"settings.dat") const {
+    return warden::testing::ReadBytes(folder_.File(name));
+  }
 
  private:
   warden::testing::TempFolder folder_;

@@ -47,7 +47,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
   {
     const GdiplusScope gdiplus;
     SettingsView record = session_.view();
-    tabPage_ = std::make_unique<CSheetPage>(u"Tab", record, this);
+    tabPage_ = std::make_unique<CSheetPage>(u"Tab", record, session_.options(), this);
     dictPage_ = std::make_unique<CDictPage>(u"Dictionary", record, this, platform::ModulePath());
     appearancePage_ = std::make_unique<CAppearancePage>(u"Appearance", record, this);
     aboutPage_ = std::make_unique<CAboutPage>(u"About");

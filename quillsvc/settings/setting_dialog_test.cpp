@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/appearance_templates.h"
+#include "common/tab_options.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/color_picker_model.h"
@@ -155,6 +156,28 @@ TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTab) {
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_DICTIONARY, CB_GETCURSEL, 0, 0), 1);
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_LINK, CB_GETCURSEL, 0, 0), 1);  // "English", after "None"
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_LINK, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_ORDER, CB_GETCURSEL, 0, 0), 0) << "dictionary order by default";
+}
+
+// The order of a tab is chosen on its page and kept, with the next-word offer, in the tabs' options.
+TEST_F(SettingDialogTest, AnOrderChosenOnTheTabPageReachesTheTabsOptions) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kTabPage);
+  SelectListItem(page, IDC_TAB_LIST, 1);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_ORDER, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_TAB_ORDER)));
+  Choose(page, IDC_TAB_ORDER, 2);
+  SendDlgItemMessageW(page, IDC_TAB_NEXT_WORDS, BM_CLICK, 0, 0);
+  SettlePainting(sheet_);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-tab-order").empty());
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const std::vector<uint8_t> kept = loader_->SavedFile(u"options.dat");
+  ASSERT_EQ(kept.size(), kTabOptionsRecordSize);
+  EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(1).tabId()),
+            (TabOptions{CandidateOrder::kLearning, true}));
+  EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(0).tabId()), TabOptions{});
 }
 
 TEST_F(SettingDialogTest, AnAppearanceChangeWritesTheTabsSectionOnly) {

@@ -20,6 +20,8 @@
 #define IDC_TAB_LIST 1050
 #define IDC_TAB_DICTIONARY 1051
 #define IDC_TAB_LINK 1052
+#define IDC_TAB_ORDER 1108
+#define IDC_TAB_NEXT_WORDS 1109
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
 #define IDC_DICT_ADD 1041

@@ -1,6 +1,7 @@
 // One run of the settings sheet without its windows: the loader is made sure of, the settings block
-// opened and copied into a private record, pages' sections written back under the write lock, and
-// the loader told at the end what was written. The Windows sheet drives it; tests drive it natively.
+// (and the tabs' options block, when the loader publishes one) opened and copied into private
+// records, pages' sections written back under the write lock, and the loader told at the end what
+// was written. The Windows sheet drives it; tests drive it natively.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 #include "common/settings_record.h"
@@ -45,18 +47,21 @@ class SettingsSession {
 
   SettingsRecord& record() { return record_; }
   SettingsView view() { return record_.view(); }
+  // The copy of the tabs' options; null when the loader publishes none.
+  std::vector<uint8_t>* options() { return options_.empty() ? nullptr : &options_; }
 
   // Writes the section(s) of `section` from the private record into the block under the write lock:
   // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
-  // and then the tabs section. kWaitFailed (the block keeps the wait error) when the lock could not be taken: nothing
-  // is written and the written flags stay as they were.
+  // and then the tabs section; the tab and dictionary pages then write the tabs' options into theirs. kWaitFailed (the
+  // block keeps the wait error) when the lock could not be taken: nothing is written and the written flags stay as they
+  // were.
   Result CommitSection(SettingsSection section);
 
   bool tabsWritten() const { return tabsWritten_; }
 
   // The reload message's parameters: wParam 1 when any section was written, lParam 1 when the
   // dictionaries section was.
-  uintptr_t ReloadWParam() const { return tabsWritten_ || dictionariesWritten_ ? 1 : 0; }
+  uintptr_t ReloadWParam() const { return tabsWritten_ || dictionariesWritten_ || optionsWritten_ ? 1 : 0; }
   intptr_t ReloadLParam() const { return dictionariesWritten_ ? 1 : 0; }
   // After the sheet closed: sends the loader the reload message (also when nothing was written) and
   // returns its result. When something was written and the loader did not take it, *notice is set.
@@ -67,8 +72,11 @@ class SettingsSession {
  private:
   SharedBlock block_;
   SettingsRecord record_;
+  SharedBlock optionsBlock_;
+  std::vector<uint8_t> options_;
   bool tabsWritten_ = false;
   bool dictionariesWritten_ = false;
+  bool optionsWritten_ = false;
 };
 
 }  // namespace quillet::settings

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/appearance_templates.h"
+#include "common/tab_options.h"
 #include "ipc/protocol.h"
 #include "platform/user_data.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
@@ -100,6 +101,24 @@ TEST_F(SettingsSessionTest, ApplyThenCancelKeepsWhatWasApplied) {
   ASSERT_EQ(loader_.reloads().size(), 1u);
   EXPECT_EQ(loader_.reloads()[0].wParam, 1u);
   EXPECT_EQ(loader_.reloads()[0].lParam, 0);
+}
+
+// The tab page's Apply writes the tabs' options too, and the loader keeps them beside the settings.
+TEST_F(SettingsSessionTest, TheTabPageCommitsTheTabsOptionsAndTheLoaderKeepsThem) {
+  std::vector<uint8_t>* options = session_.options();
+  ASSERT_NE(options, nullptr);
+  const int16_t id = session_.view().tab(0).tabId();
+  ASSERT_TRUE(WriteTabOptions(options->data(), options->size(), id, {CandidateOrder::kFrequent, true}));
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kAppearancePage), Result::kSuccess);
+  EXPECT_EQ(session_.NotifyLoader(nullptr), 0);
+  EXPECT_TRUE(loader_.SavedFile(u"options.dat").empty() ||
+              ReadTabOptions(loader_.SavedFile(u"options.dat").data(), kTabOptionsRecordSize, id) == TabOptions{})
+      << "the appearance page leaves the options alone";
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kTabPage), Result::kSuccess);
+  EXPECT_EQ(session_.NotifyLoader(nullptr), 0);
+  const std::vector<uint8_t> kept = loader_.SavedFile(u"options.dat");
+  ASSERT_EQ(kept.size(), kTabOptionsRecordSize);
+  EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), id), (TabOptions{CandidateOrder::kFrequent, true}));
 }
 
 TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {

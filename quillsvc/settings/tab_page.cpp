@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kEditingControls[] = {IDC_TAB_TITLE,     IDC_TAB_MIN_WORD_LENGTH, IDC_TAB_MIN_WORD_LENGTH_SPIN,
                                     IDC_TAB_SHOW_FROM, IDC_TAB_SHOW_FROM_SPIN,  IDC_TAB_DICTIONARY,
-                                    IDC_TAB_LINK};
+                                    IDC_TAB_LINK,      IDC_TAB_ORDER,           IDC_TAB_NEXT_WORDS};
+// Without the options block (an older loader) the order and next-word fields stay disabled.
+bool IsOptionsControl(int id) { return id == IDC_TAB_ORDER || id == IDC_TAB_NEXT_WORDS; }
 
 LetterField FieldOf(int id) {
   return id == IDC_TAB_MIN_WORD_LENGTH || id == IDC_TAB_MIN_WORD_LENGTH_SPIN ? LetterField::kMinWordLength
@@ -21,8 +23,9 @@ LetterField FieldOf(int id) {
 
 }  // namespace
 
-CSheetPage::CSheetPage(std::u16string_view title, SettingsView record, ICallbackPropertyPage* sheet)
-    : CPropertyPageImpl(title), model_(record), sheet_(sheet) {}
+CSheetPage::CSheetPage(std::u16string_view title, SettingsView record, std::vector<uint8_t>* options,
+                       ICallbackPropertyPage* sheet)
+    : CPropertyPageImpl(title), model_(record, options), sheet_(sheet) {}
 
 int CSheetPage::Selected() const { return settings::SelectedItem(Item(IDC_TAB_LIST)); }
 
@@ -39,6 +42,7 @@ void CSheetPage::OnInitPage() {
   for (int spin : {IDC_TAB_MIN_WORD_LENGTH_SPIN, IDC_TAB_SHOW_FROM_SPIN}) {
     SendDlgItemMessageW(hwnd(), spin, UDM_SETRANGE32, 0, settings::kMaxLetterCount);
   }
+  settings::FillCombo(Item(IDC_TAB_ORDER), settings::TabPageModel::OrderChoices());
   EnableFields(false);
 }
 
@@ -53,7 +57,7 @@ void CSheetPage::OnSetActive() {
 }
 
 void CSheetPage::EnableFields(bool enable) {
-  for (int id : kEditingControls) EnableWindow(Item(id), enable);
+  for (int id : kEditingControls) EnableWindow(Item(id), enable && (model_.hasOptions() || !IsOptionsControl(id)));
 }
 
 void CSheetPage::ShowFields(int position) {
@@ -66,6 +70,8 @@ void CSheetPage::ShowFields(int position) {
   SetItemInt(IDC_TAB_SHOW_FROM, f->showFromLetters);
   settings::SelectCombo(Item(IDC_TAB_DICTIONARY), f->dictionaryChoice);
   settings::SelectCombo(Item(IDC_TAB_LINK), f->linkChoice);
+  settings::SelectCombo(Item(IDC_TAB_ORDER), f->orderChoice);
+  CheckDlgButton(hwnd(), IDC_TAB_NEXT_WORDS, f->nextWords ? BST_CHECKED : BST_UNCHECKED);
   titleDirty_ = false;
 }
 
@@ -189,6 +195,16 @@ void CSheetPage::OnCommand(int id, int code) {
     case IDC_TAB_LINK:
       if (code == CBN_SELCHANGE && Selected() >= 0) {
         Changed(model_.ChooseLink(static_cast<size_t>(Selected()), settings::ComboSelection(Item(id))));
+      }
+      return;
+    case IDC_TAB_ORDER:
+      if (code == CBN_SELCHANGE && Selected() >= 0) {
+        Changed(model_.ChooseOrder(static_cast<size_t>(Selected()), settings::ComboSelection(Item(id))));
+      }
+      return;
+    case IDC_TAB_NEXT_WORDS:
+      if (code == BN_CLICKED && filling_ == 0 && Selected() >= 0) {
+        Changed(model_.SetNextWords(static_cast<size_t>(Selected()), IsDlgButtonChecked(hwnd(), id) == BST_CHECKED));
       }
       return;
     default:

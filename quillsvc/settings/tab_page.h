@@ -1,10 +1,12 @@
 // The "Tab" page of the settings sheet: the list of candidate tabs and, for the selected one, its
-// title, letter counts, dictionary and link. A thin window over TabPageModel.
+// title, letter counts, dictionary, link, order of candidates and next-word offer. A thin window over
+// TabPageModel.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/settings_record.h"
 #include "quillsvc/settings/callback_property_page.h"
@@ -19,7 +21,9 @@ class CSheetPage : public winui::CPropertyPageImpl<CSheetPage>, public winui::CW
  public:
   static constexpr int kTemplateId = IDD_TAB_PAGE;
 
-  CSheetPage(std::u16string_view title, SettingsView record, ICallbackPropertyPage* sheet);
+  // `options`: the sheet's copy of the tabs' options (null without one).
+  CSheetPage(std::u16string_view title, SettingsView record, std::vector<uint8_t>* options,
+             ICallbackPropertyPage* sheet);
 
   void OnInitPage();
   void OnSetActive();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "quillsvc/settings/section_snapshot.h"
 
@@ -17,7 +18,40 @@ std::optional<TabPageModel::Fields> TabPageModel::FieldsOf(size_t p) const {
   f.dictionaryChoice = DictionaryPosition(s_, t.dictionaryId());
   // No link, or a link to a tab that is gone, shows "None".
   f.linkChoice = t.linkTabId() < 0 ? 0 : 1 + TabPosition(s_, t.linkTabId());
+  const TabOptions options = OptionsOf(t.tabId());
+  f.orderChoice = static_cast<int>(options.order);
+  f.nextWords = options.nextWords;
   return f;
+}
+
+std::vector<std::u16string> TabPageModel::OrderChoices() {
+  return std::vector<std::u16string>(std::begin(kOrderTexts), std::end(kOrderTexts));
+}
+
+TabOptions TabPageModel::OptionsOf(int16_t tabId) const {
+  return options_ != nullptr ? ReadTabOptions(options_->data(), options_->size(), tabId) : TabOptions{};
+}
+
+bool TabPageModel::StoreOptions(int16_t tabId, const TabOptions& options) {
+  if (options_ == nullptr || OptionsOf(tabId) == options) return false;
+  return WriteTabOptions(options_->data(), options_->size(), tabId, options);
+}
+
+bool TabPageModel::ChooseOrder(size_t p, int choice) {
+  if (p >= tabCount()) return false;
+  const int16_t id = static_cast<int16_t>(s_.tab(p).tabId());
+  TabOptions options = OptionsOf(id);
+  options.order = choice >= 0 && choice < static_cast<int>(std::size(kOrderTexts)) ? static_cast<CandidateOrder>(choice)
+                                                                                   : CandidateOrder::kDictionary;
+  return Mark(StoreOptions(id, options));
+}
+
+bool TabPageModel::SetNextWords(size_t p, bool offer) {
+  if (p >= tabCount()) return false;
+  const int16_t id = static_cast<int16_t>(s_.tab(p).tabId());
+  TabOptions options = OptionsOf(id);
+  options.nextWords = offer;
+  return Mark(StoreOptions(id, options));
 }
 
 std::vector<std::u16string> TabPageModel::DictionaryChoices() const {
@@ -40,6 +74,8 @@ std::optional<Notice> TabPageModel::CheckAdd() const {
 std::optional<size_t> TabPageModel::Add() {
   if (!AddTab(s_)) return std::nullopt;
   Mark(true);
+  // An id that a removed tab had starts afresh.
+  StoreOptions(static_cast<int16_t>(s_.tab(tabCount() - 1).tabId()), TabOptions{});
   return tabCount() - 1;
 }
 
@@ -56,6 +92,7 @@ bool TabPageModel::Remove(size_t p) {
     const TabRecord t = s_.tab(i);
     if (t.linkTabId() == removed) t.setLinkTabId(-1);
   }
+  StoreOptions(removed, TabOptions{});
   return Mark(true);
 }
 

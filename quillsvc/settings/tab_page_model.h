@@ -1,8 +1,9 @@
-// The rules of the "Tab" settings page over the sheet's private settings record: adding, removing,
-// renaming and moving tabs, each tab's title, letter counts, dictionary and link, and the checks on
-// Apply. Positions are list positions (record order); every edit returns whether the record changed,
-// which is what marks the page changed. The record may come from anywhere the loader got it: counts
-// beyond capacity are clamped, unknown ids show as no choice, nothing is written that no edit asked for.
+// The rules of the "Tab" settings page over the sheet's private settings record and tabs' options:
+// adding, removing, renaming and moving tabs, each tab's title, letter counts, dictionary, link, order
+// of candidates and next-word offer, and the checks on Apply. Positions are list positions (record order); every edit
+// returns whether the record changed, which is what marks the page changed. The record may come from anywhere the
+// loader got it: counts beyond capacity are clamped, unknown ids show as no choice, nothing is written that no edit
+// asked for.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "common/settings_record.h"
+#include "common/tab_options.h"
 #include "quillsvc/settings/notice.h"
 
 namespace quillet::settings {
@@ -25,7 +27,10 @@ enum class LetterField {
 
 class TabPageModel {
  public:
-  explicit TabPageModel(SettingsView settings) : s_(settings) {}
+  // `options` is the sheet's copy of the tabs' options (kTabOptionsRecordSize bytes); null when the
+  // loader publishes none, and then the order and next-word fields stay at their defaults.
+  explicit TabPageModel(SettingsView settings, std::vector<uint8_t>* options = nullptr)
+      : s_(settings), options_(options) {}
 
   size_t tabCount() const { return s_.tabCount(); }
   std::u16string TabName(size_t p) const { return s_.tab(p < tabCount() ? p : kMaxTabs).name(); }
@@ -37,6 +42,8 @@ class TabPageModel {
     uint16_t showFromLetters = 0;
     int dictionaryChoice = -1;  // position in DictionaryChoices(), -1 when the id matches none
     int linkChoice = 0;         // position in LinkChoices(): 0 "None", 1 + the linked tab's position
+    int orderChoice = 0;        // position in OrderChoices()
+    bool nextWords = false;
   };
   std::optional<Fields> FieldsOf(size_t p) const;
 
@@ -44,6 +51,9 @@ class TabPageModel {
   // ("None", then every tab's name in order, the tab's own included).
   std::vector<std::u16string> DictionaryChoices() const;
   std::vector<std::u16string> LinkChoices() const;
+  // The "Order:" entries, in CandidateOrder's order.
+  static std::vector<std::u16string> OrderChoices();
+  bool hasOptions() const { return options_ != nullptr; }
 
   // "Add": a notice when the list is full, else nothing (then call Add).
   std::optional<Notice> CheckAdd() const;
@@ -74,6 +84,9 @@ class TabPageModel {
   // A selection in "Dictionary:" (an out-of-range one means id 0) and in "Link to Tab:".
   bool ChooseDictionary(size_t p, int choice);
   bool ChooseLink(size_t p, int choice);
+  // A selection in "Order:" (an out-of-range one means dictionary order) and the next-word box.
+  bool ChooseOrder(size_t p, int choice);
+  bool SetNextWords(size_t p, bool offer);
 
   // Apply: refuses with no tabs or with a tab whose dictionary id is negative; otherwise commits
   // when anything changed since the last commit, clearing the changed flag.
@@ -85,6 +98,9 @@ class TabPageModel {
 
  private:
   TabRecord Tab(size_t p) const { return s_.tab(p < tabCount() ? p : kMaxTabs); }
+  TabOptions OptionsOf(int16_t tabId) const;
+  // Stores the options of a tab id; true when they changed.
+  bool StoreOptions(int16_t tabId, const TabOptions& options);
   void SwapTabs(size_t a, size_t b);
   bool Mark(bool changed) {
     changed_ = changed_ || changed;
@@ -92,6 +108,7 @@ class TabPageModel {
   }
 
   SettingsView s_;
+  std::vector<uint8_t>* options_;
   bool changed_ = false;
 };
 
@@ -101,5 +118,7 @@ inline constexpr std::u16string_view kLetterRangeFormat = u"Please enter a value
 inline constexpr std::u16string_view kNoTabsText = u"Must add at least one tab.";
 inline constexpr std::u16string_view kTabWithoutDictionaryText = u"Dictionary index can not be empty.";
 inline constexpr std::u16string_view kNoLinkText = u"None";
+inline constexpr std::u16string_view kOrderTexts[] = {u"Dictionary order", u"Most likely first",
+                                                      u"Most likely first, learning from my typing"};
 
 }  // namespace quillet::settings

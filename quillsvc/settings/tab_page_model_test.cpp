@@ -45,6 +45,42 @@ TEST(TabPage, AddStopsAtNineTabsAndTakesTheFirstFreeId) {
   EXPECT_EQ(std::memcmp(r.data(), full.data(), kSettingsRecordSize), 0);
 }
 
+// The order and next-word offer live in the tabs' options, keyed by tab id: they follow a tab that
+// moves, go with a tab that is removed, and a new tab that takes a removed one's id starts afresh.
+TEST(TabPage, OrderAndNextWordsAreKeptPerTabIdAndGoWithTheTab) {
+  SettingsRecord r = Record({0, 2});
+  std::vector<uint8_t> options = DefaultTabOptions();
+  TabPageModel page(r.view(), &options);
+  EXPECT_EQ(TabPageModel::OrderChoices().size(), 3u);
+  EXPECT_EQ(page.FieldsOf(1)->orderChoice, 0);
+  EXPECT_TRUE(page.ChooseOrder(1, 2));
+  EXPECT_FALSE(page.ChooseOrder(1, 2)) << "the same choice changes nothing";
+  EXPECT_TRUE(page.SetNextWords(1, true));
+  EXPECT_TRUE(page.changed());
+  EXPECT_EQ(ReadTabOptions(options.data(), options.size(), 2), (TabOptions{CandidateOrder::kLearning, true}));
+  ASSERT_TRUE(page.MoveUp(1));
+  EXPECT_EQ(page.FieldsOf(0)->orderChoice, 2);
+  EXPECT_TRUE(page.FieldsOf(0)->nextWords);
+  EXPECT_EQ(page.FieldsOf(1)->orderChoice, 0);
+  ASSERT_TRUE(page.ChooseOrder(1, 1));
+  EXPECT_TRUE(page.ChooseOrder(1, 99));
+  EXPECT_EQ(page.FieldsOf(1)->orderChoice, 0) << "unknown choices are dictionary order";
+  ASSERT_TRUE(page.Remove(0));
+  EXPECT_EQ(ReadTabOptions(options.data(), options.size(), 2), TabOptions{});
+  ASSERT_TRUE(page.ChooseOrder(0, 1));
+  ASSERT_TRUE(page.Remove(0));
+  // A stale entry (another program's) for the id a new tab takes.
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), 0, {CandidateOrder::kFrequent, true}));
+  ASSERT_EQ(page.Add(), std::optional<size_t>(0));
+  EXPECT_EQ(page.FieldsOf(0)->orderChoice, 0);
+
+  // Without the options block the fields show the defaults and nothing is stored.
+  TabPageModel without(r.view());
+  EXPECT_FALSE(without.hasOptions());
+  EXPECT_FALSE(without.ChooseOrder(0, 1));
+  EXPECT_EQ(without.FieldsOf(0)->orderChoice, 0);
+}
+
 TEST(TabPage, FieldsShowDictionaryAndLinkByIdAndUnknownIdsAsNoChoice) {
   SettingsRecord r = Record({4, 7, 1}, {1, 9, 4});
   SettingsView s = r.view();
