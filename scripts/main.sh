@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: set up, build every program (native, Windows x64 and x86), build the default English
-# dictionary, look a prefix up in it, save a picture of the candidate window showing it, type a
+# dictionary and its ranking data, look a prefix up in it, show the two orders of "th" and the
+# keystrokes each saves on a short real text, save a picture of the candidate window showing it, type a
 # sentence with the text service in tsfhost (printing the document and saving build/typing.png), and
 # save pictures of the settings sheet's pages and the dictionary convertor; it prints where each is.
 # Usage: scripts/main.sh [PREFIX]
@@ -25,6 +26,15 @@ ls -l "$bin/english.dict"
 echo
 echo "=== what typing \"$prefix\" offers"
 "$bin/lexforge" lookup "$bin/english.dict" "$prefix" --typed
+
+echo
+echo "=== the orders: what \"th\" offers first"
+for order in dictionary frequent; do
+  printf '%-11s %s\n' "$order:" "$(printf '?th\n' | "$bin/lexforge" lookup "$bin/english.dict" --stdin --order "$order" | tr '\t' ' ')"
+done
+echo
+echo "=== keystrokes saved on a short real text (the Declaration of Independence, from Debian)"
+"$bin/ksr_bench" --lexforge "$bin/lexforge" --dict "$bin/english.dict" /usr/share/state/us-declaration.gz
 
 echo
 echo "=== the candidate window for \"$prefix\" (under Wine)"
