@@ -287,6 +287,15 @@ TEST_F(TypingTest, AMostLikelyFirstTabOffersTheCommonWordsFirst) {
   EXPECT_EQ(After(trace, "o")->rows.at(0), "only");
 }
 
+// A password field (its input scope says so) gets every key back and never a candidate; a private
+// one (a browser's private window) still gets its candidates.
+TEST_F(TypingTest, APasswordFieldGetsNoCandidatesAndAPrivateOneDoes) {
+  const Trace secret = Typed("quil1 x", "--input-scope 31");
+  for (const TraceStep& step : secret.steps) EXPECT_FALSE(step.eaten) << step.token;
+  ExpectState(&secret.final, "quil1 x", "", "none");
+  ExpectState(After(Typed("quil", "--input-scope 61,1"), "l"), "quil", "quil", "visible");
+}
+
 // Losing the thread focus ends the composition, its text kept; so do the application moving the
 // selection out of it and the application ending it, after which the next one starts afresh.
 TEST_F(TypingTest, FocusAndTheApplicationEndTheComposition) {

@@ -213,6 +213,11 @@ using UiaNavigateFn = HRESULT(WINAPI*)(HUIANODE, NavigateDirection, UiaCondition
                                        BSTR*);
 using UiaHUiaNodeFromVariantFn = HRESULT(WINAPI*)(VARIANT*, HUIANODE*);
 
+// The input-scope property of a context's text (GUID_PROP_INPUTSCOPE): inputscope.h declares it, no
+// import library defines it.
+inline constexpr GUID kInputScopeProperty = {
+    0x1713dd5a, 0x68e7, 0x4a5b, {0x9a, 0xf6, 0x59, 0x2a, 0x59, 0x5c, 0x77, 0x8d}};
+
 // The context's layout-change sink (advised through the context's ITfSource).
 MIDL_INTERFACE("2af2d06a-dd5b-4927-a0b4-54f19c91fade")
 ITfTextLayoutSink : public IUnknown {

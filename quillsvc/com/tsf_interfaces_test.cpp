@@ -127,6 +127,7 @@ TEST(TsfInterfacesTest, IidsAreThePublishedOnes) {
   EXPECT_EQ(GuidText(IID_ITfFnShowHelp), L"{5AB1D30C-094D-4C29-8EA5-0BF59BE87BF3}");
   EXPECT_EQ(GuidText(IID_ITfCandidateListUIElement), L"{EA1EA138-19DF-11D7-A6D2-00065B84435C}");
   EXPECT_EQ(GuidText(IID_ITfCandidateListUIElementBehavior), L"{85FAD185-58CE-497A-9460-355366B64B9A}");
+  EXPECT_EQ(GuidText(kInputScopeProperty), L"{1713DD5A-68E7-4A5B-9AF6-592A595C778D}");
   EXPECT_EQ(GuidText(IID_ISelectionProvider), L"{FB8B03AF-3BDF-48D4-BD36-1A65793BE168}");
   EXPECT_EQ(GuidText(IID_ISelectionItemProvider), L"{2ACAD808-B2D4-452D-A407-91FF1AD167B2}");
   // __uuidof (used by ComPtr::As and QueryAs) agrees with the IID constants.

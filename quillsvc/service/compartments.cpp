@@ -20,6 +20,7 @@ bool ReadNumber(ITfCompartmentMgr* manager, REFGUID guid, LONG* value) {
 }  // namespace
 
 bool CQuillsvc::IsKeyboardDisabled() {
+  if (field_.secret) return true;  // no candidates in password and PIN fields
   ComPtr<ITfDocumentMgr> focus;
   if (!threadMgr_ || FAILED(threadMgr_->GetFocus(focus.Put())) || !focus) return true;
   ComPtr<ITfContext> top;

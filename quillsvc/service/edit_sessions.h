@@ -65,5 +65,7 @@ using CGetTextExtentEditSession = CServiceEditSession<&CQuillsvc::PlaceCandidate
 // the typed text up.
 using CFinalizeEditSession = CServiceEditSession<&CQuillsvc::FinalizeInSession>;
 using CAbortEditSession = CServiceEditSession<&CQuillsvc::AbortInSession>;
+// Reads what the focused field's input scopes say (passwords, PINs, private fields).
+using CReadFieldEditSession = CServiceEditSession<&CQuillsvc::ReadFieldInSession>;
 
 }  // namespace quillet

@@ -56,14 +56,30 @@ bool CQuillsvc::AttachContext(ITfDocumentMgr* manager) {
   }
   context_ = std::move(top);
   if (window_ != nullptr) window_->SetDocumentWindow(CaretPlacedWindow(context_.Get()));
+  // Until the field's scopes are read it counts as secret, so that a password typed at once is never
+  // composed; a context that grants no session at all is taken as an ordinary field.
+  field_ = FieldPrivacy{true, true};
+  const ComPtr<ITfEditSession> read = ComPtr<ITfEditSession>::Adopt(new CReadFieldEditSession(context_.Get(), this));
+  HRESULT sessionResult = S_OK;
+  if (FAILED(context_->RequestEditSession(clientId_, read.Get(), TF_ES_ASYNCDONTCARE | TF_ES_READ, &sessionResult)) ||
+      FAILED(sessionResult)) {
+    field_ = FieldPrivacy{};
+  }
   return true;
+}
+
+void CQuillsvc::ReadFieldInSession(ITfContext* context, TfEditCookie cookie) {
+  if (context == context_.Get()) field_ = ReadFieldPrivacy(context, cookie);
 }
 
 HRESULT CQuillsvc::OnEndEdit(ITfContext* context, TfEditCookie readOnly, ITfEditRecord* record) {
   return ComBoundary([&] {
-    if (!controller_.composition().HasComposition() || record == nullptr || context == nullptr) return S_OK;
+    if (record == nullptr || context == nullptr) return S_OK;
     BOOL selectionChanged = FALSE;
     if (FAILED(record->GetSelectionStatus(&selectionChanged)) || !selectionChanged) return S_OK;
+    // The selection may have moved into a field of other scopes (one context, several fields).
+    ReadFieldInSession(context, readOnly);
+    if (!controller_.composition().HasComposition()) return S_OK;
     TsfEditContext edit(context, readOnly, this);
     std::unique_ptr<TextRange> selection;
     if (edit.GetSelection(&selection) != EditStatus::kOk) return S_OK;

@@ -35,6 +35,7 @@
 #include "quillsvc/langbar/lang_bar_items.h"
 #include "quillsvc/service/candidate_list_element.h"
 #include "quillsvc/service/input_controller.h"
+#include "quillsvc/service/input_scope.h"
 
 namespace quillet {
 
@@ -93,6 +94,8 @@ class CQuillsvc final
   // The edit sessions' work, with the cookie the framework granted them.
   void HandleKeyInSession(ITfContext* context, TfEditCookie cookie, uint32_t key);
   void EndCompositionInSession(ITfContext* context, TfEditCookie cookie);
+  // Reads the input scopes of the field at the selection (a secret field disables the keyboard).
+  void ReadFieldInSession(ITfContext* context, TfEditCookie cookie);
   void PlaceCandidateWindowInSession(ITfContext* context, TfEditCookie cookie);
   void FinalizeInSession(ITfContext* context, TfEditCookie cookie);
   void AbortInSession(ITfContext* context, TfEditCookie cookie);
@@ -176,6 +179,7 @@ class CQuillsvc final
   TfClientId clientId_ = TF_CLIENTID_NULL;
   ComPtr<ITfContext> context_;             // the focused document's top context
   ComPtr<ITfContext> compositionContext_;  // where the composition was started
+  FieldPrivacy field_;                     // of the focused field, as last read
   DWORD threadMgrSinkCookie_ = TF_INVALID_COOKIE;
   DWORD textEditSinkCookie_ = TF_INVALID_COOKIE;
   DWORD layoutSinkCookie_ = TF_INVALID_COOKIE;

@@ -12,6 +12,8 @@
 // queued sessions run, then the layout sinks hear TF_LC_CHANGE if the text changed.
 #pragma once
 
+#include <inputscope.h>
+
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -205,6 +207,9 @@ class Context final : public HostObject<ITfContext, ITfSource, ITfContextOwnerCo
   const Document& Doc() const { return doc_; }
   void SetView(View* view) { view_ = view; }
   View* GetView() const { return view_; }
+  // The input scopes the application gives its text (GUID_PROP_INPUTSCOPE); none by default.
+  void SetInputScopes(std::vector<InputScope> scopes) { inputScopes_ = std::move(scopes); }
+  const std::vector<InputScope>& inputScopes() const { return inputScopes_; }
   DocumentMgr* Owner() const { return owner_.Get(); }
   // The application changed the text or the selection by itself (keys it handled, a click).
   void AppChanged(bool text, bool selection);
@@ -287,6 +292,7 @@ class Context final : public HostObject<ITfContext, ITfSource, ITfContextOwnerCo
   ComPtr<DocumentMgr> owner_;
   Document doc_;
   View* view_ = nullptr;
+  std::vector<InputScope> inputScopes_;
   SinkList sinks_;
   CompartmentStore compartments_;
   std::vector<ComPtr<Composition>> compositions_;

@@ -31,6 +31,81 @@ class EditRecord final : public HostObject<ITfEditRecord> {
 
 LONG Compare(int32_t a, int32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
+// The scopes of the whole document, as an application that marks a password field gives them.
+class InputScopes final : public HostObject<ITfInputScope> {
+ public:
+  explicit InputScopes(std::vector<InputScope> scopes) : scopes_(std::move(scopes)) {}
+  HRESULT STDMETHODCALLTYPE GetInputScopes(InputScope** scopes, UINT* count) override {
+    TSFHOST_FRAMEWORK_CALL;
+    if (!scopes || !count) return E_INVALIDARG;
+    *scopes = static_cast<InputScope*>(CoTaskMemAlloc(sizeof(InputScope) * std::max<size_t>(scopes_.size(), 1)));
+    if (!*scopes) return E_OUTOFMEMORY;
+    std::copy(scopes_.begin(), scopes_.end(), *scopes);
+    *count = static_cast<UINT>(scopes_.size());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPhrase(BSTR** phrases, UINT* count) override { return Nothing(phrases, count); }
+  HRESULT STDMETHODCALLTYPE GetRegularExpression(BSTR* text) override { return NoText(text); }
+  HRESULT STDMETHODCALLTYPE GetSRGS(BSTR* text) override { return NoText(text); }
+  HRESULT STDMETHODCALLTYPE GetXML(BSTR* text) override { return NoText(text); }
+
+ private:
+  static HRESULT Nothing(BSTR** phrases, UINT* count) {
+    if (phrases) *phrases = nullptr;
+    if (count) *count = 0;
+    return E_NOTIMPL;
+  }
+  static HRESULT NoText(BSTR* text) {
+    if (text) *text = nullptr;
+    return E_NOTIMPL;
+  }
+  std::vector<InputScope> scopes_;
+};
+
+// GUID_PROP_INPUTSCOPE over the whole document: its value is the context's scopes anywhere.
+class InputScopeProperty final : public HostObject<ITfProperty> {
+ public:
+  explicit InputScopeProperty(ComPtr<Context> context) : context_(std::move(context)) {}
+  HRESULT STDMETHODCALLTYPE GetType(GUID* type) override {
+    if (!type) return E_INVALIDARG;
+    *type = kInputScopeProperty;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE EnumRanges(TfEditCookie, IEnumTfRanges** out, ITfRange*) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetValue(TfEditCookie ec, ITfRange* range, VARIANT* value) override {
+    TSFHOST_FRAMEWORK_CALL;
+    if (!value) return E_INVALIDARG;
+    VariantInit(value);
+    if (!range) return E_INVALIDARG;
+    if (!context_->CanRead(ec)) return TF_E_NOLOCK;
+    if (context_->inputScopes().empty()) return S_FALSE;
+    return ComBoundary([&] {
+      value->vt = VT_UNKNOWN;
+      value->punkVal = Make<InputScopes>(context_->inputScopes()).Detach()->Identity();
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetContext(ITfContext** out) override {
+    if (!out) return E_INVALIDARG;
+    *out = context_.Get();
+    (*out)->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE FindRange(TfEditCookie, ITfRange*, ITfRange** out, TfAnchor) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetValueStore(TfEditCookie, ITfRange*, ITfPropertyStore*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetValue(TfEditCookie, ITfRange*, const VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Clear(TfEditCookie, ITfRange*) override { return E_NOTIMPL; }
+
+ private:
+  ComPtr<Context> context_;
+};
+
 }  // namespace
 
 // ---- Range ----
@@ -673,10 +748,15 @@ HRESULT Context::GetStatus(TF_STATUS* status) {
   return S_OK;
 }
 
-HRESULT Context::GetProperty(REFGUID, ITfProperty** out) {
+HRESULT Context::GetProperty(REFGUID guid, ITfProperty** out) {
   TSFHOST_FRAMEWORK_CALL;
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+  if (!out) return E_INVALIDARG;
+  *out = nullptr;
+  if (!IsEqualGUID(guid, kInputScopeProperty)) return E_NOTIMPL;
+  return ComBoundary([&] {
+    *out = Make<InputScopeProperty>(ComPtr<Context>(this)).Detach();
+    return S_OK;
+  });
 }
 
 HRESULT Context::GetAppProperty(REFGUID, ITfReadOnlyProperty** out) {

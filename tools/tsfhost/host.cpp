@@ -50,10 +50,11 @@ struct Options {
   bool langbar = false;
   bool releaseCheck = false;
   bool configure = false;
-  bool disabled = false;      // the context's keyboard-disabled compartment set to 1
-  bool emptyContext = false;  // the context's empty-context compartment set to 1
-  bool timing = false;        // where each key's time goes, printed at the end
-  bool uiless = false;        // the application draws the candidate lists itself
+  bool disabled = false;                // the context's keyboard-disabled compartment set to 1
+  std::vector<InputScope> inputScopes;  // the document's input scopes (numbers, as inputscope.h has them)
+  bool emptyContext = false;            // the context's empty-context compartment set to 1
+  bool timing = false;                  // where each key's time goes, printed at the end
+  bool uiless = false;                  // the application draws the candidate lists itself
 };
 
 std::u16string FromWideString(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
@@ -96,7 +97,7 @@ std::string Bstr(BSTR text) {
 const char kUsage[] =
     "usage: tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace]\n"
     "                   [--png FILE] [--langbar] [--release-check] [--configure] [--disabled]\n"
-    "                   [--empty-context] [--timing] [--uiless]\n"
+    "                   [--empty-context] [--timing] [--uiless] [--input-scope N[,N...]]\n"
     "Without --keys: an editor to type in with the text service. With --keys: types KEYS and prints\n"
     "the document, caret, composition and candidate window.";
 
@@ -132,6 +133,20 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
       options.configure = true;
     } else if (arg == L"--disabled") {
       options.disabled = true;
+    } else if (arg == L"--input-scope") {
+      // Comma-separated numbers: 31 a password, 61 a private field.
+      const wchar_t* v = value();
+      if (!v) return std::nullopt;
+      const std::wstring list = v;
+      for (size_t at = 0; at <= list.size();) {
+        const size_t comma = std::min(list.find(L',', at), list.size());
+        const std::wstring number = list.substr(at, comma - at);
+        wchar_t* end = nullptr;
+        const long scope = std::wcstol(number.c_str(), &end, 10);
+        if (number.empty() || *end != 0 || scope < -32 || scope > 1000) return std::nullopt;
+        options.inputScopes.push_back(static_cast<InputScope>(scope));
+        at = comma + 1;
+      }
     } else if (arg == L"--empty-context") {
       options.emptyContext = true;
     } else if (arg == L"--timing") {
@@ -339,6 +354,7 @@ bool Host::SetUp() {
   // Open unless asked otherwise, as a person who switched the input method on.
   set(threads_.Get(), GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, options_.closed ? 0 : 1);
   if (options_.disabled) set(context_.Get(), GUID_COMPARTMENT_KEYBOARD_DISABLED, 1);
+  context_->SetInputScopes(options_.inputScopes);
   if (options_.emptyContext) set(context_.Get(), GUID_COMPARTMENT_EMPTYCONTEXT, 1);
   return true;
 }
