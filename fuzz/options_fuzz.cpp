@@ -1,0 +1,35 @@
+// The tabs' options and the ranking image over random bytes: reads stay inside what they are given,
+// writes leave a record of the right shape that reads back what was written, and every ranking view
+// an image yields answers its lookups inside the image.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/ranking_image.h"
+#include "common/tab_options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The first bytes as an options record (padded or cut to its size).
+  std::vector<uint8_t> record(data,
+                              data + (size < quillet::kTabOptionsRecordSize ? size : quillet::kTabOptionsRecordSize));
+  record.resize(quillet::kTabOptionsRecordSize, 0);
+  const int16_t id = size > 0 ? static_cast<int16_t>(data[size - 1] % 16) : 0;
+  const quillet::TabOptions read = quillet::ReadTabOptions(record.data(), record.size(), id);
+  if (static_cast<int>(read.order) > 2) __builtin_trap();
+  const quillet::TabOptions written{static_cast<quillet::CandidateOrder>(id % 3), (id & 4) != 0};
+  if (quillet::WriteTabOptions(record.data(), record.size(), id, written)) {
+    if (!quillet::ValidTabOptions(record.data(), record.size())) __builtin_trap();
+    if (quillet::ReadTabOptions(record.data(), record.size(), id) != written) __builtin_trap();
+  }
+  // The whole input as a ranking image.
+  for (const auto& view : quillet::ReadRankingImage(data, size)) {
+    if (!view) continue;
+    if (view->data() < data || view->data() >= data + size) __builtin_trap();
+    const uint32_t n = view->entryCount();
+    (void)view->BestInRange(0, n);
+    (void)view->UnigramCost(n / 2);
+    quillet::ContextRecord context;
+    if (view->FindContext(quillet::kNoWord, 0, &context) && context.followerCount > 0) (void)view->Follower(context, 0);
+  }
+  return 0;
+}
