@@ -80,19 +80,23 @@ void TabSourceSet::Rebuild() {
   // Made aside and taken over at the end: an allocation failure on the way leaves no sources.
   std::vector<std::unique_ptr<TabSource>> sources;
   sources.reserve(count);
+  std::vector<bool> nextWords(count, false);
   for (size_t t = 0; t < count; ++t) {
     const ConstTabRecord tab = settings.tab(t);
     const size_t position = DictionaryPositionForTab(settings.bytes(), kSettingsRecordSize, t);
     const RankingData* ranking = position < rankings_.size() ? &rankings_[position] : nullptr;
     // A source that cannot be allocated stays an empty slot, so source t still belongs to tab t.
     sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength(), ranking));
+    const TabOptions tabOptions = ReadTabOptions(options.data(), options.size(), tab.tabId());
+    nextWords[t] = tabOptions.nextWords;
     if (sources.back() != nullptr) {
-      sources.back()->SetOrder(ReadTabOptions(options.data(), options.size(), tab.tabId()).order);
+      sources.back()->SetOrder(tabOptions.order);
       sources.back()->SetContext(context_);
     }
     tabNames_[t] = tab.name();
   }
   sources_.swap(sources);
+  nextWords_.swap(nextWords);
   tabCount_ = static_cast<uint16_t>(count);
 }
 
@@ -112,6 +116,16 @@ void TabSourceSet::SetContext(const WordHistory& history) {
   for (const std::unique_ptr<TabSource>& source : sources_) {
     if (source != nullptr) source->SetContext(history);
   }
+}
+
+bool TabSourceSet::ShownOffersNextWords() const {
+  const size_t t = ShownPosition();
+  return t < nextWords_.size() && nextWords_[t];
+}
+
+size_t TabSourceSet::NextWords() {
+  TabSource* s = ShownSource();
+  return s == nullptr ? 0 : s->NextWords();
 }
 
 TabSource* TabSourceSet::ShownSource() {

@@ -68,6 +68,11 @@ class TabSourceSet {
 
   // The words before the one typed, for every source (kept across rebuilds).
   void SetContext(const WordHistory& history);
+  const WordHistory& context() const { return context_; }
+  // Whether the shown tab offers the likely next words after a pick (its options say so), and that
+  // page on the shown source (its count; 0 without one or in dictionary order).
+  bool ShownOffersNextWords() const;
+  size_t NextWords();
 
   void SetShownTab(size_t tab) { shownTab_ = tab; }
   size_t shownTab() const { return shownTab_; }
@@ -102,6 +107,7 @@ class TabSourceSet {
   std::vector<std::optional<RankView>> rankViews_;
   std::vector<RankingData> rankings_;  // per dictionary position; the sources point into it
   WordHistory context_;
+  std::vector<bool> nextWords_;  // per source, from the tabs' options
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;

@@ -287,6 +287,23 @@ TEST_F(TypingTest, AMostLikelyFirstTabOffersTheCommonWordsFirst) {
   EXPECT_EQ(After(trace, "o")->rows.at(0), "only");
 }
 
+// With the next-word offer on, a pick leaves the window open with the words likely next: a digit
+// writes one after a space, and a full stop closes the list and reaches the document.
+TEST_F(TypingTest, APickOffersTheLikelyNextWords) {
+  const SettingsRecord settings = MakeDefaultSettings();
+  std::vector<uint8_t> options = DefaultTabOptions();
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), settings.view().tab(0).tabId(),
+                              {CandidateOrder::kFrequent, true}));
+  UseFile(L"options.dat", options.data(), options.size());
+  const Trace trace = Typed("th11.");
+  const HostState* picked = After(trace, "1");
+  ExpectState(picked, "the", "", "visible");
+  EXPECT_EQ(picked->rows.at(0), "only");
+  ExpectState(After(trace, "1", 1), "the only", "", "visible");
+  ExpectState(&trace.final, "the only.", "", "none");
+  EXPECT_FALSE(trace.steps.back().eaten);
+}
+
 // A password field (its input scope says so) gets every key back and never a candidate; a private
 // one (a browser's private window) still gets its candidates.
 TEST_F(TypingTest, APasswordFieldGetsNoCandidatesAndAPrivateOneDoes) {

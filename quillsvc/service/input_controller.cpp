@@ -20,6 +20,14 @@ bool InputController::TestKeyDown(uint32_t virtualKey) {
   lastKey_ = virtualKey;
   if (host_.IsKeyboardDisabled() || !host_.IsOpen() || host_.IsKeyHeld(vk::kControl)) return false;
   if (IsLetterKey(virtualKey)) return true;
+  if (NextWordsShown() && virtualKey != vk::kShift) {
+    // Digits and Tab pick from words that came from a pick; any other key closes them and goes on.
+    const KeyAction action = LookUpKey(virtualKey, host_.IsKeyHeld(vk::kShift)).action;
+    if (action == KeyAction::SelectByNumber || action == KeyAction::SelectHighlighted) return true;
+    nextWords_ = false;
+    host_.DestroyCandidateWindow();
+    return false;
+  }
   return virtualKey != vk::kShift && composition_.HasComposition();
 }
 
@@ -29,6 +37,7 @@ bool InputController::TestKeyUp(uint32_t virtualKey) {
 }
 
 void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
+  if (NextWordsShown() && virtualKey != vk::kShift && HandleNextWordKey(context, virtualKey)) return;
   if (virtualKey != vk::kShift) {
     const bool started = !composition_.HasComposition();
     if (started && composition_.StartComposition(context) != EditStatus::kOk) return;
@@ -93,6 +102,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
 }
 
 void InputController::CreateCandidateWindow(EditContext& context) {
+  nextWords_ = false;  // a window of its own for the composition
   // Every new window sees the settings as they are now.
   tabs_.Rebuild();
   host_.DestroyCandidateWindow();
@@ -156,6 +166,51 @@ void InputController::ReadContext(EditContext& context) {
   }
 }
 
+bool InputController::ShowNextWords(std::u16string_view picked) {
+  WordHistory history = tabs_.context();
+  history.WriteText(picked);
+  tabs_.SetContext(history);
+  CandidateWindow* window = host_.candidateWindow();
+  nextWords_ = window != nullptr && tabs_.NextWords() > 0;
+  if (!nextWords_) return false;
+  window->ShowCandidates(tabs_, true, false);
+  window->Show();
+  window->Repaint();
+  return true;
+}
+
+bool InputController::HandleNextWordKey(EditContext& context, uint32_t virtualKey) {
+  CandidateWindow* window = host_.candidateWindow();
+  const KeyCommand key = LookUpKey(virtualKey, host_.IsKeyHeld(vk::kShift));
+  nextWords_ = false;
+  if (key.action == KeyAction::TypeLetter) {
+    // A letter starts the next word after its space, narrowed by the context as typing does.
+    host_.DestroyCandidateWindow();
+    InsertText(context, u" ");
+    return false;
+  }
+  if (key.action != KeyAction::SelectByNumber && key.action != KeyAction::SelectHighlighted) {
+    host_.DestroyCandidateWindow();
+    return false;
+  }
+  const int row = key.action == KeyAction::SelectByNumber ? key.value : window->SelectedRow();
+  const std::u16string word = row < 0 ? std::u16string() : tabs_.CommitText(static_cast<size_t>(row));
+  if (word.empty() || InsertText(context, u" " + word) != EditStatus::kOk) {
+    host_.DestroyCandidateWindow();
+    return true;
+  }
+  committed_.WriteText(word);
+  if (!ShowNextWords(word)) host_.DestroyCandidateWindow();
+  return true;
+}
+
+EditStatus InputController::InsertText(EditContext& context, std::u16string_view text) {
+  EditStatus r = composition_.StartComposition(context);
+  if (r == EditStatus::kOk) r = composition_.ReplaceComposition(context, CaseRule::KeepTyped, text);
+  composition_.EndComposition(context);
+  return r;
+}
+
 void InputController::InsertChar(EditContext& context, char16_t c) {
   if (composition_.AddChar(context, c) != EditStatus::kOk) Finish(context);
 }
@@ -187,6 +242,13 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
 
   const int link = tabs_.LinkedTabPosition();
   CandidateWindow* window = host_.candidateWindow();
+  if (link < 0 && window != nullptr && tabs_.ShownOffersNextWords()) {
+    committed_.WriteText(composition_.text());
+    const std::u16string picked = composition_.text();
+    composition_.EndComposition(context);
+    if (!ShowNextWords(picked)) host_.DestroyCandidateWindow();
+    return;
+  }
   if (link < 0 || window == nullptr) {
     Finish(context);
     return;

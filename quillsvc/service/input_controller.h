@@ -127,6 +127,14 @@ class InputController final : private ICompositionCallback {
   // The words before a composition just started: from the document, else those this controller
   // committed.
   void ReadContext(EditContext& context);
+  // After a pick in a tab that offers them: the words likely next, in the window without a
+  // composition. False (and no window) when there are none.
+  bool ShowNextWords(std::u16string_view picked);
+  // A key while the next words show; false when the key closed them and takes its normal path.
+  bool HandleNextWordKey(EditContext& context, uint32_t virtualKey);
+  // Writes `text` at the selection through a composition that ends at once.
+  EditStatus InsertText(EditContext& context, std::u16string_view text);
+  bool NextWordsShown() const { return nextWords_ && host_.candidateWindow() != nullptr; }
   void InsertChar(EditContext& context, char16_t c);
   void Select(EditContext& context, int row, CaseRule rule);
   // A pick with Caps Lock on writes the whole word in capitals.
@@ -147,7 +155,8 @@ class InputController final : private ICompositionCallback {
   InputHost& host_;
   CCompositionState composition_;
   TabSourceSet tabs_;
-  WordHistory committed_;  // what this controller wrote, for documents that cannot be read
+  WordHistory committed_;   // what this controller wrote, for documents that cannot be read
+  bool nextWords_ = false;  // the window shows the words likely after a pick
   int activeTab_ = 0;
   uint32_t lastKey_ = 0;
   Result errorCode_ = Result::kSuccess;

@@ -584,6 +584,44 @@ TEST_F(InputControllerTest, ARankedTabOrdersByLikelihoodAfterTheDocumentsWords) 
   EXPECT_EQ(Rows()[0], u"new york");
 }
 
+// A tab that offers the next words: after a pick the window shows the words likely next; a digit
+// picks one with its space, a letter starts the next word after a space, anything else closes the
+// list and reaches the application.
+TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
+  const std::vector<uint8_t> english = Dictionaries()[0];
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(english.data(), english.size(), &view));
+  std::vector<uint16_t> costs(view.entryCount(), 5000);
+  costs[31] = 100;  // project
+  const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
+  core_.tabs().UsePrivateRanking(BuildRankingImage({&rank}));
+  std::vector<uint8_t> options = DefaultTabOptions();
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), 0, {CandidateOrder::kFrequent, true}));
+  ASSERT_EQ(PublishPrivateTabOptionsBlock(options.data(), options.size(), &core_.tabs().optionsBlock()),
+            Result::kSuccess);
+  core_.tabs().Rebuild();
+
+  Type(u"ne");
+  EXPECT_TRUE(Press(vk::k1));  // "new"
+  EXPECT_FALSE(Composing());
+  ASSERT_NE(window(), nullptr);
+  EXPECT_EQ(Rows()[0], u"progress") << "what follows \"new\"";
+  EXPECT_TRUE(Press(vk::k1));
+  EXPECT_EQ(doc_.text, u"I say new progress");
+  EXPECT_EQ(Rows()[0], u"project") << "after a word without a context, the likeliest words";
+  EXPECT_TRUE(Press(vk::kA + (u'p' - u'a')));  // a letter: the next word, after its space
+  EXPECT_EQ(doc_.text, u"I say new progress p");
+  EXPECT_TRUE(Composing());
+  Type(u"ro");
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say new progress project");
+  ASSERT_NE(window(), nullptr);
+  EXPECT_FALSE(Press(vk::kSpace)) << "anything else closes the list and takes its normal path";
+  EXPECT_EQ(window(), nullptr);
+  EXPECT_EQ(doc_.text, u"I say new progress project ");
+  EXPECT_FALSE(Press(vk::k1)) << "digits are the application's again";
+}
+
 TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {
   Type(u"progr");
   ASSERT_EQ(Rows().size(), 2u);
