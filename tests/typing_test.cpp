@@ -112,6 +112,12 @@ class TypingTest : public ::testing::Test {
     ASSERT_EQ(written, size);
   }
   void UseSettings(const SettingsRecord& record) { UseFile(L"settings.dat", record.data(), record.size()); }
+  // The options of the default settings' first tab.
+  void UseFirstTabOptions(const TabOptions& tab) {
+    std::vector<uint8_t> options = DefaultTabOptions();
+    ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), MakeDefaultSettings().view().tab(0).tabId(), tab));
+    UseFile(L"options.dat", options.data(), options.size());
+  }
 
   // A folder holding a copy of quillsvc.dll and, when given, a program of the build as its loader.
   std::wstring ServiceFolder(const wchar_t* loader) {
@@ -272,11 +278,7 @@ TEST_F(TypingTest, ShowFromLettersTheLinkedTabAndSwitchingTabs) {
 // A tab whose options say "most likely first": the loader publishes the default dictionary's ranking
 // data beside it, and the text service ranks by it and by the document's words before the typed one.
 TEST_F(TypingTest, AMostLikelyFirstTabOffersTheCommonWordsFirst) {
-  const SettingsRecord settings = MakeDefaultSettings();
-  std::vector<uint8_t> options = DefaultTabOptions();
-  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), settings.view().tab(0).tabId(),
-                              {CandidateOrder::kFrequent, false}));
-  UseFile(L"options.dat", options.data(), options.size());
+  ASSERT_NO_FATAL_FAILURE(UseFirstTabOptions({CandidateOrder::kFrequent, false}));
   const Trace trace = Typed("th1 o");
   const HostState* th = After(trace, "h");
   ASSERT_GE(th->rows.size(), 3u);
@@ -290,11 +292,7 @@ TEST_F(TypingTest, AMostLikelyFirstTabOffersTheCommonWordsFirst) {
 // With the next-word offer on, a pick leaves the window open with the words likely next: a digit
 // writes one after a space, and a full stop closes the list and reaches the document.
 TEST_F(TypingTest, APickOffersTheLikelyNextWords) {
-  const SettingsRecord settings = MakeDefaultSettings();
-  std::vector<uint8_t> options = DefaultTabOptions();
-  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), settings.view().tab(0).tabId(),
-                              {CandidateOrder::kFrequent, true}));
-  UseFile(L"options.dat", options.data(), options.size());
+  ASSERT_NO_FATAL_FAILURE(UseFirstTabOptions({CandidateOrder::kFrequent, true}));
   const Trace trace = Typed("th11.");
   const HostState* picked = After(trace, "1");
   ExpectState(picked, "the", "", "visible");

@@ -16,7 +16,7 @@ RectI Portable(const RECT& r) { return RectI{r.left, r.top, r.right, r.bottom}; 
 
 CCandListWin::CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
                            IWidgetMouseEventCallback* callback)
-    : core_(lock, settings, settingsSize, callback, fonts_, *this) {}
+    : CoreCandidateWindow(core_), core_(lock, settings, settingsSize, callback, fonts_, *this) {}
 
 CCandListWin::~CCandListWin() {
   Hide();

@@ -19,6 +19,7 @@
 #include "quillsvc/candwin/accessible_candidates.h"
 #include "quillsvc/candwin/cand_list_core.h"
 #include "quillsvc/candwin/candidate_window.h"
+#include "quillsvc/candwin/core_candidate_window.h"
 #include "quillsvc/candwin/gdiplus_font.h"
 #include "quillsvc/candwin/gdiplus_surface.h"
 #include "winui/window_impl.h"
@@ -44,7 +45,7 @@ class CandidateListObserver {
 };
 
 class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
-                     public CandidateWindow,
+                     public CoreCandidateWindow,
                      private CandListHost,
                      private AccessibleList {
  public:
@@ -68,25 +69,15 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   void ReloadFonts() { core_.ReloadFonts(); }
   void SetElementVisible(int32_t element, bool shown) { core_.SetElementVisible(element, shown); }
 
-  // CandidateWindow. Shown means the list is shown: the window itself stays hidden while the
+  // CandidateWindow (the rest is the core's). Shown means the list is shown: the window itself stays hidden while the
   // observer's application draws the list (SetDrawnHere changes that while shown).
   bool IsVisible() override { return shown_; }
   void Show() override;
   void Hide() override;
-  size_t ShowCandidates(TabSourceSet& sources, bool selectFirst, bool refreshTitle) override {
-    return core_.ShowCandidates(&sources, selectFirst, refreshTitle);
-  }
-  void SelectTab(int index) override { core_.SelectTab(index); }
-  int NextTab() override { return core_.NextTab(); }
-  int PrevTab() override { return core_.PrevTab(); }
-  int SelectedTab() override { return core_.SelectedTab(); }
-  int MoveSelection(int delta) override { return core_.MoveSelection(delta); }
-  int SelectedRow() override { return core_.SelectedRow(); }
-  size_t RowCount() override { return core_.RowCount(); }
-  bool AdditionBarVisible() override { return core_.AdditionBarVisible(); }
-  void SetAdditionText(std::u16string_view text) override { core_.SetAdditionText(text); }
   // The whole window is painted again (no erase).
   void Repaint() override { Invalidate(); }
+  // The core's, for the accessibility objects too.
+  int SelectedRow() override { return CoreCandidateWindow::SelectedRow(); }
   // Stores the composition's extent (screen pixels) and moves the window next to it.
   void PlaceBy(const RectI& extent) override;
 

@@ -18,6 +18,7 @@
 #include "lookup/private_block.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/cand_list_core.h"
+#include "quillsvc/candwin/core_candidate_window.h"
 #include "quillsvc/candwin/test_surface.h"
 #include "quillsvc/service/fake_document_testing.h"
 
@@ -31,10 +32,10 @@ using testing::FakeDocument;
 
 // The candidate window as the key handling drives it: the real portable core (its fill, highlight and
 // tab rules) measuring on the test surface; the test reads what it shows.
-class CoreWindow final : public CandidateWindow, private CandListHost {
+class CoreWindow final : public CoreCandidateWindow, private CandListHost {
  public:
   CoreWindow(SharedBlock& settings, int activeTab)
-      : core_(&settings, settings.view(), settings.viewSize(), nullptr, fonts_, *this) {
+      : CoreCandidateWindow(core_), core_(&settings, settings.view(), settings.viewSize(), nullptr, fonts_, *this) {
     core_.BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
     core_.SetElementVisible(3, true);  // the addition bar, which shows the highlighted row's description
   }
@@ -44,17 +45,8 @@ class CoreWindow final : public CandidateWindow, private CandListHost {
   void Hide() override { visible = false; }
   size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) override {
     if (refreshTitle) ++titleRefreshes;
-    return core_.ShowCandidates(&tabs, selectFirst, refreshTitle);
+    return CoreCandidateWindow::ShowCandidates(tabs, selectFirst, refreshTitle);
   }
-  void SelectTab(int index) override { core_.SelectTab(index); }
-  int NextTab() override { return core_.NextTab(); }
-  int PrevTab() override { return core_.PrevTab(); }
-  int SelectedTab() override { return core_.SelectedTab(); }
-  int MoveSelection(int delta) override { return core_.MoveSelection(delta); }
-  int SelectedRow() override { return core_.SelectedRow(); }
-  size_t RowCount() override { return core_.RowCount(); }
-  bool AdditionBarVisible() override { return core_.AdditionBarVisible(); }
-  void SetAdditionText(std::u16string_view text) override { core_.SetAdditionText(text); }
   void Repaint() override {}
   void PlaceBy(const RectI&) override {}
 
@@ -214,6 +206,24 @@ class InputControllerTest : public ::testing::Test {
     std::vector<uint32_t> keys;
     keys.swap(host_.sentKeys);
     for (uint32_t k : keys) Down(k);
+  }
+
+  // Ranking data for English (sorted: 0 café, 1 new, 2 new york, 3 news, 4-28 proaa-proay, 29 program,
+  // 30 progress, 31 project, 32 teh): "project" is the likeliest word, after "new" "progress" is; the
+  // English tab (id 0) takes `options`.
+  void RankEnglish(const TabOptions& options) {
+    const std::vector<uint8_t> english = Dictionaries()[0];
+    DictionaryView view;
+    ASSERT_TRUE(DictionaryView::FromFile(english.data(), english.size(), &view));
+    std::vector<uint16_t> costs(view.entryCount(), 5000);
+    costs[31] = 100;
+    const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
+    core_.tabs().UsePrivateRanking(BuildRankingImage({&rank}));
+    std::vector<uint8_t> record = DefaultTabOptions();
+    ASSERT_TRUE(WriteTabOptions(record.data(), record.size(), 0, options));
+    ASSERT_EQ(PublishPrivateTabOptionsBlock(record.data(), record.size(), &core_.tabs().optionsBlock()),
+              Result::kSuccess);
+    core_.tabs().Rebuild();
   }
 
   CoreWindow* window() { return host_.window.get(); }
@@ -550,20 +560,7 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
 // A tab whose options say "most likely first" ranks its words, after the words before them in the
 // document; the other tabs keep dictionary order.
 TEST_F(InputControllerTest, ARankedTabOrdersByLikelihoodAfterTheDocumentsWords) {
-  // English, sorted: 0 café, 1 new, 2 new york, 3 news, 4-28 proaa-proay, 29 program, 30 progress,
-  // 31 project, 32 teh. "project" is the likeliest word; after "new", "progress" is.
-  const std::vector<uint8_t> english = Dictionaries()[0];
-  DictionaryView view;
-  ASSERT_TRUE(DictionaryView::FromFile(english.data(), english.size(), &view));
-  std::vector<uint16_t> costs(view.entryCount(), 5000);
-  costs[31] = 100;
-  const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
-  core_.tabs().UsePrivateRanking(BuildRankingImage({&rank}));
-  std::vector<uint8_t> options = DefaultTabOptions();
-  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), 0, {CandidateOrder::kFrequent, false}));
-  ASSERT_EQ(PublishPrivateTabOptionsBlock(options.data(), options.size(), &core_.tabs().optionsBlock()),
-            Result::kSuccess);
-  core_.tabs().Rebuild();
+  ASSERT_NO_FATAL_FAILURE(RankEnglish({CandidateOrder::kFrequent, false}));
 
   Type(u"pro");
   EXPECT_EQ(Rows()[0], u"project");
@@ -588,18 +585,7 @@ TEST_F(InputControllerTest, ARankedTabOrdersByLikelihoodAfterTheDocumentsWords) 
 // picks one with its space, a letter starts the next word after a space, anything else closes the
 // list and reaches the application.
 TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
-  const std::vector<uint8_t> english = Dictionaries()[0];
-  DictionaryView view;
-  ASSERT_TRUE(DictionaryView::FromFile(english.data(), english.size(), &view));
-  std::vector<uint16_t> costs(view.entryCount(), 5000);
-  costs[31] = 100;  // project
-  const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
-  core_.tabs().UsePrivateRanking(BuildRankingImage({&rank}));
-  std::vector<uint8_t> options = DefaultTabOptions();
-  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), 0, {CandidateOrder::kFrequent, true}));
-  ASSERT_EQ(PublishPrivateTabOptionsBlock(options.data(), options.size(), &core_.tabs().optionsBlock()),
-            Result::kSuccess);
-  core_.tabs().Rebuild();
+  ASSERT_NO_FATAL_FAILURE(RankEnglish({CandidateOrder::kFrequent, true}));
 
   Type(u"ne");
   EXPECT_TRUE(Press(vk::k1));  // "new"
