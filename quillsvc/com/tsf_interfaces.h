@@ -213,6 +213,18 @@ using UiaNavigateFn = HRESULT(WINAPI*)(HUIANODE, NavigateDirection, UiaCondition
                                        BSTR*);
 using UiaHUiaNodeFromVariantFn = HRESULT(WINAPI*)(VARIANT*, HUIANODE*);
 
+// What a text service says it can do, as categories of its class (msctf.h): run in store apps, show
+// in the taskbar's input indicator, offer its candidate lists as UI elements, follow the input-mode
+// compartment. (The secure-mode category is left out on purpose: see the registration.)
+inline constexpr GUID kCategoryImmersiveSupport = {
+    0x13a016df, 0x560b, 0x46cd, {0x94, 0x7a, 0x4c, 0x3a, 0xf1, 0xe0, 0xe3, 0x5d}};
+inline constexpr GUID kCategorySystraySupport = {
+    0x25504fb4, 0x7bab, 0x4bc1, {0x9c, 0x69, 0xcf, 0x81, 0x89, 0x0f, 0x0e, 0xf5}};
+inline constexpr GUID kCategoryUiElementEnabled = {
+    0x49d2f9cf, 0x1f5e, 0x11d7, {0xa6, 0xd3, 0x00, 0x06, 0x5b, 0x84, 0x43, 0x5c}};
+inline constexpr GUID kCategoryInputModeCompartment = {
+    0xccf05dd7, 0x4a87, 0x11d7, {0xa6, 0xe2, 0x00, 0x06, 0x5b, 0x84, 0x43, 0x5c}};
+
 // The input-scope property of a context's text (GUID_PROP_INPUTSCOPE): inputscope.h declares it, no
 // import library defines it.
 inline constexpr GUID kInputScopeProperty = {

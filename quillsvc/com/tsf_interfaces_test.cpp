@@ -128,6 +128,10 @@ TEST(TsfInterfacesTest, IidsAreThePublishedOnes) {
   EXPECT_EQ(GuidText(IID_ITfCandidateListUIElement), L"{EA1EA138-19DF-11D7-A6D2-00065B84435C}");
   EXPECT_EQ(GuidText(IID_ITfCandidateListUIElementBehavior), L"{85FAD185-58CE-497A-9460-355366B64B9A}");
   EXPECT_EQ(GuidText(kInputScopeProperty), L"{1713DD5A-68E7-4A5B-9AF6-592A595C778D}");
+  EXPECT_EQ(GuidText(kCategoryImmersiveSupport), L"{13A016DF-560B-46CD-947A-4C3AF1E0E35D}");
+  EXPECT_EQ(GuidText(kCategorySystraySupport), L"{25504FB4-7BAB-4BC1-9C69-CF81890F0EF5}");
+  EXPECT_EQ(GuidText(kCategoryUiElementEnabled), L"{49D2F9CF-1F5E-11D7-A6D3-00065B84435C}");
+  EXPECT_EQ(GuidText(kCategoryInputModeCompartment), L"{CCF05DD7-4A87-11D7-A6E2-00065B84435C}");
   EXPECT_EQ(GuidText(IID_ISelectionProvider), L"{FB8B03AF-3BDF-48D4-BD36-1A65793BE168}");
   EXPECT_EQ(GuidText(IID_ISelectionItemProvider), L"{2ACAD808-B2D4-452D-A407-91FF1AD167B2}");
   // __uuidof (used by ComPtr::As and QueryAs) agrees with the IID constants.

@@ -9,6 +9,7 @@
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/guids.h"
+#include "quillsvc/com/tsf_interfaces.h"
 
 namespace quillet {
 namespace {
@@ -71,10 +72,19 @@ bool RegisterProfile() {
                                                 static_cast<ULONG>(icon.size()), 0));
 }
 
-bool RegisterKeyboardCategory() {
+// The keyboard category and the capabilities Windows 8 and later look for. Not secure mode: the
+// text service starts the loader and shows dialogs, which must never happen on the logon or UAC
+// desktop, so it stays off there.
+const GUID* const kCategories[] = {&GUID_TFCAT_TIP_KEYBOARD, &kCategoryImmersiveSupport, &kCategorySystraySupport,
+                                   &kCategoryUiElementEnabled, &kCategoryInputModeCompartment};
+
+bool RegisterCategories() {
   const auto categories = Create<ITfCategoryMgr>(CLSID_TF_CategoryMgr, IID_ITfCategoryMgr);
-  return categories != nullptr &&
-         SUCCEEDED(categories->RegisterCategory(kClsidTextService, GUID_TFCAT_TIP_KEYBOARD, kClsidTextService));
+  if (categories == nullptr) return false;
+  for (const GUID* category : kCategories) {
+    if (FAILED(categories->RegisterCategory(kClsidTextService, *category, kClsidTextService))) return false;
+  }
+  return true;
 }
 
 // Deletes `name` below `parent` with everything beneath it. A key that cannot be opened counts as
@@ -110,7 +120,10 @@ void UnregisterServer() {
       profiles->Unregister(kClsidTextService);
     }
     if (const auto categories = Create<ITfCategoryMgr>(CLSID_TF_CategoryMgr, IID_ITfCategoryMgr)) {
-      categories->UnregisterCategory(kClsidTextService, GUID_TFCAT_TIP_KEYBOARD, kClsidTextService);
+      for (const GUID* category : kCategories) {
+        categories->UnregisterCategory(kClsidTextService, *category, kClsidTextService);
+      }
+      // An earlier version registered a display-attribute provider it never had.
       categories->UnregisterCategory(kClsidTextService, GUID_TFCAT_DISPLAYATTRIBUTEPROVIDER, kClsidTextService);
     }
     DeleteTree(HKEY_CLASSES_ROOT, ClassKeyName());
@@ -121,7 +134,7 @@ void UnregisterServer() {
 HRESULT RegisterServer() {
   ComApartment com;
   const HRESULT hr =
-      ComBoundary([] { return RegisterComClass() && RegisterProfile() && RegisterKeyboardCategory() ? S_OK : E_FAIL; });
+      ComBoundary([] { return RegisterComClass() && RegisterProfile() && RegisterCategories() ? S_OK : E_FAIL; });
   if (hr == S_OK) return S_OK;
   UnregisterServer();
   return hr == E_OUTOFMEMORY ? E_OUTOFMEMORY : E_FAIL;

@@ -16,8 +16,13 @@ namespace {
 
 using testing::ServerDll;
 
-// {34745C63-B2F0-4784-8B67-5E12C8701A31}, the keyboard category.
-constexpr wchar_t kKeyboardCategory[] = L"{34745C63-B2F0-4784-8B67-5E12C8701A31}";
+// The keyboard category, then immersive, system-tray, UI-element and input-mode support (secure mode
+// never: the text service must stay passive on the logon desktop).
+constexpr const wchar_t* kCategories[] = {
+    L"{34745C63-B2F0-4784-8B67-5E12C8701A31}", L"{13A016DF-560B-46CD-947A-4C3AF1E0E35D}",
+    L"{25504FB4-7BAB-4BC1-9C69-CF81890F0EF5}", L"{49D2F9CF-1F5E-11D7-A6D3-00065B84435C}",
+    L"{CCF05DD7-4A87-11D7-A6E2-00065B84435C}"};
+constexpr wchar_t kSecureModeCategory[] = L"{49D2F9CE-1F5E-11D7-A6D3-00065B84435C}";
 
 std::wstring ClassKey() { return L"CLSID\\" + GuidKeyText(kClsidTextService); }
 std::wstring TipKey() { return L"Software\\Microsoft\\CTF\\TIP\\" + GuidKeyText(kClsidTextService); }
@@ -58,8 +63,12 @@ void ExpectRegistered() {
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, profile, L"Description"), L"Quillet");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, profile, L"IconFile"), dll);
   EXPECT_EQ(SubkeyCount(HKEY_LOCAL_MACHINE, ProfilesKey()), 1u);
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, TipKey() + L"\\Category\\Category\\" + kKeyboardCategory + L"\\" +
-                                                GuidKeyText(kClsidTextService)));
+  for (const wchar_t* category : kCategories) {
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE,
+                          TipKey() + L"\\Category\\Category\\" + category + L"\\" + GuidKeyText(kClsidTextService)))
+        << category;
+  }
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, TipKey() + L"\\Category\\Category\\" + kSecureModeCategory));
 }
 
 void ExpectUnregistered() {

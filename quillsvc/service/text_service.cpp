@@ -8,6 +8,31 @@
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
+namespace {
+
+// A host that may start no program of ours and send the loader nothing: an app container (store
+// apps, browsers' sandboxes: the loader started at logon publishes the blocks they read) or the
+// logon desktop (where the text service is not registered to run, and stays passive if it does).
+bool RestrictedHost() {
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD appContainer = 0;
+    DWORD size = 0;
+    // TokenIsAppContainer (29) is known from Windows 8 on; older systems refuse the class.
+    const bool known = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(29), &appContainer,
+                                           sizeof(appContainer), &size) != FALSE;
+    CloseHandle(token);
+    if (known && appContainer != 0) return true;
+  }
+  wchar_t name[32] = {};
+  DWORD needed = 0;
+  HDESK desktop = GetThreadDesktop(GetCurrentThreadId());
+  return desktop != nullptr && GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof(name), &needed) &&
+         lstrcmpiW(name, L"Winlogon") == 0;
+}
+
+}  // namespace
+
 HRESULT NewTextService(IUnknown** object) {
   *object = (new CQuillsvc())->Identity();
   return S_OK;
@@ -47,9 +72,13 @@ Result CQuillsvc::ActivateSteps() {
 }
 
 Result CQuillsvc::OpenBlocks() {
-  platform::OsError error = 0;
-  const Result loader = EnsureLoader(&error, kFromService);
-  if (loader != Result::kSuccess) return loader;
+  // A restricted host reads what the loader published, or reports why not and tries at the next focus.
+  static const bool restricted = RestrictedHost();
+  if (!restricted) {
+    platform::OsError error = 0;
+    const Result loader = EnsureLoader(&error, kFromService);
+    if (loader != Result::kSuccess) return loader;
+  }
   return controller_.tabs().Open();
 }
 
