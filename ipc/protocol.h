@@ -33,6 +33,11 @@ inline constexpr BlockNames kTabOptionsBlockNames{u"Local\\@@OMFQLQX@@", u"Local
 // block's generation in four hex digits, made before the block shows that generation and never
 // written afterwards, so that it is read under the dictionary block's lock (see ranking_image.h).
 inline constexpr std::u16string_view kRankingMappingPrefix = u"Local\\@@RMFQLQX@@";
+// The words text services report for learning (common/learn_inbox.h), and the learned store the
+// loader publishes from them: a mapping named by this prefix and the generation the inbox names,
+// never written after it is named there.
+inline constexpr BlockNames kLearnInboxBlockNames{u"Local\\@@LMFQLQX@@", u"Local\\@@LREQLQX@@", u"Local\\@@LWEQLQX@@"};
+inline constexpr std::u16string_view kLearnedMappingPrefix = u"Local\\@@PMFQLQX@@";
 
 // Block lock waits are bounded so that a party that died holding the token cannot freeze every
 // application the user types in; a timed-out wait fails like any other (Result::kWaitFailed).

@@ -2,6 +2,7 @@
 
 #include "common/dict_format.h"
 #include "common/le.h"
+#include "common/learn_inbox.h"
 #include "common/settings_record.h"
 #include "common/tab_options.h"
 
@@ -113,12 +114,25 @@ Result OpenTabOptionsBlock(SharedBlock& block) {
   });
 }
 
-std::u16string RankingMappingName(uint16_t generation) {
+Result OpenLearnInboxBlock(SharedBlock& block) {
+  return OpenBlock(block, kLearnInboxBlockNames, [](SharedBlock& b) {
+    return b.viewSize() < kLearnInboxSize ? Result::kMalformed : Result::kSuccess;
+  });
+}
+
+namespace {
+
+std::u16string GenerationName(std::u16string_view prefix, uint16_t generation) {
   static const char16_t kHex[] = u"0123456789ABCDEF";
-  std::u16string name(kRankingMappingPrefix);
+  std::u16string name(prefix);
   for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(generation >> shift) & 0xF];
   return name;
 }
+
+}  // namespace
+
+std::u16string RankingMappingName(uint16_t generation) { return GenerationName(kRankingMappingPrefix, generation); }
+std::u16string LearnedMappingName(uint16_t generation) { return GenerationName(kLearnedMappingPrefix, generation); }
 
 bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping) {
   platform::OsError error = 0;

@@ -55,8 +55,13 @@ Result OpenDictionaryBlock(DictionaryBlock& block);
 Result OpenSettingsBlock(SharedBlock& block);
 // The tabs' options block (common/tab_options.h); kMalformed for a block smaller than the record.
 Result OpenTabOptionsBlock(SharedBlock& block);
-// The ranking mapping of a publication of the dictionary block (see kRankingMappingPrefix).
+// The learning inbox (common/learn_inbox.h); kMalformed for a block smaller than it.
+Result OpenLearnInboxBlock(SharedBlock& block);
+
+// The ranking mapping of a publication of the dictionary block (see kRankingMappingPrefix), and a
+// publication of the learned store (kLearnedMappingPrefix).
 std::u16string RankingMappingName(uint16_t generation);
+std::u16string LearnedMappingName(uint16_t generation);
 // Opens and maps the ranking mapping of the publication `block` was opened on; false when there is
 // none (no dictionary of it has ranking data) or it cannot be mapped.
 bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping);

@@ -14,6 +14,7 @@ enum Job : size_t {
   kSaveSettings,        // keep the records of the settings and options blocks in their files
   kReloadDictionaries,  // read the record's dictionaries again and publish them
   kRetryGrowth,         // publish a set that waits for the block to grow
+  kDrainLearning,       // learn what text services reported (always retried: it runs every interval)
 };
 
 ConstSettingsView ViewOf(const std::vector<uint8_t>& record) { return {record.data(), record.size()}; }
@@ -23,6 +24,7 @@ ConstSettingsView ViewOf(const std::vector<uint8_t>& record) { return {record.da
 Warden::Warden(WardenOptions options)
     : settings_(kKeptSettings, options.settingsPath),
       options_(kKeptTabOptions, RecordFile::Beside(options.settingsPath, kKeptTabOptions.fileName)),
+      learning_(RecordFile::Beside(options.settingsPath, u"learned.dat")),
       dictionaries_(std::move(options.programFolder), std::move(options.readFile)),
       queue_([this](JobSet jobs, JobSet* retry) { RunJobs(jobs, retry); },
              // A job that throws leaves the blocks as they were published; the handshake reports it
@@ -50,6 +52,9 @@ Result Warden::Start() {
     return r;
   }
   queue_.Start();
+  JobSet learning;
+  learning.set(kDrainLearning);
+  queue_.Post(learning, std::chrono::milliseconds(0));  // and from then on every interval
   return status();
 }
 
@@ -57,8 +62,12 @@ Result Warden::Start() {
 Result Warden::Fill() {
   kWorkerRole.Assume();  // the worker is not started yet
   Result r = settings_.Open();
-  // Without the options block every tab has the default options: the loader still serves.
-  if (r == Result::kSuccess) (void)options_.Open();
+  // Without the options block every tab has the default options, without the inbox nothing is
+  // learned: the loader still serves.
+  if (r == Result::kSuccess) {
+    (void)options_.Open();
+    (void)learning_.Open();
+  }
   std::vector<uint8_t> record;
   if (r == Result::kSuccess && !settings_.Read(&record)) r = Result::kWaitFailed;
   if (r == Result::kSuccess) {
@@ -87,6 +96,14 @@ void Warden::RunJobs(JobSet jobs, JobSet* retry) {
     Report(dictionaries_.RetryGrowth());
   }
   retry->set(kRetryGrowth, dictionaries_.waitingForGrowth());
+  if (jobs.test(kDrainLearning)) learning_.Drain();
+  retry->set(kDrainLearning, true);
+}
+
+void Warden::DrainLearning() {
+  JobSet jobs;
+  jobs.set(kDrainLearning);
+  queue_.Post(jobs, std::chrono::milliseconds(kReplyBudgetMs));
 }
 
 intptr_t Warden::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -104,6 +121,7 @@ void Warden::Stop() {
   kWorkerRole.Assume();  // the worker has ended
   settings_.Close();
   options_.Close();
+  learning_.Close();
   dictionaries_.Close();
 }
 

@@ -2,6 +2,9 @@
 // and the job queue put together, answering the two messages of the text services, the settings sheet and the
 // generator.
 //
+// The learned store is taken care of by the worker every kRetryIntervalMs: what text services
+// reported since is learned, kept and published.
+//
 // Threads: Start() fills the blocks before the message channel exists. Afterwards the queue's worker
 // thread makes every change to the blocks and the settings file (see worker_role.h), and
 // HandleMessage() waits a little for the work it asked for, so that a reload is usually complete when
@@ -16,6 +19,7 @@
 #include "common/result.h"
 #include "lexwarden/dictionary_publisher.h"
 #include "lexwarden/job_queue.h"
+#include "lexwarden/learning_keeper.h"
 #include "lexwarden/record_keeper.h"
 
 namespace quillet::warden {
@@ -55,6 +59,9 @@ class Warden {
   // Stops the worker and keeps a record that changed since it was last saved. Idempotent.
   void Stop();
 
+  // Runs the learning drain now and waits for it (tests; the worker runs it every second anyway).
+  void DrainLearning();
+
   // Observers (tests, diagnostics).
   Result status() const EXCLUDES(mutex_);
   RecordOrigin settingsOrigin() const { return settings_.origin(); }
@@ -73,6 +80,7 @@ class Warden {
 
   RecordKeeper settings_;
   RecordKeeper options_;
+  LearningKeeper learning_;
   DictionaryPublisher dictionaries_;
   mutable Mutex mutex_;
   Result status_ GUARDED_BY(mutex_) = Result::kSuccess;

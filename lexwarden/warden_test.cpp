@@ -191,5 +191,38 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000000");
 }
 
+// What text services report is learned by the loader, kept in learned.dat and published: a tab in the
+// learning order then offers a word written twice that the dictionary lacks, and forgets it again.
+TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
+  const std::vector<uint8_t> dictionary = MakeDictionary(u"w", 30);
+  WriteBytes(program_.File(u"a.dict"), dictionary);
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(dictionary.data(), dictionary.size(), &view));
+  WriteBytes(program_.File(u"a.rank"),
+             EncodeRankData(DictionaryFingerprint(view), std::vector<uint16_t>(30, 5000), {}));
+  SaveRecord(RecordWith({u"a.dict"}));
+  const int16_t tabId = RecordWith({u"a.dict"}).view().tab(0).tabId();
+  std::vector<uint8_t> options = DefaultTabOptions();
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), tabId, {CandidateOrder::kLearning, false}));
+  WriteBytes(config_.File(u"options.dat"), options);
+  Warden warden(Options());
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+
+  TabSourceSet set;
+  ASSERT_EQ(set.Open(), Result::kSuccess);
+  set.ReportWritten(u"I wrote wzz. Then wzz again");
+  warden.DrainLearning();
+  set.Rebuild();
+  ASSERT_GT(set.SetPrefix(u"w"), 0u);
+  EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"wzz") << "written twice, not in the dictionary";
+  EXPECT_FALSE(ReadBytes(config_.File(u"learned.dat")).empty()) << "kept";
+
+  set.ReportForget(u"wzz");
+  warden.DrainLearning();
+  set.Rebuild();
+  ASSERT_GT(set.SetPrefix(u"w"), 0u);
+  EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"w0000000");
+}
+
 }  // namespace
 }  // namespace quillet::warden

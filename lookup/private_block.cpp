@@ -8,6 +8,7 @@
 
 #include "common/dict_format.h"
 #include "common/le.h"
+#include "common/learn_inbox.h"
 #include "common/settings_record.h"
 #include "common/tab_options.h"
 
@@ -103,6 +104,12 @@ Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& fi
 Result PublishPrivateSettingsBlock(const uint8_t* record, size_t size, SharedBlock* block) {
   if (record == nullptr || size < kSettingsRecordSize) return Result::kMalformed;
   return Publish(record, size, block);
+}
+
+Result PublishPrivateLearnInbox(SharedBlock* block) {
+  std::vector<uint8_t> inbox(kLearnInboxSize, 0);
+  InitLearnInbox(inbox.data(), inbox.size());
+  return Publish(inbox.data(), inbox.size(), block);
 }
 
 Result PublishPrivateTabOptionsBlock(const uint8_t* record, size_t size, SharedBlock* block) {

@@ -21,6 +21,8 @@ Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& fi
 Result PublishPrivateSettingsBlock(const uint8_t* record, size_t size, SharedBlock* block);
 // The same for the tabs' options (a record of kTabOptionsRecordSize bytes).
 Result PublishPrivateTabOptionsBlock(const uint8_t* record, size_t size, SharedBlock* block);
+// An empty learning inbox.
+Result PublishPrivateLearnInbox(SharedBlock* block);
 
 // The shared block image for whole dictionary files: each file's bytes after its header, directory
 // offsets rebased to the block. Empty when there is no file, a file is shorter than its header, or

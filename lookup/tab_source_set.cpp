@@ -32,6 +32,7 @@ Result TabSourceSet::Open() {
   // Without the options block every tab has the defaults, and without ranking data every order is
   // dictionary order: neither is an error.
   (void)OpenTabOptionsBlock(options_);
+  (void)OpenLearnInboxBlock(inbox_);
   OpenRanking();
   Rebuild();
   return Result::kSuccess;
@@ -57,6 +58,7 @@ void TabSourceSet::OpenRanking() {
   rankings_.resize(rankViews_.size());
   for (size_t i = 0; i < rankViews_.size(); ++i) {
     if (rankViews_[i]) rankings_[i].rank = &*rankViews_[i];
+    rankings_[i].learned = learned_ ? &*learned_ : nullptr;
   }
 }
 
@@ -68,8 +70,44 @@ std::vector<uint8_t> TabSourceSet::OptionsRecord() {
   return record;
 }
 
+void TabSourceSet::RefreshLearned() {
+  if (inbox_.view() == nullptr) return;
+  uint16_t generation = 0;
+  {
+    BlockReadLock lock(inbox_);
+    if (!lock) return;
+    generation = LearnedGeneration(inbox_.view(), inbox_.viewSize());
+  }
+  if (generation == learnedGeneration_ && learned_) return;
+  learned_.reset();
+  learnedMapping_.Close();
+  learnedGeneration_ = generation;
+  platform::OsError error = 0;
+  LearnedView view;
+  if (generation != 0 && learnedMapping_.Open(LearnedMappingName(generation), &error) && learnedMapping_.Map(&error) &&
+      LearnedView::FromBytes(learnedMapping_.data(), learnedMapping_.size(), &view)) {
+    learned_ = view;
+  }
+  for (RankingData& data : rankings_) data.learned = learned_ ? &*learned_ : nullptr;
+}
+
+void TabSourceSet::Report(LearnKind kind, std::u16string_view word) {
+  if (inbox_.view() == nullptr) return;
+  BlockWriteLock lock(inbox_);
+  if (lock) AppendLearnEvent(inbox_.view(), inbox_.viewSize(), kind, word);
+}
+
+void TabSourceSet::ReportWritten(std::u16string_view text) {
+  SplitWords(
+      text, [this](std::u16string_view word) { Report(LearnKind::kWord, word); },
+      [this] { Report(LearnKind::kSentenceEnd, u""); });
+}
+
+void TabSourceSet::ReportForget(std::u16string_view word) { Report(LearnKind::kForget, word); }
+
 void TabSourceSet::Rebuild() {
   sources_.clear();
+  RefreshLearned();
   // Read before the settings lock is taken, so that no two of these locks are ever held together.
   const std::vector<uint8_t> options = OptionsRecord();
   BlockReadLock lock(settings_);
@@ -106,6 +144,10 @@ void TabSourceSet::Close() {
   rankings_.clear();
   rankViews_.clear();
   ranking_.Close();
+  learned_.reset();
+  learnedMapping_.Close();
+  learnedGeneration_ = 0;
+  CloseBlock(inbox_, false);
   CloseBlock(options_, false);
   CloseBlock(dictionaries_, false);
   CloseBlock(settings_, false);

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/learn_inbox.h"
 #include "common/result.h"
 #include "ipc/shared_block.h"
 #include "lookup/tab_source.h"
@@ -69,6 +70,11 @@ class TabSourceSet {
   // The words before the one typed, for every source (kept across rebuilds).
   void SetContext(const WordHistory& history);
   const WordHistory& context() const { return context_; }
+  // Reports what the user wrote to the loader's learning (words and sentence ends of `text`), or a
+  // word to forget. Nothing without the learning inbox; a full inbox drops it.
+  void ReportWritten(std::u16string_view text);
+  void ReportForget(std::u16string_view word);
+
   // Whether the shown tab offers the likely next words after a pick (its options say so), and that
   // page on the shown source (its count; 0 without one or in dictionary order).
   bool ShownOffersNextWords() const;
@@ -88,6 +94,7 @@ class TabSourceSet {
   SharedBlock& settingsBlock() { return settings_; }
   DictionaryBlock& dictionaryBlock() { return dictionaries_; }
   SharedBlock& optionsBlock() { return options_; }
+  SharedBlock& learnInbox() { return inbox_; }
   // Opens the ranking data of the dictionary block as it is open now (Open does this).
   void OpenRanking();
   // Ranking data published in this process instead (tools and tests that publish blocks of their
@@ -98,10 +105,18 @@ class TabSourceSet {
   size_t ShownPosition() const;
   // A copy of the tabs' options (the defaults without the block or its lock).
   std::vector<uint8_t> OptionsRecord();
+  // Opens the learned store the inbox names when it is another than the one open; the sources must
+  // be gone (they read it).
+  void RefreshLearned();
+  void Report(LearnKind kind, std::u16string_view word);
 
   SharedBlock settings_;
   DictionaryBlock dictionaries_;
   SharedBlock options_;
+  SharedBlock inbox_;
+  platform::Mapping learnedMapping_;
+  uint16_t learnedGeneration_ = 0;
+  std::optional<LearnedView> learned_;
   platform::Mapping ranking_;
   std::vector<uint8_t> privateRanking_;
   std::vector<std::optional<RankView>> rankViews_;

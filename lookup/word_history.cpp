@@ -14,7 +14,8 @@ bool EndsSentence(char16_t c) { return c == u'.' || c == u'!' || c == u'?' || c 
 
 }  // namespace
 
-void WordHistory::WriteText(std::u16string_view text) {
+void SplitWords(std::u16string_view text, const std::function<void(std::u16string_view word)>& onWord,
+                const std::function<void()>& onSentenceEnd) {
   std::u16string word;
   for (size_t i = 0; i <= text.size(); ++i) {
     const char16_t c = i < text.size() ? text[i] : u' ';
@@ -23,10 +24,15 @@ void WordHistory::WriteText(std::u16string_view text) {
       word += c;
       continue;
     }
-    Write(word);
+    if (!word.empty()) onWord(word);
     word.clear();
-    if (EndsSentence(c)) EndSentence();
+    if (EndsSentence(c)) onSentenceEnd();
   }
+}
+
+void WordHistory::WriteText(std::u16string_view text) {
+  SplitWords(
+      text, [this](std::u16string_view word) { Write(word); }, [this] { EndSentence(); });
 }
 
 WordHistory HistoryFromText(std::u16string_view text, bool atStart) {

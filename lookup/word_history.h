@@ -3,6 +3,7 @@
 // `lexforge lookup --stdin` from its input.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,10 @@ class WordHistory {
   bool olderIsStart_ = false, lastIsStart_ = false;
   size_t count_ = 0;
 };
+
+// The words and sentence ends of a piece of text, in order, as the history reads them.
+void SplitWords(std::u16string_view text, const std::function<void(std::u16string_view word)>& onWord,
+                const std::function<void()>& onSentenceEnd);
 
 // The history that a document's text before the typed word gives: words are runs of letters, digits
 // and apostrophes (a hyphen between letters too); '.', '!', '?' and line breaks end a sentence.

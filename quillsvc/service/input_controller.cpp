@@ -63,7 +63,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
     case KeyAction::CommitWithChar:
       host_.DestroyCandidateWindow();
       InsertChar(context, key.value);
-      committed_.WriteText(composition_.text());
+      NoteWritten(composition_.text());
       composition_.EndComposition(context);
       break;
     case KeyAction::SelectByNumber:
@@ -95,6 +95,13 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
       break;
     case KeyAction::ToggleOpen:
       ToggleOpen(context);
+      break;
+    case KeyAction::Forget:
+      // The highlighted word is no longer learned (its dictionary entry stays).
+      if (visible && window->SelectedRow() >= 0 && host_.MayLearn()) {
+        const std::u16string word = tabs_.CommitText(static_cast<size_t>(window->SelectedRow()));
+        if (!word.empty()) tabs_.ReportForget(word);
+      }
       break;
     case KeyAction::None:
       break;
@@ -199,7 +206,7 @@ bool InputController::HandleNextWordKey(EditContext& context, uint32_t virtualKe
     host_.DestroyCandidateWindow();
     return true;
   }
-  committed_.WriteText(word);
+  NoteWritten(word);
   if (!ShowNextWords(word)) host_.DestroyCandidateWindow();
   return true;
 }
@@ -215,8 +222,13 @@ void InputController::InsertChar(EditContext& context, char16_t c) {
   if (composition_.AddChar(context, c) != EditStatus::kOk) Finish(context);
 }
 
+void InputController::NoteWritten(std::u16string_view text) {
+  committed_.WriteText(text);
+  if (host_.MayLearn()) tabs_.ReportWritten(text);
+}
+
 void InputController::Finish(EditContext& context) {
-  committed_.WriteText(composition_.text());
+  NoteWritten(composition_.text());
   composition_.EndComposition(context);
   host_.DestroyCandidateWindow();
 }
@@ -243,7 +255,7 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
   const int link = tabs_.LinkedTabPosition();
   CandidateWindow* window = host_.candidateWindow();
   if (link < 0 && window != nullptr && tabs_.ShownOffersNextWords()) {
-    committed_.WriteText(composition_.text());
+    NoteWritten(composition_.text());
     const std::u16string picked = composition_.text();
     composition_.EndComposition(context);
     if (!ShowNextWords(picked)) host_.DestroyCandidateWindow();

@@ -48,6 +48,8 @@ class InputHost {
  public:
   // The keyboard-disabled and empty-context compartments of the focused context (IsKeyboardDisabled).
   virtual bool IsKeyboardDisabled() = 0;
+  // Whether what is written here may be learned (never in password, PIN or private fields).
+  virtual bool MayLearn() = 0;
   // The keyboard open/close compartment (IsOpen, SetOpen). SetOpen(true) is refused while the text
   // service is in error.
   virtual bool IsOpen() = 0;
@@ -132,6 +134,8 @@ class InputController final : private ICompositionCallback {
   bool ShowNextWords(std::u16string_view picked);
   // A key while the next words show; false when the key closed them and takes its normal path.
   bool HandleNextWordKey(EditContext& context, uint32_t virtualKey);
+  // `text` was written: it is the context of what follows and, where the field allows, learned.
+  void NoteWritten(std::u16string_view text);
   // Writes `text` at the selection through a composition that ends at once.
   EditStatus InsertText(EditContext& context, std::u16string_view text);
   bool NextWordsShown() const { return nextWords_ && host_.candidateWindow() != nullptr; }

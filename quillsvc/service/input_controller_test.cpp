@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/dict_image_testing.h"
+#include "common/learn_inbox.h"
 #include "common/rank_format.h"
 #include "common/ranking_image.h"
 #include "common/settings_record.h"
@@ -77,6 +78,7 @@ class CoreWindow final : public CoreCandidateWindow, private CandListHost {
 class FakeHost final : public InputHost {
  public:
   bool IsKeyboardDisabled() override { return disabled; }
+  bool MayLearn() override { return learn; }
   bool IsOpen() override { return open; }
   void SetOpen(bool value) override {
     if (!(value && core->errorCode() != Result::kSuccess)) open = value;
@@ -97,6 +99,7 @@ class FakeHost final : public InputHost {
 
   InputController* core = nullptr;
   bool disabled = false;
+  bool learn = true;
   bool open = true;
   bool capsLock = false;
   bool failWindows = false;
@@ -606,6 +609,35 @@ TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
   EXPECT_EQ(window(), nullptr);
   EXPECT_EQ(doc_.text, u"I say new progress project ");
   EXPECT_FALSE(Press(vk::k1)) << "digits are the application's again";
+}
+
+// What is written reaches the loader's learning inbox, word by word with sentence ends; Shift+Delete
+// on a highlighted candidate asks to forget it; a field that may not learn reports nothing.
+TEST_F(InputControllerTest, WrittenWordsAreReportedForLearningWhereTheFieldAllows) {
+  ASSERT_EQ(PublishPrivateLearnInbox(&core_.tabs().learnInbox()), Result::kSuccess);
+  SharedBlock& inbox = core_.tabs().learnInbox();
+  auto taken = [&] {
+    std::vector<std::u16string> out;
+    for (const LearnEvent& e : TakeLearnEvents(inbox.view(), inbox.viewSize())) {
+      out.push_back(e.kind == LearnKind::kWord ? e.word : e.kind == LearnKind::kForget ? u"-" + e.word : u".");
+    }
+    return out;
+  };
+  Type(u"pro");
+  Press(vk::k1 + 1);  // proab
+  Type(u"news");
+  ShiftPress(vk::k1);  // "!" ends it
+  EXPECT_EQ(taken(), (std::vector<std::u16string>{u"proab", u"news", u"."}));
+  Type(u"pro");
+  ShiftPress(vk::kDelete);
+  Press(vk::kEscape);
+  EXPECT_EQ(taken(), (std::vector<std::u16string>{u"-proaa"}));
+  host_.learn = false;  // a password or private field
+  Type(u"pro");
+  Press(vk::k1);
+  Type(u"pro");
+  ShiftPress(vk::kDelete);
+  EXPECT_TRUE(taken().empty());
 }
 
 TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {

@@ -24,7 +24,7 @@ constexpr KeyTable MakeKeyTable() {
   Set(t, vk::kUp, A::MoveHighlight, 0);
   Set(t, vk::kRight, A::MoveCaret, 1);
   Set(t, vk::kDown, A::MoveHighlight, 1);
-  Set(t, vk::kDelete, A::DeleteChar, 1);
+  Set(t, vk::kDelete, A::DeleteChar, 1, A::Forget, 0);
 
   // The digit row picks rows 1 to 9 and 0 picks the tenth; with Shift it types the US symbols.
   const char16_t shifted[] = u")!@#$%^&*(";

@@ -66,6 +66,7 @@ enum class KeyAction : uint8_t {
   MoveHighlight = 11,     // value: 0 up, 1 down
   ToggleOpen = 12,        //
   None = 13,              //
+  Forget = 14,            // the highlighted candidate is forgotten by learning (Shift+Delete)
 };
 
 struct KeyEntry {

@@ -130,6 +130,7 @@ class CQuillsvc final
 
   // InputHost
   bool IsKeyboardDisabled() override;
+  bool MayLearn() override { return !field_.secret && !field_.privateField; }
   bool IsOpen() override;
   void SetOpen(bool open) override { SetOpenState(open); }
   bool IsKeyHeld(uint32_t virtualKey) override;

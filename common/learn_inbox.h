@@ -1,0 +1,44 @@
+// The words text services report for learning, in a shared block of their own that the loader
+// creates: a text service appends its records under the block's write lock, and the loader takes
+// them all under the same lock and starts the area afresh. The header also names the publication of
+// the learned store that text services read (its generation; 0: none yet).
+//
+// Layout (little-endian): magic "QLIB", u16 version, u16 learned generation, u32 bytes of records in
+// use, u32 0, then records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength), the units.
+// Reading stops at the first record that does not lie whole inside the area or is not of this shape,
+// so a damaged block loses what follows, never more.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+constexpr size_t kLearnInboxSize = 16384;
+
+enum class LearnKind : uint8_t {
+  kWord = 1,         // a word the user wrote (picked, or typed through)
+  kSentenceEnd = 2,  // a sentence ended (no word)
+  kForget = 3,       // forget this word
+};
+
+struct LearnEvent {
+  LearnKind kind = LearnKind::kWord;
+  std::u16string word;
+};
+
+// Makes `block` an empty inbox (generation 0).
+void InitLearnInbox(uint8_t* block, size_t size);
+bool IsLearnInbox(const uint8_t* block, size_t size);
+// Appends one record; false (nothing written) when the block is not an inbox, the record does not
+// fit or the word is empty or too long (a sentence end takes no word).
+bool AppendLearnEvent(uint8_t* block, size_t size, LearnKind kind, std::u16string_view word);
+// The records in order; the area is empty afterwards. None from a block that is not an inbox.
+std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size);
+uint16_t LearnedGeneration(const uint8_t* block, size_t size);
+void SetLearnedGeneration(uint8_t* block, size_t size, uint16_t generation);
+
+}  // namespace quillet

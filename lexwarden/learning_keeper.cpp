@@ -1,0 +1,92 @@
+#include "lexwarden/learning_keeper.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "common/learn_inbox.h"
+#include "lexwarden/owned_block.h"
+#include "lookup/learned_file.h"
+
+namespace quillet::warden {
+
+Result LearningKeeper::Open() {
+  platform::OsError error = 0;
+  if (!path_.empty()) (void)LoadLearnedStore(path_, &store_, &damaged_, &error);  // unreadable: start empty
+  bool existed = false;
+  const Result r = CreateOwnedBlock(inbox_, kLearnInboxBlockNames, kLearnInboxSize, &existed);
+  if (r != Result::kSuccess) return r;
+  {
+    BlockWriteLock lock(inbox_);
+    if (!lock) return Result::kWaitFailed;
+    // Reports left in a block that outlived an earlier loader are taken with the next drain.
+    if (!existed || !IsLearnInbox(inbox_.view(), inbox_.viewSize())) InitLearnInbox(inbox_.view(), inbox_.viewSize());
+    generation_ = LearnedGeneration(inbox_.view(), inbox_.viewSize());
+  }
+  Publish();
+  return Result::kSuccess;
+}
+
+bool LearningKeeper::Drain() {
+  if (inbox_.view() == nullptr) return true;
+  std::vector<LearnEvent> events;
+  {
+    BlockWriteLock lock(inbox_);
+    if (!lock) return false;
+    events = TakeLearnEvents(inbox_.view(), inbox_.viewSize());
+  }
+  if (events.empty()) return true;
+  for (const LearnEvent& e : events) {
+    switch (e.kind) {
+      case LearnKind::kWord:
+        store_.Learn(previous_, e.word, sentenceStart_);
+        previous_ = e.word;
+        sentenceStart_ = false;
+        break;
+      case LearnKind::kSentenceEnd:
+        previous_.clear();
+        sentenceStart_ = true;
+        break;
+      case LearnKind::kForget:
+        store_.Forget(e.word);
+        break;
+    }
+  }
+  unsaved_ = true;
+  platform::OsError error = 0;
+  if (!path_.empty() && SaveLearnedStore(store_, path_, &error) == Result::kSuccess) unsaved_ = false;
+  Publish();
+  return true;
+}
+
+void LearningKeeper::Publish() {
+  const std::vector<uint8_t> bytes = store_.Serialize();
+  // A name still held by readers of an older publication (or of an earlier loader) is skipped.
+  for (int tries = 0; tries < 64; ++tries) {
+    const uint16_t next = static_cast<uint16_t>(generation_ + 1 == 0 ? 1 : generation_ + 1);
+    generation_ = next;
+    platform::Mapping mapping;
+    bool existed = false;
+    platform::OsError error = 0;
+    if (!mapping.Create(LearnedMappingName(next), bytes.size(), &existed, &error)) return;
+    if (existed) continue;
+    if (!mapping.Map(&error) || mapping.size() < bytes.size()) return;
+    std::memcpy(mapping.data(), bytes.data(), bytes.size());
+    BlockWriteLock lock(inbox_);
+    if (!lock) return;  // readers keep the publication before; the next drain tries again
+    SetLearnedGeneration(inbox_.view(), inbox_.viewSize(), next);
+    published_ = std::move(mapping);
+    return;
+  }
+}
+
+void LearningKeeper::Close() {
+  if (unsaved_ && !path_.empty()) {
+    platform::OsError error = 0;
+    (void)SaveLearnedStore(store_, path_, &error);
+  }
+  CloseBlock(inbox_, false);
+  published_.Close();
+}
+
+}  // namespace quillet::warden
