@@ -1,10 +1,11 @@
-// The tabs' options and the ranking image over random bytes: reads stay inside what they are given,
+// The tabs' options, the learning inbox and the ranking image over random bytes: reads stay inside what they are given,
 // writes leave a record of the right shape that reads back what was written, and every ranking view
 // an image yields answers its lookups inside the image.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "common/learn_inbox.h"
 #include "common/ranking_image.h"
 #include "common/tab_options.h"
 
@@ -21,6 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!quillet::ValidTabOptions(record.data(), record.size())) __builtin_trap();
     if (quillet::ReadTabOptions(record.data(), record.size(), id) != written) __builtin_trap();
   }
+  // The whole input as a learning inbox: whatever it holds, reading stays inside and leaves it empty.
+  std::vector<uint8_t> inbox(data, data + size);
+  for (const quillet::LearnEvent& e : quillet::TakeLearnEvents(inbox.data(), inbox.size())) {
+    if (e.word.size() > 40) __builtin_trap();
+  }
+  if (!quillet::TakeLearnEvents(inbox.data(), inbox.size()).empty()) __builtin_trap();
   // The whole input as a ranking image.
   for (const auto& view : quillet::ReadRankingImage(data, size)) {
     if (!view) continue;
