@@ -56,22 +56,25 @@ bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptio
   size_t count = LoadU16(record + kCountOffset);
   size_t at = 0;
   while (at < count && LoadI16(Entry(record, at)) != tabId) ++at;
-  if (options == TabOptions{}) {
-    if (at == count) return true;
-    // The last entry takes the dropped one's place.
-    std::memmove(Entry(record, at), Entry(record, count - 1), kEntrySize);
+  if (at == count && options != TabOptions{} && count == kTabOptionsCapacity) return false;
+  // Every entry of the id goes (a record from elsewhere may hold it twice), the last entry taking
+  // each one's place; then the options go in at the end unless they are the defaults.
+  for (size_t i = 0; i < count;) {
+    if (LoadI16(Entry(record, i)) != tabId) {
+      ++i;
+      continue;
+    }
+    std::memmove(Entry(record, i), Entry(record, count - 1), kEntrySize);
     std::memset(Entry(record, count - 1), 0, kEntrySize);
-    StoreU16(record + kCountOffset, static_cast<uint16_t>(count - 1));
-    return true;
+    --count;
   }
-  if (at == count) {
-    if (count == kTabOptionsCapacity) return false;
-    StoreU16(record + kCountOffset, static_cast<uint16_t>(++count));
+  if (options != TabOptions{}) {
+    uint8_t* entry = Entry(record, count++);
+    StoreI16(entry, tabId);
+    entry[2] = static_cast<uint8_t>(options.order);
+    entry[3] = options.nextWords ? kNextWordsFlag : 0;
   }
-  uint8_t* entry = Entry(record, at);
-  StoreI16(entry, tabId);
-  entry[2] = static_cast<uint8_t>(options.order);
-  entry[3] = options.nextWords ? kNextWordsFlag : 0;
+  StoreU16(record + kCountOffset, static_cast<uint16_t>(count));
   return true;
 }
 

@@ -43,6 +43,21 @@ TEST(TabOptionsTest, AFullRecordRefusesANewTabAndChangesNothing) {
   EXPECT_TRUE(WriteTabOptions(r.data(), r.size(), 5, kFrequentWithNext)) << "an existing tab still changes";
 }
 
+// A record from elsewhere may name a tab twice: a write replaces both (the fuzz target found a write
+// of the defaults that left the second in force).
+TEST(TabOptionsTest, ATabNamedTwiceIsWrittenOnce) {
+  std::vector<uint8_t> r = DefaultTabOptions();
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 1, kLearning));
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 2, kLearning));
+  r[20] = 1;  // the second entry's id becomes 1 as well
+  r[21] = 0;
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 1, TabOptions{}));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 1), TabOptions{});
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 1, kFrequentWithNext));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 1), kFrequentWithNext);
+  EXPECT_EQ(r[6], 1u);
+}
+
 // Whatever the bytes, reading stays inside the record and gives known options; writing makes a
 // record of the right shape that reads back what was written.
 TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
