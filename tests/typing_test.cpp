@@ -302,6 +302,18 @@ TEST_F(TypingTest, APickOffersTheLikelyNextWords) {
   EXPECT_FALSE(trace.steps.back().eaten);
 }
 
+// In a tab that learns, a word the dictionary lacks, written twice, is offered in the next session
+// (the loader took the reports within a second); typed in a password field it is never reported.
+TEST_F(TypingTest, ALearningTabOffersAWordWrittenTwiceButNeverOneFromAPasswordField) {
+  ASSERT_NO_FATAL_FAILURE(UseFirstTabOptions({CandidateOrder::kLearning, false}));
+  Typed("zorblax zorblax zorblax ");
+  Typed("qwzyx qwzyx qwzyx ", "--input-scope 31");
+  Sleep(2500);
+  EXPECT_EQ(After(Typed("zor"), "r")->rows.at(0), "zorblax");
+  const HostState* secret = After(Typed("qwz"), "z");
+  EXPECT_TRUE(secret->rows.empty() || secret->rows.at(0) != "qwzyx");
+}
+
 // A password field (its input scope says so) gets every key back and never a candidate; a private
 // one (a browser's private window) still gets its candidates.
 TEST_F(TypingTest, APasswordFieldGetsNoCandidatesAndAPrivateOneDoes) {
