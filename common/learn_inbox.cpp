@@ -38,7 +38,8 @@ void InitLearnInbox(uint8_t* block, size_t size) {
 
 bool AppendLearnEvent(uint8_t* block, size_t size, LearnKind kind, std::u16string_view word) {
   if (!IsLearnInbox(block, size)) return false;
-  const bool wordless = kind == LearnKind::kSentenceEnd;
+  const bool wordless = kind == LearnKind::kSentenceEnd || kind == LearnKind::kClear;
+  if (kind != LearnKind::kWord && kind != LearnKind::kForget && !wordless) return false;
   if (wordless ? !word.empty() : (word.empty() || word.size() > kMaxLearnedLength)) return false;
   const size_t used = Used(block, size);
   const size_t record = 2 + 2 * word.size();
@@ -59,10 +60,10 @@ std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size) {
   for (size_t at = 0; at + 2 <= used;) {
     const uint8_t kind = area[at];
     const size_t length = area[at + 1];
-    const bool known = kind == static_cast<uint8_t>(LearnKind::kWord) ||
-                       kind == static_cast<uint8_t>(LearnKind::kSentenceEnd) ||
-                       kind == static_cast<uint8_t>(LearnKind::kForget);
-    const bool wordless = kind == static_cast<uint8_t>(LearnKind::kSentenceEnd);
+    const bool wordless =
+        kind == static_cast<uint8_t>(LearnKind::kSentenceEnd) || kind == static_cast<uint8_t>(LearnKind::kClear);
+    const bool known =
+        wordless || kind == static_cast<uint8_t>(LearnKind::kWord) || kind == static_cast<uint8_t>(LearnKind::kForget);
     if (!known || (wordless != (length == 0)) || length > kMaxLearnedLength || at + 2 + 2 * length > used) break;
     LearnEvent e;
     e.kind = static_cast<LearnKind>(kind);

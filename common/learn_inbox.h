@@ -23,6 +23,7 @@ enum class LearnKind : uint8_t {
   kWord = 1,         // a word the user wrote (picked, or typed through)
   kSentenceEnd = 2,  // a sentence ended (no word)
   kForget = 3,       // forget this word
+  kClear = 4,        // forget everything learned (no word)
 };
 
 struct LearnEvent {

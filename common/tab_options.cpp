@@ -12,6 +12,8 @@ constexpr size_t kCountOffset = 6;
 constexpr size_t kEntriesOffset = 16;
 constexpr size_t kEntrySize = 4;
 constexpr uint8_t kNextWordsFlag = 0x01;
+constexpr size_t kFlagsOffset = 8;
+constexpr uint8_t kLearningPausedFlag = 0x01;
 
 uint8_t* Entry(uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
 const uint8_t* Entry(const uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
@@ -45,6 +47,21 @@ TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId) {
     if (LoadI16(Entry(record, i)) == tabId) return Decode(Entry(record, i));
   }
   return {};
+}
+
+bool LearningPaused(const uint8_t* record, size_t size) {
+  return ValidTabOptions(record, size) && (record[kFlagsOffset] & kLearningPausedFlag) != 0;
+}
+
+bool SetLearningPaused(uint8_t* record, size_t size, bool paused) {
+  if (record == nullptr || size != kTabOptionsRecordSize) return false;
+  if (!ValidTabOptions(record, size)) {
+    const std::vector<uint8_t> empty = DefaultTabOptions();
+    std::memcpy(record, empty.data(), size);
+  }
+  record[kFlagsOffset] = static_cast<uint8_t>(paused ? record[kFlagsOffset] | kLearningPausedFlag
+                                                     : record[kFlagsOffset] & ~kLearningPausedFlag);
+  return true;
 }
 
 bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptions& options) {

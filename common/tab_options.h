@@ -3,9 +3,9 @@
 // file and a shared block of their own, edited by the settings sheet, read by the text service.
 //
 // A fixed-size record keyed by tab id. Layout (little-endian): magic "QLTO", u16 version, u16 entry
-// count, 8 reserved bytes, then entries of 4 bytes: i16 tab id, u8 order, u8 flags (bit 0: next
-// words). A record that is not of this shape (wrong size, magic or version, a count beyond capacity)
-// reads as the defaults for every tab, as does a tab without an entry.
+// count, u8 flags for every tab (bit 0: learning paused), 7 reserved bytes, then entries of 4 bytes: i16 tab id, u8
+// order, u8 flags (bit 0: next words). A record that is not of this shape (wrong size, magic or version, a count beyond
+// capacity) reads as the defaults for every tab, as does a tab without an entry.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +41,10 @@ bool ValidTabOptions(const uint8_t* record, size_t size);
 // The options of tab `tabId`; the defaults for a tab without an entry or a record not of this
 // shape. An order this build does not know reads as dictionary order.
 TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId);
+// Whether learning is paused for every tab (false for a record not of this shape), and setting it (a
+// record not of this shape is made empty first; false when `size` is not the record's size).
+bool LearningPaused(const uint8_t* record, size_t size);
+bool SetLearningPaused(uint8_t* record, size_t size, bool paused);
 // Sets the options of tab `tabId` (an entry equal to the defaults is dropped); a record not of this
 // shape is made empty first. False, and nothing changed, when the record is full or `size` is not
 // the record's size.

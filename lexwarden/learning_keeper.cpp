@@ -50,6 +50,11 @@ bool LearningKeeper::Drain() {
       case LearnKind::kForget:
         store_.Forget(e.word);
         break;
+      case LearnKind::kClear:
+        store_.Clear();
+        previous_.clear();
+        sentenceStart_ = true;
+        break;
     }
   }
   unsaved_ = true;

@@ -98,6 +98,7 @@ void TabSourceSet::Report(LearnKind kind, std::u16string_view word) {
 }
 
 void TabSourceSet::ReportWritten(std::u16string_view text) {
+  if (learningPaused_) return;
   SplitWords(
       text, [this](std::u16string_view word) { Report(LearnKind::kWord, word); },
       [this] { Report(LearnKind::kSentenceEnd, u""); });
@@ -110,6 +111,7 @@ void TabSourceSet::Rebuild() {
   RefreshLearned();
   // Read before the settings lock is taken, so that no two of these locks are ever held together.
   const std::vector<uint8_t> options = OptionsRecord();
+  learningPaused_ = LearningPaused(options.data(), options.size());
   BlockReadLock lock(settings_);
   if (!lock) return;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());

@@ -70,8 +70,9 @@ class TabSourceSet {
   // The words before the one typed, for every source (kept across rebuilds).
   void SetContext(const WordHistory& history);
   const WordHistory& context() const { return context_; }
-  // Reports what the user wrote to the loader's learning (words and sentence ends of `text`), or a
-  // word to forget. Nothing without the learning inbox; a full inbox drops it.
+  // Reports what the user wrote to the loader's learning (words and sentence ends of `text`; nothing
+  // while the options pause learning), or a word to forget. Nothing without the learning inbox; a full
+  // inbox drops it.
   void ReportWritten(std::u16string_view text);
   void ReportForget(std::u16string_view word);
 
@@ -123,6 +124,7 @@ class TabSourceSet {
   std::vector<RankingData> rankings_;  // per dictionary position; the sources point into it
   WordHistory context_;
   std::vector<bool> nextWords_;  // per source, from the tabs' options
+  bool learningPaused_ = false;  // from the tabs' options
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;

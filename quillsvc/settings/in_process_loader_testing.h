@@ -42,6 +42,8 @@ class InProcessLoader {
   }
 
   int32_t started() const { return started_; }
+  // Learns what text services reported now instead of within the second.
+  void DrainLearning() { warden_.DrainLearning(); }
   std::vector<Message> messages() { return channel_->messages(); }
   // The reload messages among them, in order.
   std::vector<Message> reloads() {

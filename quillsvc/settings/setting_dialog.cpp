@@ -50,6 +50,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     tabPage_ = std::make_unique<CSheetPage>(u"Tab", record, session_.options(), this);
     dictPage_ = std::make_unique<CDictPage>(u"Dictionary", record, this, platform::ModulePath());
     appearancePage_ = std::make_unique<CAppearancePage>(u"Appearance", record, this);
+    learningPage_ = std::make_unique<CLearningPage>(u"Learning", session_, this);
     aboutPage_ = std::make_unique<CAboutPage>(u"About");
     // These two take part in every Apply, also when never opened.
     tabPage_->SetCreatedWithSheet(true);
@@ -57,10 +58,12 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     AddPage(*tabPage_);
     AddPage(*dictPage_);
     AddPage(*appearancePage_);
+    AddPage(*learningPage_);
     AddPage(*aboutPage_);
     SetTitle(kSettingsCaption);
     DoModal(parent != nullptr ? parent : GetActiveWindow());
     aboutPage_.reset();
+    learningPage_.reset();
     appearancePage_.reset();
     dictPage_.reset();
     tabPage_.reset();
@@ -71,7 +74,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
 }
 
 int CSettingDialog::CommitSection(int section, int commit, void*) {
-  if (commit == 0 || section < 1 || section > 3) return 0;
+  if (commit == 0 || section < 1 || section > 4) return 0;
   return ToInt(session_.CommitSection(static_cast<settings::SettingsSection>(section)));
 }
 

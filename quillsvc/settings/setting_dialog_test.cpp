@@ -10,6 +10,7 @@
 
 #include "common/appearance_templates.h"
 #include "common/tab_options.h"
+#include "lookup/tab_source_set.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/color_picker_model.h"
@@ -30,7 +31,7 @@ using winui::testing::SavePicture;
 using winui::testing::SetItemText;
 using winui::testing::SettlePainting;
 
-enum Page { kTabPage = 0, kDictionaryPage = 1, kAppearancePage = 2, kAboutPage = 3 };
+enum Page { kTabPage = 0, kDictionaryPage = 1, kAppearancePage = 2, kLearningPage = 3, kAboutPage = 4 };
 
 // Two dictionaries and two tabs, the second tab on the second dictionary and linked to the first.
 SettingsRecord StartingRecord() {
@@ -135,7 +136,8 @@ class SettingDialogTest : public ::testing::Test {
 TEST_F(SettingDialogTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
   ASSERT_NE(Open(), nullptr);
   // A picture of every page on the way.
-  const wchar_t* const names[] = {L"settings-tab", L"settings-dictionary", L"settings-appearance", L"settings-about"};
+  const wchar_t* const names[] = {L"settings-tab", L"settings-dictionary", L"settings-appearance", L"settings-learning",
+                                  L"settings-about"};
   for (int page = kTabPage; page <= kAboutPage; ++page) {
     ASSERT_NE(ShowPage(page), nullptr) << page;
     SettlePainting(sheet_);
@@ -178,6 +180,34 @@ TEST_F(SettingDialogTest, AnOrderChosenOnTheTabPageReachesTheTabsOptions) {
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(1).tabId()),
             (TabOptions{CandidateOrder::kLearning, true}));
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(0).tabId()), TabOptions{});
+}
+
+// The Learning page lists what was learned; Forget takes a word off, Pause learning is kept in the
+// tabs' options, and OK hands both to the loader.
+TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearning) {
+  TabSourceSet reporter;
+  (void)reporter.Open();
+  reporter.ReportWritten(u"alpha beta beta");
+  loader_->DrainLearning();
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kLearningPage);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_LIST, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(ListItem(page, IDC_LEARN_LIST, 0), u"beta");
+  SendDlgItemMessageW(page, IDC_LEARN_FORGET, BM_CLICK, 0, 0);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
+  SendDlgItemMessageW(page, IDC_LEARN_PAUSE, BM_CLICK, 0, 0);
+  SettlePainting(sheet_);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-learning-edited").empty());
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const std::vector<uint8_t> kept = loader_->SavedFile(u"options.dat");
+  EXPECT_TRUE(LearningPaused(kept.data(), kept.size()));
+  loader_->DrainLearning();
+  settings::SettingsSession after;
+  ASSERT_FALSE(after.Open([](std::u16string_view) { return 0; }));
+  EXPECT_EQ(after.learnedWords(), (std::vector<std::u16string>{u"alpha"}));
 }
 
 TEST_F(SettingDialogTest, AnAppearanceChangeWritesTheTabsSectionOnly) {

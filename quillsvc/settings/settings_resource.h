@@ -5,6 +5,7 @@
 #define IDD_DICTIONARY_PAGE 106
 #define IDD_APPEARANCE_PAGE 107
 #define IDD_ABOUT_PAGE 110
+#define IDD_LEARNING_PAGE 111
 
 // Tab page.
 #define IDC_TAB_DOWN 1040
@@ -22,6 +23,11 @@
 #define IDC_TAB_LINK 1052
 #define IDC_TAB_ORDER 1108
 #define IDC_TAB_NEXT_WORDS 1109
+#define IDC_LEARN_LIST 1110
+#define IDC_LEARN_FORGET 1111
+#define IDC_LEARN_CLEAR 1112
+#define IDC_LEARN_PAUSE 1113
+#define IDC_LEARN_CAPTION 1114
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
 #define IDC_DICT_ADD 1041

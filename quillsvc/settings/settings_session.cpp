@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/learn_inbox.h"
+#include "common/learned_store.h"
 #include "common/tab_options.h"
 #include "ipc/loader_link.h"
 #include "ipc/protocol.h"
@@ -13,7 +15,23 @@ SettingsSession::~SettingsSession() { Close(); }
 void SettingsSession::Close() {
   CloseBlock(block_, false);
   CloseBlock(optionsBlock_, false);
+  CloseBlock(inbox_, false);
 }
+
+namespace {
+
+// The single words of the store by falling weight, as written.
+std::vector<std::u16string> RankedWords(const LearnedView& store) {
+  std::vector<std::u16string> words;
+  for (uint32_t k = 0; k < store.rankedCount(); ++k) {
+    LearnedRecord record;
+    if (!store.Record(store.Ranked(k), &record) || record.pair()) continue;
+    words.push_back(record.form.ToString());
+  }
+  return words;
+}
+
+}  // namespace
 
 std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& starter) {
   int32_t started = 0;
@@ -31,6 +49,21 @@ std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& st
     if (!lock.held()) return kReadLockFailedText;
     record_.CopyFrom(block_.view(), block_.viewSize());
   }
+  // The learned words, read from the publication the inbox names (none: an empty list).
+  if (OpenLearnInboxBlock(inbox_) == Result::kSuccess) {
+    uint16_t generation = 0;
+    {
+      const BlockReadLock lock(inbox_);
+      if (lock.held()) generation = LearnedGeneration(inbox_.view(), inbox_.viewSize());
+    }
+    platform::Mapping store;
+    platform::OsError error = 0;
+    LearnedView view;
+    if (generation != 0 && store.Open(LearnedMappingName(generation), &error) && store.Map(&error) &&
+        LearnedView::FromBytes(store.data(), store.size(), &view)) {
+      learnedWords_ = RankedWords(view);
+    }
+  }
   // A loader without the options block still serves the settings; the sheet then edits no options.
   if (OpenTabOptionsBlock(optionsBlock_) == Result::kSuccess) {
     std::vector<uint8_t> copy(kTabOptionsRecordSize);
@@ -47,7 +80,7 @@ Result SettingsSession::CommitSection(SettingsSection section) {
   const bool dictionaries = section == SettingsSection::kDictionaryPage;
   SettingsView target(block_.view(), block_.viewSize());
   if (!target.valid()) return Result::kMappingOpenFailed;
-  {
+  if (section != SettingsSection::kLearningPage) {
     const BlockWriteLock lock(block_);
     if (!lock.held()) return Result::kWaitFailed;
     CopySections(record_.view(), target, true, dictionaries);
@@ -60,6 +93,16 @@ Result SettingsSession::CommitSection(SettingsSection section) {
     if (!lock.held()) return Result::kWaitFailed;
     std::memcpy(optionsBlock_.view(), options_.data(), kTabOptionsRecordSize);
     optionsWritten_ = true;
+  }
+  if (section == SettingsSection::kLearningPage && inbox_.view() != nullptr &&
+      (learningEdits_.clearAll || !learningEdits_.forget.empty())) {
+    const BlockWriteLock lock(inbox_);
+    if (!lock.held()) return Result::kWaitFailed;
+    if (learningEdits_.clearAll) AppendLearnEvent(inbox_.view(), inbox_.viewSize(), LearnKind::kClear, u"");
+    for (const std::u16string& word : learningEdits_.forget) {
+      AppendLearnEvent(inbox_.view(), inbox_.viewSize(), LearnKind::kForget, word);
+    }
+    learningEdits_ = LearningEdits{};
   }
   return Result::kSuccess;
 }

@@ -49,10 +49,21 @@ class SettingsSession {
   SettingsView view() { return record_.view(); }
   // The copy of the tabs' options; null when the loader publishes none.
   std::vector<uint8_t>* options() { return options_.empty() ? nullptr : &options_; }
+  // The words the loader's learned store ranks highest (at most 256, the most used first), as read
+  // when the session opened; empty without a published store.
+  const std::vector<std::u16string>& learnedWords() const { return learnedWords_; }
+  // What the learning page asks of the loader, sent with its section's commit (then emptied).
+  struct LearningEdits {
+    bool clearAll = false;               // first forget everything
+    std::vector<std::u16string> forget;  // then each of these
+  };
+  LearningEdits& learningEdits() { return learningEdits_; }
+  bool hasLearnInbox() const { return inbox_.view() != nullptr; }
 
   // Writes the section(s) of `section` from the private record into the block under the write lock:
   // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
-  // and then the tabs section; the tab and dictionary pages then write the tabs' options into theirs. kWaitFailed (the
+  // and then the tabs section; the tab and dictionary pages then write the tabs' options into theirs,
+  // and the learning page writes only the options (its pause) and its edits into the learning inbox. kWaitFailed (the
   // block keeps the wait error) when the lock could not be taken: nothing is written and the written flags stay as they
   // were.
   Result CommitSection(SettingsSection section);
@@ -74,6 +85,9 @@ class SettingsSession {
   SettingsRecord record_;
   SharedBlock optionsBlock_;
   std::vector<uint8_t> options_;
+  SharedBlock inbox_;
+  std::vector<std::u16string> learnedWords_;
+  LearningEdits learningEdits_;
   bool tabsWritten_ = false;
   bool dictionariesWritten_ = false;
   bool optionsWritten_ = false;

@@ -14,8 +14,10 @@
 #include "common/appearance_templates.h"
 #include "common/tab_options.h"
 #include "ipc/protocol.h"
+#include "lookup/tab_source_set.h"
 #include "platform/user_data.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
+#include "quillsvc/settings/learning_page_model.h"
 
 namespace quillet::settings {
 namespace {
@@ -119,6 +121,48 @@ TEST_F(SettingsSessionTest, TheTabPageCommitsTheTabsOptionsAndTheLoaderKeepsThem
   const std::vector<uint8_t> kept = loader_.SavedFile(u"options.dat");
   ASSERT_EQ(kept.size(), kTabOptionsRecordSize);
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), id), (TabOptions{CandidateOrder::kFrequent, true}));
+}
+
+// The learning page lists what the loader learned; its Apply forgets words, or all of them, and
+// pauses learning for the text services.
+TEST(SettingsSessionLearning, TheLearningPageForgetsWordsAndPausesLearning) {
+  InProcessLoader loader;
+  TabSourceSet reporter;  // a text service reporting what was written
+  ASSERT_EQ(reporter.Open(), Result::kSuccess);
+  reporter.ReportWritten(u"alpha beta beta gamma gamma gamma");
+  loader.DrainLearning();
+
+  SettingsSession session;
+  ASSERT_FALSE(session.Open(kRunning));
+  EXPECT_EQ(session.learnedWords(), (std::vector<std::u16string>{u"gamma", u"beta", u"alpha"}));
+  LearningPageModel page(session.learnedWords(), session.options(), &session.learningEdits());
+  EXPECT_FALSE(page.paused());
+  ASSERT_TRUE(page.Forget(1));  // beta
+  EXPECT_EQ(page.words(), (std::vector<std::u16string>{u"gamma", u"alpha"}));
+  ASSERT_TRUE(page.SetPaused(true));
+  ASSERT_TRUE(page.Apply().commit);
+  ASSERT_EQ(session.CommitSection(SettingsSection::kLearningPage), Result::kSuccess);
+  EXPECT_EQ(session.NotifyLoader(nullptr), 0);
+  loader.DrainLearning();
+
+  SettingsSession again;
+  ASSERT_FALSE(again.Open(kRunning));
+  EXPECT_EQ(again.learnedWords(), (std::vector<std::u16string>{u"gamma", u"alpha"}));
+  ASSERT_NE(again.options(), nullptr);
+  EXPECT_TRUE(LearningPaused(again.options()->data(), again.options()->size()));
+  const std::vector<uint8_t> kept = loader.SavedFile(u"options.dat");
+  EXPECT_TRUE(LearningPaused(kept.data(), kept.size())) << "the loader kept the pause";
+  // Paused: what is written is not reported.
+  reporter.Rebuild();
+  reporter.ReportWritten(u"delta delta");
+  LearningPageModel all(again.learnedWords(), again.options(), &again.learningEdits());
+  ASSERT_TRUE(all.ForgetAll());
+  ASSERT_TRUE(all.Apply().commit);
+  ASSERT_EQ(again.CommitSection(SettingsSection::kLearningPage), Result::kSuccess);
+  loader.DrainLearning();
+  SettingsSession last;
+  ASSERT_FALSE(last.Open(kRunning));
+  EXPECT_TRUE(last.learnedWords().empty());
 }
 
 TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {
