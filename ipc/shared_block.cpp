@@ -136,7 +136,7 @@ std::u16string LearnedMappingName(uint16_t generation) { return GenerationName(k
 
 bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping) {
   platform::OsError error = 0;
-  if (block.view() == nullptr || !mapping->Open(RankingMappingName(block.generation), &error) ||
+  if (block.view() == nullptr || !mapping->Open(RankingMappingName(block.generation), &error, /*readOnly=*/true) ||
       !mapping->Map(&error)) {
     mapping->Close();
     return false;

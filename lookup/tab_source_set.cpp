@@ -84,8 +84,8 @@ void TabSourceSet::RefreshLearned() {
   learnedGeneration_ = generation;
   platform::OsError error = 0;
   LearnedView view;
-  if (generation != 0 && learnedMapping_.Open(LearnedMappingName(generation), &error) && learnedMapping_.Map(&error) &&
-      LearnedView::FromBytes(learnedMapping_.data(), learnedMapping_.size(), &view)) {
+  if (generation != 0 && learnedMapping_.Open(LearnedMappingName(generation), &error, /*readOnly=*/true) &&
+      learnedMapping_.Map(&error) && LearnedView::FromBytes(learnedMapping_.data(), learnedMapping_.size(), &view)) {
     learned_ = view;
   }
   for (RankingData& data : rankings_) data.learned = learned_ ? &*learned_ : nullptr;

@@ -60,9 +60,9 @@ class Mapping {
 
   // Creates a named read-write mapping of `size` bytes, zero-filled; opens it when it exists.
   bool Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error);
-  // Opens an existing named mapping.
-  bool Open(std::u16string_view name, OsError* error);
-  // Maps a read-write view of the whole mapping.
+  // Opens an existing named mapping; `readOnly`: its view can only be read (a write faults).
+  bool Open(std::u16string_view name, OsError* error, bool readOnly = false);
+  // Maps a view of the whole mapping (read-write unless opened read-only).
   bool Map(OsError* error);
   uint8_t* data() const;
   size_t size() const;  // bytes that may be read through data(), 0 when not mapped

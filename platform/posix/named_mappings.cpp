@@ -26,11 +26,13 @@ struct Mapping::Impl {
   Ref ref;
   UniqueFd fd;
   MappedView view;
+  bool readOnly = false;
 
   void Close() {
     view.Reset();
     fd.Reset();
     posix::Release(ref, kMappingKind);
+    readOnly = false;
   }
   ~Impl() { Close(); }
 };
@@ -83,10 +85,12 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
   return true;
 }
 
-bool Mapping::Open(std::u16string_view name, OsError* error) {
+bool Mapping::Open(std::u16string_view name, OsError* error, bool readOnly) {
   Close();
   if (!posix::Acquire(name, kMappingKind, false, nullptr, &impl_->ref, nullptr, error)) return false;
-  UniqueFd fd(shm_open(MappingShmName(impl_->ref.table, impl_->ref.generation).c_str(), O_RDWR | O_CLOEXEC, 0));
+  impl_->readOnly = readOnly;
+  UniqueFd fd(shm_open(MappingShmName(impl_->ref.table, impl_->ref.generation).c_str(),
+                       (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC, 0));
   if (!fd) {
     *error = static_cast<OsError>(errno);
     posix::Release(impl_->ref, kMappingKind);
@@ -112,7 +116,7 @@ bool Mapping::Map(OsError* error) {
     return false;
   }
   const size_t size = static_cast<size_t>(st.st_size);
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, impl_->fd.get(), 0);
+  void* p = mmap(nullptr, size, impl_->readOnly ? PROT_READ : PROT_READ | PROT_WRITE, MAP_SHARED, impl_->fd.get(), 0);
   if (p == MAP_FAILED) {
     *error = static_cast<OsError>(errno);
     return false;

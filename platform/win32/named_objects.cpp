@@ -103,6 +103,7 @@ WaitResult WaitAll(Event& a, Event& b, uint32_t timeoutMs, OsError* error) {
 struct Mapping::Impl {
   win32::UniqueHandle handle;
   MappedView view;  // declared after the handle: unmapped first
+  bool readOnly = false;
 };
 
 Mapping::Mapping() : impl_(std::make_unique<Impl>()) {}
@@ -125,15 +126,17 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
   return true;
 }
 
-bool Mapping::Open(std::u16string_view name, OsError* error) {
+bool Mapping::Open(std::u16string_view name, OsError* error, bool readOnly) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  win32::UniqueHandle h(OpenFileMappingW(0xF001F /* FILE_MAP_ALL_ACCESS */, FALSE, wide.c_str()));
+  win32::UniqueHandle h(
+      OpenFileMappingW(readOnly ? FILE_MAP_READ : 0xF001F /* FILE_MAP_ALL_ACCESS */, FALSE, wide.c_str()));
   if (!h) {
     *error = GetLastError();
     return false;
   }
   impl_->handle = std::move(h);
+  impl_->readOnly = readOnly;
   return true;
 }
 
@@ -143,7 +146,7 @@ bool Mapping::Map(OsError* error) {
     return false;
   }
   if (impl_->view.valid()) return true;
-  void* view = MapViewOfFile(impl_->handle.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0);
+  void* view = MapViewOfFile(impl_->handle.get(), impl_->readOnly ? FILE_MAP_READ : FILE_MAP_ALL_ACCESS, 0, 0, 0);
   if (view == nullptr) {
     *error = GetLastError();
     return false;
@@ -171,6 +174,7 @@ void Mapping::Close() {
   if (!impl_) impl_ = std::make_unique<Impl>();
   impl_->view.Reset();
   impl_->handle.Reset();
+  impl_->readOnly = false;
 }
 
 void DiscardTestNamespace() {}

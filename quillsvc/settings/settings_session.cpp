@@ -59,7 +59,7 @@ std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& st
     platform::Mapping store;
     platform::OsError error = 0;
     LearnedView view;
-    if (generation != 0 && store.Open(LearnedMappingName(generation), &error) && store.Map(&error) &&
+    if (generation != 0 && store.Open(LearnedMappingName(generation), &error, /*readOnly=*/true) && store.Map(&error) &&
         LearnedView::FromBytes(store.data(), store.size(), &view)) {
       learnedWords_ = RankedWords(view);
     }
