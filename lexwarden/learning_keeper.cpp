@@ -58,8 +58,12 @@ bool LearningKeeper::Drain() {
     }
   }
   unsaved_ = true;
-  platform::OsError error = 0;
-  if (!path_.empty() && SaveLearnedStore(store_, path_, &error) == Result::kSuccess) unsaved_ = false;
+  const auto now = std::chrono::steady_clock::now();
+  if (!path_.empty() && now - lastSave_ >= std::chrono::seconds(kSaveIntervalSeconds)) {
+    platform::OsError error = 0;
+    if (SaveLearnedStore(store_, path_, &error) == Result::kSuccess) unsaved_ = false;
+    lastSave_ = now;
+  }
   Publish();
   return true;
 }

@@ -5,6 +5,7 @@
 // never written again (so a reader's view never changes under it).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -23,9 +24,11 @@ class LearningKeeper {
 
   // Loads the file (a damaged one is set aside), creates the inbox and publishes the store.
   [[nodiscard]] Result Open() REQUIRES(kWorkerRole);
-  // Takes what was reported into the store; when it changed, saves and publishes it. False when the
-  // inbox's lock could not be had (nothing taken; try again).
+  // Takes what was reported into the store; when it changed, publishes it, and saves it when the
+  // last save is kSaveIntervalSeconds old (typing every second must not write the disk every second).
+  // False when the inbox's lock could not be had (nothing taken; try again).
   bool Drain() REQUIRES(kWorkerRole);
+  static constexpr int kSaveIntervalSeconds = 30;
   // Saves a store that changed since it was last saved, and lets go of the blocks.
   void Close() REQUIRES(kWorkerRole);
 
@@ -42,6 +45,7 @@ class LearningKeeper {
   std::u16string previous_ GUARDED_BY(kWorkerRole);  // the word before the next one reported
   bool sentenceStart_ GUARDED_BY(kWorkerRole) = true;
   bool unsaved_ GUARDED_BY(kWorkerRole) = false;
+  std::chrono::steady_clock::time_point lastSave_ GUARDED_BY(kWorkerRole){};
   SharedBlock inbox_ GUARDED_BY(kWorkerRole);
   platform::Mapping published_ GUARDED_BY(kWorkerRole);
   uint16_t generation_ GUARDED_BY(kWorkerRole) = 0;

@@ -217,11 +217,17 @@ TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
   EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"wzz") << "written twice, not in the dictionary";
   EXPECT_FALSE(ReadBytes(config_.File(u"learned.dat")).empty()) << "kept";
 
+  const std::vector<uint8_t> first = ReadBytes(config_.File(u"learned.dat"));
   set.ReportForget(u"wzz");
   warden.DrainLearning();
   set.Rebuild();
   ASSERT_GT(set.SetPrefix(u"w"), 0u);
   EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"w0000000");
+  // Saved at most every half minute while typing goes on, and on the way out.
+  EXPECT_EQ(ReadBytes(config_.File(u"learned.dat")), first);
+  set.Close();
+  warden.Stop();
+  EXPECT_NE(ReadBytes(config_.File(u"learned.dat")), first);
 }
 
 }  // namespace
