@@ -144,6 +144,22 @@ bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping
   return true;
 }
 
+uint16_t ReadLearnedGeneration(SharedBlock& inbox) {
+  if (inbox.view() == nullptr) return 0;
+  const BlockReadLock lock(inbox);
+  return lock.held() ? LearnedGeneration(inbox.view(), inbox.viewSize()) : 0;
+}
+
+bool OpenLearnedMapping(uint16_t generation, platform::Mapping* mapping) {
+  platform::OsError error = 0;
+  if (generation == 0 || !mapping->Open(LearnedMappingName(generation), &error, /*readOnly=*/true) ||
+      !mapping->Map(&error)) {
+    mapping->Close();
+    return false;
+  }
+  return true;
+}
+
 void CloseBlock(SharedBlock& block, bool release) {
   if (release) Unlock(block);
   std::vector<DictionaryView>().swap(block.directory);

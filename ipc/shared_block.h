@@ -62,9 +62,14 @@ Result OpenLearnInboxBlock(SharedBlock& block);
 // publication of the learned store (kLearnedMappingPrefix).
 std::u16string RankingMappingName(uint16_t generation);
 std::u16string LearnedMappingName(uint16_t generation);
-// Opens and maps the ranking mapping of the publication `block` was opened on; false when there is
-// none (no dictionary of it has ranking data) or it cannot be mapped.
+// Opens and maps, read-only, the ranking mapping of the publication `block` was opened on; false when
+// there is none (no dictionary of it has ranking data) or it cannot be mapped.
 bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping);
+// The generation of the learned store that the learning inbox names (read under its lock; 0 for
+// none, or when the inbox is not open or its lock could not be had), and that publication mapped
+// read-only (false for generation 0 or when it cannot be mapped).
+uint16_t ReadLearnedGeneration(SharedBlock& inbox);
+bool OpenLearnedMapping(uint16_t generation, platform::Mapping* mapping);
 
 // Releases the lock first when `release` is set, then drops everything (the directory with the view).
 void CloseBlock(SharedBlock& block, bool release);

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
-
 #include <sstream>
 
 #include "lexforge/test_files.h"
+#include "platform/error.h"
 
 namespace quillet::lexforge {
 namespace {

@@ -4,12 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/file_names.h"
+
 namespace quillet::lexforge {
 
-// `path` with the extension of its last component replaced by `extension` (which includes the dot),
-// or with `extension` appended when it has none. As with the Windows shell helper, the extension is
-// the part from the last dot that is not followed by a separator ('\\' or '/') or a blank.
-std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension);
+using quillet::ReplaceExtension;
 
 // The files one conversion of a word list touches, all made from its destination path.
 struct BuildPaths {

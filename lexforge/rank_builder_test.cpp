@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
-
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -16,6 +14,7 @@
 #include "lexforge/command_line.h"
 #include "lexforge/test_files.h"
 #include "lexforge/trie_model.h"
+#include "platform/error.h"
 
 namespace quillet::lexforge {
 namespace {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/file_names.h"
 #include "common/rank_view.h"
 #include "common/ranking_image.h"
 #include "lexwarden/owned_block.h"
@@ -32,15 +33,6 @@ bool AnyProblem(const std::vector<PreparedDictionary>& dictionaries) {
 
 Result Outcome(bool problem) { return problem ? Result::kFileOpenFailed : Result::kSuccess; }
 
-// The ranking file of a dictionary: its path with the extension replaced by ".rank".
-std::u16string RankingPath(const std::u16string& dictionary) {
-  const size_t slash = dictionary.find_last_of(u"/\\");
-  const size_t dot = dictionary.find_last_of(u'.');
-  const size_t stem =
-      dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash) ? dot : dictionary.size();
-  return dictionary.substr(0, stem) + u".rank";
-}
-
 // The ranking data beside a dictionary when it was made for it; empty otherwise (a missing or stale
 // file means dictionary order, never wrong words).
 std::vector<uint8_t> RankingFor(const PreparedDictionary& d, const std::u16string& path, const FileReader& readFile) {
@@ -49,7 +41,7 @@ std::vector<uint8_t> RankingFor(const PreparedDictionary& d, const std::u16strin
   RankView rank;
   platform::OsError error = 0;
   if (d.placeholder() || !DictionaryView::FromFile(d.file.data(), d.file.size(), &dictionary) ||
-      readFile(RankingPath(path), kMaxRankingFileSize, &bytes, &error) != platform::ReadStatus::kRead ||
+      readFile(ReplaceExtension(path, u".rank"), kMaxRankingFileSize, &bytes, &error) != platform::ReadStatus::kRead ||
       !RankView::FromBytes(bytes.data(), bytes.size(), &rank) || !rank.MadeFor(dictionary)) {
     return {};
   }
@@ -111,22 +103,10 @@ void DictionaryPublisher::PrepareRanking(const DictionaryList& dictionaries) {
   for (const PreparedDictionary* d : dictionaries) files.push_back(&d->ranking);
   const std::vector<uint8_t> image = BuildRankingImage(files);
   if (image.empty()) return;
-  // A name still held by a reader of an older publication (or of an earlier loader) is skipped: the
-  // generation is ours to choose, and readers only look for the one the block shows.
-  for (int tries = 0; tries < 64; ++tries) {
-    bool existed = false;
-    platform::OsError error = 0;
-    platform::Mapping mapping;
-    if (!mapping.Create(RankingMappingName(static_cast<uint16_t>(generation_ + 1)), image.size(), &existed, &error)) {
-      return;  // published without ranking data: dictionary order
-    }
-    if (!existed) {
-      if (!mapping.Map(&error) || mapping.size() < image.size()) return;
-      std::memcpy(mapping.data(), image.data(), image.size());
-      nextRanking_ = std::move(mapping);
-      return;
-    }
-    ++generation_;
+  // The generation is ours to choose: readers only look for the one the block will show.
+  uint16_t generation = 0;
+  if (CreatePublication(&RankingMappingName, generation_, image, &nextRanking_, &generation)) {
+    generation_ = static_cast<uint16_t>(generation - 1);  // the image written next takes `generation`
   }
 }
 

@@ -69,24 +69,14 @@ bool LearningKeeper::Drain() {
 }
 
 void LearningKeeper::Publish() {
-  const std::vector<uint8_t> bytes = store_.Serialize();
-  // A name still held by readers of an older publication (or of an earlier loader) is skipped.
-  for (int tries = 0; tries < 64; ++tries) {
-    const uint16_t next = static_cast<uint16_t>(generation_ + 1 == 0 ? 1 : generation_ + 1);
-    generation_ = next;
-    platform::Mapping mapping;
-    bool existed = false;
-    platform::OsError error = 0;
-    if (!mapping.Create(LearnedMappingName(next), bytes.size(), &existed, &error)) return;
-    if (existed) continue;
-    if (!mapping.Map(&error) || mapping.size() < bytes.size()) return;
-    std::memcpy(mapping.data(), bytes.data(), bytes.size());
-    BlockWriteLock lock(inbox_);
-    if (!lock) return;  // readers keep the publication before; the next drain tries again
-    SetLearnedGeneration(inbox_.view(), inbox_.viewSize(), next);
-    published_ = std::move(mapping);
-    return;
-  }
+  platform::Mapping mapping;
+  uint16_t generation = 0;
+  if (!CreatePublication(&LearnedMappingName, generation_, store_.Serialize(), &mapping, &generation)) return;
+  BlockWriteLock lock(inbox_);
+  if (!lock) return;  // readers keep the publication before; the next drain tries again
+  SetLearnedGeneration(inbox_.view(), inbox_.viewSize(), generation);
+  generation_ = generation;
+  published_ = std::move(mapping);
 }
 
 void LearningKeeper::Close() {

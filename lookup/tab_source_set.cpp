@@ -71,21 +71,15 @@ std::vector<uint8_t> TabSourceSet::OptionsRecord() {
 }
 
 void TabSourceSet::RefreshLearned() {
-  if (inbox_.view() == nullptr) return;
-  uint16_t generation = 0;
-  {
-    BlockReadLock lock(inbox_);
-    if (!lock) return;
-    generation = LearnedGeneration(inbox_.view(), inbox_.viewSize());
-  }
-  if (generation == learnedGeneration_ && learned_) return;
+  // 0: nothing published yet, or the lock could not be had (the store open stays).
+  const uint16_t generation = ReadLearnedGeneration(inbox_);
+  if (generation == 0 || (generation == learnedGeneration_ && learned_)) return;
   learned_.reset();
   learnedMapping_.Close();
   learnedGeneration_ = generation;
-  platform::OsError error = 0;
   LearnedView view;
-  if (generation != 0 && learnedMapping_.Open(LearnedMappingName(generation), &error, /*readOnly=*/true) &&
-      learnedMapping_.Map(&error) && LearnedView::FromBytes(learnedMapping_.data(), learnedMapping_.size(), &view)) {
+  if (OpenLearnedMapping(generation, &learnedMapping_) &&
+      LearnedView::FromBytes(learnedMapping_.data(), learnedMapping_.size(), &view)) {
     learned_ = view;
   }
   for (RankingData& data : rankings_) data.learned = learned_ ? &*learned_ : nullptr;

@@ -113,6 +113,12 @@ class MemoryDC {
   HDC dc_;
 };
 
+// The exported function `name` of `module` as `Fn`; null when the module or the function is missing.
+template <class Fn>
+Fn FindProc(HMODULE module, const char* name) {
+  return module != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 // A library loaded at run time (a system part that may be missing).
 class UniqueModule {
  public:

@@ -1,23 +1,15 @@
 #include "winui/theme_impl.h"
 
 namespace quillet::winui {
-namespace {
-
-template <class Fn>
-Fn Find(HMODULE module, const char* name) {
-  return module != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
-}  // namespace
 
 ThemeLibrary::ThemeLibrary() : module_(L"uxtheme.dll") {
   HMODULE m = module_.get();
-  open_ = Find<OpenFn>(m, "OpenThemeData");
-  close_ = Find<CloseFn>(m, "CloseThemeData");
-  draw_ = Find<DrawFn>(m, "DrawThemeBackground");
-  content_ = Find<ContentFn>(m, "GetThemeBackgroundContentRect");
-  appThemed_ = Find<BoolFn>(m, "IsAppThemed");
-  themeActive_ = Find<BoolFn>(m, "IsThemeActive");
+  open_ = FindProc<OpenFn>(m, "OpenThemeData");
+  close_ = FindProc<CloseFn>(m, "CloseThemeData");
+  draw_ = FindProc<DrawFn>(m, "DrawThemeBackground");
+  content_ = FindProc<ContentFn>(m, "GetThemeBackgroundContentRect");
+  appThemed_ = FindProc<BoolFn>(m, "IsAppThemed");
+  themeActive_ = FindProc<BoolFn>(m, "IsThemeActive");
   if (!open_ || !close_ || !draw_ || !content_ || !appThemed_ || !themeActive_) open_ = nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/com/com_object.h"
 #include "quillsvc/com/module.h"
+#include "winui/gdi.h"
 
 namespace quillet {
 namespace {
@@ -28,11 +29,6 @@ struct UiaApi {
   bool Listening() const { return available() && clientsListening(); }
 };
 
-template <class Fn>
-void Find(HMODULE module, const char* name, Fn* fn) {
-  *fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 const UiaApi& Uia() {
   static const UiaApi api = [] {
     UiaApi found;
@@ -42,12 +38,13 @@ const UiaApi& Uia() {
     wcscpy(path + n, L"\\uiautomationcore.dll");
     const HMODULE module = LoadLibraryW(path);
     if (module == nullptr) return found;
-    Find(module, "UiaReturnRawElementProvider", &found.returnProvider);
-    Find(module, "UiaHostProviderFromHwnd", &found.hostProvider);
-    Find(module, "UiaRaiseAutomationEvent", &found.raiseEvent);
-    Find(module, "UiaRaiseStructureChangedEvent", &found.raiseStructureChanged);
-    Find(module, "UiaClientsAreListening", &found.clientsListening);
-    Find(module, "UiaDisconnectProvider", &found.disconnect);
+    found.returnProvider = winui::FindProc<UiaReturnRawElementProviderFn>(module, "UiaReturnRawElementProvider");
+    found.hostProvider = winui::FindProc<UiaHostProviderFromHwndFn>(module, "UiaHostProviderFromHwnd");
+    found.raiseEvent = winui::FindProc<UiaRaiseAutomationEventFn>(module, "UiaRaiseAutomationEvent");
+    found.raiseStructureChanged =
+        winui::FindProc<UiaRaiseStructureChangedEventFn>(module, "UiaRaiseStructureChangedEvent");
+    found.clientsListening = winui::FindProc<UiaClientsAreListeningFn>(module, "UiaClientsAreListening");
+    found.disconnect = winui::FindProc<UiaDisconnectProviderFn>(module, "UiaDisconnectProvider");
     return found;
   }();
   return api;

@@ -24,6 +24,7 @@
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/tsf_interfaces.h"
 #include "tools/picture/screen_capture.h"
+#include "winui/gdi.h"
 
 namespace quillet {
 namespace {
@@ -307,20 +308,13 @@ TEST_F(CandListWinTest, TheAccessibleTreeNamesTheRowsAndMarksTheHighlightedOne) 
 
 // UI Automation's client calls, found at run time.
 struct UiaClient {
-  UiaClient() : module(::LoadLibraryW(L"uiautomationcore.dll")) {
-    Find("UiaNodeFromHandle", &fromHandle);
-    Find("UiaNodeRelease", &release);
-    Find("UiaGetPropertyValue", &property);
-    Find("UiaNavigate", &navigate);
-    Find("UiaHUiaNodeFromVariant", &fromVariant);
-  }
-  ~UiaClient() {
-    if (module != nullptr) ::FreeLibrary(module);
-  }
-  template <class Fn>
-  void Find(const char* name, Fn* fn) {
-    *fn = module != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
-  }
+  UiaClient()
+      : module(L"uiautomationcore.dll"),
+        fromHandle(winui::FindProc<UiaNodeFromHandleFn>(module.get(), "UiaNodeFromHandle")),
+        release(winui::FindProc<UiaNodeReleaseFn>(module.get(), "UiaNodeRelease")),
+        property(winui::FindProc<UiaGetPropertyValueFn>(module.get(), "UiaGetPropertyValue")),
+        navigate(winui::FindProc<UiaNavigateFn>(module.get(), "UiaNavigate")),
+        fromVariant(winui::FindProc<UiaHUiaNodeFromVariantFn>(module.get(), "UiaHUiaNodeFromVariant")) {}
   bool available() const { return fromHandle && release && property && navigate && fromVariant; }
 
   // A property as text: strings as they are, numbers and booleans written out.
@@ -357,12 +351,12 @@ struct UiaClient {
     return found;
   }
 
-  HMODULE module;
-  UiaNodeFromHandleFn fromHandle = nullptr;
-  UiaNodeReleaseFn release = nullptr;
-  UiaGetPropertyValueFn property = nullptr;
-  UiaNavigateFn navigate = nullptr;
-  UiaHUiaNodeFromVariantFn fromVariant = nullptr;
+  winui::UniqueModule module;
+  UiaNodeFromHandleFn fromHandle;
+  UiaNodeReleaseFn release;
+  UiaGetPropertyValueFn property;
+  UiaNavigateFn navigate;
+  UiaHUiaNodeFromVariantFn fromVariant;
 };
 
 // The same tree through UI Automation's client: the list by the automation id of candidate lists,

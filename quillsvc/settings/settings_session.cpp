@@ -51,15 +51,9 @@ std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& st
   }
   // The learned words, read from the publication the inbox names (none: an empty list).
   if (OpenLearnInboxBlock(inbox_) == Result::kSuccess) {
-    uint16_t generation = 0;
-    {
-      const BlockReadLock lock(inbox_);
-      if (lock.held()) generation = LearnedGeneration(inbox_.view(), inbox_.viewSize());
-    }
     platform::Mapping store;
-    platform::OsError error = 0;
     LearnedView view;
-    if (generation != 0 && store.Open(LearnedMappingName(generation), &error, /*readOnly=*/true) && store.Map(&error) &&
+    if (OpenLearnedMapping(ReadLearnedGeneration(inbox_), &store) &&
         LearnedView::FromBytes(store.data(), store.size(), &view)) {
       learnedWords_ = RankedWords(view);
     }

@@ -1,0 +1,14 @@
+// File names made from other file names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// `path` with the extension of its last component replaced by `extension` (which includes the dot),
+// or with `extension` appended when it has none. As with the Windows shell helper, the extension is
+// the part from the last dot that is not followed by a separator ('\\' or '/') or a blank.
+std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension);
+
+}  // namespace quillet
