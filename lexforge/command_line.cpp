@@ -3,6 +3,7 @@
 #include "common/utf16.h"
 #include "ipc/loader_link.h"
 #include "lexforge/export.h"
+#include "lexforge/order_command.h"
 #include "lexforge/prepare.h"
 #include "lexforge/rank_builder.h"
 #include "lexforge/trie_model.h"
@@ -26,6 +27,8 @@ constexpr char kUsage[] =
     "                                        ranking data DICT.rank from an ARPA language model;\n"
     "                                        TEXT (UTF-8) tells which spelling of a word is usual\n"
     "       lexforge arpa BINARY ARPA        a binary trie language model to ARPA text\n"
+    "       lexforge order [--tab N] dictionary|frequent|learning\n"
+    "                                        a tab's candidate order, set through the loader\n"
     "       lexforge \"SOURCE;DEST;DELETE;NOTIFY\"\n"
     "                                        build DEST.dict from SOURCE; DELETE=yes deletes SOURCE\n"
     "                                        after success; NOTIFY=yes tells the loader to reload\n"
@@ -237,6 +240,7 @@ int RunCommandLine(const std::vector<std::u16string>& args, std::ostream& out, s
     return 2;
   }
   if (command == u"rank") return Rank(args, out, err);
+  if (command == u"order") return RunOrder(args, out, err);
   if (command == u"build" || command == u"export" || command == u"prepare" || command == u"arpa") {
     if (args.size() != 3) {
       err << "lexforge: " << Utf8(command) << " takes two paths\n" << kUsage;

@@ -20,7 +20,7 @@
 namespace {
 
 bool IsSubcommand(const std::u16string& word) {
-  return word == u"build" || word == u"export" || word == u"prepare" || word == u"lookup" || word == u"--help" ||
+  return word == u"build" || word == u"export" || word == u"prepare" || word == u"lookup" || word == u"order" || word == u"--help" ||
          word == u"-h";
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job: set up, build every program (native, Windows x64 and x86), build the default English
-# dictionary and its ranking data, look a prefix up in it, show the two orders of "th" and the
+# The main job: set up, build every program (native, Windows x64 and x86) and the setup program, build
+# the default English dictionary and its ranking data, look a prefix up in it, show the two orders of "th" and the
 # keystrokes each saves on a short real text, save a picture of the candidate window showing it, type a
 # sentence with the text service in tsfhost (printing the document and saving build/typing.png), and
 # save pictures of the settings sheet's pages and the dictionary convertor; it prints where each is.
@@ -18,6 +18,10 @@ for preset in native-release win64 win32; do
   cmake --preset "$preset" "${host[@]}" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
+
+echo
+echo "=== the setup program"
+bash scripts/installer.sh
 
 bin=build/native-release/bin
 echo

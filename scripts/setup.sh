@@ -9,7 +9,7 @@ need=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
       wine wine64 wine32:i386 xvfb xauth wamerican qemu-user-static
       fonts-liberation fp-utils-3.2.2
       pocketsphinx-en-us dasher-data
-      presage libpresage-dev libpresage-data miscfiles doc-debian)
+      presage libpresage-dev libpresage-data miscfiles doc-debian nsis)
 
 # Wine's 32-bit loader is an i386 Linux program. Some kernels (small VMs) cannot run 32-bit code at all;
 # there it runs under user-mode emulation, registered with binfmt_misc (kernel state, so it is checked

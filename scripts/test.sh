@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native (ASan + UBSan, with short fuzz runs), then the Windows builds
-# for x64 and x86 under Wine. Prints ctest's summary for each.
+# for x64 and x86 under Wine, then the setup program in a fresh prefix. Prints a summary for each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -29,4 +29,6 @@ for preset in native win64 win32; do
     tail -n 40 build/wineprefix.log || true
   fi
 done
+echo "=== installer: made, then installed, used and uninstalled in a fresh Wine prefix"
+bash scripts/installer.sh && bash installer/install_test.sh || status=1
 exit $status

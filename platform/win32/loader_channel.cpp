@@ -10,8 +10,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"DAEMON";
 constexpr wchar_t kWindowTitle[] = L"Daemon@QX@TARN";
-// Posted to our own window by Quit(), so that any thread may end Run().
-constexpr UINT kQuitMessage = WM_USER + 1;
+// Posted to our own window by Quit(), so that any thread may end Run(); also how any program (the
+// uninstaller, say) asks the loader to end, as it would any window's program.
+constexpr UINT kQuitMessage = WM_CLOSE;
 
 std::wstring WindowTitle() {
   std::wstring title = kWindowTitle;

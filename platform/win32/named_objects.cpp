@@ -1,6 +1,10 @@
 #include "platform/named_objects.h"
 
 #include <windows.h>
+// windows.h first
+#include <sddl.h>
+
+#include <string>
 
 #include "platform/mapped_view.h"
 #include "platform/win32/unique_handle.h"
@@ -21,6 +25,70 @@ WaitResult FromWaitCode(DWORD r, DWORD expected, OsError* error) {
   return WaitResult::kFailed;
 }
 
+// Who may do what with the session's shared objects. Sandboxed hosts (app containers, low integrity)
+// cannot open objects that carry only default security; they get exactly what reading needs: a
+// mapping may be mapped for reading, a lock event waited on and set. Only the user's processes of
+// medium integrity or more write a mapping (its label stops writes from below). Every party asks for
+// the events' two rights only, so that is all anybody is granted on them.
+constexpr DWORD kEventRights = SYNCHRONIZE | EVENT_MODIFY_STATE;
+constexpr wchar_t kAllAppContainers[] = L"S-1-15-2-1";
+
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  win32::UniqueHandle owned(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+  if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+  std::wstring sid(text);
+  LocalFree(text);
+  return sid;
+}
+
+// The descriptor for one kind of object, built once per process; a system that cannot build it
+// gets default security (the sandboxed hosts then find nothing, as on systems without them).
+class ObjectSecurity {
+ public:
+  explicit ObjectSecurity(bool forEvents) {
+    const std::wstring user = UserSid();
+    if (user.empty()) return;
+    const std::wstring sddl =
+        forEvents ? L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100002;;;" + user + L")(A;;0x100002;;;" +
+                        kAllAppContainers + L")S:(ML;;NW;;;LW)"
+                  : L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" + user + L")(A;;0x4;;;" + kAllAppContainers +
+                        L")S:(ML;;NW;;;ME)";
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr)) return;
+    descriptor_ = sd;
+    attributes_.nLength = sizeof(attributes_);
+    attributes_.lpSecurityDescriptor = sd;
+    attributes_.bInheritHandle = FALSE;
+  }
+  ~ObjectSecurity() { LocalFree(descriptor_); }
+  ObjectSecurity(const ObjectSecurity&) = delete;
+  ObjectSecurity& operator=(const ObjectSecurity&) = delete;
+
+  SECURITY_ATTRIBUTES* attributes() { return descriptor_ != nullptr ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
+
+SECURITY_ATTRIBUTES* EventSecurity() {
+  static ObjectSecurity security(true);
+  return security.attributes();
+}
+
+SECURITY_ATTRIBUTES* MappingSecurity() {
+  static ObjectSecurity security(false);
+  return security.attributes();
+}
+
 }  // namespace
 
 struct Event::Impl {
@@ -36,7 +104,8 @@ bool Event::CreateOrOpen(std::u16string_view name, bool manualReset, bool initia
                          OsError* error) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  win32::UniqueHandle h(CreateEventW(nullptr, manualReset, initiallySignalled, wide.c_str()));
+  const DWORD flags = (manualReset ? CREATE_EVENT_MANUAL_RESET : 0) | (initiallySignalled ? CREATE_EVENT_INITIAL_SET : 0);
+  win32::UniqueHandle h(CreateEventExW(EventSecurity(), wide.c_str(), flags, kEventRights));
   if (!h) {
     *error = GetLastError();
     return false;
@@ -49,7 +118,7 @@ bool Event::CreateOrOpen(std::u16string_view name, bool manualReset, bool initia
 bool Event::Open(std::u16string_view name, OsError* error) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  win32::UniqueHandle h(OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, wide.c_str()));
+  win32::UniqueHandle h(OpenEventW(kEventRights, FALSE, wide.c_str()));
   if (!h) {
     *error = GetLastError();
     return false;
@@ -115,7 +184,7 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
   Close();
   const std::wstring wide = win32::ObjectName(name);
   const uint64_t size64 = size;
-  win32::UniqueHandle h(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+  win32::UniqueHandle h(CreateFileMappingW(INVALID_HANDLE_VALUE, MappingSecurity(), PAGE_READWRITE,
                                            static_cast<DWORD>(size64 >> 32), static_cast<DWORD>(size64), wide.c_str()));
   if (!h) {
     *error = GetLastError();

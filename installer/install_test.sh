@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The setup program end to end in a fresh Wine prefix: a silent install; both text services
+# registered with their files in place, the logon entry and the programs-list entry written, the
+# learning order set for the user's first tab through the loader; typing through the installed x64
+# DLL in tsfhost; a silent uninstall that leaves nothing but the user's settings. Prints the
+# installer's size and how long install and uninstall took.
+# Usage: installer/install_test.sh   (after scripts/installer.sh, with build/win64 built)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+setup=$root/build/Quillet-setup.exe
+prefix=$root/build/install-prefix
+[ -f "$setup" ] || { echo "install test: $setup is missing (scripts/installer.sh)" >&2; exit 1; }
+
+rm -rf "$prefix" "$prefix".*
+export QUILLET_WINEPREFIX=$prefix
+bash scripts/wine-run.sh --prepare build/win64
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+export DISPLAY=:$(tr -dc 0-9 <"$prefix.display")
+wine64=/usr/lib/wine/wine64
+run() { timeout -k 5 600 bash scripts/wine-run.sh "$@"; }
+failures=0
+check() {
+  if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+reg_has() { $wine64 reg query "$1" ${3:+/reg:$3} 2>/dev/null </dev/null | tr -d '\r' | grep -qiF -- "$2"; }
+
+drive=$prefix/drive_c
+installed="$drive/Program Files/Quillet"
+user_dir=$(find "$drive/users" -maxdepth 1 -mindepth 1 ! -name Public | head -n1)
+settings="$user_dir/AppData/Roaming/Quillet"
+clsid='{81E900F8-0AE9-4137-8741-5CEB21FE4F62}'
+
+echo "=== installer: $(stat -c %s "$setup") bytes"
+start=$SECONDS
+run "$setup" /S
+code=$?
+echo "=== silent install: exit $code in $((SECONDS - start)) s"
+check "the installer succeeded" "[ $code -eq 0 ]"
+for set in x64 x86; do
+  for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do
+    check "$set/$f installed" "[ -f \"$installed/$set/$f\" ]"
+  done
+done
+check "uninstaller installed" "[ -f \"$installed/uninstall.exe\" ]"
+check "x64 text service registered" "reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid\\InProcServer32' 'Quillet\\x64\\quillsvc.dll' 64"
+check "x86 text service registered" "reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid\\InProcServer32' 'Quillet\\x86\\quillsvc.dll' 32"
+check "profile registered" "reg_has 'HKLM\\Software\\Microsoft\\CTF\\TIP\\$clsid' 'LanguageProfile' 64"
+check "loader starts at logon" "reg_has 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run' 'Quillet\\x64\\lexwarden.exe' 64"
+check "in the programs list" "reg_has 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillet' 'uninstall.exe' 64"
+# The learning order of the first tab (id 0): options.dat, kept by the loader from what lexforge
+# order wrote. Record: "QLTO", u16 version, u16 count, flags, reserved, then i16 id, u8 order, u8 flags.
+learning=$(python3 - "$settings/options.dat" <<'PY'
+import struct, sys
+try:
+    b = open(sys.argv[1], 'rb').read()
+except OSError:
+    print('none'); sys.exit()
+count = struct.unpack_from('<H', b, 6)[0] if b[:4] == b'QLTO' else 0
+orders = {struct.unpack_from('<h', b, 16 + 4 * i)[0]: b[16 + 4 * i + 2] for i in range(count)}
+print(orders.get(0, 0))
+PY
+)
+check "the first tab learns (order 2, found $learning)" "[ '$learning' = 2 ]"
+
+# Typing through the installed DLL, its loader and dictionary: "qui" then 1 picks the first word.
+out=$(run build/win64/bin/tsfhost.exe --dll "C:\\Program Files\\Quillet\\x64\\quillsvc.dll" --keys 'The qui1 fox')
+echo "$out" | sed -n '1,5p'
+check "typed through the installed DLL" "echo \"\$out\" | grep -q 'The qui[a-z]* fox'"
+
+start=$SECONDS
+run "$installed/uninstall.exe" /S
+code=$?
+# The uninstaller hands over to a copy of itself in the temporary folder and returns at once.
+for _ in $(seq 240); do [ -e "$installed" ] || break; sleep 0.5; done
+echo "=== silent uninstall: exit $code, folder gone after $((SECONDS - start)) s"
+check "the uninstaller succeeded" "[ $code -eq 0 ]"
+check "every installed file removed" "[ ! -e \"$installed\" ]"
+check "x64 text service unregistered" "! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 64"
+check "x86 text service unregistered" "! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 32"
+check "profile unregistered" "! reg_has 'HKLM\\Software\\Microsoft\\CTF\\TIP' '$clsid' 64"
+check "logon entry removed" "! reg_has 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run' 'Quillet' 64"
+check "programs-list entry removed" "! reg_has 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall' 'Quillet' 64"
+check "the user's settings kept" "[ -f \"$settings/settings.dat\" ] && [ -f \"$settings/options.dat\" ]"
+
+$wine64 wineserver -k </dev/null >/dev/null 2>&1 || /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1
+echo "=== install test: $failures failed"
+[ $failures -eq 0 ]

@@ -1,0 +1,326 @@
+; Quillet's setup program: the x64 and x86 text services, each with its loader, generator, default
+; dictionary and manual, registered for the whole machine; then the input method added to the
+; installing user's list.
+;
+; It runs in two halves. The first runs as the user, unelevated: it stops the user's loader, starts
+; the second half elevated for what belongs to the machine (files, registration, the logon entry, the
+; programs list), then adds the input method for the user, starts the loader and, when asked, sets
+; the learning order, all as the user they belong to.
+;
+; Switches: /S silent; /D=FOLDER (last); /LEARN=0 leaves dictionary order (default: learning order).
+; The uninstaller: /S; /PURGE also removes the user's settings and learned words.
+; The second half is told /MACHINE and /RESULT=FILE, where it writes "ok", "reboot" or "failed".
+;
+; makensis -DX64DIR=... -DX86DIR=... -DICON=... -DOUTFILE=... -DVERSION=... quillet.nsi
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include WinMessages.nsh
+!include x64.nsh
+
+!ifndef VERSION
+  !define VERSION "1.0.0"
+!endif
+
+!define PRODUCT "Quillet"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillet"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The language profile, as the text service registers it: language, class id, profile.
+!define TIP "0804:{81E900F8-0AE9-4137-8741-5CEB21FE4F62}{289D7E0D-B7E8-41C3-826A-84A4E9C3C7A2}"
+!define ILOT_UNINSTALL 1
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+RequestExecutionLevel user
+BrandingText "${PRODUCT} ${VERSION}"
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "${PRODUCT}"
+
+Var Machine     ; "1" in the elevated half
+Var ResultFile  ; where the elevated half says how it went
+Var Learn       ; "1": set the learning order for the user's first tab
+Var Purge       ; "1": the uninstaller also removes the user's settings
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_SHOWREADME ""
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the most likely words first and learn from my typing"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION SetLearningOrder
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed. Choose it in the input switcher (Windows key + Space) to type with it; the manual is in the programs' folder."
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; The loader runs per user behind a message-only window; asked to close, it keeps what it learned and
+; ends. Waits up to 5 s for it to go.
+!macro StopLoader un
+Function ${un}StopLoader
+  FindWindow $R0 "DAEMON" "Daemon@QX@TARN" -3
+  ${If} $R0 != 0
+    SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
+  ${EndIf}
+  StrCpy $R1 0
+  ${DoWhile} $R0 != 0
+    ${IfThen} $R1 >= 50 ${|} ${Break} ${|}
+    Sleep 100
+    IntOp $R1 $R1 + 1
+    FindWindow $R0 "DAEMON" "Daemon@QX@TARN" -3
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro StopLoader ""
+!insertmacro StopLoader "un."
+
+; Runs the elevated half with the given switches and reads what it wrote; $R0 is "ok", "reboot",
+; "failed", or "" when it did not run (elevation refused).
+!macro RunMachineHalf un
+Function ${un}RunMachineHalf
+  Pop $R2  ; the switches
+  InitPluginsDir
+  StrCpy $R3 "$PLUGINSDIR\machine.txt"
+  Delete $R3
+  ExecShellWait "runas" "$EXEPATH" '/S /MACHINE /RESULT=$R3 $R2' SW_HIDE
+  StrCpy $R0 ""
+  ClearErrors
+  FileOpen $R4 $R3 r
+  ${IfNot} ${Errors}
+    FileRead $R4 $R0
+    FileClose $R4
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro RunMachineHalf ""
+!insertmacro RunMachineHalf "un."
+
+!macro WriteResult text
+  ${If} $ResultFile != ""
+    FileOpen $R9 $ResultFile w
+    FileWrite $R9 "${text}"
+    FileClose $R9
+  ${EndIf}
+!macroend
+
+; A file that a running application holds (a loaded DLL, a running loader) cannot be overwritten but
+; can be renamed: the old one moves aside and goes at the next restart, and the new one takes its name.
+!macro MakeRoom path
+  ${If} ${FileExists} "${path}"
+    ClearErrors
+    Delete "${path}"
+    ${If} ${Errors}
+      Delete "${path}.old"
+      Rename "${path}" "${path}.old"
+      Delete /REBOOTOK "${path}.old"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+!macro InstallSet dir source
+  SetOutPath "$INSTDIR\${dir}"
+  !insertmacro MakeRoom "$INSTDIR\${dir}\quillsvc.dll"
+  !insertmacro MakeRoom "$INSTDIR\${dir}\lexwarden.exe"
+  !insertmacro MakeRoom "$INSTDIR\${dir}\lexforge.exe"
+  File "${source}\quillsvc.dll"
+  File "${source}\lexwarden.exe"
+  File "${source}\lexforge.exe"
+  File "${source}\english.dict"
+  File "${source}\english.rank"
+  File "${source}\Manual.chm"
+!macroend
+
+!macro RemoveSet dir
+  Delete /REBOOTOK "$INSTDIR\${dir}\quillsvc.dll"
+  Delete /REBOOTOK "$INSTDIR\${dir}\quillsvc.dll.old"
+  Delete /REBOOTOK "$INSTDIR\${dir}\lexwarden.exe"
+  Delete /REBOOTOK "$INSTDIR\${dir}\lexwarden.exe.old"
+  Delete /REBOOTOK "$INSTDIR\${dir}\lexforge.exe"
+  Delete /REBOOTOK "$INSTDIR\${dir}\lexforge.exe.old"
+  Delete "$INSTDIR\${dir}\english.dict"
+  Delete "$INSTDIR\${dir}\english.rank"
+  Delete "$INSTDIR\${dir}\Manual.chm"
+  RMDir /REBOOTOK "$INSTDIR\${dir}"
+!macroend
+
+; Registers (or with /u unregisters) both text services with the regsvr32 of their own bitness; $R0
+; "1" when both took.
+!macro Register un name switch
+Function ${un}${name}
+  StrCpy $R0 1
+  ExecWait '"$WINDIR\System32\regsvr32.exe" /s ${switch} "$INSTDIR\x64\quillsvc.dll"' $R1
+  StrCmp $R1 0 +2
+    StrCpy $R0 0
+  ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s ${switch} "$INSTDIR\x86\quillsvc.dll"' $R1
+  StrCmp $R1 0 +2
+    StrCpy $R0 0
+FunctionEnd
+!macroend
+!insertmacro Register "" RegisterBoth ""
+!insertmacro Register "" UnregisterBoth "/u"
+!insertmacro Register "un." UnregisterBoth "/u"
+
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_ICONSTOP "${PRODUCT} needs a 64-bit Windows." /SD IDOK
+    Abort
+  ${EndIf}
+  ${GetParameters} $R0
+  StrCpy $Machine 0
+  ClearErrors
+  ${GetOptions} $R0 "/MACHINE" $R1
+  ${IfNot} ${Errors}
+    StrCpy $Machine 1
+  ${EndIf}
+  ${GetOptions} $R0 "/RESULT=" $ResultFile
+  StrCpy $Learn 1
+  ClearErrors
+  ${GetOptions} $R0 "/LEARN=" $R1
+  ${IfNot} ${Errors}
+    StrCpy $Learn $R1
+  ${EndIf}
+  SetRegView 64
+FunctionEnd
+
+Section "Install"
+  ${If} $Machine == 1
+    Call MachineInstall
+    Return
+  ${EndIf}
+  DetailPrint "Stopping the loader"
+  Call StopLoader
+  DetailPrint "Installing the programs for every user"
+  Push '/D=$INSTDIR'
+  Call RunMachineHalf
+  ${If} $R0 == ""
+    MessageBox MB_ICONSTOP "Setup needs administrator rights to install ${PRODUCT}. Nothing was changed." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${ElseIf} $R0 == "failed"
+    MessageBox MB_ICONSTOP "${PRODUCT} could not be registered with Windows; nothing was left installed." /SD IDOK
+    SetErrorLevel 1
+    Abort
+  ${ElseIf} $R0 == "reboot"
+    SetRebootFlag true
+  ${EndIf}
+  ; Registration puts the input method on the machine; this puts it in this user's switcher.
+  DetailPrint "Adding ${PRODUCT} to your input methods"
+  System::Call 'input::InstallLayoutOrTip(w "${TIP}", i 0) i .R0'
+  DetailPrint "Starting the loader"
+  Exec '"$INSTDIR\x64\lexwarden.exe"'
+  ${If} ${Silent}
+  ${AndIf} $Learn == 1
+    Call SetLearningOrder
+  ${EndIf}
+SectionEnd
+
+Function MachineInstall
+  SetShellVarContext all
+  !insertmacro InstallSet x64 "${X64DIR}"
+  !insertmacro InstallSet x86 "${X86DIR}"
+  Call RegisterBoth
+  ${If} $R0 != 1
+    Call UnregisterBoth
+    !insertmacro RemoveSet x64
+    !insertmacro RemoveSet x86
+    RMDir "$INSTDIR"
+    !insertmacro WriteResult "failed"
+    SetErrorLevel 1
+    Return
+  ${EndIf}
+  WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\x64\lexwarden.exe"'
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\x64\quillsvc.dll,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $R1 $R2 $R3
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $R1
+  ${If} ${RebootFlag}
+    !insertmacro WriteResult "reboot"
+  ${Else}
+    !insertmacro WriteResult "ok"
+  ${EndIf}
+FunctionEnd
+
+; Through the loader, as the settings sheet would.
+Function SetLearningOrder
+  ExecWait '"$INSTDIR\x64\lexforge.exe" order --tab 0 learning' $R1
+  ${If} $R1 != 0
+    DetailPrint "The learning order could not be set (result $R1); choose it on the settings' Tab page."
+  ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  ${GetParameters} $R0
+  StrCpy $Machine 0
+  ClearErrors
+  ${GetOptions} $R0 "/MACHINE" $R1
+  ${IfNot} ${Errors}
+    StrCpy $Machine 1
+  ${EndIf}
+  ${GetOptions} $R0 "/RESULT=" $ResultFile
+  StrCpy $Purge 0
+  ClearErrors
+  ${GetOptions} $R0 "/PURGE" $R1
+  ${IfNot} ${Errors}
+    StrCpy $Purge 1
+  ${EndIf}
+  SetRegView 64
+FunctionEnd
+
+Section "Uninstall"
+  ${If} $Machine == 1
+    SetShellVarContext all
+    Call un.UnregisterBoth
+    DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+    !insertmacro RemoveSet x64
+    !insertmacro RemoveSet x86
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir /REBOOTOK "$INSTDIR"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${If} ${RebootFlag}
+      !insertmacro WriteResult "reboot"
+    ${Else}
+      !insertmacro WriteResult "ok"
+    ${EndIf}
+    Return
+  ${EndIf}
+  DetailPrint "Removing ${PRODUCT} from your input methods"
+  System::Call 'input::InstallLayoutOrTip(w "${TIP}", i ${ILOT_UNINSTALL}) i .R0'
+  DetailPrint "Stopping the loader"
+  Call un.StopLoader
+  ; This copy runs from the temporary folder, so the elevated half (run from it too) can remove the
+  ; installed uninstaller.
+  Push '_?=$INSTDIR'
+  Call un.RunMachineHalf
+  ${If} $R0 == ""
+    MessageBox MB_ICONSTOP "Uninstalling needs administrator rights. Nothing was changed." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${ElseIf} $R0 == "reboot"
+    SetRebootFlag true
+  ${EndIf}
+  ${If} $Purge == 1
+    SetShellVarContext current
+    RMDir /r "$APPDATA\${PRODUCT}"
+  ${EndIf}
+SectionEnd
