@@ -16,7 +16,6 @@ rm -rf "$prefix" "$prefix".*
 export QUILLET_WINEPREFIX=$prefix
 bash scripts/wine-run.sh --prepare build/win64
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
-export DISPLAY=:$(tr -dc 0-9 <"$prefix.display")
 wine64=/usr/lib/wine/wine64
 run() { timeout -k 5 600 bash scripts/wine-run.sh "$@"; }
 failures=0

@@ -220,6 +220,8 @@ Section "Install"
   DetailPrint "Adding ${PRODUCT} to your input methods"
   System::Call 'input::InstallLayoutOrTip(w "${TIP}", i 0) i .R0'
   DetailPrint "Starting the loader"
+  ; Not from the installed folder, which it would keep from being removed while it runs.
+  SetOutPath $TEMP
   Exec '"$INSTDIR\x64\lexwarden.exe"'
   ${If} ${Silent}
   ${AndIf} $Learn == 1
@@ -288,6 +290,9 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+  ; A process's current folder cannot be removed: neither half works from the installed one, nor does
+  ; the elevated half it starts.
+  SetOutPath $TEMP
   ${If} $Machine == 1
     SetShellVarContext all
     Call un.UnregisterBoth

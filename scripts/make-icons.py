@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-# Draws the language-bar icons of quillsvc.dll (16 and 32 pixels, 32-bit with alpha) into
-# quillsvc/langbar/icons: open, closed, failed (the text service could not start) and the tab list.
+# Draws the language-bar icons of quillsvc.dll (16 to 48 pixels, the small-icon sizes from 100 % to
+# 300 %, 32-bit with alpha) into quillsvc/langbar/icons: open (also the input method's own icon),
+# closed, failed (the text service could not start) and the tab list.
 # Usage: scripts/make-icons.py
 import struct, math
 
@@ -66,11 +67,13 @@ def bmp_entry(px):
         mask+=bytes(bits)
     return hdr+data+mask
 
+SIZES=(16,20,24,32,40,48)
+
 def write_ico(path, draw):
-    images=[bmp_entry(render(s,draw)) for s in (16,32)]
+    images=[bmp_entry(render(s,draw)) for s in SIZES]
     out=struct.pack('<HHH',0,1,len(images))
     off=6+16*len(images)
-    for s,img in zip((16,32),images):
+    for s,img in zip(SIZES,images):
         out+=struct.pack('<BBBBHHII',s,s,0,0,1,32,len(img),off); off+=len(img)
     for img in images: out+=img
     open(path,'wb').write(out)

@@ -201,6 +201,17 @@ TEST_F(TypingTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
   EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Closed"));
 }
 
+// The open/close compartment changed by someone else (an application, the touch keyboard): the text
+// service follows it, the typed text staying as it is, and the indicator shows the new state.
+TEST_F(TypingTest, TheInputMethodFollowsTheOpenCloseCompartmentWhoeverChangesIt) {
+  const Trace trace = Typed("ab{Close}c{Open}de", "--langbar");
+  ExpectState(After(trace, "b"), "ab", "ab", "visible");
+  ExpectState(After(trace, "{Close}"), "ab", "", "none");
+  ExpectState(After(trace, "c"), "abc", "", "none");
+  ExpectState(After(trace, "e"), "abcde", "de", "visible");
+  EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Open"));
+}
+
 // A short sentence picked by number, Tab, Down and Tab, a click, the numpad, the tenth row and under
 // Caps Lock (read from the keyboard's state).
 TEST_F(TypingTest, ASentenceWithEveryWayOfPicking) {

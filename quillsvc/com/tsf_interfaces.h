@@ -225,6 +225,11 @@ inline constexpr GUID kCategoryUiElementEnabled = {
 inline constexpr GUID kCategoryInputModeCompartment = {
     0xccf05dd7, 0x4a87, 0x11d7, {0xa6, 0xe2, 0x00, 0x06, 0x5b, 0x84, 0x43, 0x5c}};
 
+// The language-bar item that Windows 8 and later show as the taskbar's input indicator
+// (GUID_LBI_INPUTMODE, msctf.h).
+inline constexpr GUID kLangBarItemInputMode = {
+    0x2c77a81e, 0x41cc, 0x4178, {0xa3, 0xa7, 0x5f, 0x8a, 0x98, 0x75, 0x68, 0xe6}};
+
 // The input-scope property of a context's text (GUID_PROP_INPUTSCOPE): inputscope.h declares it, no
 // import library defines it.
 inline constexpr GUID kInputScopeProperty = {

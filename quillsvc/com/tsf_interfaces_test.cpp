@@ -132,6 +132,7 @@ TEST(TsfInterfacesTest, IidsAreThePublishedOnes) {
   EXPECT_EQ(GuidText(kCategorySystraySupport), L"{25504FB4-7BAB-4BC1-9C69-CF81890F0EF5}");
   EXPECT_EQ(GuidText(kCategoryUiElementEnabled), L"{49D2F9CF-1F5E-11D7-A6D3-00065B84435C}");
   EXPECT_EQ(GuidText(kCategoryInputModeCompartment), L"{CCF05DD7-4A87-11D7-A6E2-00065B84435C}");
+  EXPECT_EQ(GuidText(kLangBarItemInputMode), L"{2C77A81E-41CC-4178-A3A7-5F8A987568E6}");
   EXPECT_EQ(GuidText(IID_ISelectionProvider), L"{FB8B03AF-3BDF-48D4-BD36-1A65793BE168}");
   EXPECT_EQ(GuidText(IID_ISelectionItemProvider), L"{2ACAD808-B2D4-452D-A407-91FF1AD167B2}");
   // __uuidof (used by ComPtr::As and QueryAs) agrees with the IID constants.

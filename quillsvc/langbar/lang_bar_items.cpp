@@ -21,10 +21,57 @@ constexpr LONG kBalloonWidth = 50;
 constexpr size_t kMenuTabs = TabSourceSet::kNameSlots;
 
 HICON LoadModuleIcon(int id) {
-  return static_cast<HICON>(LoadImageW(winui::ModuleInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0));
+  const int size = SmallIconSize();
+  return static_cast<HICON>(LoadImageW(winui::ModuleInstance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+}
+
+// The tabs, the active one checked, with ids from `firstId` on.
+std::vector<LangBarMenuEntry> TabEntries(LangBarHost& host, UINT firstId) {
+  std::vector<LangBarMenuEntry> entries;
+  const TabSourceSet* tabs = host.Tabs();
+  if (tabs == nullptr) return entries;
+  const int active = host.ActiveTab();
+  for (size_t i = 0; i < tabs->tabCount() && i < kMenuTabs; ++i) {
+    entries.push_back({firstId + static_cast<UINT>(i), tabs->tabNames()[i], static_cast<int>(i) == active});
+  }
+  return entries;
+}
+
+// A tab chosen from a menu: the items show it before the text service switches.
+void ChooseFromMenu(LangBarHost& host, int tab) {
+  host.RefreshLangBarItems();
+  host.ChooseTab(tab);
 }
 
 }  // namespace
+
+int SmallIconSize() {
+  // A host that declares no awareness is told 96 whatever the screen; the taskbar that shows the
+  // icon is not, so the system's DPI is read as an aware thread sees it (Windows 10 1607 on).
+  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+  using DpiFn = UINT(WINAPI*)();
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const auto setContext = user32 != nullptr ? reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+                                                  GetProcAddress(user32, "SetThreadDpiAwarenessContext")))
+                                            : nullptr;
+  const auto systemDpi =
+      user32 != nullptr ? reinterpret_cast<DpiFn>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")))
+                        : nullptr;
+  UINT dpi = 0;
+  if (setContext != nullptr && systemDpi != nullptr) {
+    // Per-monitor aware (v2, else v1), for this call only.
+    HANDLE previous = setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+    if (previous == nullptr) previous = setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)));
+    dpi = systemDpi();
+    if (previous != nullptr) setContext(previous);
+  }
+  if (dpi == 0) {
+    HDC screen = GetDC(nullptr);
+    dpi = screen != nullptr ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY)) : 96;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+  }
+  return MulDiv(16, static_cast<int>(dpi != 0 ? dpi : 96), 96);
+}
 
 template <class Face>
 CLangBarItem<Face>::CLangBarItem(IUnknown* owner, LangBarHost& host, const GUID& item, DWORD style,
@@ -111,8 +158,8 @@ HRESULT CLangBarButton::GetText(BSTR* text) {
 // The open/close button.
 
 CLangBarItemEnable::CLangBarItemEnable(IUnknown* owner, LangBarHost& host)
-    : CLangBarButton(owner, host, kGuidLangBarItemEnable, TF_LBI_STYLE_BTN_BUTTON, L"Open/Close", kCookieEnable,
-                     TF_LBI_ICON | TF_LBI_TEXT | TF_LBI_TOOLTIP) {}
+    : CLangBarButton(owner, host, kLangBarItemInputMode, TF_LBI_STYLE_BTN_BUTTON | TF_LBI_STYLE_SHOWNINTRAY,
+                     L"Open/Close", kCookieEnable, TF_LBI_ICON | TF_LBI_TEXT | TF_LBI_TOOLTIP) {}
 
 HRESULT CLangBarItemEnable::GetTooltipString(BSTR* tooltip) {
   return ComBoundary([&] {
@@ -133,14 +180,48 @@ HRESULT CLangBarItemEnable::GetIcon(HICON* icon) {
   return *icon != nullptr ? S_OK : E_FAIL;
 }
 
-HRESULT CLangBarItemEnable::OnClick(TfLBIClick, POINT, const RECT*) {
+HRESULT CLangBarItemEnable::OnClick(TfLBIClick click, POINT pt, const RECT*) {
   return ComBoundary([&] {
+    if (click == TF_LBI_CLK_RIGHT) {
+      const std::vector<LangBarMenuEntry> entries = MenuEntries();
+      HMENU menu = CreatePopupMenu();
+      if (menu == nullptr) return S_OK;
+      for (const LangBarMenuEntry& entry : entries) {
+        AppendMenuW(menu, entry.separator ? MF_SEPARATOR : MF_STRING | (entry.checked ? MF_CHECKED : 0), entry.id,
+                    reinterpret_cast<const wchar_t*>(entry.text.c_str()));
+      }
+      // The menu needs a window of this thread; which one does not matter.
+      HWND owner = GetFocus() != nullptr ? GetFocus() : GetActiveWindow();
+      const UINT flags = TPM_NONOTIFY | TPM_RETURNCMD | TPM_RIGHTBUTTON |
+                         (GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN);
+      const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(menu, flags, pt.x, pt.y, owner, nullptr));
+      DestroyMenu(menu);
+      if (chosen != 0) OnMenuCommand(chosen);
+      return S_OK;
+    }
     const bool wasOpen = host().IsOpen();
     host().SetOpenState(!wasOpen);
     if (wasOpen) host().EndCompositionAsync();
     Refresh();
     return S_OK;
   });
+}
+
+std::vector<LangBarMenuEntry> CLangBarItemEnable::MenuEntries() {
+  std::vector<LangBarMenuEntry> entries;
+  if (host().MayShowSettings()) entries.push_back({kMenuSettings, u"Settings..."});
+  std::vector<LangBarMenuEntry> tabs = TabEntries(host(), kMenuFirstTab);
+  if (!entries.empty() && !tabs.empty()) entries.push_back({0, u"", false, true});
+  entries.insert(entries.end(), tabs.begin(), tabs.end());
+  return entries;
+}
+
+void CLangBarItemEnable::OnMenuCommand(UINT id) {
+  if (id == kMenuSettings && host().MayShowSettings()) {
+    host().ShowSettings();
+  } else if (id >= kMenuFirstTab && id < kMenuFirstTab + kMenuTabs) {
+    ChooseFromMenu(host(), static_cast<int>(id - kMenuFirstTab));
+  }
 }
 
 // The tab list.
@@ -159,21 +240,19 @@ HRESULT CLangBarItemSheetList::GetIcon(HICON* icon) {
 
 HRESULT CLangBarItemSheetList::InitMenu(ITfMenu* menu) {
   if (menu == nullptr) return E_INVALIDARG;
-  const TabSourceSet* tabs = host().Tabs();
-  if (tabs == nullptr) return S_OK;
-  const int active = host().ActiveTab();
-  for (size_t i = 0; i < tabs->tabCount() && i < kMenuTabs; ++i) {
-    const std::u16string& name = tabs->tabNames()[i];
-    menu->AddMenuItem(static_cast<UINT>(i), static_cast<int>(i) == active ? TF_LBMENUF_CHECKED : 0, nullptr, nullptr,
-                      reinterpret_cast<const WCHAR*>(name.c_str()), static_cast<ULONG>(name.size()), nullptr);
-  }
-  return S_OK;
+  return ComBoundary([&] {
+    for (const LangBarMenuEntry& entry : TabEntries(host(), 0)) {
+      menu->AddMenuItem(entry.id, entry.checked ? TF_LBMENUF_CHECKED : 0, nullptr, nullptr,
+                        reinterpret_cast<const WCHAR*>(entry.text.c_str()), static_cast<ULONG>(entry.text.size()),
+                        nullptr);
+    }
+    return S_OK;
+  });
 }
 
 HRESULT CLangBarItemSheetList::OnMenuSelect(UINT id) {
   return ComBoundary([&] {
-    host().RefreshLangBarItems();
-    host().ChooseTab(static_cast<int>(id));
+    ChooseFromMenu(host(), static_cast<int>(id));
     return S_OK;
   });
 }

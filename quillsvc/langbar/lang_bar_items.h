@@ -1,5 +1,6 @@
 // The text service's three language-bar items: the open/close button (which also carries the error
-// message of a failed text service), the tab-list menu and the active tab's balloon. The text service
+// message of a failed text service, and is the taskbar's input indicator on Windows 8 and later), the
+// tab-list menu and the active tab's balloon. The text service
 // creates, adds, refreshes and removes them; each holds a reference on it for its whole life, and the
 // text service breaks that cycle when it removes them.
 #pragma once
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "quillsvc/com/com_object.h"
@@ -40,6 +42,10 @@ class LangBarHost {
   // A tab chosen from the menu: switched to at once while the candidate window is shown, else the
   // next candidate window opens on it.
   virtual void ChooseTab(int index) = 0;
+  // Whether the settings may be shown here (not where they cannot be written, as in an app container),
+  // and showing them until they are closed.
+  virtual bool MayShowSettings() = 0;
+  virtual void ShowSettings() = 0;
 
  protected:
   ~LangBarHost() = default;
@@ -93,8 +99,18 @@ class CLangBarButton : public CLangBarItem<ITfLangBarItemButton> {
   using CLangBarItem::CLangBarItem;
 };
 
-// The open/close button: its icon and text show the state, its tooltip the error of a failed text
-// service; a click opens or closes the input method.
+// An entry of a menu the items show: a command id and its text, or a separator.
+struct LangBarMenuEntry {
+  UINT id = 0;
+  std::u16string text;
+  bool checked = false;
+  bool separator = false;
+};
+
+// The open/close button, with the published input-mode item id so that Windows 8 and later show it
+// in the taskbar: its icon and text show the state (the text service refreshes it whoever changes the
+// open/close compartment), its tooltip the error of a failed text service. A left click opens or
+// closes the input method; a right click offers the settings and the tabs.
 class CLangBarItemEnable final : public CLangBarButton {
  public:
   CLangBarItemEnable(IUnknown* owner, LangBarHost& host);
@@ -102,6 +118,13 @@ class CLangBarItemEnable final : public CLangBarButton {
   HRESULT STDMETHODCALLTYPE GetText(BSTR* text) override;
   HRESULT STDMETHODCALLTYPE GetIcon(HICON* icon) override;
   HRESULT STDMETHODCALLTYPE OnClick(TfLBIClick click, POINT pt, const RECT* area) override;
+
+  // The right click's menu, and what choosing one of its ids does.
+  std::vector<LangBarMenuEntry> MenuEntries();
+  void OnMenuCommand(UINT id);
+
+  static constexpr UINT kMenuSettings = 1;
+  static constexpr UINT kMenuFirstTab = 16;
 };
 
 // The menu of the tabs, the active one checked; choosing one switches to it.
@@ -123,10 +146,13 @@ class CLangBarItemCurrSheet final : public CLangBarItem<ITfLangBarItemBalloon> {
   HRESULT STDMETHODCALLTYPE GetBalloonInfo(TF_LBBALLOONINFO* info) override;
 };
 
-// Icon resources of the module (16 x 16).
+// Icon resources of the module, 16 to 48 pixels (the first is the profile's icon too).
 inline constexpr int kIconOpen = 102;
 inline constexpr int kIconClosed = 103;
 inline constexpr int kIconTabList = 104;
 inline constexpr int kIconFailed = 109;
+
+// The size of a small icon at the system's DPI: 16 pixels at 96, whatever the host's awareness.
+int SmallIconSize();
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/settings_record.h"
@@ -39,12 +40,15 @@ class FakeService final : public IUnknown, public LangBarHost {
   const TabSourceSet* Tabs() override { return tabs; }
   int ActiveTab() override { return active; }
   void ChooseTab(int index) override { calls.push_back("choose " + std::to_string(index)); }
+  bool MayShowSettings() override { return maySettings; }
+  void ShowSettings() override { calls.push_back("settings"); }
 
   ULONG refs = 1;
   int32_t error = 0;
   bool open = true;
   const TabSourceSet* tabs = nullptr;
   int active = 0;
+  bool maySettings = true;
   std::vector<std::string> calls;
 };
 
@@ -100,13 +104,31 @@ class LangBarItemsTest : public ::testing::Test {
   FakeService service_;
 };
 
+// The icon's width and bits per pixel.
+std::pair<LONG, WORD> IconShape(HICON icon) {
+  ICONINFO info = {};
+  if (!GetIconInfo(icon, &info)) return {0, 0};
+  BITMAP bitmap = {};
+  GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return {bitmap.bmWidth, bitmap.bmBitsPixel};
+}
+
 TEST_F(LangBarItemsTest, TheOpenCloseItemShowsTheStateOrTheErrorAndToggles) {
   auto item = ComPtr<CLangBarItemEnable>::Adopt(new CLangBarItemEnable(&service_, service_));
   EXPECT_EQ(service_.refs, 2u) << "the item holds the text service";
+  // The taskbar of Windows 8 and later shows the item with the published input-mode id.
+  TF_LANGBARITEMINFO info = {};
+  ASSERT_EQ(item->GetInfo(&info), S_OK);
+  EXPECT_TRUE(IsEqualGUID(info.guidItem, kLangBarItemInputMode));
+  EXPECT_EQ(info.dwStyle, static_cast<DWORD>(TF_LBI_STYLE_BTN_BUTTON | TF_LBI_STYLE_SHOWNINTRAY));
   EXPECT_EQ(Tooltip(item->Item()), L"Open");
   HICON icon = nullptr;
   EXPECT_EQ(item->GetIcon(&icon), S_OK);
-  EXPECT_NE(icon, nullptr);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(IconShape(icon), std::make_pair(static_cast<LONG>(SmallIconSize()), static_cast<WORD>(32)))
+      << "a small icon at the system's DPI, with alpha";
   DestroyIcon(icon);
 
   // A click closes (ending the composition), the next opens again.
@@ -119,7 +141,7 @@ TEST_F(LangBarItemsTest, TheOpenCloseItemShowsTheStateOrTheErrorAndToggles) {
   BSTR text = nullptr;
   EXPECT_EQ(button->GetText(&text), S_OK);
   EXPECT_EQ(Take(text), L"Closed");
-  button->OnClick(TF_LBI_CLK_RIGHT, POINT{}, &area);
+  button->OnClick(TF_LBI_CLK_LEFT, POINT{}, &area);
   EXPECT_TRUE(service_.open);
 
   // A failed text service: the tooltip carries its error, and a click cannot open it.
@@ -175,6 +197,30 @@ TEST_F(LangBarItemsTest, TheTabListAndTheBalloonShowTheTabs) {
   EXPECT_EQ(menu.entries, (std::vector<std::wstring>{L"0 English", L"1 Second checked"}));
   EXPECT_EQ(list->OnMenuSelect(0), S_OK);
   EXPECT_EQ(service_.calls, (std::vector<std::string>{"refresh", "choose 0"}));
+
+  // The input indicator's right click: the settings, then the same tabs.
+  auto indicator = ComPtr<CLangBarItemEnable>::Adopt(new CLangBarItemEnable(&service_, service_));
+  auto texts = [&] {
+    std::vector<std::string> out;
+    for (const LangBarMenuEntry& e : indicator->MenuEntries()) {
+      out.push_back(e.separator ? "-"
+                                : std::to_string(e.id) + " " + std::string(e.text.begin(), e.text.end()) +
+                                      (e.checked ? " checked" : ""));
+    }
+    return out;
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"1 Settings...", "-", "16 English", "17 Second checked"}));
+  service_.calls.clear();
+  indicator->OnMenuCommand(CLangBarItemEnable::kMenuSettings);
+  indicator->OnMenuCommand(CLangBarItemEnable::kMenuFirstTab);
+  indicator->OnMenuCommand(CLangBarItemEnable::kMenuFirstTab + 9);  // past the nine tabs: nothing
+  EXPECT_EQ(service_.calls, (std::vector<std::string>{"settings", "refresh", "choose 0"}));
+  // Where the settings cannot be written there is no entry for them, and no way to them.
+  service_.maySettings = false;
+  EXPECT_EQ(texts(), (std::vector<std::string>{"16 English", "17 Second checked"}));
+  service_.calls.clear();
+  indicator->OnMenuCommand(CLangBarItemEnable::kMenuSettings);
+  EXPECT_TRUE(service_.calls.empty());
 
   auto balloon = ComPtr<CLangBarItemCurrSheet>::Adopt(new CLangBarItemCurrSheet(&service_, service_));
   ComPtr<ITfLangBarItemBalloon> face;

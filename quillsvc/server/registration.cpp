@@ -62,14 +62,23 @@ bool RegisterComClass() {
 }
 
 bool RegisterProfile() {
+  // The icon comes from the module itself (its first icon), named by its full (wide) path.
+  const std::wstring icon = ModulePath();
+  const auto description = static_cast<ULONG>(wcslen(kDescription));
+  // The profile manager's one call (Windows 8 on) registers the profile enabled for new users too;
+  // where it is missing or not implemented (Wine) the older two calls do the same.
+  if (const auto manager =
+          Create<ITfInputProcessorProfileMgr>(CLSID_TF_InputProcessorProfiles, IID_ITfInputProcessorProfileMgr)) {
+    if (SUCCEEDED(manager->RegisterProfile(kClsidTextService, kProfileLanguage, kGuidProfile, kDescription, description,
+                                           icon.c_str(), static_cast<ULONG>(icon.size()), 0, nullptr, 0, TRUE, 0))) {
+      return true;
+    }
+  }
   const auto profiles =
       Create<ITfInputProcessorProfiles>(CLSID_TF_InputProcessorProfiles, IID_ITfInputProcessorProfiles);
   if (profiles == nullptr || FAILED(profiles->Register(kClsidTextService))) return false;
-  // The icon comes from the module itself, named by its full (wide) path.
-  const std::wstring icon = ModulePath();
   return SUCCEEDED(profiles->AddLanguageProfile(kClsidTextService, kProfileLanguage, kGuidProfile, kDescription,
-                                                static_cast<ULONG>(wcslen(kDescription)), icon.c_str(),
-                                                static_cast<ULONG>(icon.size()), 0));
+                                                description, icon.c_str(), static_cast<ULONG>(icon.size()), 0));
 }
 
 // The keyboard category and the capabilities Windows 8 and later look for. Not secure mode: the

@@ -1,5 +1,7 @@
-// The compartments the text service reads and writes: keyboard open/close on the thread, keyboard
-// disabled and empty context on the focused context.
+// The compartments the text service reads and writes: keyboard open/close on the thread (whose
+// changes it follows, as applications and the touch keyboard change it too), keyboard disabled and
+// empty context on the focused context.
+#include "quillsvc/com/com_boundary.h"
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
@@ -17,7 +19,41 @@ bool ReadNumber(ITfCompartmentMgr* manager, REFGUID guid, LONG* value) {
   return number;
 }
 
+ComPtr<ITfSource> OpenCloseSource(ITfThreadMgr* threadMgr) {
+  ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr);
+  ComPtr<ITfCompartment> compartment;
+  if (!compartments || FAILED(compartments->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put())))
+    return {};
+  return QueryAs<ITfSource>(compartment.Get());
+}
+
 }  // namespace
+
+bool CQuillsvc::AdviseOpenCloseSink() {
+  ComPtr<ITfSource> source = OpenCloseSource(threadMgr_.Get());
+  if (!source || FAILED(source->AdviseSink(IID_ITfCompartmentEventSink, static_cast<ITfCompartmentEventSink*>(this),
+                                           &openCloseSinkCookie_))) {
+    openCloseSinkCookie_ = TF_INVALID_COOKIE;
+    return false;
+  }
+  return true;
+}
+
+void CQuillsvc::UnadviseOpenCloseSink() {
+  const DWORD cookie = std::exchange(openCloseSinkCookie_, TF_INVALID_COOKIE);
+  if (cookie == TF_INVALID_COOKIE) return;
+  if (ComPtr<ITfSource> source = OpenCloseSource(threadMgr_.Get())) source->UnadviseSink(cookie);
+}
+
+HRESULT CQuillsvc::OnChange(REFGUID compartment) {
+  return ComBoundary([&] {
+    if (!IsEqualGUID(compartment, GUID_COMPARTMENT_KEYBOARD_OPENCLOSE)) return S_OK;
+    // Closed from outside: what is typed stays as text, and the list goes.
+    if (!IsOpen() && (controller_.composition().HasComposition() || window_ != nullptr)) EndCompositionAsync();
+    RefreshLangBarItems();
+    return S_OK;
+  });
+}
 
 bool CQuillsvc::IsKeyboardDisabled() {
   if (field_.secret) return true;  // no candidates in password and PIN fields

@@ -1,7 +1,9 @@
 // The language-bar items the text service puts up, and what they ask of it (LangBarHost).
 #include <type_traits>
 
+#include "common/boundary.h"
 #include "quillsvc/service/text_service_impl.h"
+#include "quillsvc/settings/setting_dialog.h"
 
 namespace quillet {
 
@@ -59,6 +61,13 @@ void CQuillsvc::ChooseTab(int index) {
   } else {
     controller_.set_activeTab(index);
   }
+}
+
+bool CQuillsvc::MayShowSettings() { return !RestrictedHost(); }
+
+void CQuillsvc::ShowSettings() {
+  if (!MayShowSettings()) return;
+  AtBoundary([] { CSettingDialog().Run(nullptr); });
 }
 
 }  // namespace quillet

@@ -8,12 +8,10 @@
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
+
 namespace {
 
-// A host that may start no program of ours and send the loader nothing: an app container (store
-// apps, browsers' sandboxes: the loader started at logon publishes the blocks they read) or the
-// logon desktop (where the text service is not registered to run, and stays passive if it does).
-bool RestrictedHost() {
+bool ReadRestricted() {
   HANDLE token = nullptr;
   if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
     DWORD appContainer = 0;
@@ -32,6 +30,13 @@ bool RestrictedHost() {
 }
 
 }  // namespace
+
+// App containers read the blocks that the loader started at logon publishes; on the logon desktop the
+// text service is not registered to run, and stays passive if it does.
+bool RestrictedHost() {
+  static const bool restricted = ReadRestricted();
+  return restricted;
+}
 
 HRESULT NewTextService(IUnknown** object) {
   *object = (new CQuillsvc())->Identity();
@@ -66,6 +71,8 @@ Result CQuillsvc::ActivateSteps() {
   if (SUCCEEDED(threadMgr_->GetFocus(focus.Put())) && focus && !AttachContext(focus.Get()))
     return Result::kSinkAdviseFailed;
   if (!AdviseKeyEventSink() || !AdviseThreadFocusSink()) return Result::kSinkAdviseFailed;
+  // The indicator follows the compartment without it, only less promptly.
+  AdviseOpenCloseSink();
   // The function provider is a convenience; the text service works without it.
   AdviseFunctionProvider();
   return OpenBlocks();
@@ -73,8 +80,7 @@ Result CQuillsvc::ActivateSteps() {
 
 Result CQuillsvc::OpenBlocks() {
   // A restricted host reads what the loader published, or reports why not and tries at the next focus.
-  static const bool restricted = RestrictedHost();
-  if (!restricted) {
+  if (!RestrictedHost()) {
     platform::OsError error = 0;
     const Result loader = EnsureLoader(&error, kFromService);
     if (loader != Result::kSuccess) return loader;
@@ -97,6 +103,7 @@ HRESULT CQuillsvc::Deactivate() {
   AtBoundary([&] { RemoveLangBarItems(); });
   AtBoundary([&] { UnadviseKeyEventSink(); });
   AtBoundary([&] { UnadviseThreadFocusSink(); });
+  AtBoundary([&] { UnadviseOpenCloseSink(); });
   AtBoundary([&] { UnadviseFunctionProvider(); });
   threadMgr_.Reset();
   clientId_ = TF_CLIENTID_NULL;

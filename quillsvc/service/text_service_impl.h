@@ -9,7 +9,7 @@
 //   text_edit_sink.cpp         ITfTextEditSink and ITfTextLayoutSink on the focused context
 //   key_event_sink.cpp         ITfKeyEventSink, the key states, the synthetic key of a click
 //   composition_sink.cpp       ITfCompositionSink and the edit sessions that run the core
-//   compartments.cpp           open/close, keyboard disabled and empty context
+//   compartments.cpp           open/close (and its sink), keyboard disabled and empty context
 //   lang_bar_owner.cpp         the language-bar items and what they ask (LangBarHost)
 //   function_provider.cpp      ITfFunctionProvider
 //   candidate_window_owner.cpp the candidate window, its clicks and its UI element
@@ -42,14 +42,18 @@ namespace quillet {
 // The context's window when it is one that places the candidate window by its caret; else null.
 HWND CaretPlacedWindow(ITfContext* context);
 
-class CQuillsvc final
-    : public ComObject<ModuleCount, ITfTextInputProcessor, ITfThreadMgrEventSink, ITfTextEditSink, ITfKeyEventSink,
-                       ITfCompositionSink, ITfTextLayoutSink, ITfThreadFocusSink, ITfFunctionProvider>,
-      private InputHost,
-      private LangBarHost,
-      private IWidgetMouseEventCallback,
-      private CandidateListObserver,
-      private CandidateListSource {
+// A host that may start no program of ours, send the loader nothing and write no settings: an app
+// container (store apps, browsers' sandboxes) or the logon desktop.
+bool RestrictedHost();
+
+class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITfThreadMgrEventSink, ITfTextEditSink,
+                                         ITfKeyEventSink, ITfCompositionSink, ITfTextLayoutSink, ITfThreadFocusSink,
+                                         ITfFunctionProvider, ITfCompartmentEventSink>,
+                        private InputHost,
+                        private LangBarHost,
+                        private IWidgetMouseEventCallback,
+                        private CandidateListObserver,
+                        private CandidateListSource {
  public:
   CQuillsvc();
   ~CQuillsvc() override;
@@ -91,6 +95,9 @@ class CQuillsvc final
   HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override;
   HRESULT STDMETHODCALLTYPE GetFunction(REFGUID group, REFIID iid, IUnknown** function) override;
 
+  // ITfCompartmentEventSink: the open/close compartment, whoever changed it.
+  HRESULT STDMETHODCALLTYPE OnChange(REFGUID compartment) override;
+
   // The edit sessions' work, with the cookie the framework granted them.
   void HandleKeyInSession(ITfContext* context, TfEditCookie cookie, uint32_t key);
   void EndCompositionInSession(ITfContext* context, TfEditCookie cookie);
@@ -115,6 +122,8 @@ class CQuillsvc final
   void UnadviseKeyEventSink();
   void AdviseFunctionProvider();
   void UnadviseFunctionProvider();
+  bool AdviseOpenCloseSink();
+  void UnadviseOpenCloseSink();
   // (Re)advises the text-edit and layout sinks on the top context of `manager` (none: only detaches).
   bool AttachContext(ITfDocumentMgr* manager);
 
@@ -149,6 +158,8 @@ class CQuillsvc final
   const TabSourceSet* Tabs() override;
   int ActiveTab() override;
   void ChooseTab(int index) override;
+  bool MayShowSettings() override;
+  void ShowSettings() override;
 
   // IWidgetMouseEventCallback (the candidate window's clicks)
   void OnTabClicked(int32_t tab) override;
@@ -185,6 +196,7 @@ class CQuillsvc final
   DWORD textEditSinkCookie_ = TF_INVALID_COOKIE;
   DWORD layoutSinkCookie_ = TF_INVALID_COOKIE;
   DWORD threadFocusSinkCookie_ = TF_INVALID_COOKIE;
+  DWORD openCloseSinkCookie_ = TF_INVALID_COOKIE;
   bool keyEventSinkAdvised_ = false;
   bool functionProviderAdvised_ = false;
   ComPtr<CLangBarItemEnable> enableItem_;

@@ -316,6 +316,7 @@ class Host {
   bool quit_ = false;
   std::unique_ptr<LookupReplay> replay_;
   mutable bool ownWindowShown_ = false;  // with --uiless: the text service's window was seen
+  TfClientId app_ = 0;
 };
 
 bool Host::SetUp() {
@@ -325,8 +326,8 @@ bool Host::SetUp() {
     return false;
   }
   threads_ = Make<ThreadMgr>();
-  TfClientId app = 0;
-  threads_->Activate(&app);
+  threads_->Activate(&app_);
+  const TfClientId app = app_;
   threads_->RegisterTip(kTipClientId, options_.clsid);
   ComPtr<ITfDocumentMgr> documents;
   ComPtr<ITfContext> context;
@@ -539,6 +540,17 @@ void Host::RunToken(const KeyToken& token) {
     case KeyToken::Kind::kMenu:
       LangBarAction(token);
       break;
+    case KeyToken::Kind::kOpenClose: {
+      // As an application or the touch keyboard does: the text service hears it through the sink.
+      ComPtr<ITfCompartment> compartment;
+      VARIANT value;
+      VariantInit(&value);
+      value.vt = VT_I4;
+      value.lVal = token.number;
+      if (SUCCEEDED(threads_->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put())))
+        compartment->SetValue(app_, &value);
+      break;
+    }
   }
   Pump();
 }

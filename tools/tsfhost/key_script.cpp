@@ -77,15 +77,17 @@ std::optional<KeyToken> ParseNamed(std::u16string_view body) {
     std::u16string_view name;
     KeyToken::Kind kind;
     int numbers;
-  } kActions[] = {{u"Click", KeyToken::Kind::kClick, 1}, {u"ClickTab", KeyToken::Kind::kClickTab, 1},
-                  {u"Blur", KeyToken::Kind::kBlur, 0},   {u"Focus", KeyToken::Kind::kFocus, 0},
-                  {u"Caret", KeyToken::Kind::kCaret, 1}, {u"Terminate", KeyToken::Kind::kTerminate, 0},
-                  {u"Item", KeyToken::Kind::kItem, 1},   {u"Menu", KeyToken::Kind::kMenu, 2}};
+  } kActions[] = {{u"Click", KeyToken::Kind::kClick, 1},    {u"ClickTab", KeyToken::Kind::kClickTab, 1},
+                  {u"Blur", KeyToken::Kind::kBlur, 0},      {u"Focus", KeyToken::Kind::kFocus, 0},
+                  {u"Caret", KeyToken::Kind::kCaret, 1},    {u"Terminate", KeyToken::Kind::kTerminate, 0},
+                  {u"Item", KeyToken::Kind::kItem, 1},      {u"Menu", KeyToken::Kind::kMenu, 2},
+                  {u"Open", KeyToken::Kind::kOpenClose, 0}, {u"Close", KeyToken::Kind::kOpenClose, 0}};
   const size_t space = body.find(u' ');
   const std::u16string_view name = body.substr(0, space);
   for (const auto& action : kActions) {
     if (name != action.name) continue;
     token.kind = action.kind;
+    if (action.kind == KeyToken::Kind::kOpenClose) token.number = name == u"Open" ? 1 : 0;
     std::u16string_view rest = space == std::u16string_view::npos ? u"" : body.substr(space + 1);
     for (int i = 0; i < action.numbers; ++i) {
       const size_t end = rest.find(u' ');

@@ -28,6 +28,7 @@ struct KeyToken {
     kTerminate,  // {Terminate}: the application ends the composition
     kItem,       // {Item N}: a left click on language-bar item N
     kMenu,       // {Menu N M}: choosing entry M of language-bar item N's menu
+    kOpenClose,  // {Open}, {Close}: the application sets the open/close compartment (number 1 or 0)
   };
   Kind kind = Kind::kKey;
   uint8_t key = 0;

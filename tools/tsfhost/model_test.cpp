@@ -162,8 +162,8 @@ TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeys) {
 TEST(KeyScriptTest, NamedTokensAndActions) {
   const auto tokens = Parse(
       u"{Enter}{Shift}{Caps}{Num0}{Ctrl+x}{Click 3}{ClickTab 12}{Blur}{Focus}{Caret 0}"
-      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}");
-  ASSERT_EQ(tokens.size(), 16u);
+      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}{Open}{Close}");
+  ASSERT_EQ(tokens.size(), 18u);
   EXPECT_EQ(tokens[0].key, vk::kReturn);
   EXPECT_EQ(tokens[1].kind, KeyToken::Kind::kShiftTap);
   EXPECT_EQ(tokens[2].key, vk::kCapital);
@@ -183,6 +183,8 @@ TEST(KeyScriptTest, NamedTokensAndActions) {
   EXPECT_EQ(tokens[5].label, u"{Click 3}");
   EXPECT_TRUE(tokens[14].key == vk::kSpace && tokens[14].shift && !tokens[14].ctrl);
   EXPECT_TRUE(tokens[15].key == vk::kNumpad0 + 5 && tokens[15].shift);
+  EXPECT_TRUE(tokens[16].kind == KeyToken::Kind::kOpenClose && tokens[16].number == 1);
+  EXPECT_TRUE(tokens[17].kind == KeyToken::Kind::kOpenClose && tokens[17].number == 0);
 }
 
 TEST(KeyScriptTest, BadScriptsSayWhatIsWrong) {
