@@ -6,6 +6,7 @@
 #include "platform/win32/wide.h"
 #include "quillsvc/com/bstr.h"
 #include "quillsvc/com/com_boundary.h"
+#include "quillsvc/service/text_service.h"
 
 namespace quillet {
 
@@ -13,6 +14,8 @@ HRESULT CFnHelp::GetDisplayName(BSTR* name) { return NewBstr(u"Quillet Help", na
 
 HRESULT CFnHelp::Show(HWND parent) {
   return ComBoundary([&] {
+    // No program is started from a sandbox or the logon desktop.
+    if (RestrictedHost()) return E_ACCESSDENIED;
     const std::u16string folder = platform::ModuleFolder();
     if (folder.empty()) return S_OK;
     const std::wstring manual = platform::win32::ToWide(platform::JoinPath(folder, u"Manual.chm"));

@@ -11,4 +11,8 @@ namespace quillet {
 // made.
 HRESULT NewTextService(IUnknown** object);
 
+// A host that may start no program of ours, send the loader nothing and write no settings: an app
+// container (store apps, browsers' sandboxes) or the logon desktop.
+bool RestrictedHost();
+
 }  // namespace quillet

@@ -36,15 +36,12 @@
 #include "quillsvc/service/candidate_list_element.h"
 #include "quillsvc/service/input_controller.h"
 #include "quillsvc/service/input_scope.h"
+#include "quillsvc/service/text_service.h"
 
 namespace quillet {
 
 // The context's window when it is one that places the candidate window by its caret; else null.
 HWND CaretPlacedWindow(ITfContext* context);
-
-// A host that may start no program of ours, send the loader nothing and write no settings: an app
-// container (store apps, browsers' sandboxes) or the logon desktop.
-bool RestrictedHost();
 
 class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITfThreadMgrEventSink, ITfTextEditSink,
                                          ITfKeyEventSink, ITfCompositionSink, ITfTextLayoutSink, ITfThreadFocusSink,
