@@ -14,6 +14,7 @@ constexpr size_t kEntrySize = 4;
 constexpr uint8_t kNextWordsFlag = 0x01;
 constexpr size_t kFlagsOffset = 8;
 constexpr uint8_t kLearningPausedFlag = 0x01;
+constexpr size_t kToggleKeyOffset = 9;
 
 uint8_t* Entry(uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
 const uint8_t* Entry(const uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
@@ -24,6 +25,16 @@ TabOptions Decode(const uint8_t* entry) {
     options.order = static_cast<CandidateOrder>(entry[2]);
   options.nextWords = (entry[3] & kNextWordsFlag) != 0;
   return options;
+}
+
+// A record not of the shape above is made empty before a write (false when `size` is not the record's).
+bool MakeWritable(uint8_t* record, size_t size) {
+  if (record == nullptr || size != kTabOptionsRecordSize) return false;
+  if (!ValidTabOptions(record, size)) {
+    const std::vector<uint8_t> empty = DefaultTabOptions();
+    std::memcpy(record, empty.data(), size);
+  }
+  return true;
 }
 
 }  // namespace
@@ -54,22 +65,27 @@ bool LearningPaused(const uint8_t* record, size_t size) {
 }
 
 bool SetLearningPaused(uint8_t* record, size_t size, bool paused) {
-  if (record == nullptr || size != kTabOptionsRecordSize) return false;
-  if (!ValidTabOptions(record, size)) {
-    const std::vector<uint8_t> empty = DefaultTabOptions();
-    std::memcpy(record, empty.data(), size);
-  }
+  if (!MakeWritable(record, size)) return false;
   record[kFlagsOffset] = static_cast<uint8_t>(paused ? record[kFlagsOffset] | kLearningPausedFlag
                                                      : record[kFlagsOffset] & ~kLearningPausedFlag);
   return true;
 }
 
-bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptions& options) {
-  if (record == nullptr || size != kTabOptionsRecordSize) return false;
-  if (!ValidTabOptions(record, size)) {
-    const std::vector<uint8_t> empty = DefaultTabOptions();
-    std::memcpy(record, empty.data(), size);
+ToggleKey ReadToggleKey(const uint8_t* record, size_t size) {
+  if (!ValidTabOptions(record, size) || record[kToggleKeyOffset] > static_cast<uint8_t>(ToggleKey::kNone)) {
+    return ToggleKey::kShift;
   }
+  return static_cast<ToggleKey>(record[kToggleKeyOffset]);
+}
+
+bool SetToggleKey(uint8_t* record, size_t size, ToggleKey key) {
+  if (!MakeWritable(record, size)) return false;
+  record[kToggleKeyOffset] = static_cast<uint8_t>(key);
+  return true;
+}
+
+bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptions& options) {
+  if (!MakeWritable(record, size)) return false;
   size_t count = LoadU16(record + kCountOffset);
   size_t at = 0;
   while (at < count && LoadI16(Entry(record, at)) != tabId) ++at;

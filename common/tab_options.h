@@ -3,9 +3,9 @@
 // file and a shared block of their own, edited by the settings sheet, read by the text service.
 //
 // A fixed-size record keyed by tab id. Layout (little-endian): magic "QLTO", u16 version, u16 entry
-// count, u8 flags for every tab (bit 0: learning paused), 7 reserved bytes, then entries of 4 bytes: i16 tab id, u8
-// order, u8 flags (bit 0: next words). A record that is not of this shape (wrong size, magic or version, a count beyond
-// capacity) reads as the defaults for every tab, as does a tab without an entry.
+// count, u8 flags for every tab (bit 0: learning paused), u8 toggle key, 6 reserved bytes, then entries of 4 bytes: i16
+// tab id, u8 order, u8 flags (bit 0: next words). A record that is not of this shape (wrong size, magic or version, a
+// count beyond capacity) reads as the defaults for every tab, as does a tab without an entry.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +34,14 @@ struct TabOptions {
   bool operator!=(const TabOptions& o) const { return !(*this == o); }
 };
 
+// The key that opens and closes the input method. A lone Shift tap is the default; games see Shift
+// pressed alone all the time, so their players may want another key or none.
+enum class ToggleKey : uint8_t {
+  kShift = 0,      // Shift pressed and released with no other key between
+  kCtrlSpace = 1,  // Space pressed while Ctrl is held
+  kNone = 2,       // only the language-bar button
+};
+
 // An empty record: every tab has the defaults.
 std::vector<uint8_t> DefaultTabOptions();
 // Whether `record` has the shape above (what the loader keeps is checked with this too).
@@ -45,6 +53,10 @@ TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId);
 // record not of this shape is made empty first; false when `size` is not the record's size).
 bool LearningPaused(const uint8_t* record, size_t size);
 bool SetLearningPaused(uint8_t* record, size_t size, bool paused);
+// The toggle key (a lone Shift for a record not of this shape or a key this build does not know), and
+// setting it, as for the pause.
+ToggleKey ReadToggleKey(const uint8_t* record, size_t size);
+bool SetToggleKey(uint8_t* record, size_t size, ToggleKey key);
 // Sets the options of tab `tabId` (an entry equal to the defaults is dropped); a record not of this
 // shape is made empty first. False, and nothing changed, when the record is full or `size` is not
 // the record's size.

@@ -58,6 +58,40 @@ TEST(TabOptionsTest, ATabNamedTwiceIsWrittenOnce) {
   EXPECT_EQ(r[6], 1u);
 }
 
+// The settings for every tab sit in the header, apart from the entries and from each other: the pause in
+// byte 8, the toggle key in byte 9, which older records hold as zero (a lone Shift, as before).
+TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {
+  std::vector<uint8_t> r = DefaultTabOptions();
+  EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kShift);
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 4, kLearning));
+  ASSERT_TRUE(SetToggleKey(r.data(), r.size(), ToggleKey::kCtrlSpace));
+  ASSERT_TRUE(SetLearningPaused(r.data(), r.size(), true));
+  EXPECT_EQ(r[9], 1u);
+  EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kCtrlSpace);
+  ASSERT_TRUE(SetToggleKey(r.data(), r.size(), ToggleKey::kNone));
+  ASSERT_TRUE(SetLearningPaused(r.data(), r.size(), false));
+  EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kNone);
+  ASSERT_TRUE(SetLearningPaused(r.data(), r.size(), true));
+  EXPECT_TRUE(LearningPaused(r.data(), r.size()));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 4), kLearning);
+  EXPECT_TRUE(ValidTabOptions(r.data(), r.size()));
+
+  r[9] = 7;  // from a later build
+  EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kShift);
+  r[9] = 1;
+  r[0] = 'X';
+  EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kShift) << "not a record";
+  ASSERT_TRUE(SetToggleKey(r.data(), r.size(), ToggleKey::kCtrlSpace));
+  EXPECT_EQ(r, [] {
+    std::vector<uint8_t> expected = DefaultTabOptions();
+    expected[9] = 1;
+    return expected;
+  }()) << "a record not of the shape starts empty";
+  std::vector<uint8_t> shortRecord(kTabOptionsRecordSize - 1, 0);
+  EXPECT_FALSE(SetToggleKey(shortRecord.data(), shortRecord.size(), ToggleKey::kNone));
+  EXPECT_EQ(ReadToggleKey(nullptr, 0), ToggleKey::kShift);
+}
+
 // Whatever the bytes, reading stays inside the record and gives known options; writing makes a
 // record of the right shape that reads back what was written.
 TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
@@ -74,6 +108,7 @@ TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
     const int16_t id = static_cast<int16_t>(random() % 12);
     const TabOptions read = ReadTabOptions(r.data(), r.size(), id);
     EXPECT_LE(static_cast<int>(read.order), 2);
+    EXPECT_LE(static_cast<int>(ReadToggleKey(r.data(), r.size())), 2);
     if (!ValidTabOptions(r.data(), r.size())) {
       EXPECT_EQ(read, TabOptions{});
     }

@@ -17,9 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int16_t id = size > 0 ? static_cast<int16_t>(data[size - 1] % 16) : 0;
   const quillet::TabOptions read = quillet::ReadTabOptions(record.data(), record.size(), id);
   if (static_cast<int>(read.order) > 2) __builtin_trap();
+  if (static_cast<int>(quillet::ReadToggleKey(record.data(), record.size())) > 2) __builtin_trap();
   const quillet::TabOptions written{static_cast<quillet::CandidateOrder>(id % 3), (id & 4) != 0};
   if (quillet::WriteTabOptions(record.data(), record.size(), id, written)) {
     if (!quillet::ValidTabOptions(record.data(), record.size())) __builtin_trap();
+    if (quillet::ReadTabOptions(record.data(), record.size(), id) != written) __builtin_trap();
+    // The toggle key is set beside the entries and disturbs none of them.
+    const auto key = static_cast<quillet::ToggleKey>(id % 3);
+    if (!quillet::SetToggleKey(record.data(), record.size(), key)) __builtin_trap();
+    if (quillet::ReadToggleKey(record.data(), record.size()) != key) __builtin_trap();
     if (quillet::ReadTabOptions(record.data(), record.size(), id) != written) __builtin_trap();
   }
   // The whole input as a learning inbox: whatever it holds, reading stays inside and leaves it empty.

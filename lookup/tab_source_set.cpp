@@ -106,6 +106,7 @@ void TabSourceSet::Rebuild() {
   // Read before the settings lock is taken, so that no two of these locks are ever held together.
   const std::vector<uint8_t> options = OptionsRecord();
   learningPaused_ = LearningPaused(options.data(), options.size());
+  toggleKey_ = ReadToggleKey(options.data(), options.size());
   BlockReadLock lock(settings_);
   if (!lock) return;
   const ConstSettingsView settings(settings_.view(), settings_.viewSize());

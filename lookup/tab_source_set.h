@@ -19,6 +19,7 @@
 
 #include "common/learn_inbox.h"
 #include "common/result.h"
+#include "common/tab_options.h"
 #include "ipc/shared_block.h"
 #include "lookup/tab_source.h"
 
@@ -81,6 +82,10 @@ class TabSourceSet {
   bool ShownOffersNextWords() const;
   size_t NextWords();
 
+  // The key that opens and closes the input method, from the options as of the last rebuild (a lone
+  // Shift without them).
+  ToggleKey toggleKey() const { return toggleKey_; }
+
   void SetShownTab(size_t tab) { shownTab_ = tab; }
   size_t shownTab() const { return shownTab_; }
 
@@ -125,6 +130,7 @@ class TabSourceSet {
   WordHistory context_;
   std::vector<bool> nextWords_;  // per source, from the tabs' options
   bool learningPaused_ = false;  // from the tabs' options
+  ToggleKey toggleKey_ = ToggleKey::kShift;
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;

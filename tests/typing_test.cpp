@@ -193,6 +193,23 @@ TEST_F(TypingTest, ClosedModePassesEverythingAndAShiftTapToggles) {
   EXPECT_TRUE(Has(trace.rest, "host-objects 0"));
 }
 
+// The toggle key chosen in the settings reaches the text service through the loader: Ctrl+Space
+// switches, a lone Shift is the application's.
+TEST_F(TypingTest, CtrlSpaceChosenInTheOptionsTogglesAndALoneShiftNoLonger) {
+  std::vector<uint8_t> options = DefaultTabOptions();
+  ASSERT_TRUE(SetToggleKey(options.data(), options.size(), ToggleKey::kCtrlSpace));
+  ASSERT_NO_FATAL_FAILURE(UseFile(L"options.dat", options.data(), options.size()));
+  const Trace trace = Typed("ab{Ctrl+Space}cd{Shift}e{Ctrl+Space}f", "--closed");
+  for (const TraceStep& step : trace.steps) {
+    const bool composing = step.token == "c" || step.token == "d" || step.token == "e";
+    EXPECT_EQ(step.eaten, step.token == "{Ctrl+Space}" || composing) << step.token;
+  }
+  ExpectState(After(trace, "{Ctrl+Space}"), "ab", "", "none");
+  ExpectState(After(trace, "e"), "abcde", "cde", "visible");
+  ExpectState(After(trace, "{Ctrl+Space}", 1), "abcde", "", "none");
+  ExpectState(&trace.final, "abcdef", "", "none");
+}
+
 // A context that disables the keyboard gets every key-down back; a Shift tap still switches.
 TEST_F(TypingTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
   const Trace trace = Typed("ab{Shift}c", "--disabled --langbar");

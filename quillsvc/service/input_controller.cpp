@@ -18,6 +18,8 @@ bool IsLetterKey(uint32_t key) { return key >= vk::kA && key <= vk::kZ; }
 bool InputController::TestKeyDown(uint32_t virtualKey) {
   if (errorCode_ != Result::kSuccess) return false;
   lastKey_ = virtualKey;
+  // The chord toggles wherever a Shift tap would: while closed, too, and in a disabled field.
+  if (IsToggleChord(virtualKey)) return true;
   if (host_.IsKeyboardDisabled() || !host_.IsOpen() || host_.IsKeyHeld(vk::kControl)) return false;
   if (IsLetterKey(virtualKey)) return true;
   if (NextWordsShown() && virtualKey != vk::kShift) {
@@ -33,10 +35,21 @@ bool InputController::TestKeyDown(uint32_t virtualKey) {
 
 bool InputController::TestKeyUp(uint32_t virtualKey) {
   // Only Shift's own key-up: the release of a key held across a Shift tap is the application's.
-  return errorCode_ == Result::kSuccess && lastKey_ == vk::kShift && virtualKey == vk::kShift;
+  if (errorCode_ != Result::kSuccess || lastKey_ != vk::kShift || virtualKey != vk::kShift) return false;
+  // Players press Shift alone all the time (to run, to crouch): in full screen it stays theirs.
+  return tabs_.toggleKey() == ToggleKey::kShift && !host_.ForegroundIsFullScreen();
+}
+
+bool InputController::IsToggleChord(uint32_t virtualKey) {
+  return virtualKey == vk::kSpace && tabs_.toggleKey() == ToggleKey::kCtrlSpace && host_.IsKeyHeld(vk::kControl) &&
+         !host_.IsKeyHeld(vk::kShift) && !host_.IsKeyHeld(vk::kMenu);
 }
 
 void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
+  if (IsToggleChord(virtualKey)) {
+    ToggleOpen(context);
+    return;
+  }
   if (NextWordsShown() && virtualKey != vk::kShift && HandleNextWordKey(context, virtualKey)) return;
   if (virtualKey != vk::kShift) {
     const bool started = !composition_.HasComposition();

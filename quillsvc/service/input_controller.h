@@ -59,6 +59,9 @@ class InputHost {
   virtual bool IsKeyToggled(uint32_t virtualKey) = 0;
   // Refresh the open/close and active-tab language-bar items.
   virtual void RefreshLangBarItems() = 0;
+  // Whether the foreground application runs full screen (a game, a presentation), where a lone Shift
+  // does not toggle.
+  virtual bool ForegroundIsFullScreen() = 0;
 
   // The candidate window now, or nullptr. The host owns it.
   virtual CandidateWindow* candidateWindow() = 0;
@@ -82,10 +85,13 @@ class InputController final : private ICompositionCallback {
   InputController& operator=(const InputController&) = delete;
 
   // Key events. Both return whether the key is eaten. TestKeyDown also records the key as the last
-  // one (for the Shift tap); both eat nothing while the error code is nonzero.
-  //   Down: not when the keyboard is disabled, closed or Ctrl is held; letters always; any other key
-  //     but Shift while a composition exists.
-  //   Up: a Shift released with no other key pressed since its own key-down.
+  // one (for the Shift tap); both eat nothing while the error code is nonzero. The toggle key is the
+  // tab set's (lone Shift, Ctrl+Space or none).
+  //   Down: Ctrl+Space when it is the toggle key, also closed or disabled; otherwise not when the
+  //     keyboard is disabled, closed or Ctrl is held; letters always; any other key but Shift while a
+  //     composition exists.
+  //   Up: with the lone Shift as the toggle key and the foreground not full screen, a Shift released
+  //     with no other key pressed since its own key-down.
   bool TestKeyDown(uint32_t virtualKey);
   bool TestKeyUp(uint32_t virtualKey);
   // Runs an eaten key inside the key-handler edit session: starts the composition and the candidate
@@ -146,6 +152,8 @@ class InputController final : private ICompositionCallback {
   void SwitchTab(bool next);
   bool TurnPage(bool forward);
   void MoveHighlight(bool down);
+  // Ctrl+Space (no other modifier) while it is the toggle key.
+  bool IsToggleChord(uint32_t virtualKey);
   void ToggleOpen(EditContext& context);
   // Ends the composition (its text stays) and destroys the candidate window.
   void Finish(EditContext& context);

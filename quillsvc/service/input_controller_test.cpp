@@ -86,6 +86,7 @@ class FakeHost final : public InputHost {
   bool IsKeyHeld(uint32_t key) override { return held.count(key) != 0; }
   bool IsKeyToggled(uint32_t key) override { return key == vk::kCapital && capsLock; }
   void RefreshLangBarItems() override { ++refreshes; }
+  bool ForegroundIsFullScreen() override { return fullScreen; }
   CandidateWindow* candidateWindow() override { return window.get(); }
   CandidateWindow* NewCandidateWindow(int activeTab) override {
     ++windowsMade;
@@ -103,6 +104,7 @@ class FakeHost final : public InputHost {
   bool open = true;
   bool capsLock = false;
   bool failWindows = false;
+  bool fullScreen = false;
   std::set<uint32_t> held;
   int refreshes = 0;
   int windowsMade = 0;
@@ -186,11 +188,30 @@ class InputControllerTest : public ::testing::Test {
     Up(vk::kShift);
     return eaten;
   }
-  void TapShift() {
+  // Whether the Shift key-up was eaten.
+  bool TapShift() {
     host_.held.insert(vk::kShift);
     Down(vk::kShift);
     host_.held.erase(vk::kShift);
-    Up(vk::kShift);
+    return Up(vk::kShift);
+  }
+  // Whether the key-down was eaten.
+  bool CtrlPress(uint32_t key) {
+    host_.held.insert(vk::kControl);
+    Down(vk::kControl);
+    const bool eaten = Press(key);
+    host_.held.erase(vk::kControl);
+    Up(vk::kControl);
+    return eaten;
+  }
+  // The toggle key in the tabs' options, as the settings sheet leaves it; the tab set reads it on its
+  // next rebuild.
+  void PublishToggleKey(ToggleKey key) {
+    std::vector<uint8_t> record = DefaultTabOptions();
+    ASSERT_TRUE(SetToggleKey(record.data(), record.size(), key));
+    SharedBlock& block = core_.tabs().optionsBlock();
+    CloseBlock(block, false);
+    ASSERT_EQ(PublishPrivateTabOptionsBlock(record.data(), record.size(), &block), Result::kSuccess);
   }
   // Letters (capitals with Shift) and spaces (Shift+Space, so that they stay in the composition).
   void Type(std::u16string_view text) {
@@ -414,7 +435,9 @@ TEST_F(InputControllerTest, ControlLettersAndEverythingWhileClosedGoToTheApplica
   Type(u"ne");
   host_.held.insert(vk::kControl);
   EXPECT_FALSE(Press(vk::kA + 1));  // also during a composition
+  EXPECT_FALSE(Press(vk::kSpace)) << "Ctrl+Space is the application's unless it is the toggle key";
   host_.held.erase(vk::kControl);
+  EXPECT_EQ(core_.composition().text(), u"ne");
 
   host_.open = false;
   EXPECT_FALSE(Press(vk::kA));
@@ -440,6 +463,79 @@ TEST_F(InputControllerTest, ALoneShiftTapOpensAndClosesAndClosingEndsTheComposit
 
   // Shift held while typing a capital is no tap.
   ShiftPress(vk::kA);
+  EXPECT_TRUE(host_.open);
+}
+
+// With Ctrl+Space as the toggle key, exactly that chord toggles, in every state a Shift tap did, and a
+// lone Shift is the application's again. The key is read with the settings, on a new window.
+TEST_F(InputControllerTest, CtrlSpaceAsTheToggleKeyTogglesAndALoneShiftNoLonger) {
+  PublishToggleKey(ToggleKey::kCtrlSpace);
+  EXPECT_TRUE(TapShift()) << "read at the next rebuild";
+  EXPECT_TRUE(TapShift());
+  Type(u"pro");  // a new window: the settings as they are now
+  EXPECT_FALSE(TapShift());
+  EXPECT_TRUE(host_.open);
+  EXPECT_EQ(core_.composition().text(), u"pro");
+
+  for (uint32_t also : {vk::kShift, vk::kMenu}) {
+    host_.held = {vk::kControl, also};
+    EXPECT_FALSE(core_.TestKeyDown(vk::kSpace)) << "exactly Ctrl+Space";
+  }
+  host_.held.clear();
+  const int refreshes = host_.refreshes;
+  EXPECT_TRUE(CtrlPress(vk::kSpace));
+  EXPECT_FALSE(host_.open);
+  EXPECT_GT(host_.refreshes, refreshes);
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(window(), nullptr);
+  EXPECT_EQ(doc_.text, u"I say pro") << "closing keeps the typed letters and types no space";
+
+  EXPECT_FALSE(Press(vk::kA));
+  EXPECT_TRUE(CtrlPress(vk::kSpace)) << "opens while closed";
+  EXPECT_TRUE(host_.open);
+  EXPECT_FALSE(Composing());
+  host_.disabled = true;
+  EXPECT_TRUE(CtrlPress(vk::kSpace));
+  EXPECT_FALSE(host_.open);
+  host_.disabled = false;
+  EXPECT_TRUE(CtrlPress(vk::kSpace));
+  Type(u"ne");
+  EXPECT_TRUE(Press(vk::kSpace));
+  EXPECT_FALSE(Composing()) << "Space alone still ends the word";
+  EXPECT_EQ(doc_.text, u"I say proane ");
+
+  core_.set_errorCode(Result::kLoaderStartFailed);
+  EXPECT_FALSE(CtrlPress(vk::kSpace));
+  EXPECT_TRUE(host_.open);
+}
+
+TEST_F(InputControllerTest, WithoutAToggleKeyOnlyTheLanguageBarToggles) {
+  PublishToggleKey(ToggleKey::kNone);
+  core_.tabs().Rebuild();
+  EXPECT_FALSE(TapShift());
+  EXPECT_FALSE(CtrlPress(vk::kSpace));
+  EXPECT_TRUE(host_.open);
+  host_.open = false;
+  EXPECT_FALSE(TapShift());
+  EXPECT_FALSE(CtrlPress(vk::kSpace));
+  EXPECT_FALSE(host_.open);
+}
+
+// In a full-screen program a lone Shift is the player's; a chord still toggles there.
+TEST_F(InputControllerTest, InFullScreenALoneShiftDoesNotToggle) {
+  host_.fullScreen = true;
+  Type(u"pro");
+  EXPECT_FALSE(TapShift());
+  EXPECT_TRUE(host_.open);
+  EXPECT_EQ(core_.composition().text(), u"pro");
+  host_.fullScreen = false;
+  EXPECT_TRUE(TapShift());
+  EXPECT_FALSE(host_.open);
+
+  host_.fullScreen = true;
+  PublishToggleKey(ToggleKey::kCtrlSpace);
+  core_.tabs().Rebuild();
+  EXPECT_TRUE(CtrlPress(vk::kSpace));
   EXPECT_TRUE(host_.open);
 }
 

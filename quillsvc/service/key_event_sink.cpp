@@ -1,7 +1,9 @@
 // Keys (ITfKeyEventSink): the controller decides what is eaten; an eaten key runs in a synchronous
-// read-write edit session. Also the key states the controller reads and the synthetic key of a click.
+// read-write edit session. Also the key states the controller reads, whether the foreground is full
+// screen, and the synthetic key of a click.
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/service/edit_sessions.h"
+#include "quillsvc/service/full_screen.h"
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
@@ -63,6 +65,8 @@ HRESULT CQuillsvc::OnPreservedKey(ITfContext*, REFGUID, BOOL* eaten) {
 bool CQuillsvc::IsKeyHeld(uint32_t virtualKey) { return (GetKeyState(static_cast<int>(virtualKey)) & 0x80) != 0; }
 
 bool CQuillsvc::IsKeyToggled(uint32_t virtualKey) { return (GetKeyState(static_cast<int>(virtualKey)) & 0x01) != 0; }
+
+bool CQuillsvc::ForegroundIsFullScreen() { return FullScreenForeground(); }
 
 void CQuillsvc::SendKeyDown(uint32_t virtualKey) {
   // The release follows the press, so that the system's key state does not show the key held.

@@ -15,6 +15,7 @@ inline constexpr uint32_t kTab = 0x09;
 inline constexpr uint32_t kReturn = 0x0D;
 inline constexpr uint32_t kShift = 0x10;
 inline constexpr uint32_t kControl = 0x11;
+inline constexpr uint32_t kMenu = 0x12;  // Alt
 inline constexpr uint32_t kCapital = 0x14;
 inline constexpr uint32_t kEscape = 0x1B;
 inline constexpr uint32_t kSpace = 0x20;

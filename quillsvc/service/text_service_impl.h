@@ -7,7 +7,7 @@
 //   text_service.cpp           creation, Activate, Deactivate, the blocks and the error code
 //   thread_mgr_event_sink.cpp  ITfThreadMgrEventSink (document focus) and ITfThreadFocusSink
 //   text_edit_sink.cpp         ITfTextEditSink and ITfTextLayoutSink on the focused context
-//   key_event_sink.cpp         ITfKeyEventSink, the key states, the synthetic key of a click
+//   key_event_sink.cpp         ITfKeyEventSink, the key states, full screen, the synthetic key of a click
 //   composition_sink.cpp       ITfCompositionSink and the edit sessions that run the core
 //   compartments.cpp           open/close (and its sink), keyboard disabled and empty context
 //   lang_bar_owner.cpp         the language-bar items and what they ask (LangBarHost)
@@ -142,6 +142,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   bool IsKeyHeld(uint32_t virtualKey) override;
   bool IsKeyToggled(uint32_t virtualKey) override;
   void RefreshLangBarItems() override;
+  bool ForegroundIsFullScreen() override;
   CandidateWindow* candidateWindow() override;
   CandidateWindow* NewCandidateWindow(int activeTab) override;
   void DestroyCandidateWindow() override;

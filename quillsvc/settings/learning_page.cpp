@@ -15,8 +15,11 @@ CLearningPage::CLearningPage(std::u16string_view title, settings::SettingsSessio
 void CLearningPage::OnInitPage() {
   Fill();
   CheckDlgButton(hwnd(), IDC_LEARN_PAUSE, model_.paused() ? BST_CHECKED : BST_UNCHECKED);
-  // Without the options block (an older loader) there is no pause to keep.
+  settings::FillCombo(Item(IDC_LEARN_TOGGLE_KEY), settings::LearningPageModel::ToggleKeyChoices());
+  settings::SelectCombo(Item(IDC_LEARN_TOGGLE_KEY), model_.toggleKeyChoice());
+  // Without the options block (an older loader) there is no pause or key to keep.
   EnableWindow(Item(IDC_LEARN_PAUSE), model_.hasOptions());
+  EnableWindow(Item(IDC_LEARN_TOGGLE_KEY), model_.hasOptions());
 }
 
 void CLearningPage::Fill() {
@@ -32,7 +35,15 @@ void CLearningPage::Fill() {
 }
 
 bool CLearningPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR*) {
-  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return false;
+  if (message != WM_COMMAND) return false;
+  if (LOWORD(wParam) == IDC_LEARN_TOGGLE_KEY) {
+    if (HIWORD(wParam) == CBN_SELCHANGE &&
+        model_.ChooseToggleKey(settings::ComboSelection(Item(IDC_LEARN_TOGGLE_KEY)))) {
+      SetModified();
+    }
+    return false;
+  }
+  if (HIWORD(wParam) != BN_CLICKED) return false;
   switch (LOWORD(wParam)) {
     case IDC_LEARN_FORGET: {
       const int selected = settings::SelectedItem(Item(IDC_LEARN_LIST));

@@ -182,9 +182,9 @@ TEST_F(SettingDialogTest, AnOrderChosenOnTheTabPageReachesTheTabsOptions) {
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(0).tabId()), TabOptions{});
 }
 
-// The Learning page lists what was learned; Forget takes a word off, Pause learning is kept in the
-// tabs' options, and OK hands both to the loader.
-TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearning) {
+// The Learning page lists what was learned; Forget takes a word off, Pause learning and the toggle key
+// are kept in the tabs' options, and OK hands them to the loader.
+TEST_F(SettingDialogTest, TheLearningPageForgetsAWordPausesLearningAndSetsTheToggleKey) {
   TabSourceSet reporter;
   (void)reporter.Open();
   reporter.ReportWritten(u"alpha beta beta");
@@ -197,6 +197,9 @@ TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearning) {
   SendDlgItemMessageW(page, IDC_LEARN_FORGET, BM_CLICK, 0, 0);
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
   SendDlgItemMessageW(page, IDC_LEARN_PAUSE, BM_CLICK, 0, 0);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_TOGGLE_KEY, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_TOGGLE_KEY, CB_GETCURSEL, 0, 0), 0) << "a lone Shift by default";
+  Choose(page, IDC_LEARN_TOGGLE_KEY, 1);
   SettlePainting(sheet_);
   EXPECT_FALSE(SavePicture(sheet_, u"settings-learning-edited").empty());
   Press(PSBTN_OK);
@@ -204,6 +207,7 @@ TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearning) {
   ExpectOneReload(1, 0);
   const std::vector<uint8_t> kept = loader_->SavedFile(u"options.dat");
   EXPECT_TRUE(LearningPaused(kept.data(), kept.size()));
+  EXPECT_EQ(ReadToggleKey(kept.data(), kept.size()), ToggleKey::kCtrlSpace);
   loader_->DrainLearning();
   settings::SettingsSession after;
   ASSERT_FALSE(after.Open([](std::u16string_view) { return 0; }));

@@ -28,6 +28,7 @@
 #define IDC_LEARN_CLEAR 1112
 #define IDC_LEARN_PAUSE 1113
 #define IDC_LEARN_CAPTION 1114
+#define IDC_LEARN_TOGGLE_KEY 1115
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
 #define IDC_DICT_ADD 1041

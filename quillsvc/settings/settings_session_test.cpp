@@ -123,9 +123,9 @@ TEST_F(SettingsSessionTest, TheTabPageCommitsTheTabsOptionsAndTheLoaderKeepsThem
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), id), (TabOptions{CandidateOrder::kFrequent, true}));
 }
 
-// The learning page lists what the loader learned; its Apply forgets words, or all of them, and
-// pauses learning for the text services.
-TEST(SettingsSessionLearning, TheLearningPageForgetsWordsAndPausesLearning) {
+// The learning page lists what the loader learned; its Apply forgets words, or all of them, pauses
+// learning and sets the toggle key for the text services.
+TEST(SettingsSessionLearning, TheLearningPageForgetsWordsPausesLearningAndSetsTheToggleKey) {
   InProcessLoader loader;
   TabSourceSet reporter;  // a text service reporting what was written
   ASSERT_EQ(reporter.Open(), Result::kSuccess);
@@ -140,6 +140,7 @@ TEST(SettingsSessionLearning, TheLearningPageForgetsWordsAndPausesLearning) {
   ASSERT_TRUE(page.Forget(1));  // beta
   EXPECT_EQ(page.words(), (std::vector<std::u16string>{u"gamma", u"alpha"}));
   ASSERT_TRUE(page.SetPaused(true));
+  ASSERT_TRUE(page.ChooseToggleKey(static_cast<int>(ToggleKey::kCtrlSpace)));
   ASSERT_TRUE(page.Apply().commit);
   ASSERT_EQ(session.CommitSection(SettingsSection::kLearningPage), Result::kSuccess);
   EXPECT_EQ(session.NotifyLoader(nullptr), 0);
@@ -152,8 +153,10 @@ TEST(SettingsSessionLearning, TheLearningPageForgetsWordsAndPausesLearning) {
   EXPECT_TRUE(LearningPaused(again.options()->data(), again.options()->size()));
   const std::vector<uint8_t> kept = loader.SavedFile(u"options.dat");
   EXPECT_TRUE(LearningPaused(kept.data(), kept.size())) << "the loader kept the pause";
-  // Paused: what is written is not reported.
+  EXPECT_EQ(ReadToggleKey(kept.data(), kept.size()), ToggleKey::kCtrlSpace);
+  // Paused: what is written is not reported. The text service's keys follow the choice.
   reporter.Rebuild();
+  EXPECT_EQ(reporter.toggleKey(), ToggleKey::kCtrlSpace);
   reporter.ReportWritten(u"delta delta");
   LearningPageModel all(again.learnedWords(), again.options(), &again.learningEdits());
   ASSERT_TRUE(all.ForgetAll());

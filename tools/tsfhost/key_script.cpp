@@ -73,6 +73,13 @@ std::optional<KeyToken> ParseNamed(std::u16string_view body) {
     }
     return std::nullopt;
   }
+  // {Ctrl+Name}: a named key with Ctrl held (Ctrl+Space).
+  if (body.size() > 5 && body.substr(0, 5) == u"Ctrl+") {
+    std::optional<KeyToken> held = ParseNamed(body.substr(5));
+    if (!held || held->kind != KeyToken::Kind::kKey || held->ctrl || held->shift) return std::nullopt;
+    held->ctrl = true;
+    return held;
+  }
   const struct {
     std::u16string_view name;
     KeyToken::Kind kind;

@@ -162,8 +162,8 @@ TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeys) {
 TEST(KeyScriptTest, NamedTokensAndActions) {
   const auto tokens = Parse(
       u"{Enter}{Shift}{Caps}{Num0}{Ctrl+x}{Click 3}{ClickTab 12}{Blur}{Focus}{Caret 0}"
-      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}{Open}{Close}");
-  ASSERT_EQ(tokens.size(), 18u);
+      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}{Ctrl+Space}{Open}{Close}");
+  ASSERT_EQ(tokens.size(), 19u);
   EXPECT_EQ(tokens[0].key, vk::kReturn);
   EXPECT_EQ(tokens[1].kind, KeyToken::Kind::kShiftTap);
   EXPECT_EQ(tokens[2].key, vk::kCapital);
@@ -183,13 +183,15 @@ TEST(KeyScriptTest, NamedTokensAndActions) {
   EXPECT_EQ(tokens[5].label, u"{Click 3}");
   EXPECT_TRUE(tokens[14].key == vk::kSpace && tokens[14].shift && !tokens[14].ctrl);
   EXPECT_TRUE(tokens[15].key == vk::kNumpad0 + 5 && tokens[15].shift);
-  EXPECT_TRUE(tokens[16].kind == KeyToken::Kind::kOpenClose && tokens[16].number == 1);
-  EXPECT_TRUE(tokens[17].kind == KeyToken::Kind::kOpenClose && tokens[17].number == 0);
+  EXPECT_TRUE(tokens[16].key == vk::kSpace && tokens[16].ctrl && !tokens[16].shift);
+  EXPECT_TRUE(tokens[17].kind == KeyToken::Kind::kOpenClose && tokens[17].number == 1);
+  EXPECT_TRUE(tokens[18].kind == KeyToken::Kind::kOpenClose && tokens[18].number == 0);
 }
 
 TEST(KeyScriptTest, BadScriptsSayWhatIsWrong) {
-  for (std::u16string_view bad : {u"ab{Enter", u"{Nope}", u"{Click}", u"{Click x}", u"{Blur 2}", u"{Menu 1}",
-                                  u"{Ctrl+1}", u"{Num}", u"caf\u00e9", u"{Shift+Blur}", u"{Shift+Shift+a}"}) {
+  for (std::u16string_view bad :
+       {u"ab{Enter", u"{Nope}", u"{Click}", u"{Click x}", u"{Blur 2}", u"{Menu 1}", u"{Ctrl+1}", u"{Num}", u"caf\u00e9",
+        u"{Shift+Blur}", u"{Shift+Shift+a}", u"{Ctrl+Blur}", u"{Ctrl+Shift+Space}"}) {
     std::string error;
     EXPECT_FALSE(ParseKeyScript(bad, &error));
     EXPECT_FALSE(error.empty());
