@@ -201,6 +201,13 @@ TEST_F(TypingTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
   EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Closed"));
 }
 
+// The candidate window is owned by the document's window, which keeps it above immersive windows.
+TEST_F(TypingTest, TheCandidateWindowIsOwnedByTheDocumentsWindow) {
+  const Trace trace = Typed("ab", "--owner");
+  ExpectState(&trace.final, "ab", "ab", "visible");
+  EXPECT_TRUE(Has(trace.rest, "owner editor"));
+}
+
 // A short sentence picked by number, Tab, Down and Tab, a click, the numpad, the tenth row and under
 // Caps Lock (read from the keyboard's state).
 TEST_F(TypingTest, ASentenceWithEveryWayOfPicking) {
