@@ -219,14 +219,16 @@ TEST_F(TypingTest, ADisabledContextPassesKeysButAShiftTapStillToggles) {
 }
 
 // The open/close compartment changed by someone else (an application, the touch keyboard): the text
-// service follows it, the typed text staying as it is, and the indicator shows the new state.
+// service follows it, the typed text staying as it is, and the indicator shows the new state. The
+// candidate window is owned by the document's window, which keeps it above immersive windows.
 TEST_F(TypingTest, TheInputMethodFollowsTheOpenCloseCompartmentWhoeverChangesIt) {
-  const Trace trace = Typed("ab{Close}c{Open}de", "--langbar");
+  const Trace trace = Typed("ab{Close}c{Open}de", "--langbar --owner");
   ExpectState(After(trace, "b"), "ab", "ab", "visible");
   ExpectState(After(trace, "{Close}"), "ab", "", "none");
   ExpectState(After(trace, "c"), "abc", "", "none");
   ExpectState(After(trace, "e"), "abcde", "de", "visible");
   EXPECT_TRUE(Has(trace.rest, "item 0 tooltip Open"));
+  EXPECT_TRUE(Has(trace.rest, "owner editor"));
 }
 
 // A short sentence picked by number, Tab, Down and Tab, a click, the numpad, the tenth row and under

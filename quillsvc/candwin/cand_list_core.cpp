@@ -20,6 +20,7 @@ bool CandListCore::BuildWidgets(int32_t activeTab, int32_t maxWidth, int32_t max
       // Only the top layout exists; a window with another kind shows no widgets.
       if (manager_ == nullptr && settings.valid() && settings.layoutKind() == 0) {
         manager_ = std::make_unique<CWidgetMgrTopLayout>(fonts_);
+        manager_->dpi = dpi_;
       }
       if (manager_ != nullptr) built = manager_->Build(settings, activeTab);
     }
@@ -37,6 +38,21 @@ void CandListCore::ReloadFonts() {
   SettingsReadLock lock(lock_);
   if (!lock.held() || manager_ == nullptr) return;
   manager_->LoadFonts(Settings());
+  host_.Invalidate();
+}
+
+void CandListCore::SetDpi(uint32_t dpi) {
+  dpi = UsableDpi(dpi);
+  if (dpi == dpi_) return;
+  dpi_ = dpi;
+  if (manager_ == nullptr) return;
+  manager_->dpi = dpi;
+  ReloadFonts();
+}
+
+void CandListCore::SetSystemColors(const std::optional<SystemColors>& colors) {
+  if (colors == systemColors_) return;
+  systemColors_ = colors;
   host_.Invalidate();
 }
 
@@ -296,12 +312,15 @@ void CandListCore::Compose(Surface& frame, SizeI client, ConstSettingsView setti
     active = manager_->tabStrip->activeTab;
   }
   // The window's colours are stored without alpha and always drawn opaque.
-  const ElementColors w = settings.tab(static_cast<size_t>(active)).colors(AppearanceElement::kWindow);
+  const SystemColors* system = systemColors_ ? &*systemColors_ : nullptr;
+  const ElementColors w = system != nullptr
+                              ? SystemPalette(*system, AppearanceElement::kWindow)
+                              : settings.tab(static_cast<size_t>(active)).colors(AppearanceElement::kWindow);
   const RectI background{0, 0, client.width - 1, client.height - 1};
   frame.FillGradient(background, OpaqueArgb(GradientColor1(w)), OpaqueArgb(GradientColor2(w)),
                      static_cast<float>(GradientAngle(w)));
   frame.FrameRectInset(background, OpaqueArgb(w.border));
-  if (manager_ != nullptr) manager_->DrawAll(frame, settings);
+  if (manager_ != nullptr) manager_->DrawAll(frame, settings, system);
 }
 
 }  // namespace quillet

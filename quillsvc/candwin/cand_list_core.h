@@ -2,7 +2,8 @@
 // the list from the current tab source, moves the selection and the active tab, runs the press/release
 // click protocol and its callbacks, computes the placement next to the composition, and composes each
 // frame. The Windows window (CCandListWin) owns one and supplies the host: the window's own surface,
-// invalidation, the caret, the monitor's work area and the window's position.
+// invalidation, the caret, the monitor's work area and the window's position; and what it reads of
+// the system: the DPI to lay out at and, in high contrast, the colours to draw in.
 //
 // All calls come from the window's thread. The settings record is read in place, always under the
 // settings block's (bounded) read lock; nothing is held between calls.
@@ -11,12 +12,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/settings_record.h"
 #include "quillsvc/candwin/geometry.h"
 #include "quillsvc/candwin/surface.h"
+#include "quillsvc/candwin/system_palette.h"
 #include "quillsvc/candwin/widget_manager.h"
 #include "quillsvc/candwin/widget_mouse_callback.h"
 
@@ -51,9 +54,17 @@ class CandListCore {
                FontFactory& fonts, CandListHost& host);
 
   // Under the lock: makes the manager when there is none and the record's layout kind is 0, and builds
-  // it. Then, whenever a manager exists, sets its size bounds. False when the lock failed, the layout
-  // kind is unknown or the build failed.
+  // it. Then, whenever a manager exists, sets its size bounds (pixels at 96 DPI, scaled like the rest).
+  // False when the lock failed, the layout kind is unknown or the build failed.
   bool BuildWidgets(int32_t activeTab, int32_t maxWidth, int32_t maxHeight);
+  // Lays the window out for `dpi` (see UsableDpi) from now on: a change makes the fonts anew at their
+  // sizes scaled by dpi / 96 and repaints; the next paint resizes the window.
+  void SetDpi(uint32_t dpi);
+  uint32_t dpi() const { return dpi_; }
+  // While set, every part is drawn in these colours instead of the tabs' own (high contrast); a change
+  // repaints.
+  void SetSystemColors(const std::optional<SystemColors>& colors);
+  const std::optional<SystemColors>& systemColors() const { return systemColors_; }
   // Under the lock: the manager's fonts anew from the settings; repaints.
   void ReloadFonts();
   // Elements 0 to 3 show or hide the tab strip, list, title bar or addition bar; 4 and 5 enable or
@@ -126,6 +137,8 @@ class CandListCore {
   CandListHost& host_;
   std::unique_ptr<CWidgetMgrTopLayout> manager_;
   RectI extent_;
+  uint32_t dpi_ = kBaseDpi;
+  std::optional<SystemColors> systemColors_;
 };
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ namespace {
 const bool kIsolated = testing::IsolateNamespace("cw");
 
 using testing::Call;
+using testing::CallLog;
 using testing::Op;
 using testing::RecordingCallback;
 using testing::TestSurface;
@@ -356,6 +358,108 @@ TEST_F(CandListCoreTest, FailuresWhileMeasuringOrOnTheBackgroundCostLittle) {
   EXPECT_TRUE(Core().Paint(window_, {120, 200}));
   EXPECT_TRUE(window_.log().Of(Op::kGradient).empty());
   EXPECT_TRUE(window_.log().Of(Op::kPresent).empty());
+}
+
+// A dark high-contrast scheme, each colour different, none of them the tabs' colours.
+constexpr SystemColors kDarkScheme{0xFF000000, 0xFFFFFFFF, 0xFF1AEBFF, 0xFF000001, 0xFF000002, 0xFFFFFF00};
+
+TEST_F(CandListCoreTest, InHighContrastEveryPartIsDrawnOpaqueInTheSystemColours) {
+  // Tab colours that would be unreadable: translucent, a gradient, a pale selection.
+  for (size_t t = 0; t < Settings().tabCount(); ++t) {
+    for (size_t e = 0; e < kAppearanceElementCount; ++e) {
+      Settings().tab(t).setColors(static_cast<AppearanceElement>(e),
+                                  {0x40C0C0C0, 0x40D0D0D0, 0x40E0E0E0, 0x40F0F0F0, 0x40B0B0B0, 0x40A0A0A0});
+    }
+  }
+  Ready();
+  Core().SelectTab(1);
+  const SizeI size = Manager().Layout(window_);
+  const int before = host_.invalidated;
+  Core().SetSystemColors(kDarkScheme);
+  EXPECT_GT(host_.invalidated, before);
+  window_.log().calls.clear();
+  ASSERT_TRUE(Core().Paint(window_, size));
+
+  const CallLog& log = window_.log();
+  const auto gradient = log.Of(Op::kGradient);
+  ASSERT_EQ(gradient.size(), 1u);
+  EXPECT_EQ(gradient[0].color, kDarkScheme.window);
+  EXPECT_EQ(gradient[0].color2, kDarkScheme.window);
+  EXPECT_EQ(log.Of(Op::kFrameInset).at(0).color, kDarkScheme.windowText);
+  const std::vector<Argb> system{kDarkScheme.window,        kDarkScheme.windowText, kDarkScheme.highlight,
+                                 kDarkScheme.highlightText, kDarkScheme.buttonFace, kDarkScheme.buttonText};
+  for (const Call& c : log.calls) {
+    if (c.op == Op::kMeasure || c.op == Op::kOffscreen || c.op == Op::kPresent || c.op == Op::kPushClip ||
+        c.op == Op::kPopClip) {
+      continue;
+    }
+    EXPECT_NE(std::find(system.begin(), system.end(), c.color), system.end())
+        << static_cast<int>(c.op) << " " << std::hex << c.color;
+  }
+  // The selected row stands out in the highlight colours; the others are text on the window.
+  const CTextList& list = *Manager().candidateList;
+  const auto bar = log.Of(Op::kFillRect);
+  EXPECT_TRUE(std::any_of(bar.begin(), bar.end(), [&](const Call& c) {
+    return c.color == kDarkScheme.highlight && c.rect.y == list.bounds.y + 2;
+  }));
+  EXPECT_EQ(log.Texts(list.Item(0)).at(0).color, kDarkScheme.highlightText);
+  EXPECT_EQ(log.Texts(list.Item(1)).at(0).color, kDarkScheme.windowText);
+  // The active tab is part of the window below it; the others are buttons.
+  const auto tabs = log.Of(Op::kPath);
+  ASSERT_EQ(tabs.size(), 3u);
+  EXPECT_EQ(tabs.back().color, kDarkScheme.window);  // the active one, drawn last
+  EXPECT_EQ(tabs.front().color, kDarkScheme.buttonFace);
+  EXPECT_EQ(log.Texts(u"second").at(0).color, kDarkScheme.windowText);
+  EXPECT_EQ(log.Texts(u"third").at(0).color, kDarkScheme.buttonText);
+
+  // Out of high contrast the tabs' own colours are back.
+  Core().SetSystemColors(std::nullopt);
+  window_.log().calls.clear();
+  Core().Paint(window_, size);
+  EXPECT_EQ(window_.log().Of(Op::kGradient).at(0).color, 0xFFC0C0C0);
+  const int after = host_.invalidated;
+  Core().SetSystemColors(std::nullopt);
+  EXPECT_EQ(host_.invalidated, after);  // no change, no repaint
+}
+
+TEST_F(CandListCoreTest, AtAHigherDpiFontsAndMetricsGrowByDpiOver96) {
+  Ready();
+  const SizeI at96 = Manager().Layout(window_);
+  const float list96 = Manager().candidateList->bounds.width;
+  const auto* font96 = static_cast<const testing::TestFont*>(Manager().font(AppearanceElement::kCandidateList));
+  const float size96 = font96->sizePx;
+
+  Core().SetDpi(144);
+  EXPECT_EQ(Core().dpi(), 144u);
+  const auto* font144 = static_cast<const testing::TestFont*>(Manager().font(AppearanceElement::kCandidateList));
+  EXPECT_FLOAT_EQ(font144->sizePx, size96 * 1.5f);
+  const SizeI at144 = Manager().Layout(window_);
+  // Everything scales but a few 1- and 2-pixel lines and insets.
+  EXPECT_NEAR(at144.width, at96.width * 1.5, 4);
+  EXPECT_NEAR(at144.height, at96.height * 1.5, 4);
+  EXPECT_NEAR(Manager().candidateList->bounds.width, list96 * 1.5f, 3);
+  EXPECT_NEAR(Manager().tabStrip->bounds.x, 6, 0.01);  // the margin
+
+  // The bounds the window was built with are 96-DPI pixels too.
+  ASSERT_TRUE(Core().BuildWidgets(0, 60, 80));
+  Core().ShowCandidates(&set_, true, true);
+  EXPECT_EQ(Manager().Layout(window_), (SizeI{90, 120}));
+  Core().SetDpi(96);
+  EXPECT_EQ(Manager().Layout(window_), (SizeI{60, 80}));
+
+  // A DPI set before the widgets exist is the one they are built for; nonsense is kept in range.
+  CandListCore early(&set_.settingsBlock(), set_.settingsBlock().view(), set_.settingsBlock().viewSize(), nullptr,
+                     fonts_, host_);
+  early.SetDpi(192);
+  ASSERT_TRUE(early.BuildWidgets(0, 200, 400));
+  EXPECT_FLOAT_EQ(static_cast<const testing::TestFont*>(early.manager()->font(AppearanceElement::kTab))->sizePx,
+                  2 * static_cast<const testing::TestFont*>(Manager().font(AppearanceElement::kTab))->sizePx);
+  early.SetDpi(0);
+  EXPECT_EQ(early.dpi(), 96u);
+  early.SetDpi(100000);
+  EXPECT_EQ(early.dpi(), 960u);
+  early.SetDpi(1);
+  EXPECT_EQ(early.dpi(), 48u);
 }
 
 TEST_F(CandListCoreTest, AnUnknownLayoutShowsOnlyTheBackgroundAndNeverFails) {

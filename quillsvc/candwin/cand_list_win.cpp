@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "quillsvc/candwin/gdiplus_surface.h"
+#include "quillsvc/com/tsf_interfaces.h"
 #include "winui/gdi.h"
 
 namespace quillet {
@@ -12,7 +13,32 @@ namespace {
 RECT Native(const RectI& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 RectI Portable(const RECT& r) { return RectI{r.left, r.top, r.right, r.bottom}; }
 
+// The one DPI of the whole screen, as this thread sees it (all that Windows 7 has).
+uint32_t ScreenDpi() {
+  const HDC screen = ::GetDC(nullptr);
+  if (screen == nullptr) return kBaseDpi;
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<uint32_t>(dpi) : kBaseDpi;
+}
+
 }  // namespace
+
+SystemColors ReadSystemColors() {
+  const auto color = [](int index) { return ArgbFromColorRef(::GetSysColor(index), 0xFF); };
+  return SystemColors{color(COLOR_WINDOW),        color(COLOR_WINDOWTEXT), color(COLOR_HIGHLIGHT),
+                      color(COLOR_HIGHLIGHTTEXT), color(COLOR_BTNFACE),    color(COLOR_BTNTEXT)};
+}
+
+std::optional<SystemColors> HighContrastColors() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof(contrast);
+  if (!::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) ||
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) == 0) {
+    return std::nullopt;
+  }
+  return ReadSystemColors();
+}
 
 CCandListWin::CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
                            IWidgetMouseEventCallback* callback)
@@ -24,9 +50,9 @@ CCandListWin::~CCandListWin() {
 }
 
 std::unique_ptr<CCandListWin> CCandListWin::Create(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
-                                                   IWidgetMouseEventCallback* callback, int activeTab) {
+                                                   IWidgetMouseEventCallback* callback, int activeTab, HWND owner) {
   auto window = std::make_unique<CCandListWin>(lock, settings, settingsSize, callback);
-  if (window->Create(nullptr, RECT{0, 0, 1, 1}) == nullptr) return nullptr;
+  if (window->Create(owner, RECT{0, 0, 1, 1}) == nullptr) return nullptr;
   window->BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
   return window;
 }
@@ -66,6 +92,20 @@ winui::WindowClassInfo CCandListWin::GetWndClassInfo() {
 
 bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
+    case WM_CREATE:
+      core_.SetSystemColors(HighContrastColors());
+      core_.SetDpi(MonitorDpi(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST)));
+      return false;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      // Either can mean high contrast went on or off, or its colours changed.
+      core_.SetSystemColors(HighContrastColors());
+      return false;
+    case WM_DPICHANGED:
+      // The next paint resizes the window and places it by the composition, not where Windows suggests.
+      core_.SetDpi(HIWORD(wParam));
+      result = 0;
+      return true;
     case WM_PAINT:
       OnPaint(hwnd);
       result = 0;
@@ -108,8 +148,35 @@ void CCandListWin::OnPaint(HWND hwnd) {
   core_.Paint(*surface, SizeI{client.right - client.left, client.bottom - client.top});
 }
 
+uint32_t CCandListWin::MonitorDpi(HMONITOR monitor) const {
+  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  // Windows 10: a host may run threads of another awareness than its process; only a per-monitor
+  // aware thread sees each monitor's own DPI (the others are scaled by the system).
+  const auto threadContext = winui::FindProc<GetThreadDpiAwarenessContextFn>(user32, "GetThreadDpiAwarenessContext");
+  const auto awareness =
+      winui::FindProc<GetAwarenessFromDpiAwarenessContextFn>(user32, "GetAwarenessFromDpiAwarenessContext");
+  if (threadContext != nullptr && awareness != nullptr) {
+    const DPI_AWARENESS a = awareness(threadContext());
+    if (a == DPI_AWARENESS_UNAWARE) return kBaseDpi;
+    if (a == DPI_AWARENESS_SYSTEM_AWARE) {
+      const auto system = winui::FindProc<GetDpiForSystemFn>(user32, "GetDpiForSystem");
+      return system != nullptr ? system() : ScreenDpi();
+    }
+  }
+  // Windows 8.1 answers as the process's awareness lets it see the monitor.
+  const auto forMonitor = winui::FindProc<GetDpiForMonitorFn>(shcore_.get(), "GetDpiForMonitor");
+  UINT x = 0, y = 0;
+  if (monitor != nullptr && forMonitor != nullptr && SUCCEEDED(forMonitor(monitor, kMonitorEffectiveDpi, &x, &y)) &&
+      y > 0) {
+    return y;
+  }
+  return ScreenDpi();
+}
+
 void CCandListWin::PlaceBy(const RectI& extent) {
   core_.SetExtent(extent);
+  const RECT text = Native(extent);
+  core_.SetDpi(MonitorDpi(::MonitorFromRect(&text, MONITOR_DEFAULTTONEAREST)));
   RECT window{};
   if (hwnd() == nullptr || !::GetWindowRect(hwnd(), &window)) return;
   const RECT placed = Native(core_.Place(Portable(window)));

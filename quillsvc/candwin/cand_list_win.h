@@ -1,19 +1,25 @@
 // The candidate window: a top-most tool popup, created disabled and never activated, that shows a
 // tab's candidates next to the text. It hosts the portable CandListCore (widgets, filling, clicks,
 // placement, frames) and gives it what only a window has: GDI+ on its device context, its position,
-// the caret of the document window and the work area of the monitor that holds the composition.
+// the caret of the document window and the work area of the monitor that holds the composition. From
+// the system it takes the DPI of that monitor (as the host's DPI awareness lets the thread see it;
+// the text service declares none of its own) and, while high contrast is on, the system's colours;
+// both are read again when Windows says they changed.
 // Clicks arrive although the window is disabled: the press as WM_SETCURSOR (then the mouse is
 // captured), the release as WM_LBUTTONUP.
 //
-// The owner starts GDI+ before creating the window, creates it with no parent at (0, 0, 1, 1) (or as a
-// child for a preview); the window shows itself only without activation. Screen readers read it
-// through the accessibility interfaces Windows offers (WM_GETOBJECT); nothing else reaches it from
+// The owner starts GDI+ before creating the window, and creates it at (0, 0, 1, 1) owned by the
+// document's window where the framework names one, else with no owner (or as a child for a preview).
+// Top-most alone does not keep a window above the immersive windows of Windows 8 and later; a window
+// owned by one stays above it. The window shows itself only without activation. Screen readers read
+// it through the accessibility interfaces Windows offers (WM_GETOBJECT); nothing else reaches it from
 // outside.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "quillsvc/candwin/accessible_candidates.h"
@@ -22,11 +28,17 @@
 #include "quillsvc/candwin/core_candidate_window.h"
 #include "quillsvc/candwin/gdiplus_font.h"
 #include "quillsvc/candwin/gdiplus_surface.h"
+#include "winui/gdi.h"
 #include "winui/window_impl.h"
 
 namespace quillet {
 
 using CandListWinTraits = winui::CWinTraits<WS_POPUP | WS_DISABLED, WS_EX_TOPMOST | WS_EX_TOOLWINDOW>;
+
+// The system's colours as GetSysColor gives them now.
+SystemColors ReadSystemColors();
+// Those colours while high contrast is on; nothing while it is off or cannot be read.
+std::optional<SystemColors> HighContrastColors();
 
 // What the owner of a candidate window hears of its list while the list is shown (the text service
 // publishes it as the framework's candidate-list UI element).
@@ -53,10 +65,10 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback);
   ~CCandListWin();
 
-  // A hidden top-level window at (0, 0, 1, 1) with its widgets built for `activeTab` within the text
-  // service's size bounds; null when it cannot be made.
+  // A hidden top-level window at (0, 0, 1, 1), owned by `owner` (may be null), with its widgets built
+  // for `activeTab` within the text service's size bounds; null when it cannot be made.
   static std::unique_ptr<CCandListWin> Create(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
-                                              IWidgetMouseEventCallback* callback, int activeTab);
+                                              IWidgetMouseEventCallback* callback, int activeTab, HWND owner = nullptr);
   using CWindowImpl::Create;
 
   static winui::WindowClassInfo GetWndClassInfo();
@@ -78,7 +90,8 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   void Repaint() override { Invalidate(); }
   // The core's, for the accessibility objects too.
   int SelectedRow() override { return CoreCandidateWindow::SelectedRow(); }
-  // Stores the composition's extent (screen pixels) and moves the window next to it.
+  // Stores the composition's extent (screen pixels), lays the window out at the DPI of the monitor
+  // that holds it, and moves the window next to it.
   void PlaceBy(const RectI& extent) override;
 
   // A window whose caret decides the placement instead of the extent; null for none.
@@ -113,7 +126,11 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   void OnPaint(HWND hwnd);
   void OnPress(HWND hwnd);
   void ShowWindowNow(bool show);
+  // The DPI this thread lays a window on `monitor` out at.
+  uint32_t MonitorDpi(HMONITOR monitor) const;
 
+  // Windows 8.1's per-monitor DPI; not loaded on older systems.
+  winui::UniqueModule shcore_{L"shcore.dll"};
   GdiplusFontFactory fonts_;
   // The last frame's background, kept from one paint to the next.
   GdiplusFrameCache frames_;

@@ -39,14 +39,6 @@ gdip::Session& Gdiplus() {
   return session;
 }
 
-// Twelve words under "aa" and five under "ba".
-std::vector<uint8_t> Dictionary() {
-  std::vector<testing::ImageEntry> entries;
-  for (char16_t c = u'b'; c <= u'm'; ++c) entries.push_back({std::u16string(u"aa") + c, u"", u"", u""});
-  for (char16_t c = u'a'; c <= u'e'; ++c) entries.push_back({std::u16string(u"ba") + c, u"", u"", u""});
-  return testing::BuildDictionaryImage(entries);
-}
-
 // Settings whose window is plain white, with a half-transparent black list and a blue selection bar.
 SettingsRecord WhiteWindow() {
   SettingsRecord record = MakeDefaultSettings();
@@ -87,7 +79,8 @@ class CandListWinTest : public ::testing::Test {
     ASSERT_TRUE(published_.Publish(record));
     ASSERT_EQ(OpenSettingsBlock(block_), Result::kSuccess);
     ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &set_.dictionaryBlock()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set_.dictionaryBlock()),
+              Result::kSuccess);
     set_.Rebuild();
     win_ = std::make_unique<CCandListWin>(&block_, block_.view(), block_.viewSize(), &callback_);
     ASSERT_NE(win_->Create(nullptr, RECT{0, 0, 1, 1}), nullptr);
@@ -421,6 +414,137 @@ TEST_F(CandListWinTest, MessagesFromAnotherProcessNeitherWriteHereNorCrashTheWin
   ASSERT_TRUE(::IsWindow(win_->hwnd()));
   EXPECT_EQ(win_->RowCount(), 10u);
   EXPECT_EQ(win_->core().RowText(0), u"aab");
+}
+
+// System colours set for a test, the previous ones back at its end.
+class SysColorsScope {
+ public:
+  SysColorsScope(std::vector<int> elements, std::vector<COLORREF> colors) : elements_(std::move(elements)) {
+    for (int e : elements_) saved_.push_back(::GetSysColor(e));
+    set_ = ::SetSysColors(static_cast<int>(elements_.size()), elements_.data(), colors.data()) != FALSE;
+  }
+  ~SysColorsScope() {
+    if (set_) ::SetSysColors(static_cast<int>(elements_.size()), elements_.data(), saved_.data());
+  }
+  bool set() const { return set_; }
+
+ private:
+  std::vector<int> elements_;
+  std::vector<COLORREF> saved_;
+  bool set_ = false;
+};
+
+// Wine never turns high contrast on (SPI_SETHIGHCONTRAST fails), so the system's colours are handed
+// to the core as the window does while it is on; the window itself is seen to leave them when Windows
+// says the colours changed and high contrast is off.
+TEST_F(CandListWinTest, InHighContrastColoursTheWindowShowsThemAndLeavesThemWhenItIsOff) {
+  ASSERT_FALSE(HighContrastColors().has_value());
+  const SysColorsScope scheme(
+      {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_BTNFACE, COLOR_BTNTEXT},
+      {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0), RGB(0, 0, 64), RGB(255, 255, 0)});
+  ASSERT_TRUE(scheme.set());
+  ASSERT_NO_FATAL_FAILURE(Open(WhiteWindow(), u"aa"));
+  const SystemColors system = ReadSystemColors();
+  EXPECT_EQ(system.highlight, 0xFF1AEBFFu);
+  win_->core().SetSystemColors(system);
+  Pump();
+  ScreenPixels s = Screen();
+  const POINT bar = Row(0, 6), plain = Row(2, 6);
+  const int32_t h = s.height;
+  EXPECT_TRUE(Near(s.At(0, h / 2), 0xFFFFFF, 2)) << Hex(s.At(0, h / 2));  // border: window text
+  EXPECT_TRUE(Near(s.At(2, h / 2), 0x000000, 2)) << Hex(s.At(2, h / 2));  // background: window
+  EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x1AEBFF, 2)) << Hex(s.At(bar.x, bar.y));
+  EXPECT_TRUE(Near(s.At(plain.x, plain.y), 0x000000, 2)) << Hex(s.At(plain.x, plain.y));  // not translucent
+  const RectF& tabs = Manager().tabStrip->bounds;
+  const RectF& first = Manager().tabStrip->Tab(0).bounds;
+  const POINT inTab{static_cast<LONG>(first.x + first.width / 2), static_cast<LONG>(tabs.y + 2)};
+  EXPECT_TRUE(Near(s.At(inTab.x, inTab.y), 0x000000, 2)) << Hex(s.At(inTab.x, inTab.y));  // the active tab
+  // Light text on the dark rows, dark text on the bar.
+  int light = 0, dark = 0;
+  const CTextList& list = *Manager().candidateList;
+  for (int x = static_cast<int>(list.bounds.x) + 2; x < static_cast<int>(list.bounds.right()) - 2; ++x) {
+    for (int y = static_cast<int>(list.bounds.y + 3); y < static_cast<int>(list.bounds.y + list.itemHeight); ++y) {
+      if (Near(s.At(x, y), 0x000000, 60)) ++dark;
+    }
+    for (int y = static_cast<int>(list.bounds.y + list.itemHeight * 2 + 3);
+         y < static_cast<int>(list.bounds.y + list.itemHeight * 3); ++y) {
+      if (Near(s.At(x, y), 0xFFFFFF, 60)) ++light;
+    }
+  }
+  EXPECT_GT(dark, 10);
+  EXPECT_GT(light, 10);
+
+  ::SendMessageW(win_->hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+  Pump();
+  EXPECT_FALSE(win_->core().systemColors().has_value());
+  s = Screen();
+  EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x0000FF, 2)) << Hex(s.At(bar.x, bar.y));  // the tab's own colours again
+  EXPECT_TRUE(Near(s.At(2, h / 2), 0xFFFFFF, 2)) << Hex(s.At(2, h / 2));
+}
+
+// The user's DPI for programs started from now on (Wine reads it when a program starts); the old
+// value back at the end.
+class SystemDpiScope {
+ public:
+  explicit SystemDpiScope(DWORD dpi) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                          nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    DWORD size = sizeof(old_);
+    had_ = ::RegQueryValueExW(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+    set_ =
+        ::RegSetValueExW(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi)) == ERROR_SUCCESS;
+  }
+  ~SystemDpiScope() {
+    if (key_ == nullptr) return;
+    if (had_) {
+      ::RegSetValueExW(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof(old_));
+    } else {
+      ::RegDeleteValueW(key_, kName);
+    }
+    ::RegCloseKey(key_);
+  }
+  bool set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kName = L"LogPixels";
+  HKEY key_ = nullptr;
+  DWORD old_ = 0;
+  bool had_ = false;
+  bool set_ = false;
+};
+
+TEST_F(CandListWinTest, AtOneAndAHalfTimesTheDpiTheWindowIsOneAndAHalfTimesAsLarge) {
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
+  const RECT at96 = WindowRect();
+  const double w96 = at96.right - at96.left, h96 = at96.bottom - at96.top;
+  ASSERT_GT(w96, 50);
+
+  // Windows says the window's monitor changed its DPI.
+  RECT suggested{0, 0, 10, 10};
+  ::SendMessageW(win_->hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  Pump();
+  const RECT changed = WindowRect();
+  EXPECT_NEAR(changed.right - changed.left, w96 * 1.5, 6);
+  EXPECT_NEAR(changed.bottom - changed.top, h96 * 1.5, 6);
+  EXPECT_EQ(changed.left, at96.left);  // still by the composition
+  EXPECT_EQ(changed.top, at96.top);
+
+  // A program started at 144 DPI makes its window at the DPI of the composition's monitor.
+  int code = -1;
+  {
+    const SystemDpiScope dpi(144);
+    ASSERT_TRUE(dpi.set());
+    platform::Process other;
+    testing::KillOnExit guard(other);
+    platform::OsError error = 0;
+    ASSERT_TRUE(other.Start(testing::SiblingProgram(u"cand_list_win_test_helper"), u"window-size", &error)) << error;
+    ASSERT_TRUE(other.WaitForExit(60000, &code));
+  }
+  ASSERT_GT(code, 0xFFFF) << code;
+  EXPECT_NEAR(testing::PackedWidth(code), w96 * 1.5, 6);
+  EXPECT_NEAR(testing::PackedHeight(code), h96 * 1.5, 6);
 }
 
 TEST_F(CandListWinTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {

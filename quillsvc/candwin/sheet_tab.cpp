@@ -5,8 +5,6 @@
 namespace quillet {
 namespace {
 
-constexpr float kMaxTabWidth = 100;
-
 float TopRight(const TabItem& t) { return t.bounds.x + t.bounds.width - t.bounds.height; }
 
 }  // namespace
@@ -75,7 +73,7 @@ void CSheetTabTop::Draw(Surface& s, const ElementColors* const* palettes, size_t
 PointF CSheetTabTop::MeasureTab(TabItem& tab, Surface& s, const Font& font, PointF position) {
   RectF box;
   if (MeasureTextOnce(s, tab.caption, font, position, &box)) {
-    tab.bounds = {position.x, position.y, std::min(box.width + 2 * (box.height + 2), kMaxTabWidth), box.height};
+    tab.bounds = {position.x, position.y, std::min(box.width + 2 * (box.height + 2), maxTabWidth), box.height};
     const float x = tab.bounds.x, y = tab.bounds.y, w = tab.bounds.width, h = tab.bounds.height;
     const PointF outline[] = {{x + h, y}, {x + w - h, y}, {x + w, y + h}, {x, y + h}, {x + h, y}};
     tab.path.Reset();

@@ -78,14 +78,16 @@ class CSheetTabTop : public CSheetTabBase {
   void ScrollBack(Surface& s) override;
   int32_t SelectTab(int32_t index, Surface& s) override;
   void DrawTab(Surface& s, const TabItem& tab, const ElementColors& palette, const Font& font, bool isActive) override;
-  // A trapezoid with 45-degree sides around the caption, at most 100 pixels wide; the next tab starts
-  // under this one's top-right corner.
+  // A trapezoid with 45-degree sides around the caption, at most `maxTabWidth` wide; the next tab
+  // starts under this one's top-right corner.
   PointF MeasureTab(TabItem& tab, Surface& s, const Font& font, PointF position) override;
 
   // Index of the new tab.
   int32_t AddTab(std::u16string_view caption);
   // Lays the tabs out again at the current scroll offset; the strip's bounds stay.
   void Relayout(Surface& s);
+
+  float maxTabWidth = 100;  // the manager scales it with the DPI
 };
 
 }  // namespace quillet

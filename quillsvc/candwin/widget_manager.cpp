@@ -22,7 +22,7 @@ bool CWidgetManagerBase::FontsUsable() const {
   return true;
 }
 
-void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings) {
+void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings, const SystemColors* system) {
   if (!FontsUsable()) return;
   // Before each widget: a failure since the last one skips it, and is forgotten.
   auto fresh = [&s] { return s.TakeStatus() == DrawStatus::kOk; };
@@ -31,7 +31,9 @@ void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings) {
   std::array<const ElementColors*, kMaxTabs> tabPalettes{};
   const size_t tabs = tabStrip != nullptr ? std::min(tabStrip->TabCount(), kMaxTabs) : 0;
   for (size_t i = 0; i < tabs; ++i) {
-    tabColors[i] = settings.tab(i).colors(AppearanceElement::kTab);
+    tabColors[i] = system != nullptr
+                       ? SystemPalette(*system, AppearanceElement::kTab, static_cast<int32_t>(i) == tabStrip->activeTab)
+                       : settings.tab(i).colors(AppearanceElement::kTab);
     tabPalettes[i] = &tabColors[i];
   }
   if (tabStrip != nullptr && tabStrip->visible && fresh()) {
@@ -51,7 +53,7 @@ void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings) {
   const ConstTabRecord active = settings.tab(static_cast<size_t>(tabStrip->activeTab));
   auto draw = [&](CWidgetBase& w, AppearanceElement e, const Font* f) {
     if (!fresh()) return;
-    const ElementColors colors = active.colors(e);
+    const ElementColors colors = system != nullptr ? SystemPalette(*system, e) : active.colors(e);
     const ElementColors* palette = &colors;
     w.Draw(s, &palette, 1, f);
   };

@@ -1,7 +1,8 @@
 // The widget manager owns the six widgets of the candidate window and its four fonts, builds them from
 // the settings record, stacks them (tab strip on top, then title bar, candidate list and addition bar,
 // the horizontal spin box right of the tab strip, the vertical one over the right end of the list),
-// draws them in a fixed order with the active tab's colours, and finds the widget under a point.
+// draws them in a fixed order with the active tab's colours (or the system's in high contrast), and
+// finds the widget under a point. Sizes and fonts are those of 96 DPI, scaled to the window's `dpi`.
 //
 // Runs on the window's thread. The caller holds the settings read lock whenever it passes the record.
 #pragma once
@@ -14,6 +15,7 @@
 #include "quillsvc/candwin/sheet_tab.h"
 #include "quillsvc/candwin/spin_box.h"
 #include "quillsvc/candwin/surface.h"
+#include "quillsvc/candwin/system_palette.h"
 #include "quillsvc/candwin/text_label.h"
 #include "quillsvc/candwin/text_list.h"
 
@@ -28,9 +30,10 @@ class CWidgetManagerBase {
 
   // Deletes the widgets and the fonts.
   virtual void Clear();
-  // Draws the widgets with the palettes of the active tab. Before each widget the surface's status is
-  // taken, and the widget is skipped when it was not Ok: a failure costs only the next widget.
-  virtual void DrawAll(Surface& s, ConstSettingsView settings);
+  // Draws the widgets with the palettes of the active tab, or all in `system` colours when given.
+  // Before each widget the surface's status is taken, and the widget is skipped when it was not Ok: a
+  // failure costs only the next widget.
+  virtual void DrawAll(Surface& s, ConstSettingsView settings, const SystemColors* system);
   // The element code and the widget's index under `p`; false when no widget is there.
   virtual bool HitTest(PointF p, AppearanceElement* element, int32_t* index) const;
   // True when all six widgets and four fonts exist; false after a Clear otherwise.
@@ -49,11 +52,13 @@ class CWidgetManagerBase {
   std::unique_ptr<CSheetTabTop> tabStrip;
   std::unique_ptr<CVSpinBox> vScrollBar;
   std::unique_ptr<CHSpinBox> hScrollBar;
-  // Upper and lower bounds of the window size; a maximum of 50 or less means 500.
+  // Upper and lower bounds of the window size at 96 DPI; a maximum of 50 or less means 500.
   int32_t maxWidth = 0;
   int32_t maxHeight = 0;
   int32_t minWidth = 0;
   int32_t minHeight = 0;
+  // What the layout and the fonts are scaled to (set before Build or LoadFonts).
+  uint32_t dpi = kBaseDpi;
   // Indexed by element 0 to 3: tab strip, candidate list, title bar, addition bar.
   std::array<std::unique_ptr<Font>, kFontCount> fonts;
 
@@ -69,7 +74,8 @@ class CWidgetMgrTopLayout : public CWidgetManagerBase {
   // the title of `activeTab`, or of tab 0 when that is out of range) and loads the fonts.
   bool Build(ConstSettingsView settings, int32_t activeTab) override;
   SizeI Layout(Surface& s) override;
-  // Replaces the four fonts from the settings; false after a Clear when one cannot be made or failed.
+  // Replaces the four fonts from the settings, their sizes scaled to `dpi`; false after a Clear when one cannot be made
+  // or failed.
   bool LoadFonts(ConstSettingsView settings);
 };
 

@@ -157,7 +157,7 @@ TEST_F(WidgetManagerTest, AFailedStepCostsOnlyTheNextWidget) {
   const Argb titleBackground = Settings().tab(0).colors(AppearanceElement::kTitleBar).background;
   surface_.log().calls.clear();
   surface_.log().failIf = [&](const Call& c) { return c.op == Op::kFillRect && c.color == titleBackground; };
-  manager_.DrawAll(surface_, Settings());
+  manager_.DrawAll(surface_, Settings(), nullptr);
   EXPECT_EQ(surface_.log().Texts(u"Title").size(), 1u);  // the title itself goes on after its failure
   EXPECT_TRUE(surface_.log().Texts(u"described").empty());
   EXPECT_EQ(surface_.log().Texts(u"word").size(), 2u);
@@ -169,7 +169,7 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
   ASSERT_TRUE(Build());
   Rows(1);
   manager_.Layout(surface_);
-  manager_.DrawAll(surface_, Settings());
+  manager_.DrawAll(surface_, Settings(), nullptr);
   const RectF& strip = manager_.tabStrip->bounds;
   for (const Call& c : surface_.log().Of(Op::kPath)) {
     ASSERT_TRUE(c.clip.has_value());
@@ -186,7 +186,7 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
   manager_.Layout(surface_);
   ASSERT_TRUE(manager_.tabStrip->TabsInside());
   surface_.log().calls.clear();
-  manager_.DrawAll(surface_, Settings());
+  manager_.DrawAll(surface_, Settings(), nullptr);
   EXPECT_TRUE(surface_.log().Of(Op::kPushClip).empty());
   EXPECT_EQ(surface_.log().Of(Op::kPath).size(), 2u);
 
@@ -197,7 +197,7 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
   manager_.Layout(surface_);
   surface_.log().calls.clear();
   surface_.log().failIf = [](const Call& c) { return c.op == Op::kPushClip; };
-  manager_.DrawAll(surface_, Settings());
+  manager_.DrawAll(surface_, Settings(), nullptr);
   EXPECT_TRUE(surface_.log().Of(Op::kPopClip).empty());
   EXPECT_EQ(surface_.log().Of(Op::kPath).size(), 2u);
   EXPECT_FALSE(surface_.clip().has_value());
@@ -210,7 +210,7 @@ TEST_F(WidgetManagerTest, WidgetsUseTheActiveTabsColours) {
   ASSERT_TRUE(Build(1));
   Rows(2);
   manager_.Layout(surface_);
-  manager_.DrawAll(surface_, Settings());
+  manager_.DrawAll(surface_, Settings(), nullptr);
   const auto rows = surface_.log().Texts(u"word");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].color, list.highlightForeground);
@@ -235,7 +235,7 @@ TEST_F(WidgetManagerTest, AFontThatCannotBeMadeLeavesNothingToLayOutDrawOrHit) {
     EXPECT_FALSE(Build());
     EXPECT_EQ(manager_.candidateList, nullptr);
     EXPECT_EQ(manager_.Layout(surface_), (SizeI{0, 0}));
-    manager_.DrawAll(surface_, Settings());
+    manager_.DrawAll(surface_, Settings(), nullptr);
     AppearanceElement e;
     int32_t i;
     EXPECT_FALSE(Hit({10, 10}, &e, &i));

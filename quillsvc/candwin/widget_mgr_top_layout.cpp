@@ -6,6 +6,7 @@
 namespace quillet {
 namespace {
 
+// At 96 DPI; Layout scales them.
 constexpr float kMargin = 4;  // around the stack and between its bands
 constexpr float kMinStripWidth = 100;
 constexpr float kVSpinWidthWithoutStrip = 18;
@@ -13,6 +14,7 @@ constexpr float kVSpinHeightWithoutStrip = 40;
 constexpr float kSpinAspect = 1.6f;
 constexpr float kVSpinInset = 4;
 constexpr size_t kItemsForPaging = 10;
+constexpr float kMaxTabWidth = 100;
 
 // A cap of 50 or less stands for 500.
 int32_t Cap(int32_t value) { return value <= 50 ? 500 : value; }
@@ -54,7 +56,7 @@ bool CWidgetMgrTopLayout::LoadFonts(ConstSettingsView settings) {
     for (size_t e = 0; e < kFontCount; ++e) {
       fonts[e].reset();
       const ResolvedFont f = ResolveFont(settings, static_cast<AppearanceElement>(e));
-      fonts[e] = fontFactory_.MakeFont(f.name, static_cast<float>(f.size), FontStyle::kRegular);
+      fonts[e] = fontFactory_.MakeFont(f.name, ScaleByDpi(f.size, dpi), FontStyle::kRegular);
     }
   } catch (const std::bad_alloc&) {
     Clear();
@@ -70,12 +72,15 @@ bool CWidgetMgrTopLayout::LoadFonts(ConstSettingsView settings) {
 SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
   if (!FontsUsable() || tabStrip == nullptr || !tabStrip->HasTab(tabStrip->activeTab)) return {0, 0};
   CSheetTabTop& strip = *tabStrip;
+  const auto px = [this](float pixels) { return ScaleByDpi(pixels, dpi); };
+  const float margin = px(kMargin);
+  strip.maxTabWidth = px(kMaxTabWidth);
 
   // The vertical stack; a band that measures to nothing leaves no gap.
-  PointF origin{kMargin, kMargin};
+  PointF origin{margin, margin};
   auto stack = [&](CWidgetBase& w, AppearanceElement e) {
     w.Measure(s, origin, *font(e));
-    if (w.bounds.height > 0) origin.y += w.bounds.height + kMargin;
+    if (w.bounds.height > 0) origin.y += w.bounds.height + margin;
   };
   const bool stripShown = strip.visible;
   const bool titleShown = Shown(titleBar.get()) && !titleBar->text.empty();
@@ -86,22 +91,23 @@ SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
   if (listShown) stack(*candidateList, AppearanceElement::kCandidateList);
   if (additionShown) stack(*additionBar, AppearanceElement::kAdditionBar);
 
-  int32_t height = std::max(static_cast<int32_t>(origin.y), minHeight);
-  if (height >= Cap(maxHeight)) height = Cap(maxHeight);
+  const auto bound = [&](int32_t pixels) { return static_cast<int32_t>(px(static_cast<float>(pixels))); };
+  int32_t height = std::max(static_cast<int32_t>(origin.y), bound(minHeight));
+  if (height >= bound(Cap(maxHeight))) height = bound(Cap(maxHeight));
 
   // Only the list and the title widen the window here.
   float width = std::max(listShown ? candidateList->bounds.width : 0.0f, titleShown ? titleBar->bounds.width : 0.0f);
-  width += 2 * kMargin;
+  width += 2 * margin;
 
   if (vScrollBar != nullptr) {
     CVSpinBox& v = *vScrollBar;
     v.visible = !v.disabled && Shown(candidateList.get()) && candidateList->ItemCount() >= kItemsForPaging;
     if (v.visible) {
-      v.bounds.width = stripShown ? strip.bounds.height : kVSpinWidthWithoutStrip;
-      v.bounds.height = stripShown ? kSpinAspect * v.bounds.width : kVSpinHeightWithoutStrip;
+      v.bounds.width = stripShown ? strip.bounds.height : px(kVSpinWidthWithoutStrip);
+      v.bounds.height = stripShown ? kSpinAspect * v.bounds.width : px(kVSpinHeightWithoutStrip);
       // The arrows sit 4 pixels in from the list's right edge: the window grows by that inset too,
       // so that they stand beside the widest row instead of over its last letters.
-      width += v.bounds.width + kVSpinInset;
+      width += v.bounds.width + px(kVSpinInset);
     }
   }
   if (hScrollBar != nullptr) {
@@ -117,24 +123,24 @@ SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
       h.bounds.height = 0;
     }
   }
-  if (stripShown && width < kMinStripWidth) width = kMinStripWidth;
+  if (stripShown && width < px(kMinStripWidth)) width = px(kMinStripWidth);
 
-  const float widthCap = static_cast<float>(Cap(maxWidth));
-  const float floor = static_cast<float>(minWidth);
+  const float widthCap = static_cast<float>(bound(Cap(maxWidth)));
+  const float floor = static_cast<float>(bound(minWidth));
   if (widthCap <= std::max(width, floor)) {
     width = widthCap;
   } else if (floor >= width) {
     width = floor;
   }
 
-  const float inner = width - 2 * kMargin - 1;
+  const float inner = width - 2 * margin - 1;
   if (Shown(titleBar.get())) titleBar->bounds.width = inner;
   if (Shown(additionBar.get())) additionBar->bounds.width = inner;
   if (Shown(candidateList.get())) candidateList->bounds.width = inner;
 
   if (stripShown) {
     if (hScrollBar != nullptr && hScrollBar->visible && !hScrollBar->disabled) {
-      strip.bounds.width = width - 2 * kMargin - hScrollBar->bounds.width - 2;
+      strip.bounds.width = width - 2 * margin - hScrollBar->bounds.width - 2;
       hScrollBar->bounds.x = strip.bounds.right() + 1;
       hScrollBar->bounds.y = strip.bounds.y;
     } else {
@@ -145,7 +151,7 @@ SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
 
   if (vScrollBar != nullptr && vScrollBar->visible && !vScrollBar->disabled) {
     const RectF& list = candidateList->bounds;
-    vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - kVSpinInset;
+    vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - px(kVSpinInset);
     vScrollBar->bounds.y = list.y + (list.height - vScrollBar->bounds.height) * 0.5f;
   }
   return {static_cast<int32_t>(width), height};

@@ -213,6 +213,14 @@ using UiaNavigateFn = HRESULT(WINAPI*)(HUIANODE, NavigateDirection, UiaCondition
                                        BSTR*);
 using UiaHUiaNodeFromVariantFn = HRESULT(WINAPI*)(VARIANT*, HUIANODE*);
 
+// Per-monitor DPI (winuser.h of Windows 10, shellscalingapi.h of Windows 8.1): newer than this build's
+// Windows 7 target, so their users find them at run time.
+using GetThreadDpiAwarenessContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)();
+using GetAwarenessFromDpiAwarenessContextFn = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+using GetDpiForSystemFn = UINT(WINAPI*)();
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+inline constexpr int kMonitorEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+
 // What a text service says it can do, as categories of its class (msctf.h): run in store apps, show
 // in the taskbar's input indicator, offer its candidate lists as UI elements, follow the input-mode
 // compartment. (The secure-mode category is left out on purpose: see the registration.)

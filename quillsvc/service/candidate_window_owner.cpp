@@ -9,6 +9,22 @@
 #include "quillsvc/service/tsf_edit_context.h"
 
 namespace quillet {
+namespace {
+
+// The top-level window of the context's active view, when it belongs to this thread: an owner on
+// another thread would join that thread's input to ours, and a hang there would hang this host.
+HWND OwnerWindow(ITfContext* context) {
+  ComPtr<ITfContextView> view;
+  HWND window = nullptr;
+  if (context == nullptr || FAILED(context->GetActiveView(view.Put())) || !view || FAILED(view->GetWnd(&window)) ||
+      window == nullptr || !::IsWindow(window)) {
+    return nullptr;
+  }
+  const HWND top = ::GetAncestor(window, GA_ROOT);
+  return top != nullptr && ::GetWindowThreadProcessId(top, nullptr) == ::GetCurrentThreadId() ? top : nullptr;
+}
+
+}  // namespace
 
 CandidateWindow* CQuillsvc::candidateWindow() { return window_.get(); }
 
@@ -17,10 +33,12 @@ CandidateWindow* CQuillsvc::NewCandidateWindow(int activeTab) {
   SharedBlock& settings = controller_.tabs().settingsBlock();
   // The window reads the settings in place; without the block (no focus) there is nothing to show.
   if (settings.view() == nullptr) return nullptr;
-  window_ = CCandListWin::Create(&settings, settings.view(), settings.viewSize(), this, activeTab);
+  const ComPtr<ITfContext> context = CompositionContext();
+  window_ = CCandListWin::Create(&settings, settings.view(), settings.viewSize(), this, activeTab,
+                                 OwnerWindow(context.Get()));
   if (window_ == nullptr) return nullptr;
   window_->SetObserver(this);
-  window_->SetDocumentWindow(CaretPlacedWindow(CompositionContext().Get()));
+  window_->SetDocumentWindow(CaretPlacedWindow(context.Get()));
   return window_.get();
 }
 

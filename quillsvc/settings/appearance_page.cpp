@@ -145,7 +145,10 @@ void CAppearancePage::CreatePreview() {
   // The placeholder only lends its rectangle; shown, it would paint over the preview.
   ShowWindow(placeholder, SW_HIDE);
   const auto tab = static_cast<int32_t>(model_.PreviewTab());
-  preview->BuildWidgets(tab, area.right - area.left, area.bottom - area.top);
+  // The bounds are 96-DPI pixels; the frame's are the dialog's own.
+  const int dpi = static_cast<int>(preview->core().dpi());
+  preview->BuildWidgets(tab, MulDiv(area.right - area.left, kBaseDpi, dpi),
+                        MulDiv(area.bottom - area.top, kBaseDpi, dpi));
   if (CWidgetMgrTopLayout* manager = preview->core().manager()) {
     if (manager->candidateList) {
       for (int i = 1; i <= 10; ++i) manager->candidateList->Append(u"Sample List Item " + settings::DecimalText(i));

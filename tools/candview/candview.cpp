@@ -2,13 +2,16 @@
 // what it shows.
 //
 //   candview [--dict FILE | --live] [--tab N] [--page N] [--select R] [--extent L,T,R,B] [--max W,H]
-//            [--template K] [--tabs N] [--title TEXT] [--addition TEXT] [--png FILE] PREFIX
+//            [--template K] [--tabs N] [--title TEXT] [--addition TEXT] [--contrast dark|light]
+//            [--png FILE] PREFIX
 //
 // --dict publishes the dictionary file (default: english.dict beside the program) with the default
 // settings in blocks of this process; --live goes through the running loader and the user's settings.
 // With --dict the settings can be varied to see every part of the window: --template K (1 to 5)
 // colours every tab with appearance template K, --tabs N makes N tabs, --title gives them a title.
-// --addition sets the addition bar's text (shown under candidates). The window is placed
+// --addition sets the addition bar's text (shown under candidates). --contrast draws the window in a
+// dark or light high-contrast scheme, made the system's colours while candview runs, as the window
+// draws while high contrast is on (Wine never turns it on). The window is placed
 // by the composition rectangle --extent (default near the screen's top left), shown without
 // activation and painted; --png saves what the screen shows of it. Prints, in UTF-8:
 //   window X Y WIDTH HEIGHT          screen pixels
@@ -21,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -44,7 +48,35 @@ namespace {
 constexpr char kUsage[] =
     "usage: candview [--dict FILE | --live] [--tab N] [--page N] [--select R] [--extent L,T,R,B]\n"
     "                [--max W,H] [--template K] [--tabs N] [--title TEXT] [--addition TEXT]\n"
-    "                [--png FILE] PREFIX\n";
+    "                [--contrast dark|light] [--png FILE] PREFIX\n";
+
+// Windows' dark and light high-contrast schemes, in the order of kSchemeElements.
+constexpr int kSchemeElements[] = {COLOR_WINDOW,  COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
+                                   COLOR_BTNFACE, COLOR_BTNTEXT,    COLOR_GRAYTEXT};
+constexpr COLORREF kDarkScheme[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0),
+                                    RGB(0, 0, 0), RGB(255, 255, 255), RGB(63, 242, 63)};
+constexpr COLORREF kLightScheme[] = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255),
+                                     RGB(255, 255, 255), RGB(0, 0, 0), RGB(96, 0, 0)};
+
+// A scheme as the system's colours, the previous ones back at the end.
+class SchemeScope {
+ public:
+  explicit SchemeScope(const COLORREF* scheme) {
+    if (scheme == nullptr) return;
+    for (size_t i = 0; i < std::size(kSchemeElements); ++i) saved_[i] = ::GetSysColor(kSchemeElements[i]);
+    set_ = ::SetSysColors(static_cast<int>(std::size(kSchemeElements)), kSchemeElements, scheme) != FALSE;
+  }
+  ~SchemeScope() {
+    if (set_) ::SetSysColors(static_cast<int>(std::size(kSchemeElements)), kSchemeElements, saved_);
+  }
+  SchemeScope(const SchemeScope&) = delete;
+  SchemeScope& operator=(const SchemeScope&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  COLORREF saved_[std::size(kSchemeElements)] = {};
+  bool set_ = false;
+};
 
 struct Options {
   std::u16string dictionary;
@@ -60,6 +92,7 @@ struct Options {
   std::u16string title;
   std::u16string addition;
   bool hasAddition = false;
+  const COLORREF* contrast = nullptr;
   std::u16string png;
   std::u16string prefix;
 };
@@ -120,6 +153,9 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
     } else if (a == u"--addition") {
       o->addition = value;
       o->hasAddition = true;
+    } else if (a == u"--contrast") {
+      if (value != u"dark" && value != u"light") return "--contrast takes dark or light";
+      o->contrast = value == u"dark" ? kDarkScheme : kLightScheme;
     } else if (a == u"--tabs") {
       if (!Number(value, 1, static_cast<int64_t>(kMaxTabs), &n)) return "--tabs takes 1 to 9";
       o->tabs = static_cast<uint32_t>(n);
@@ -274,11 +310,15 @@ int Run(const std::vector<std::u16string>& args) {
     if (set.NextPage() == 0) return Fail("there is no page " + std::to_string(o.page));
   }
 
+  // Before the window exists: it reads the colours when it is made and when they change.
+  const SchemeScope scheme(o.contrast);
+  if (o.contrast != nullptr && !scheme.set()) return Fail("the system colours could not be set");
   SharedBlock& block = set.settingsBlock();
   CCandListWin win(&block, block.view(), block.viewSize(), nullptr);
   if (win.Create(nullptr, RECT{0, 0, 1, 1}) == nullptr) {
     return Fail("the window could not be made", Result::kGeneralFailure, ::GetLastError());
   }
+  if (o.contrast != nullptr) win.core().SetSystemColors(ReadSystemColors());
   if (!win.BuildWidgets(static_cast<int32_t>(o.tab), o.maxWidth, o.maxHeight)) {
     return Fail("the window's widgets could not be built");
   }

@@ -4,7 +4,7 @@
 //
 //   tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace] [--png FILE]
 //               [--langbar] [--release-check] [--configure] [--disabled] [--empty-context] [--timing]
-//               [--uiless]
+//               [--uiless] [--owner]
 #include <windows.h>
 // After windows.h, which they need.
 #include <fcntl.h>
@@ -48,6 +48,7 @@ struct Options {
   bool trace = false;
   std::wstring png;
   bool langbar = false;
+  bool owner = false;
   bool releaseCheck = false;
   bool configure = false;
   bool disabled = false;                // the context's keyboard-disabled compartment set to 1
@@ -97,7 +98,7 @@ std::string Bstr(BSTR text) {
 const char kUsage[] =
     "usage: tsfhost.exe [--dll PATH] [--clsid {GUID}] [--closed] [--keys KEYS] [--trace]\n"
     "                   [--png FILE] [--langbar] [--release-check] [--configure] [--disabled]\n"
-    "                   [--empty-context] [--timing] [--uiless] [--input-scope N[,N...]]\n"
+    "                   [--empty-context] [--timing] [--uiless] [--owner] [--input-scope N[,N...]]\n"
     "Without --keys: an editor to type in with the text service. With --keys: types KEYS and prints\n"
     "the document, caret, composition and candidate window.";
 
@@ -127,6 +128,8 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
       options.trace = true;
     } else if (arg == L"--langbar") {
       options.langbar = true;
+    } else if (arg == L"--owner") {
+      options.owner = true;
     } else if (arg == L"--release-check") {
       options.releaseCheck = true;
     } else if (arg == L"--configure") {
@@ -301,6 +304,7 @@ class Host {
   void LangBarAction(const KeyToken& token);
   Snapshot Take() const;
   std::string LangBarReport() const;
+  std::string OwnerReport() const;
   std::string ItemTooltips() const;
   bool SavePicture(const std::wstring& path) const;
   void ShutDown();
@@ -599,6 +603,17 @@ Snapshot Host::Take() const {
   return snapshot;
 }
 
+// For --owner: the window that owns the text service's windows, as Windows tells any program.
+std::string Host::OwnerReport() const {
+  std::string out;
+  const HWND editor = GetAncestor(editor_->Window(), GA_ROOT);
+  for (HWND hwnd : DllWindows(dll_)) {
+    const HWND owner = GetWindow(hwnd, GW_OWNER);
+    out += std::string("owner ") + (owner == nullptr ? "none" : owner == editor ? "editor" : "other") + "\n";
+  }
+  return out;
+}
+
 std::string Host::LangBarReport() const {
   std::string out;
   const auto& items = threads_->Items();
@@ -748,6 +763,7 @@ int Host::Run(IClassFactory* factory) {
     Print(FormatSnapshot(Take()));
     if (options_.uiless) Print(std::string("own-window-shown ") + (ownWindowShown_ ? "yes" : "no") + "\n");
     if (options_.langbar) Print(LangBarReport());
+    if (options_.owner) Print(OwnerReport());
     if (options_.timing) Print(Timing::Get().Report());
     if (!options_.png.empty() && !SavePicture(options_.png)) {
       Complain("tsfhost: the picture could not be saved");
