@@ -9,6 +9,7 @@
 #include "quillsvc/com/bstr.h"
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/com/guids.h"
+#include "winui/gdi.h"
 #include "winui/module.h"
 
 namespace quillet {
@@ -48,20 +49,14 @@ void ChooseFromMenu(LangBarHost& host, int tab) {
 int SmallIconSize() {
   // A host that declares no awareness is told 96 whatever the screen; the taskbar that shows the
   // icon is not, so the system's DPI is read as an aware thread sees it (Windows 10 1607 on).
-  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
-  using DpiFn = UINT(WINAPI*)();
   const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  const auto setContext = user32 != nullptr ? reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
-                                                  GetProcAddress(user32, "SetThreadDpiAwarenessContext")))
-                                            : nullptr;
-  const auto systemDpi =
-      user32 != nullptr ? reinterpret_cast<DpiFn>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")))
-                        : nullptr;
+  const auto setContext = winui::FindProc<SetThreadDpiAwarenessContextFn>(user32, "SetThreadDpiAwarenessContext");
+  const auto systemDpi = winui::FindProc<GetDpiForSystemFn>(user32, "GetDpiForSystem");
   UINT dpi = 0;
   if (setContext != nullptr && systemDpi != nullptr) {
     // Per-monitor aware (v2, else v1), for this call only.
-    HANDLE previous = setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
-    if (previous == nullptr) previous = setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)));
+    DPI_AWARENESS_CONTEXT previous = setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    if (previous == nullptr) previous = setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
     dpi = systemDpi();
     if (previous != nullptr) setContext(previous);
   }
