@@ -2,7 +2,8 @@
 # The setup program end to end in a fresh Wine prefix: a silent install; both text services
 # registered with their files in place, the logon entry and the programs-list entry written, the
 # learning order set for the user's first tab through the loader; typing through the installed x64
-# DLL in tsfhost; a silent uninstall that leaves nothing but the user's settings. Prints the
+# DLL in tsfhost; a silent reinstall while an application holds that DLL (the held file goes at the
+# next restart, the new one works at once); a silent uninstall that leaves nothing but the user's settings. Prints the
 # installer's size and how long install and uninstall took.
 # Usage: installer/install_test.sh   (after scripts/installer.sh, with build/win64 built)
 set -uo pipefail
@@ -66,6 +67,31 @@ check "the first tab learns (order 2, found $learning)" "[ '$learning' = 2 ]"
 out=$(run build/win64/bin/tsfhost.exe --dll "C:\\Program Files\\Quillet\\x64\\quillsvc.dll" --keys 'The qui1 fox')
 echo "$out" | sed -n '1,5p'
 check "typed through the installed DLL" "echo \"\$out\" | grep -q 'The qui[a-z]* fox'"
+
+# Installing again while an application holds the x64 DLL: the held file moves aside for the next
+# restart, the new one takes its place, and nothing is left half installed.
+bash scripts/wine-run.sh build/win64/bin/tsfhost.exe --dll "C:\\Program Files\\Quillet\\x64\\quillsvc.dll" \
+  </dev/null >/dev/null 2>&1 &
+holder=$!
+sleep 5
+start=$SECONDS
+run "$setup" /S
+code=$?
+echo "=== silent reinstall with the DLL in use: exit $code in $((SECONDS - start)) s"
+check "the reinstall succeeded" "[ $code -eq 0 ]"
+for set in x64 x86; do
+  check "$set/quillsvc.dll in place after the reinstall" "[ -f \"$installed/$set/quillsvc.dll\" ]"
+done
+check "x64 text service still registered" "reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid\\InProcServer32' 'Quillet\\x64\\quillsvc.dll' 64"
+if [ -e "$installed/x64/quillsvc.dll.old" ]; then
+  check "the held DLL goes at the next restart" \
+    "reg_has 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' 'quillsvc.dll.old' 64"
+fi
+$wine64 taskkill /f /im tsfhost.exe </dev/null >/dev/null 2>&1
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+out=$(run build/win64/bin/tsfhost.exe --dll "C:\\Program Files\\Quillet\\x64\\quillsvc.dll" --keys 'qui1')
+check "typed through the reinstalled DLL" "echo \"\$out\" | grep -q '^document qui'"
 
 start=$SECONDS
 run "$installed/uninstall.exe" /S
