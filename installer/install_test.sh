@@ -3,8 +3,8 @@
 # registered with their files in place, the logon entry and the programs-list entry written, the
 # learning order set for the user's first tab through the loader; typing through the installed x64
 # DLL in tsfhost; a silent reinstall while an application holds that DLL (the held file goes at the
-# next restart, the new one works at once); a silent uninstall that leaves nothing but the user's settings. Prints the
-# installer's size and how long install and uninstall took.
+# next restart, the new one works at once); a silent uninstall that leaves nothing but the user's
+# settings. Prints the installer's size and how long install and uninstall took.
 # Usage: installer/install_test.sh   (after scripts/installer.sh, with build/win64 built)
 set -uo pipefail
 cd "$(dirname "$0")/.."
