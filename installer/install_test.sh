@@ -23,6 +23,15 @@ failures=0
 check() {
   if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
 }
+# Runs the setup program silently (what it did named by $1), prints how long it took and checks it
+# succeeded.
+install() {
+  local start=$SECONDS code
+  run "$setup" /S
+  code=$?
+  echo "=== silent $1: exit $code in $((SECONDS - start)) s"
+  check "the $1 succeeded" "[ $code -eq 0 ]"
+}
 reg_has() { $wine64 reg query "$1" ${3:+/reg:$3} 2>/dev/null </dev/null | tr -d '\r' | grep -qiF -- "$2"; }
 
 drive=$prefix/drive_c
@@ -32,11 +41,7 @@ settings="$user_dir/AppData/Roaming/Quillet"
 clsid='{81E900F8-0AE9-4137-8741-5CEB21FE4F62}'
 
 echo "=== installer: $(stat -c %s "$setup") bytes"
-start=$SECONDS
-run "$setup" /S
-code=$?
-echo "=== silent install: exit $code in $((SECONDS - start)) s"
-check "the installer succeeded" "[ $code -eq 0 ]"
+install install
 for set in x64 x86; do
   for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do
     check "$set/$f installed" "[ -f \"$installed/$set/$f\" ]"
@@ -74,11 +79,7 @@ bash scripts/wine-run.sh build/win64/bin/tsfhost.exe --dll "C:\\Program Files\\Q
   </dev/null >/dev/null 2>&1 &
 holder=$!
 sleep 5
-start=$SECONDS
-run "$setup" /S
-code=$?
-echo "=== silent reinstall with the DLL in use: exit $code in $((SECONDS - start)) s"
-check "the reinstall succeeded" "[ $code -eq 0 ]"
+install reinstall
 for set in x64 x86; do
   check "$set/quillsvc.dll in place after the reinstall" "[ -f \"$installed/$set/quillsvc.dll\" ]"
 done

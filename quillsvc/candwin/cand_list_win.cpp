@@ -149,19 +149,19 @@ void CCandListWin::OnPaint(HWND hwnd) {
 }
 
 uint32_t CCandListWin::MonitorDpi(HMONITOR monitor) const {
-  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  // Asked at every placement: the functions are looked up once.
+  static const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  static const auto threadContext =
+      winui::FindProc<GetThreadDpiAwarenessContextFn>(user32, "GetThreadDpiAwarenessContext");
+  static const auto awareness =
+      winui::FindProc<GetAwarenessFromDpiAwarenessContextFn>(user32, "GetAwarenessFromDpiAwarenessContext");
+  static const auto system = winui::FindProc<GetDpiForSystemFn>(user32, "GetDpiForSystem");
   // Windows 10: a host may run threads of another awareness than its process; only a per-monitor
   // aware thread sees each monitor's own DPI (the others are scaled by the system).
-  const auto threadContext = winui::FindProc<GetThreadDpiAwarenessContextFn>(user32, "GetThreadDpiAwarenessContext");
-  const auto awareness =
-      winui::FindProc<GetAwarenessFromDpiAwarenessContextFn>(user32, "GetAwarenessFromDpiAwarenessContext");
   if (threadContext != nullptr && awareness != nullptr) {
     const DPI_AWARENESS a = awareness(threadContext());
     if (a == DPI_AWARENESS_UNAWARE) return kBaseDpi;
-    if (a == DPI_AWARENESS_SYSTEM_AWARE) {
-      const auto system = winui::FindProc<GetDpiForSystemFn>(user32, "GetDpiForSystem");
-      return system != nullptr ? system() : ScreenDpi();
-    }
+    if (a == DPI_AWARENESS_SYSTEM_AWARE) return system != nullptr ? system() : ScreenDpi();
   }
   // Windows 8.1 answers as the process's awareness lets it see the monitor.
   const auto forMonitor = winui::FindProc<GetDpiForMonitorFn>(shcore_.get(), "GetDpiForMonitor");

@@ -2,6 +2,7 @@
 // changes it follows, as applications and the touch keyboard change it too), keyboard disabled and
 // empty context on the focused context.
 #include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/sink_advice.h"
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
@@ -19,30 +20,23 @@ bool ReadNumber(ITfCompartmentMgr* manager, REFGUID guid, LONG* value) {
   return number;
 }
 
-ComPtr<ITfSource> OpenCloseSource(ITfThreadMgr* threadMgr) {
+ComPtr<ITfCompartment> OpenCloseCompartment(ITfThreadMgr* threadMgr) {
   ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr);
   ComPtr<ITfCompartment> compartment;
-  if (!compartments || FAILED(compartments->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put())))
-    return {};
-  return QueryAs<ITfSource>(compartment.Get());
+  if (compartments) compartments->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put());
+  return compartment;
 }
 
 }  // namespace
 
 bool CQuillsvc::AdviseOpenCloseSink() {
-  ComPtr<ITfSource> source = OpenCloseSource(threadMgr_.Get());
-  if (!source || FAILED(source->AdviseSink(IID_ITfCompartmentEventSink, static_cast<ITfCompartmentEventSink*>(this),
-                                           &openCloseSinkCookie_))) {
-    openCloseSinkCookie_ = TF_INVALID_COOKIE;
-    return false;
-  }
-  return true;
+  openCloseSinkCookie_ = AdviseOn(OpenCloseCompartment(threadMgr_.Get()).Get(), IID_ITfCompartmentEventSink,
+                                  static_cast<ITfCompartmentEventSink*>(this));
+  return openCloseSinkCookie_ != TF_INVALID_COOKIE;
 }
 
 void CQuillsvc::UnadviseOpenCloseSink() {
-  const DWORD cookie = std::exchange(openCloseSinkCookie_, TF_INVALID_COOKIE);
-  if (cookie == TF_INVALID_COOKIE) return;
-  if (ComPtr<ITfSource> source = OpenCloseSource(threadMgr_.Get())) source->UnadviseSink(cookie);
+  UnadviseOn(OpenCloseCompartment(threadMgr_.Get()).Get(), &openCloseSinkCookie_);
 }
 
 HRESULT CQuillsvc::OnChange(REFGUID compartment) {
@@ -78,12 +72,8 @@ bool CQuillsvc::IsOpen() {
 
 HRESULT CQuillsvc::SetOpenState(bool open) {
   if (open && ErrorCode() != Result::kSuccess) return E_FAIL;
-  ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr_.Get());
-  ComPtr<ITfCompartment> compartment;
-  if (!compartments || FAILED(compartments->GetCompartment(GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, compartment.Put())) ||
-      !compartment) {
-    return E_FAIL;
-  }
+  ComPtr<ITfCompartment> compartment = OpenCloseCompartment(threadMgr_.Get());
+  if (!compartment) return E_FAIL;
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_I4;

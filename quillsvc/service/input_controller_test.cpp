@@ -180,29 +180,23 @@ class InputControllerTest : public ::testing::Test {
     Up(key);
     return eaten;
   }
-  bool ShiftPress(uint32_t key) {
-    host_.held.insert(vk::kShift);
-    Down(vk::kShift);
+  // `key` pressed with `modifier` held around it; whether its key-down was eaten.
+  bool PressWith(uint32_t modifier, uint32_t key) {
+    host_.held.insert(modifier);
+    Down(modifier);
     const bool eaten = Press(key);
-    host_.held.erase(vk::kShift);
-    Up(vk::kShift);
+    host_.held.erase(modifier);
+    Up(modifier);
     return eaten;
   }
+  bool ShiftPress(uint32_t key) { return PressWith(vk::kShift, key); }
+  bool CtrlPress(uint32_t key) { return PressWith(vk::kControl, key); }
   // Whether the Shift key-up was eaten.
   bool TapShift() {
     host_.held.insert(vk::kShift);
     Down(vk::kShift);
     host_.held.erase(vk::kShift);
     return Up(vk::kShift);
-  }
-  // Whether the key-down was eaten.
-  bool CtrlPress(uint32_t key) {
-    host_.held.insert(vk::kControl);
-    Down(vk::kControl);
-    const bool eaten = Press(key);
-    host_.held.erase(vk::kControl);
-    Up(vk::kControl);
-    return eaten;
   }
   // The toggle key in the tabs' options, as the settings sheet leaves it; the tab set reads it on its
   // next rebuild.
@@ -499,10 +493,6 @@ TEST_F(InputControllerTest, CtrlSpaceAsTheToggleKeyTogglesAndALoneShiftNoLonger)
   EXPECT_FALSE(host_.open);
   host_.disabled = false;
   EXPECT_TRUE(CtrlPress(vk::kSpace));
-  Type(u"ne");
-  EXPECT_TRUE(Press(vk::kSpace));
-  EXPECT_FALSE(Composing()) << "Space alone still ends the word";
-  EXPECT_EQ(doc_.text, u"I say proane ");
 
   core_.set_errorCode(Result::kLoaderStartFailed);
   EXPECT_FALSE(CtrlPress(vk::kSpace));
@@ -515,10 +505,6 @@ TEST_F(InputControllerTest, WithoutAToggleKeyOnlyTheLanguageBarToggles) {
   EXPECT_FALSE(TapShift());
   EXPECT_FALSE(CtrlPress(vk::kSpace));
   EXPECT_TRUE(host_.open);
-  host_.open = false;
-  EXPECT_FALSE(TapShift());
-  EXPECT_FALSE(CtrlPress(vk::kSpace));
-  EXPECT_FALSE(host_.open);
 }
 
 // In a full-screen program a lone Shift is the player's; a chord still toggles there.

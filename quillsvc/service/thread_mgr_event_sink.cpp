@@ -3,41 +3,25 @@
 #include "common/boundary.h"
 #include "common/result.h"
 #include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/sink_advice.h"
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
 
 bool CQuillsvc::AdviseThreadMgrEventSink() {
-  ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get());
-  if (!source || FAILED(source->AdviseSink(IID_ITfThreadMgrEventSink, static_cast<ITfThreadMgrEventSink*>(this),
-                                           &threadMgrSinkCookie_))) {
-    threadMgrSinkCookie_ = TF_INVALID_COOKIE;
-    return false;
-  }
-  return true;
+  threadMgrSinkCookie_ =
+      AdviseOn(threadMgr_.Get(), IID_ITfThreadMgrEventSink, static_cast<ITfThreadMgrEventSink*>(this));
+  return threadMgrSinkCookie_ != TF_INVALID_COOKIE;
 }
 
-void CQuillsvc::UnadviseThreadMgrEventSink() {
-  const DWORD cookie = std::exchange(threadMgrSinkCookie_, TF_INVALID_COOKIE);
-  if (cookie == TF_INVALID_COOKIE) return;
-  if (ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get())) source->UnadviseSink(cookie);
-}
+void CQuillsvc::UnadviseThreadMgrEventSink() { UnadviseOn(threadMgr_.Get(), &threadMgrSinkCookie_); }
 
 bool CQuillsvc::AdviseThreadFocusSink() {
-  ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get());
-  if (!source || FAILED(source->AdviseSink(IID_ITfThreadFocusSink, static_cast<ITfThreadFocusSink*>(this),
-                                           &threadFocusSinkCookie_))) {
-    threadFocusSinkCookie_ = TF_INVALID_COOKIE;
-    return false;
-  }
-  return true;
+  threadFocusSinkCookie_ = AdviseOn(threadMgr_.Get(), IID_ITfThreadFocusSink, static_cast<ITfThreadFocusSink*>(this));
+  return threadFocusSinkCookie_ != TF_INVALID_COOKIE;
 }
 
-void CQuillsvc::UnadviseThreadFocusSink() {
-  const DWORD cookie = std::exchange(threadFocusSinkCookie_, TF_INVALID_COOKIE);
-  if (cookie == TF_INVALID_COOKIE) return;
-  if (ComPtr<ITfSource> source = QueryAs<ITfSource>(threadMgr_.Get())) source->UnadviseSink(cookie);
-}
+void CQuillsvc::UnadviseThreadFocusSink() { UnadviseOn(threadMgr_.Get(), &threadFocusSinkCookie_); }
 
 HRESULT CQuillsvc::OnInitDocumentMgr(ITfDocumentMgr*) { return S_OK; }
 HRESULT CQuillsvc::OnUninitDocumentMgr(ITfDocumentMgr*) { return S_OK; }
