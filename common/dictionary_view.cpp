@@ -91,4 +91,56 @@ bool DictionaryView::Info(uint32_t i, InfoRef* out) const {
   return true;
 }
 
+namespace {
+
+// View i of the directory, or an empty view when the entry or its tables do not lie inside the block.
+DictionaryView DirectoryView(const uint8_t* block, size_t size, size_t i) {
+  DictionaryView view;
+  const uint64_t at = kDirectoryEntriesOffset + uint64_t{i} * kDirectoryEntrySize;
+  if (at + kDirectoryEntrySize > size) return view;
+  const DictHeader header = ReadDictHeader(block + at);
+  if (!DictionaryView::Make(block, size, header, 0, &view)) return DictionaryView();
+  return view;
+}
+
+}  // namespace
+
+std::vector<DictionaryView> ReadDictionaryDirectory(const uint8_t* block, size_t size) {
+  std::vector<DictionaryView> directory;
+  if (block == nullptr || size < kDirectoryEntriesOffset) return directory;
+  const size_t count = LoadU16(block + 2);
+  directory.reserve(count);
+  for (size_t i = 0; i < count; ++i) directory.push_back(DirectoryView(block, size, i));
+  return directory;
+}
+
+std::vector<uint8_t> DictionaryBlockImage(const std::vector<std::vector<uint8_t>>& files) {
+  if (files.empty() || files.size() > 0xFFFF) return {};
+  uint64_t total = kDirectoryEntriesOffset + kDirectoryEntrySize * files.size();
+  for (const auto& f : files) {
+    if (f.size() < kDictHeaderSize) return {};
+    total += f.size() - kDictHeaderSize;
+  }
+  if (total >= kNone) return {};
+  std::vector<uint8_t> block;
+  block.reserve(static_cast<size_t>(total));
+  block.resize(kDirectoryEntriesOffset + kDirectoryEntrySize * files.size());
+  StoreU16(&block[2], static_cast<uint16_t>(files.size()));
+  for (size_t i = 0; i < files.size(); ++i) {
+    const auto& f = files[i];
+    DictHeader h = ReadDictHeader(f.data());
+    // The file's sections follow its header; in the block they follow the bytes placed so far.
+    const uint32_t x = static_cast<uint32_t>(block.size());
+    for (uint32_t* offset : {&h.nodeTableOffset, &h.positionTableOffset, &h.keyAreaOffset, &h.infoAreaOffset}) {
+      // An offset that no longer fits is damage; the directory then fails its bounds check.
+      if (*offset == kNone) continue;
+      const uint64_t rebased = uint64_t{*offset} + x;
+      *offset = rebased < kNone ? static_cast<uint32_t>(rebased) : kNone;
+    }
+    WriteDictHeader(&block[kDirectoryEntriesOffset + kDirectoryEntrySize * i], h);
+    block.insert(block.end(), f.begin() + kDictHeaderSize, f.end());
+  }
+  return block;
+}
+
 }  // namespace quillet

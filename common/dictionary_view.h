@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/dict_format.h"
 #include "common/le.h"
@@ -65,5 +66,22 @@ class DictionaryView {
   size_t keyArea_ = 0;
   uint64_t infoArea_ = kNone;
 };
+
+// The dictionary block, the form in which the loader publishes the dictionaries: two reserved bytes
+// (the loader's generation), a u16 count, then one 24-byte directory entry per dictionary, each a
+// dictionary header whose offsets count from the start of the block.
+inline constexpr size_t kDirectoryEntriesOffset = 4;
+inline constexpr size_t kDirectoryEntrySize = 24;
+static_assert(kDirectoryEntrySize == kDictHeaderSize, "a directory entry is a dictionary header");
+
+// The views of a dictionary block of `size` bytes, in block order: as many as its count says, an entry
+// that lies outside the block or points outside it giving an empty view (so that positions still
+// match the settings and nothing outside is read). Empty for a block too small for a count.
+std::vector<DictionaryView> ReadDictionaryDirectory(const uint8_t* block, size_t size);
+
+// The dictionary block for whole dictionary files: each file's bytes after its header, directory
+// offsets rebased to the block. Empty when there is no file, a file is shorter than its header, or the
+// block would not be addressable with 32-bit offsets.
+std::vector<uint8_t> DictionaryBlockImage(const std::vector<std::vector<uint8_t>>& files);
 
 }  // namespace quillet

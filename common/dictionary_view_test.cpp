@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace quillet {
@@ -83,6 +84,54 @@ TEST(DictionaryView, DamagedEntriesReadAsAbsent) {
   InfoRef info;
   EXPECT_FALSE(v.Info(0, &info));
   EXPECT_TRUE(v.Info(1, &info));
+}
+
+std::u16string KeyOf(const DictionaryView& v, uint32_t i) {
+  TextRef t;
+  return v.Key(i, &t) ? t.ToString() : u"<none>";
+}
+
+// A block of the two-entry file with entries of every kind of damage behind it: positions must keep
+// matching the settings, and nothing outside the block may be read.
+TEST(DictionaryDirectory, EntriesPointingOutsideGiveEmptyViewsAtTheirPositions) {
+  std::vector<uint8_t> block = DictionaryBlockImage({TwoEntryFile()});
+  ASSERT_FALSE(block.empty());
+  const DictHeader good = ReadDictHeader(&block[kDirectoryEntriesOffset]);
+  block.insert(block.begin() + kDirectoryEntriesOffset + kDirectoryEntrySize, 3 * kDirectoryEntrySize, 0);
+  auto rebased = [&](DictHeader h) {
+    for (uint32_t* o : {&h.nodeTableOffset, &h.positionTableOffset, &h.keyAreaOffset, &h.infoAreaOffset}) {
+      if (*o != kNone) *o += 3 * kDirectoryEntrySize;
+    }
+    return h;
+  };
+  DictHeader noInfo = rebased(good);
+  noInfo.infoAreaOffset = kNone;
+  DictHeader pastTheEnd = rebased(good);
+  pastTheEnd.keyAreaOffset = 0xFFFFFF00;
+  WriteDictHeader(&block[kDirectoryEntriesOffset], rebased(good));
+  WriteDictHeader(&block[kDirectoryEntriesOffset + kDirectoryEntrySize], noInfo);
+  WriteDictHeader(&block[kDirectoryEntriesOffset + 2 * kDirectoryEntrySize], pastTheEnd);
+  WriteDictHeader(&block[kDirectoryEntriesOffset + 3 * kDirectoryEntrySize], DictHeader{1, 1, 4090, 0, 0, kNone});
+  StoreU16(&block[2], 6);  // two more than there are: they lie over the data
+
+  const std::vector<DictionaryView> directory = ReadDictionaryDirectory(block.data(), block.size());
+  ASSERT_EQ(directory.size(), 6u);
+  EXPECT_EQ(KeyOf(directory[0], 1), u"dont");
+  EXPECT_TRUE(directory[0].hasInfo());
+  EXPECT_EQ(KeyOf(directory[1], 0), u"cat");
+  EXPECT_FALSE(directory[1].hasInfo());
+  EXPECT_EQ(directory[2].entryCount(), 0u);
+  EXPECT_EQ(directory[3].entryCount(), 0u);
+  // Whatever the entries over the data decode to, reading through them stays inside the block.
+  for (const DictionaryView& v : directory) {
+    TextRef key;
+    InfoRef info;
+    for (uint32_t i = 0; i < std::min<uint32_t>(v.entryCount(), 4); ++i) {
+      v.Key(i, &key);
+      v.Info(i, &info);
+    }
+  }
+  EXPECT_TRUE(ReadDictionaryDirectory(block.data(), 3).empty()) << "no room for a count";
 }
 
 }  // namespace

@@ -11,4 +11,8 @@ namespace quillet {
 // the part from the last dot that is not followed by a separator ('\\' or '/') or a blank.
 std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension);
 
+// Whether `path` names a share on another machine: it begins with two separators (\\server\share,
+// //server/share), except the local device forms \\?\X:\ and \\.\X:\ (\\?\UNC\ is a share).
+bool NamesShare(std::u16string_view path);
+
 }  // namespace quillet

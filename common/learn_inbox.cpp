@@ -71,16 +71,11 @@ std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size) {
     events.push_back(std::move(e));
     at += 2 + 2 * length;
   }
+  // What was taken is gone from the block, not only from its count: what the user wrote stays in no
+  // shared memory longer than until the loader took it.
+  std::memset(block + kHeaderSize, 0, used);
   StoreU32(block + 8, 0);
   return events;
-}
-
-uint16_t LearnedGeneration(const uint8_t* block, size_t size) {
-  return IsLearnInbox(block, size) ? LoadU16(block + 6) : 0;
-}
-
-void SetLearnedGeneration(uint8_t* block, size_t size, uint16_t generation) {
-  if (IsLearnInbox(block, size)) StoreU16(block + 6, generation);
 }
 
 }  // namespace quillet

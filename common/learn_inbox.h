@@ -1,10 +1,9 @@
 // The words text services report for learning, in a shared block of their own that the loader
 // creates: a text service appends its records under the block's write lock, and the loader takes
-// them all under the same lock and starts the area afresh. The header also names the publication of
-// the learned store that text services read (its generation; 0: none yet).
+// them all under the same lock, clearing them.
 //
-// Layout (little-endian): magic "QLIB", u16 version, u16 learned generation, u32 bytes of records in
-// use, u32 0, then records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength), the units.
+// Layout (little-endian): magic "QLIB", u16 version, u16 0, u32 bytes of records in use, u32 0, then
+// records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength), the units.
 // Reading stops at the first record that does not lie whole inside the area or is not of this shape,
 // so a damaged block loses what follows, never more.
 #pragma once
@@ -31,15 +30,13 @@ struct LearnEvent {
   std::u16string word;
 };
 
-// Makes `block` an empty inbox (generation 0).
+// Makes `block` an empty inbox.
 void InitLearnInbox(uint8_t* block, size_t size);
 bool IsLearnInbox(const uint8_t* block, size_t size);
 // Appends one record; false (nothing written) when the block is not an inbox, the record does not
 // fit or the word is empty or too long (a sentence end takes no word).
 bool AppendLearnEvent(uint8_t* block, size_t size, LearnKind kind, std::u16string_view word);
-// The records in order; the area is empty afterwards. None from a block that is not an inbox.
+// The records in order; the area is empty (zero) afterwards. None from a block that is not an inbox.
 std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size);
-uint16_t LearnedGeneration(const uint8_t* block, size_t size);
-void SetLearnedGeneration(uint8_t* block, size_t size, uint16_t generation);
 
 }  // namespace quillet

@@ -31,6 +31,8 @@ constexpr size_t kLearnedRecordSize = 20;
 constexpr char16_t kPairSeparator = 0x1F;
 constexpr size_t kMaxLearnedLength = 40;  // code units; longer strings are not words
 constexpr uint32_t kMaxRanked = 256;
+// No store of kDefaultCapacity records comes near this (about 6 MB at most); a larger file is damage.
+constexpr size_t kMaxLearnedFileSize = size_t{16} << 20;
 
 struct LearnedRecord {
   TextRef key;

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (c.failEvery != 0) {
     window.log().failIf = [&](const testing::Call&) { return ++calls % c.failEvery == 0; };
   }
-  CandListCore core(nullptr, record.get(), kSettingsRecordSize, &callback, fonts, host);
+  CandListCore core(record.get(), kSettingsRecordSize, &callback, fonts, host);
   core.BuildWidgets(c.activeTab, c.maxWidth, c.maxHeight);
   if (CWidgetMgrTopLayout* m = core.manager(); m != nullptr && m->candidateList != nullptr) {
     for (size_t i = 0; i < c.rows; ++i) m->candidateList->Append(std::u16string(i * 3 + 1, u'w'));

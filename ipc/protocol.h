@@ -9,39 +9,45 @@
 
 namespace quillet {
 
-// The three named objects of one shared block: its file mapping, created only by the loader, and the
-// two events of its lock, created by whichever party comes first.
+// The three named objects of one block that parties write under its lock: its file mapping, created
+// only by the loader, and the two events of its lock.
 struct BlockNames {
   std::u16string_view mapping;
   std::u16string_view readEvent;   // auto-reset, created signalled: the single token
   std::u16string_view writeEvent;  // manual-reset, created signalled: the writers' gate
 };
 
-inline constexpr std::u16string_view kDictionaryMappingName = u"Local\\@@DMFQLQX@@";
-inline constexpr std::u16string_view kDictionaryReadEventName = u"Local\\@@DREQLQX@@";
-inline constexpr std::u16string_view kDictionaryWriteEventName = u"Local\\@@DWEQLQX@@";
 inline constexpr std::u16string_view kSettingsMappingName = u"Local\\@@SMFQLQX@@";
 inline constexpr std::u16string_view kSettingsReadEventName = u"Local\\@@SREQLQX@@";
 inline constexpr std::u16string_view kSettingsWriteEventName = u"Local\\@@SWEQLQX@@";
 
-inline constexpr BlockNames kDictionaryBlockNames{kDictionaryMappingName, kDictionaryReadEventName,
-                                                  kDictionaryWriteEventName};
 inline constexpr BlockNames kSettingsBlockNames{kSettingsMappingName, kSettingsReadEventName, kSettingsWriteEventName};
-// The tabs' options beyond the settings record, kept and published like it.
+// The tabs' options beyond the settings record, kept like it. The settings block and this one are
+// where the settings sheet and the generator hand the loader a changed record (under the block's
+// lock, then kLoaderReloadMessage); text services never read them, they read the publications below.
 inline constexpr BlockNames kTabOptionsBlockNames{u"Local\\@@OMFQLQX@@", u"Local\\@@OREQLQX@@", u"Local\\@@OWEQLQX@@"};
-// The ranking data of one publication of the dictionary block: a mapping named by this prefix and the
-// block's generation in four hex digits, made before the block shows that generation and never
-// written afterwards, so that it is read under the dictionary block's lock (see ranking_image.h).
-inline constexpr std::u16string_view kRankingMappingPrefix = u"Local\\@@RMFQLQX@@";
-// The words text services report for learning (common/learn_inbox.h), and the learned store the
-// loader publishes from them: a mapping named by this prefix and the generation the inbox names,
-// never written after it is named there.
+// The words text services report for learning (common/learn_inbox.h). Private to the user's
+// processes of medium integrity, as the learned store is.
 inline constexpr BlockNames kLearnInboxBlockNames{u"Local\\@@LMFQLQX@@", u"Local\\@@LREQLQX@@", u"Local\\@@LWEQLQX@@"};
-inline constexpr std::u16string_view kLearnedMappingPrefix = u"Local\\@@PMFQLQX@@";
 
-// Block lock waits are bounded so that a party that died holding the token cannot freeze every
-// application the user types in; a timed-out wait fails like any other (Result::kWaitFailed).
-inline constexpr uint32_t kLockTimeoutMs = 3000;
+// What the loader publishes for text services to read (common/publication_index.h): the index, and
+// each publication a mapping named by its kind's prefix and its generation in four hex digits.
+inline constexpr std::u16string_view kPublicationIndexName = u"Local\\@@IXFQLQX@@";
+inline constexpr std::u16string_view kDictionaryPublicationPrefix = u"Local\\@@DMFQLQX@@";
+inline constexpr std::u16string_view kRankingPublicationPrefix = u"Local\\@@RMFQLQX@@";
+inline constexpr std::u16string_view kSettingsPublicationPrefix = u"Local\\@@SPFQLQX@@";
+inline constexpr std::u16string_view kTabOptionsPublicationPrefix = u"Local\\@@OPFQLQX@@";
+inline constexpr std::u16string_view kLearnedPublicationPrefix = u"Local\\@@PMFQLQX@@";
+
+// Block locks. No party holds one longer than a copy takes; a lock not had within kLockAbandonMs
+// was left taken by a party that died (or that misbehaves), and the loader takes it over, which
+// restores it. Parties in host applications wait briefly and then leave the lock alone for a while,
+// so that no key, click or focus change waits long because of another process.
+inline constexpr uint32_t kLockAbandonMs = 1000;
+inline constexpr uint32_t kHostLockWaitMs = 50;
+inline constexpr uint32_t kHostLockQuietMs = 5000;
+// Programs run from the command line may wait as long as it takes the loader to take a lock over.
+inline constexpr uint32_t kToolLockWaitMs = 3 * kLockAbandonMs;
 
 // The loader's start lock (auto-reset, created signalled), taken by whoever may start the loader, and
 // its presence mark, kept open by the loader while it runs.
@@ -60,9 +66,9 @@ inline constexpr uint32_t kLoaderHandshakeMessage = 0x800B;
 inline constexpr uint32_t kLoaderMessageTimeoutMs = 5000;
 // How long a starter waits for a started loader to become ready.
 inline constexpr uint32_t kLoaderIdleTimeoutMs = 5000;
-// The start lock is held only across a process start and its idle wait (about 5 s at worst), so a
-// wait this long means a holder died with it; giving up keeps the host application responsive.
-inline constexpr uint32_t kLoaderStartLockTimeoutMs = 20000;
+// Whoever holds the start lock starts the loader and waits for it (kLoaderIdleTimeoutMs); a text
+// service that finds it taken waits for that start, once.
+inline constexpr uint32_t kLoaderStartLockTimeoutMs = kLoaderIdleTimeoutMs + 1000;
 
 // The loader's command line says who started it; it is handed over in a buffer of 20 characters.
 inline constexpr std::u16string_view kFromService = u"from service";

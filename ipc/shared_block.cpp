@@ -1,7 +1,5 @@
 #include "ipc/shared_block.h"
 
-#include "common/dict_format.h"
-#include "common/le.h"
 #include "common/learn_inbox.h"
 #include "common/settings_record.h"
 #include "common/tab_options.h"
@@ -29,7 +27,7 @@ class CloseUnlessKept {
   bool kept_ = false;
 };
 
-// Steps shared by both blocks: the two events, the read lock, the mapping and its view, then `check`
+// Steps shared by every block: the two events, the read lock, the mapping and its view, then `check`
 // on the mapped block while the lock is still held. Any failure, an exception included, releases the
 // lock and leaves the block closed.
 template <typename Check>
@@ -56,16 +54,6 @@ Result OpenBlock(SharedBlock& block, const BlockNames& names, Check check) {
   return r;
 }
 
-// View i of the directory, or an empty view when the entry or its tables do not lie inside the block.
-DictionaryView DirectoryView(const uint8_t* block, size_t size, size_t i) {
-  DictionaryView view;
-  const uint64_t at = kDirectoryEntriesOffset + uint64_t{i} * kDirectoryEntrySize;
-  if (at + kDirectoryEntrySize > size) return view;
-  const DictHeader header = ReadDictHeader(block + at);
-  if (!DictionaryView::Make(block, size, header, 0, &view)) return DictionaryView();
-  return view;
-}
-
 }  // namespace
 
 Result CreateBlockEvents(SharedBlock& block, const BlockNames& names) {
@@ -81,24 +69,6 @@ Result CreateBlockEvents(SharedBlock& block, const BlockNames& names) {
     return Result::kEventFailed;
   }
   return Result::kSuccess;
-}
-
-std::vector<DictionaryView> ReadDirectory(const uint8_t* block, size_t size, size_t count) {
-  std::vector<DictionaryView> directory;
-  directory.reserve(count);
-  for (size_t i = 0; i < count; ++i) directory.push_back(DirectoryView(block, size, i));
-  return directory;
-}
-
-Result OpenDictionaryBlock(DictionaryBlock& block) {
-  return OpenBlock(block, kDictionaryBlockNames, [](SharedBlock& b) {
-    // A block too small to hold a count holds no dictionary either.
-    const uint16_t count = b.viewSize() >= kDirectoryEntriesOffset ? LoadU16(b.view() + 2) : 0;
-    if (count == 0) return Result::kNoDictionary;
-    b.directory = ReadDirectory(b.view(), b.viewSize(), count);
-    static_cast<DictionaryBlock&>(b).generation = LoadU16(b.view());
-    return Result::kSuccess;
-  });
 }
 
 Result OpenSettingsBlock(SharedBlock& block) {
@@ -120,75 +90,60 @@ Result OpenLearnInboxBlock(SharedBlock& block) {
   });
 }
 
-namespace {
-
-std::u16string GenerationName(std::u16string_view prefix, uint16_t generation) {
-  static const char16_t kHex[] = u"0123456789ABCDEF";
-  std::u16string name(prefix);
-  for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(generation >> shift) & 0xF];
-  return name;
-}
-
-}  // namespace
-
-std::u16string RankingMappingName(uint16_t generation) { return GenerationName(kRankingMappingPrefix, generation); }
-std::u16string LearnedMappingName(uint16_t generation) { return GenerationName(kLearnedMappingPrefix, generation); }
-
-bool OpenRankingMapping(const DictionaryBlock& block, platform::Mapping* mapping) {
-  platform::OsError error = 0;
-  if (block.view() == nullptr || !mapping->Open(RankingMappingName(block.generation), &error, /*readOnly=*/true) ||
-      !mapping->Map(&error)) {
-    mapping->Close();
-    return false;
-  }
-  return true;
-}
-
-uint16_t ReadLearnedGeneration(SharedBlock& inbox) {
-  if (inbox.view() == nullptr) return 0;
-  const BlockReadLock lock(inbox);
-  return lock.held() ? LearnedGeneration(inbox.view(), inbox.viewSize()) : 0;
-}
-
-bool OpenLearnedMapping(uint16_t generation, platform::Mapping* mapping) {
-  platform::OsError error = 0;
-  if (generation == 0 || !mapping->Open(LearnedMappingName(generation), &error, /*readOnly=*/true) ||
-      !mapping->Map(&error)) {
-    mapping->Close();
-    return false;
-  }
-  return true;
-}
-
 void CloseBlock(SharedBlock& block, bool release) {
   if (release) Unlock(block);
-  std::vector<DictionaryView>().swap(block.directory);
   block.mapping.Close();
   block.readEvent.Close();
   block.writeEvent.Close();
 }
 
+namespace {
+
+// Before a wait: false while the policy keeps quiet after a wait that ran out.
+bool MayWait(SharedBlock& block) {
+  if (block.policy.quietMs == 0 || std::chrono::steady_clock::now() >= block.quietUntil) return true;
+  block.waitError = platform::TimedOutError();
+  return false;
+}
+
+// After a wait that did not get the lock: true when the policy takes the lock over (the holder died);
+// then the lock counts as the writer's, so that giving it back restores the token and the gate.
+bool AfterFailedWait(SharedBlock& block, platform::WaitResult result, platform::OsError error) {
+  if (result == platform::WaitResult::kTimedOut && block.policy.takeOverAbandoned) {
+    block.holderRole = HolderRole::kWriter;
+    block.waitError = 0;
+    return true;
+  }
+  block.waitError = NonZero(error);
+  if (result == platform::WaitResult::kTimedOut && block.policy.quietMs != 0) {
+    block.quietUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(block.policy.quietMs);
+  }
+  return false;
+}
+
+}  // namespace
+
 bool LockRead(SharedBlock& block) {
   block.holderRole = HolderRole::kReader;
+  if (!MayWait(block)) return false;
   platform::OsError error = 0;
-  if (platform::WaitAll(block.readEvent, block.writeEvent, kLockTimeoutMs, &error) !=
-      platform::WaitResult::kSignalled) {
-    block.waitError = NonZero(error);
-    return false;
-  }
+  const platform::WaitResult r = platform::WaitAll(block.readEvent, block.writeEvent, block.policy.waitMs, &error);
+  if (r != platform::WaitResult::kSignalled) return AfterFailedWait(block, r, error);
   block.waitError = 0;
   return true;
 }
 
 bool LockWrite(SharedBlock& block) {
   block.holderRole = HolderRole::kWriter;
+  if (!MayWait(block)) return false;
   if (!block.writeEvent.Reset()) {
     block.waitError = NonZero(platform::LastError());
     return false;
   }
   platform::OsError error = 0;
-  if (platform::Wait(block.readEvent, kLockTimeoutMs, &error) != platform::WaitResult::kSignalled) {
-    block.waitError = NonZero(error);
+  const platform::WaitResult r = platform::Wait(block.readEvent, block.policy.waitMs, &error);
+  if (r != platform::WaitResult::kSignalled) {
+    if (AfterFailedWait(block, r, error)) return true;
     block.writeEvent.Set();
     return false;
   }

@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include "common/dict_format.h"
 #include "common/le.h"
 #include "common/settings_record.h"
 #include "ipc/shared_block_testing.h"
@@ -48,65 +47,20 @@ struct Probe {
   }
 };
 
-// One dictionary of one entry "ab" (display "A") with its tables at 3000, 3100 and 3200.
-constexpr DictHeader kSample{0, 1, kNone, 3000, 3100, 3200};
-
-void PutSampleTables(uint8_t* b) {
-  WriteEntryPosition(b + 3000, {0, 0});
-  WriteEntryPosition(b + 3008, {6, 6});
-  StoreU16(b + 3100, 2);
-  StoreU16(b + 3102, u'a');
-  StoreU16(b + 3104, u'b');
-  StoreU16(b + 3200, 1);
-  StoreU16(b + 3202, u'A');
-}
-
-void PutEntry(uint8_t* b, size_t i, const DictHeader& h) {
-  WriteDictHeader(b + kDirectoryEntriesOffset + i * kDirectoryEntrySize, h);
-}
-
-std::u16string KeyOf(const DictionaryView& v, uint32_t i) {
-  TextRef t;
-  return v.Key(i, &t) ? t.ToString() : u"<none>";
-}
-
 TEST(SharedBlockTest, OpenWithoutLoaderGives6AndReleasesTheLock) {
   ASSERT_TRUE(kIsolated);
-  Probe dictProbe(kDictionaryReadEventName, kDictionaryWriteEventName);
-  DictionaryBlock dict;
-  EXPECT_EQ(OpenDictionaryBlock(dict), Result::kMappingOpenFailed);
-  EXPECT_NE(dict.lastError, 0u);
-  EXPECT_EQ(dict.view(), nullptr);
-  EXPECT_FALSE(dict.readEvent.valid());
-  EXPECT_FALSE(dict.writeEvent.valid());
-  EXPECT_TRUE(dictProbe.TokenFree());
-
-  Probe settingsProbe(kSettingsReadEventName, kSettingsWriteEventName);
+  Probe probe(kSettingsReadEventName, kSettingsWriteEventName);
   SharedBlock settings;
   EXPECT_EQ(OpenSettingsBlock(settings), Result::kMappingOpenFailed);
+  EXPECT_NE(settings.lastError, 0u);
   EXPECT_EQ(settings.view(), nullptr);
-  EXPECT_TRUE(settingsProbe.TokenFree());
-  EXPECT_TRUE(settingsProbe.GateOpen());
+  EXPECT_FALSE(settings.readEvent.valid());
+  EXPECT_TRUE(probe.TokenFree());
+  EXPECT_TRUE(probe.GateOpen());
 }
 
-TEST(SharedBlockTest, EmptyOrTinyBlocksAreRejected) {
-  Probe probe(kDictionaryReadEventName, kDictionaryWriteEventName);
+TEST(SharedBlockTest, BlocksTooSmallForTheirRecordAreRejected) {
   {
-    platform::Mapping loader = MakeBlock(kDictionaryMappingName, kPage);
-    DictionaryBlock dict;
-    EXPECT_EQ(OpenDictionaryBlock(dict), Result::kNoDictionary);
-    EXPECT_EQ(dict.view(), nullptr);
-    EXPECT_TRUE(dict.directory.empty());
-    EXPECT_TRUE(probe.TokenFree());
-  }
-  {
-    platform::Mapping loader = MakeBlock(kDictionaryMappingName, 3);  // no room for a count
-    DictionaryBlock dict;
-    EXPECT_EQ(OpenDictionaryBlock(dict), Result::kNoDictionary);
-    EXPECT_TRUE(probe.TokenFree());
-  }
-  {
-    // Readers of the settings rely on a whole record.
     platform::Mapping loader = MakeBlock(kSettingsMappingName, kPage);
     SharedBlock settings;
     EXPECT_EQ(OpenSettingsBlock(settings), Result::kMalformed);
@@ -118,118 +72,39 @@ TEST(SharedBlockTest, EmptyOrTinyBlocksAreRejected) {
   EXPECT_GE(settings.viewSize(), kSettingsRecordSize);
 }
 
-TEST(SharedBlockTest, ReopeningKeepsTheDirectoryUntilClosed) {
-  platform::Mapping loader = MakeBlock(kDictionaryMappingName, kPage);
-  uint8_t* b = loader.data();
-  StoreU16(b + 2, 1);
-  PutEntry(b, 0, kSample);
-  PutSampleTables(b);
-
-  DictionaryBlock dict;
-  ASSERT_EQ(OpenDictionaryBlock(dict), Result::kSuccess);
-  ASSERT_EQ(dict.directory.size(), 1u);
-  EXPECT_EQ(KeyOf(dict.directory[0], 0), u"ab");
-  InfoRef info;
-  ASSERT_TRUE(dict.directory[0].Info(0, &info));
-  EXPECT_EQ(info.display.ToString(), u"A");
-
-  StoreU16(b + 2, 2);
-  EXPECT_EQ(OpenDictionaryBlock(dict), Result::kSuccess);
-  EXPECT_EQ(dict.directory.size(), 1u) << "an open block is not read again";
-
-  CloseBlock(dict, false);
-  EXPECT_EQ(dict.view(), nullptr);
-  EXPECT_TRUE(dict.directory.empty());
-  ASSERT_EQ(OpenDictionaryBlock(dict), Result::kSuccess);
-  EXPECT_EQ(dict.directory.size(), 2u);
-  Probe probe(kDictionaryReadEventName, kDictionaryWriteEventName);
-  EXPECT_TRUE(probe.TokenFree());
-}
-
-TEST(SharedBlockTest, DirectoryEntriesPointingOutsideGiveEmptyViews) {
-  platform::Mapping loader = MakeBlock(kDictionaryMappingName, kPage);
-  uint8_t* b = loader.data();
-  PutSampleTables(b);
-  StoreU16(b + 2, 5);
-  PutEntry(b, 0, kSample);
-  PutEntry(b, 1, DictHeader{0, 1, kNone, 3000, 3100, kNone});  // no node table, no info area
-  PutEntry(b, 2, DictHeader{0, 1, kNone, 5000, 3100, kNone});  // positions past the end
-  PutEntry(b, 3, DictHeader{0, 1, kNone, 3000, 0xFFFFFF00, kNone});
-  PutEntry(b, 4, DictHeader{1, 1, 4090, 3000, 3100, kNone});  // node table runs off the end
-
-  DictionaryBlock dict;
-  ASSERT_EQ(OpenDictionaryBlock(dict), Result::kSuccess);
-  ASSERT_EQ(dict.directory.size(), 5u) << "positions must keep matching the settings";
-  EXPECT_EQ(KeyOf(dict.directory[0], 0), u"ab");
-  EXPECT_TRUE(dict.directory[0].hasInfo());
-  EXPECT_EQ(KeyOf(dict.directory[1], 0), u"ab");
-  EXPECT_FALSE(dict.directory[1].hasInfo());
-  EXPECT_FALSE(dict.directory[1].hasIndex());
-  for (size_t i = 2; i < 5; ++i) {
-    EXPECT_EQ(dict.directory[i].entryCount(), 0u) << i;
-    EXPECT_EQ(KeyOf(dict.directory[i], 0), u"<none>") << i;
-  }
-}
-
-TEST(SharedBlockTest, CountRunningPastTheViewKeepsItsPositions) {
-  platform::Mapping loader = MakeBlock(kDictionaryMappingName, kPage);
-  uint8_t* b = loader.data();
-  StoreU16(b + 2, 0xFFFF);
-  PutEntry(b, 0, kSample);
-  PutSampleTables(b);  // lies over later directory entries: those read as whatever they decode to
-
-  DictionaryBlock dict;
-  ASSERT_EQ(OpenDictionaryBlock(dict), Result::kSuccess);
-  ASSERT_EQ(dict.directory.size(), 0xFFFFu);
-  EXPECT_EQ(KeyOf(dict.directory[0], 0), u"ab");
-  const size_t inView = (dict.viewSize() - kDirectoryEntriesOffset) / kDirectoryEntrySize;
-  for (size_t i = inView; i < dict.directory.size(); ++i) ASSERT_EQ(dict.directory[i].entryCount(), 0u) << i;
-  // Whatever an entry decodes to, reading through it stays inside the block.
-  for (const DictionaryView& v : dict.directory) {
-    TextRef key;
-    InfoRef info;
-    for (uint32_t i = 0; i < std::min<uint32_t>(v.entryCount(), 4); ++i) {
-      v.Key(i, &key);
-      v.Info(i, &info);
-    }
-  }
-}
-
-TEST(SharedBlockTest, LockWaitsAreBoundedAndAFailedLockGivesNothingBack) {
+// A party in a host application waits briefly, then leaves the lock alone for a while: a held lock
+// costs a key one short wait, not one per key.
+TEST(SharedBlockTest, AHostWaitsBrieflyThenKeepsQuietAndAFailedLockGivesNothingBack) {
   platform::Mapping loader = MakeBlock(kSettingsMappingName, kSettingsRecordSize);
-  SharedBlock first;
-  SharedBlock second;
-  ASSERT_EQ(OpenSettingsBlock(first), Result::kSuccess);
-  ASSERT_EQ(OpenSettingsBlock(second), Result::kSuccess);
-  ASSERT_TRUE(LockRead(first));
-  EXPECT_EQ(first.waitError, 0u);
+  SharedBlock holder;
+  SharedBlock host;
+  SharedBlock other;
+  ASSERT_EQ(OpenSettingsBlock(holder), Result::kSuccess);
+  ASSERT_EQ(OpenSettingsBlock(host), Result::kSuccess);
+  ASSERT_EQ(OpenSettingsBlock(other), Result::kSuccess);
+  ASSERT_TRUE(LockRead(holder));
   Probe probe(kSettingsReadEventName, kSettingsWriteEventName);
 
-  // Readers exclude each other; the wait gives up after kLockTimeoutMs.
   {
-    BlockReadLock refused(second);
-    EXPECT_FALSE(refused);
-    EXPECT_NE(second.waitError, 0u);
-  }
-  EXPECT_FALSE(probe.TokenFree()) << "a refused guard must not give back a token it never had";
-  {
-    BlockWriteLock refused(second);
+    BlockWriteLock refused(host);
     EXPECT_FALSE(refused.held());
-    EXPECT_NE(second.waitError, 0u);
+    EXPECT_NE(host.waitError, 0u);
   }
   EXPECT_TRUE(probe.GateOpen()) << "a writer that gave up must not leave readers shut out";
-  EXPECT_FALSE(probe.TokenFree());
+  EXPECT_FALSE(probe.TokenFree()) << "a refused guard must not give back a token it never had";
 
   // Opening while the token is held fails the same way and leaves the block closed.
   SharedBlock third;
   EXPECT_EQ(OpenSettingsBlock(third), Result::kWaitFailed);
   EXPECT_EQ(third.view(), nullptr);
 
-  Unlock(first);
+  // Free again: the host that waited in vain does not try for a while; another party gets it.
+  Unlock(holder);
+  EXPECT_FALSE(BlockReadLock(host).held());
   {
-    BlockWriteLock writer(second);
+    BlockWriteLock writer(other);
     ASSERT_TRUE(writer);
-    EXPECT_EQ(second.waitError, 0u);
+    EXPECT_EQ(other.waitError, 0u);
     EXPECT_FALSE(probe.GateOpen());
     BlockWriteLock moved(std::move(writer));  // the lock goes along, and is given back once
     EXPECT_FALSE(writer.held());
@@ -239,12 +114,42 @@ TEST(SharedBlockTest, LockWaitsAreBoundedAndAFailedLockGivesNothingBack) {
   EXPECT_TRUE(probe.TokenFree());
 }
 
+// A holder that died with the lock (or a writer that died with the gate shut) leaves it taken for
+// every other party; the loader, waiting longer than anybody holds a lock, takes it over and gives it
+// back, which restores it for everybody.
+TEST(SharedBlockTest, TheLoaderRestoresALockItsHolderDiedWith) {
+  platform::Mapping loader = MakeBlock(kSettingsMappingName, kSettingsRecordSize);
+  Probe probe(kSettingsReadEventName, kSettingsWriteEventName);
+  for (const bool writerDied : {true, false}) {
+    {
+      SharedBlock dead;
+      ASSERT_EQ(OpenSettingsBlock(dead), Result::kSuccess);
+      ASSERT_TRUE(writerDied ? LockWrite(dead) : LockRead(dead));
+      CloseBlock(dead, false);  // gone without giving it back
+    }
+    SharedBlock host;
+    ASSERT_EQ(OpenSettingsBlock(host), Result::kWaitFailed);
+    SharedBlock warden;
+    warden.policy = kLoaderLockPolicy;
+    ASSERT_TRUE(CreateBlockEvents(warden, kSettingsBlockNames) == Result::kSuccess);
+    {
+      BlockReadLock restoring(warden);
+      EXPECT_TRUE(restoring.held()) << writerDied;
+    }
+    EXPECT_TRUE(probe.GateOpen()) << writerDied;
+    EXPECT_TRUE(probe.TokenFree()) << writerDied;
+    SharedBlock later;  // the host that waited in vain keeps quiet for a while; another gets in
+    EXPECT_EQ(OpenSettingsBlock(later), Result::kSuccess) << writerDied;
+  }
+}
+
 std::u16string Helper() { return testing::SiblingProgram(u"shared_block_test_helper"); }
 
 TEST(SharedBlockTest, WaitingWriterGoesBeforeNewReaders) {
   platform::Mapping loader = MakeBlock(kSettingsMappingName, kSettingsRecordSize);
   SharedBlock holder;
   SharedBlock reader;
+  reader.policy = kToolLockPolicy;  // waits for the writer
   ASSERT_EQ(OpenSettingsBlock(holder), Result::kSuccess);
   ASSERT_EQ(OpenSettingsBlock(reader), Result::kSuccess);
   platform::Event opened;

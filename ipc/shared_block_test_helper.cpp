@@ -18,6 +18,7 @@ namespace {
 // Opens the block, says so, waits for the go, then writes under the write lock.
 int WriteOnce() {
   SharedBlock block;
+  block.policy = kToolLockPolicy;
   const Result r = OpenSettingsBlock(block);
   if (r != Result::kSuccess) return 10 + ToInt(r);
   platform::Event opened;

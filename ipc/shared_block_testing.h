@@ -24,6 +24,7 @@ inline constexpr std::u16string_view kGoEventName = u"Local\\@@TESTGO@@";
 // open failed.
 inline int HammerSettingsBlock(bool writer, int passes) {
   SharedBlock block;
+  block.policy = kToolLockPolicy;  // contended on purpose: what is tested is exclusion, not patience
   const Result r = OpenSettingsBlock(block);
   if (r != Result::kSuccess) return 10 + ToInt(r);
   uint8_t* view = block.view();

@@ -7,7 +7,6 @@
 #include "common/result.h"
 #include "common/utf16.h"
 #include "ipc/loader_link.h"
-#include "ipc/shared_block.h"
 #include "lexforge/command_line.h"
 #include "lexforge/paths.h"
 #include "lookup/learned_file.h"
@@ -203,18 +202,13 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
     return ToInt(Result::kMalformed);
   }
 
-  DictionaryBlock block;
-  const Result r = PublishPrivateDictionaryFiles({bytes}, &block);
-  if (r != Result::kSuccess) return Fail(err, "cannot publish the dictionary", r, block.lastError);
-  std::unique_ptr<TabSource> source = CreateTabSource(block, 0, static_cast<uint16_t>(o.minLength));
-  if (!source) {
-    CloseBlock(block, false);
-    return Fail(err, "cannot make the source", Result::kOutOfMemory);
-  }
+  PublishedData published;
+  const Result r = PublishPrivateDictionaryFiles({bytes}, &published);
+  if (r != Result::kSuccess) return Fail(err, "cannot publish the dictionary", r);
+  std::unique_ptr<TabSource> source = CreateTabSource(published.directory(), 0, static_cast<uint16_t>(o.minLength));
+  if (!source) return Fail(err, "cannot make the source", Result::kOutOfMemory);
   LoneSource lone{*source};
   PrintPages(lone, o, out);
-  source.reset();
-  CloseBlock(block, false);
   return 0;
 }
 
@@ -233,8 +227,7 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
     return ToInt(r);
   }
   if (r != Result::kSuccess) {
-    return Fail(err, "the loader runs but its shared blocks cannot be opened", r,
-                set.settingsBlock().lastError != 0 ? set.settingsBlock().lastError : set.dictionaryBlock().lastError);
+    return Fail(err, "the loader runs but what it publishes cannot be opened", r, set.published().lastError());
   }
   if (o.tab >= set.sourceCount()) {
     err << "lexforge lookup: there is no tab " << o.tab << " (the settings have " << set.sourceCount() << ")\n";
@@ -321,14 +314,12 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
   };
   if (learning) publish();
 
-  DictionaryBlock block;
-  const Result r = PublishPrivateDictionaryFiles({bytes}, &block);
-  if (r != Result::kSuccess) return Fail(err, "cannot publish the dictionary", r, block.lastError);
-  std::unique_ptr<TabSource> source = CreateTabSource(block, 0, static_cast<uint16_t>(o.minLength), &ranking);
-  if (!source) {
-    CloseBlock(block, false);
-    return Fail(err, "cannot make the source", Result::kOutOfMemory);
-  }
+  PublishedData published;
+  const Result r = PublishPrivateDictionaryFiles({bytes}, &published);
+  if (r != Result::kSuccess) return Fail(err, "cannot publish the dictionary", r);
+  std::unique_ptr<TabSource> source =
+      CreateTabSource(published.directory(), 0, static_cast<uint16_t>(o.minLength), &ranking);
+  if (!source) return Fail(err, "cannot make the source", Result::kOutOfMemory);
   source->SetOrder(o.order);
   WordHistory history;
   std::string line;
@@ -358,7 +349,6 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
     }
   }
   source.reset();
-  CloseBlock(block, false);
   if (!o.history.empty()) {
     platform::OsError os = 0;
     const Result saved = SaveLearnedStore(store, o.history, &os);

@@ -68,64 +68,35 @@ size_t DataSize(const DictionaryList& dictionaries) {
   return total;
 }
 
-size_t CapacityFor(size_t dataSize) {
-  if (dataSize > kMaxBlockSize - kDirectoryAreaSize) return 0;
-  size_t capacity = kDirectoryAreaSize + dataSize;
-  // Headroom for the next publication beside this one, and for growth in between.
-  capacity += dataSize <= kMaxBlockSize - capacity ? dataSize + dataSize / 4 : kMaxBlockSize - capacity;
-  if (capacity > kMaxBlockSize) capacity = kMaxBlockSize;
-  if (capacity < kMinBlockCapacity) capacity = kMinBlockCapacity;
-  constexpr size_t kGranularity = size_t{1} << 16;
-  capacity = (capacity + kGranularity - 1) / kGranularity * kGranularity;
-  return capacity > kMaxBlockSize ? kMaxBlockSize : capacity;
+size_t ImageSize(const DictionaryList& dictionaries) {
+  const size_t data = DataSize(dictionaries);
+  return data > kMaxBlockSize - kDirectoryAreaSize ? 0 : kDirectoryAreaSize + data;
 }
 
-bool PlaceBeside(size_t capacity, Region inUse, size_t size, size_t* begin) {
-  if (capacity < kDirectoryAreaSize) return false;
-  const size_t room = capacity - kDirectoryAreaSize;
-  if (inUse.begin >= inUse.end) {
-    if (size > room) return false;
-    *begin = kDirectoryAreaSize;
-    return true;
-  }
-  if (inUse.begin >= kDirectoryAreaSize && size <= inUse.begin - kDirectoryAreaSize) {
-    *begin = kDirectoryAreaSize;
-    return true;
-  }
-  const size_t after = AlignUp(inUse.end);
-  if (after <= capacity && size <= capacity - after) {
-    *begin = after;
-    return true;
-  }
-  return false;
-}
-
-Region WriteImage(uint8_t* block, size_t capacity, const DictionaryList& dictionaries, size_t begin,
-                  uint16_t generation) {
+void WriteImage(uint8_t* block, size_t size, const DictionaryList& dictionaries, uint16_t generation) {
+  if (size < kDirectoryAreaSize) return;
   const size_t count =
       dictionaries.size() < kMaxPublishedDictionaries ? dictionaries.size() : kMaxPublishedDictionaries;
-  // Bodies first, then the directory that points at them.
-  size_t at = begin;
+  size_t at = kDirectoryAreaSize;
+  size_t written = 0;
   DictHeader entries[kMaxPublishedDictionaries];
-  for (size_t i = 0; i < count; ++i) {
-    const PreparedDictionary& d = *dictionaries[i];
-    const size_t size = d.bodySize();
-    if (at > capacity || size > capacity - at) break;  // the caller checked; never write past the block
-    std::memcpy(block + at, d.body(), size);
+  for (; written < count; ++written) {
+    const PreparedDictionary& d = *dictionaries[written];
+    const size_t bodySize = d.bodySize();
+    if (at > size || bodySize > size - at) break;  // the caller sized the block; never write past it
+    std::memcpy(block + at, d.body(), bodySize);
     DictHeader h = d.header;
     h.nodeTableOffset = Rebase(h.nodeTableOffset, at);
     h.positionTableOffset = Rebase(h.positionTableOffset, at);
     h.keyAreaOffset = Rebase(h.keyAreaOffset, at);
     h.infoAreaOffset = Rebase(h.infoAreaOffset, at);
-    entries[i] = h;
-    at = AlignUp(at + size);
-    if (at > capacity) at = capacity;
+    entries[written] = h;
+    at = AlignUp(at + bodySize);
   }
   std::memset(block + 4, 0, kDirectoryAreaSize - 4);
-  for (size_t i = 0; i < count; ++i) WriteDictHeader(block + 4 + kDictHeaderSize * i, entries[i]);
+  for (size_t i = 0; i < written; ++i) WriteDictHeader(block + 4 + kDictHeaderSize * i, entries[i]);
   StoreU16(block, generation);
-  StoreU16(block + 2, static_cast<uint16_t>(count));
-  return Region{begin, at};
+  StoreU16(block + 2, static_cast<uint16_t>(written));
 }
 
 uint16_t ImageGeneration(const uint8_t* block) { return LoadU16(block); }

@@ -1,11 +1,8 @@
-// Composition of the shared dictionary block: a directory of one entry per dictionary of the settings
-// record, in the record's order, then the bytes of each dictionary file after its 24-byte header,
-// placed unchanged. A directory entry is the file's header with the body's block offset added to every
-// offset that is not 0xFFFFFFFF.
-//
-// The block is written while text services may still hold views made from an older directory. Each
-// publication is therefore placed beside the data of the one before it when it fits, so that a reader
-// that has not reopened the block yet keeps reading the dictionaries it found, whole.
+// Composition of the dictionary block that the loader publishes: a directory of one entry per
+// dictionary of the settings record, in the record's order, then the bytes of each dictionary file
+// after its 24-byte header, placed unchanged. A directory entry is the file's header with the body's
+// block offset added to every offset that is not 0xFFFFFFFF. Each publication is a block of its own,
+// never written once published.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +20,6 @@ constexpr size_t kDirectoryAreaSize = 320;
 static_assert(4 + 24 * kMaxPublishedDictionaries <= kDirectoryAreaSize, "directory area holds 12 entries");
 // Every offset in the block must fit in 32 bits, and every host, 32-bit ones too, maps the whole block.
 constexpr size_t kMaxBlockSize = size_t{1} << 30;
-constexpr size_t kMinBlockCapacity = size_t{8} << 20;
 constexpr size_t kBodyAlignment = 8;
 
 // One dictionary ready to be placed: a whole valid file, or a zero-entry placeholder that stands in
@@ -45,30 +41,19 @@ PreparedDictionary PrepareDictionary(std::vector<uint8_t> file);
 // A valid dictionary of no entries: a position table holding only the terminator record.
 PreparedDictionary Placeholder(Result problem);
 
-struct Region {
-  size_t begin = 0;
-  size_t end = 0;  // exclusive; empty when begin == end
-};
-
 using DictionaryList = std::vector<const PreparedDictionary*>;
 
 // Bytes that the bodies take in the data area, each starting on kBodyAlignment (saturating at
 // kMaxBlockSize).
 size_t DataSize(const DictionaryList& dictionaries);
 size_t DataSize(const PreparedDictionary& dictionary);
-// The mapping size to create for data of `dataSize` bytes: room for this data and one more
-// publication of the same size beside it, at least kMinBlockCapacity, at most kMaxBlockSize; 0 when
-// the data alone cannot fit in kMaxBlockSize.
-size_t CapacityFor(size_t dataSize);
-// Where data of `size` bytes can go in a block of `capacity` bytes without touching `inUse`: the
-// start of the data area when it fits before it, else right after it. False when neither fits.
-bool PlaceBeside(size_t capacity, Region inUse, size_t size, size_t* begin);
+// The size of the block for these dictionaries; 0 when they do not fit in kMaxBlockSize.
+size_t ImageSize(const DictionaryList& dictionaries);
 
-// Writes the directory (the count at byte 2, entries from byte 4) and the bodies from `begin` on into
-// the block; bytes 0..1 get `generation`. The caller checked that begin + DataSize() <= capacity and
-// holds the block's write lock. Allocates nothing. Returns the data region written.
-Region WriteImage(uint8_t* block, size_t capacity, const DictionaryList& dictionaries, size_t begin,
-                  uint16_t generation);
+// Writes the directory (the count at byte 2, entries from byte 4) and the bodies after the directory
+// area into `block`, of `size` bytes (ImageSize of the list; what does not fit is left out); bytes
+// 0..1 get `generation`. Allocates nothing.
+void WriteImage(uint8_t* block, size_t size, const DictionaryList& dictionaries, uint16_t generation);
 
 DictionaryList ListOf(const std::vector<PreparedDictionary>& dictionaries);
 

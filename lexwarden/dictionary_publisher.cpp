@@ -4,9 +4,10 @@
 #include <utility>
 
 #include "common/file_names.h"
+#include "common/le.h"
 #include "common/rank_view.h"
 #include "common/ranking_image.h"
-#include "lexwarden/owned_block.h"
+#include "platform/file.h"
 #include "platform/process.h"
 
 namespace quillet::warden {
@@ -18,20 +19,12 @@ bool IsAbsolute(std::u16string_view p) {
   return p.size() >= 2 && p[1] == u':' && ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z'));
 }
 
-// Stands in for a dictionary that waits for the block to grow.
-const PreparedDictionary* Waiting() {
-  static const PreparedDictionary waiting = Placeholder(Result::kFileOpenFailed);
-  return &waiting;
-}
-
 bool AnyProblem(const std::vector<PreparedDictionary>& dictionaries) {
   for (const PreparedDictionary& d : dictionaries) {
     if (d.placeholder()) return true;
   }
   return false;
 }
-
-Result Outcome(bool problem) { return problem ? Result::kFileOpenFailed : Result::kSuccess; }
 
 // The ranking data beside a dictionary when it was made for it; empty otherwise (a missing or stale
 // file means dictionary order, never wrong words).
@@ -59,55 +52,12 @@ std::u16string ResolveDictionaryPath(const std::u16string& programFolder, std::u
   return platform::JoinPath(programFolder, path);
 }
 
-DictionaryPublisher::DictionaryPublisher(std::u16string programFolder, FileReader readFile)
-    : programFolder_(std::move(programFolder)), readFile_(std::move(readFile)) {}
-
-size_t DictionaryPublisher::capacity() const {
-  MutexLock lock(mutex_);
-  return capacity_;
-}
-
-bool DictionaryPublisher::growthPending() const {
-  MutexLock lock(mutex_);
-  return growthPending_;
-}
+DictionaryPublisher::DictionaryPublisher(std::u16string programFolder, FileReader readFile, PublicationBoard& board)
+    : programFolder_(std::move(programFolder)), readFile_(std::move(readFile)), board_(board) {}
 
 uint64_t DictionaryPublisher::publications() const {
   MutexLock lock(mutex_);
   return publications_;
-}
-
-Result DictionaryPublisher::Open(ConstSettingsView record) {
-  std::vector<PreparedDictionary> dictionaries = Load(record);
-  const size_t capacity = CapacityFor(DataSize(ListOf(dictionaries)));
-  bool existed = false;
-  const Result r = CreateOwnedBlock(block_, kDictionaryBlockNames, capacity == 0 ? kMaxBlockSize : capacity, &existed);
-  if (r != Result::kSuccess) return r;
-  // An existing block may be held by readers of an earlier loader: its data area counts as in use.
-  inUse_ = existed ? Region{kDirectoryAreaSize, block_.viewSize()} : Region{};
-  NoteCapacity();
-  return Publish(std::move(dictionaries));
-}
-
-Result DictionaryPublisher::Reload(ConstSettingsView record) { return Publish(Load(record)); }
-
-void DictionaryPublisher::Close() {
-  CloseBlock(block_, false);
-  ranking_.Close();
-  nextRanking_.Close();
-}
-
-void DictionaryPublisher::PrepareRanking(const DictionaryList& dictionaries) {
-  nextRanking_.Close();
-  std::vector<const std::vector<uint8_t>*> files;
-  for (const PreparedDictionary* d : dictionaries) files.push_back(&d->ranking);
-  const std::vector<uint8_t> image = BuildRankingImage(files);
-  if (image.empty()) return;
-  // The generation is ours to choose: readers only look for the one the block will show.
-  uint16_t generation = 0;
-  if (CreatePublication(&RankingMappingName, generation_, image, &nextRanking_, &generation)) {
-    generation_ = static_cast<uint16_t>(generation - 1);  // the image written next takes `generation`
-  }
 }
 
 std::vector<PreparedDictionary> DictionaryPublisher::Load(ConstSettingsView record) const {
@@ -119,7 +69,10 @@ std::vector<PreparedDictionary> DictionaryPublisher::Load(ConstSettingsView reco
     const std::u16string path = ResolveDictionaryPath(programFolder_, record.dictionary(i).path());
     std::vector<uint8_t> bytes;
     platform::OsError error = 0;
-    if (path.empty() || readFile_(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
+    // A share would have the loader connect to another machine (and offer it the user's credentials)
+    // at every reload, as whatever the record names.
+    if (path.empty() || platform::IsNetworkPath(path) ||
+        readFile_(path, kMaxDictionaryFileSize, &bytes, &error) != platform::ReadStatus::kRead) {
       out.push_back(Placeholder(Result::kFileOpenFailed));
       continue;
     }
@@ -135,119 +88,32 @@ std::vector<PreparedDictionary> DictionaryPublisher::Load(ConstSettingsView reco
   return out;
 }
 
-Result DictionaryPublisher::Regrow(size_t capacity, bool* fresh) {
-  if (capacity == 0) capacity = kMaxBlockSize;  // more than any block holds: what fits is published
-  // The name can only be made anew once nobody holds the old mapping; otherwise Create opens the old
-  // one again. Readers open the block only while they hold its lock, and we hold it as the writer, so
-  // no reader can find the name missing in between.
-  block_.mapping.Close();
-  bool existed = false;
-  Result r = CreateOwnedMapping(block_, kDictionaryMappingName, capacity, &existed);
-  if (r != Result::kSuccess) {
-    // Try to get any block back so that readers find one.
-    r = CreateOwnedMapping(block_, kDictionaryMappingName, kMinBlockCapacity, &existed);
-    if (r == Result::kSuccess) {
-      inUse_ = Region{};
-      existed = false;
-    }
+Result DictionaryPublisher::Publish(ConstSettingsView record) {
+  const std::vector<PreparedDictionary> dictionaries = Load(record);
+  const DictionaryList list = ListOf(dictionaries);
+  std::optional<PublicationBoard::Made> block =
+      board_.Make(PublicationKind::kDictionaries, ImageSize(list),
+                  [&list](uint8_t* bytes, size_t size) { WriteImage(bytes, size, list, 0); });
+  if (!block) return Result::kMappingCreateFailed;
+  StoreU16(block->mapping.data(), block->generation);  // the block's reserved bytes: which one it is
+  std::vector<PublicationBoard::Made> made;
+  made.push_back(std::move(*block));
+  std::vector<const std::vector<uint8_t>*> files;
+  for (const PreparedDictionary* d : list) files.push_back(&d->ranking);
+  const std::vector<uint8_t> image = BuildRankingImage(files);
+  std::optional<PublicationBoard::Made> ranking;
+  if (!image.empty()) ranking = board_.Make(PublicationKind::kRanking, image);
+  if (ranking) {
+    made.push_back(std::move(*ranking));
+  } else {
+    board_.Withdraw(PublicationKind::kRanking);  // none, or none could be made: dictionary order
   }
-  *fresh = r == Result::kSuccess && !existed;
-  if (*fresh) inUse_ = Region{};
-  NoteCapacity();
-  return r;
-}
-
-Result DictionaryPublisher::Publish(std::vector<PreparedDictionary> dictionaries) {
-  if (!block_.mapping.mapped()) {
-    bool fresh = false;
-    const Result r = Regrow(kMinBlockCapacity, &fresh);
-    if (r != Result::kSuccess) return r;
-  }
-  const DictionaryList all = ListOf(dictionaries);
-  const size_t dataSize = DataSize(all);
-  DictionaryList shown = all;  // made before the lock: nothing may fail half way through the image
-  bool pending = false;
-  PrepareRanking(all);
+  board_.Name(std::move(made));
   {
-    BlockWriteLock lock(block_);
-    if (!lock) return Result::kWaitFailed;
-    const Result r = PlaceImage(dataSize, &shown, &pending);
-    if (r != Result::kSuccess) return r;
+    MutexLock lock(mutex_);
+    ++publications_;
   }
-  ranking_ = std::move(nextRanking_);
-  const bool problem = AnyProblem(dictionaries) || pending;
-  waiting_ = pending ? std::move(dictionaries) : std::vector<PreparedDictionary>();
-  Published(pending);
-  return Outcome(problem);
-}
-
-// Under the write lock: finds room for `dataSize` bytes beside the data that readers of the old
-// directory may still use, growing the block when it can, and writes the image. When readers still
-// hold a block too small for the new set, what fits is published and the rest stands empty
-// (*pending); `shown` is changed to match.
-Result DictionaryPublisher::PlaceImage(size_t dataSize, DictionaryList* shown, bool* pending) {
-  size_t begin = 0;
-  if (!PlaceBeside(block_.viewSize(), inUse_, dataSize, &begin)) {
-    bool fresh = false;
-    const Result r = Regrow(CapacityFor(dataSize), &fresh);
-    if (r != Result::kSuccess) return r;
-    // Still the old mapping (someone holds it): the new set may go over data of older directories.
-    if (!PlaceBeside(block_.viewSize(), inUse_, dataSize, &begin) &&
-        !PlaceBeside(block_.viewSize(), Region{}, dataSize, &begin)) {
-      // Readers still hold a block too small for the new set, and a mapping cannot grow. Publish what
-      // fits now, in its place; the rest stands empty until every old holder has let go (retried).
-      *pending = true;
-      size_t room = block_.viewSize() > kDirectoryAreaSize ? block_.viewSize() - kDirectoryAreaSize : 0;
-      for (const PreparedDictionary*& d : *shown) {
-        const size_t size = DataSize(*d);
-        if (size <= room) {
-          room -= size;
-        } else {
-          d = Waiting();
-          room -= DataSize(*d) <= room ? DataSize(*d) : room;
-        }
-      }
-      // Beside the data that readers of the old directory still use, when that much room is left.
-      if (!PlaceBeside(block_.viewSize(), inUse_, DataSize(*shown), &begin)) begin = kDirectoryAreaSize;
-    }
-  }
-  inUse_ = WriteImage(block_.view(), block_.viewSize(), *shown, begin, ++generation_);
-  return Result::kSuccess;
-}
-
-Result DictionaryPublisher::RetryGrowth() {
-  if (waiting_.empty()) return Result::kWaitFailed;
-  const DictionaryList all = ListOf(waiting_);
-  const size_t dataSize = DataSize(all);
-  PrepareRanking(all);
-  {
-    BlockWriteLock lock(block_);
-    if (!lock) return Result::kWaitFailed;
-    bool fresh = false;
-    size_t begin = 0;
-    if (Regrow(CapacityFor(dataSize), &fresh) != Result::kSuccess || !fresh ||
-        !PlaceBeside(block_.viewSize(), Region{}, dataSize, &begin)) {
-      return Result::kWaitFailed;
-    }
-    inUse_ = WriteImage(block_.view(), block_.viewSize(), all, begin, ++generation_);
-  }
-  ranking_ = std::move(nextRanking_);
-  const bool problem = AnyProblem(waiting_);
-  waiting_.clear();
-  Published(false);
-  return Outcome(problem);
-}
-
-void DictionaryPublisher::Published(bool pending) {
-  MutexLock lock(mutex_);
-  growthPending_ = pending;
-  ++publications_;
-}
-
-void DictionaryPublisher::NoteCapacity() {
-  const size_t capacity = block_.viewSize();
-  MutexLock lock(mutex_);
-  capacity_ = capacity;
+  return AnyProblem(dictionaries) ? Result::kFileOpenFailed : Result::kSuccess;
 }
 
 }  // namespace quillet::warden

@@ -1,15 +1,20 @@
-// The dictionary block as text services read it, published through the same block code they use.
-// Each test plays the loader's worker itself.
+// The dictionaries as text services read them, through the same code they use. Each test plays the
+// loader's worker itself.
 #include "lexwarden/dictionary_publisher.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/test_support.h"
+#include "platform/file.h"
 
 namespace quillet::warden {
 namespace {
 
+using testing::BytesOf;
 using testing::MakeDictionary;
 using testing::Reader;
 using testing::RecordWith;
@@ -19,10 +24,33 @@ using testing::WriteBytes;
 
 class DictionaryPublisherTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::UseFreshNamespace(); }
-  DictionaryPublisher MakePublisher() const { return DictionaryPublisher(program_.path(), &platform::ReadWholeFile); }
+  void SetUp() override {
+    testing::UseFreshNamespace();
+    kWorkerRole.Assume();
+    ASSERT_EQ(board_.Open(), Result::kSuccess);
+  }
+  void TearDown() override {
+    kWorkerRole.Assume();
+    board_.Close();
+  }
+  // Shares are refused before anybody reads them.
+  static platform::ReadStatus ReadLocalFile(const std::u16string& path, size_t maxSize, std::vector<uint8_t>* bytes,
+                                            platform::OsError* error) {
+    EXPECT_FALSE(platform::IsNetworkPath(path)) << "read from a share";
+    return platform::ReadWholeFile(path, maxSize, bytes, error);
+  }
+  // What the loader does: the settings, then the dictionaries they list.
+  Result Publish(const SettingsRecord& record) {
+    kWorkerRole.Assume();
+    std::optional<PublicationBoard::Made> settings = board_.Make(PublicationKind::kSettings, BytesOf(record));
+    EXPECT_TRUE(settings);
+    if (settings) board_.Name(std::move(*settings));
+    return publisher_.Publish(record.view());
+  }
 
   TempFolder program_;
+  PublicationBoard board_;
+  DictionaryPublisher publisher_{program_.path(), &ReadLocalFile, board_};
 };
 
 TEST_F(DictionaryPublisherTest, DictionariesArePublishedInTheRecordsOrderFromEveryKindOfPath) {
@@ -33,85 +61,49 @@ TEST_F(DictionaryPublisherTest, DictionariesArePublishedInTheRecordsOrderFromEve
   ASSERT_TRUE(platform::CreateFolders(program_.File(u"sub"), nullptr));
   WriteBytes(program_.File(u"sub/c.dict"), MakeDictionary(u"c", 300));
   WriteBytes(program_.File(u"bad.dict"), {1, 2, 3, 4});
-  const SettingsRecord record =
-      RecordWith({u"sub\\c.dict", u"bad.dict", elsewhere.File(u"b.dict"), u"a.dict", u"missing.dict"});
+  const SettingsRecord record = RecordWith({u"sub\\c.dict", u"bad.dict", elsewhere.File(u"b.dict"), u"a.dict",
+                                            u"missing.dict", u"\\\\server\\share\\a.dict"});
 
-  DictionaryPublisher publisher = MakePublisher();
-  EXPECT_EQ(publisher.Open(record.view()), Result::kFileOpenFailed);  // bad.dict is malformed
+  EXPECT_EQ(Publish(record), Result::kFileOpenFailed);  // bad.dict is malformed
   Reader reader;
   ASSERT_EQ(reader.Open(), Result::kSuccess);
-  ASSERT_EQ(reader.count(), 5u);
+  ASSERT_EQ(reader.count(), 6u);
   EXPECT_TRUE(Whole(reader.Keys(0), u"c", 300));
   EXPECT_TRUE(reader.Keys(1).empty());
   EXPECT_TRUE(Whole(reader.Keys(2), u"b", 7));
   EXPECT_TRUE(Whole(reader.Keys(3), u"a", 120));
   EXPECT_TRUE(reader.Keys(4).empty());
-  EXPECT_EQ(publisher.publications(), 1u);
+  EXPECT_TRUE(reader.Keys(5).empty());
+  EXPECT_EQ(publisher_.publications(), 1u);
 }
 
 TEST_F(DictionaryPublisherTest, AnEmptyDictionaryListGivesAnEmptyDirectory) {
-  kWorkerRole.Assume();
-  DictionaryPublisher publisher = MakePublisher();
-  EXPECT_EQ(publisher.Open(RecordWith({}).view()), Result::kSuccess);
+  EXPECT_EQ(Publish(RecordWith({})), Result::kSuccess);
   Reader reader;
   EXPECT_EQ(reader.Open(), Result::kNoDictionary);
 }
 
-TEST_F(DictionaryPublisherTest, OldReadersStayWholeUntilTheyReopen) {
-  kWorkerRole.Assume();
+// A reader keeps the publication it opened, whole, however large the next one is, until it takes up
+// the new one; nothing it holds keeps the loader from publishing.
+TEST_F(DictionaryPublisherTest, ReadersKeepWhatTheyOpenedUntilTheyTakeUpTheNext) {
   WriteBytes(program_.File(u"a.dict"), MakeDictionary(u"a", 500));
-  WriteBytes(program_.File(u"b.dict"), MakeDictionary(u"b", 260));
-  DictionaryPublisher publisher = MakePublisher();
-  ASSERT_EQ(publisher.Open(RecordWith({u"a.dict"}).view()), Result::kSuccess);
+  const std::u16string longPrefix(40, u'x');
+  WriteBytes(program_.File(u"big.dict"), MakeDictionary(longPrefix, 100000));
+  ASSERT_EQ(Publish(RecordWith({u"a.dict"})), Result::kSuccess);
   Reader before;
   ASSERT_EQ(before.Open(), Result::kSuccess);
 
-  ASSERT_EQ(publisher.Reload(RecordWith({u"b.dict"}).view()), Result::kSuccess);
+  ASSERT_EQ(Publish(RecordWith({u"big.dict", u"a.dict"})), Result::kSuccess);
   EXPECT_TRUE(Whole(before.Keys(0), u"a", 500));
   Reader after;
   ASSERT_EQ(after.Open(), Result::kSuccess);
-  ASSERT_EQ(after.count(), 1u);
-  EXPECT_TRUE(Whole(after.Keys(0), u"b", 260));
+  ASSERT_EQ(after.count(), 2u);
+  EXPECT_TRUE(Whole(after.Keys(0), longPrefix, 100000));
   EXPECT_TRUE(Whole(before.Keys(0), u"a", 500));
-  EXPECT_FALSE(publisher.growthPending());
-}
 
-TEST_F(DictionaryPublisherTest, ABlockThatMustGrowWaitsForItsOldHoldersWithoutLosingTheNewSet) {
-  kWorkerRole.Assume();
-  WriteBytes(program_.File(u"small.dict"), MakeDictionary(u"s", 10));
-  // Larger than the smallest block, so the new set needs a bigger mapping.
-  const std::u16string longPrefix(40, u'x');
-  WriteBytes(program_.File(u"big.dict"), MakeDictionary(longPrefix, 100000));
-  DictionaryPublisher publisher = MakePublisher();
-  ASSERT_EQ(publisher.Open(RecordWith({u"small.dict"}).view()), Result::kSuccess);
-  const size_t smallCapacity = publisher.capacity();
-
-  Reader holder;
-  ASSERT_EQ(holder.Open(), Result::kSuccess);
-  EXPECT_EQ(publisher.Reload(RecordWith({u"small.dict", u"big.dict"}).view()), Result::kFileOpenFailed);
-  EXPECT_TRUE(publisher.growthPending());
-  EXPECT_TRUE(publisher.waitingForGrowth());
-  EXPECT_EQ(publisher.RetryGrowth(), Result::kWaitFailed);  // still held
-  // The holder's views stay whole; a reader opening now sees the new list, the big one still empty.
-  EXPECT_TRUE(Whole(holder.Keys(0), u"s", 10));
-  {
-    Reader meanwhile;
-    ASSERT_EQ(meanwhile.Open(), Result::kSuccess);
-    ASSERT_EQ(meanwhile.count(), 2u);
-    EXPECT_TRUE(Whole(meanwhile.Keys(0), u"s", 10));
-    EXPECT_TRUE(meanwhile.Keys(1).empty());
-  }
-  holder.Close();
-
-  EXPECT_EQ(publisher.RetryGrowth(), Result::kSuccess);
-  EXPECT_FALSE(publisher.growthPending());
-  EXPECT_FALSE(publisher.waitingForGrowth());
-  EXPECT_GT(publisher.capacity(), smallCapacity);
-  Reader reader;
-  ASSERT_EQ(reader.Open(), Result::kSuccess);
-  EXPECT_TRUE(Whole(reader.Keys(0), u"s", 10));
-  EXPECT_TRUE(Whole(reader.Keys(1), longPrefix, 100000));
-  EXPECT_EQ(publisher.RetryGrowth(), Result::kWaitFailed) << "nothing waits any more";
+  EXPECT_TRUE(before.Refresh());
+  EXPECT_TRUE(Whole(before.Keys(1), u"a", 500));
+  EXPECT_FALSE(before.Refresh()) << "nothing new";
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "lexwarden/learning_keeper.h"
 
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -10,9 +9,13 @@
 
 namespace quillet::warden {
 
+LearningKeeper::LearningKeeper(std::u16string path, PublicationBoard& board)
+    : board_(board), file_(LearnedFile(path)) {}
+
 Result LearningKeeper::Open() {
-  platform::OsError error = 0;
-  if (!path_.empty()) (void)LoadLearnedStore(path_, &store_, &damaged_, &error);  // unreadable: start empty
+  const platform::KeptContent content = file_.Load();  // unreadable: start empty, never overwrite it
+  damaged_ = content.origin == platform::KeptOrigin::kDamaged;
+  if (content.origin == platform::KeptOrigin::kFile) store_.Load(content.bytes.data(), content.bytes.size());
   bool existed = false;
   const Result r = CreateOwnedBlock(inbox_, kLearnInboxBlockNames, kLearnInboxSize, &existed);
   if (r != Result::kSuccess) return r;
@@ -21,7 +24,6 @@ Result LearningKeeper::Open() {
     if (!lock) return Result::kWaitFailed;
     // Reports left in a block that outlived an earlier loader are taken with the next drain.
     if (!existed || !IsLearnInbox(inbox_.view(), inbox_.viewSize())) InitLearnInbox(inbox_.view(), inbox_.viewSize());
-    generation_ = LearnedGeneration(inbox_.view(), inbox_.viewSize());
   }
   Publish();
   return Result::kSuccess;
@@ -58,34 +60,28 @@ bool LearningKeeper::Drain() {
     }
   }
   unsaved_ = true;
-  const auto now = std::chrono::steady_clock::now();
-  if (!path_.empty() && now - lastSave_ >= std::chrono::seconds(kSaveIntervalSeconds)) {
-    platform::OsError error = 0;
-    if (SaveLearnedStore(store_, path_, &error) == Result::kSuccess) unsaved_ = false;
-    lastSave_ = now;
-  }
+  if (std::chrono::steady_clock::now() - lastSave_ >= std::chrono::seconds(kSaveIntervalSeconds)) Save();
   Publish();
   return true;
 }
 
+void LearningKeeper::Save() {
+  lastSave_ = std::chrono::steady_clock::now();
+  if (file_.path().empty()) return;
+  const std::vector<uint8_t> bytes = store_.Serialize();
+  platform::OsError error = 0;
+  if (file_.Save(bytes.data(), bytes.size(), &error) == Result::kSuccess) unsaved_ = false;
+}
+
 void LearningKeeper::Publish() {
-  platform::Mapping mapping;
-  uint16_t generation = 0;
-  if (!CreatePublication(&LearnedMappingName, generation_, store_.Serialize(), &mapping, &generation)) return;
-  BlockWriteLock lock(inbox_);
-  if (!lock) return;  // readers keep the publication before; the next drain tries again
-  SetLearnedGeneration(inbox_.view(), inbox_.viewSize(), generation);
-  generation_ = generation;
-  published_ = std::move(mapping);
+  std::optional<PublicationBoard::Made> made = board_.Make(PublicationKind::kLearned, store_.Serialize());
+  // Without it readers keep the publication before; the next drain tries again.
+  if (made) board_.Name(std::move(*made));
 }
 
 void LearningKeeper::Close() {
-  if (unsaved_ && !path_.empty()) {
-    platform::OsError error = 0;
-    (void)SaveLearnedStore(store_, path_, &error);
-  }
+  if (unsaved_) Save();
   CloseBlock(inbox_, false);
-  published_.Close();
 }
 
 }  // namespace quillet::warden

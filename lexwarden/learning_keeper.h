@@ -1,8 +1,8 @@
 // The user's learned store, owned by the loader: text services report the words written (the
 // learning inbox), the loader takes them into the store (weights that fade with use, a size cap),
-// keeps it in its file (written atomically) and publishes it for every text service to read in
-// place: each publication a mapping of its own, named by a generation that the inbox then shows,
-// never written again (so a reader's view never changes under it).
+// keeps it in its file (platform/kept_file.h) and publishes it for text services to read in place
+// (publication_board.h). The inbox, the store's publications and its file are private to the user's
+// processes of medium integrity: what the user writes in one application is nobody else's to read.
 #pragma once
 
 #include <chrono>
@@ -12,24 +12,26 @@
 #include "common/learned_store.h"
 #include "common/result.h"
 #include "ipc/shared_block.h"
+#include "lexwarden/publication_board.h"
 #include "lexwarden/worker_role.h"
-#include "platform/named_objects.h"
+#include "platform/kept_file.h"
 
 namespace quillet::warden {
 
 class LearningKeeper {
  public:
   // `path` is the store's file; empty: the store lives for this run only.
-  explicit LearningKeeper(std::u16string path) : path_(std::move(path)) {}
+  LearningKeeper(std::u16string path, PublicationBoard& board);
 
   // Loads the file (a damaged one is set aside), creates the inbox and publishes the store.
   [[nodiscard]] Result Open() REQUIRES(kWorkerRole);
-  // Takes what was reported into the store; when it changed, publishes it, and saves it when the
-  // last save is kSaveIntervalSeconds old (typing every second must not write the disk every second).
-  // False when the inbox's lock could not be had (nothing taken; try again).
+  // Takes what was reported into the store (and clears it from the inbox); when the store changed,
+  // publishes it, and saves it when the last save is kSaveIntervalSeconds old (typing every second
+  // must not write the disk every second). False when the inbox's lock could not be had (nothing
+  // taken; try again).
   bool Drain() REQUIRES(kWorkerRole);
   static constexpr int kSaveIntervalSeconds = 30;
-  // Saves a store that changed since it was last saved, and lets go of the blocks.
+  // Saves a store that changed since it was last saved, and lets go of the inbox.
   void Close() REQUIRES(kWorkerRole);
 
   // Observers (tests, diagnostics).
@@ -38,8 +40,10 @@ class LearningKeeper {
 
  private:
   void Publish() REQUIRES(kWorkerRole);
+  void Save() REQUIRES(kWorkerRole);
 
-  const std::u16string path_;
+  PublicationBoard& board_;
+  platform::KeptFile file_ GUARDED_BY(kWorkerRole);
   bool damaged_ = false;
   LearnedStore store_ GUARDED_BY(kWorkerRole);
   std::u16string previous_ GUARDED_BY(kWorkerRole);  // the word before the next one reported
@@ -47,8 +51,6 @@ class LearningKeeper {
   bool unsaved_ GUARDED_BY(kWorkerRole) = false;
   std::chrono::steady_clock::time_point lastSave_ GUARDED_BY(kWorkerRole){};
   SharedBlock inbox_ GUARDED_BY(kWorkerRole);
-  platform::Mapping published_ GUARDED_BY(kWorkerRole);
-  uint16_t generation_ GUARDED_BY(kWorkerRole) = 0;
 };
 
 }  // namespace quillet::warden

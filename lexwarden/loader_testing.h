@@ -1,5 +1,5 @@
-// The loader's blocks as the other parties see them, for the loader's tests: a text service reading
-// the dictionary block, a settings sheet reading and writing the settings block.
+// The loader's blocks and publications as the other parties see them, for the loader's tests: a text
+// service reading what is published, a settings sheet reading and writing the settings block.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,33 +9,46 @@
 #include <vector>
 
 #include "common/settings_record.h"
+#include "ipc/publications.h"
 #include "ipc/shared_block.h"
+#include "lookup/published_data.h"
 
 namespace quillet::warden::testing {
 
-// A text service's view of the dictionary block.
+// A text service's view of the published dictionaries.
 class Reader {
  public:
-  ~Reader() { Close(); }
-  Result Open() { return OpenDictionaryBlock(block_); }
-  void Close() { CloseBlock(block_, false); }
-  size_t count() const { return block_.directory.size(); }
-  std::vector<std::u16string> Keys(size_t i) {
+  Result Open() { return published_.Open(); }
+  bool Refresh() { return published_.Refresh(); }
+  void Close() { published_.Close(); }
+  size_t count() const { return published_.directory().size(); }
+  std::vector<std::u16string> Keys(size_t i) const {
     std::vector<std::u16string> keys;
-    if (i >= block_.directory.size()) return keys;
-    BlockReadLock lock(block_);
-    if (!lock) return keys;
-    const DictionaryView& v = block_.directory[i];
+    if (i >= published_.directory().size()) return keys;
+    const DictionaryView& v = published_.directory()[i];
     for (uint32_t k = 0; k < v.entryCount(); ++k) {
       TextRef t;
       keys.push_back(v.Key(k, &t) ? t.ToString() : u"<unreadable>");
     }
     return keys;
   }
+  const PublishedData& published() const { return published_; }
 
  private:
-  DictionaryBlock block_;
+  PublishedData published_;
 };
+
+// The bytes of the publication of `kind` the loader's index names now; empty without one.
+inline std::vector<uint8_t> PublishedBytes(PublicationKind kind) {
+  platform::Mapping index, publication;
+  platform::OsError error = 0;
+  PublishedGenerations named;
+  if (!OpenPublicationIndex(&index, &error) || !ReadPublicationIndex(index.data(), index.size(), &named) ||
+      !OpenPublication(kind, named[kind], &publication, &error)) {
+    return {};
+  }
+  return std::vector<uint8_t>(publication.data(), publication.data() + publication.size());
+}
 
 // The i-th key of a dictionary made by MakeDictionary(prefix, ...).
 inline std::u16string Key(const std::u16string& prefix, size_t i) {

@@ -24,23 +24,29 @@ bool AllZero(const uint8_t* p, size_t n) {
 
 }  // namespace
 
-const KeptRecord kKeptSettings{kSettingsBlockNames, kSettingsRecordSize, u"settings.dat", &DefaultSettings};
-const KeptRecord kKeptTabOptions{kTabOptionsBlockNames, kTabOptionsRecordSize, u"options.dat", &DefaultTabOptions,
-                                 &ValidTabOptions};
+const KeptRecord kKeptSettings{kSettingsBlockNames, PublicationKind::kSettings, kSettingsRecordSize, u"settings.dat",
+                               &DefaultSettings};
+const KeptRecord kKeptTabOptions{kTabOptionsBlockNames, PublicationKind::kTabOptions, kTabOptionsRecordSize,
+                                 u"options.dat",        &DefaultTabOptions,           &ValidTabOptions};
 
-RecordKeeper::RecordKeeper(const KeptRecord& kind, std::u16string path)
-    : kind_(kind), file_(std::move(path), kind.size, kind.check) {}
+RecordKeeper::RecordKeeper(const KeptRecord& kind, std::u16string path, PublicationBoard& board)
+    : kind_(kind), board_(board), file_(std::move(path), kind.size, [&kind](const uint8_t* bytes, size_t size) {
+        return size == kind.size && (kind.check == nullptr || kind.check(bytes, size));
+      }) {}
 
 Result RecordKeeper::Open() {
-  LoadedRecord loaded = file_.Load();
+  platform::KeptContent loaded = file_.Load();
   origin_ = loaded.origin;
   asidePath_ = std::move(loaded.asidePath);
-  fileHolds_ = loaded.origin == RecordOrigin::kFile;
+  fileHolds_ = loaded.origin == platform::KeptOrigin::kFile;
   lastSaved_ = fileHolds_ ? std::move(loaded.bytes) : kind_.defaults();
 
   bool existed = false;
-  const Result r = CreateBlock(&existed);
-  return r == Result::kSuccess ? Publish(existed) : r;
+  Result r = CreateBlock(&existed);
+  if (r == Result::kSuccess) r = Fill(existed);
+  std::vector<uint8_t> record;
+  if (r == Result::kSuccess && Read(&record)) Publish(record);
+  return r;
 }
 
 Result RecordKeeper::CreateBlock(bool* existed) {
@@ -49,7 +55,7 @@ Result RecordKeeper::CreateBlock(bool* existed) {
   return r;
 }
 
-Result RecordKeeper::Publish(bool adoptExisting) {
+Result RecordKeeper::Fill(bool adoptExisting) {
   BlockWriteLock lock(block_);
   if (!lock) return Result::kWaitFailed;
   // An adopted record stays as it is; Close() or the next Keep() writes it to the file.
@@ -67,17 +73,31 @@ bool RecordKeeper::Read(std::vector<uint8_t>* record) {
   return true;
 }
 
-Result RecordKeeper::Keep() { return Save(true); }
+void RecordKeeper::Publish(const std::vector<uint8_t>& record) {
+  if (record == published_) return;
+  std::optional<PublicationBoard::Made> made = board_.Make(kind_.publication, record);
+  if (!made) return;  // readers keep the one before; the next change tries again
+  board_.Name(std::move(*made));
+  published_ = record;
+}
 
-Result RecordKeeper::Save(bool asked) {
+Result RecordKeeper::Keep() {
+  std::vector<uint8_t> record;
+  const Result r = Save(true, &record);
+  if (!record.empty()) Publish(record);
+  return r;
+}
+
+Result RecordKeeper::Save(bool asked, std::vector<uint8_t>* read) {
   if (!block_.mapping.mapped()) return Result::kViewFailed;  // never opened: nothing to retry
   std::vector<uint8_t> record;
   if (!Read(&record)) return Result::kWaitFailed;
+  *read = record;
   // Asked to keep the record, the file is written unless it already holds exactly this; on the way
   // out only a changed record is (first-run defaults need no file).
   if (record == lastSaved_ && (fileHolds_ || !asked)) return Result::kSuccess;
   platform::OsError error = 0;
-  const Result r = file_.Save(record.data(), &error);
+  const Result r = file_.Save(record.data(), record.size(), &error);
   if (r == Result::kSuccess) {
     lastSaved_ = std::move(record);
     fileHolds_ = true;
@@ -89,7 +109,8 @@ void RecordKeeper::Close() {
   if (block_.mapping.mapped()) {
     AtBoundary([this] {
       kWorkerRole.Assume();  // run right here, on this thread
-      (void)Save(false);     // nowhere to report it on the way out
+      std::vector<uint8_t> record;
+      (void)Save(false, &record);  // nowhere to report it on the way out
     });
   }
   CloseBlock(block_, false);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/test_support.h"
 
@@ -21,31 +23,53 @@ using testing::WriteSettingsBlock;
 
 class RecordKeeperTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::UseFreshNamespace(); }
+  void SetUp() override {
+    testing::UseFreshNamespace();
+    kWorkerRole.Assume();
+    ASSERT_EQ(board_.Open(), Result::kSuccess);
+  }
+  void TearDown() override {
+    kWorkerRole.Assume();
+    board_.Close();
+  }
   std::u16string Path() const { return config_.File(u"settings.dat"); }
+  // The settings as text services read them: published, not the block.
+  static bool PublishedAre(const SettingsRecord& record) {
+    const std::vector<uint8_t> published = testing::PublishedBytes(PublicationKind::kSettings);
+    return published.size() >= kSettingsRecordSize &&
+           std::memcmp(published.data(), record.data(), kSettingsRecordSize) == 0;
+  }
 
   TempFolder config_;
+  PublicationBoard board_;
 };
 
 TEST_F(RecordKeeperTest, FirstRunDefaultsNeedNoFileButAKeptOrChangedRecordIsSaved) {
   kWorkerRole.Assume();
   {
-    RecordKeeper keeper(kKeptSettings, Path());
+    RecordKeeper keeper(kKeptSettings, Path(), board_);
     ASSERT_EQ(keeper.Open(), Result::kSuccess);
-    EXPECT_EQ(keeper.origin(), RecordOrigin::kFirstRun);
+    EXPECT_EQ(keeper.origin(), platform::KeptOrigin::kFirstRun);
     EXPECT_TRUE(SameRecord(ReadSettingsBlock(), MakeDefaultSettings()));
     keeper.Close();
     keeper.Close();
     EXPECT_FALSE(Exists(Path()));
   }
-  RecordKeeper keeper(kKeptSettings, Path());
+  RecordKeeper keeper(kKeptSettings, Path(), board_);
   ASSERT_EQ(keeper.Open(), Result::kSuccess);
   // Asked to keep it, the record is written even though it is the defaults.
   EXPECT_EQ(keeper.Keep(), Result::kSuccess);
   EXPECT_EQ(ReadBytes(Path()), BytesOf(MakeDefaultSettings()));
 
+  EXPECT_TRUE(PublishedAre(MakeDefaultSettings()));
+
+  // What a settings sheet writes is kept and published when asked, and kept on the way out anyway.
   SettingsRecord edited = MakeDefaultSettings();
   edited.view().tab(0).setTitle(u"Edited");
+  WriteSettingsBlock(edited);
+  EXPECT_EQ(keeper.Keep(), Result::kSuccess);
+  EXPECT_TRUE(PublishedAre(edited));
+  edited.view().tab(0).setTitle(u"Again");
   WriteSettingsBlock(edited);
   keeper.Close();
   EXPECT_EQ(ReadBytes(Path()), BytesOf(edited));
@@ -54,9 +78,9 @@ TEST_F(RecordKeeperTest, FirstRunDefaultsNeedNoFileButAKeptOrChangedRecordIsSave
 TEST_F(RecordKeeperTest, ADamagedFileIsKeptAsideAndDefaultsServe) {
   kWorkerRole.Assume();
   WriteBytes(Path(), {9, 9, 9});
-  RecordKeeper keeper(kKeptSettings, Path());
+  RecordKeeper keeper(kKeptSettings, Path(), board_);
   ASSERT_EQ(keeper.Open(), Result::kSuccess);
-  EXPECT_EQ(keeper.origin(), RecordOrigin::kDamaged);
+  EXPECT_EQ(keeper.origin(), platform::KeptOrigin::kDamaged);
   EXPECT_EQ(ReadBytes(keeper.asidePath()), (std::vector<uint8_t>{9, 9, 9}));
   EXPECT_TRUE(SameRecord(ReadSettingsBlock(), MakeDefaultSettings()));
 }
@@ -69,7 +93,7 @@ TEST_F(RecordKeeperTest, ABlockThatOutlivedItsLoaderIsKeptByTheNextOne) {
   SharedBlock holder;  // a text service that stays open across the loaders
   SettingsRecord edited = saved;
   {
-    RecordKeeper first(kKeptSettings, Path());
+    RecordKeeper first(kKeptSettings, Path(), board_);
     ASSERT_EQ(first.Open(), Result::kSuccess);
     ASSERT_EQ(OpenSettingsBlock(holder), Result::kSuccess);
     first.Close();
@@ -77,9 +101,9 @@ TEST_F(RecordKeeperTest, ABlockThatOutlivedItsLoaderIsKeptByTheNextOne) {
     edited.view().tab(0).setName(u"Kept");
     WriteSettingsBlock(edited);
   }
-  RecordKeeper second(kKeptSettings, Path());
+  RecordKeeper second(kKeptSettings, Path(), board_);
   ASSERT_EQ(second.Open(), Result::kSuccess);
-  EXPECT_EQ(second.origin(), RecordOrigin::kFile);
+  EXPECT_EQ(second.origin(), platform::KeptOrigin::kFile);
   EXPECT_TRUE(SameRecord(ReadSettingsBlock(), edited));
   second.Close();
   EXPECT_EQ(ReadBytes(Path()), BytesOf(edited));

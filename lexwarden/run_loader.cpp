@@ -12,7 +12,7 @@ int RunLoader(std::u16string_view commandLine, void (*serving)(platform::LoaderC
   Presence presence;
   if (!presence.Acquire(StartedByLink(commandLine))) return 0;
 
-  Warden warden({platform::ModuleFolder(), RecordFile::InUserFolder(kKeptSettings.fileName)});
+  Warden warden({platform::ModuleFolder(), platform::KeptFile::InUserFolder(kKeptSettings.fileName)});
   // A start that failed still serves: starters and the sheet ask for its status.
   static_cast<void>(warden.Start());
   platform::LoaderChannel channel;

@@ -1,6 +1,6 @@
-// One reader of the stress test, as a text service would read: it opens both blocks, searches and
-// copies under the read lock, and reopens often. It checks that no section of the settings is ever
-// seen half written and that every dictionary it reads through a current directory is whole.
+// One reader of the stress test, as a text service would read: it opens what the loader publishes,
+// searches, takes up new publications and reopens often, never taking a lock. It checks that no
+// section of the settings is ever seen half written and that every dictionary it reads is whole.
 // Parameters come from the environment: QUILLET_STRESS_DIR, QUILLET_STRESS_MS.
 // Exit code: 0 all good, 1 a torn settings section, 2 a damaged dictionary, 3 never got to read.
 #include <chrono>
@@ -8,10 +8,9 @@
 #include <random>
 #include <string>
 
-#include "common/le.h"
 #include "common/utf16.h"
-#include "ipc/shared_block.h"
 #include "lexwarden/stress_common.h"
+#include "lookup/published_data.h"
 #include "platform/user_data.h"
 
 namespace {
@@ -49,20 +48,6 @@ bool ViewWhole(const DictionaryView& v, std::mt19937& rng) {
   return false;
 }
 
-bool DirectoryCurrent(const DictionaryBlock& block) {
-  const uint8_t* p = block.view();
-  if (LoadU16(p + 2) != block.directory.size()) return false;
-  for (size_t i = 0; i < block.directory.size(); ++i) {
-    const DictHeader h = ReadDictHeader(p + 4 + 24 * i);
-    const DictHeader& mine = block.directory[i].header();
-    if (h.entryCount != mine.entryCount || h.positionTableOffset != mine.positionTableOffset ||
-        h.keyAreaOffset != mine.keyAreaOffset || h.infoAreaOffset != mine.infoAreaOffset) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int main() {
@@ -74,50 +59,23 @@ int main() {
   int code = 0;
 
   while (code == 0 && std::chrono::steady_clock::now() < end) {
-    SharedBlock settings;
-    if (OpenSettingsBlock(settings) == Result::kSuccess) {
-      for (int n = 0; n < 5 && code == 0; ++n) {
-        SettingsRecord copy;
-        {
-          BlockReadLock lock(settings);
-          if (!lock) continue;
-          copy.CopyFrom(settings.view(), settings.viewSize());
-        }
-        ++settingsReads;
-        if (!TabsWhole(copy.data()) || !DictionariesWhole(copy.data(), folder)) code = 1;
-      }
-    } else {
-      ++failedOpens;
-    }
-    CloseBlock(settings, false);
-
-    DictionaryBlock dict;
-    const Result r = OpenDictionaryBlock(dict);
-    if (r != Result::kSuccess) {
+    PublishedData published;
+    if (published.Open() != Result::kSuccess) {
       ++failedOpens;
       continue;
     }
-    uint16_t opened = 0;
-    bool current = false;
-    if (BlockReadLock lock(dict); lock) {
-      current = DirectoryCurrent(dict);
-      opened = LoadU16(dict.view());
-    }
-    // Several searches on one opening, as while typing one word; the loader may republish meanwhile.
+    // Several searches on one opening, as while typing; the loader may publish meanwhile, which
+    // the reader takes up now and then, as a text service does at a new word.
     for (int n = 0; n < 8 && code == 0; ++n) {
-      BlockReadLock lock(dict);
-      if (!lock) continue;
-      const uint16_t now = LoadU16(dict.view());
-      // Views of the directory before the current one must still read whole; older ones may not.
-      const bool mustBeWhole = current && static_cast<uint16_t>(now - opened) <= 1;
-      for (const DictionaryView& v : dict.directory) {
-        const bool whole = ViewWhole(v, rng);
-        if (mustBeWhole && !whole) code = 2;
-        checked += mustBeWhole ? 1 : 0;
+      if (n % 3 == 2) published.Refresh();
+      ++settingsReads;
+      if (!TabsWhole(published.settings()) || !DictionariesWhole(published.settings(), folder)) code = 1;
+      for (const DictionaryView& v : published.directory()) {
+        if (!ViewWhole(v, rng)) code = 2;
+        ++checked;
       }
       ++searches;
     }
-    CloseBlock(dict, false);
   }
   std::printf("settings reads %ld, searches %ld, dictionaries checked %ld, failed opens %ld, result %d\n",
               settingsReads, searches, checked, failedOpens, code);

@@ -11,9 +11,8 @@ namespace {
 
 // The jobs of the queue.
 enum Job : size_t {
-  kSaveSettings,        // keep the records of the settings and options blocks in their files
+  kSaveSettings,        // keep the records of the settings and options blocks in their files, publish them
   kReloadDictionaries,  // read the record's dictionaries again and publish them
-  kRetryGrowth,         // publish a set that waits for the block to grow
   kDrainLearning,       // learn what text services reported (always retried: it runs every interval)
 };
 
@@ -22,10 +21,10 @@ ConstSettingsView ViewOf(const std::vector<uint8_t>& record) { return {record.da
 }  // namespace
 
 Warden::Warden(WardenOptions options)
-    : settings_(kKeptSettings, options.settingsPath),
-      options_(kKeptTabOptions, RecordFile::Beside(options.settingsPath, kKeptTabOptions.fileName)),
-      learning_(RecordFile::Beside(options.settingsPath, u"learned.dat")),
-      dictionaries_(std::move(options.programFolder), std::move(options.readFile)),
+    : settings_(kKeptSettings, options.settingsPath, board_),
+      options_(kKeptTabOptions, platform::KeptFile::Beside(options.settingsPath, kKeptTabOptions.fileName), board_),
+      learning_(platform::KeptFile::Beside(options.settingsPath, u"learned.dat"), board_),
+      dictionaries_(std::move(options.programFolder), std::move(options.readFile), board_),
       queue_([this](JobSet jobs, JobSet* retry) { RunJobs(jobs, retry); },
              // A job that throws leaves the blocks as they were published; the handshake reports it
              // until a later publication succeeds.
@@ -61,7 +60,8 @@ Result Warden::Start() {
 // Start's work before the worker exists.
 Result Warden::Fill() {
   kWorkerRole.Assume();  // the worker is not started yet
-  Result r = settings_.Open();
+  Result r = board_.Open();
+  if (r == Result::kSuccess) r = settings_.Open();
   // Without the options block every tab has the default options, without the inbox nothing is
   // learned: the loader still serves.
   if (r == Result::kSuccess) {
@@ -71,7 +71,7 @@ Result Warden::Fill() {
   std::vector<uint8_t> record;
   if (r == Result::kSuccess && !settings_.Read(&record)) r = Result::kWaitFailed;
   if (r == Result::kSuccess) {
-    r = dictionaries_.Open(ViewOf(record));
+    r = dictionaries_.Publish(ViewOf(record));
     Report(r);
   }
   return r;
@@ -79,8 +79,6 @@ Result Warden::Fill() {
 
 void Warden::RunJobs(JobSet jobs, JobSet* retry) {
   kWorkerRole.Assume();  // the queue runs its jobs on its worker thread
-  // Set first, so that growth is still retried when a job below throws.
-  retry->set(kRetryGrowth, dictionaries_.waitingForGrowth());
   // A lock that could not be had is tried again; other failures would only repeat.
   if (jobs.test(kSaveSettings)) {
     const bool settingsWait = settings_.Keep() == Result::kWaitFailed;
@@ -89,13 +87,10 @@ void Warden::RunJobs(JobSet jobs, JobSet* retry) {
   }
   if (jobs.test(kReloadDictionaries)) {
     std::vector<uint8_t> record;
-    const Result r = settings_.Read(&record) ? dictionaries_.Reload(ViewOf(record)) : Result::kWaitFailed;
+    const Result r = settings_.Read(&record) ? dictionaries_.Publish(ViewOf(record)) : Result::kWaitFailed;
     Report(r);
     retry->set(kReloadDictionaries, r == Result::kWaitFailed);
-  } else if (jobs.test(kRetryGrowth)) {
-    Report(dictionaries_.RetryGrowth());
   }
-  retry->set(kRetryGrowth, dictionaries_.waitingForGrowth());
   if (jobs.test(kDrainLearning)) learning_.Drain();
   retry->set(kDrainLearning, true);
 }
@@ -122,7 +117,7 @@ void Warden::Stop() {
   settings_.Close();
   options_.Close();
   learning_.Close();
-  dictionaries_.Close();
+  board_.Close();
 }
 
 }  // namespace quillet::warden

@@ -1,6 +1,6 @@
-// The loader's portable core: the kept settings record and tabs' options, the dictionary publisher
-// and the job queue put together, answering the two messages of the text services, the settings sheet and the
-// generator.
+// The loader's portable core: the publication board, the kept settings record and tabs' options, the
+// dictionary publisher, the learning keeper and the job queue put together, answering the two messages
+// of the text services, the settings sheet and the generator.
 //
 // The learned store is taken care of by the worker every kRetryIntervalMs: what text services
 // reported since is learned, kept and published.
@@ -20,6 +20,7 @@
 #include "lexwarden/dictionary_publisher.h"
 #include "lexwarden/job_queue.h"
 #include "lexwarden/learning_keeper.h"
+#include "lexwarden/publication_board.h"
 #include "lexwarden/record_keeper.h"
 
 namespace quillet::warden {
@@ -27,7 +28,7 @@ namespace quillet::warden {
 // How long a reload message waits for its work before it is answered anyway (senders give up after
 // 5000 ms, and a second sender may be queued behind the first).
 constexpr uint32_t kReplyBudgetMs = 2000;
-// How often work that could not be done (a lock held too long, a block that could not grow yet) is
+// How often work that could not be done (a lock not had) is
 // tried again.
 constexpr uint32_t kRetryIntervalMs = 1000;
 
@@ -46,14 +47,15 @@ class Warden {
   Warden(const Warden&) = delete;
   Warden& operator=(const Warden&) = delete;
 
-  // Loads the record, creates both blocks and fills them, then starts the worker. Returns the answer
-  // the handshake will give: kSuccess; kFileOpenFailed when a dictionary could not be read or is
-  // malformed (an empty placeholder stands in its place); kEventFailed, kMappingCreateFailed,
-  // kViewFailed or kWaitFailed when a block could not be made.
+  // Loads the records, creates their blocks and publishes them and the dictionaries, then starts the
+  // worker. Returns the answer the handshake will give: kSuccess; kFileOpenFailed when a dictionary
+  // could not be read or is malformed (an empty placeholder stands in its place); kEventFailed,
+  // kMappingCreateFailed, kViewFailed or kWaitFailed when a block or publication could not be made.
   Result Start();
-  // 0x800B: the current state of the blocks (0, or the code of what went wrong last).
-  // 0x800A: wParam nonzero keeps the records of the settings and options blocks in their files; lParam nonzero loads
-  // the dictionaries of the record again and republishes them. The reply (0) is not used by senders.
+  // 0x800B: the current state of the publications (0, or the code of what went wrong last).
+  // 0x800A: wParam nonzero keeps the records of the settings and options blocks in their files and
+  // publishes them; lParam nonzero loads the dictionaries of the record again and publishes them. The
+  // reply (0) is not used by senders.
   // Anything else: 0.
   intptr_t HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
   // Stops the worker and keeps a record that changed since it was last saved. Idempotent.
@@ -64,11 +66,9 @@ class Warden {
 
   // Observers (tests, diagnostics).
   Result status() const EXCLUDES(mutex_);
-  RecordOrigin settingsOrigin() const { return settings_.origin(); }
-  RecordOrigin optionsOrigin() const { return options_.origin(); }
+  platform::KeptOrigin settingsOrigin() const { return settings_.origin(); }
+  platform::KeptOrigin optionsOrigin() const { return options_.origin(); }
   const std::u16string& settingsAsidePath() const { return settings_.asidePath(); }
-  size_t dictionaryCapacity() const { return dictionaries_.capacity(); }
-  bool growthPending() const { return dictionaries_.growthPending(); }
   uint64_t publications() const { return dictionaries_.publications(); }
 
  private:
@@ -78,6 +78,7 @@ class Warden {
   void Report(Result published) EXCLUDES(mutex_);
   void SetStatus(Result status) EXCLUDES(mutex_);
 
+  PublicationBoard board_;  // first: the keepers and the publisher publish through it
   RecordKeeper settings_;
   RecordKeeper options_;
   LearningKeeper learning_;

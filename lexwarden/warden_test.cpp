@@ -45,7 +45,7 @@ class WardenTest : public ::testing::Test {
 TEST_F(WardenTest, TheHandshakeSaysWhatIsMissingUntilAReloadFindsIt) {
   Warden warden(Options());
   EXPECT_EQ(warden.Start(), Result::kFileOpenFailed);  // english.dict is not there
-  EXPECT_EQ(warden.settingsOrigin(), RecordOrigin::kFirstRun);
+  EXPECT_EQ(warden.settingsOrigin(), platform::KeptOrigin::kFirstRun);
   EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kFileOpenFailed));
 
   // The user puts the file in place; the generator's notice reloads it.
@@ -63,7 +63,7 @@ TEST_F(WardenTest, AReloadMessageKeepsTheRecordAndRepublishesItsDictionaries) {
   SaveRecord(RecordWith({u"a.dict"}));
   Warden warden(Options());
   ASSERT_EQ(warden.Start(), Result::kSuccess);
-  EXPECT_EQ(warden.settingsOrigin(), RecordOrigin::kFile);
+  EXPECT_EQ(warden.settingsOrigin(), platform::KeptOrigin::kFile);
 
   SettingsRecord edited = ReadSettingsBlock();
   ASSERT_TRUE(AddDictionary(edited.view(), u"b.dict"));
@@ -77,32 +77,6 @@ TEST_F(WardenTest, AReloadMessageKeepsTheRecordAndRepublishesItsDictionaries) {
   ASSERT_EQ(after.Open(), Result::kSuccess);
   ASSERT_EQ(after.count(), 1u);
   EXPECT_TRUE(Whole(after.Keys(0), u"b", 260));
-}
-
-TEST_F(WardenTest, ASetThatWaitsForTheBlockToGrowIsPublishedOnceItsOldHoldersLetGo) {
-  WriteBytes(program_.File(u"small.dict"), MakeDictionary(u"s", 10));
-  // Larger than the smallest block, so the reload needs a bigger mapping.
-  const std::u16string longPrefix(40, u'x');
-  WriteBytes(program_.File(u"big.dict"), MakeDictionary(longPrefix, 100000));
-  SaveRecord(RecordWith({u"small.dict"}));
-  Warden warden(Options());
-  ASSERT_EQ(warden.Start(), Result::kSuccess);
-
-  Reader holder;
-  ASSERT_EQ(holder.Open(), Result::kSuccess);
-  WriteSettingsBlock(RecordWith({u"small.dict", u"big.dict"}));
-  warden.HandleMessage(kLoaderReloadMessage, 0, 1);
-  EXPECT_TRUE(warden.growthPending());
-  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kFileOpenFailed));
-  holder.Close();
-
-  // No message needed: the worker tries again by itself.
-  for (int i = 0; i < 100 && warden.growthPending(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  ASSERT_FALSE(warden.growthPending());
-  EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
-  Reader reader;
-  ASSERT_EQ(reader.Open(), Result::kSuccess);
-  EXPECT_TRUE(Whole(reader.Keys(1), longPrefix, 100000));
 }
 
 TEST_F(WardenTest, AReloadThatRunsOutOfMemoryKeepsTheLoaderAndWhatItPublished) {
@@ -155,7 +129,7 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   WriteBytes(config_.File(u"options.dat"), std::vector<uint8_t>(kTabOptionsRecordSize, 0x5A));
   Warden warden(Options());
   ASSERT_EQ(warden.Start(), Result::kSuccess);
-  EXPECT_EQ(warden.optionsOrigin(), RecordOrigin::kDamaged);
+  EXPECT_EQ(warden.optionsOrigin(), platform::KeptOrigin::kDamaged);
 
   TabSourceSet before;
   ASSERT_EQ(before.Open(), Result::kSuccess);

@@ -6,8 +6,6 @@
 #include <random>
 #include <string>
 
-#include "common/dict_format.h"
-#include "common/le.h"
 #include "common/learn_inbox.h"
 #include "common/settings_record.h"
 #include "common/tab_options.h"
@@ -57,53 +55,19 @@ Result Publish(const uint8_t* bytes, size_t size, SharedBlock* block) {
 
 }  // namespace
 
-std::vector<uint8_t> DictionaryBlockImage(const std::vector<std::vector<uint8_t>>& files) {
-  if (files.empty() || files.size() > 0xFFFF) return {};
-  uint64_t total = kDirectoryEntriesOffset + kDirectoryEntrySize * files.size();
-  for (const auto& f : files) {
-    if (f.size() < kDictHeaderSize) return {};
-    total += f.size() - kDictHeaderSize;
-  }
-  if (total >= kNone) return {};
-  std::vector<uint8_t> block;
-  block.reserve(static_cast<size_t>(total));
-  block.resize(kDirectoryEntriesOffset + kDirectoryEntrySize * files.size());
-  StoreU16(&block[2], static_cast<uint16_t>(files.size()));
-  for (size_t i = 0; i < files.size(); ++i) {
-    const auto& f = files[i];
-    DictHeader h = ReadDictHeader(f.data());
-    // The file's sections follow its header; in the block they follow the bytes placed so far.
-    const uint32_t x = static_cast<uint32_t>(block.size());
-    for (uint32_t* offset : {&h.nodeTableOffset, &h.positionTableOffset, &h.keyAreaOffset, &h.infoAreaOffset}) {
-      // An offset that no longer fits is damage; the directory then fails its bounds check.
-      if (*offset == kNone) continue;
-      const uint64_t rebased = uint64_t{*offset} + x;
-      *offset = rebased < kNone ? static_cast<uint32_t>(rebased) : kNone;
-    }
-    WriteDictHeader(&block[kDirectoryEntriesOffset + kDirectoryEntrySize * i], h);
-    block.insert(block.end(), f.begin() + kDictHeaderSize, f.end());
-  }
-  return block;
+Result PublishPrivateDictionaryBlock(std::vector<uint8_t> image, PublishedData* published) {
+  return published->UsePrivate(PublicationKind::kDictionaries, std::move(image));
 }
 
-Result PublishPrivateDictionaryBlock(const std::vector<uint8_t>& image, DictionaryBlock* block) {
-  if (image.size() < kDirectoryEntriesOffset || LoadU16(&image[2]) == 0) return Result::kNoDictionary;
-  const Result r = Publish(image.data(), image.size(), block);
-  if (r != Result::kSuccess) return r;
-  // Entries beyond the image read as empty dictionaries, as the text service reads them.
-  block->directory = ReadDirectory(block->view(), image.size(), LoadU16(image.data() + 2));
-  return Result::kSuccess;
-}
-
-Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& files, DictionaryBlock* block) {
-  const std::vector<uint8_t> image = DictionaryBlockImage(files);
+Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& files, PublishedData* published) {
+  std::vector<uint8_t> image = DictionaryBlockImage(files);
   if (image.empty()) return files.empty() ? Result::kNoDictionary : Result::kMalformed;
-  return PublishPrivateDictionaryBlock(image, block);
+  return PublishPrivateDictionaryBlock(std::move(image), published);
 }
 
-Result PublishPrivateSettingsBlock(const uint8_t* record, size_t size, SharedBlock* block) {
+Result PublishPrivateSettings(const uint8_t* record, size_t size, PublishedData* published) {
   if (record == nullptr || size < kSettingsRecordSize) return Result::kMalformed;
-  return Publish(record, size, block);
+  return published->UsePrivate(PublicationKind::kSettings, std::vector<uint8_t>(record, record + size));
 }
 
 Result PublishPrivateLearnInbox(SharedBlock* block) {
@@ -112,9 +76,9 @@ Result PublishPrivateLearnInbox(SharedBlock* block) {
   return Publish(inbox.data(), inbox.size(), block);
 }
 
-Result PublishPrivateTabOptionsBlock(const uint8_t* record, size_t size, SharedBlock* block) {
+Result PublishPrivateTabOptions(const uint8_t* record, size_t size, PublishedData* published) {
   if (record == nullptr || size != kTabOptionsRecordSize) return Result::kMalformed;
-  return Publish(record, size, block);
+  return published->UsePrivate(PublicationKind::kTabOptions, std::vector<uint8_t>(record, record + size));
 }
 
 }  // namespace quillet

@@ -1,8 +1,9 @@
-// Prefix lookup in one dictionary of the shared dictionary block: the typed prefix narrows a run of
+// Prefix lookup in one dictionary of the loader's publication: the typed prefix narrows a run of
 // entries through the 26-way index, the run is searched for keys that begin with the prefix, and the
-// matches are handed out in pages of ten. Every read of the dictionary happens under its block's read
-// lock; the texts handed out are copies, valid after the block is gone. Allocation failure throws
-// std::bad_alloc out of an operation, with the lock given back and the source still usable.
+// matches are handed out in pages of ten. Every read of the dictionary happens between its access's
+// Acquire and Release; the texts handed out are copies, valid after the dictionary is gone.
+// Allocation failure throws std::bad_alloc out of an operation, with the access released and the
+// source still usable.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +20,6 @@
 #include "lookup/word_history.h"
 
 namespace quillet {
-
-struct DictionaryBlock;
 
 struct Candidate {
   std::u16string word;
@@ -39,7 +38,7 @@ struct RankingData {
 class DictionaryAccess {
  public:
   virtual ~DictionaryAccess() = default;
-  // Takes the read lock. False when the lock failed: nothing is held. On success *view is the
+  // False when the dictionary cannot be read now: nothing is held. On success *view is the
   // dictionary to read until Release (an empty one when it does not exist).
   virtual bool Acquire(const DictionaryView** view) = 0;
   virtual void Release() = 0;
@@ -131,11 +130,10 @@ class TabSource {
   bool rankCurrent_ = false;
 };
 
-// A source over dictionary `position` of the block; a position beyond the directory gives a source
-// without candidates. `ranking`, when given, is the data that ranks that dictionary, read under the
-// block's lock; it must outlive the source, and whoever changes what it points to does so between the
-// source's operations. nullptr when out of memory.
-std::unique_ptr<TabSource> CreateTabSource(DictionaryBlock& block, size_t position, uint16_t minWordLength,
-                                           const RankingData* ranking = nullptr);
+// A source over dictionary `position` of a publication's directory; a position beyond the directory
+// gives a source without candidates. The directory and `ranking`, when given (the data that ranks that
+// dictionary), must outlive the source. nullptr when out of memory.
+std::unique_ptr<TabSource> CreateTabSource(const std::vector<DictionaryView>& directory, size_t position,
+                                           uint16_t minWordLength, const RankingData* ranking = nullptr);
 
 }  // namespace quillet

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/ranking_image.h"
 #include "common/settings_record.h"
 #include "common/tab_options.h"
 
@@ -25,91 +24,30 @@ int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId) {
 TabSourceSet::~TabSourceSet() { Close(); }
 
 Result TabSourceSet::Open() {
-  Result r = OpenSettingsBlock(settings_);
+  const Result r = published_.Open();
   if (r != Result::kSuccess) return r;
-  r = OpenDictionaryBlock(dictionaries_);
-  if (r != Result::kSuccess) return r;
-  // Without the options block every tab has the defaults, and without ranking data every order is
-  // dictionary order: neither is an error.
-  (void)OpenTabOptionsBlock(options_);
-  (void)OpenLearnInboxBlock(inbox_);
-  OpenRanking();
+  // Without the inbox (a sandboxed host, or no loader made it) nothing is reported: not an error.
+  (void)reporter_.Open();
   Rebuild();
   return Result::kSuccess;
 }
 
-void TabSourceSet::UsePrivateRanking(std::vector<uint8_t> image) {
-  sources_.clear();  // they may point into what goes
-  ranking_.Close();
-  privateRanking_ = std::move(image);
-  OpenRanking();
-}
-
-void TabSourceSet::OpenRanking() {
-  if (ranking_.mapped()) return;
-  sources_.clear();
-  rankings_.clear();
-  rankViews_.clear();
-  if (!privateRanking_.empty()) {
-    rankViews_ = ReadRankingImage(privateRanking_.data(), privateRanking_.size());
-  } else if (OpenRankingMapping(dictionaries_, &ranking_)) {
-    rankViews_ = ReadRankingImage(ranking_.data(), ranking_.size());
-  }
-  rankings_.resize(rankViews_.size());
-  for (size_t i = 0; i < rankViews_.size(); ++i) {
-    if (rankViews_[i]) rankings_[i].rank = &*rankViews_[i];
-    rankings_[i].learned = learned_ ? &*learned_ : nullptr;
-  }
-}
-
-std::vector<uint8_t> TabSourceSet::OptionsRecord() {
-  std::vector<uint8_t> record(kTabOptionsRecordSize, 0);  // before the lock: nothing may throw while it is held
-  if (options_.view() == nullptr) return record;
-  BlockReadLock lock(options_);
-  if (lock) std::memcpy(record.data(), options_.view(), kTabOptionsRecordSize);
-  return record;
-}
-
-void TabSourceSet::RefreshLearned() {
-  // 0: nothing published yet, or the lock could not be had (the store open stays).
-  const uint16_t generation = ReadLearnedGeneration(inbox_);
-  if (generation == 0 || (generation == learnedGeneration_ && learned_)) return;
-  learned_.reset();
-  learnedMapping_.Close();
-  learnedGeneration_ = generation;
-  LearnedView view;
-  if (OpenLearnedMapping(generation, &learnedMapping_) &&
-      LearnedView::FromBytes(learnedMapping_.data(), learnedMapping_.size(), &view)) {
-    learned_ = view;
-  }
-  for (RankingData& data : rankings_) data.learned = learned_ ? &*learned_ : nullptr;
-}
-
-void TabSourceSet::Report(LearnKind kind, std::u16string_view word) {
-  if (inbox_.view() == nullptr) return;
-  BlockWriteLock lock(inbox_);
-  if (lock) AppendLearnEvent(inbox_.view(), inbox_.viewSize(), kind, word);
-}
-
-void TabSourceSet::ReportWritten(std::u16string_view text) {
-  if (learningPaused_) return;
-  SplitWords(
-      text, [this](std::u16string_view word) { Report(LearnKind::kWord, word); },
-      [this] { Report(LearnKind::kSentenceEnd, u""); });
-}
-
-void TabSourceSet::ReportForget(std::u16string_view word) { Report(LearnKind::kForget, word); }
-
 void TabSourceSet::Rebuild() {
+  // The sources read what is published, which Refresh may replace.
   sources_.clear();
-  RefreshLearned();
-  // Read before the settings lock is taken, so that no two of these locks are ever held together.
-  const std::vector<uint8_t> options = OptionsRecord();
-  learningPaused_ = LearningPaused(options.data(), options.size());
-  toggleKey_ = ReadToggleKey(options.data(), options.size());
-  BlockReadLock lock(settings_);
-  if (!lock) return;
-  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+  (void)published_.Refresh();
+  const std::vector<std::optional<RankView>>& ranks = published_.rankings();
+  rankings_.assign(ranks.size(), RankingData{});
+  for (size_t i = 0; i < ranks.size(); ++i) {
+    if (ranks[i]) rankings_[i].rank = &*ranks[i];
+    rankings_[i].learned = published_.learned();
+  }
+  const uint8_t* options = published_.tabOptions();
+  const size_t optionsSize = published_.tabOptionsSize();
+  reporter_.SetPaused(LearningPaused(options, optionsSize));
+  toggleKey_ = ReadToggleKey(options, optionsSize);
+  if (published_.settings() == nullptr) return;
+  const ConstSettingsView settings(published_.settings(), published_.settingsSize());
   // A count beyond the record's nine tabs cannot come from this system; only nine are read.
   const size_t count = std::min(settings.tabCount(), kNameSlots);
   // Made aside and taken over at the end: an allocation failure on the way leaves no sources.
@@ -121,8 +59,8 @@ void TabSourceSet::Rebuild() {
     const size_t position = DictionaryPositionForTab(settings.bytes(), kSettingsRecordSize, t);
     const RankingData* ranking = position < rankings_.size() ? &rankings_[position] : nullptr;
     // A source that cannot be allocated stays an empty slot, so source t still belongs to tab t.
-    sources.push_back(CreateTabSource(dictionaries_, position, tab.minWordLength(), ranking));
-    const TabOptions tabOptions = ReadTabOptions(options.data(), options.size(), tab.tabId());
+    sources.push_back(CreateTabSource(published_.directory(), position, tab.minWordLength(), ranking));
+    const TabOptions tabOptions = ReadTabOptions(options, optionsSize, tab.tabId());
     nextWords[t] = tabOptions.nextWords;
     if (sources.back() != nullptr) {
       sources.back()->SetOrder(tabOptions.order);
@@ -136,18 +74,11 @@ void TabSourceSet::Rebuild() {
 }
 
 void TabSourceSet::Close() {
-  // The sources read the ranking views, which read the mapping: they go first.
+  // The sources read what is published: they go first.
   sources_.clear();
   rankings_.clear();
-  rankViews_.clear();
-  ranking_.Close();
-  learned_.reset();
-  learnedMapping_.Close();
-  learnedGeneration_ = 0;
-  CloseBlock(inbox_, false);
-  CloseBlock(options_, false);
-  CloseBlock(dictionaries_, false);
-  CloseBlock(settings_, false);
+  published_.Close();
+  reporter_.Close();
 }
 
 void TabSourceSet::SetContext(const WordHistory& history) {
@@ -209,23 +140,24 @@ std::u16string TabSourceSet::DescriptionText(size_t i) {
 // The tab whose settings the shown source stands for: shownTab_, or 0 when it is out of range.
 size_t TabSourceSet::ShownPosition() const { return shownTab_ < sources_.size() ? shownTab_ : 0; }
 
-uint16_t TabSourceSet::ShowFromLetters() {
-  if (ShownSource() == nullptr) return 0;
-  BlockReadLock lock(settings_);
-  if (!lock) return 0;
-  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
+bool TabSourceSet::ShownTabRecord(ConstTabRecord* out) {
+  if (ShownSource() == nullptr || published_.settings() == nullptr) return false;
+  const ConstSettingsView settings(published_.settings(), published_.settingsSize());
   const size_t t = ShownPosition();
-  return t < settings.tabCount() ? settings.tab(t).showFromLetters() : 0;
+  if (t >= settings.tabCount()) return false;
+  *out = settings.tab(t);
+  return true;
+}
+
+uint16_t TabSourceSet::ShowFromLetters() {
+  ConstTabRecord tab;
+  return ShownTabRecord(&tab) ? tab.showFromLetters() : 0;
 }
 
 int TabSourceSet::LinkedTabPosition() {
-  if (ShownSource() == nullptr) return -1;
-  BlockReadLock lock(settings_);
-  if (!lock) return -1;
-  const ConstSettingsView settings(settings_.view(), settings_.viewSize());
-  const size_t t = ShownPosition();
-  if (t >= settings.tabCount()) return -1;
-  return TabPositionForId(settings.bytes(), kSettingsRecordSize, settings.tab(t).linkTabId());
+  ConstTabRecord tab;
+  if (!ShownTabRecord(&tab)) return -1;
+  return TabPositionForId(published_.settings(), kSettingsRecordSize, tab.linkTabId());
 }
 
 }  // namespace quillet

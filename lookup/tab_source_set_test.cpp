@@ -9,13 +9,9 @@
 #include "common/settings_record.h"
 #include "common/settings_record_testing.h"
 #include "lookup/private_block.h"
-#include "platform/test_namespace.h"
 
 namespace quillet {
 namespace {
-
-// Private blocks still use named events: kept away from a loader the user runs.
-const bool kIsolated = testing::IsolateNamespace("ts");
 
 using testing::BuildDictionaryImage;
 using testing::TabRow;
@@ -35,16 +31,17 @@ std::vector<std::vector<uint8_t>> Dictionaries(size_t count) {
 class TabSourceSetTest : public ::testing::Test {
  protected:
   void Publish(const SettingsRecord& record, size_t dictionaries) {
-    ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(dictionaries), &set_.dictionaryBlock()), Result::kSuccess);
+    PublishSettings(record);
+    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(dictionaries), &set_.published()), Result::kSuccess);
     set_.Rebuild();
+  }
+  void PublishSettings(const SettingsRecord& record) {
+    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &set_.published()), Result::kSuccess);
   }
   std::u16string FirstWord(size_t tab) {
     set_.SetShownTab(tab);
     return set_.SetPrefix(u"d") == 0 ? u"" : set_.ShownSource()->CandidateWord(0);
   }
-  SettingsView Block() { return SettingsView(set_.settingsBlock().view(), set_.settingsBlock().viewSize()); }
-
   TabSourceSet set_;
 };
 
@@ -72,9 +69,6 @@ TEST_F(TabSourceSetTest, ResolvesLinksByTabId) {
   EXPECT_EQ(set_.LinkedTabPosition(), -1);  // no tab has id 9
   set_.SetShownTab(3);
   EXPECT_EQ(set_.LinkedTabPosition(), 0);
-  // Links are read anew on each call.
-  Block().tab(3).setLinkTabId(4);
-  EXPECT_EQ(set_.LinkedTabPosition(), 1);
 }
 
 TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
@@ -108,7 +102,7 @@ TEST_F(TabSourceSetTest, AnswersForTheCurrentTab) {
 TEST_F(TabSourceSetTest, SourcesKeepTheirSettingsUntilTheNextRebuild) {
   Publish(TabSettings({{0, 0}}, {0, 1}), 2);
   TabSource* before = set_.ShownSource();
-  Block().tab(0).setDictionaryId(1);
+  PublishSettings(TabSettings({{0, 1}}, {0, 1}));
   EXPECT_EQ(FirstWord(0), u"d0one");  // the composition that is running keeps its source
   EXPECT_EQ(set_.ShownSource(), before);
   set_.Rebuild();
@@ -144,7 +138,7 @@ TEST_F(TabSourceSetTest, WithoutSourcesEveryAnswerIsNothing) {
   EXPECT_EQ(set_.ShownSource(), nullptr);
   EXPECT_EQ(set_.tabNames()[0], u"kept");
   EXPECT_EQ(set_.tabCount(), 1u);
-  set_.Rebuild();  // closed blocks: the settings lock fails, no sources
+  set_.Rebuild();  // nothing published: no sources
   EXPECT_EQ(set_.sourceCount(), 0u);
 }
 

@@ -65,6 +65,9 @@ class FileMapping {
   MappedView view_;
 };
 
+// True when `path` lies on another machine: a share (\\server\share, //server/share, \\?\UNC\...) or
+// a drive letter mapped to one. Opening such a file connects to that machine as the user.
+bool IsNetworkPath(const std::u16string& path);
 // True when `path` names an existing file (not a folder).
 bool FileExists(const std::u16string& path);
 // Deletes a file. (Not named DeleteFile: <windows.h> defines that as a macro.)

@@ -16,6 +16,10 @@ constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
 enum class WaitResult { kSignalled, kTimedOut, kFailed };
 
+// Who may open an object made with this: only the user's processes of medium integrity or more
+// (private), or also sandboxed hosts, for reading (public). Events are always private.
+enum class ObjectAccess { kPrivate, kPublic };
+
 class Event {
  public:
   Event();
@@ -26,10 +30,11 @@ class Event {
   Event& operator=(const Event&) = delete;
 
   // Creates the named event, or opens it when it exists (then *alreadyExisted is set and the kind and
-  // state given here are ignored). False with *error set when neither works.
+  // state given here are ignored). False with *error set when neither works, and when an existing
+  // event was not made by the user's processes of medium integrity or more (Windows: access denied).
   bool CreateOrOpen(std::u16string_view name, bool manualReset, bool initiallySignalled, bool* alreadyExisted,
                     OsError* error);
-  // Opens an existing event only.
+  // Opens an existing event only; refused as CreateOrOpen refuses one.
   bool Open(std::u16string_view name, OsError* error);
   bool valid() const;
   bool Set();
@@ -58,9 +63,12 @@ class Mapping {
   Mapping(const Mapping&) = delete;
   Mapping& operator=(const Mapping&) = delete;
 
-  // Creates a named read-write mapping of `size` bytes, zero-filled; opens it when it exists.
-  bool Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error);
-  // Opens an existing named mapping; `readOnly`: its view can only be read (a write faults).
+  // Creates a named read-write mapping of `size` bytes, zero-filled; opens it when it exists, unless
+  // it was not made by the user's processes of medium integrity or more (then false, as Event's).
+  bool Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error,
+              ObjectAccess access = ObjectAccess::kPrivate);
+  // Opens an existing named mapping, refused as Create refuses one; `readOnly`: its view can only be
+  // read (a write faults), which is all a sandboxed host may do.
   bool Open(std::u16string_view name, OsError* error, bool readOnly = false);
   // Maps a view of the whole mapping (read-write unless opened read-only).
   bool Map(OsError* error);

@@ -5,6 +5,8 @@
 
 namespace quillet::platform {
 
+OsError TimedOutError() { return static_cast<OsError>(ETIMEDOUT); }
+
 OsError LastError() { return static_cast<OsError>(errno); }
 
 std::string ErrorText(OsError error) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "common/file_names.h"
 #include "common/utf16.h"
 #include "platform/posix/unique_fd.h"
 
@@ -185,6 +186,8 @@ FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
   view_ = MappedView(p, static_cast<size_t>(size));
   return Status::kMapped;
 }
+
+bool IsNetworkPath(const std::u16string& path) { return NamesShare(path); }
 
 bool FileExists(const std::u16string& path) {
   struct stat st;

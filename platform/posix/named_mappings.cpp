@@ -42,7 +42,9 @@ Mapping::~Mapping() = default;
 Mapping::Mapping(Mapping&&) noexcept = default;
 Mapping& Mapping::operator=(Mapping&&) noexcept = default;
 
-bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error) {
+// Every object of the table is the user's alone (the table and its objects are the user's files, mode
+// 0600): there is no other integrity or sandbox to keep out, so `access` changes nothing here.
+bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error, ObjectAccess) {
   Close();
   if (size == 0) {
     *error = static_cast<OsError>(EINVAL);

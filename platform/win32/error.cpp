@@ -4,6 +4,8 @@
 
 namespace quillet::platform {
 
+OsError TimedOutError() { return ERROR_TIMEOUT; }
+
 OsError LastError() { return GetLastError(); }
 
 std::string ErrorText(OsError error) {

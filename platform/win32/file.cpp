@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/file_names.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -159,6 +160,16 @@ FileMapping::Status FileMapping::Map(const File& file, OsError* error) {
   }
   view_ = MappedView(view, static_cast<size_t>(size));
   return Status::kMapped;
+}
+
+bool IsNetworkPath(const std::u16string& path) {
+  if (NamesShare(path)) return true;
+  // A drive letter: ask what the drive is. "\\?\X:" and "\\.\X:" name the drive after the prefix.
+  std::u16string_view rest(path);
+  if (rest.size() >= 4 && (rest[2] == u'?' || rest[2] == u'.')) rest.remove_prefix(4);
+  if (rest.size() < 2 || rest[1] != u':') return false;
+  const wchar_t root[] = {static_cast<wchar_t>(rest[0]), L':', L'\\', L'\0'};
+  return GetDriveTypeW(root) == DRIVE_REMOTE;
 }
 
 bool FileExists(const std::u16string& path) {

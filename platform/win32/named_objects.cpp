@@ -4,7 +4,9 @@
 // windows.h first
 #include <sddl.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/mapped_view.h"
 #include "platform/win32/unique_handle.h"
@@ -25,44 +27,54 @@ WaitResult FromWaitCode(DWORD r, DWORD expected, OsError* error) {
   return WaitResult::kFailed;
 }
 
-// Who may do what with the session's shared objects. Sandboxed hosts (app containers, low integrity)
-// cannot open objects that carry only default security; they get exactly what reading needs: a
-// mapping may be mapped for reading, a lock event waited on and set. Only the user's processes of
-// medium integrity or more write a mapping (its label stops writes from below). Every party asks for
-// the events' two rights only, so that is all anybody is granted on them.
-constexpr DWORD kEventRights = SYNCHRONIZE | EVENT_MODIFY_STATE;
+// Who may do what with the session's objects. Everything is the user's, for processes of medium
+// integrity or more. Sandboxed hosts (app containers, low integrity) may read what is public (the
+// dictionaries, the ranking data, the settings as published): an app container gets exactly mapping
+// for reading and reading the descriptor, which tells it who made the object; a low-integrity
+// process may read through the label, never write. Private objects (what the user wrote, the learned
+// store) and every lock event carry a label that keeps lower integrity out entirely: no reading, no
+// waiting on a lock (waiting counts as execute), no setting it.
+constexpr DWORD kEventRights = SYNCHRONIZE | EVENT_MODIFY_STATE | READ_CONTROL;
 constexpr wchar_t kAllAppContainers[] = L"S-1-15-2-1";
 
-std::wstring UserSid() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  win32::UniqueHandle owned(token);
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  if (size == 0) return {};
-  std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
-  if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-  wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-  std::wstring sid(text);
-  LocalFree(text);
-  return sid;
+struct UserIdentity {
+  std::vector<uint8_t> sid;  // of the token's user
+  std::wstring text;         // the same as text, for descriptors
+};
+
+const UserIdentity& User() {
+  static const UserIdentity user = [] {
+    UserIdentity u;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return u;
+    win32::UniqueHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0) return u;
+    std::vector<uint8_t> buffer(size);
+    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return u;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    wchar_t* text = nullptr;
+    if (!IsValidSid(sid) || !ConvertSidToStringSidW(sid, &text)) return u;
+    u.text = text;
+    LocalFree(text);
+    const auto* bytes = static_cast<const uint8_t*>(sid);
+    u.sid.assign(bytes, bytes + GetLengthSid(sid));
+    return u;
+  }();
+  return user;
 }
 
-// The descriptor for one kind of object, built once per process; a system that cannot build it
-// gets default security (the sandboxed hosts then find nothing, as on systems without them).
+// The descriptor for one kind of object, built once per process; a system that cannot build it gets
+// default security (medium integrity, the user's processes; sandboxed hosts then find nothing).
 class ObjectSecurity {
  public:
-  explicit ObjectSecurity(bool forEvents) {
-    const std::wstring user = UserSid();
-    if (user.empty()) return;
-    const std::wstring sddl =
-        forEvents ? L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100002;;;" + user + L")(A;;0x100002;;;" +
-                        kAllAppContainers + L")S:(ML;;NW;;;LW)"
-                  : L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" + user + L")(A;;0x4;;;" + kAllAppContainers +
-                        L")S:(ML;;NW;;;ME)";
+  explicit ObjectSecurity(const std::wstring& sddl) {
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr)) return;
+    if (sddl.empty() ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr)) {
+      return;
+    }
     descriptor_ = sd;
     attributes_.nLength = sizeof(attributes_);
     attributes_.lpSecurityDescriptor = sd;
@@ -79,14 +91,72 @@ class ObjectSecurity {
   SECURITY_ATTRIBUTES attributes_ = {};
 };
 
+std::wstring Sddl(const wchar_t* userRights, const wchar_t* appContainerRights, const wchar_t* label) {
+  const std::wstring& user = User().text;
+  if (user.empty()) return {};
+  std::wstring sddl = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;" + std::wstring(userRights) + L";;;" + user + L")";
+  if (appContainerRights != nullptr) {
+    sddl += L"(A;;" + std::wstring(appContainerRights) + L";;;" + kAllAppContainers + L")";
+  }
+  return sddl + L"S:(ML;;" + label + L";;;ME)";
+}
+
 SECURITY_ATTRIBUTES* EventSecurity() {
-  static ObjectSecurity security(true);
+  static ObjectSecurity security(Sddl(L"0x120002", nullptr, L"NWNRNX"));
   return security.attributes();
 }
 
-SECURITY_ATTRIBUTES* MappingSecurity() {
-  static ObjectSecurity security(false);
-  return security.attributes();
+SECURITY_ATTRIBUTES* MappingSecurity(ObjectAccess access) {
+  // 0x20004: READ_CONTROL | SECTION_MAP_READ.
+  static ObjectSecurity publicSecurity(Sddl(L"GA", L"0x20004", L"NW"));
+  static ObjectSecurity privateSecurity(Sddl(L"GA", nullptr, L"NWNRNX"));
+  return access == ObjectAccess::kPublic ? publicSecurity.attributes() : privateSecurity.attributes();
+}
+
+bool SidIs(PSID sid, WELL_KNOWN_SID_TYPE type) { return IsWellKnownSid(sid, type) != FALSE; }
+
+// Whether an object found under one of our names was made by a process we trust with it: one of the
+// user's (or the system's, or an administrator's) at medium integrity or more. An object that a
+// sandboxed process made first carries its owner or its lower label, and is refused: what it holds
+// could be anything, and its descriptor could let anybody read or write it.
+bool TrustedMaker(HANDLE h) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetSecurityInfo(h, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr, &sd) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const UserIdentity& user = User();
+  const bool ownerTrusted = owner != nullptr && IsValidSid(owner) &&
+                            ((!user.sid.empty() && EqualSid(owner, const_cast<uint8_t*>(user.sid.data()))) ||
+                             SidIs(owner, WinLocalSystemSid) || SidIs(owner, WinBuiltinAdministratorsSid));
+  LocalFree(sd);
+  if (!ownerTrusted) return false;
+  // Without a label an object counts as medium; Wine keeps none.
+  PACL sacl = nullptr;
+  sd = nullptr;
+  if (GetSecurityInfo(h, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, &sacl, &sd) !=
+      ERROR_SUCCESS) {
+    return true;
+  }
+  bool medium = true;
+  for (DWORD i = 0; sacl != nullptr && i < sacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(sacl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE) continue;
+    PSID label = &static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace)->SidStart;
+    const UCHAR count = *GetSidSubAuthorityCount(label);
+    if (count == 0 || *GetSidSubAuthority(label, count - 1) < SECURITY_MANDATORY_MEDIUM_RID) medium = false;
+  }
+  LocalFree(sd);
+  return medium;
+}
+
+// Keeps `h` when its object can be trusted; otherwise closes it and reports access denied.
+bool KeepTrusted(win32::UniqueHandle& h, OsError* error) {
+  if (TrustedMaker(h.get())) return true;
+  h.Reset();
+  *error = ERROR_ACCESS_DENIED;
+  return false;
 }
 
 }  // namespace
@@ -104,13 +174,16 @@ bool Event::CreateOrOpen(std::u16string_view name, bool manualReset, bool initia
                          OsError* error) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  const DWORD flags = (manualReset ? CREATE_EVENT_MANUAL_RESET : 0) | (initiallySignalled ? CREATE_EVENT_INITIAL_SET : 0);
+  const DWORD flags =
+      (manualReset ? CREATE_EVENT_MANUAL_RESET : 0) | (initiallySignalled ? CREATE_EVENT_INITIAL_SET : 0);
   win32::UniqueHandle h(CreateEventExW(EventSecurity(), wide.c_str(), flags, kEventRights));
   if (!h) {
     *error = GetLastError();
     return false;
   }
-  if (alreadyExisted != nullptr) *alreadyExisted = GetLastError() == ERROR_ALREADY_EXISTS;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (existed && !KeepTrusted(h, error)) return false;
+  if (alreadyExisted != nullptr) *alreadyExisted = existed;
   impl_->handle = std::move(h);
   return true;
 }
@@ -123,6 +196,7 @@ bool Event::Open(std::u16string_view name, OsError* error) {
     *error = GetLastError();
     return false;
   }
+  if (!KeepTrusted(h, error)) return false;
   impl_->handle = std::move(h);
   return true;
 }
@@ -180,17 +254,19 @@ Mapping::~Mapping() = default;
 Mapping::Mapping(Mapping&&) noexcept = default;
 Mapping& Mapping::operator=(Mapping&&) noexcept = default;
 
-bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error) {
+bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted, OsError* error, ObjectAccess access) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
   const uint64_t size64 = size;
-  win32::UniqueHandle h(CreateFileMappingW(INVALID_HANDLE_VALUE, MappingSecurity(), PAGE_READWRITE,
+  win32::UniqueHandle h(CreateFileMappingW(INVALID_HANDLE_VALUE, MappingSecurity(access), PAGE_READWRITE,
                                            static_cast<DWORD>(size64 >> 32), static_cast<DWORD>(size64), wide.c_str()));
   if (!h) {
     *error = GetLastError();
     return false;
   }
-  if (alreadyExisted != nullptr) *alreadyExisted = GetLastError() == ERROR_ALREADY_EXISTS;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (existed && !KeepTrusted(h, error)) return false;
+  if (alreadyExisted != nullptr) *alreadyExisted = existed;
   impl_->handle = std::move(h);
   return true;
 }
@@ -198,12 +274,13 @@ bool Mapping::Create(std::u16string_view name, size_t size, bool* alreadyExisted
 bool Mapping::Open(std::u16string_view name, OsError* error, bool readOnly) {
   Close();
   const std::wstring wide = win32::ObjectName(name);
-  win32::UniqueHandle h(
-      OpenFileMappingW(readOnly ? FILE_MAP_READ : 0xF001F /* FILE_MAP_ALL_ACCESS */, FALSE, wide.c_str()));
+  // READ_CONTROL: to see who made it. (0xF001F is FILE_MAP_ALL_ACCESS, which includes it.)
+  win32::UniqueHandle h(OpenFileMappingW(readOnly ? FILE_MAP_READ | READ_CONTROL : 0xF001F, FALSE, wide.c_str()));
   if (!h) {
     *error = GetLastError();
     return false;
   }
+  if (!KeepTrusted(h, error)) return false;
   impl_->handle = std::move(h);
   impl_->readOnly = readOnly;
   return true;

@@ -3,28 +3,22 @@
 #include <algorithm>
 
 #include "lookup/tab_source_set.h"
-#include "quillsvc/candwin/settings_read_lock.h"
 
 namespace quillet {
 
-CandListCore::CandListCore(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
-                           IWidgetMouseEventCallback* callback, FontFactory& fonts, CandListHost& host)
-    : lock_(lock), settings_(settings), settingsSize_(settingsSize), callback_(callback), fonts_(fonts), host_(host) {}
+CandListCore::CandListCore(const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback,
+                           FontFactory& fonts, CandListHost& host)
+    : settings_(settings), settingsSize_(settingsSize), callback_(callback), fonts_(fonts), host_(host) {}
 
 bool CandListCore::BuildWidgets(int32_t activeTab, int32_t maxWidth, int32_t maxHeight) {
   bool built = false;
-  {
-    SettingsReadLock lock(lock_);
-    if (lock.held()) {
-      const ConstSettingsView settings = Settings();
-      // Only the top layout exists; a window with another kind shows no widgets.
-      if (manager_ == nullptr && settings.valid() && settings.layoutKind() == 0) {
-        manager_ = std::make_unique<CWidgetMgrTopLayout>(fonts_);
-        manager_->dpi = dpi_;
-      }
-      if (manager_ != nullptr) built = manager_->Build(settings, activeTab);
-    }
+  const ConstSettingsView settings = Settings();
+  // Only the top layout exists; a window with another kind shows no widgets.
+  if (manager_ == nullptr && settings.valid() && settings.layoutKind() == 0) {
+    manager_ = std::make_unique<CWidgetMgrTopLayout>(fonts_);
+    manager_->dpi = dpi_;
   }
+  if (manager_ != nullptr) built = manager_->Build(settings, activeTab);
   if (manager_ != nullptr) {
     manager_->maxWidth = maxWidth;
     manager_->maxHeight = maxHeight;
@@ -35,8 +29,7 @@ bool CandListCore::BuildWidgets(int32_t activeTab, int32_t maxWidth, int32_t max
 }
 
 void CandListCore::ReloadFonts() {
-  SettingsReadLock lock(lock_);
-  if (!lock.held() || manager_ == nullptr) return;
+  if (manager_ == nullptr) return;
   manager_->LoadFonts(Settings());
   host_.Invalidate();
 }
@@ -141,9 +134,8 @@ size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, boo
     if (c != nullptr) list.Append(c->display.empty() ? c->word : c->display);
   }
   if (refreshTitle && manager_->titleBar != nullptr && manager_->tabStrip != nullptr) {
-    SettingsReadLock lock(lock_);
     const int32_t active = manager_->tabStrip->activeTab;
-    if (lock.held() && active >= 0) manager_->titleBar->text = Settings().tab(static_cast<size_t>(active)).title();
+    if (active >= 0) manager_->titleBar->text = Settings().tab(static_cast<size_t>(active)).title();
   }
   if (n > 0) {
     const size_t row = selectFirst ? 0 : n - 1;
@@ -284,8 +276,6 @@ RectI CandListCore::Place(const RectI& windowRect) {
 }
 
 bool CandListCore::Paint(Surface& window, SizeI client) {
-  SettingsReadLock lock(lock_);
-  if (!lock.held()) return false;
   const ConstSettingsView settings = Settings();
   if (manager_ != nullptr) {
     const SizeI size = manager_->Layout(window);

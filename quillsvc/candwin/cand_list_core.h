@@ -5,8 +5,8 @@
 // invalidation, the caret, the monitor's work area and the window's position; and what it reads of
 // the system: the DPI to lay out at and, in high contrast, the colours to draw in.
 //
-// All calls come from the window's thread. The settings record is read in place, always under the
-// settings block's (bounded) read lock; nothing is held between calls.
+// All calls come from the window's thread. The settings record is read in place: a publication of the
+// loader (which never changes once published) or the preview's own copy.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +25,6 @@
 
 namespace quillet {
 
-struct SharedBlock;
 class TabSourceSet;
 
 class CandListHost {
@@ -49,13 +48,13 @@ class CandListHost {
 
 class CandListCore {
  public:
-  // `lock` may be null (no locking); `settings` is the record, not owned, read only under the lock.
-  CandListCore(SharedBlock* lock, const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback,
-               FontFactory& fonts, CandListHost& host);
+  // `settings` is the record, not owned; it must outlive the core.
+  CandListCore(const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback, FontFactory& fonts,
+               CandListHost& host);
 
-  // Under the lock: makes the manager when there is none and the record's layout kind is 0, and builds
-  // it. Then, whenever a manager exists, sets its size bounds (pixels at 96 DPI, scaled like the rest).
-  // False when the lock failed, the layout kind is unknown or the build failed.
+  // Makes the manager when there is none and the record's layout kind is 0, and builds it. Then,
+  // whenever a manager exists, sets its size bounds (pixels at 96 DPI, scaled like the rest). False
+  // when the layout kind is unknown or the build failed.
   bool BuildWidgets(int32_t activeTab, int32_t maxWidth, int32_t maxHeight);
   // Lays the window out for `dpi` (see UsableDpi) from now on: a change makes the fonts anew at their
   // sizes scaled by dpi / 96 and repaints; the next paint resizes the window.
@@ -65,7 +64,7 @@ class CandListCore {
   // repaints.
   void SetSystemColors(const std::optional<SystemColors>& colors);
   const std::optional<SystemColors>& systemColors() const { return systemColors_; }
-  // Under the lock: the manager's fonts anew from the settings; repaints.
+  // The manager's fonts anew from the settings; repaints.
   void ReloadFonts();
   // Elements 0 to 3 show or hide the tab strip, list, title bar or addition bar; 4 and 5 enable or
   // disable the spin boxes. Others are ignored. No repaint.
@@ -79,9 +78,8 @@ class CandListCore {
   int32_t MoveSelection(int32_t delta);
   void SetAdditionText(std::u16string_view text);
   // Fills the list with the current page of the current tab source: each row shows the candidate's
-  // display text, else its word. With `refreshTitle` the title becomes the active tab's (kept when
-  // the lock fails). Selects the first row (`selectFirst`) or the last, whose description goes to the
-  // addition bar. Repaints; returns the number of rows.
+  // display text, else its word. With `refreshTitle` the title becomes the active tab's. Selects the first row
+  // (`selectFirst`) or the last, whose description goes to the addition bar. Repaints; returns the number of rows.
   size_t ShowCandidates(TabSourceSet* sources, bool selectFirst, bool refreshTitle);
 
   // The two halves of a click, at client points. A press reports what lies under the mouse and gives
@@ -95,10 +93,10 @@ class CandListCore {
   // work area's bottom.
   RectI Place(const RectI& windowRect);
 
-  // One frame after the window has read its client size: under the lock, lays out on `window`, lets the
-  // host size (and with an extent, place) the window, composes the frame off-screen over the gradient
-  // and presents it. A frame of the old size is not drawn when the window was just resized (the resize
-  // brings the next paint at once). False, having drawn nothing, when the lock failed.
+  // One frame after the window has read its client size: lays out on `window`, lets the host size (and
+  // with an extent, place) the window, composes the frame off-screen over the gradient and presents
+  // it. A frame of the old size is not drawn when the window was just resized (the resize brings the
+  // next paint at once). False when nothing was drawn.
   bool Paint(Surface& window, SizeI client);
 
   // What the window shows now: the active tab and the highlighted row (-1 without widgets or rows),
@@ -129,7 +127,6 @@ class CandListCore {
   // Gradient, border and widgets of one frame.
   void Compose(Surface& frame, SizeI client, ConstSettingsView settings);
 
-  SharedBlock* lock_;
   const uint8_t* settings_;
   size_t settingsSize_;
   IWidgetMouseEventCallback* callback_;

@@ -11,7 +11,6 @@
 #include "lookup/private_block.h"
 #include "lookup/tab_source_set.h"
 #include "platform/test_namespace.h"
-#include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/recording_callback_testing.h"
 #include "quillsvc/candwin/test_surface.h"
 
@@ -79,16 +78,16 @@ class CandListCoreTest : public ::testing::Test {
       s.tab(s.tabCount() - 1).setName(name);
     }
     s.tab(1).setTitle(u"Second");
-    EXPECT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
-    EXPECT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &set_.dictionaryBlock()), Result::kSuccess);
+    EXPECT_EQ(PublishPrivateSettings(record.data(), record.size(), &set_.published()), Result::kSuccess);
+    EXPECT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &set_.published()), Result::kSuccess);
     set_.Rebuild();
   }
 
-  SettingsView Settings() { return SettingsView(set_.settingsBlock().view(), set_.settingsBlock().viewSize()); }
+  // The tab set's settings, as the window reads them; tests change them as a new publication would.
+  SettingsView Settings() { return SettingsView(const_cast<uint8_t*>(set_.settingsRecord()), set_.settingsSize()); }
   CandListCore& Core() {
     if (core_ == nullptr) {
-      core_ = std::make_unique<CandListCore>(&set_.settingsBlock(), set_.settingsBlock().view(),
-                                             set_.settingsBlock().viewSize(), &callback_, fonts_, host_);
+      core_ = std::make_unique<CandListCore>(set_.settingsRecord(), set_.settingsSize(), &callback_, fonts_, host_);
     }
     return *core_;
   }
@@ -152,31 +151,6 @@ TEST_F(CandListCoreTest, TheTitleFollowsTheActiveTabOnlyWhenAskedTo) {
   EXPECT_EQ(Manager().titleBar->text, u"First");
   Core().ShowCandidates(&set_, true, true);
   EXPECT_EQ(Manager().titleBar->text, u"Second");
-}
-
-TEST_F(CandListCoreTest, APaintWhileAWriterHoldsTheSettingsDrawsNothingAndEndsInTime) {
-  // The settings block as the loader publishes it, opened twice.
-  testing::NamedSettingsBlock published;
-  ASSERT_TRUE(published.Publish(MakeDefaultSettings()));
-  SharedBlock reader, writer;
-  ASSERT_EQ(OpenSettingsBlock(reader), Result::kSuccess);
-  ASSERT_EQ(OpenSettingsBlock(writer), Result::kSuccess);
-  CandListCore core(&reader, reader.view(), reader.viewSize(), &callback_, fonts_, host_);
-  ASSERT_TRUE(core.BuildWidgets(0, 200, 400));
-
-  {
-    BlockWriteLock writing(writer);
-    ASSERT_TRUE(writing.held());
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(core.Paint(window_, {120, 200}));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));
-    EXPECT_TRUE(window_.log().calls.empty());
-    EXPECT_TRUE(host_.placed.empty());
-  }
-  EXPECT_TRUE(core.Paint(window_, {120, 200}));
-  EXPECT_FALSE(window_.log().Of(Op::kGradient).empty());
-  CloseBlock(writer, false);
-  CloseBlock(reader, false);
 }
 
 TEST_F(CandListCoreTest, SelectionAndTabsMoveWithinTheirRanges) {
@@ -448,8 +422,7 @@ TEST_F(CandListCoreTest, AtAHigherDpiFontsAndMetricsGrowByDpiOver96) {
   EXPECT_EQ(Manager().Layout(window_), (SizeI{60, 80}));
 
   // A DPI set before the widgets exist is the one they are built for; nonsense is kept in range.
-  CandListCore early(&set_.settingsBlock(), set_.settingsBlock().view(), set_.settingsBlock().viewSize(), nullptr,
-                     fonts_, host_);
+  CandListCore early(set_.settingsRecord(), set_.settingsSize(), nullptr, fonts_, host_);
   early.SetDpi(192);
   ASSERT_TRUE(early.BuildWidgets(0, 200, 400));
   EXPECT_FLOAT_EQ(static_cast<const testing::TestFont*>(early.manager()->font(AppearanceElement::kTab))->sizePx,

@@ -40,18 +40,17 @@ std::optional<SystemColors> HighContrastColors() {
   return ReadSystemColors();
 }
 
-CCandListWin::CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
-                           IWidgetMouseEventCallback* callback)
-    : CoreCandidateWindow(core_), core_(lock, settings, settingsSize, callback, fonts_, *this) {}
+CCandListWin::CCandListWin(const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback)
+    : CoreCandidateWindow(core_), core_(settings, settingsSize, callback, fonts_, *this) {}
 
 CCandListWin::~CCandListWin() {
   Hide();
   DestroyWindow();
 }
 
-std::unique_ptr<CCandListWin> CCandListWin::Create(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
+std::unique_ptr<CCandListWin> CCandListWin::Create(const uint8_t* settings, size_t settingsSize,
                                                    IWidgetMouseEventCallback* callback, int activeTab, HWND owner) {
-  auto window = std::make_unique<CCandListWin>(lock, settings, settingsSize, callback);
+  auto window = std::make_unique<CCandListWin>(settings, settingsSize, callback);
   if (window->Create(owner, RECT{0, 0, 1, 1}) == nullptr) return nullptr;
   window->BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
   return window;

@@ -61,13 +61,13 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
                      private CandListHost,
                      private AccessibleList {
  public:
-  // `lock` is the settings block (null: no locking), `settings` the record in it; neither is owned.
-  CCandListWin(SharedBlock* lock, const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback);
+  // `settings` is the record, not owned; it must outlive the window.
+  CCandListWin(const uint8_t* settings, size_t settingsSize, IWidgetMouseEventCallback* callback);
   ~CCandListWin();
 
   // A hidden top-level window at (0, 0, 1, 1), owned by `owner` (may be null), with its widgets built
   // for `activeTab` within the text service's size bounds; null when it cannot be made.
-  static std::unique_ptr<CCandListWin> Create(SharedBlock* lock, const uint8_t* settings, size_t settingsSize,
+  static std::unique_ptr<CCandListWin> Create(const uint8_t* settings, size_t settingsSize,
                                               IWidgetMouseEventCallback* callback, int activeTab, HWND owner = nullptr);
   using CWindowImpl::Create;
 

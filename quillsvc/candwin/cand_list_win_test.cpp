@@ -19,7 +19,6 @@
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/cand_list_win_testing.h"
 #include "quillsvc/candwin/gdiplus_api.h"
-#include "quillsvc/candwin/named_settings_testing.h"
 #include "quillsvc/candwin/recording_callback_testing.h"
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/tsf_interfaces.h"
@@ -71,18 +70,14 @@ class CandListWinTest : public ::testing::Test {
   void TearDown() override {
     if (win_ != nullptr) win_->DestroyWindow();
     win_.reset();
-    CloseBlock(block_, false);
   }
 
   // The window over `record` with the rows for `prefix`, shown below `extent`.
   void Open(const SettingsRecord& record, std::u16string_view prefix, RECT extent = {100, 100, 140, 120}) {
-    ASSERT_TRUE(published_.Publish(record));
-    ASSERT_EQ(OpenSettingsBlock(block_), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &set_.settingsBlock()), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set_.dictionaryBlock()),
-              Result::kSuccess);
+    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &set_.published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set_.published()), Result::kSuccess);
     set_.Rebuild();
-    win_ = std::make_unique<CCandListWin>(&block_, block_.view(), block_.viewSize(), &callback_);
+    win_ = std::make_unique<CCandListWin>(set_.settingsRecord(), set_.settingsSize(), &callback_);
     ASSERT_NE(win_->Create(nullptr, RECT{0, 0, 1, 1}), nullptr);
     ASSERT_TRUE(win_->BuildWidgets(0, 200, 400));
     set_.SetPrefix(prefix);
@@ -121,8 +116,6 @@ class CandListWinTest : public ::testing::Test {
                  static_cast<LONG>(list.bounds.y + 2 + list.itemHeight * (static_cast<float>(r) + 0.5f))};
   }
 
-  testing::NamedSettingsBlock published_;
-  SharedBlock block_;
   TabSourceSet set_;
   RecordingCallback callback_;
   std::unique_ptr<CCandListWin> win_;
@@ -208,37 +201,6 @@ TEST_F(CandListWinTest, APressOnRowThreeAndAReleaseOnRowFiveClickRowFiveWithoutA
   EXPECT_NE(::GetForegroundWindow(), win_->hwnd());
   EXPECT_EQ(::GetForegroundWindow(), front);
   ::DestroyWindow(front);
-}
-
-TEST_F(CandListWinTest, APaintWhileAnotherProcessWritesTheSettingsEndsWithinTheBoundedWait) {
-  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
-  const RECT tenRows = WindowRect();
-  platform::Event locked, release;
-  platform::OsError error = 0;
-  ASSERT_TRUE(locked.CreateOrOpen(testing::kLockedEventName, true, false, nullptr, &error));
-  ASSERT_TRUE(release.CreateOrOpen(testing::kReleaseEventName, true, false, nullptr, &error));
-  platform::Process writer;
-  testing::KillOnExit guard(writer);
-  ASSERT_TRUE(writer.Start(testing::SiblingProgram(u"cand_list_win_test_helper"), u"hold-write", &error)) << error;
-  ASSERT_EQ(platform::Wait(locked, 20000, &error), platform::WaitResult::kSignalled);
-
-  // Fewer rows while the writer holds the settings: the paint waits its bounded time and changes nothing.
-  set_.SetPrefix(u"ba");
-  win_->ShowCandidates(set_, true, false);
-  const auto start = std::chrono::steady_clock::now();
-  ::UpdateWindow(win_->hwnd());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kLockTimeoutMs));
-  const RECT during = WindowRect();
-  EXPECT_EQ(during.bottom - during.top, tenRows.bottom - tenRows.top);
-
-  release.Set();
-  int code = -1;
-  ASSERT_TRUE(writer.WaitForExit(20000, &code));
-  EXPECT_EQ(code, 0);
-  ::InvalidateRect(win_->hwnd(), nullptr, FALSE);
-  Pump();
-  const RECT after = WindowRect();
-  EXPECT_LT(after.bottom - after.top, tenRows.bottom - tenRows.top);
 }
 
 // As a screen reader sees the window: the rows by name, the highlighted one selected and focused, each

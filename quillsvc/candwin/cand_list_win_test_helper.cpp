@@ -1,7 +1,5 @@
-// Another process for the window's tests. "hold-write": takes the settings block as a writer, says so
-// through the "locked" event, and holds it until the "release" event (or a minute) has passed.
-// "send-messages HWND ADDRESS": sends the window every message number a tool might try, among them
-// those a window once answered by writing to the address in lParam, with ADDRESS (in the window's
+// Another process for the window's tests. "send-messages HWND ADDRESS": sends the window every message number a tool
+// might try, among them those a window once answered by writing to the address in lParam, with ADDRESS (in the window's
 // process) in lParam and small numbers in wParam.
 // "window-size": makes the window for "aa" over the default settings, as the window test does, and
 // exits with its size (PackSize); the test runs it at another system DPI.
@@ -11,7 +9,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "ipc/shared_block.h"
 #include "lookup/private_block.h"
 #include "lookup/tab_source_set.h"
 #include "quillsvc/candwin/cand_list_win.h"
@@ -21,23 +18,6 @@
 using namespace quillet;
 
 namespace {
-
-int HoldWrite() {
-  SharedBlock block;
-  const Result r = OpenSettingsBlock(block);
-  if (r != Result::kSuccess) return 10 + ToInt(r);
-  platform::Event locked, release;
-  platform::OsError error = 0;
-  if (!locked.Open(testing::kLockedEventName, &error) || !release.Open(testing::kReleaseEventName, &error)) return 3;
-  {
-    BlockWriteLock writing(block);
-    if (!writing) return 2;
-    locked.Set();
-    platform::Wait(release, 60000, &error);
-  }
-  CloseBlock(block, false);
-  return 0;
-}
 
 int SendMessages(HWND window, LPARAM address) {
   auto send = [&](UINT message) {
@@ -59,13 +39,12 @@ int WindowSize() {
   if (!gdiplus.started()) return 1;
   const SettingsRecord record = MakeDefaultSettings();
   TabSourceSet set;
-  if (PublishPrivateSettingsBlock(record.data(), record.size(), &set.settingsBlock()) != Result::kSuccess ||
-      PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set.dictionaryBlock()) != Result::kSuccess) {
+  if (PublishPrivateSettings(record.data(), record.size(), &set.published()) != Result::kSuccess ||
+      PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set.published()) != Result::kSuccess) {
     return 2;
   }
   set.Rebuild();
-  SharedBlock& block = set.settingsBlock();
-  CCandListWin win(&block, block.view(), block.viewSize(), nullptr);
+  CCandListWin win(set.settingsRecord(), set.settingsSize(), nullptr);
   if (win.Create(nullptr, RECT{0, 0, 1, 1}) == nullptr || !win.BuildWidgets(0, 200, 400)) return 3;
   set.SetPrefix(u"aa");
   win.ShowCandidates(set, true, true);
@@ -89,7 +68,6 @@ int main(int argc, char** argv) {
   // The mode may be the whole command line, or follow the program name.
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "hold-write") return HoldWrite();
     if (arg == "window-size") return WindowSize();
     if (arg == "send-messages" && i + 2 < argc) {
       const auto window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[i + 1], nullptr, 16)));

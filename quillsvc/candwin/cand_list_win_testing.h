@@ -3,15 +3,11 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/dict_image_testing.h"
 
 namespace quillet::testing {
-
-inline constexpr std::u16string_view kLockedEventName = u"Local\\@@CWTESTLOCKED@@";
-inline constexpr std::u16string_view kReleaseEventName = u"Local\\@@CWTESTRELEASE@@";
 
 // Twelve words under "aa" and five under "ba".
 inline std::vector<uint8_t> WindowTestDictionary() {

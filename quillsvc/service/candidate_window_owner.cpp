@@ -30,12 +30,14 @@ CandidateWindow* CQuillsvc::candidateWindow() { return window_.get(); }
 
 CandidateWindow* CQuillsvc::NewCandidateWindow(int activeTab) {
   DestroyCandidateWindow();
-  SharedBlock& settings = controller_.tabs().settingsBlock();
-  // The window reads the settings in place; without the block (no focus) there is nothing to show.
-  if (settings.view() == nullptr) return nullptr;
+  const TabSourceSet& tabs = controller_.tabs();
+  // The window reads the published settings in place; without them (no focus) there is nothing to
+  // show. They stay until the tab set takes up a new publication, which it does only after this
+  // window has gone (a new window for each composition).
+  if (tabs.settingsRecord() == nullptr) return nullptr;
   const ComPtr<ITfContext> context = CompositionContext();
-  window_ = CCandListWin::Create(&settings, settings.view(), settings.viewSize(), this, activeTab,
-                                 OwnerWindow(context.Get()));
+  window_ =
+      CCandListWin::Create(tabs.settingsRecord(), tabs.settingsSize(), this, activeTab, OwnerWindow(context.Get()));
   if (window_ == nullptr) return nullptr;
   window_->SetObserver(this);
   window_->SetDocumentWindow(CaretPlacedWindow(context.Get()));

@@ -123,9 +123,10 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
 
 void InputController::CreateCandidateWindow(EditContext& context) {
   nextWords_ = false;  // a window of its own for the composition
-  // Every new window sees the settings as they are now.
-  tabs_.Rebuild();
+  // Every new window sees the settings as they are now; the old one, which reads the old ones, goes
+  // first.
   host_.DestroyCandidateWindow();
+  tabs_.Rebuild();
   std::unique_ptr<TextRange> range;
   if (composition_.GetRange(context, &range) != EditStatus::kOk) return;
   CandidateWindow* window = host_.NewCandidateWindow(activeTab_);

@@ -35,8 +35,8 @@ using testing::FakeDocument;
 // tab rules) measuring on the test surface; the test reads what it shows.
 class CoreWindow final : public CoreCandidateWindow, private CandListHost {
  public:
-  CoreWindow(SharedBlock& settings, int activeTab)
-      : CoreCandidateWindow(core_), core_(&settings, settings.view(), settings.viewSize(), nullptr, fonts_, *this) {
+  CoreWindow(const TabSourceSet& tabs, int activeTab)
+      : CoreCandidateWindow(core_), core_(tabs.settingsRecord(), tabs.settingsSize(), nullptr, fonts_, *this) {
     core_.BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
     core_.SetElementVisible(3, true);  // the addition bar, which shows the highlighted row's description
   }
@@ -92,7 +92,7 @@ class FakeHost final : public InputHost {
     ++windowsMade;
     builtForTab = activeTab;
     if (failWindows) return nullptr;
-    window = std::make_unique<CoreWindow>(core->tabs().settingsBlock(), activeTab);
+    window = std::make_unique<CoreWindow>(core->tabs(), activeTab);
     return window.get();
   }
   void DestroyCandidateWindow() override { window.reset(); }
@@ -146,8 +146,8 @@ class InputControllerTest : public ::testing::Test {
   void Publish(const SettingsRecord& record) {
     TabSourceSet& tabs = core_.tabs();
     tabs.Close();
-    ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &tabs.settingsBlock()), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(), &tabs.dictionaryBlock()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &tabs.published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(), &tabs.published()), Result::kSuccess);
     tabs.Rebuild();
   }
 
@@ -203,9 +203,7 @@ class InputControllerTest : public ::testing::Test {
   void PublishToggleKey(ToggleKey key) {
     std::vector<uint8_t> record = DefaultTabOptions();
     ASSERT_TRUE(SetToggleKey(record.data(), record.size(), key));
-    SharedBlock& block = core_.tabs().optionsBlock();
-    CloseBlock(block, false);
-    ASSERT_EQ(PublishPrivateTabOptionsBlock(record.data(), record.size(), &block), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateTabOptions(record.data(), record.size(), &core_.tabs().published()), Result::kSuccess);
   }
   // Letters (capitals with Shift) and spaces (Shift+Space, so that they stay in the composition).
   void Type(std::u16string_view text) {
@@ -236,11 +234,11 @@ class InputControllerTest : public ::testing::Test {
     std::vector<uint16_t> costs(view.entryCount(), 5000);
     costs[31] = 100;
     const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
-    core_.tabs().UsePrivateRanking(BuildRankingImage({&rank}));
+    ASSERT_EQ(core_.tabs().published().UsePrivate(PublicationKind::kRanking, BuildRankingImage({&rank})),
+              Result::kSuccess);
     std::vector<uint8_t> record = DefaultTabOptions();
     ASSERT_TRUE(WriteTabOptions(record.data(), record.size(), 0, options));
-    ASSERT_EQ(PublishPrivateTabOptionsBlock(record.data(), record.size(), &core_.tabs().optionsBlock()),
-              Result::kSuccess);
+    ASSERT_EQ(PublishPrivateTabOptions(record.data(), record.size(), &core_.tabs().published()), Result::kSuccess);
     core_.tabs().Rebuild();
   }
 
@@ -696,8 +694,8 @@ TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
 // What is written reaches the loader's learning inbox, word by word with sentence ends; Shift+Delete
 // on a highlighted candidate asks to forget it; a field that may not learn reports nothing.
 TEST_F(InputControllerTest, WrittenWordsAreReportedForLearningWhereTheFieldAllows) {
-  ASSERT_EQ(PublishPrivateLearnInbox(&core_.tabs().learnInbox()), Result::kSuccess);
-  SharedBlock& inbox = core_.tabs().learnInbox();
+  ASSERT_EQ(PublishPrivateLearnInbox(&core_.tabs().reporter().inbox()), Result::kSuccess);
+  SharedBlock& inbox = core_.tabs().reporter().inbox();
   auto taken = [&] {
     std::vector<std::u16string> out;
     for (const LearnEvent& e : TakeLearnEvents(inbox.view(), inbox.viewSize())) {

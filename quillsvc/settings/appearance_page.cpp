@@ -140,7 +140,7 @@ void CAppearancePage::CreatePreview() {
   if (!GetWindowRect(placeholder, &area)) return;
   MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
   const ConstSettingsView record = model_.view();
-  auto preview = std::make_unique<CCandListWin>(nullptr, record.bytes(), kSettingsRecordSize, this);
+  auto preview = std::make_unique<CCandListWin>(record.bytes(), kSettingsRecordSize, this);
   if (preview->Create(hwnd(), area, nullptr, WS_CHILD | WS_CLIPSIBLINGS, WS_EX_NOPARENTNOTIFY) == nullptr) return;
   // The placeholder only lends its rectangle; shown, it would paint over the preview.
   ShowWindow(placeholder, SW_HIDE);

@@ -7,8 +7,13 @@
 #include "common/tab_options.h"
 #include "ipc/loader_link.h"
 #include "ipc/protocol.h"
+#include "lookup/published_data.h"
 
 namespace quillet::settings {
+
+SettingsSession::SettingsSession() {
+  for (SharedBlock* block : {&block_, &optionsBlock_, &inbox_}) block->policy = kSheetLockPolicy;
+}
 
 SettingsSession::~SettingsSession() { Close(); }
 
@@ -49,13 +54,11 @@ std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& st
     if (!lock.held()) return kReadLockFailedText;
     record_.CopyFrom(block_.view(), block_.viewSize());
   }
-  // The learned words, read from the publication the inbox names (none: an empty list).
+  // The learned words, as the loader published them last (none: an empty list).
   if (OpenLearnInboxBlock(inbox_) == Result::kSuccess) {
-    platform::Mapping store;
-    LearnedView view;
-    if (OpenLearnedMapping(ReadLearnedGeneration(inbox_), &store) &&
-        LearnedView::FromBytes(store.data(), store.size(), &view)) {
-      learnedWords_ = RankedWords(view);
+    PublishedData published;
+    if (published.Open() == Result::kSuccess && published.learned() != nullptr) {
+      learnedWords_ = RankedWords(*published.learned());
     }
   }
   // A loader without the options block still serves the settings; the sheet then edits no options.

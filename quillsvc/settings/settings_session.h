@@ -35,7 +35,7 @@ class SettingsSession {
   // Makes sure the loader runs; returns its result (0 and 10 count as success).
   using LoaderStarter = std::function<int32_t(std::u16string_view commandLine)>;
 
-  SettingsSession() = default;
+  SettingsSession();
   ~SettingsSession();  // closes the block; a lock is never held between calls
   SettingsSession(const SettingsSession&) = delete;
   SettingsSession& operator=(const SettingsSession&) = delete;

@@ -1,0 +1,50 @@
+// The loader's index of what it publishes: for each kind of publication, the generation of the one in
+// force. Every publication is a mapping of its own, named by its kind and its generation
+// (ipc/publications.h), filled before the index names it and never written afterwards; readers
+// therefore take no lock, and no other process can make them wait: they read the index and open the
+// mappings it names. The loader is the index's only writer.
+//
+// Layout (64 bytes): magic "QLPX", u16 version 1, u16 count of kinds, u32 sequence, then one u16
+// generation per kind (0: none). The sequence is odd while the loader writes; a reader that finds it
+// odd, or changed across its read, reads again. The sequence and the generations are read and written
+// with atomic operations where they lie (naturally aligned; every system we build for is
+// little-endian, so they keep the layout's byte order).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace quillet {
+
+enum class PublicationKind : uint8_t {
+  kDictionaries = 0,  // the dictionary block's layout: directory, then each dictionary
+  kRanking = 1,       // the ranking data of those dictionaries (common/ranking_image.h)
+  kSettings = 2,      // the settings record
+  kTabOptions = 3,    // the tabs' options record (common/tab_options.h)
+  kLearned = 4,       // the learned store (common/learned_store.h); private to the user
+};
+constexpr size_t kPublicationKinds = 5;
+
+struct PublishedGenerations {
+  std::array<uint16_t, kPublicationKinds> of{};
+
+  uint16_t& operator[](PublicationKind k) { return of[static_cast<size_t>(k)]; }
+  uint16_t operator[](PublicationKind k) const { return of[static_cast<size_t>(k)]; }
+  bool operator==(const PublishedGenerations& o) const { return of == o.of; }
+  bool operator!=(const PublishedGenerations& o) const { return of != o.of; }
+};
+
+constexpr size_t kPublicationIndexSize = 64;
+
+// Makes `index` an index that names nothing (`size` at least kPublicationIndexSize).
+void InitPublicationIndex(uint8_t* index, size_t size);
+bool IsPublicationIndex(const uint8_t* index, size_t size);
+// The generations named now. False when `index` is not an index, or no whole reading was had within
+// a bounded number of tries (a writer died half way, or is writing again and again).
+bool ReadPublicationIndex(const uint8_t* index, size_t size, PublishedGenerations* out);
+// Names `generations`; an index left odd by a writer that died is made whole again. Makes a
+// non-index an index first.
+void WritePublicationIndex(uint8_t* index, size_t size, const PublishedGenerations& generations);
+
+}  // namespace quillet
