@@ -235,14 +235,13 @@ int Run(int argc, wchar_t** argv) {
   }
   TabSourceSet set;
   const SettingsRecord settings = MakeDefaultSettings();
-  if (PublishPrivateSettingsBlock(settings.data(), settings.size(), &set.settingsBlock()) != Result::kSuccess ||
-      PublishPrivateDictionaryFiles({bytes}, &set.dictionaryBlock()) != Result::kSuccess) {
+  if (PublishPrivateSettings(settings.data(), settings.size(), &set.published()) != Result::kSuccess ||
+      PublishPrivateDictionaryFiles({bytes}, &set.published()) != Result::kSuccess) {
     std::fprintf(stderr, "candwin_paint_bench: cannot publish the blocks\n");
     return 1;
   }
   set.Rebuild();
-  SharedBlock& block = set.settingsBlock();
-  CCandListWin win(&block, block.view(), block.viewSize(), nullptr);
+  CCandListWin win(set.settingsRecord(), set.settingsSize(), nullptr);
   if (win.Create(nullptr, RECT{0, 0, 1, 1}) == nullptr || !win.BuildWidgets(0, 200, 400)) return 1;
   if (set.SetPrefix(u"the") < 10) return 1;
   win.ShowCandidates(set, true, true);

@@ -1,6 +1,7 @@
 // The loader's figures: block lock round trips (LockRead + Unlock per second, alone, against a
-// reader, and against a writer), and the time the loader takes to publish the default dictionary
-// and a generated 1,000,000-entry one (start, and reload while a reader holds the old block).
+// reader, and against a writer), the time the loader takes to publish the default dictionary and a
+// generated 1,000,000-entry one (start, and reload while a reader holds the old publication), and what
+// a text service's open of the publications and its look for new ones cost.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "common/dict_image_testing.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/warden.h"
+#include "lookup/published_data.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
 #include "platform/user_data.h"
@@ -35,6 +37,7 @@ void LockFigure(const char* label, double seconds, Other other) {
   std::atomic<long> otherOps{0};
   std::thread t([&] {
     SharedBlock block;
+    block.policy = kToolLockPolicy;
     if (OpenSettingsBlock(block) != Result::kSuccess) return;
     while (!stop.load(std::memory_order_relaxed)) {
       if (other(block)) otherOps.fetch_add(1, std::memory_order_relaxed);
@@ -42,6 +45,7 @@ void LockFigure(const char* label, double seconds, Other other) {
     CloseBlock(block, false);
   });
   SharedBlock block;
+  block.policy = kToolLockPolicy;
   if (OpenSettingsBlock(block) != Result::kSuccess) {
     std::printf("%-34s cannot open the settings block\n", label);
     stop = true;
@@ -98,9 +102,17 @@ void PublishFigure(const char* label, const fs::path& dictionary) {
   const int status = ToInt(warden.Start());
   const double start = Seconds(Clock::now() - t0);
 
-  // A reload while a text service holds the block: the new set goes beside the old one.
-  DictionaryBlock holder;
-  OpenDictionaryBlock(holder);
+  // A text service's open, and its look for new publications at every new word.
+  PublishedData holder;
+  t0 = Clock::now();
+  const int opened = ToInt(holder.Open());
+  const double open = Seconds(Clock::now() - t0);
+  constexpr int kLooks = 100000;
+  t0 = Clock::now();
+  for (int i = 0; i < kLooks; ++i) holder.Refresh();
+  const double look = Seconds(Clock::now() - t0) / kLooks;
+
+  // A reload while that text service holds the old publication.
   const uint64_t before = warden.publications();
   t0 = Clock::now();
   warden.HandleMessage(kLoaderReloadMessage, 0, 1);
@@ -108,9 +120,11 @@ void PublishFigure(const char* label, const fs::path& dictionary) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   const double reload = Seconds(Clock::now() - t0);
-  CloseBlock(holder, false);
-  std::printf("%-34s %7.1f MB file: start %8.1f ms (status %d), reload %8.1f ms, block %zu MB\n", label, mb,
-              start * 1000, status, reload * 1000, warden.dictionaryCapacity() >> 20);
+  holder.Close();
+  std::printf("%-34s %7.1f MB file: start %8.1f ms (status %d), reload %8.1f ms\n", label, mb, start * 1000, status,
+              reload * 1000);
+  std::printf("%-34s open %8.3f ms (result %d), look for new ones %6.3f us\n", "  a text service's", open * 1000,
+              opened, look * 1e6);
   warden.Stop();
   std::error_code ec;
   fs::remove_all(program, ec);

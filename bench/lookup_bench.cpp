@@ -379,8 +379,8 @@ void RunRebuild(const std::vector<std::u16string>& keys) {
   }
   s.setDictionaryCount(9);
   TabSourceSet set;
-  if (PublishPrivateSettingsBlock(record.data(), record.size(), &set.settingsBlock()) != Result::kSuccess ||
-      PublishPrivateDictionaryFiles(files, &set.dictionaryBlock()) != Result::kSuccess) {
+  if (PublishPrivateSettings(record.data(), record.size(), &set.published()) != Result::kSuccess ||
+      PublishPrivateDictionaryFiles(files, &set.published()) != Result::kSuccess) {
     std::printf("\nRebuild: blocks could not be published\n");
     return;
   }

@@ -70,6 +70,8 @@ class StartLock {
   platform::Event event_;
 };
 
+}  // namespace
+
 // The presence mark exists while a loader runs. Opening it here when it does not makes a new one,
 // dropped again at once: the started loader makes its own.
 bool LoaderRuns() {
@@ -78,6 +80,8 @@ bool LoaderRuns() {
   platform::OsError ignored = 0;
   return presence.CreateOrOpen(kLoaderPresenceName, false, true, &running, &ignored) && running;
 }
+
+namespace {
 
 // The steps under the start lock: find that a loader runs, or start one and wait until it is ready.
 // *started tells whether a handshake is due.
@@ -115,6 +119,8 @@ Result Ensure(const std::u16string* explicitPath, platform::OsError* error, std:
   platform::OsError scratch = 0;
   platform::OsError& err = error != nullptr ? *error : scratch;
   err = 0;
+  // The common case takes no lock: whoever holds the start lock cannot make this wait.
+  if (LoaderRuns()) return Result::kSuccess;
   bool started = false;
   const Result r = StartUnderLock(explicitPath, commandLine, &started, err);
   if (r != Result::kSuccess || !started) return r;
@@ -138,6 +144,19 @@ Result EnsureLoaderAt(const std::u16string& loaderPath, platform::OsError* error
 
 Result EnsureLoader(platform::OsError* error, std::u16string_view commandLine) {
   return Ensure(nullptr, error, commandLine);
+}
+
+Result LoaderStarts::Ensure(std::u16string_view commandLine, platform::OsError* error) {
+  if (LoaderRuns()) return Result::kSuccess;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < quietUntil_) return failure_;
+  const Result r =
+      loaderPath_.empty() ? EnsureLoader(error, commandLine) : EnsureLoaderAt(loaderPath_, error, commandLine);
+  if (r != Result::kSuccess) {
+    failure_ = r;
+    quietUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLoaderRetryQuietMs);
+  }
+  return r;
 }
 
 }  // namespace quillet

@@ -119,5 +119,29 @@ TEST_F(LoaderLinkTest, TwoProcessesEnsuringAtOnceStartOneLoader) {
   EXPECT_EQ(starts, 1);
 }
 
+// With a loader running, nothing waits, whoever holds the start lock. Without one, a text service
+// waits for a start once; after a failed one it does not try again for a while, so a process that
+// keeps the start lock costs one wait, not one per focus change.
+TEST_F(LoaderLinkTest, AStartLockHeldElsewhereCostsOneWaitNotOnePerFocus) {
+  platform::Event startLock;
+  platform::OsError error = 0;
+  ASSERT_TRUE(startLock.CreateOrOpen(kLoaderStartLockName, false, true, nullptr, &error));
+  ASSERT_EQ(platform::Wait(startLock, 0, &error), platform::WaitResult::kSignalled);  // taken, never given back
+
+  LoaderStarts starts(Program(u"loader_stub_counting"));
+  EXPECT_EQ(starts.Ensure(kFromService, &error), Result::kWaitFailed);
+  startLock.Set();
+  EXPECT_EQ(starts.Ensure(kFromService, &error), Result::kWaitFailed) << "tried again at once";
+  EXPECT_TRUE(Log().empty());
+
+  // Another party starts it meanwhile: then everybody finds it at once.
+  ASSERT_EQ(EnsureLoaderAt(Program(u"loader_stub_counting"), &error, kFromService), Result::kSuccess);
+  ASSERT_EQ(platform::Wait(startLock, 0, &error), platform::WaitResult::kSignalled);
+  EXPECT_EQ(starts.Ensure(kFromService, &error), Result::kSuccess);
+  EXPECT_EQ(EnsureLoaderAt(Program(u"loader_stub_counting"), &error, kFromService), Result::kSuccess);
+  startLock.Set();
+  EXPECT_EQ(Log().size(), 2u) << "one start, one handshake";
+}
+
 }  // namespace
 }  // namespace quillet

@@ -70,6 +70,9 @@ inline constexpr uint32_t kLoaderIdleTimeoutMs = 5000;
 // service that finds it taken waits for that start, once.
 inline constexpr uint32_t kLoaderStartLockTimeoutMs = kLoaderIdleTimeoutMs + 1000;
 
+// After a start of the loader failed, a text service does not try again for this long.
+inline constexpr uint32_t kLoaderRetryQuietMs = 30000;
+
 // The loader's command line says who started it; it is handed over in a buffer of 20 characters.
 inline constexpr std::u16string_view kFromService = u"from service";
 inline constexpr std::u16string_view kFromSetting = u"from setting";

@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/tab_options.h"
 #include "ipc/loader_link.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/stress_common.h"
 #include "lexwarden/test_support.h"
+#include "lookup/learned_file.h"
+#include "lookup/tab_source_set.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
 #include "platform/user_data.h"
@@ -126,6 +131,107 @@ TEST(LoaderStress, ASecondLoaderLeavesAtOnceAndTheFirstKeepsServing) {
   }
   EXPECT_EQ(testing::ReadBytes(config.File(u"settings.dat")).size(), 15700u);
   first.Kill();
+}
+
+// A loader killed at any moment: while it publishes, while it keeps a settings record, while it
+// drains what was written. Applications that had what it published keep typing with it; the next
+// loader serves at once, takes over the locks the dead one held, and every file it kept is whole.
+TEST(LoaderStress, ALoaderKilledAtAnyMomentLeavesNoApplicationStuckAndNoFileDamaged) {
+  testing::UseFreshNamespace();
+  testing::TempFolder data;
+  testing::TempFolder config;
+  for (size_t d = 0; d < 3; ++d) {
+    testing::WriteBytes(DictionaryPath(data.path(), d),
+                        testing::MakeDictionary(kDictionaries[d].prefix, kDictionaries[d].count));
+  }
+  // Settings to type with, ten of them: the dictionaries in turning order, the first tab's title
+  // saying which one it is.
+  auto variant = [&](size_t v) {
+    SettingsRecord r = MakeDefaultSettings();
+    SettingsView s = r.view();
+    s.setDictionaryCount(0);
+    for (size_t d = 0; d < 3; ++d) EXPECT_TRUE(AddDictionary(s, DictionaryPath(data.path(), (d + v) % 3)));
+    s.tab(0).setTitle(u"v" + std::u16string(1, static_cast<char16_t>(u'0' + v % 10)));
+    return std::vector<uint8_t>(r.data(), r.data() + kSettingsRecordSize);
+  };
+  auto isVariant = [&](const std::vector<uint8_t>& kept) {
+    for (size_t v = 0; v < 10; ++v) {
+      if (kept == variant(v)) return true;
+    }
+    return false;
+  };
+  testing::WriteBytes(config.File(u"settings.dat"), variant(0));
+  platform::SetEnvironmentValue(u"QUILLET_CONFIG_DIR", config.path());
+
+  auto startLoader = [](platform::Process* loader) {
+    *loader = platform::Process();
+    platform::OsError error = 0;
+    ASSERT_TRUE(loader->Start(Program(u"lexwarden"), u"from service", &error)) << error;
+    ASSERT_EQ(loader->WaitUntilReady(10000, &error), platform::WaitResult::kSignalled);
+    ASSERT_EQ(FirstHandshake(), Result::kSuccess);
+  };
+  // What a text service does at a new word: its candidates, from what it holds or what it opens now.
+  auto typed = [](TabSourceSet& set) {
+    set.Rebuild();
+    return set.SetPrefix(u"k") > 0;
+  };
+
+  platform::Process loader;
+  ASSERT_NO_FATAL_FAILURE(startLoader(&loader));
+  TabSourceSet before;  // an application that typed before the first kill
+  ASSERT_EQ(before.Open(), Result::kSuccess);
+  std::mt19937 rng(20);
+  constexpr int kKills = 24;
+  for (int kill = 0; kill < kKills; ++kill) {
+    // Work of every kind, then the kill at a moment of its own.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(rng() % 1500);
+    SharedBlock settings;
+    settings.policy = kToolLockPolicy;
+    ASSERT_EQ(OpenSettingsBlock(settings), Result::kSuccess);
+    for (int n = 0; std::chrono::steady_clock::now() < until; ++n) {
+      before.ReportWritten(u"kaa kab kac. ");
+      if (n % 3 == 0) {
+        const std::vector<uint8_t> next = variant(rng() % 10);
+        if (BlockWriteLock lock(settings); lock) std::memcpy(settings.view(), next.data(), next.size());
+        (void)SendToLoader(kLoaderReloadMessage, 1, rng() % 2);
+      }
+    }
+    CloseBlock(settings, false);
+    loader.Kill();
+    ASSERT_TRUE(loader.WaitForExit(10000, nullptr));
+
+    EXPECT_TRUE(typed(before)) << "kill " << kill;
+    for (const char16_t* name : {u"settings.dat", u"options.dat"}) {
+      const std::vector<uint8_t> kept = testing::ReadBytes(config.File(name));
+      if (name[0] == u's') {
+        EXPECT_TRUE(isVariant(kept)) << "kill " << kill;
+      } else if (!kept.empty()) {
+        EXPECT_TRUE(ValidTabOptions(kept.data(), kept.size())) << "kill " << kill;
+      }
+    }
+    ASSERT_NO_FATAL_FAILURE(startLoader(&loader));
+    TabSourceSet after;  // an application that starts typing now
+    EXPECT_EQ(after.Open(), Result::kSuccess) << "kill " << kill;
+    EXPECT_TRUE(typed(after)) << "kill " << kill;
+  }
+  // The last loader keeps what it is given, after every lock the dead ones held was taken over.
+  const std::vector<uint8_t> last = variant(7);
+  {
+    SharedBlock settings;
+    settings.policy = kToolLockPolicy;
+    ASSERT_EQ(OpenSettingsBlock(settings), Result::kSuccess);
+    BlockWriteLock lock(settings);
+    ASSERT_TRUE(lock);
+    std::memcpy(settings.view(), last.data(), last.size());
+  }
+  EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 1, 1), Result::kSuccess);
+  EXPECT_TRUE(quillet::testing::Eventually([&] { return testing::ReadBytes(config.File(u"settings.dat")) == last; }));
+  loader.Kill();
+  bool damaged = false;
+  LearnedStore store;
+  platform::OsError error = 0;
+  EXPECT_EQ(LoadLearnedStore(config.File(u"learned.dat"), &store, &damaged, &error), Result::kSuccess);
+  EXPECT_FALSE(damaged);
 }
 
 }  // namespace

@@ -15,11 +15,12 @@
 using namespace quillet;
 using namespace quillet::platform;
 
-void IdleForever();  // signals readiness, then waits for input for ever (per OS)
+void IdleForever();          // signals readiness, then waits for input for ever (per OS)
+bool EnterKillOnCloseJob();  // false where there are no jobs (per OS)
 
 namespace {
 
-const char* const kModes[] = {"hold", "signal", "wait", "waitall", "serve", "exit", "sleep"};
+const char* const kModes[] = {"hold", "holdfor", "jailed", "signal", "wait", "waitall", "serve", "exit", "sleep"};
 
 std::u16string Arg(char** argv, int i) { return FromUtf8(argv[i]); }
 
@@ -32,6 +33,31 @@ int Hold(char** a) {
   mapping.data()[0] = 0x5A;
   IdleForever();
   return 0;
+}
+
+// Like Hold, for a while only.
+int HoldFor(char** a) {
+  OsError error = 0;
+  Event event;
+  Mapping mapping;
+  if (!mapping.Create(Arg(a, 1), std::strtoul(a[2], nullptr, 10), nullptr, &error) || !mapping.Map(&error)) return 3;
+  if (!event.CreateOrOpen(Arg(a, 0), true, false, nullptr, &error) || !event.Set()) return 2;
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::strtoul(a[3], nullptr, 10)));
+  return 0;
+}
+
+// In a job that ends everything in it when its last handle goes (this process's, at its exit), as a
+// sandboxing host runs: starts "holdfor" as a helper is started, waits until it holds, and exits.
+int Jailed(char** a, const std::u16string& self) {
+  if (!EnterKillOnCloseJob()) return 5;
+  Process helper;
+  OsError error = 0;
+  if (!helper.Start(self, u"holdfor " + Arg(a, 0) + u" " + Arg(a, 1) + u" 16 20000", &error)) return 6;
+  Event held;
+  for (int i = 0; i < 200 && !held.Open(Arg(a, 0), &error); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return held.valid() && Wait(held, 20000, &error) == WaitResult::kSignalled ? 0 : 7;
 }
 
 int Signal(char** a) {
@@ -97,6 +123,8 @@ int main(int argc, char** argv) {
   char** a = argv + first + 1;
   const int n = argc - first - 1;
   if (mode == "hold" && n >= 3) return Hold(a);
+  if (mode == "holdfor" && n >= 4) return HoldFor(a);
+  if (mode == "jailed" && n >= 2) return Jailed(a, ModulePath());
   if (mode == "signal" && n >= 1) return Signal(a);
   if (mode == "wait" && n >= 2) return WaitOne(a);
   if (mode == "waitall" && n >= 3) return WaitBoth(a);

@@ -7,3 +7,5 @@ void IdleForever() {
   quillet::platform::SignalReady();
   for (;;) pause();
 }
+
+bool EnterKillOnCloseJob() { return false; }

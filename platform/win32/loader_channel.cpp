@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/win32/wide.h"
 
 namespace quillet::platform {
@@ -21,12 +24,49 @@ std::wstring WindowTitle() {
   return title;
 }
 
+// The integrity of the process that made `window` (its mandatory label's last part); 0 when it cannot
+// be read.
+DWORD WindowIntegrity(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) return 0;
+  HANDLE token = nullptr;
+  DWORD rid = 0;
+  if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    std::vector<uint8_t> buffer(size);
+    if (size != 0 && GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
+      PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+      const UCHAR count = *GetSidSubAuthorityCount(label);
+      if (count != 0) rid = *GetSidSubAuthority(label, count - 1);
+    }
+    CloseHandle(token);
+  }
+  CloseHandle(process);
+  return rid;
+}
+
+// The loader's window: the first one of its class and title that a process of medium integrity or
+// more made. A sandboxed process can make a message-only window of the same name first; it would
+// then hear what the settings sheet says and could keep it waiting, so it is passed over.
+HWND FindLoaderWindow(const std::wstring& title) {
+  for (HWND window = nullptr;;) {
+    window = FindWindowExW(HWND_MESSAGE, window, kClassName, title.c_str());
+    if (window == nullptr) return nullptr;
+    const DWORD integrity = WindowIntegrity(window);
+    // Unknown (a system that keeps no integrity, or a process we may not ask): the window serves.
+    if (integrity == 0 || integrity >= SECURITY_MANDATORY_MEDIUM_RID) return window;
+  }
+}
+
 }  // namespace
 
 SendStatus SendLoaderMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, uint32_t timeoutMs, intptr_t* reply,
                              OsError* error) {
   const std::wstring title = WindowTitle();
-  HWND window = FindWindowExW(HWND_MESSAGE, nullptr, kClassName, title.c_str());
+  HWND window = FindLoaderWindow(title);
   if (window == nullptr) return SendStatus::kNotFound;
   DWORD_PTR result = 0;
   SetLastError(0);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 // windows.h first
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <cstdint>
@@ -38,9 +39,16 @@ constexpr DWORD kEventRights = SYNCHRONIZE | EVENT_MODIFY_STATE | READ_CONTROL;
 constexpr wchar_t kAllAppContainers[] = L"S-1-15-2-1";
 
 struct UserIdentity {
-  std::vector<uint8_t> sid;  // of the token's user
-  std::wstring text;         // the same as text, for descriptors
+  std::vector<uint8_t> sid;    // of the token's user
+  std::wstring text;           // the same as text, for descriptors
+  std::vector<uint8_t> owner;  // what the token makes the owner of new objects (the user, or a group)
 };
+
+std::vector<uint8_t> SidBytes(PSID sid) {
+  if (sid == nullptr || !IsValidSid(sid)) return {};
+  const auto* bytes = static_cast<const uint8_t*>(sid);
+  return std::vector<uint8_t>(bytes, bytes + GetLengthSid(sid));
+}
 
 const UserIdentity& User() {
   static const UserIdentity user = [] {
@@ -58,8 +66,13 @@ const UserIdentity& User() {
     if (!IsValidSid(sid) || !ConvertSidToStringSidW(sid, &text)) return u;
     u.text = text;
     LocalFree(text);
-    const auto* bytes = static_cast<const uint8_t*>(sid);
-    u.sid.assign(bytes, bytes + GetLengthSid(sid));
+    u.sid = SidBytes(sid);
+    size = 0;
+    GetTokenInformation(token, TokenOwner, nullptr, 0, &size);
+    std::vector<uint8_t> owner(size);
+    if (size != 0 && GetTokenInformation(token, TokenOwner, owner.data(), size, &size)) {
+      u.owner = SidBytes(reinterpret_cast<TOKEN_OWNER*>(owner.data())->Owner);
+    }
     return u;
   }();
   return user;
@@ -127,9 +140,10 @@ bool TrustedMaker(HANDLE h) {
     return false;
   }
   const UserIdentity& user = User();
-  const bool ownerTrusted = owner != nullptr && IsValidSid(owner) &&
-                            ((!user.sid.empty() && EqualSid(owner, const_cast<uint8_t*>(user.sid.data()))) ||
-                             SidIs(owner, WinLocalSystemSid) || SidIs(owner, WinBuiltinAdministratorsSid));
+  const std::vector<uint8_t> found = SidBytes(owner);
+  const bool ownerTrusted =
+      !found.empty() && (found == user.sid || found == user.owner || SidIs(owner, WinLocalSystemSid) ||
+                         SidIs(owner, WinBuiltinAdministratorsSid));
   LocalFree(sd);
   if (!ownerTrusted) return false;
   // Without a label an object counts as medium; Wine keeps none.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
@@ -36,7 +37,18 @@ bool Process::Start(const std::u16string& path, const std::u16string& commandLin
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  // A host may run in a job that ends every process in it when the host goes (kill-on-close): the
+  // helper, which outlives its starter and may be writing a file, leaves it where the job allows.
+  BOOL inJob = FALSE;
+  const DWORD breakaway = IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) && inJob ? CREATE_BREAKAWAY_FROM_JOB : 0;
+  BOOL started = CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, FALSE, breakaway, nullptr,
+                                nullptr, &si, &pi);
+  if (!started && breakaway != 0 && GetLastError() == ERROR_ACCESS_DENIED) {
+    std::copy(line.begin(), line.end(), buffer.begin());  // it may have been written to
+    started =
+        CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  }
+  if (!started) {
     *error = GetLastError();
     return false;
   }

@@ -178,7 +178,7 @@ TEST_F(LangBarItemsTest, OneSinkWithTheItemsOwnCookieHearsRefreshes) {
   EXPECT_EQ(sink.updates.size(), 1u);
 }
 
-// Two tabs of a private settings block: the menu lists them with the active one checked, the balloon
+// Two tabs of private settings: the menu lists them with the active one checked, the balloon
 // shows the active tab's name (the first for an index past the tabs), choosing one goes to the text
 // service after the refresh.
 TEST_F(LangBarItemsTest, TheTabListAndTheBalloonShowTheTabs) {
@@ -186,7 +186,7 @@ TEST_F(LangBarItemsTest, TheTabListAndTheBalloonShowTheTabs) {
   ASSERT_TRUE(AddTab(record.view()));
   record.view().tab(1).setName(u"Second");
   TabSourceSet tabs;
-  ASSERT_EQ(PublishPrivateSettingsBlock(record.data(), record.size(), &tabs.settingsBlock()), Result::kSuccess);
+  ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &tabs.published()), Result::kSuccess);
   tabs.Rebuild();
   service_.tabs = &tabs;
   service_.active = 1;

@@ -1,6 +1,9 @@
 // Creation, activation and deactivation of the text service, the blocks and the error code.
 #include "quillsvc/service/text_service.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "common/boundary.h"
 #include "common/result.h"
 #include "ipc/loader_link.h"
@@ -11,6 +14,19 @@ namespace quillet {
 
 namespace {
 
+// Below medium integrity (a low-integrity sandbox): a loader started from here would run at this
+// integrity, and the user's medium processes could not trust what it made.
+bool BelowMediumIntegrity(HANDLE token) {
+  DWORD size = 0;
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::vector<uint8_t> buffer(size);
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) return false;
+  PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  const UCHAR count = *GetSidSubAuthorityCount(label);
+  return count != 0 && *GetSidSubAuthority(label, count - 1) < SECURITY_MANDATORY_MEDIUM_RID;
+}
+
 bool ReadRestricted() {
   HANDLE token = nullptr;
   if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
@@ -19,8 +35,9 @@ bool ReadRestricted() {
     // TokenIsAppContainer (29) is known from Windows 8 on; older systems refuse the class.
     const bool known = GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(29), &appContainer,
                                            sizeof(appContainer), &size) != FALSE;
+    const bool low = BelowMediumIntegrity(token);
     CloseHandle(token);
-    if (known && appContainer != 0) return true;
+    if ((known && appContainer != 0) || low) return true;
   }
   wchar_t name[32] = {};
   DWORD needed = 0;
@@ -31,8 +48,8 @@ bool ReadRestricted() {
 
 }  // namespace
 
-// App containers read the blocks that the loader started at logon publishes; on the logon desktop the
-// text service is not registered to run, and stays passive if it does.
+// Sandboxed hosts (app containers, low integrity) read what the loader started at logon publishes;
+// on the logon desktop the text service is not registered to run, and stays passive if it does.
 bool RestrictedHost() {
   static const bool restricted = ReadRestricted();
   return restricted;
@@ -82,7 +99,7 @@ Result CQuillsvc::OpenBlocks() {
   // A restricted host reads what the loader published, or reports why not and tries at the next focus.
   if (!RestrictedHost()) {
     platform::OsError error = 0;
-    const Result loader = EnsureLoader(&error, kFromService);
+    const Result loader = loaderStarts_.Ensure(kFromService, &error);
     if (loader != Result::kSuccess) return loader;
   }
   return controller_.tabs().Open();

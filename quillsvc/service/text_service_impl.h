@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "ipc/loader_link.h"
 #include "quillsvc/candwin/cand_list_win.h"
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/widget_mouse_callback.h"
@@ -185,6 +186,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   // GDI+ for the candidate window, for this object's life (started before and ended after it).
   gdip::Session gdiplus_;
   InputController controller_{*this};
+  LoaderStarts loaderStarts_;
   ComPtr<ITfThreadMgr> threadMgr_;
   TfClientId clientId_ = TF_CLIENTID_NULL;
   ComPtr<ITfContext> context_;             // the focused document's top context

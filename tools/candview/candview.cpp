@@ -232,10 +232,10 @@ int OpenPrivate(const Options& o, TabSourceSet& set) {
     if (o.templateNumber != 0) ApplyTemplate(view, t, o.templateNumber - 1);
     view.tab(t).setTitle(o.title);
   }
-  Result r = PublishPrivateSettingsBlock(settings.data(), settings.size(), &set.settingsBlock());
-  if (r != Result::kSuccess) return Fail("cannot publish the settings", r, set.settingsBlock().lastError);
-  r = PublishPrivateDictionaryFiles({bytes}, &set.dictionaryBlock());
-  if (r != Result::kSuccess) return Fail("cannot publish the dictionary", r, set.dictionaryBlock().lastError);
+  Result r = PublishPrivateSettings(settings.data(), settings.size(), &set.published());
+  if (r != Result::kSuccess) return Fail("cannot publish the settings", r);
+  r = PublishPrivateDictionaryFiles({bytes}, &set.published());
+  if (r != Result::kSuccess) return Fail("cannot publish the dictionary", r);
   set.Rebuild();
   return 0;
 }
@@ -245,7 +245,7 @@ int OpenLive(TabSourceSet& set) {
   const Result started = EnsureLoader(&os, kFromService);
   if (started != Result::kSuccess) return Fail("the loader is not available", started, os);
   const Result r = set.Open();
-  if (r != Result::kSuccess) return Fail("cannot open the shared blocks", r, set.settingsBlock().lastError);
+  if (r != Result::kSuccess) return Fail("cannot open what the loader publishes", r, set.published().lastError());
   return 0;
 }
 
@@ -313,8 +313,7 @@ int Run(const std::vector<std::u16string>& args) {
   // Before the window exists: it reads the colours when it is made and when they change.
   const SchemeScope scheme(o.contrast);
   if (o.contrast != nullptr && !scheme.set()) return Fail("the system colours could not be set");
-  SharedBlock& block = set.settingsBlock();
-  CCandListWin win(&block, block.view(), block.viewSize(), nullptr);
+  CCandListWin win(set.settingsRecord(), set.settingsSize(), nullptr);
   if (win.Create(nullptr, RECT{0, 0, 1, 1}) == nullptr) {
     return Fail("the window could not be made", Result::kGeneralFailure, ::GetLastError());
   }
