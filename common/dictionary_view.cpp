@@ -1,5 +1,7 @@
 #include "common/dictionary_view.h"
 
+#include <algorithm>
+
 namespace quillet {
 
 std::u16string TextRef::ToString() const {
@@ -108,7 +110,9 @@ DictionaryView DirectoryView(const uint8_t* block, size_t size, size_t i) {
 std::vector<DictionaryView> ReadDictionaryDirectory(const uint8_t* block, size_t size) {
   std::vector<DictionaryView> directory;
   if (block == nullptr || size < kDirectoryEntriesOffset) return directory;
-  const size_t count = LoadU16(block + 2);
+  // Entries past the block cannot be read; their positions read as empty without a view of their own.
+  const size_t fit = (size - kDirectoryEntriesOffset) / kDirectoryEntrySize;
+  const size_t count = std::min<size_t>(LoadU16(block + 2), fit);
   directory.reserve(count);
   for (size_t i = 0; i < count; ++i) directory.push_back(DirectoryView(block, size, i));
   return directory;

@@ -74,9 +74,10 @@ inline constexpr size_t kDirectoryEntriesOffset = 4;
 inline constexpr size_t kDirectoryEntrySize = 24;
 static_assert(kDirectoryEntrySize == kDictHeaderSize, "a directory entry is a dictionary header");
 
-// The views of a dictionary block of `size` bytes, in block order: as many as its count says, an entry
-// that lies outside the block or points outside it giving an empty view (so that positions still
-// match the settings and nothing outside is read). Empty for a block too small for a count.
+// The views of a dictionary block of `size` bytes, in block order: as many as its count says and the
+// block holds entries for, an entry that points outside the block giving an empty view (so that
+// positions still match the settings and nothing outside is read); a position beyond the directory
+// reads as empty too. Empty for a block too small for a count.
 std::vector<DictionaryView> ReadDictionaryDirectory(const uint8_t* block, size_t size);
 
 // The dictionary block for whole dictionary files: each file's bytes after its header, directory

@@ -18,15 +18,12 @@ namespace {
 
 using namespace quillet;
 
-// The directory as the text service builds it: an entry pointing outside the block is an empty view.
+// The directory as the text service reads it: an entry pointing outside the block is an empty view.
 class BlockAccess final : public DictionaryAccess {
  public:
   BlockAccess(const uint8_t* data, size_t size, size_t position) {
-    if (size >= 4) {
-      const size_t count = LoadU16(data + 2);
-      const size_t at = 4 + 24 * position;
-      if (position < count && at + 24 <= size) DictionaryView::Make(data, size, ReadDictHeader(data + at), 0, &view_);
-    }
+    const std::vector<DictionaryView> directory = ReadDictionaryDirectory(data, size);
+    if (position < directory.size()) view_ = directory[position];
   }
   bool Acquire(const DictionaryView** view) override {
     *view = &view_;
