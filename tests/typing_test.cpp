@@ -415,23 +415,23 @@ TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
   EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
 }
 
+BOOL CALLBACK CollectOtherCandidateWindow(HWND hwnd, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE), ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  if (process != GetCurrentProcessId() && wcsncmp(name, L"Quillet.", 8) == 0 && (style & WS_POPUP) &&
+      (ex & WS_EX_TOOLWINDOW) && IsWindowVisible(hwnd)) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+  }
+  return TRUE;
+}
+
 // The candidate windows that other processes show: top-level tool popups of a Quillet window class.
 std::vector<HWND> OtherCandidateWindows() {
   std::vector<HWND> found;
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(hwnd, &process);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE), ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
-        if (process != GetCurrentProcessId() && wcsncmp(name, L"Quillet.", 8) == 0 && (style & WS_POPUP) &&
-            (ex & WS_EX_TOOLWINDOW) && IsWindowVisible(hwnd)) {
-          reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(CollectOtherCandidateWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
