@@ -4,9 +4,9 @@
 // only where that thread is a single-threaded apartment: MSAA's object is marshalled there by
 // LresultFromObject, and a UI Automation provider that says ProviderOptions_UseComThreading is called
 // there; in the multithreaded apartment both are called on any of its threads, and a thread without COM
-// has no apartment to bring them to. (UseComThreading is not said either: Wine's UI Automation then
-// brings calls to the window's thread by posted messages while that thread waits in a SendMessage to
-// UI Automation's own thread, which waits for the call: the host hangs.)
+// has no apartment to bring them to. (Our providers do not say UseComThreading: with it, Wine's UI
+// Automation posts calls to the window's thread while that thread waits in a SendMessage to UI
+// Automation's own thread, which waits for the call, and the host hangs.)
 //
 // So every read goes through Call, which runs it on the window's thread whatever the apartment: at
 // once when called there, else by a message sent to the window (handled in any wait for a sent
