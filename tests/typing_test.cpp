@@ -7,12 +7,18 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/settings_record.h"
 #include "common/tab_options.h"
 #include "platform/win32/unique_handle.h"
+#include "quillsvc/candwin/uia_client_testing.h"
+#include "quillsvc/com/com_ptr.h"
 #include "tools/tsfhost/host_run_testing.h"
 #include "winui/testing/dialog_driver.h"
 
@@ -407,6 +413,130 @@ TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
   EXPECT_TRUE(Has(trace->rest, "item 0 tooltip Open"));
   EXPECT_TRUE(Has(trace->rest, "item 1 desc Active Tab"));
   EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
+}
+
+BOOL CALLBACK CollectOtherCandidateWindow(HWND hwnd, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE), ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  if (process != GetCurrentProcessId() && wcsncmp(name, L"Quillet.", 8) == 0 && (style & WS_POPUP) &&
+      (ex & WS_EX_TOOLWINDOW) && IsWindowVisible(hwnd)) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+  }
+  return TRUE;
+}
+
+// The candidate windows that other processes show: top-level tool popups of a Quillet window class.
+std::vector<HWND> OtherCandidateWindows() {
+  std::vector<HWND> found;
+  EnumWindows(CollectOtherCandidateWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Answers that a screen reader got: what they said, and whether they came while the host's thread
+// was frozen.
+struct ReaderAnswers {
+  std::mutex mutex;
+  std::vector<std::string> rows;
+  std::vector<std::string> whileFrozen;
+  int probes = 0;
+};
+
+// Reads the names of the list's rows in `window` (another process's candidate window) through UI
+// Automation, as a screen reader walks a list: rows whose name was given, in order.
+std::vector<std::string> ReadRows(const testing::UiaClient& uia, HWND window) {
+  std::vector<std::string> rows;
+  HUIANODE root = nullptr;
+  if (FAILED(uia.fromHandle(window, &root)) || root == nullptr) return rows;
+  for (HUIANODE item = uia.Navigate(root, NavigateDirection_FirstChild); item != nullptr;) {
+    const std::string name = uia.Text(item, UIA_NamePropertyId);
+    if (uia.Text(item, UIA_ControlTypePropertyId) == std::to_string(UIA_ListItemControlTypeId) &&
+        testing::Given(name)) {
+      rows.push_back(name);
+    }
+    const HUIANODE next = uia.Navigate(item, NavigateDirection_NextSibling);
+    uia.release(item);
+    item = next;
+  }
+  uia.release(root);
+  return rows;
+}
+
+// Freezes the thread of `window` (another process's candidate window), asks for its first row's name
+// and thaws it after the answer or half a second: a name that comes while it is frozen came from
+// another thread.
+void ProbeFrozen(const testing::UiaClient& uia, HWND window, ReaderAnswers* answers) {
+  HUIANODE root = nullptr;
+  if (FAILED(uia.fromHandle(window, &root)) || root == nullptr) return;
+  const HUIANODE row = uia.Navigate(root, NavigateDirection_FirstChild);
+  const platform::win32::UniqueHandle thread(
+      OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)));
+  if (row != nullptr && thread && SuspendThread(thread.get()) != static_cast<DWORD>(-1)) {
+    std::atomic<bool> frozen{true}, done{false};
+    std::thread ask([&] {
+      const ComApartment com(COINIT_MULTITHREADED);
+      const std::string name = uia.Text(row, UIA_NamePropertyId);
+      if (frozen && testing::Given(name)) {
+        const std::lock_guard<std::mutex> lock(answers->mutex);
+        answers->whileFrozen.push_back(name);
+      }
+      done = true;
+    });
+    for (int i = 0; i < 100 && !done; ++i) Sleep(5);
+    frozen = false;
+    ResumeThread(thread.get());
+    ask.join();
+    const std::lock_guard<std::mutex> lock(answers->mutex);
+    ++answers->probes;
+  }
+  if (row != nullptr) uia.release(row);
+  uia.release(root);
+}
+
+// A screen reader reads the list through UI Automation from several threads while a long script is
+// typed: the window refills its rows at every letter and goes at every word end. Now and then it
+// freezes the host's thread and asks meanwhile: the host's thread alone answers, so nothing comes
+// until it thaws. The host types on undisturbed, and every name read is a row the list showed.
+TEST_F(TypingTest, AScreenReaderReadingTheListFromSeveralThreadsIsAnsweredByTheHostsThreadAlone) {
+  const testing::UiaClient uia;
+  ASSERT_TRUE(uia.available());
+  std::atomic<bool> stop{false};
+  ReaderAnswers answers;
+  auto reader = [&](bool prober) {
+    const ComApartment com(COINIT_MULTITHREADED);
+    while (!stop) {
+      const std::vector<HWND> windows = OtherCandidateWindows();
+      if (windows.empty()) Sleep(1);
+      for (HWND window : windows) {
+        if (prober) {
+          ProbeFrozen(uia, window, &answers);
+          const std::lock_guard<std::mutex> lock(answers.mutex);
+          if (answers.probes >= 3) return;
+          continue;
+        }
+        const std::vector<std::string> rows = ReadRows(uia, window);
+        const std::lock_guard<std::mutex> lock(answers.mutex);
+        answers.rows.insert(answers.rows.end(), rows.begin(), rows.end());
+      }
+    }
+  };
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 4; ++i) readers.emplace_back(reader, i == 0);
+  std::string keys;
+  for (int i = 0; i < 4; ++i) keys += "quil prog the qu ";
+  const Trace trace = Typed(keys);
+  stop = true;
+  for (std::thread& t : readers) t.join();
+
+  EXPECT_EQ(trace.final.document, keys);
+  EXPECT_GT(answers.probes, 0);
+  EXPECT_EQ(answers.whileFrozen, std::vector<std::string>{}) << "answered by another thread of the host";
+  EXPECT_FALSE(answers.rows.empty());
+  std::set<std::string> shown;
+  for (const TraceStep& step : trace.steps) shown.insert(step.state.rows.begin(), step.state.rows.end());
+  for (const std::string& name : answers.rows) EXPECT_EQ(shown.count(name), 1u) << "a row never shown: " << name;
 }
 
 // tsfhost --configure asks the DLL's class factory for its configure function and shows it, as the

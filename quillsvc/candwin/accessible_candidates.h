@@ -9,8 +9,10 @@
 // "IME_Candidate_Window", in automation_candidates.*). UI Automation is loaded at run time and left out
 // where the system lacks it.
 //
-// The objects may outlive the window (a screen reader holds them as long as it likes): the window
-// disconnects them when it goes, and they then answer that the element is gone.
+// Screen readers call these objects on threads of their choosing; every call reads the window on the
+// window's thread (accessible_link.h). The objects may outlive the window (a screen reader holds them
+// as long as it likes): the window disconnects them when it goes, and they then answer that the
+// element is gone.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +20,9 @@
 #include <oleacc.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "quillsvc/candwin/automation_candidates.h"
 #include "quillsvc/candwin/geometry.h"
@@ -26,7 +30,9 @@
 
 namespace quillet {
 
-// What the accessibility objects read of the window (implemented by CCandListWin).
+class AccessibleLink;
+
+// What the accessibility objects read of the window (implemented by CCandListWin), on its thread.
 class AccessibleList {
  public:
   virtual HWND ListWindow() = 0;
@@ -46,26 +52,33 @@ class AccessibleList {
 };
 
 // The window's accessibility: made on the first request, told of changes, disconnected at the end.
+// Everything here runs on the window's thread.
 class Accessibility {
  public:
-  explicit Accessibility(AccessibleList& list) : list_(list), automation_(list) {}
+  explicit Accessibility(AccessibleList& list) : list_(list) {}
   ~Accessibility();
   Accessibility(const Accessibility&) = delete;
   Accessibility& operator=(const Accessibility&) = delete;
 
   // WM_GETOBJECT: true (with `result`) for the requests this window answers.
   bool OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT* result);
+  // AccessibleLink::kCallMessage: a call of another thread, by its cookie.
+  void OnCallMessage(WPARAM cookie);
   // The list was shown or hidden, its rows changed, or the highlight moved.
   void OnShown(bool shown);
   void OnChanged();
-  void OnDestroy(HWND window) { automation_.OnDestroy(window); }
+  // WM_DESTROY: every object handed out answers that it is gone from now on.
+  void OnDestroy(HWND window);
 
  private:
   AccessibleList& list_;
+  std::shared_ptr<AccessibleLink> link_;  // once asked for
+  bool destroyed_ = false;
   ComPtr<IUnknown> msaa_;  // the IAccessible, once asked for
   AutomationRoot automation_;
   int lastSelected_ = -1;
   size_t lastCount_ = 0;
+  std::vector<std::u16string> lastNames_;  // the items' names when the link's generation began
 };
 
 }  // namespace quillet

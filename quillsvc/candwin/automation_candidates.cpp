@@ -1,8 +1,11 @@
 #include "quillsvc/candwin/automation_candidates.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "quillsvc/candwin/accessible_candidates.h"
+#include "quillsvc/candwin/accessible_link.h"
 #include "quillsvc/com/bstr.h"
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/com/com_object.h"
@@ -77,19 +80,23 @@ UiaRect ToUia(const RectI& r) {
                  static_cast<double>(r.height())};
 }
 
+constexpr HRESULT kGone = UIA_E_ELEMENTNOTAVAILABLE;
+// Not ProviderOptions_UseComThreading: see accessible_link.h.
+constexpr ProviderOptions kOptions = ProviderOptions_ServerSideProvider;
+
 class CAutomationList;
 
-// One row or tab. Items are made when asked for and compared by runtime id, so several objects may
-// stand for one item.
+// One row or tab of the rows it was made for. Items are made when asked for and compared by runtime
+// id, so several objects may stand for one item.
 class CAutomationItem final
     : public ComObject<ModuleCount, IRawElementProviderSimple, IRawElementProviderFragment, ISelectionItemProvider> {
  public:
-  CAutomationItem(CAutomationList* root, size_t item);
+  CAutomationItem(CAutomationList* root, size_t item, uint32_t generation);
 
   // IRawElementProviderSimple
   HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
     if (options == nullptr) return E_INVALIDARG;
-    *options = ProviderOptions_ServerSideProvider;
+    *options = kOptions;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetPatternProvider(PATTERNID pattern, IUnknown** out) override;
@@ -120,81 +127,89 @@ class CAutomationItem final
   HRESULT STDMETHODCALLTYPE get_SelectionContainer(IRawElementProviderSimple** container) override;
 
  private:
-  AccessibleList* List() const;
+  // Runs `read(list)` on the window's thread while this item's rows are the window's.
+  template <class Read>
+  HRESULT Call(Read&& read);
+
   ComPtr<CAutomationList> root_;
-  size_t item_;
+  const size_t item_;
+  const uint32_t generation_;
 };
 
 // The window: a list, the fragment root of its items.
 class CAutomationList final : public ComObject<ModuleCount, IRawElementProviderSimple, IRawElementProviderFragment,
                                                IRawElementProviderFragmentRoot, ISelectionProvider> {
  public:
-  explicit CAutomationList(AccessibleList& list) : list_(&list) {}
-  void Disconnect() { list_ = nullptr; }
-  AccessibleList* list() const { return list_; }
+  explicit CAutomationList(std::shared_ptr<AccessibleLink> link) : link_(std::move(link)) {}
+  AccessibleLink& link() const { return *link_; }
 
-  // A new item provider, or null for an item that is not there.
-  IRawElementProviderFragment* NewItem(size_t item) {
-    if (list_ == nullptr || item >= list_->ItemCount()) return nullptr;
-    return new CAutomationItem(this, item);
+  // On the window's thread: a new item provider, or null for an item that is not there.
+  IRawElementProviderFragment* NewItem(AccessibleList& list, size_t item) {
+    if (item >= list.ItemCount()) return nullptr;
+    return new CAutomationItem(this, item, link_->generation());
   }
 
   // IRawElementProviderSimple
   HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
     if (options == nullptr) return E_INVALIDARG;
-    *options = ProviderOptions_ServerSideProvider;
+    *options = kOptions;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetPatternProvider(PATTERNID pattern, IUnknown** out) override {
     if (out == nullptr) return E_INVALIDARG;
     *out = nullptr;
-    if (pattern == UIA_SelectionPatternId && list_ != nullptr) {
-      *out = static_cast<ISelectionProvider*>(this);
-      AddRef();
-    }
-    return S_OK;
+    return link_->Call(
+        [&](AccessibleList&) {
+          if (pattern == UIA_SelectionPatternId) {
+            *out = static_cast<ISelectionProvider*>(this);
+            AddRef();
+          }
+          return S_OK;
+        },
+        kGone);
   }
   HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override {
     if (value == nullptr) return E_INVALIDARG;
     VariantInit(value);
-    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-    return ComBoundary([&] {
-      switch (property) {
-        case UIA_ControlTypePropertyId:
-          return Int(value, UIA_ListControlTypeId);
-        case UIA_AutomationIdPropertyId:
-          return Text(value, kAutomationId);
-        case UIA_NamePropertyId:
-          return Text(value, kListName);
-        case UIA_IsKeyboardFocusablePropertyId:
-          return Bool(value, false);
-        case UIA_IsOffscreenPropertyId:
-          return Bool(value, !list_->ListShown());
-        default:
-          return Nothing(value);
-      }
-    });
+    return link_->Call(
+        [&](AccessibleList& list) {
+          switch (property) {
+            case UIA_ControlTypePropertyId:
+              return Int(value, UIA_ListControlTypeId);
+            case UIA_AutomationIdPropertyId:
+              return Text(value, kAutomationId);
+            case UIA_NamePropertyId:
+              return Text(value, kListName);
+            case UIA_IsKeyboardFocusablePropertyId:
+              return Bool(value, false);
+            case UIA_IsOffscreenPropertyId:
+              return Bool(value, !list.ListShown());
+            default:
+              return Nothing(value);
+          }
+        },
+        kGone);
   }
   HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override {
     if (host == nullptr) return E_INVALIDARG;
     *host = nullptr;
-    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
     // The window's own element gives the process, the window handle and the parent.
-    return Uia().hostProvider(list_->ListWindow(), host);
+    return link_->Call([&](AccessibleList&) { return Uia().hostProvider(link_->window(), host); }, kGone);
   }
 
   // IRawElementProviderFragment
   HRESULT STDMETHODCALLTYPE Navigate(NavigateDirection direction, IRawElementProviderFragment** out) override {
     if (out == nullptr) return E_INVALIDARG;
     *out = nullptr;
-    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-    return ComBoundary([&] {
-      const size_t count = list_->ItemCount();
-      // Parent and siblings come from the window's host element.
-      if (direction == NavigateDirection_FirstChild && count > 0) *out = NewItem(0);
-      if (direction == NavigateDirection_LastChild && count > 0) *out = NewItem(count - 1);
-      return S_OK;
-    });
+    return link_->Call(
+        [&](AccessibleList& list) {
+          const size_t count = list.ItemCount();
+          // Parent and siblings come from the window's host element.
+          if (direction == NavigateDirection_FirstChild && count > 0) *out = NewItem(list, 0);
+          if (direction == NavigateDirection_LastChild && count > 0) *out = NewItem(list, count - 1);
+          return S_OK;
+        },
+        kGone);
   }
   HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY** id) override {
     if (id == nullptr) return E_INVALIDARG;
@@ -223,46 +238,49 @@ class CAutomationList final : public ComObject<ModuleCount, IRawElementProviderS
   HRESULT STDMETHODCALLTYPE ElementProviderFromPoint(double x, double y, IRawElementProviderFragment** out) override {
     if (out == nullptr) return E_INVALIDARG;
     *out = nullptr;
-    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-    return ComBoundary([&] {
-      const int item = list_->ItemAtScreenPoint(static_cast<int>(x), static_cast<int>(y));
-      if (item >= 0) *out = NewItem(static_cast<size_t>(item));
-      return S_OK;
-    });
+    return link_->Call(
+        [&](AccessibleList& list) {
+          const int item = list.ItemAtScreenPoint(static_cast<int>(x), static_cast<int>(y));
+          if (item >= 0) *out = NewItem(list, static_cast<size_t>(item));
+          return S_OK;
+        },
+        kGone);
   }
   HRESULT STDMETHODCALLTYPE GetFocus(IRawElementProviderFragment** out) override {
     if (out == nullptr) return E_INVALIDARG;
     *out = nullptr;
-    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-    return ComBoundary([&] {
-      const int row = list_->SelectedRow();
-      if (row >= 0) *out = NewItem(static_cast<size_t>(row));
-      return S_OK;
-    });
+    return link_->Call(
+        [&](AccessibleList& list) {
+          const int row = list.SelectedRow();
+          if (row >= 0) *out = NewItem(list, static_cast<size_t>(row));
+          return S_OK;
+        },
+        kGone);
   }
 
   // ISelectionProvider: the highlighted row, if any.
   HRESULT STDMETHODCALLTYPE GetSelection(SAFEARRAY** selection) override {
     if (selection == nullptr) return E_INVALIDARG;
     *selection = nullptr;
-    if (list_ == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-    return ComBoundary([&] {
-      const int row = list_->SelectedRow();
-      ComPtr<IRawElementProviderFragment> item;
-      if (row >= 0) item = ComPtr<IRawElementProviderFragment>::Adopt(NewItem(static_cast<size_t>(row)));
-      SAFEARRAY* array = SafeArrayCreateVector(VT_UNKNOWN, 0, item ? 1 : 0);
-      if (array == nullptr) return E_OUTOFMEMORY;
-      if (item) {
-        LONG at = 0;
-        const HRESULT hr = SafeArrayPutElement(array, &at, static_cast<IUnknown*>(item.Get()));
-        if (FAILED(hr)) {
-          SafeArrayDestroy(array);
-          return hr;
-        }
-      }
-      *selection = array;
-      return S_OK;
-    });
+    return link_->Call(
+        [&](AccessibleList& list) {
+          const int row = list.SelectedRow();
+          ComPtr<IRawElementProviderFragment> item;
+          if (row >= 0) item = ComPtr<IRawElementProviderFragment>::Adopt(NewItem(list, static_cast<size_t>(row)));
+          SAFEARRAY* array = SafeArrayCreateVector(VT_UNKNOWN, 0, item ? 1 : 0);
+          if (array == nullptr) return E_OUTOFMEMORY;
+          if (item) {
+            LONG at = 0;
+            const HRESULT hr = SafeArrayPutElement(array, &at, static_cast<IUnknown*>(item.Get()));
+            if (FAILED(hr)) {
+              SafeArrayDestroy(array);
+              return hr;
+            }
+          }
+          *selection = array;
+          return S_OK;
+        },
+        kGone);
   }
   HRESULT STDMETHODCALLTYPE get_CanSelectMultiple(BOOL* multiple) override {
     if (multiple == nullptr) return E_INVALIDARG;
@@ -276,41 +294,47 @@ class CAutomationList final : public ComObject<ModuleCount, IRawElementProviderS
   }
 
  private:
-  AccessibleList* list_;
+  const std::shared_ptr<AccessibleLink> link_;
 };
 
-CAutomationItem::CAutomationItem(CAutomationList* root, size_t item) : root_(root), item_(item) {}
+CAutomationItem::CAutomationItem(CAutomationList* root, size_t item, uint32_t generation)
+    : root_(root), item_(item), generation_(generation) {}
 
-AccessibleList* CAutomationItem::List() const {
-  AccessibleList* list = root_->list();
-  // An item whose row went with a new, shorter list is gone too.
-  return list != nullptr && item_ < list->ItemCount() ? list : nullptr;
+template <class Read>
+HRESULT CAutomationItem::Call(Read&& read) {
+  AccessibleLink& link = root_->link();
+  return link.Call(
+      [&](AccessibleList& list) {
+        // Rows change with every letter: an item of the rows before stands for nothing now.
+        if (generation_ != link.generation() || item_ >= list.ItemCount()) return kGone;
+        return read(list);
+      },
+      kGone);
 }
 
 HRESULT CAutomationItem::GetPatternProvider(PATTERNID pattern, IUnknown** out) {
   if (out == nullptr) return E_INVALIDARG;
   *out = nullptr;
-  AccessibleList* list = List();
-  if (pattern == UIA_SelectionItemPatternId && list != nullptr && list->IsRow(item_)) {
-    *out = static_cast<ISelectionItemProvider*>(this);
-    AddRef();
-  }
-  return S_OK;
+  return Call([&](AccessibleList& list) {
+    if (pattern == UIA_SelectionItemPatternId && list.IsRow(item_)) {
+      *out = static_cast<ISelectionItemProvider*>(this);
+      AddRef();
+    }
+    return S_OK;
+  });
 }
 
 HRESULT CAutomationItem::GetPropertyValue(PROPERTYID property, VARIANT* value) {
   if (value == nullptr) return E_INVALIDARG;
   VariantInit(value);
-  AccessibleList* list = List();
-  if (list == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-  return ComBoundary([&] {
-    const bool row = list->IsRow(item_);
+  return Call([&](AccessibleList& list) {
+    const bool row = list.IsRow(item_);
     RectI r;
     switch (property) {
       case UIA_ControlTypePropertyId:
         return Int(value, row ? UIA_ListItemControlTypeId : UIA_TabItemControlTypeId);
       case UIA_NamePropertyId:
-        return Text(value, list->ItemName(item_));
+        return Text(value, list.ItemName(item_));
       case UIA_AccessKeyPropertyId: {
         if (!row || item_ > 9) return Nothing(value);
         // The digit key that picks the row.
@@ -320,11 +344,11 @@ HRESULT CAutomationItem::GetPropertyValue(PROPERTYID property, VARIANT* value) {
       case UIA_IsKeyboardFocusablePropertyId:
         return Bool(value, false);
       case UIA_HasKeyboardFocusPropertyId:
-        return Bool(value, row && list->ItemSelected(item_));
+        return Bool(value, row && list.ItemSelected(item_));
       case UIA_SelectionItemIsSelectedPropertyId:
-        return Bool(value, list->ItemSelected(item_));
+        return Bool(value, list.ItemSelected(item_));
       case UIA_IsOffscreenPropertyId:
-        return Bool(value, !list->ListShown() || !list->ItemScreenRect(item_, &r));
+        return Bool(value, !list.ListShown() || !list.ItemScreenRect(item_, &r));
       default:
         return Nothing(value);
     }
@@ -334,18 +358,17 @@ HRESULT CAutomationItem::GetPropertyValue(PROPERTYID property, VARIANT* value) {
 HRESULT CAutomationItem::Navigate(NavigateDirection direction, IRawElementProviderFragment** out) {
   if (out == nullptr) return E_INVALIDARG;
   *out = nullptr;
-  if (List() == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-  return ComBoundary([&] {
+  return Call([&](AccessibleList& list) {
     switch (direction) {
       case NavigateDirection_Parent:
         *out = static_cast<IRawElementProviderFragment*>(root_.Get());
         (*out)->AddRef();
         break;
       case NavigateDirection_NextSibling:
-        *out = root_->NewItem(item_ + 1);
+        *out = root_->NewItem(list, item_ + 1);
         break;
       case NavigateDirection_PreviousSibling:
-        if (item_ > 0) *out = root_->NewItem(item_ - 1);
+        if (item_ > 0) *out = root_->NewItem(list, item_ - 1);
         break;
       default:
         break;  // items have no children
@@ -357,51 +380,61 @@ HRESULT CAutomationItem::Navigate(NavigateDirection direction, IRawElementProvid
 HRESULT CAutomationItem::GetRuntimeId(SAFEARRAY** id) {
   if (id == nullptr) return E_INVALIDARG;
   *id = nullptr;
-  if (List() == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-  // Unique within the window: the system puts the window's own id in front.
-  SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
-  if (array == nullptr) return E_OUTOFMEMORY;
-  const int parts[2] = {UiaAppendRuntimeId, static_cast<int>(item_) + 1};
-  for (LONG i = 0; i < 2; ++i) {
-    const HRESULT hr = SafeArrayPutElement(array, &i, const_cast<int*>(&parts[i]));
-    if (FAILED(hr)) {
-      SafeArrayDestroy(array);
-      return hr;
+  return Call([&](AccessibleList&) {
+    // Unique within the window (the system puts the window's own id in front), and not given again to
+    // the row in the same place of the next rows.
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 3);
+    if (array == nullptr) return E_OUTOFMEMORY;
+    const int parts[3] = {UiaAppendRuntimeId, static_cast<int>(generation_ & 0x7FFFFFFF), static_cast<int>(item_) + 1};
+    for (LONG i = 0; i < 3; ++i) {
+      const HRESULT hr = SafeArrayPutElement(array, &i, const_cast<int*>(&parts[i]));
+      if (FAILED(hr)) {
+        SafeArrayDestroy(array);
+        return hr;
+      }
     }
-  }
-  *id = array;
-  return S_OK;
+    *id = array;
+    return S_OK;
+  });
 }
 
 HRESULT CAutomationItem::get_BoundingRectangle(UiaRect* rect) {
   if (rect == nullptr) return E_INVALIDARG;
   *rect = UiaRect{};
-  AccessibleList* list = List();
-  if (list == nullptr) return UIA_E_ELEMENTNOTAVAILABLE;
-  RectI r;
-  if (list->ListShown() && list->ItemScreenRect(item_, &r)) *rect = ToUia(r);
-  return S_OK;
+  return Call([&](AccessibleList& list) {
+    RectI r;
+    if (list.ListShown() && list.ItemScreenRect(item_, &r)) *rect = ToUia(r);
+    return S_OK;
+  });
 }
 
 HRESULT CAutomationItem::get_FragmentRoot(IRawElementProviderFragmentRoot** root) {
   if (root == nullptr) return E_INVALIDARG;
-  *root = static_cast<IRawElementProviderFragmentRoot*>(root_.Get());
-  (*root)->AddRef();
-  return S_OK;
+  *root = nullptr;
+  return Call([&](AccessibleList&) {
+    *root = static_cast<IRawElementProviderFragmentRoot*>(root_.Get());
+    (*root)->AddRef();
+    return S_OK;
+  });
 }
 
 HRESULT CAutomationItem::get_IsSelected(BOOL* selected) {
   if (selected == nullptr) return E_INVALIDARG;
-  AccessibleList* list = List();
-  *selected = list != nullptr && list->ItemSelected(item_);
-  return list != nullptr ? S_OK : UIA_E_ELEMENTNOTAVAILABLE;
+  *selected = FALSE;
+  return Call([&](AccessibleList& list) {
+    *selected = list.ItemSelected(item_);
+    return S_OK;
+  });
 }
 
 HRESULT CAutomationItem::get_SelectionContainer(IRawElementProviderSimple** container) {
   if (container == nullptr) return E_INVALIDARG;
-  *container = static_cast<IRawElementProviderSimple*>(root_.Get());
-  (*container)->AddRef();
-  return S_OK;
+  *container = nullptr;
+  return Call([&](AccessibleList&) {
+    *container = static_cast<IRawElementProviderSimple*>(root_.Get());
+    (*container)->AddRef();
+    return S_OK;
+  });
 }
 
 CAutomationList* Root(const ComPtr<IRawElementProviderSimple>& root) {
@@ -411,16 +444,15 @@ CAutomationList* Root(const ComPtr<IRawElementProviderSimple>& root) {
 }  // namespace
 
 AutomationRoot::~AutomationRoot() {
-  if (!root_) return;
-  Root(root_)->Disconnect();
-  if (Uia().disconnect != nullptr) Uia().disconnect(root_.Get());
+  if (root_ && Uia().disconnect != nullptr) Uia().disconnect(root_.Get());
 }
 
-bool AutomationRoot::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool AutomationRoot::OnGetObject(const std::shared_ptr<AccessibleLink>& link, WPARAM wParam, LPARAM lParam,
+                                 LRESULT* result) {
   const UiaApi& uia = Uia();
   if (static_cast<LONG>(lParam) != UiaRootObjectId || !uia.available()) return false;
-  if (!root_) root_ = ComPtr<IRawElementProviderSimple>::Adopt(new CAutomationList(list_));
-  *result = uia.returnProvider(list_.ListWindow(), wParam, lParam, root_.Get());
+  if (!root_) root_ = ComPtr<IRawElementProviderSimple>::Adopt(new CAutomationList(link));
+  *result = uia.returnProvider(link->window(), wParam, lParam, root_.Get());
   return true;
 }
 
@@ -436,9 +468,14 @@ void AutomationRoot::OnRowsChanged() {
 
 void AutomationRoot::OnSelected(int row) {
   if (!root_ || row < 0 || !Uia().Listening()) return;
-  const ComPtr<IRawElementProviderFragment> item =
-      ComPtr<IRawElementProviderFragment>::Adopt(Root(root_)->NewItem(static_cast<size_t>(row)));
-  if (!item) return;
+  CAutomationList* root = Root(root_);
+  ComPtr<IRawElementProviderFragment> item;
+  root->link().Call(
+      [&](AccessibleList& list) {
+        item = ComPtr<IRawElementProviderFragment>::Adopt(root->NewItem(list, static_cast<size_t>(row)));
+        return S_OK;
+      },
+      kGone);
   const auto simple = QueryAs<IRawElementProviderSimple>(item.Get());
   if (simple) Uia().raiseEvent(simple.Get(), UIA_SelectionItem_ElementSelectedEventId);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "quillsvc/candwin/accessible_link.h"
 #include "quillsvc/candwin/gdiplus_surface.h"
 #include "quillsvc/com/tsf_interfaces.h"
 #include "winui/gdi.h"
@@ -117,6 +118,10 @@ bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, 
       return true;
     case WM_GETOBJECT:
       return accessibility_.OnGetObject(wParam, lParam, &result);
+    case AccessibleLink::kCallMessage:
+      accessibility_.OnCallMessage(wParam);
+      result = 0;
+      return true;
     case WM_DESTROY:
       accessibility_.OnDestroy(hwnd);
       return false;

@@ -12,8 +12,9 @@
 // document's window where the framework names one, else with no owner (or as a child for a preview).
 // Top-most alone does not keep a window above the immersive windows of Windows 8 and later; a window
 // owned by one stays above it. The window shows itself only without activation. Screen readers read
-// it through the accessibility interfaces Windows offers (WM_GETOBJECT); nothing else reaches it from
-// outside.
+// it through the accessibility interfaces Windows offers (WM_GETOBJECT), whose calls from other
+// threads come to it by a message that carries a cookie, never an address; nothing else reaches it
+// from outside.
 #pragma once
 
 #include <cstddef>

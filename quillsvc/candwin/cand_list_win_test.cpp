@@ -6,9 +6,12 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/dict_image_testing.h"
@@ -20,6 +23,7 @@
 #include "quillsvc/candwin/cand_list_win_testing.h"
 #include "quillsvc/candwin/gdiplus_api.h"
 #include "quillsvc/candwin/recording_callback_testing.h"
+#include "quillsvc/candwin/uia_client_testing.h"
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/tsf_interfaces.h"
 #include "tools/picture/screen_capture.h"
@@ -261,66 +265,13 @@ TEST_F(CandListWinTest, TheAccessibleTreeNamesTheRowsAndMarksTheHighlightedOne) 
   EXPECT_EQ(count, 0);
 }
 
-// UI Automation's client calls, found at run time.
-struct UiaClient {
-  UiaClient()
-      : module(L"uiautomationcore.dll"),
-        fromHandle(winui::FindProc<UiaNodeFromHandleFn>(module.get(), "UiaNodeFromHandle")),
-        release(winui::FindProc<UiaNodeReleaseFn>(module.get(), "UiaNodeRelease")),
-        property(winui::FindProc<UiaGetPropertyValueFn>(module.get(), "UiaGetPropertyValue")),
-        navigate(winui::FindProc<UiaNavigateFn>(module.get(), "UiaNavigate")),
-        fromVariant(winui::FindProc<UiaHUiaNodeFromVariantFn>(module.get(), "UiaHUiaNodeFromVariant")) {}
-  bool available() const { return fromHandle && release && property && navigate && fromVariant; }
-
-  // A property as text: strings as they are, numbers and booleans written out.
-  std::string Text(HUIANODE node, PROPERTYID id) const {
-    VARIANT v;
-    VariantInit(&v);
-    if (FAILED(property(node, id, &v))) return "(failed)";
-    std::string text;
-    if (v.vt == VT_BSTR) {
-      text = ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(v.bstrVal), SysStringLen(v.bstrVal)));
-    } else if (v.vt == VT_I4) {
-      text = std::to_string(v.lVal);
-    } else if (v.vt == VT_BOOL) {
-      text = v.boolVal ? "true" : "false";
-    }
-    VariantClear(&v);
-    return text;
-  }
-  // The element in `direction` from `node`; null for none.
-  HUIANODE Navigate(HUIANODE node, NavigateDirection direction) const {
-    UiaCondition every{0};
-    UiaCacheRequest request{&every, 1, nullptr, 0, nullptr, 0, 1};
-    SAFEARRAY* data = nullptr;
-    BSTR tree = nullptr;
-    HUIANODE found = nullptr;
-    if (SUCCEEDED(navigate(node, direction, &every, &request, &data, &tree)) && data != nullptr) {
-      LONG at[2] = {0, 0};
-      VARIANT v;
-      VariantInit(&v);
-      if (SUCCEEDED(SafeArrayGetElement(data, at, &v)) && FAILED(fromVariant(&v, &found))) found = nullptr;
-      SafeArrayDestroy(data);
-    }
-    SysFreeString(tree);
-    return found;
-  }
-
-  winui::UniqueModule module;
-  UiaNodeFromHandleFn fromHandle;
-  UiaNodeReleaseFn release;
-  UiaGetPropertyValueFn property;
-  UiaNavigateFn navigate;
-  UiaHUiaNodeFromVariantFn fromVariant;
-};
-
 // The same tree through UI Automation's client: the list by the automation id of candidate lists,
 // then its items in order, rows named by their text with their digit keys, the highlighted one
 // holding the focus. (Wine's client answers E_NOTIMPL for rectangles and the selection pattern's
 // properties; the MSAA case reads those.)
 TEST_F(CandListWinTest, UiAutomationFindsTheListByItsAutomationIdAndWalksItsRows) {
   const ComApartment com;
-  const UiaClient uia;
+  const testing::UiaClient uia;
   ASSERT_TRUE(uia.available());
   ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
   win_->MoveSelection(2);
@@ -352,6 +303,126 @@ TEST_F(CandListWinTest, UiAutomationFindsTheListByItsAutomationIdAndWalksItsRows
   }
   EXPECT_EQ(rows, expected);
   EXPECT_FALSE(tabs.empty());
+}
+
+// A screen reader on another thread of this process, through UI Automation (an element for the first
+// row) or MSAA (the list). Each step runs when the test says so; what it read, and whether the
+// window's thread was taking messages by then, is kept for the test.
+class ScreenReaderThread {
+ public:
+  enum class Face { kAutomation, kMsaa };
+  struct Answer {
+    std::string text;  // "(failed)" or "" when nothing was answered
+    bool whileBlocked = false;
+    bool answered() const { return testing::Given(text); }
+  };
+
+  ScreenReaderThread(Face face, HWND window, const std::atomic<bool>& blocked)
+      : face_(face), window_(window), blocked_(blocked), thread_([this] { Run(); }) {}
+  ~ScreenReaderThread() {
+    step_ = kQuit;
+    thread_.join();
+  }
+  // Steps: 1 finds the element, 2 reads its name until a name comes, 3 and 4 read it once.
+  void Go(int step) { step_ = step; }
+  bool Done(int step) const { return done_ >= step; }
+  const std::vector<Answer>& answers(int step) const { return answers_[step]; }
+
+ private:
+  static constexpr int kQuit = 100;
+  void Run() {
+    const ComApartment com(COINIT_MULTITHREADED);
+    const testing::UiaClient uia;
+    HUIANODE root = nullptr, row = nullptr;
+    ComPtr<IAccessible> list;
+    for (int step = 1; step <= 4; ++step) {
+      while (step_ < step) ::Sleep(1);
+      if (step_ == kQuit) break;
+      if (step == 1 && face_ == Face::kAutomation && SUCCEEDED(uia.fromHandle(window_, &root)) && root != nullptr) {
+        row = uia.Navigate(root, NavigateDirection_FirstChild);
+      } else if (step == 1 && face_ == Face::kMsaa) {
+        AccessibleObjectFromWindow(window_, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), list.PutVoid());
+      }
+      for (int tries = 0; step > 1 && tries < (step == 2 ? 300 : 1); ++tries) {
+        Answer answer{Name(uia, row, list.Get())};
+        answer.whileBlocked = blocked_;
+        answers_[step].push_back(answer);
+        if (answer.answered()) break;
+      }
+      done_ = step;
+    }
+    if (row != nullptr) uia.release(row);
+    if (root != nullptr) uia.release(root);
+  }
+  std::string Name(const testing::UiaClient& uia, HUIANODE row, IAccessible* list) const {
+    if (row != nullptr) return uia.Text(row, UIA_NamePropertyId);
+    if (list == nullptr) return "(failed)";
+    VARIANT first;
+    VariantInit(&first);
+    first.vt = VT_I4;
+    first.lVal = 1;
+    BSTR name = nullptr;
+    if (FAILED(list->get_accName(first, &name))) return "(failed)";
+    const std::string text = ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(name), SysStringLen(name)));
+    SysFreeString(name);
+    return text;
+  }
+
+  const Face face_;
+  const HWND window_;
+  const std::atomic<bool>& blocked_;
+  std::atomic<int> step_{0}, done_{0};
+  std::vector<Answer> answers_[5];
+  std::thread thread_;
+};
+
+// The window's thread in the multithreaded apartment, where COM does not bring screen readers' calls
+// to it: they are answered by that thread all the same, so nothing comes while it takes no messages
+// and the row's name once it does. An element held while the rows change, or until the window went,
+// answers nothing (MSAA's children are places in the list, not rows: its first child is the new row).
+TEST_F(CandListWinTest, ScreenReadersOnOtherThreadsAreAnsweredByTheWindowsThreadAlone) {
+  const ComApartment com(COINIT_MULTITHREADED);
+  ASSERT_TRUE(com.entered());
+  ASSERT_NO_FATAL_FAILURE(Open(MakeDefaultSettings(), u"aa"));
+  const std::string first = ToUtf8(win_->core().RowText(0));
+  std::atomic<bool> blocked{false};
+  std::vector<std::unique_ptr<ScreenReaderThread>> readers;
+  for (auto face : {ScreenReaderThread::Face::kAutomation, ScreenReaderThread::Face::kAutomation,
+                    ScreenReaderThread::Face::kMsaa}) {
+    readers.push_back(std::make_unique<ScreenReaderThread>(face, win_->hwnd(), blocked));
+  }
+  auto step = [&](int n) {
+    for (auto& reader : readers) reader->Go(n);
+    for (int i = 0; i < 400 && !std::all_of(readers.begin(), readers.end(), [&](auto& r) { return r->Done(n); }); ++i) {
+      Pump(25);
+    }
+    for (auto& reader : readers) ASSERT_TRUE(reader->Done(n)) << "step " << n;
+  };
+  ASSERT_NO_FATAL_FAILURE(step(1));
+
+  // A second without messages (without COM's either), then messages again.
+  blocked = true;
+  for (auto& reader : readers) reader->Go(2);
+  ::Sleep(1000);
+  blocked = false;
+  ASSERT_NO_FATAL_FAILURE(step(2));
+  for (auto& reader : readers) {
+    for (const auto& answer : reader->answers(2)) {
+      EXPECT_FALSE(answer.whileBlocked && answer.answered()) << "answered by another thread: " << answer.text;
+    }
+    EXPECT_EQ(reader->answers(2).back().text, first);
+  }
+
+  set_.SetPrefix(u"ba");
+  win_->ShowCandidates(set_, true, true);
+  Pump();
+  ASSERT_NO_FATAL_FAILURE(step(3));
+  EXPECT_FALSE(readers[0]->answers(3).back().answered()) << readers[0]->answers(3).back().text;
+  EXPECT_EQ(readers[2]->answers(3).back().text, "baa");
+
+  win_.reset();
+  ASSERT_NO_FATAL_FAILURE(step(4));
+  for (auto& reader : readers) EXPECT_FALSE(reader->answers(4).back().answered()) << reader->answers(4).back().text;
 }
 
 // Another process on the desktop sends the window every message it can think of, with pointers into

@@ -87,16 +87,17 @@ ComPtr<U> QueryAs(T* from) {
   return result;
 }
 
-// COM in a single-threaded apartment for one scope. A thread that already has COM keeps its own (the
-// call then fails and nothing is undone).
+// COM in a single-threaded apartment (or the multithreaded one) for one scope. A thread that already
+// has COM keeps its own (the call then fails and nothing is undone).
 class ComApartment {
  public:
-  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : result_(CoInitializeEx(nullptr, model)) {}
   ~ComApartment() {
     if (SUCCEEDED(result_)) CoUninitialize();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
+  bool entered() const { return SUCCEEDED(result_); }
 
  private:
   HRESULT result_;
