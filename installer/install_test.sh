@@ -40,8 +40,38 @@ user_dir=$(find "$drive/users" -maxdepth 1 -mindepth 1 ! -name Public | head -n1
 settings="$user_dir/AppData/Roaming/Quillet"
 clsid='{81E900F8-0AE9-4137-8741-5CEB21FE4F62}'
 
+# The elevated half's process (this prefix's), found by its switch; prints its id.
+machine_half() {
+  local pid
+  for pid in $(pgrep -f '/MACHINE'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && { echo "$pid"; return 0; }
+  done
+  return 1
+}
+# Plays a process of the installing user: once the elevated half runs, it puts a link at every path
+# inside the users' folders on that half's command line, pointing at a file that only administrators
+# may write, and notes what that file holds once the half changed it or ended.
+victim="$drive/windows/victim.ini"
+plant_links() {
+  local pid="" path
+  for _ in $(seq 600); do pid=$(machine_half) && break; sleep 0.05; done
+  [ -n "$pid" ] || return
+  tr '\0' '\n' <"/proc/$pid/cmdline" | grep -io 'C:\\users\\.*' | while IFS= read -r path; do
+    path=${path:3}
+    ln -sfn "$victim" "$drive/${path//\\//}" && echo "planted a link at C:\\$path"
+  done
+  while kill -0 "$pid" 2>/dev/null && [ "$(cat "$victim" 2>/dev/null)" = untouched ]; do sleep 0.05; done
+  cat "$victim" >"$victim.seen" 2>/dev/null
+}
+
 echo "=== installer: $(stat -c %s "$setup") bytes"
+printf 'untouched\n' >"$victim"
+plant_links &
+planter=$!
 install install
+wait "$planter"
+seen=$(cat "$victim.seen" 2>/dev/null)
+check "nothing written through a link the user planted (the file holds: ${seen:-nothing})" "[ '$seen' = untouched ]"
 for set in x64 x86; do
   for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do
     check "$set/$f installed" "[ -f \"$installed/$set/$f\" ]"

@@ -9,7 +9,9 @@
 ;
 ; Switches: /S silent; /D=FOLDER (last); /LEARN=0 leaves dictionary order (default: learning order).
 ; The uninstaller: /S; /PURGE also removes the user's settings and learned words.
-; The second half is told /MACHINE and /RESULT=FILE, where it writes "ok", "reboot" or "failed".
+; The second half is told /MACHINE and answers through its exit code alone: a file it wrote where
+; the user's half could read it would lie in a folder the user controls, and a link placed there
+; would make an administrator's process write wherever it points.
 ;
 ; makensis -DX64DIR=... -DX86DIR=... -DICON=... -DOUTFILE=... -DVERSION=... quillet.nsi
 
@@ -34,6 +36,13 @@ ManifestDPIAware true
 ; The language profile, as the text service registers it: language, class id, profile.
 !define TIP "0804:{81E900F8-0AE9-4137-8741-5CEB21FE4F62}{289D7E0D-B7E8-41C3-826A-84A4E9C3C7A2}"
 !define ILOT_UNINSTALL 1
+; The elevated half's exit codes. Anything else, a crash or a half that never ran included, is a
+; failure.
+!define EXIT_DONE 0
+!define EXIT_REBOOT 3010  ; done, and a restart finishes it (ERROR_SUCCESS_REBOOT_REQUIRED)
+!define EXIT_FAILED 1
+!define EXIT_REGISTER 13  ; the text services could not be registered; nothing left installed
+!define ERROR_CANCELLED 1223  ; the administrator's consent was refused
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -48,7 +57,6 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "${PRODUCT}"
 
 Var Machine     ; "1" in the elevated half
-Var ResultFile  ; where the elevated half says how it went
 Var Learn       ; "1": set the learning order for the user's first tab
 Var Purge       ; "1": the uninstaller also removes the user's settings
 
@@ -87,34 +95,39 @@ FunctionEnd
 !insertmacro StopLoader ""
 !insertmacro StopLoader "un."
 
-; Runs the elevated half with the given switches and reads what it wrote; $R0 is "ok", "reboot",
-; "failed", or "" when it did not run (elevation refused).
+; Runs the elevated half with the given switches and waits for it. $R0 is its exit code, or "" when
+; it did not start, with $R1 the reason (${ERROR_CANCELLED}: elevation refused).
 !macro RunMachineHalf un
 Function ${un}RunMachineHalf
   Pop $R2  ; the switches
-  InitPluginsDir
-  StrCpy $R3 "$PLUGINSDIR\machine.txt"
-  Delete $R3
-  ExecShellWait "runas" "$EXEPATH" '/S /MACHINE /RESULT=$R3 $R2' SW_HIDE
   StrCpy $R0 ""
-  ClearErrors
-  FileOpen $R4 $R3 r
-  ${IfNot} ${Errors}
-    FileRead $R4 $R0
-    FileClose $R4
+  ; SHELLEXECUTEINFOW asking for the process handle (SEE_MASK_NOCLOSEPROCESS), padded by hand to its
+  ; x64 layout.
+  System::Call '*(i 112, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w "/S /MACHINE $R2", p 0, \
+    i ${SW_HIDE}, i 0, p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .R3'
+  ${If} $R3 == 0
+    StrCpy $R1 8  ; ERROR_NOT_ENOUGH_MEMORY
+    Return
   ${EndIf}
+  System::Call 'shell32::ShellExecuteExW(p R3) i .R4 ?e'
+  Pop $R1
+  ${If} $R4 != 0
+    System::Call '*$R3(i, i, p, p, p, p, p, i, i, p, p, p, p, i, i, p, p .R5)'
+    ${If} $R5 != 0
+      System::Call 'kernel32::WaitForSingleObject(p R5, i -1) i'
+      System::Call 'kernel32::GetExitCodeProcess(p R5, *i .R6) i .R4 ?e'
+      Pop $R1
+      ${If} $R4 != 0
+        StrCpy $R0 $R6
+      ${EndIf}
+      System::Call 'kernel32::CloseHandle(p R5)'
+    ${EndIf}
+  ${EndIf}
+  System::Free $R3
 FunctionEnd
 !macroend
 !insertmacro RunMachineHalf ""
 !insertmacro RunMachineHalf "un."
-
-!macro WriteResult text
-  ${If} $ResultFile != ""
-    FileOpen $R9 $ResultFile w
-    FileWrite $R9 "${text}"
-    FileClose $R9
-  ${EndIf}
-!macroend
 
 ; A file that a running application holds (a loaded DLL, a running loader) cannot be overwritten but
 ; can be renamed: the old one moves aside and goes at the next restart, and the new one takes its name.
@@ -185,7 +198,6 @@ Function .onInit
   ${IfNot} ${Errors}
     StrCpy $Machine 1
   ${EndIf}
-  ${GetOptions} $R0 "/RESULT=" $ResultFile
   StrCpy $Learn 1
   ClearErrors
   ${GetOptions} $R0 "/LEARN=" $R1
@@ -206,15 +218,23 @@ Section "Install"
   Push '/D=$INSTDIR'
   Call RunMachineHalf
   ${If} $R0 == ""
-    MessageBox MB_ICONSTOP "Setup needs administrator rights to install ${PRODUCT}. Nothing was changed." /SD IDOK
+    ${If} $R1 == ${ERROR_CANCELLED}
+      MessageBox MB_ICONSTOP "Setup needs administrator rights to install ${PRODUCT}. Nothing was changed." /SD IDOK
+    ${Else}
+      MessageBox MB_ICONSTOP "Setup could not start its part that runs as administrator (error $R1). Nothing was changed." /SD IDOK
+    ${EndIf}
     SetErrorLevel 2
     Abort
-  ${ElseIf} $R0 == "failed"
-    MessageBox MB_ICONSTOP "${PRODUCT} could not be registered with Windows; nothing was left installed." /SD IDOK
+  ${ElseIf} $R0 == ${EXIT_REBOOT}
+    SetRebootFlag true
+  ${ElseIf} $R0 != ${EXIT_DONE}
+    ${If} $R0 == ${EXIT_REGISTER}
+      MessageBox MB_ICONSTOP "${PRODUCT} could not be registered with Windows; nothing was left installed." /SD IDOK
+    ${Else}
+      MessageBox MB_ICONSTOP "Installing ${PRODUCT} failed (code $R0)." /SD IDOK
+    ${EndIf}
     SetErrorLevel 1
     Abort
-  ${ElseIf} $R0 == "reboot"
-    SetRebootFlag true
   ${EndIf}
   ; Registration puts the input method on the machine; this puts it in this user's switcher.
   DetailPrint "Adding ${PRODUCT} to your input methods"
@@ -230,6 +250,8 @@ Section "Install"
 SectionEnd
 
 Function MachineInstall
+  ; Failed until everything has gone well.
+  SetErrorLevel ${EXIT_FAILED}
   SetShellVarContext all
   !insertmacro InstallSet x64 "${X64DIR}"
   !insertmacro InstallSet x86 "${X86DIR}"
@@ -239,8 +261,7 @@ Function MachineInstall
     !insertmacro RemoveSet x64
     !insertmacro RemoveSet x86
     RMDir "$INSTDIR"
-    !insertmacro WriteResult "failed"
-    SetErrorLevel 1
+    SetErrorLevel ${EXIT_REGISTER}
     Return
   ${EndIf}
   WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\x64\lexwarden.exe"'
@@ -257,9 +278,9 @@ Function MachineInstall
   ${GetSize} "$INSTDIR" "/S=0K" $R1 $R2 $R3
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $R1
   ${If} ${RebootFlag}
-    !insertmacro WriteResult "reboot"
+    SetErrorLevel ${EXIT_REBOOT}
   ${Else}
-    !insertmacro WriteResult "ok"
+    SetErrorLevel ${EXIT_DONE}
   ${EndIf}
 FunctionEnd
 
@@ -279,7 +300,6 @@ Function un.onInit
   ${IfNot} ${Errors}
     StrCpy $Machine 1
   ${EndIf}
-  ${GetOptions} $R0 "/RESULT=" $ResultFile
   StrCpy $Purge 0
   ClearErrors
   ${GetOptions} $R0 "/PURGE" $R1
@@ -294,6 +314,7 @@ Section "Uninstall"
   ; the elevated half it starts.
   SetOutPath $TEMP
   ${If} $Machine == 1
+    SetErrorLevel ${EXIT_FAILED}
     SetShellVarContext all
     Call un.UnregisterBoth
     DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
@@ -303,9 +324,9 @@ Section "Uninstall"
     RMDir /REBOOTOK "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ${If} ${RebootFlag}
-      !insertmacro WriteResult "reboot"
+      SetErrorLevel ${EXIT_REBOOT}
     ${Else}
-      !insertmacro WriteResult "ok"
+      SetErrorLevel ${EXIT_DONE}
     ${EndIf}
     Return
   ${EndIf}
@@ -318,11 +339,19 @@ Section "Uninstall"
   Push '_?=$INSTDIR'
   Call un.RunMachineHalf
   ${If} $R0 == ""
-    MessageBox MB_ICONSTOP "Uninstalling needs administrator rights. Nothing was changed." /SD IDOK
+    ${If} $R1 == ${ERROR_CANCELLED}
+      MessageBox MB_ICONSTOP "Uninstalling needs administrator rights. Nothing was changed." /SD IDOK
+    ${Else}
+      MessageBox MB_ICONSTOP "Uninstalling could not start its part that runs as administrator (error $R1). Nothing was changed." /SD IDOK
+    ${EndIf}
     SetErrorLevel 2
     Abort
-  ${ElseIf} $R0 == "reboot"
+  ${ElseIf} $R0 == ${EXIT_REBOOT}
     SetRebootFlag true
+  ${ElseIf} $R0 != ${EXIT_DONE}
+    MessageBox MB_ICONSTOP "Uninstalling ${PRODUCT} failed (code $R0)." /SD IDOK
+    SetErrorLevel 1
+    Abort
   ${EndIf}
   ${If} $Purge == 1
     SetShellVarContext current
