@@ -139,6 +139,37 @@ check "logon entry removed" "! reg_has 'HKLM\\Software\\Microsoft\\Windows\\Curr
 check "programs-list entry removed" "! reg_has 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall' 'Quillet' 64"
 check "the user's settings kept" "[ -f \"$settings/settings.dat\" ] && [ -f \"$settings/options.dat\" ]"
 
+# A folder of one's own outside Program Files would inherit its parent's rights (C:\ lets every
+# signed-in user create and change files): any user could replace the DLL that every application
+# loads. Wine keeps no file rights: its icacls only logs what it is asked and returns 0, and rights set
+# through the API read back as made from the Unix mode. So what stands in is what the setup program
+# asks of icacls, and that an icacls that fails (a program of ours that exits 100 in its place) fails
+# the install and leaves nothing.
+own='C:\Quillet'
+overrides="mscoree,mshtml,winemenubuilder.exe="
+system32=$drive/windows/system32
+cp "$system32/icacls.exe" "$prefix/icacls.exe.wine"
+cp build/win64/bin/platform_test_helper.exe "$system32/icacls.exe"
+WINEDLLOVERRIDES="icacls.exe=n;$overrides" timeout -k 5 300 $wine64 "$setup" /S "/D=$own" </dev/null >/dev/null 2>&1
+code=$?
+cp "$prefix/icacls.exe.wine" "$system32/icacls.exe"
+echo "=== silent install into $own with a failing icacls: exit $code"
+check "an install whose folder could not be protected failed" "[ $code -ne 0 ]"
+check "and left nothing" "[ ! -e \"$drive/Quillet\" ] && ! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 64"
+start=$SECONDS
+# Into a file: the loader the setup program starts keeps a pipe open.
+WINEDEBUG=-all,fixme+icacls WINEDLLOVERRIDES=$overrides timeout -k 5 300 $wine64 "$setup" /S "/D=$own" \
+  </dev/null >/dev/null 2>"$prefix.icacls"
+code=$?
+echo "=== silent install into $own: exit $code in $((SECONDS - start)) s"
+check "the install into $own succeeded" "[ $code -eq 0 ]"
+asked=$(sed -n 's/.*fixme:icacls:main stub: "[^"]*" //p' "$prefix.icacls" | tr -d '"' | tr -s '\\')
+wanted='C:\Quillet /setowner *S-1-5-32-544 /L /Q
+C:\Quillet /reset /L /Q
+C:\Quillet /inheritance:r /grant:r *S-1-5-18:(OI)(CI)F *S-1-5-32-544:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX *S-1-15-2-1:(OI)(CI)RX *S-1-15-2-2:(OI)(CI)RX /L /Q'
+echo "$asked" | sed 's/^/icacls /'
+check "$own owned by Administrators, changed by them and the system alone" "[ \"\$asked\" = \"\$wanted\" ]"
+
 $wine64 wineserver -k </dev/null >/dev/null 2>&1 || /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1
 echo "=== install test: $failures failed"
 [ $failures -eq 0 ]

@@ -41,6 +41,7 @@ ManifestDPIAware true
 !define EXIT_DONE 0
 !define EXIT_REBOOT 3010  ; done, and a restart finishes it (ERROR_SUCCESS_REBOOT_REQUIRED)
 !define EXIT_FAILED 1
+!define EXIT_FOLDER 10    ; the folder could not be made or protected; nothing installed
 !define EXIT_REGISTER 13  ; the text services could not be registered; nothing left installed
 !define ERROR_CANCELLED 1223  ; the administrator's consent was refused
 
@@ -128,6 +129,45 @@ FunctionEnd
 !macroend
 !insertmacro RunMachineHalf ""
 !insertmacro RunMachineHalf "un."
+
+; The DLL loads into every application and the loader starts at every logon, so only administrators
+; and the system may change the installed folder, wherever it lies: one made outside Program Files
+; would inherit its parent's rights (C:\ lets every signed-in user create and change files). Users,
+; Store apps and sandboxed tabs (the two application-package groups) read and run what is in it.
+!define ADMIN_ONLY "*S-1-5-18:(OI)(CI)F *S-1-5-32-544:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX \
+  *S-1-15-2-1:(OI)(CI)RX *S-1-15-2-2:(OI)(CI)RX"
+
+; icacls as Windows ships it; $R0 becomes 1 when it failed or did not run.
+!macro Icacls args
+  ${If} $R0 == 0
+    ClearErrors
+    ExecWait '"$SYSDIR\icacls.exe" ${args}' $R1
+    ${If} ${Errors}
+    ${OrIf} $R1 != 0
+      DetailPrint `icacls ${args}: failed ($R1)`
+      StrCpy $R0 1
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Makes $INSTDIR administrators' alone before anything is put in it; $R0 is 0 when all of it took.
+; The owner becomes Administrators (an owner may always rewrite the rights), every right the folder
+; had is dropped, explicit ones included, and none is inherited any more. Set folders an earlier
+; install left (a user may have been able to make them) take the same rights from it.
+Function ProtectFolder
+  StrCpy $R0 0
+  !insertmacro Icacls '"$INSTDIR" /setowner *S-1-5-32-544 /L /Q'
+  !insertmacro Icacls '"$INSTDIR" /reset /L /Q'
+  !insertmacro Icacls '"$INSTDIR" /inheritance:r /grant:r ${ADMIN_ONLY} /L /Q'
+  ${If} ${FileExists} "$INSTDIR\x64\*.*"
+    !insertmacro Icacls '"$INSTDIR\x64" /setowner *S-1-5-32-544 /L /Q'
+    !insertmacro Icacls '"$INSTDIR\x64" /reset /L /Q'
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\x86\*.*"
+    !insertmacro Icacls '"$INSTDIR\x86" /setowner *S-1-5-32-544 /L /Q'
+    !insertmacro Icacls '"$INSTDIR\x86" /reset /L /Q'
+  ${EndIf}
+FunctionEnd
 
 ; A file that a running application holds (a loaded DLL, a running loader) cannot be overwritten but
 ; can be renamed: the old one moves aside and goes at the next restart, and the new one takes its name.
@@ -230,6 +270,8 @@ Section "Install"
   ${ElseIf} $R0 != ${EXIT_DONE}
     ${If} $R0 == ${EXIT_REGISTER}
       MessageBox MB_ICONSTOP "${PRODUCT} could not be registered with Windows; nothing was left installed." /SD IDOK
+    ${ElseIf} $R0 == ${EXIT_FOLDER}
+      MessageBox MB_ICONSTOP "Setup could not make $INSTDIR a folder that only administrators may change, which a program that every application loads needs (it must lie on an NTFS drive). Nothing was installed." /SD IDOK
     ${Else}
       MessageBox MB_ICONSTOP "Installing ${PRODUCT} failed (code $R0)." /SD IDOK
     ${EndIf}
@@ -253,6 +295,24 @@ Function MachineInstall
   ; Failed until everything has gone well.
   SetErrorLevel ${EXIT_FAILED}
   SetShellVarContext all
+  StrCpy $R2 0
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    StrCpy $R2 1  ; made here
+  ${EndIf}
+  ClearErrors
+  CreateDirectory "$INSTDIR"
+  ${If} ${Errors}
+    SetErrorLevel ${EXIT_FOLDER}
+    Return
+  ${EndIf}
+  Call ProtectFolder
+  ${If} $R0 != 0
+    ${If} $R2 == 1
+      RMDir "$INSTDIR"
+    ${EndIf}
+    SetErrorLevel ${EXIT_FOLDER}
+    Return
+  ${EndIf}
   !insertmacro InstallSet x64 "${X64DIR}"
   !insertmacro InstallSet x86 "${X86DIR}"
   Call RegisterBoth
