@@ -42,7 +42,10 @@ ManifestDPIAware true
 !define EXIT_REBOOT 3010  ; done, and a restart finishes it (ERROR_SUCCESS_REBOOT_REQUIRED)
 !define EXIT_FAILED 1
 !define EXIT_FOLDER 10    ; the folder could not be made or protected; nothing installed
-!define EXIT_REGISTER 13  ; the text services could not be registered; nothing left installed
+!define EXIT_WRITE 11     ; a new file could not be written; nothing changed
+!define EXIT_IN_USE 12    ; an installed file could be neither replaced nor moved aside; nothing changed
+!define EXIT_REGISTER 13  ; the text services could not be registered; what was there before left
+!define EXIT_BROKEN 14    ; a failure, and the earlier version could not all be put back
 !define ERROR_CANCELLED 1223  ; the administrator's consent was refused
 
 Name "${PRODUCT}"
@@ -60,6 +63,12 @@ VIAddVersionKey "LegalCopyright" "${PRODUCT}"
 Var Machine     ; "1" in the elevated half
 Var Learn       ; "1": set the learning order for the user's first tab
 Var Purge       ; "1": the uninstaller also removes the user's settings
+Var Tag         ; this run's number in the names of new and aside files
+Var Made        ; "1": this run made $INSTDIR
+Var Upgrade     ; "1": an earlier version is installed there
+Var Failed      ; the elevated half's exit code once something failed, else 0
+Var Swapping    ; "1" once old files may have been moved aside
+Var Broken      ; "1": undoing a failed upgrade failed too
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -169,44 +178,137 @@ Function ProtectFolder
   ${EndIf}
 FunctionEnd
 
-; A file that a running application holds (a loaded DLL, a running loader) cannot be overwritten but
-; can be renamed: the old one moves aside and goes at the next restart, and the new one takes its name.
-!macro MakeRoom path
-  ${If} ${FileExists} "${path}"
+; Every installed file, relative to $INSTDIR, with where it comes from.
+!macro ForEachProgram m
+  !insertmacro ${m} "x64\quillsvc.dll" "${X64DIR}\quillsvc.dll"
+  !insertmacro ${m} "x64\lexwarden.exe" "${X64DIR}\lexwarden.exe"
+  !insertmacro ${m} "x64\lexforge.exe" "${X64DIR}\lexforge.exe"
+  !insertmacro ${m} "x64\english.dict" "${X64DIR}\english.dict"
+  !insertmacro ${m} "x64\english.rank" "${X64DIR}\english.rank"
+  !insertmacro ${m} "x64\Manual.chm" "${X64DIR}\Manual.chm"
+  !insertmacro ${m} "x86\quillsvc.dll" "${X86DIR}\quillsvc.dll"
+  !insertmacro ${m} "x86\lexwarden.exe" "${X86DIR}\lexwarden.exe"
+  !insertmacro ${m} "x86\lexforge.exe" "${X86DIR}\lexforge.exe"
+  !insertmacro ${m} "x86\english.dict" "${X86DIR}\english.dict"
+  !insertmacro ${m} "x86\english.rank" "${X86DIR}\english.rank"
+  !insertmacro ${m} "x86\Manual.chm" "${X86DIR}\Manual.chm"
+!macroend
+!macro ForEachFile m
+  !insertmacro ForEachProgram ${m}
+  !insertmacro ${m} "uninstall.exe" ""
+!macroend
+
+; An upgrade never overwrites a file in place: a running application may hold the old one (a loaded
+; DLL, a running loader), and a file half replaced would mix two versions. Every new file is first
+; written beside the old one under a name of this run ("NAME.TAG.new"), then each old one is renamed
+; aside ("NAME.TAG.old": a held file can be renamed, not overwritten) and the new one takes its name.
+; If any of that fails, everything goes back as it was. Asides still held go at the next restart;
+; TAG is a number no file in the folder carries yet, so an aside never takes the name of another
+; one that is still held or that a restart is to delete.
+!macro ChooseTag
+  StrCpy $Tag 1
+  ${Do}
+    ${IfNot} ${FileExists} "$INSTDIR\*.$Tag.old"
+    ${AndIfNot} ${FileExists} "$INSTDIR\*.$Tag.new"
+    ${AndIfNot} ${FileExists} "$INSTDIR\x64\*.$Tag.old"
+    ${AndIfNot} ${FileExists} "$INSTDIR\x64\*.$Tag.new"
+    ${AndIfNot} ${FileExists} "$INSTDIR\x86\*.$Tag.old"
+    ${AndIfNot} ${FileExists} "$INSTDIR\x86\*.$Tag.new"
+      ${Break}
+    ${EndIf}
+    IntOp $Tag $Tag + 1
+  ${Loop}
+!macroend
+
+; Asides and new files of earlier runs that are no longer held (those still held were given to the
+; restart then).
+!macro SweepEarlierRuns
+  Delete "$INSTDIR\*.old"
+  Delete "$INSTDIR\*.new"
+  Delete "$INSTDIR\x64\*.old"
+  Delete "$INSTDIR\x64\*.new"
+  Delete "$INSTDIR\x86\*.old"
+  Delete "$INSTDIR\x86\*.new"
+  ClearErrors
+!macroend
+
+!macro StageFile path source
+  ${If} $Failed == 0
     ClearErrors
-    Delete "${path}"
+    File "/oname=$INSTDIR\${path}.$Tag.new" "${source}"
     ${If} ${Errors}
-      Delete "${path}.old"
-      Rename "${path}" "${path}.old"
-      Delete /REBOOTOK "${path}.old"
+      DetailPrint "$INSTDIR\${path}.$Tag.new could not be written"
+      StrCpy $Failed ${EXIT_WRITE}
     ${EndIf}
   ${EndIf}
 !macroend
 
-!macro InstallSet dir source
-  SetOutPath "$INSTDIR\${dir}"
-  !insertmacro MakeRoom "$INSTDIR\${dir}\quillsvc.dll"
-  !insertmacro MakeRoom "$INSTDIR\${dir}\lexwarden.exe"
-  !insertmacro MakeRoom "$INSTDIR\${dir}\lexforge.exe"
-  File "${source}\quillsvc.dll"
-  File "${source}\lexwarden.exe"
-  File "${source}\lexforge.exe"
-  File "${source}\english.dict"
-  File "${source}\english.rank"
-  File "${source}\Manual.chm"
+!macro SwapFile path _
+  ${If} $Failed == 0
+    ; ${Errors} clears the flag it reads: each Rename is checked once.
+    ClearErrors
+    ${If} ${FileExists} "$INSTDIR\${path}"
+      Rename "$INSTDIR\${path}" "$INSTDIR\${path}.$Tag.old"
+    ${EndIf}
+    ${If} ${Errors}
+      DetailPrint "$INSTDIR\${path} is in use and could not be replaced"
+      StrCpy $Failed ${EXIT_IN_USE}
+    ${Else}
+      Rename "$INSTDIR\${path}.$Tag.new" "$INSTDIR\${path}"
+      ${If} ${Errors}
+        DetailPrint "$INSTDIR\${path} could not be put in place"
+        StrCpy $Failed ${EXIT_IN_USE}
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
 !macroend
 
-!macro RemoveSet dir
-  Delete /REBOOTOK "$INSTDIR\${dir}\quillsvc.dll"
-  Delete /REBOOTOK "$INSTDIR\${dir}\quillsvc.dll.old"
-  Delete /REBOOTOK "$INSTDIR\${dir}\lexwarden.exe"
-  Delete /REBOOTOK "$INSTDIR\${dir}\lexwarden.exe.old"
-  Delete /REBOOTOK "$INSTDIR\${dir}\lexforge.exe"
-  Delete /REBOOTOK "$INSTDIR\${dir}\lexforge.exe.old"
-  Delete "$INSTDIR\${dir}\english.dict"
-  Delete "$INSTDIR\${dir}\english.rank"
-  Delete "$INSTDIR\${dir}\Manual.chm"
-  RMDir /REBOOTOK "$INSTDIR\${dir}"
+; Undoes StageFile and, once swapping began, SwapFile: the new file back to its staged name and the
+; aside back to the file's own; then the new one goes.
+!macro RestoreFile path _
+  ${If} $Swapping == 1
+    ClearErrors
+    ${IfNot} ${FileExists} "$INSTDIR\${path}.$Tag.new"
+    ${AndIf} ${FileExists} "$INSTDIR\${path}"
+      Rename "$INSTDIR\${path}" "$INSTDIR\${path}.$Tag.new"
+    ${EndIf}
+    ${If} ${FileExists} "$INSTDIR\${path}.$Tag.old"
+      Rename "$INSTDIR\${path}.$Tag.old" "$INSTDIR\${path}"
+    ${EndIf}
+    ${If} ${Errors}
+      DetailPrint "$INSTDIR\${path}: the earlier file could not be put back"
+      StrCpy $Broken 1
+    ${EndIf}
+  ${EndIf}
+  Delete /REBOOTOK "$INSTDIR\${path}.$Tag.new"
+!macroend
+
+!macro DropAside path _
+  ${If} ${FileExists} "$INSTDIR\${path}.$Tag.old"
+    ClearErrors
+    Delete /REBOOTOK "$INSTDIR\${path}.$Tag.old"
+    ${If} ${Errors}
+      DetailPrint "$INSTDIR\${path}.$Tag.old could not be removed; the next install removes it"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Removes one installed file. One that a running application holds is renamed aside first, so that
+; what goes at the restart is never a name that a later install may fill before it.
+!macro RemoveFile path _
+  ${If} ${FileExists} "$INSTDIR\${path}"
+    ClearErrors
+    Delete "$INSTDIR\${path}"
+    ${If} ${Errors}
+      ClearErrors
+      Rename "$INSTDIR\${path}" "$INSTDIR\${path}.$Tag.old"
+      ${If} ${Errors}
+        Delete /REBOOTOK "$INSTDIR\${path}"
+      ${Else}
+        Delete /REBOOTOK "$INSTDIR\${path}.$Tag.old"
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
 !macroend
 
 ; Registers (or with /u unregisters) both text services with the regsvr32 of their own bitness; $R0
@@ -214,12 +316,18 @@ FunctionEnd
 !macro Register un name switch
 Function ${un}${name}
   StrCpy $R0 1
+  ClearErrors
   ExecWait '"$WINDIR\System32\regsvr32.exe" /s ${switch} "$INSTDIR\x64\quillsvc.dll"' $R1
-  StrCmp $R1 0 +2
+  ${If} ${Errors}
+  ${OrIf} $R1 != 0
     StrCpy $R0 0
+  ${EndIf}
+  ClearErrors
   ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s ${switch} "$INSTDIR\x86\quillsvc.dll"' $R1
-  StrCmp $R1 0 +2
+  ${If} ${Errors}
+  ${OrIf} $R1 != 0
     StrCpy $R0 0
+  ${EndIf}
 FunctionEnd
 !macroend
 !insertmacro Register "" RegisterBoth ""
@@ -268,10 +376,16 @@ Section "Install"
   ${ElseIf} $R0 == ${EXIT_REBOOT}
     SetRebootFlag true
   ${ElseIf} $R0 != ${EXIT_DONE}
-    ${If} $R0 == ${EXIT_REGISTER}
-      MessageBox MB_ICONSTOP "${PRODUCT} could not be registered with Windows; nothing was left installed." /SD IDOK
-    ${ElseIf} $R0 == ${EXIT_FOLDER}
+    ${If} $R0 == ${EXIT_FOLDER}
       MessageBox MB_ICONSTOP "Setup could not make $INSTDIR a folder that only administrators may change, which a program that every application loads needs (it must lie on an NTFS drive). Nothing was installed." /SD IDOK
+    ${ElseIf} $R0 == ${EXIT_WRITE}
+      MessageBox MB_ICONSTOP "Setup could not write the new files into $INSTDIR. Nothing was changed." /SD IDOK
+    ${ElseIf} $R0 == ${EXIT_IN_USE}
+      MessageBox MB_ICONSTOP "A file in $INSTDIR is in use and could not be replaced, so nothing was changed. Close the programs that use it, or restart Windows, and run setup again." /SD IDOK
+    ${ElseIf} $R0 == ${EXIT_REGISTER}
+      MessageBox MB_ICONSTOP "${PRODUCT} could not be registered with Windows; setup left what was installed before as it was." /SD IDOK
+    ${ElseIf} $R0 == ${EXIT_BROKEN}
+      MessageBox MB_ICONSTOP "Installing ${PRODUCT} failed, and setup could not put back all of the earlier version. Restart Windows and run setup again." /SD IDOK
     ${Else}
       MessageBox MB_ICONSTOP "Installing ${PRODUCT} failed (code $R0)." /SD IDOK
     ${EndIf}
@@ -295,52 +409,117 @@ Function MachineInstall
   ; Failed until everything has gone well.
   SetErrorLevel ${EXIT_FAILED}
   SetShellVarContext all
-  StrCpy $R2 0
+  StrCpy $Failed 0
+  StrCpy $Swapping 0
+  StrCpy $Broken 0
+  StrCpy $Made 0
   ${IfNot} ${FileExists} "$INSTDIR\*.*"
-    StrCpy $R2 1  ; made here
+    StrCpy $Made 1
   ${EndIf}
   ClearErrors
   CreateDirectory "$INSTDIR"
   ${If} ${Errors}
-    SetErrorLevel ${EXIT_FOLDER}
-    Return
-  ${EndIf}
-  Call ProtectFolder
-  ${If} $R0 != 0
-    ${If} $R2 == 1
-      RMDir "$INSTDIR"
+    StrCpy $Failed ${EXIT_FOLDER}
+  ${Else}
+    Call ProtectFolder
+    ClearErrors
+    CreateDirectory "$INSTDIR\x64"
+    CreateDirectory "$INSTDIR\x86"
+    ${If} ${Errors}
+    ${OrIf} $R0 != 0
+      StrCpy $Failed ${EXIT_FOLDER}
     ${EndIf}
-    SetErrorLevel ${EXIT_FOLDER}
+  ${EndIf}
+  ${If} $Failed != 0
+    Call RemoveMadeFolders
+    SetErrorLevel $Failed
     Return
   ${EndIf}
-  !insertmacro InstallSet x64 "${X64DIR}"
-  !insertmacro InstallSet x86 "${X86DIR}"
-  Call RegisterBoth
-  ${If} $R0 != 1
-    Call UnregisterBoth
-    !insertmacro RemoveSet x64
-    !insertmacro RemoveSet x86
-    RMDir "$INSTDIR"
-    SetErrorLevel ${EXIT_REGISTER}
+
+  !insertmacro SweepEarlierRuns
+  !insertmacro ChooseTag
+  StrCpy $Upgrade 0
+  ${If} ${FileExists} "$INSTDIR\x64\quillsvc.dll"
+    StrCpy $Upgrade 1
+  ${EndIf}
+  !insertmacro ForEachProgram StageFile
+  ${If} $Failed == 0
+    ClearErrors
+    WriteUninstaller "$INSTDIR\uninstall.exe.$Tag.new"
+    ${If} ${Errors}
+      StrCpy $Failed ${EXIT_WRITE}
+    ${EndIf}
+  ${EndIf}
+  ${If} $Failed == 0
+    StrCpy $Swapping 1
+    !insertmacro ForEachFile SwapFile
+  ${EndIf}
+
+  ${If} $Failed == 0
+    Call RegisterBoth
+    ${If} $R0 == 1
+      ClearErrors
+      WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\x64\lexwarden.exe"'
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\x64\quillsvc.dll,0"
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+      WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+      WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+      WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+      ${If} ${Errors}
+        StrCpy $Failed ${EXIT_REGISTER}
+      ${EndIf}
+    ${Else}
+      StrCpy $Failed ${EXIT_REGISTER}
+    ${EndIf}
+    ${If} $Failed != 0
+    ${AndIf} $Upgrade == 0
+      Call UnregisterBoth
+      DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+      DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${EndIf}
+  ${EndIf}
+
+  ${If} $Failed != 0
+    !insertmacro ForEachFile RestoreFile
+    ; The earlier version's registration, as it was before.
+    ${If} $Failed == ${EXIT_REGISTER}
+    ${AndIf} $Upgrade == 1
+      Call RegisterBoth
+      ${If} $R0 != 1
+        StrCpy $Broken 1
+      ${EndIf}
+    ${EndIf}
+    ${If} $Upgrade == 0
+      Call RemoveMadeFolders
+    ${EndIf}
+    ${If} $Broken == 1
+      SetErrorLevel ${EXIT_BROKEN}
+    ${Else}
+      SetErrorLevel $Failed
+    ${EndIf}
     Return
   ${EndIf}
-  WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\x64\lexwarden.exe"'
-  WriteUninstaller "$INSTDIR\uninstall.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\x64\quillsvc.dll,0"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  !insertmacro ForEachFile DropAside
   ${GetSize} "$INSTDIR" "/S=0K" $R1 $R2 $R3
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $R1
   ${If} ${RebootFlag}
     SetErrorLevel ${EXIT_REBOOT}
   ${Else}
     SetErrorLevel ${EXIT_DONE}
+  ${EndIf}
+FunctionEnd
+
+; What a failed first install made, if empty.
+Function RemoveMadeFolders
+  ${If} $Made == 1
+    RMDir "$INSTDIR\x64"
+    RMDir "$INSTDIR\x86"
+    RMDir "$INSTDIR"
   ${EndIf}
 FunctionEnd
 
@@ -378,9 +557,16 @@ Section "Uninstall"
     SetShellVarContext all
     Call un.UnregisterBoth
     DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
-    !insertmacro RemoveSet x64
-    !insertmacro RemoveSet x86
-    Delete "$INSTDIR\uninstall.exe"
+    !insertmacro ChooseTag
+    !insertmacro ForEachFile RemoveFile
+    Delete /REBOOTOK "$INSTDIR\*.old"
+    Delete /REBOOTOK "$INSTDIR\*.new"
+    Delete /REBOOTOK "$INSTDIR\x64\*.old"
+    Delete /REBOOTOK "$INSTDIR\x64\*.new"
+    Delete /REBOOTOK "$INSTDIR\x86\*.old"
+    Delete /REBOOTOK "$INSTDIR\x86\*.new"
+    RMDir /REBOOTOK "$INSTDIR\x64"
+    RMDir /REBOOTOK "$INSTDIR\x86"
     RMDir /REBOOTOK "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ${If} ${RebootFlag}

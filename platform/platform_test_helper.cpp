@@ -1,5 +1,6 @@
 // A small program that the platform tests start to play the other process: it holds, signals or
-// waits for named objects, or serves the loader channel. Usage: <mode> <arguments...>; the mode may
+// waits for named objects, or serves the loader channel; the installer test has it hold a file open
+// as a program that shares it with nobody would. Usage: <mode> <arguments...>; the mode may
 // come after the program name or first (Windows passes the command line as given).
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "common/utf16.h"
+#include "platform/file.h"
 #include "platform/loader_channel.h"
 #include "platform/named_objects.h"
 #include "platform/process.h"
@@ -19,7 +21,7 @@ void IdleForever();  // signals readiness, then waits for input for ever (per OS
 
 namespace {
 
-const char* const kModes[] = {"hold", "signal", "wait", "waitall", "serve", "exit", "sleep"};
+const char* const kModes[] = {"hold", "holdfile", "signal", "wait", "waitall", "serve", "exit", "sleep"};
 
 std::u16string Arg(char** argv, int i) { return FromUtf8(argv[i]); }
 
@@ -30,6 +32,17 @@ int Hold(char** a) {
   Mapping mapping;
   if (!mapping.Create(Arg(a, 1), std::strtoul(a[2], nullptr, 10), nullptr, &error) || !mapping.Map(&error)) return 3;
   mapping.data()[0] = 0x5A;
+  IdleForever();
+  return 0;
+}
+
+// Holds the file open (unshared, as platform::File opens it), then signals the event.
+int HoldFile(char** a) {
+  OsError error = 0;
+  File file;
+  if (!file.OpenRead(Arg(a, 1), &error)) return 3;
+  Event event;
+  if (!event.CreateOrOpen(Arg(a, 0), true, false, nullptr, &error) || !event.Set()) return 2;
   IdleForever();
   return 0;
 }
@@ -97,6 +110,7 @@ int main(int argc, char** argv) {
   char** a = argv + first + 1;
   const int n = argc - first - 1;
   if (mode == "hold" && n >= 3) return Hold(a);
+  if (mode == "holdfile" && n >= 2) return HoldFile(a);
   if (mode == "signal" && n >= 1) return Signal(a);
   if (mode == "wait" && n >= 2) return WaitOne(a);
   if (mode == "waitall" && n >= 3) return WaitBoth(a);
