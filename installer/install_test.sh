@@ -220,6 +220,12 @@ check "the user's settings kept" "[ -f \"$settings/settings.dat\" ] && [ -f \"$s
 # through the API read back as made from the Unix mode. So what stands in is what the setup program
 # asks of icacls, and that an icacls that fails (a program of ours that exits 100 in its place) fails
 # the install and leaves nothing.
+# /D naming by mistake a folder that other things share: its rights stay, and nothing goes in.
+mkdir -p "$drive/Shared" && echo other >"$drive/Shared/other.txt"
+run "$setup" /S '/D=C:\Shared'
+code=$?
+check "an install into a folder holding other files failed (exit $code) and left it as it was" \
+  "[ $code -ne 0 ] && [ \"\$(ls \"$drive/Shared\")\" = other.txt ]"
 own='C:\Quillet'
 overrides="mscoree,mshtml,winemenubuilder.exe="
 system32=$drive/windows/system32

@@ -46,6 +46,7 @@ ManifestDPIAware true
 !define EXIT_IN_USE 12    ; an installed file could be neither replaced nor moved aside; nothing changed
 !define EXIT_REGISTER 13  ; the text services could not be registered; what was there before left
 !define EXIT_BROKEN 14    ; a failure, and the earlier version could not all be put back
+!define EXIT_SHARED 15    ; the folder holds what is not ours; nothing installed
 !define ERROR_CANCELLED 1223  ; the administrator's consent was refused
 
 Name "${PRODUCT}"
@@ -158,6 +159,27 @@ FunctionEnd
     ${EndIf}
   ${EndIf}
 !macroend
+
+; $R0 is 1 when $INSTDIR is missing or holds nothing but what an install of ours puts there. Its
+; rights are replaced, so it must never be a folder that other things share (a drive's root, Program
+; Files itself) that /D named by mistake.
+Function OnlyOurs
+  StrCpy $R0 1
+  ClearErrors
+  FindFirst $R1 $R2 "$INSTDIR\*.*"
+  ${DoWhile} $R2 != ""
+    StrCpy $R3 $R2 13
+    ${If} $R2 != "."
+    ${AndIf} $R2 != ".."
+    ${AndIf} $R2 != "x64"
+    ${AndIf} $R2 != "x86"
+    ${AndIf} $R3 != "uninstall.exe"
+      StrCpy $R0 0
+    ${EndIf}
+    FindNext $R1 $R2
+  ${Loop}
+  FindClose $R1
+FunctionEnd
 
 ; Makes $INSTDIR administrators' alone before anything is put in it; $R0 is 0 when all of it took.
 ; The owner becomes Administrators (an owner may always rewrite the rights), every right the folder
@@ -378,6 +400,8 @@ Section "Install"
   ${ElseIf} $R0 != ${EXIT_DONE}
     ${If} $R0 == ${EXIT_FOLDER}
       MessageBox MB_ICONSTOP "Setup could not make $INSTDIR a folder that only administrators may change, which a program that every application loads needs (it must lie on an NTFS drive). Nothing was installed." /SD IDOK
+    ${ElseIf} $R0 == ${EXIT_SHARED}
+      MessageBox MB_ICONSTOP "$INSTDIR already holds other files. Choose a new or empty folder for ${PRODUCT}. Nothing was installed." /SD IDOK
     ${ElseIf} $R0 == ${EXIT_WRITE}
       MessageBox MB_ICONSTOP "Setup could not write the new files into $INSTDIR. Nothing was changed." /SD IDOK
     ${ElseIf} $R0 == ${EXIT_IN_USE}
@@ -415,6 +439,13 @@ Function MachineInstall
   StrCpy $Made 0
   ${IfNot} ${FileExists} "$INSTDIR\*.*"
     StrCpy $Made 1
+  ${EndIf}
+  ; Not from the current folder the user's half handed down, which the user may write to.
+  SetOutPath "$SYSDIR"
+  Call OnlyOurs
+  ${If} $R0 != 1
+    SetErrorLevel ${EXIT_SHARED}
+    Return
   ${EndIf}
   ClearErrors
   CreateDirectory "$INSTDIR"
@@ -549,11 +580,11 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
-  ; A process's current folder cannot be removed: neither half works from the installed one, nor does
-  ; the elevated half it starts.
-  SetOutPath $TEMP
+  ; A process's current folder cannot be removed: neither half works from the installed one. The
+  ; elevated half works from the system folder, not from one the user may write to.
   ${If} $Machine == 1
     SetErrorLevel ${EXIT_FAILED}
+    SetOutPath "$SYSDIR"
     SetShellVarContext all
     Call un.UnregisterBoth
     DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
@@ -576,6 +607,7 @@ Section "Uninstall"
     ${EndIf}
     Return
   ${EndIf}
+  SetOutPath $TEMP
   DetailPrint "Removing ${PRODUCT} from your input methods"
   System::Call 'input::InstallLayoutOrTip(w "${TIP}", i ${ILOT_UNINSTALL}) i .R0'
   DetailPrint "Stopping the loader"
