@@ -67,21 +67,6 @@ plant_links() {
   cat "$victim" >"$victim.seen" 2>/dev/null
 }
 
-# A later version to upgrade to: the same programs with a mark at their end, in a setup program made
-# without compression (quick to make), made while the first installs run.
-next=$prefix.next
-make_next() {
-  for set in win64 win32; do
-    mkdir -p "$next/$set"
-    for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do cp "build/$set/bin/$f" "$next/$set/"; done
-    for f in quillsvc.dll lexwarden.exe lexforge.exe Manual.chm; do printf 'QUILLET-NEXT' >>"$next/$set/$f"; done
-  done
-  makensis -V1 -NOCD '-XSetCompressor /FINAL zlib' '-XSetCompress off' -DVERSION=1.0.1 -DX64DIR="$next/win64" \
-    -DX86DIR="$next/win32" -DICON="$root/quillsvc/langbar/icons/open.ico" -DOUTFILE="$next/setup.exe" installer/quillet.nsi
-}
-make_next &
-maker=$!
-
 echo "=== installer: $(stat -c %s "$setup") bytes"
 printf 'untouched\n' >"$victim"
 plant_links &
@@ -156,7 +141,17 @@ aside=$(asides)
 check "the held DLL moved aside (as $aside) and goes at the next restart" "[ -n '$aside' ] && pending 'x64\\$aside'"
 
 # A second upgrade, to a later version, while the first one's aside is still loaded and another
-# application holds the DLL that upgrade put in.
+# application holds the DLL that upgrade put in. The later version: the same programs with a mark at
+# their end, in a setup program made from the same script without compression (quick to make and to
+# run; the runs after this one use it too).
+next=$prefix.next
+for set in win64 win32; do
+  mkdir -p "$next/$set"
+  for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do cp "build/$set/bin/$f" "$next/$set/"; done
+  for f in quillsvc.dll lexwarden.exe lexforge.exe Manual.chm; do printf 'QUILLET-NEXT' >>"$next/$set/$f"; done
+done
+makensis -V1 -NOCD '-XSetCompressor /FINAL zlib' '-XSetCompress off' -DVERSION=1.0.1 -DX64DIR="$next/win64" \
+  -DX86DIR="$next/win32" -DICON="$root/quillsvc/langbar/icons/open.ico" -DOUTFILE="$next/setup.exe" installer/quillet.nsi
 marked() {
   local n=0 f
   for f in "$installed"/x{64,86}/{quillsvc.dll,lexwarden.exe,lexforge.exe,Manual.chm}; do
@@ -164,7 +159,6 @@ marked() {
   done
   echo $n
 }
-wait "$maker"
 check "another application holds the new x64 DLL" hold_dll
 # First while a program holds x64\Manual.chm open and shares it with nobody: that file can be neither
 # replaced nor moved aside, so the upgrade must fail and leave the earlier version whole.
@@ -222,7 +216,7 @@ check "the user's settings kept" "[ -f \"$settings/settings.dat\" ] && [ -f \"$s
 # the install and leaves nothing.
 # /D naming by mistake a folder that other things share: its rights stay, and nothing goes in.
 mkdir -p "$drive/Shared" && echo other >"$drive/Shared/other.txt"
-run "$setup" /S '/D=C:\Shared'
+run "$next/setup.exe" /S '/D=C:\Shared'
 code=$?
 check "an install into a folder holding other files failed (exit $code) and left it as it was" \
   "[ $code -ne 0 ] && [ \"\$(ls \"$drive/Shared\")\" = other.txt ]"
@@ -231,7 +225,7 @@ overrides="mscoree,mshtml,winemenubuilder.exe="
 system32=$drive/windows/system32
 cp "$system32/icacls.exe" "$prefix/icacls.exe.wine"
 cp build/win64/bin/platform_test_helper.exe "$system32/icacls.exe"
-WINEDLLOVERRIDES="icacls.exe=n;$overrides" timeout -k 5 300 $wine64 "$setup" /S "/D=$own" </dev/null >/dev/null 2>&1
+WINEDLLOVERRIDES="icacls.exe=n;$overrides" timeout -k 5 300 $wine64 "$next/setup.exe" /S "/D=$own" </dev/null >/dev/null 2>&1
 code=$?
 cp "$prefix/icacls.exe.wine" "$system32/icacls.exe"
 echo "=== silent install into $own with a failing icacls: exit $code"
@@ -239,7 +233,7 @@ check "an install whose folder could not be protected failed" "[ $code -ne 0 ]"
 check "and left nothing" "[ ! -e \"$drive/Quillet\" ] && ! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 64"
 start=$SECONDS
 # Into a file: the loader the setup program starts keeps a pipe open.
-WINEDEBUG=-all,fixme+icacls WINEDLLOVERRIDES=$overrides timeout -k 5 300 $wine64 "$setup" /S "/D=$own" \
+WINEDEBUG=-all,fixme+icacls WINEDLLOVERRIDES=$overrides timeout -k 5 300 $wine64 "$next/setup.exe" /S "/D=$own" \
   </dev/null >/dev/null 2>"$prefix.icacls"
 code=$?
 echo "=== silent install into $own: exit $code in $((SECONDS - start)) s"
