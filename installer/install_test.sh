@@ -6,8 +6,9 @@
 # reinstall while an application holds that DLL (the held file goes at the next restart, the new one
 # works at once); an upgrade that fails whole on a file it cannot replace, and then goes through while
 # two versions of the DLL are held; a silent uninstall that leaves nothing but the user's settings;
-# an install into a folder of one's own, protected by icacls. Prints the installer's size and how
-# long install and uninstall took.
+# a folder holding other files refused; an install into a folder of one's own, protected by icacls,
+# and one with a failing icacls refused. Prints the installer's size and how long install and
+# uninstall took.
 # Usage: installer/install_test.sh   (after scripts/installer.sh, with build/win64 built; makensis)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -147,7 +148,9 @@ check "the held DLL moved aside (as $aside) and goes at the next restart" "[ -n 
 next=$prefix.next
 for set in win64 win32; do
   mkdir -p "$next/$set"
-  for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do cp "build/$set/bin/$f" "$next/$set/"; done
+  for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do
+    cp "build/$set/bin/$f" "$next/$set/"
+  done
   for f in quillsvc.dll lexwarden.exe lexforge.exe Manual.chm; do printf 'QUILLET-NEXT' >>"$next/$set/$f"; done
 done
 makensis -V1 -NOCD '-XSetCompressor /FINAL zlib' '-XSetCompress off' -DVERSION=1.0.1 -DX64DIR="$next/win64" \
@@ -167,7 +170,10 @@ QUILLET_WINE_ATTEMPT_SECONDS=600 bash scripts/wine-run.sh $helper holdfile 'Loca
   "C:\\Program Files\\Quillet\\x64\\Manual.chm" </dev/null >/dev/null 2>&1 &
 fileholder=$!
 held() {
-  for _ in $(seq 50); do $wine64 $helper wait 'Local\quillet-held' 100 </dev/null >/dev/null 2>&1 && return 0; sleep 0.2; done
+  for _ in $(seq 50); do
+    $wine64 $helper wait 'Local\quillet-held' 100 </dev/null >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
   return 1
 }
 check "a program holds x64\\Manual.chm" held
@@ -176,7 +182,9 @@ code=$?
 echo "=== silent upgrade with a file that cannot be replaced: exit $code"
 check "the upgrade with a file that cannot be replaced failed" "[ $code -ne 0 ]"
 check "none of the later version put in ($(marked) of 8 files)" "[ $(marked) -eq 0 ]"
-check "the earlier version whole" "[ $(ls "$installed"/x64 "$installed"/x86 | grep -cvE '^$|:$|\.old$') -eq 12 ] && [ -f \"$installed/uninstall.exe\" ]"
+left=$(ls "$installed"/x64 "$installed"/x86 | grep -cvE '^$|:$|\.old$')
+check "the earlier version whole ($left files beside the asides, and the uninstaller)" \
+  "[ $left -eq 12 ] && [ -f \"$installed/uninstall.exe\" ]"
 $wine64 taskkill /f /im platform_test_helper.exe </dev/null >/dev/null 2>&1
 wait "$fileholder" 2>/dev/null
 start=$SECONDS
@@ -208,29 +216,31 @@ check "logon entry removed" "! reg_has 'HKLM\\Software\\Microsoft\\Windows\\Curr
 check "programs-list entry removed" "! reg_has 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall' 'Quillet' 64"
 check "the user's settings kept" "[ -f \"$settings/settings.dat\" ] && [ -f \"$settings/options.dat\" ]"
 
-# A folder of one's own outside Program Files would inherit its parent's rights (C:\ lets every
-# signed-in user create and change files): any user could replace the DLL that every application
-# loads. Wine keeps no file rights: its icacls only logs what it is asked and returns 0, and rights set
-# through the API read back as made from the Unix mode. So what stands in is what the setup program
-# asks of icacls, and that an icacls that fails (a program of ours that exits 100 in its place) fails
-# the install and leaves nothing.
 # /D naming by mistake a folder that other things share: its rights stay, and nothing goes in.
 mkdir -p "$drive/Shared" && echo other >"$drive/Shared/other.txt"
 run "$next/setup.exe" /S '/D=C:\Shared'
 code=$?
 check "an install into a folder holding other files failed (exit $code) and left it as it was" \
   "[ $code -ne 0 ] && [ \"\$(ls \"$drive/Shared\")\" = other.txt ]"
+# A folder of one's own outside Program Files would inherit its parent's rights (C:\ lets every
+# signed-in user create and change files): any user could replace the DLL that every application
+# loads. Wine keeps no file rights: its icacls only logs what it is asked and returns 0, and rights set
+# through the API read back as made from the Unix mode. So what stands in is what the setup program
+# asks of icacls, and that an icacls that fails (a program of ours that exits 100 in its place) fails
+# the install and leaves nothing.
 own='C:\Quillet'
 overrides="mscoree,mshtml,winemenubuilder.exe="
 system32=$drive/windows/system32
 cp "$system32/icacls.exe" "$prefix/icacls.exe.wine"
 cp build/win64/bin/platform_test_helper.exe "$system32/icacls.exe"
-WINEDLLOVERRIDES="icacls.exe=n;$overrides" timeout -k 5 300 $wine64 "$next/setup.exe" /S "/D=$own" </dev/null >/dev/null 2>&1
+WINEDLLOVERRIDES="icacls.exe=n;$overrides" timeout -k 5 300 $wine64 "$next/setup.exe" /S "/D=$own" \
+  </dev/null >/dev/null 2>&1
 code=$?
 cp "$prefix/icacls.exe.wine" "$system32/icacls.exe"
 echo "=== silent install into $own with a failing icacls: exit $code"
 check "an install whose folder could not be protected failed" "[ $code -ne 0 ]"
-check "and left nothing" "[ ! -e \"$drive/Quillet\" ] && ! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 64"
+check "and left nothing" \
+  "[ ! -e \"$drive/Quillet\" ] && ! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 64"
 start=$SECONDS
 # Into a file: the loader the setup program starts keeps a pipe open.
 WINEDEBUG=-all,fixme+icacls WINEDLLOVERRIDES=$overrides timeout -k 5 300 $wine64 "$next/setup.exe" /S "/D=$own" \
