@@ -1,5 +1,6 @@
 // A small program that the platform tests start to play the other process: it holds, signals or
-// waits for named objects, or serves the loader channel. Usage: <mode> <arguments...>; the mode may
+// waits for named objects, or serves the loader channel; the installer test has it hold a file open
+// as a program that shares it with nobody would. Usage: <mode> <arguments...>; the mode may
 // come after the program name or first (Windows passes the command line as given).
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "common/utf16.h"
+#include "platform/file.h"
 #include "platform/loader_channel.h"
 #include "platform/named_objects.h"
 #include "platform/process.h"
@@ -20,7 +22,8 @@ bool EnterKillOnCloseJob();  // false where there are no jobs (per OS)
 
 namespace {
 
-const char* const kModes[] = {"hold", "holdfor", "jailed", "signal", "wait", "waitall", "serve", "exit", "sleep"};
+const char* const kModes[] = {"hold", "holdfor", "holdfile", "jailed", "signal",
+                              "wait", "waitall", "serve",    "exit",   "sleep"};
 
 std::u16string Arg(char** argv, int i) { return FromUtf8(argv[i]); }
 
@@ -58,6 +61,17 @@ int Jailed(char** a, const std::u16string& self) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return held.valid() && Wait(held, 20000, &error) == WaitResult::kSignalled ? 0 : 7;
+}
+
+// Holds the file open (unshared, as platform::File opens it), then signals the event.
+int HoldFile(char** a) {
+  OsError error = 0;
+  File file;
+  if (!file.OpenRead(Arg(a, 1), &error)) return 3;
+  Event event;
+  if (!event.CreateOrOpen(Arg(a, 0), true, false, nullptr, &error) || !event.Set()) return 2;
+  IdleForever();
+  return 0;
 }
 
 int Signal(char** a) {
@@ -125,6 +139,7 @@ int main(int argc, char** argv) {
   if (mode == "hold" && n >= 3) return Hold(a);
   if (mode == "holdfor" && n >= 4) return HoldFor(a);
   if (mode == "jailed" && n >= 2) return Jailed(a, ModulePath());
+  if (mode == "holdfile" && n >= 2) return HoldFile(a);
   if (mode == "signal" && n >= 1) return Signal(a);
   if (mode == "wait" && n >= 2) return WaitOne(a);
   if (mode == "waitall" && n >= 3) return WaitBoth(a);
