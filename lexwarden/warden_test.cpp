@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <chrono>
 #include <new>
 #include <thread>
@@ -12,6 +16,7 @@
 #include "common/rank_view.h"
 #include "common/settings_record.h"
 #include "common/tab_options.h"
+#include "common/utf16.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/test_support.h"
@@ -202,6 +207,27 @@ TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
   set.Close();
   warden.Stop();
   EXPECT_NE(ReadBytes(config_.File(u"learned.dat")), first);
+#ifndef _WIN32
+  struct stat st {};
+  ASSERT_EQ(stat(ToUtf8(config_.File(u"learned.dat")).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u) << "what the user wrote is the user's alone";
+#endif
+}
+
+// A learned file larger than any store is not read into memory: it is set aside, under a name of its
+// own beside an earlier damaged copy, and learning starts afresh.
+TEST_F(WardenTest, AnOversizedLearnedFileIsSetAsideBesideEarlierOnes) {
+  WriteBytes(program_.File(u"a.dict"), MakeDictionary(u"w", 30));
+  SaveRecord(RecordWith({u"a.dict"}));
+  const std::vector<uint8_t> earlier(100, 0x42);
+  WriteBytes(config_.File(u"learned.dat.damaged"), earlier);
+  WriteBytes(config_.File(u"learned.dat"), std::vector<uint8_t>(kMaxLearnedFileSize + 1, 0));
+  Warden warden(Options());
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+  warden.Stop();
+  EXPECT_EQ(ReadBytes(config_.File(u"learned.dat.damaged")), earlier);
+  EXPECT_EQ(ReadBytes(config_.File(u"learned.dat.damaged.1")).size(), kMaxLearnedFileSize + 1);
+  EXPECT_TRUE(ReadBytes(config_.File(u"learned.dat")).empty());
 }
 
 }  // namespace
