@@ -91,6 +91,9 @@ class CPropertyPageImpl {
       if (self->initialised_) return FALSE;
       self->initialised_ = true;
     }
+    // A page has no system menu: a system command comes from another program, and a keyboard move or
+    // size or a menu loop would hold the sheet's thread until the user ends it.
+    if (message == WM_SYSCOMMAND) return SetMessageResult(dialog, 0);
     INT_PTR result = FALSE;
     const bool handled = AtBoundary(false, [&] { return self->Dispatch(message, wParam, lParam, &result); });
     // Only the page's own end frees the binding; another process may send this one too.

@@ -30,14 +30,14 @@ TEST(LoaderChannelFloodTest, MessagesFromAnotherProcessWriteNothingHereAndCloseS
   const HWND window = ChannelWindow();
   ASSERT_NE(window, nullptr);
 
-  EXPECT_EQ(win32::RunFlood(window, canary, false, false), win32::kFloodDone);
+  EXPECT_EQ(win32::RunFlood(window, canary, win32::FloodPart::kEverything, false), win32::kFloodDone);
   EXPECT_EQ(canary.Written(), 0u);
   intptr_t reply = 0;
   OsError error = 0;
   ASSERT_EQ(SendLoaderMessage(0x800B, 0, 0, 5000, &reply, &error), SendStatus::kReplied) << error;
   EXPECT_EQ(reply, 42);
 
-  EXPECT_EQ(win32::RunFlood(window, canary, true, false), win32::kFloodDone);
+  EXPECT_EQ(win32::RunFlood(window, canary, win32::FloodPart::kClosing, false), win32::kFloodDone);
   EXPECT_EQ(canary.Written(), 0u);
   EXPECT_TRUE(testing::Eventually([] { return ChannelWindow() == nullptr; }));
 }

@@ -1,16 +1,17 @@
 // Another process on the desktop, as hostile as window messages let it be, for the tests of every
-// window we make. Usage: message_flood flood WINDOW CANARY [closing] (both numbers in hex).
+// window we make. Usage: message_flood flood WINDOW CANARY [system|closing] (both numbers in hex).
 // CANARY is the address of kFloodCanarySize bytes in the window's process that nothing may write.
 // This program maps a region at the same address in itself, filled with that address word after
 // word, and sends it as lParam: where the system copies a structure across (the CREATESTRUCT of
 // WM_NCCREATE and WM_CREATE, say), each of its pointers (lpCreateParams, name, class) is the canary's
 // address; where it passes lParam as it is (WM_INITDIALOG, the private and registered ranges), lParam
 // is.
-// Without "closing": first GWLP_USERDATA and DWLP_USER set to the canary where the system lets it
-// be done, then every message number from 0 to 0xFFFF but those that close or destroy a window: the
-// system range with wParam 0, 1, the canary and all ones, each answer awaited (a short time-out); the
+// By default: first GWLP_USERDATA and DWLP_USER set to the canary where the system lets it be done,
+// then every message number from 0 to 0xFFFF but those that close or destroy a window: the system
+// range with wParam 0, 1, the canary and all ones, each answer awaited (a short time-out); the
 // private and registered ranges with wParam the canary too, without waiting for each answer. With
-// "closing": WM_SYSCOMMAND with every SC_ code, then the messages that close, end or destroy.
+// "system", the same up to the system range's end. With "closing": WM_SYSCOMMAND with every SC_
+// code, then the messages that close, end or destroy.
 // Exit code: kFloodDone sent everything, 2 bad arguments, 3 the canary's address cannot be mapped
 // here, 4 the window is gone after a run without "closing", kFloodStuck + a message when the window
 // stopped answering there.
@@ -101,7 +102,7 @@ class Flood {
   UINT firstSilent_ = 0;
 };
 
-int Run(HWND window, uintptr_t canary, bool closing) {
+int Run(HWND window, uintptr_t canary, bool closing, UINT last) {
   void* mirror =
       VirtualAlloc(reinterpret_cast<void*>(canary), kFloodCanarySize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
   if (mirror != reinterpret_cast<void*>(canary)) return 3;
@@ -122,7 +123,7 @@ int Run(HWND window, uintptr_t canary, bool closing) {
   // Where the system lets another process set them, these must change nothing either.
   SetWindowLongPtrW(window, GWLP_USERDATA, static_cast<LONG_PTR>(canary));
   SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(canary));
-  for (UINT message = 0; message <= 0xFFFF; ++message) {
+  for (UINT message = 0; message <= last; ++message) {
     if (!IsClosing(message) && !flood.SendAll(message)) return kFloodStuck + static_cast<int>(flood.firstSilent());
   }
   return IsWindow(window) ? kFloodDone : 4;
@@ -137,7 +138,8 @@ int main(int argc, char** argv) {
   if (argc - first < 3) return 2;
   const auto window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[first + 1], nullptr, 16)));
   const auto canary = static_cast<uintptr_t>(std::strtoull(argv[first + 2], nullptr, 16));
-  const bool closing = argc - first > 3 && std::strcmp(argv[first + 3], "closing") == 0;
+  const char* part = argc - first > 3 ? argv[first + 3] : "";
   if (window == nullptr || canary == 0) return 2;
-  return Run(window, canary, closing);
+  return Run(window, canary, std::strcmp(part, "closing") == 0,
+             std::strcmp(part, "system") == 0 ? WM_USER - 1 : 0xFFFF);
 }

@@ -65,14 +65,19 @@ class FloodCanary {
   uint8_t* region_ = nullptr;
 };
 
+// What a run of message_flood sends: every message number but those that close or destroy a window,
+// only the system range of them (below WM_USER, where windows differ most), or the closing ones.
+enum class FloodPart { kEverything, kSystemRange, kClosing };
+
 // Runs message_flood (built next to the running test) against `window`. When the window belongs to
 // this thread, `answerHere` has it answer while the flood runs. The flood's exit code, or -1 when it
 // did not start or did not end within five minutes.
-inline int RunFlood(HWND window, const FloodCanary& canary, bool closing, bool answerHere) {
+inline int RunFlood(HWND window, const FloodCanary& canary, FloodPart part, bool answerHere) {
+  const char* const parts[] = {"", " system", " closing"};
   char arguments[96];
   std::snprintf(arguments, sizeof arguments, "flood %llx %llx%s",
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)),
-                static_cast<unsigned long long>(canary.address()), closing ? " closing" : "");
+                static_cast<unsigned long long>(canary.address()), parts[static_cast<int>(part)]);
   Process flood;
   testing::KillOnExit guard(flood);
   OsError error = 0;

@@ -398,14 +398,17 @@ TEST_F(CandListWinTest, UiAutomationFindsTheListByItsAutomationIdAndWalksItsRows
 // a window: nothing here is written, and the window, never closed from outside, goes on showing the
 // candidates it is given.
 TEST_F(CandListWinTest, MessagesFromAnotherProcessNeitherWriteHereNorStopTheWindow) {
+  using platform::win32::FloodPart;
+  using platform::win32::kFloodDone;
+  using platform::win32::RunFlood;
   ASSERT_NO_FATAL_FAILURE(Open(WhiteWindow(), u"aa"));
   const platform::win32::FloodCanary canary;
   ASSERT_TRUE(canary.valid());
   const HWND window = win_->hwnd();
   const RECT tenRows = WindowRect();
-  EXPECT_EQ(platform::win32::RunFlood(window, canary, false, true), platform::win32::kFloodDone);
+  EXPECT_EQ(RunFlood(window, canary, FloodPart::kEverything, true), kFloodDone);
   EXPECT_EQ(canary.Written(), 0u);
-  EXPECT_EQ(platform::win32::RunFlood(window, canary, true, true), platform::win32::kFloodDone);
+  EXPECT_EQ(RunFlood(window, canary, FloodPart::kClosing, true), kFloodDone);
   EXPECT_EQ(canary.Written(), 0u);
   ASSERT_TRUE(::IsWindow(window));
   ASSERT_EQ(win_->hwnd(), window);

@@ -12,6 +12,7 @@
 #include "common/tab_options.h"
 #include "lookup/tab_source_set.h"
 #include "platform/process.h"
+#include "platform/win32/message_flood_testing.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/color_picker_model.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
@@ -263,6 +264,34 @@ TEST_F(SettingDialogTest, ApplyThenCancelKeepsWhatWasApplied) {
   WaitClosed();
   ExpectOneReload(1, 0);
   EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"Applied title");
+}
+
+// Another process sends every page the messages of the system range, with pointers into this process
+// (the lParam of a WM_INITDIALOG among them), one page every message number there is (the pages share
+// their handling of the rest), and every page those that close or destroy a window: nothing here is
+// written, and the sheet still saves what the user then changes.
+TEST_F(SettingDialogTest, MessagesFromAnotherProcessToEveryPageWriteNothingAndTheSheetStillSaves) {
+  using platform::win32::FloodPart;
+  using platform::win32::kFloodDone;
+  using platform::win32::RunFlood;
+  ASSERT_NE(Open(), nullptr);
+  const platform::win32::FloodCanary canary;
+  ASSERT_TRUE(canary.valid());
+  for (int index = kTabPage; index <= kAboutPage; ++index) {
+    const HWND page = ShowPage(index);
+    ASSERT_NE(page, nullptr);
+    const FloodPart part = index == kAppearancePage ? FloodPart::kEverything : FloodPart::kSystemRange;
+    EXPECT_EQ(RunFlood(page, canary, part, false), kFloodDone) << index;
+    EXPECT_EQ(RunFlood(page, canary, FloodPart::kClosing, false), kFloodDone) << index;
+    EXPECT_EQ(canary.Written(), 0u) << index;
+  }
+  HWND page = ShowPage(kTabPage);
+  SelectListItem(page, IDC_TAB_LIST, 0);
+  Type(page, IDC_TAB_TITLE, u"After the flood");
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"After the flood");
 }
 
 TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
