@@ -3,15 +3,15 @@
 // CANARY is the address of kFloodCanarySize bytes in the window's process that nothing may write.
 // This program maps a region at the same address in itself, filled with that address word after
 // word, and sends it as lParam: where the system copies a structure across (the CREATESTRUCT of
-// WM_NCCREATE and WM_CREATE, say), each of its pointers (lpCreateParams, name, class) is the canary's
-// address; where it passes lParam as it is (WM_INITDIALOG, the private and registered ranges), lParam
-// is.
-// By default: first GWLP_USERDATA and DWLP_USER set to the canary where the system lets it be done,
-// then every message number from 0 to 0xFFFF but those that close or destroy a window: the system
-// range with wParam 0, 1, the canary and all ones, each answer awaited (a short time-out); the
-// private and registered ranges with wParam the canary too, without waiting for each answer. With
-// "system", the same up to the system range's end. With "closing": WM_SYSCOMMAND with every SC_
-// code, then the messages that close, end or destroy.
+// WM_NCCREATE and WM_CREATE, say), each of its pointers (lpCreateParams, name, class) is the
+// canary's address; where it passes lParam as it is (WM_INITDIALOG, the private and registered
+// ranges), lParam is.
+// By default: first GWLP_USERDATA and DWLP_USER set to the canary where the system lets that be
+// done, then every message number from 0 to 0xFFFF but those that close or destroy a window (those
+// that start one first). The system range goes with wParam 0, 1, the canary and all ones, each
+// answer awaited for a short time; the private and registered ranges with wParam the canary too,
+// without waiting for each answer. With "system": the same up to the end of the system range. With
+// "closing": WM_SYSCOMMAND with every SC_ code, then the messages that close, end or destroy.
 // Exit code: kFloodDone sent everything, 2 bad arguments, 3 the canary's address cannot be mapped
 // here, 4 the window is gone after a run without "closing", kFloodStuck + a message when the window
 // stopped answering there.
@@ -42,8 +42,13 @@ constexpr DWORD kDrainMs = 30000;
 // A window that answers none of this many messages in a row is hung; the flood gives up then.
 constexpr int kGiveUpAfter = 20;
 
-bool IsClosing(UINT message) {
-  for (UINT m : kClosing) {
+// The messages that start a window, first: a window that some early message ends (a pop-up that
+// closes when it loses the capture) gets them too.
+constexpr UINT kStarting[] = {WM_NCCREATE, WM_CREATE, WM_INITDIALOG};
+
+template <size_t N>
+bool IsOneOf(UINT message, const UINT (&messages)[N]) {
+  for (UINT m : messages) {
     if (m == message) return true;
   }
   return false;
@@ -123,8 +128,12 @@ int Run(HWND window, uintptr_t canary, bool closing, UINT last) {
   // Where the system lets another process set them, these must change nothing either.
   SetWindowLongPtrW(window, GWLP_USERDATA, static_cast<LONG_PTR>(canary));
   SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(canary));
+  for (UINT message : kStarting) {
+    if (!flood.SendAll(message)) return kFloodStuck + static_cast<int>(flood.firstSilent());
+  }
   for (UINT message = 0; message <= last; ++message) {
-    if (!IsClosing(message) && !flood.SendAll(message)) return kFloodStuck + static_cast<int>(flood.firstSilent());
+    if (!IsOneOf(message, kClosing) && !IsOneOf(message, kStarting) && !flood.SendAll(message))
+      return kFloodStuck + static_cast<int>(flood.firstSilent());
   }
   return IsWindow(window) ? kFloodDone : 4;
 }
