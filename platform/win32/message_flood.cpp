@@ -12,9 +12,11 @@
 // answer awaited for a short time; the private and registered ranges with wParam the canary too,
 // without waiting for each answer. With "system": the same up to the end of the system range. With
 // "closing": WM_SYSCOMMAND with every SC_ code, then the messages that close, end or destroy.
-// Exit code: kFloodDone sent everything, 2 bad arguments, 3 the canary's address cannot be mapped
-// here, 4 the window is gone after a run without "closing", kFloodStuck + a message when the window
-// stopped answering there.
+// A 64-bit program only: there the canary's address (its low half 0) leaves the 32-bit counts and
+// sizes in what the system copies across 0 or small, where in a 32-bit one they would be the address.
+// Exit code: kFloodDone sent everything, 2 bad arguments or a 32-bit build, 3 the canary's address
+// cannot be mapped here, 4 the window is gone after a run without "closing", kFloodStuck + a message
+// when the window stopped answering there.
 #include <windows.h>
 
 #include <cstdint>
@@ -141,6 +143,9 @@ int Run(HWND window, uintptr_t canary, bool closing, UINT last) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN64
+  return 2;
+#endif
   // The mode word may be the first of the command line or follow the program name.
   int first = 0;
   while (first < argc && std::strcmp(argv[first], "flood") != 0) ++first;

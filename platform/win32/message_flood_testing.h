@@ -28,12 +28,14 @@ inline constexpr int kFloodStuck = 0x100000;
 class FloodCanary {
  public:
   FloodCanary() {
+    // The low half 0 (see message_flood.cpp); a 32-bit build makes no canary.
 #ifdef _WIN64
     const uintptr_t tries[] = {0x5A5A00000000, 0x3A5A00000000, 0x1A5A00000000};
 #else
-    const uintptr_t tries[] = {0x5A5A0000, 0x3A5A0000, 0x1A5A0000};
+    const uintptr_t tries[] = {0};
 #endif
     for (uintptr_t at : tries) {
+      if (at == 0) continue;
       void* region =
           VirtualAlloc(reinterpret_cast<void*>(at), kFloodCanarySize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
       if (region == nullptr) continue;

@@ -13,7 +13,8 @@
 // Top-most alone does not keep a window above the immersive windows of Windows 8 and later; a window
 // owned by one stays above it. The window shows itself only without activation. Screen readers read
 // it through the accessibility interfaces Windows offers (WM_GETOBJECT); nothing else reaches it from
-// outside.
+// outside: it is bound to this object alone, and refuses WM_CLOSE and system commands (it lives and
+// dies with the composition, not by another program's word).
 #pragma once
 
 #include <cstddef>
