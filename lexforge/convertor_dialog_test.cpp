@@ -14,6 +14,7 @@
 #include "lexforge/test_files.h"
 #include "platform/loader_channel_testing.h"
 #include "platform/test_namespace.h"
+#include "platform/win32/message_flood_testing.h"
 #include "platform/win32/wide.h"
 #include "winui/testing/dialog_driver.h"
 
@@ -149,6 +150,27 @@ TEST_F(ConvertorDialogTest, AWordListWithoutByteOrderMarkFailsAndTheDialogStays)
   EXPECT_EQ(ExpectMessageBox(dialog), u"Failed!");
   EXPECT_FALSE(testing::Exists(dir_.Path("plain.dict")));
   EXPECT_TRUE(IsWindow(dialog));
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(lexforge.WaitForExit(15000), 0);
+}
+
+// Another process sends the dialog every message there is but those that close or destroy a window,
+// pointers in lParam (of a WM_INITDIALOG too) and DWLP_USER pointing at memory lexforge does not have:
+// the dialog stays as it was started, converts, and WM_CLOSE then ends the program.
+TEST_F(ConvertorDialogTest, MessagesFromAnotherProcessLeaveTheDialogWorking) {
+  using platform::win32::FloodPart;
+  const platform::win32::FloodCanary canary;  // an address the flood can map, not one of lexforge's
+  ASSERT_TRUE(canary.valid());
+  Lexforge lexforge(u"");
+  HWND dialog = lexforge.Dialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(platform::win32::RunFlood(dialog, canary, FloodPart::kEverything, false), platform::win32::kFloodDone);
+  ASSERT_TRUE(IsWindow(dialog));
+  EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_CONVERTOR_TABS, TCM_GETITEMCOUNT, 0, 0), 2);
+  SetItemText(dialog, IDC_UPPER_PATH, dir_.U16("words.txt"));
+  SetItemText(dialog, IDC_LOWER_PATH, dir_.U16("words.dict"));
+  PostClick(dialog, IDC_TEXT_TO_DICTIONARY);
+  EXPECT_EQ(ExpectMessageBox(dialog), u"Succeed!");
   PostMessageW(dialog, WM_CLOSE, 0, 0);
   EXPECT_EQ(lexforge.WaitForExit(15000), 0);
 }

@@ -16,6 +16,7 @@
 
 #include "common/settings_record.h"
 #include "common/tab_options.h"
+#include "platform/win32/message_flood_testing.h"
 #include "platform/win32/unique_handle.h"
 #include "quillsvc/candwin/uia_client_testing.h"
 #include "quillsvc/com/com_ptr.h"
@@ -537,6 +538,55 @@ TEST_F(TypingTest, AScreenReaderReadingTheListFromSeveralThreadsIsAnsweredByTheH
   std::set<std::string> shown;
   for (const TraceStep& step : trace.steps) shown.insert(step.state.rows.begin(), step.state.rows.end());
   for (const std::string& name : answers.rows) EXPECT_EQ(shown.count(name), 1u) << "a row never shown: " << name;
+// The shown candidate window of another process: a top-most tool window of one of our classes.
+BOOL CALLBACK FindCandidateWindow(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+  if (process == GetCurrentProcessId() || !IsWindowVisible(window) || (exStyle & WS_EX_TOOLWINDOW) == 0 ||
+      GetClassNameW(window, name, 16) == 0 || std::wstring(name).rfind(L"Quillet.", 0) != 0) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// Another program sends the candidate window, open in the middle of a word, the messages of the system
+// range (the window's own test sends it every one there is) and those that close or destroy a window,
+// and the loader's window every message but WM_CLOSE (which ends the loader on purpose): the host
+// lives, the window stays and typing goes on as before.
+TEST_F(TypingTest, AnotherProgramsMessagesToOurWindowsLeaveTheTypingAsItWas) {
+  using platform::win32::FloodPart;
+  using platform::win32::kFloodDone;
+  using platform::win32::RunFlood;
+  const std::wstring go = L"Local\\flood." + namespace_;
+  const platform::win32::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, go.c_str()));
+  ASSERT_TRUE(event);
+  Trace trace;
+  std::thread host([&] { trace = Typed("qui{Wait " + Narrow(go) + "}l1 prog{Tab}"); });
+  HWND candidates = nullptr;
+  for (int i = 0; i < 1200 && candidates == nullptr; ++i) {
+    Sleep(50);
+    EnumWindows(FindCandidateWindow, reinterpret_cast<LPARAM>(&candidates));
+  }
+  const HWND loader = LoaderWindow();
+  const platform::win32::FloodCanary canary;  // its address needs only to be one the flood can map
+  EXPECT_NE(candidates, nullptr);
+  EXPECT_NE(loader, nullptr);
+  if (candidates != nullptr && loader != nullptr && canary.valid()) {
+    EXPECT_EQ(RunFlood(candidates, canary, FloodPart::kSystemRange, false), kFloodDone);
+    EXPECT_EQ(RunFlood(candidates, canary, FloodPart::kClosing, false), kFloodDone);
+    EXPECT_EQ(RunFlood(loader, canary, FloodPart::kEverything, false), kFloodDone);
+    EXPECT_TRUE(IsWindow(candidates));
+  }
+  SetEvent(event.get());
+  host.join();
+  const HostState* quil = After(trace, "l");
+  ExpectState(quil, "quil", "quil", "visible");
+  EXPECT_EQ(quil->rows, (std::vector<std::string>{"quill", "quills", "quilt", "quilted", "quilter", "quilters",
+                                                  "quilting", "quilts"}));
+  ExpectState(&trace.final, "quill progenitor", "", "none");
 }
 
 // tsfhost --configure asks the DLL's class factory for its configure function and shows it, as the

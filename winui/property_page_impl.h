@@ -5,7 +5,9 @@
 //   void OnKillActive();               another page is about to be shown
 //   bool OnApply();                    OK or Apply: false keeps the sheet open on this page
 //   bool OnPageMessage(UINT, WPARAM, LPARAM, INT_PTR* result);   everything else
-// Nothing thrown inside a handler leaves the dialog procedure.
+// Nothing thrown inside a handler leaves the dialog procedure. The page's window is bound to this
+// object when the sheet says it makes it (PSPCB_CREATE), never to what WM_INITDIALOG's lParam points
+// at (platform/win32/window_binding.h), and starts once.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +19,7 @@
 
 #include "common/boundary.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/window_binding.h"
 #include "winui/dialog_impl.h"
 #include "winui/module.h"
 
@@ -25,7 +28,8 @@ namespace quillet::winui {
 template <class T>
 class CPropertyPageImpl {
  public:
-  explicit CPropertyPageImpl(std::u16string_view title) : title_(platform::win32::ToWide(title)) {}
+  explicit CPropertyPageImpl(std::u16string_view title)
+      : title_(platform::win32::ToWide(title)), binding_(this, Kind()) {}
   CPropertyPageImpl(const CPropertyPageImpl&) = delete;
   CPropertyPageImpl& operator=(const CPropertyPageImpl&) = delete;
 
@@ -37,21 +41,22 @@ class CPropertyPageImpl {
   HPROPSHEETPAGE CreatePage() {
     PROPSHEETPAGEW page{};
     page.dwSize = sizeof(page);
-    page.dwFlags = PSP_USETITLE | (premature_ ? PSP_PREMATURE : 0);
+    page.dwFlags = PSP_USETITLE | PSP_USECALLBACK | (premature_ ? PSP_PREMATURE : 0);
     page.hInstance = ModuleInstance();
     page.pszTemplate = MAKEINTRESOURCEW(T::kTemplateId);
     page.pszTitle = title_.c_str();
     page.pfnDlgProc = &PageProc;
+    page.pfnCallback = &PageCallback;
     page.lParam = reinterpret_cast<LPARAM>(this);
     return CreatePropertySheetPageW(&page);
   }
 
-  HWND hwnd() const { return hwnd_; }
-  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-  HWND Sheet() const { return GetParent(hwnd_); }
+  HWND hwnd() const { return binding_.window(); }
+  HWND Item(int id) const { return GetDlgItem(hwnd(), id); }
+  HWND Sheet() const { return GetParent(hwnd()); }
   // Enables the sheet's Apply button.
   void SetModified() {
-    if (hwnd_ != nullptr) SendMessageW(Sheet(), PSM_CHANGED, reinterpret_cast<WPARAM>(hwnd_), 0);
+    if (const HWND page = hwnd()) SendMessageW(Sheet(), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
   }
 
   // Defaults for the derived class.
@@ -62,20 +67,37 @@ class CPropertyPageImpl {
   bool OnPageMessage(UINT, WPARAM, LPARAM, INT_PTR*) { return false; }
 
  private:
-  static INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_INITDIALOG) {
-      const auto* page = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
-      SetWindowLongPtrW(dialog, DWLP_USER, page->lParam);
-      reinterpret_cast<CPropertyPageImpl*>(page->lParam)->hwnd_ = dialog;
+  static const void* Kind() {
+    static const char kind = 0;
+    return &kind;
+  }
+
+  // Called by the sheet in this process, with the page as CreatePage described it, right before it
+  // makes the page's window.
+  static UINT CALLBACK PageCallback(HWND, UINT message, PROPSHEETPAGEW* page) {
+    if (message == PSPCB_CREATE && page != nullptr) {
+      auto* self = reinterpret_cast<CPropertyPageImpl*>(page->lParam);
+      self->binding_.Release();  // a window of an earlier sheet
+      self->initialised_ = false;
+      self->binding_.Expect();
     }
-    auto* self = reinterpret_cast<CPropertyPageImpl*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return 1;
+  }
+
+  static INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* self = static_cast<CPropertyPageImpl*>(platform::win32::WindowBinding::Find(dialog, Kind()));
     if (self == nullptr) return FALSE;
+    if (message == WM_INITDIALOG) {
+      if (self->initialised_) return FALSE;
+      self->initialised_ = true;
+    }
+    // A page has no system menu: a system command comes from another program, and a keyboard move or
+    // size or a menu loop would hold the sheet's thread until the user ends it.
+    if (message == WM_SYSCOMMAND) return SetMessageResult(dialog, 0);
     INT_PTR result = FALSE;
     const bool handled = AtBoundary(false, [&] { return self->Dispatch(message, wParam, lParam, &result); });
-    if (message == WM_NCDESTROY) {
-      SetWindowLongPtrW(dialog, DWLP_USER, 0);
-      self->hwnd_ = nullptr;
-    }
+    // Only the page's own end frees the binding; another process may send this one too.
+    if (message == WM_NCDESTROY && platform::win32::WindowBinding::SentByThisThread()) self->binding_.Release();
     return handled ? result : FALSE;
   }
 
@@ -92,14 +114,14 @@ class CPropertyPageImpl {
         switch (header->code) {
           case PSN_SETACTIVE:
             self->OnSetActive();
-            *result = SetMessageResult(hwnd_, 0);
+            *result = SetMessageResult(hwnd(), 0);
             return true;
           case PSN_KILLACTIVE:
             self->OnKillActive();
-            *result = SetMessageResult(hwnd_, FALSE);
+            *result = SetMessageResult(hwnd(), FALSE);
             return true;
           case PSN_APPLY:
-            *result = SetMessageResult(hwnd_, self->OnApply() ? PSNRET_NOERROR : PSNRET_INVALID);
+            *result = SetMessageResult(hwnd(), self->OnApply() ? PSNRET_NOERROR : PSNRET_INVALID);
             return true;
           default:
             break;
@@ -111,7 +133,8 @@ class CPropertyPageImpl {
 
   std::wstring title_;
   bool premature_ = false;
-  HWND hwnd_ = nullptr;
+  platform::win32::WindowBinding binding_;
+  bool initialised_ = false;
 };
 
 }  // namespace quillet::winui

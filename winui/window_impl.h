@@ -1,7 +1,8 @@
 // Our thin window-template layer: a window class per C++ class, registered once per process with the
 // class's traits, and a window procedure that routes every message to the object that made the
-// window. No exception leaves the procedure: whatever a handler throws ends there, and the message
-// gets the failure answer (a creation fails, anything else is answered 0).
+// window (bound through platform/win32/window_binding.h: never to what a message names). No exception
+// leaves the procedure: whatever a handler throws ends there, and the message gets the failure answer
+// (a creation fails, anything else is answered 0).
 //
 //   class CMyWindow : public winui::CWindowImpl<CMyWindow, winui::CWinTraits<WS_POPUP, WS_EX_TOPMOST>> {
 //    public:
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/win32/window_binding.h"
 #include "winui/module.h"
 
 namespace quillet::winui {
@@ -34,26 +36,45 @@ struct WindowClassInfo {
 template <class T, class TWinTraits = CWinTraits<WS_OVERLAPPEDWINDOW>>
 class CWindowImpl {
  public:
-  CWindowImpl() = default;
+  CWindowImpl() : binding_(this, Kind()) {}
   CWindowImpl(const CWindowImpl&) = delete;
   CWindowImpl& operator=(const CWindowImpl&) = delete;
   // A window still there is destroyed without reaching the object, whose derived parts are gone by now.
   ~CWindowImpl() {
-    if (hwnd_ == nullptr) return;
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    ::DestroyWindow(hwnd_);
+    const HWND window = binding_.window();
+    binding_.Release();
+    if (window != nullptr) ::DestroyWindow(window);
   }
 
   // Registers the class when needed and creates the window; null when either fails. Style 0 takes
   // the traits' style.
   HWND Create(HWND parent, const RECT& rect, LPCWSTR title = nullptr, DWORD style = 0, DWORD exStyle = 0) {
-    if (hwnd_ != nullptr || RegisterWindowClass() == 0) return nullptr;
-    return ::CreateWindowExW(TWinTraits::GetWndExStyle(exStyle), ClassName(), title, TWinTraits::GetWndStyle(style),
-                             rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
-                             ModuleInstance(), static_cast<T*>(this));
+    if (hwnd() != nullptr || RegisterWindowClass() == 0) return nullptr;
+    HWND window = nullptr;
+    {
+      const platform::win32::WindowBinding::Creating creating(binding_);
+      window = ::CreateWindowExW(TWinTraits::GetWndExStyle(exStyle), ClassName(), title, TWinTraits::GetWndStyle(style),
+                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+                                 ModuleInstance(), nullptr);
+    }
+    if (window == nullptr || window != hwnd()) {
+      // Failed, or made without reaching the procedure: nothing of ours to use.
+      binding_.Release();
+      if (window != nullptr) ::DestroyWindow(window);
+      return nullptr;
+    }
+    return window;
   }
-  BOOL DestroyWindow() { return hwnd_ != nullptr && ::DestroyWindow(hwnd_); }
-  HWND hwnd() const { return hwnd_; }
+  BOOL DestroyWindow() {
+    const HWND window = binding_.window();
+    if (window == nullptr) return FALSE;
+    const BOOL destroyed = ::DestroyWindow(window);
+    if (destroyed || !::IsWindow(window)) binding_.Release();
+    return destroyed;
+  }
+  // The window, null for none. The system may have destroyed it from outside (an owner going, say)
+  // while this thread was answering another thread: IsWindow tells.
+  HWND hwnd() const { return binding_.window(); }
 
   // The class atom, registering it on first use (any thread).
   static ATOM RegisterWindowClass() {
@@ -100,19 +121,18 @@ class CWindowImpl {
     return atom;
   }
 
+  static const void* Kind() {
+    static const char kind = 0;
+    return &kind;
+  }
+
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    T* self = nullptr;
-    if (message == WM_NCCREATE) {
-      self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-      self->hwnd_ = hwnd;
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-      self = reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (self == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    auto* base = static_cast<CWindowImpl*>(platform::win32::WindowBinding::Find(hwnd, Kind()));
+    if (base == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    T* self = static_cast<T*>(base);
     if (message == WM_NCDESTROY) {
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      self->hwnd_ = nullptr;
+      // Only the window's own end frees it for another; another process may send this one too.
+      if (platform::win32::WindowBinding::SentByThisThread()) base->binding_.Release();
       return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
     try {
@@ -127,7 +147,7 @@ class CWindowImpl {
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
   }
 
-  HWND hwnd_ = nullptr;
+  platform::win32::WindowBinding binding_;
 };
 
 }  // namespace quillet::winui

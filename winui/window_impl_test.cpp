@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 namespace quillet::winui {
 namespace {
@@ -67,6 +69,44 @@ TEST(WindowImplTest, AnObjectGoingFirstTakesItsWindowWithIt) {
     ASSERT_NE(left, nullptr);
   }
   EXPECT_FALSE(::IsWindow(left));
+}
+
+// What any process can send a window, or set in it, names no object: a creation message pointing at
+// another one, and the window's user data set to one.
+TEST(WindowImplTest, NeitherACreationMessageNorTheUserDataChooseTheObject) {
+  ProbeWindow w, decoy;
+  ASSERT_NE(Make(w), nullptr);
+  CREATESTRUCTW create{};
+  create.lpCreateParams = &decoy;
+  ::SendMessageW(w.hwnd(), WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create));
+  ::SendMessageW(w.hwnd(), WM_CREATE, 0, reinterpret_cast<LPARAM>(&create));
+  ::SetWindowLongPtrW(w.hwnd(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&decoy));
+  EXPECT_EQ(::SendMessageW(w.hwnd(), kCount, 0, 0), 1);
+  EXPECT_EQ(decoy.count, 0);
+  EXPECT_EQ(decoy.hwnd(), nullptr);
+}
+
+// A WM_NCDESTROY sent from another thread (or process) does not end the window: it keeps its object.
+TEST(WindowImplTest, AnEndSentFromAnotherThreadLeavesTheWindowWithItsObject) {
+  ProbeWindow w;
+  const HWND window = Make(w);
+  ASSERT_NE(window, nullptr);
+  std::atomic<bool> sent{false};
+  std::thread other([&] {
+    DWORD_PTR answer = 0;
+    for (UINT message : {WM_DESTROY, WM_NCDESTROY}) {
+      ::SendMessageTimeoutW(window, message, 0, 0, SMTO_BLOCK, 5000, &answer);
+    }
+    sent = true;
+  });
+  MSG msg;
+  while (!sent) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+  }
+  other.join();
+  EXPECT_EQ(w.hwnd(), window);
+  EXPECT_EQ(::SendMessageW(window, kCount, 0, 0), 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/wide.h"
+#include "platform/win32/window_binding.h"
 
 namespace quillet::platform {
 
@@ -85,15 +86,17 @@ struct LoaderChannel::Impl {
   Handler handler;
   HWND window = nullptr;
   bool registered = false;
+  // The window is this object's because Create made it, not because a message says so.
+  win32::WindowBinding binding{this, &kClassName};
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-      auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = static_cast<Impl*>(win32::WindowBinding::Find(hwnd, &kClassName));
     if (msg == kQuitMessage) {
       PostQuitMessage(0);
+      return 0;
+    }
+    // Senders find the window by its title: once made, it keeps it, whatever another program sends.
+    if (self != nullptr && self->window != nullptr && (msg == WM_SETTEXT || msg == WM_NCCREATE || msg == WM_CREATE)) {
       return 0;
     }
     if (self != nullptr && self->handler && msg >= WM_APP && msg <= 0xBFFF) {
@@ -106,6 +109,7 @@ struct LoaderChannel::Impl {
 LoaderChannel::LoaderChannel() : impl_(std::make_unique<Impl>()) {}
 
 LoaderChannel::~LoaderChannel() {
+  impl_->binding.Release();
   if (impl_->window != nullptr) DestroyWindow(impl_->window);
   if (impl_->registered) UnregisterClassW(kClassName, GetModuleHandleW(nullptr));
 }
@@ -128,8 +132,11 @@ bool LoaderChannel::Create(Handler handler, OsError* error) {
     impl_->registered = true;
   }
   const std::wstring title = WindowTitle();
-  impl_->window =
-      CreateWindowExW(0, kClassName, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, impl_.get());
+  {
+    const win32::WindowBinding::Creating creating(impl_->binding);
+    impl_->window =
+        CreateWindowExW(0, kClassName, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+  }
   if (impl_->window == nullptr) {
     *error = GetLastError();
     return false;

@@ -122,6 +122,12 @@ bool CCandListWin::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, 
       accessibility_.OnCallMessage(wParam);
       result = 0;
       return true;
+    case WM_CLOSE:
+    case WM_SYSCOMMAND:
+      // The list is the text service's and goes with the composition: no other program closes,
+      // moves, sizes or minimises it, nor starts a menu on it (it has neither caption nor menu).
+      result = 0;
+      return true;
     case WM_DESTROY:
       accessibility_.OnDestroy(hwnd);
       return false;

@@ -14,7 +14,8 @@
 // owned by one stays above it. The window shows itself only without activation. Screen readers read
 // it through the accessibility interfaces Windows offers (WM_GETOBJECT), whose calls from other
 // threads come to it by a message that carries a cookie, never an address; nothing else reaches it
-// from outside.
+// from outside: it is bound to this object alone, and refuses WM_CLOSE and system commands (it lives
+// and dies with the composition, not by another program's word).
 #pragma once
 
 #include <cstddef>

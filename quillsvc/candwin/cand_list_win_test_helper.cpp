@@ -1,12 +1,8 @@
-// Another process for the window's tests. "send-messages HWND ADDRESS": sends the window every message number a tool
-// might try, among them those a window once answered by writing to the address in lParam, with ADDRESS (in the window's
-// process) in lParam and small numbers in wParam.
-// "window-size": makes the window for "aa" over the default settings, as the window test does, and
+// Another process for the window's tests. "window-size": makes the window for "aa" over the default settings, as the window test does, and
 // exits with its size (PackSize); the test runs it at another system DPI.
 #include <windows.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 
 #include "lookup/private_block.h"
@@ -18,21 +14,6 @@
 using namespace quillet;
 
 namespace {
-
-int SendMessages(HWND window, LPARAM address) {
-  auto send = [&](UINT message) {
-    for (WPARAM w = 0; w < 3; ++w) {
-      DWORD_PTR answer = 0;
-      SendMessageTimeoutW(window, message, w, address, SMTO_ABORTIFHUNG, 500, &answer);
-    }
-  };
-  for (const wchar_t* name : {L"QuilletCandidateRowText", L"QuilletCandidateRowPoint", L"QuilletCandidateTabPoint"}) {
-    send(RegisterWindowMessageW(name));
-  }
-  for (UINT message = WM_USER; message < WM_USER + 0x80; ++message) send(message);
-  for (UINT message = WM_APP; message < WM_APP + 0x80; ++message) send(message);
-  return IsWindow(window) ? 0 : 4;
-}
 
 int WindowSize() {
   const gdip::Session gdiplus;
@@ -69,11 +50,6 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "window-size") return WindowSize();
-    if (arg == "send-messages" && i + 2 < argc) {
-      const auto window = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[i + 1], nullptr, 16)));
-      const auto address = static_cast<LPARAM>(std::strtoull(argv[i + 2], nullptr, 16));
-      return SendMessages(window, address);
-    }
   }
   return 100;
 }

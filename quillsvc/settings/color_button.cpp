@@ -3,6 +3,7 @@
 #include <vssym32.h>
 
 #include "common/boundary.h"
+#include "platform/win32/window_binding.h"
 #include "quillsvc/settings/color_popup.h"
 #include "winui/color_dialog.h"
 #include "winui/gdi.h"
@@ -77,7 +78,8 @@ LRESULT CALLBACK CColorButton::ButtonProc(HWND window, UINT message, WPARAM wPar
     }
     return 0;
   });
-  if (message == WM_NCDESTROY) {
+  // The button's own end only: another process may send this message too.
+  if (message == WM_NCDESTROY && platform::win32::WindowBinding::SentByThisThread()) {
     RemoveWindowSubclass(window, &ButtonProc, kSubclassId);
     self->button_ = nullptr;
   }

@@ -12,6 +12,7 @@
 #include "common/tab_options.h"
 #include "lookup/tab_source_set.h"
 #include "platform/process.h"
+#include "platform/win32/message_flood_testing.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/color_picker_model.h"
 #include "quillsvc/settings/in_process_loader_testing.h"
@@ -84,6 +85,14 @@ class SettingDialogTest : public ::testing::Test {
   HWND ShowPage(int index) {
     SendMessageW(sheet_, PSM_SETCURSEL, index, 0);
     return reinterpret_cast<HWND>(SendMessageW(sheet_, PSM_INDEXTOHWND, index, 0));
+  }
+  // The colour pop-up a colour button opened; null when none came.
+  HWND ColourPopup() {
+    return winui::testing::WaitForWindow([&] {
+      HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
+      wchar_t name[64] = {};
+      return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
+    });
   }
   HWND CurrentPage() { return reinterpret_cast<HWND>(SendMessageW(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0)); }
   void Press(int button) { PostMessageW(sheet_, PSM_PRESSBUTTON, button, 0); }
@@ -263,6 +272,44 @@ TEST_F(SettingDialogTest, ApplyThenCancelKeepsWhatWasApplied) {
   WaitClosed();
   ExpectOneReload(1, 0);
   EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"Applied title");
+}
+
+// Another process sends every page the messages of the system range, with pointers into this process
+// (the lParam of a WM_INITDIALOG among them), one page every message number there is (the pages share
+// their handling of the rest), and every page those that close or destroy a window; then the colour
+// pop-up the system range (which ends it: a capture change among them cancels it). Nothing here is
+// written, and the sheet still saves what the user then changes.
+TEST_F(SettingDialogTest, MessagesFromAnotherProcessToEveryPageWriteNothingAndTheSheetStillSaves) {
+  using platform::win32::FloodPart;
+  using platform::win32::kFloodDone;
+  using platform::win32::RunFlood;
+  ASSERT_NE(Open(), nullptr);
+  const platform::win32::FloodCanary canary;
+  ASSERT_TRUE(canary.valid());
+  for (int index = kTabPage; index <= kAboutPage; ++index) {
+    const HWND page = ShowPage(index);
+    ASSERT_NE(page, nullptr);
+    const FloodPart part = index == kAppearancePage ? FloodPart::kEverything : FloodPart::kSystemRange;
+    EXPECT_EQ(RunFlood(page, canary, part, false), kFloodDone) << index;
+    EXPECT_EQ(RunFlood(page, canary, FloodPart::kClosing, false), kFloodDone) << index;
+    EXPECT_EQ(canary.Written(), 0u) << index;
+  }
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  PostClick(ShowPage(kAppearancePage), IDC_APP_FOREGROUND);
+  const HWND popup = ColourPopup();
+  ASSERT_NE(popup, nullptr);
+  const int code = RunFlood(popup, canary, FloodPart::kSystemRange, false);
+  EXPECT_TRUE(code == kFloodDone || code == 4) << code;  // 4: gone before the end
+  EXPECT_EQ(canary.Written(), 0u);
+  EXPECT_FALSE(IsWindow(popup));
+
+  HWND page = ShowPage(kTabPage);
+  SelectListItem(page, IDC_TAB_LIST, 0);
+  Type(page, IDC_TAB_TITLE, u"After the flood");
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  EXPECT_EQ(PublishedSettings().view().tab(0).title(), u"After the flood");
 }
 
 TEST_F(SettingDialogTest, AnApplyCheckRefusesAndKeepsTheSheetOnItsPage) {
@@ -512,11 +559,7 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   // The pointer away from where the pop-up opens: moving over a cell makes that cell the hot one.
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   PostClick(page, IDC_APP_FOREGROUND);
-  HWND popup = winui::testing::WaitForWindow([&] {
-    HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
-    wchar_t name[64] = {};
-    return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
-  });
+  HWND popup = ColourPopup();
   ASSERT_NE(popup, nullptr);
   // Down into "Automatic", to black, a row down to dark red.
   for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN}) PostMessageW(popup, WM_KEYDOWN, key, 0);
@@ -535,11 +578,7 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));
   // Escape leaves the colour as it is.
   PostClick(page, IDC_APP_BORDER);
-  popup = winui::testing::WaitForWindow([&] {
-    HWND w = winui::testing::FindTopWindow(GetCurrentProcessId(), nullptr, nullptr, sheet_);
-    wchar_t name[64] = {};
-    return w != nullptr && GetClassNameW(w, name, 64) && wcsncmp(name, L"Quillet.", 8) == 0 ? w : nullptr;
-  });
+  popup = ColourPopup();
   ASSERT_NE(popup, nullptr);
   PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
   ASSERT_TRUE(winui::testing::WaitForWindow([&] { return IsWindow(popup) ? nullptr : page; }));

@@ -37,6 +37,8 @@ int TextWidth(HDC dc, const std::u16string& text, int32_t from, int32_t to) {
 
 }  // namespace
 
+Editor::Editor() : binding_(this, &kClassName) {}
+
 std::unique_ptr<Editor> Editor::Create(const std::wstring& title) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc = {};
@@ -52,8 +54,11 @@ std::unique_ptr<Editor> Editor::Create(const std::wstring& title) {
   std::unique_ptr<Editor> editor(new Editor());
   editor->font_ = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas");
-  editor->hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 80, 80, 640, 360, nullptr, nullptr,
-                                  instance, editor.get());
+  {
+    const platform::win32::WindowBinding::Creating creating(editor->binding_);
+    editor->hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 80, 80, 640, 360, nullptr,
+                                    nullptr, instance, nullptr);
+  }
   if (!editor->hwnd_) return nullptr;
   {
     WindowDc dc(editor->hwnd_, editor->font_);
@@ -69,10 +74,8 @@ std::unique_ptr<Editor> Editor::Create(const std::wstring& title) {
 }
 
 Editor::~Editor() {
-  if (hwnd_) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
-  }
+  binding_.Release();
+  if (hwnd_) DestroyWindow(hwnd_);
   if (font_) DeleteObject(font_);
 }
 
@@ -83,13 +86,10 @@ void Editor::Attach(Context* context, ThreadMgr* threads) {
 }
 
 LRESULT CALLBACK Editor::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* editor = static_cast<Editor*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    editor->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(editor));
-  }
-  auto* editor = reinterpret_cast<Editor*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* editor = static_cast<Editor*>(platform::win32::WindowBinding::Find(hwnd, &kClassName));
   if (!editor) return DefWindowProcW(hwnd, message, wParam, lParam);
+  // The window's messages during its creation may already need it.
+  editor->hwnd_ = hwnd;
   try {
     return editor->Handle(message, wParam, lParam);
   } catch (...) {

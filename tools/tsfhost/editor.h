@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/win32/window_binding.h"
 #include "tools/tsfhost/framework.h"
 
 namespace quillet::tsfhost {
@@ -28,7 +29,7 @@ class Editor final : public View {
   void DocumentChanged() override;
 
  private:
-  Editor() = default;
+  Editor();
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
@@ -40,6 +41,7 @@ class Editor final : public View {
   void Edited(bool text);
 
   HWND hwnd_ = nullptr;
+  platform::win32::WindowBinding binding_;  // the window's object, whatever its messages say
   HFONT font_ = nullptr;
   int lineHeight_ = 18;
   Context* context_ = nullptr;

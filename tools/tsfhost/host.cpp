@@ -21,6 +21,7 @@
 
 #include "common/utf16.h"
 #include "lookup/tab_source_set.h"
+#include "platform/win32/wide.h"
 #include "quillsvc/com/guids.h"
 #include "tools/picture/screen_capture.h"
 #include "tools/tsfhost/editor.h"
@@ -302,6 +303,8 @@ class Host {
   // Clicks the n-th item of the candidate window's accessible list that has `role` (a row or a tab).
   void Click(LONG role, int32_t which);
   void LangBarAction(const KeyToken& token);
+  // Answers messages until the named event is set, for two minutes at most.
+  void WaitForEvent(const std::u16string& name);
   Snapshot Take() const;
   std::string LangBarReport() const;
   std::string OwnerReport() const;
@@ -506,6 +509,21 @@ void Host::LangBarAction(const KeyToken& token) {
   button->OnMenuSelect(menu->Entries()[token.second].id);
 }
 
+void Host::WaitForEvent(const std::u16string& name) {
+  const HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, platform::win32::ToWide(name).c_str());
+  if (event == nullptr) {
+    Complain("tsfhost: no event " + ToUtf8(name));
+    return;
+  }
+  const DWORD until = GetTickCount() + 120000;
+  for (LONG left; (left = static_cast<LONG>(until - GetTickCount())) > 0 && !quit_;) {
+    const DWORD woke = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+    if (woke != WAIT_OBJECT_0 + 1) break;
+    Pump();
+  }
+  CloseHandle(event);
+}
+
 void Host::RunToken(const KeyToken& token) {
   switch (token.kind) {
     case KeyToken::Kind::kKey:
@@ -543,6 +561,9 @@ void Host::RunToken(const KeyToken& token) {
     case KeyToken::Kind::kItem:
     case KeyToken::Kind::kMenu:
       LangBarAction(token);
+      break;
+    case KeyToken::Kind::kWait:
+      WaitForEvent(token.name);
       break;
     case KeyToken::Kind::kOpenClose: {
       // As an application or the touch keyboard does: the text service hears it through the sink.

@@ -93,7 +93,7 @@ inline ProgramRun RunProgram(std::wstring commandLine, DWORD timeoutMs = 120000)
 
 // Ends the loader of the namespace `ns` (QUILLET_NAMESPACE), if one runs, and waits until it is gone.
 inline void StopLoader(const std::wstring& ns) {
-  constexpr UINT kQuitMessage = WM_USER + 1;  // ends the loader's message loop
+  constexpr UINT kQuitMessage = WM_CLOSE;  // ends the loader, as the uninstaller ends it
   const std::wstring title = L"Daemon@QX@TARN" + (ns.empty() ? std::wstring() : L"." + ns);
   for (int i = 0; i < 200; ++i) {
     HWND loader = FindWindowExW(HWND_MESSAGE, nullptr, L"DAEMON", title.c_str());

@@ -91,6 +91,13 @@ std::optional<KeyToken> ParseNamed(std::u16string_view body) {
                   {u"Open", KeyToken::Kind::kOpenClose, 0}, {u"Close", KeyToken::Kind::kOpenClose, 0}};
   const size_t space = body.find(u' ');
   const std::u16string_view name = body.substr(0, space);
+  if (name == u"Wait") {
+    const std::u16string_view event = space == std::u16string_view::npos ? u"" : body.substr(space + 1);
+    if (event.empty() || event.find(u' ') != std::u16string_view::npos) return std::nullopt;
+    token.kind = KeyToken::Kind::kWait;
+    token.name = std::u16string(event);
+    return token;
+  }
   for (const auto& action : kActions) {
     if (name != action.name) continue;
     token.kind = action.kind;

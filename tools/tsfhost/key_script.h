@@ -29,6 +29,8 @@ struct KeyToken {
     kItem,       // {Item N}: a left click on language-bar item N
     kMenu,       // {Menu N M}: choosing entry M of language-bar item N's menu
     kOpenClose,  // {Open}, {Close}: the application sets the open/close compartment (number 1 or 0)
+    kWait,       // {Wait NAME}: the host answers its messages until the event NAME is set (another
+                 // program acts on its windows meanwhile)
   };
   Kind kind = Kind::kKey;
   uint8_t key = 0;
@@ -36,6 +38,7 @@ struct KeyToken {
   bool ctrl = false;
   int32_t number = 0;
   int32_t second = 0;
+  std::u16string name;   // kWait's event
   std::u16string label;  // the token as written, for the trace
 };
 

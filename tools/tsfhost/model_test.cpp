@@ -162,8 +162,8 @@ TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeys) {
 TEST(KeyScriptTest, NamedTokensAndActions) {
   const auto tokens = Parse(
       u"{Enter}{Shift}{Caps}{Num0}{Ctrl+x}{Click 3}{ClickTab 12}{Blur}{Focus}{Caret 0}"
-      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}{Ctrl+Space}{Open}{Close}");
-  ASSERT_EQ(tokens.size(), 19u);
+      u"{Terminate}{Item 1}{Menu 2 5}{PgDn}{Shift+Space}{Shift+Num5}{Ctrl+Space}{Open}{Close}{Wait go}");
+  ASSERT_EQ(tokens.size(), 20u);
   EXPECT_EQ(tokens[0].key, vk::kReturn);
   EXPECT_EQ(tokens[1].kind, KeyToken::Kind::kShiftTap);
   EXPECT_EQ(tokens[2].key, vk::kCapital);
@@ -186,12 +186,13 @@ TEST(KeyScriptTest, NamedTokensAndActions) {
   EXPECT_TRUE(tokens[16].key == vk::kSpace && tokens[16].ctrl && !tokens[16].shift);
   EXPECT_TRUE(tokens[17].kind == KeyToken::Kind::kOpenClose && tokens[17].number == 1);
   EXPECT_TRUE(tokens[18].kind == KeyToken::Kind::kOpenClose && tokens[18].number == 0);
+  EXPECT_TRUE(tokens[19].kind == KeyToken::Kind::kWait && tokens[19].name == u"go");
 }
 
 TEST(KeyScriptTest, BadScriptsSayWhatIsWrong) {
   for (std::u16string_view bad :
        {u"ab{Enter", u"{Nope}", u"{Click}", u"{Click x}", u"{Blur 2}", u"{Menu 1}", u"{Ctrl+1}", u"{Num}", u"caf\u00e9",
-        u"{Shift+Blur}", u"{Shift+Shift+a}", u"{Ctrl+Blur}", u"{Ctrl+Shift+Space}"}) {
+        u"{Shift+Blur}", u"{Shift+Shift+a}", u"{Ctrl+Blur}", u"{Ctrl+Shift+Space}", u"{Wait}", u"{Wait a b}"}) {
     std::string error;
     EXPECT_FALSE(ParseKeyScript(bad, &error));
     EXPECT_FALSE(error.empty());
