@@ -538,18 +538,6 @@ TEST_F(TypingTest, AScreenReaderReadingTheListFromSeveralThreadsIsAnsweredByTheH
   std::set<std::string> shown;
   for (const TraceStep& step : trace.steps) shown.insert(step.state.rows.begin(), step.state.rows.end());
   for (const std::string& name : answers.rows) EXPECT_EQ(shown.count(name), 1u) << "a row never shown: " << name;
-// The shown candidate window of another process: a top-most tool window of one of our classes.
-BOOL CALLBACK FindCandidateWindow(HWND window, LPARAM found) {
-  wchar_t name[16] = {};
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
-  if (process == GetCurrentProcessId() || !IsWindowVisible(window) || (exStyle & WS_EX_TOOLWINDOW) == 0 ||
-      GetClassNameW(window, name, 16) == 0 || std::wstring(name).rfind(L"Quillet.", 0) != 0) {
-    return TRUE;
-  }
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
 }
 
 // Another program sends the candidate window, open in the middle of a word, the messages of the system
@@ -568,7 +556,8 @@ TEST_F(TypingTest, AnotherProgramsMessagesToOurWindowsLeaveTheTypingAsItWas) {
   HWND candidates = nullptr;
   for (int i = 0; i < 1200 && candidates == nullptr; ++i) {
     Sleep(50);
-    EnumWindows(FindCandidateWindow, reinterpret_cast<LPARAM>(&candidates));
+    const std::vector<HWND> shown = OtherCandidateWindows();
+    if (!shown.empty()) candidates = shown.front();
   }
   const HWND loader = LoaderWindow();
   const platform::win32::FloodCanary canary;  // its address needs only to be one the flood can map
