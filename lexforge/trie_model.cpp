@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 #include "common/le.h"
 #include "lexforge/mapping_result.h"
@@ -92,8 +94,9 @@ uint64_t LevelSize(uint32_t entries, uint32_t totalBits) {
   return ((uint64_t{entries} + 1) * totalBits + 7) / 8 + 8;
 }
 
+// A weight that ARPA text cannot write (infinite or not a number) makes the model malformed.
 bool Decode(const float* table, uint32_t code, float* out) {
-  if (code >= kQuantBins) return false;
+  if (code >= kQuantBins || !std::isfinite(table[code])) return false;
   *out = static_cast<float>(table[code] * kToLog10);
   return true;
 }
@@ -157,16 +160,27 @@ Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out) {
     at = end + 1;
   }
   if (m.words.size() != counts[0]) return Result::kMalformed;
+  // Each word must stand as one word in ARPA text: no blank or control character, none listed twice.
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(m.words.size());
+  for (const std::string& w : m.words) {
+    if (w.empty() || !seen.insert(w).second) return Result::kMalformed;
+    for (const char c : w) {
+      if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return Result::kMalformed;
+    }
+  }
 
   m.ngrams.resize(order);
   auto next = [&](uint32_t i) { return LoadU32(unigrams + kUnigramSize * size_t{i} + 8); };
   m.ngrams[0].reserve(counts[0]);
   for (uint32_t w = 0; w < counts[0]; ++w) {
     const uint8_t* u = unigrams + kUnigramSize * size_t{w};
+    const float prob = LoadF32(u), backoff = LoadF32(u + 4);
+    if (!std::isfinite(prob) || !std::isfinite(backoff)) return Result::kMalformed;
     TrieNgram g;
     g.words[0] = w;
-    g.logProb = static_cast<float>(LoadF32(u) * kToLog10);
-    g.logBackoff = static_cast<float>(LoadF32(u + 4) * kToLog10);
+    g.logProb = static_cast<float>(prob * kToLog10);
+    g.logBackoff = static_cast<float>(backoff * kToLog10);
     m.ngrams[0].push_back(g);
   }
   if (order == 1) {
