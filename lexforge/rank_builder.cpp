@@ -197,7 +197,7 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
   if (!data) return malformed("no \\data\\ section (not an ARPA model)");
 
   std::unordered_map<std::string_view, uint32_t> ids;  // model word -> id
-  ids.reserve(1 << 17);
+  ids.reserve(std::min<size_t>(1 << 17, arpa.size() / 4));  // a unigram line takes at least 4 bytes
   std::vector<Unigram> unigrams;
   std::vector<uint32_t> canonical;                      // per model id: the entry that names it in contexts
   std::vector<const std::vector<uint32_t>*> entriesOf;  // per model id: its entries, or null
