@@ -105,7 +105,10 @@ TEST(RankData, ANonModelIsRejectedWithItsLine) {
   std::vector<uint8_t> out;
   for (const char* bad :
        {"", "just some text\n", "\\data\\\n\\2-grams:\n", "\\data\\\n\\1-grams:\nx\tcat\n",
-        "\\data\\\n\\1-grams:\n-1\tcat\n\\2-grams:\n-1\tcat zebra\n", "\\data\\\n\\1-grams:\n-1\tcat\n-1\tcat\n"}) {
+        "\\data\\\n\\1-grams:\n-1\tcat\n\\2-grams:\n-1\tcat zebra\n", "\\data\\\n\\1-grams:\n-1\tcat\n-1\tcat\n",
+        // Weights beyond a double: infinite, and (times zero) not a number.
+        "\\data\\\n\\1-grams:\n-1e999\tcat\n",
+        "\\data\\\n\\1-grams:\n-1\tthe\t0e999\n-2\tcat\n\\2-grams:\n-0.3\tthe cat\n"}) {
     RankReport report;
     EXPECT_EQ(BuildRankData(d, bad, nullptr, RankOptions{}, &out, &report), Result::kMalformed) << bad;
     EXPECT_FALSE(report.problem.empty());
