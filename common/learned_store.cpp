@@ -1,6 +1,7 @@
 #include "common/learned_store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "common/le.h"
@@ -81,7 +82,7 @@ bool LearnedView::Record(uint32_t i, LearnedRecord* out) const {
   out->key = TextRef{data_ + textOffset_ + 2 * size_t{keyOffset}, keyLength};
   out->form = TextRef{data_ + textOffset_ + 2 * size_t{formOffset}, formLength};
   out->weight = LoadF32(p + 12);
-  if (!(out->weight >= 0)) out->weight = 0;
+  if (!(out->weight >= 0) || std::isinf(out->weight)) out->weight = 0;  // infinite ones would sum to NaN
   out->uses = LoadU32(p + 16);
   return true;
 }
@@ -290,7 +291,7 @@ bool LearnedStore::Load(const uint8_t* data, size_t size) {
     // Only what the store itself could have learned is taken back.
     const size_t separator = item.key.find(kPairSeparator);
     const std::u16string second = separator == std::u16string::npos ? item.key : item.key.substr(separator + 1);
-    if (!IsLearnable(item.form) || WordKey(item.form) != second) return false;
+    if (!IsLearnable(item.form) || WordKey(item.form) != second || !(r.weight < kWeightLimit)) return false;
     item.weight = r.weight;
     item.uses = r.uses;
     items[Id(item.key, item.form)] = std::move(item);

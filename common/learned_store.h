@@ -50,7 +50,8 @@ class LearnedView {
 
   uint32_t count() const { return count_; }
   float wordTotal() const { return wordTotal_; }
-  // False when i is not a record or its texts lie outside the text area.
+  // False when i is not a record or its texts lie outside the text area. A weight that is negative,
+  // infinite or not a number reads as 0.
   bool Record(uint32_t i, LearnedRecord* out) const;
   // The records whose key begins with `prefix`: [*first, *end).
   void PrefixRange(std::u16string_view prefix, uint32_t* first, uint32_t* end) const;
@@ -73,6 +74,9 @@ class LearnedStore {
   static constexpr size_t kDefaultCapacity = 20000;
   // Each word written multiplies every weight by this: a word's weight halves over about 700 words.
   static constexpr double kDecay = 0.999;
+  // No weight learning gives reaches this: a word written every time adds up to 1 / (1 - kDecay),
+  // and the 32 bits it is kept in round it by far less than 1.
+  static constexpr double kWeightLimit = 1 / (1 - kDecay) + 1;
 
   explicit LearnedStore(size_t capacity = kDefaultCapacity) : capacity_(capacity) {}
 
@@ -95,7 +99,8 @@ class LearnedStore {
   uint32_t Uses(std::u16string_view word) const;
 
   std::vector<uint8_t> Serialize() const;
-  // Replaces this store's contents with the serialised form; false (contents unchanged) when malformed.
+  // Replaces this store's contents with the serialised form; false (contents unchanged) when malformed
+  // or holding what learning never gives (a form that is not a word, a weight of kWeightLimit or more).
   bool Load(const uint8_t* data, size_t size);
 
  private:

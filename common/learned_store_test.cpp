@@ -131,6 +131,15 @@ TEST(LearnedStore, DamagedFormsAreRejectedWholeOrReadAsHarmless) {
   bad = good;
   StoreU16(&bad[kLearnedHeaderSize + 6], 0);  // an empty form: not something the store could learn
   EXPECT_FALSE(loaded.Load(bad.data(), bad.size()));
+  // Weights no learning gives: an infinite one (which would make the ranking's sums NaN) reads as
+  // nothing, and a store holding a finite one beyond the limit is refused.
+  bad = good;
+  StoreU32(&bad[kLearnedHeaderSize + 12], 0x7F800000);
+  ASSERT_TRUE(LearnedView::FromBytes(bad.data(), bad.size(), &v));
+  ASSERT_TRUE(v.Record(0, &r));
+  EXPECT_EQ(r.weight, 0);
+  StoreU32(&bad[kLearnedHeaderSize + 12], 0x4B000000);  // 2^23
+  EXPECT_FALSE(loaded.Load(bad.data(), bad.size()));
 }
 
 }  // namespace

@@ -102,7 +102,8 @@ bool ParseNumber(std::string_view s, double* out) {
     if (!expDigits) return false;
     v *= std::pow(10.0, negativeExponent ? -e : e);
   }
-  if (i != s.size()) return false;
+  // Too large a number is infinite, and zero times that is not a number: neither is a weight.
+  if (i != s.size() || !std::isfinite(v)) return false;
   *out = negative ? -v : v;
   return true;
 }
@@ -196,8 +197,8 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
   }
   if (!data) return malformed("no \\data\\ section (not an ARPA model)");
 
-  std::unordered_map<std::string_view, uint32_t> ids;  // model word -> id
-  ids.reserve(1 << 17);
+  std::unordered_map<std::string_view, uint32_t> ids;       // model word -> id
+  ids.reserve(std::min<size_t>(1 << 17, arpa.size() / 4));  // a unigram line takes at least 4 bytes
   std::vector<Unigram> unigrams;
   std::vector<uint32_t> canonical;                      // per model id: the entry that names it in contexts
   std::vector<const std::vector<uint32_t>*> entriesOf;  // per model id: its entries, or null

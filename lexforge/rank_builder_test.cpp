@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "common/dict_image_testing.h"
+#include "common/le.h"
 #include "common/rank_view.h"
 #include "common/utf16.h"
 #include "lexforge/command_line.h"
 #include "lexforge/test_files.h"
 #include "lexforge/trie_model.h"
+#include "lexforge/trie_model_testing.h"
 #include "platform/error.h"
 
 namespace quillet::lexforge {
@@ -103,7 +105,10 @@ TEST(RankData, ANonModelIsRejectedWithItsLine) {
   std::vector<uint8_t> out;
   for (const char* bad :
        {"", "just some text\n", "\\data\\\n\\2-grams:\n", "\\data\\\n\\1-grams:\nx\tcat\n",
-        "\\data\\\n\\1-grams:\n-1\tcat\n\\2-grams:\n-1\tcat zebra\n", "\\data\\\n\\1-grams:\n-1\tcat\n-1\tcat\n"}) {
+        "\\data\\\n\\1-grams:\n-1\tcat\n\\2-grams:\n-1\tcat zebra\n", "\\data\\\n\\1-grams:\n-1\tcat\n-1\tcat\n",
+        // Weights beyond a double: infinite, and (times zero) not a number.
+        "\\data\\\n\\1-grams:\n-1e999\tcat\n",
+        "\\data\\\n\\1-grams:\n-1\tthe\t0e999\n-2\tcat\n\\2-grams:\n-0.3\tthe cat\n"}) {
     RankReport report;
     EXPECT_EQ(BuildRankData(d, bad, nullptr, RankOptions{}, &out, &report), Result::kMalformed) << bad;
     EXPECT_FALSE(report.problem.empty());
@@ -127,6 +132,62 @@ TEST(RankData, TheCommandWritesTheRankFileBesideTheDictionary) {
   EXPECT_NE(err.str().find("cannot open '" + ToUtf8(dir.U16("missing.arpa")) + "': " + kFileNotFoundText),
             std::string::npos)
       << err.str();
+}
+
+TrieNgram Gram(uint32_t a, uint32_t b, uint32_t c, float logProb, float logBackoff) {
+  TrieNgram g;
+  g.words[0] = a;
+  g.words[1] = b;
+  g.words[2] = c;
+  g.logProb = logProb;
+  g.logBackoff = logBackoff;
+  return g;
+}
+
+// 0 <s>, 1 cat, 2 i, 3 the; the weights above the unigrams are those the written tables can hold.
+TrieModel SmallModel() {
+  TrieModel m;
+  m.order = 3;
+  m.words = {"<s>", "cat", "i", "the"};
+  m.ngrams = {{Gram(0, 0, 0, -1.0f, -0.5f), Gram(1, 0, 0, -2.0f, -0.3f), Gram(2, 0, 0, -1.5f, -0.1f),
+               Gram(3, 0, 0, -1.2f, -0.4f)},
+              {Gram(3, 1, 0, -0.3f, -0.1f), Gram(0, 3, 0, -0.5f, -0.2f)},
+              {Gram(0, 3, 1, -0.05f, 0)}};
+  return m;
+}
+
+// What `lexforge arpa` writes, `lexforge rank` must take: a model whose words or weights ARPA text
+// cannot carry is refused when it is read.
+TEST(TrieModel, ReadsWhatArpaTextCarriesAndRefusesTheRest) {
+  const TrieModel small = SmallModel();
+  TrieModel m;
+  std::vector<uint8_t> file = testing::WriteTrieModel(small);
+  ASSERT_EQ(ReadTrieModel(file.data(), file.size(), &m), Result::kSuccess);
+  ASSERT_EQ(m.words, small.words);
+  ASSERT_EQ(m.ngrams[2].size(), 1u);
+  EXPECT_NEAR(m.ngrams[1][0].logProb, -0.3, 0.011);
+  std::vector<uint8_t> dictionary = quillet::testing::BuildDictionaryImage(Entries());
+  DictionaryView d;
+  ASSERT_TRUE(DictionaryView::FromFile(dictionary.data(), dictionary.size(), &d));
+  std::vector<uint8_t> rank;
+  RankReport report;
+  EXPECT_EQ(BuildRankData(d, FormatArpa(m), nullptr, RankOptions{}, &rank, &report), Result::kSuccess)
+      << report.problem;
+
+  for (const char* word : {"", "two words", "tab\tbed", "line\nbreak", "cat"}) {
+    TrieModel bad = small;
+    bad.words[2] = word;
+    file = testing::WriteTrieModel(bad);
+    EXPECT_EQ(ReadTrieModel(file.data(), file.size(), &m), Result::kMalformed) << word;
+  }
+  TrieModel infinite = small;
+  infinite.ngrams[0][1].logBackoff = -INFINITY;
+  file = testing::WriteTrieModel(infinite);
+  EXPECT_EQ(ReadTrieModel(file.data(), file.size(), &m), Result::kMalformed);
+  // The middle order's probability table, behind the tag, the order, three counts and the kind.
+  file = testing::WriteTrieModel(small);
+  for (size_t at = 36; at < 36 + 65536 * 4; at += 4) StoreU32(&file[at], 0x7FC00000);  // NaN
+  EXPECT_EQ(ReadTrieModel(file.data(), file.size(), &m), Result::kMalformed);
 }
 
 // The model Debian ships, when it is installed: known probabilities, and every cut of it rejected.

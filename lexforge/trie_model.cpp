@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 #include "common/le.h"
 #include "lexforge/mapping_result.h"
@@ -92,9 +94,12 @@ uint64_t LevelSize(uint32_t entries, uint32_t totalBits) {
   return ((uint64_t{entries} + 1) * totalBits + 7) / 8 + 8;
 }
 
-bool Decode(const float* table, uint32_t code, float* out) {
+// A weight that ARPA text cannot write (infinite or not a number) makes the model malformed.
+bool Decode(const uint8_t* table, uint32_t code, float* out) {
   if (code >= kQuantBins) return false;
-  *out = static_cast<float>(table[code] * kToLog10);
+  const float value = LoadF32(table + 4 * size_t{code});
+  if (!std::isfinite(value)) return false;
+  *out = static_cast<float>(value * kToLog10);
   return true;
 }
 
@@ -118,14 +123,14 @@ Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out) {
   const uint64_t unigramBytes = (uint64_t{counts[0]} + 1) * kUnigramSize;
   if (unigramBytes > size) return Result::kMalformed;
 
-  std::vector<float> quant;  // per middle order: prob table, backoff table; then the longest prob table
+  // Per middle order a prob table and a backoff table, then the longest order's prob table, each of
+  // kQuantBins floats: read in place.
+  const uint8_t* quant = nullptr;
   if (order > 1) {
     uint32_t kind;
     if (!in.U32(&kind)) return Result::kMalformed;
     const size_t tables = 2 * (order - 2) + 1;
-    if (!in.Take(tables * kQuantBins * 4, &p)) return Result::kMalformed;
-    quant.resize(tables * kQuantBins);
-    for (size_t i = 0; i < quant.size(); ++i) quant[i] = LoadF32(p + 4 * i);
+    if (!in.Take(tables * kQuantBins * 4, &quant)) return Result::kMalformed;
   }
   const uint8_t* unigrams;
   if (!in.Take(static_cast<size_t>(unigramBytes), &unigrams)) return Result::kMalformed;
@@ -157,16 +162,27 @@ Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out) {
     at = end + 1;
   }
   if (m.words.size() != counts[0]) return Result::kMalformed;
+  // Each word must stand as one word in ARPA text: no blank or control character, none listed twice.
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(m.words.size());
+  for (const std::string& w : m.words) {
+    if (w.empty() || !seen.insert(w).second) return Result::kMalformed;
+    for (const char c : w) {
+      if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return Result::kMalformed;
+    }
+  }
 
   m.ngrams.resize(order);
   auto next = [&](uint32_t i) { return LoadU32(unigrams + kUnigramSize * size_t{i} + 8); };
   m.ngrams[0].reserve(counts[0]);
   for (uint32_t w = 0; w < counts[0]; ++w) {
     const uint8_t* u = unigrams + kUnigramSize * size_t{w};
+    const float prob = LoadF32(u), backoff = LoadF32(u + 4);
+    if (!std::isfinite(prob) || !std::isfinite(backoff)) return Result::kMalformed;
     TrieNgram g;
     g.words[0] = w;
-    g.logProb = static_cast<float>(LoadF32(u) * kToLog10);
-    g.logBackoff = static_cast<float>(LoadF32(u + 4) * kToLog10);
+    g.logProb = static_cast<float>(prob * kToLog10);
+    g.logBackoff = static_cast<float>(backoff * kToLog10);
     m.ngrams[0].push_back(g);
   }
   if (order == 1) {
@@ -176,9 +192,9 @@ Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out) {
 
   // The trie holds each n-gram reversed: under the predicted word come the words before it, the
   // nearest first. A record's children are the range from its own child index to the next record's.
-  const float* middleProb = quant.data();
-  const float* middleBackoff = quant.data() + kQuantBins;
-  const float* longestProb = quant.data() + (order == 3 ? 2 : 0) * kQuantBins;
+  const uint8_t* middleProb = quant;
+  const uint8_t* middleBackoff = quant + 4 * kQuantBins;
+  const uint8_t* longestProb = quant + (order == 3 ? 2 : 0) * 4 * kQuantBins;
   auto readRecord = [](const Level& l, uint32_t index, uint32_t* word, uint32_t* quantCode, uint32_t* child) {
     const uint64_t at = uint64_t{index} * l.total();
     if (!l.bits.Read(at, l.wordBits, word)) return false;

@@ -29,7 +29,8 @@ struct TrieModel {
 };
 
 // Parses the model's bytes. kMalformed when they are not a trie model of order 1 to 3 that lies
-// wholly inside them.
+// wholly inside them, or when ARPA text could not carry it: a word that is empty, listed twice or
+// holds a blank or control character, a weight that is infinite or not a number.
 Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out);
 
 // The ARPA text of a model: \data\ counts, then each order's section, then \end\.

@@ -29,10 +29,14 @@ const KeptRecord kKeptSettings{kSettingsBlockNames, PublicationKind::kSettings, 
 const KeptRecord kKeptTabOptions{kTabOptionsBlockNames, PublicationKind::kTabOptions, kTabOptionsRecordSize,
                                  u"options.dat",        &DefaultTabOptions,           &ValidTabOptions};
 
+platform::KeptFile KeptRecordFile(const KeptRecord& kind, std::u16string path) {
+  return platform::KeptFile(std::move(path), kind.size, [&kind](const uint8_t* bytes, size_t size) {
+    return size == kind.size && (kind.check == nullptr || kind.check(bytes, size));
+  });
+}
+
 RecordKeeper::RecordKeeper(const KeptRecord& kind, std::u16string path, PublicationBoard& board)
-    : kind_(kind), board_(board), file_(std::move(path), kind.size, [&kind](const uint8_t* bytes, size_t size) {
-        return size == kind.size && (kind.check == nullptr || kind.check(bytes, size));
-      }) {}
+    : kind_(kind), board_(board), file_(KeptRecordFile(kind, std::move(path))) {}
 
 Result RecordKeeper::Open() {
   platform::KeptContent loaded = file_.Load();

@@ -29,6 +29,10 @@ struct KeptRecord {
   bool (*check)(const uint8_t* record, size_t size) = nullptr;
 };
 
+// The file that keeps a record of `kind`: a file of another size, or one the kind's check refuses, is
+// damaged.
+platform::KeptFile KeptRecordFile(const KeptRecord& kind, std::u16string path);
+
 extern const KeptRecord kKeptSettings;
 // The tabs' options beyond the settings record (common/tab_options.h).
 extern const KeptRecord kKeptTabOptions;
