@@ -233,10 +233,11 @@ int Run(int argc, wchar_t** argv) {
     std::fprintf(stderr, "candwin_paint_bench: cannot start GDI+ or read the dictionary\n");
     return 1;
   }
-  TabSourceSet set;
+  PublishedData published;
+  TabSourceSet set(published);
   const SettingsRecord settings = MakeDefaultSettings();
-  if (PublishPrivateSettings(settings.data(), settings.size(), &set.published()) != Result::kSuccess ||
-      PublishPrivateDictionaryFiles({bytes}, &set.published()) != Result::kSuccess) {
+  if (PublishPrivateSettings(settings.data(), settings.size(), &published) != Result::kSuccess ||
+      PublishPrivateDictionaryFiles({bytes}, &published) != Result::kSuccess) {
     std::fprintf(stderr, "candwin_paint_bench: cannot publish the blocks\n");
     return 1;
   }

@@ -378,9 +378,10 @@ void RunRebuild(const std::vector<std::u16string>& keys) {
     s.dictionary(i).setDictionaryId(static_cast<uint16_t>(i));
   }
   s.setDictionaryCount(9);
-  TabSourceSet set;
-  if (PublishPrivateSettings(record.data(), record.size(), &set.published()) != Result::kSuccess ||
-      PublishPrivateDictionaryFiles(files, &set.published()) != Result::kSuccess) {
+  PublishedData published;
+  TabSourceSet set(published);
+  if (PublishPrivateSettings(record.data(), record.size(), &published) != Result::kSuccess ||
+      PublishPrivateDictionaryFiles(files, &published) != Result::kSuccess) {
     std::printf("\nRebuild: blocks could not be published\n");
     return;
   }

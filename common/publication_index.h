@@ -21,7 +21,7 @@ enum class PublicationKind : uint8_t {
   kDictionaries = 0,  // the dictionary block's layout: directory, then each dictionary
   kRanking = 1,       // the ranking data of those dictionaries (common/ranking_image.h)
   kSettings = 2,      // the settings record
-  kTabOptions = 3,    // the tabs' options record (common/tab_options.h)
+  kOptions = 3,       // the options record (common/options_record.h)
   kLearned = 4,       // the learned store (common/learned_store.h); private to the user
 };
 constexpr size_t kPublicationKinds = 5;

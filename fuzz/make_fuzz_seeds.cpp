@@ -11,9 +11,9 @@
 #include "common/dict_image_testing.h"
 #include "common/dictionary_view.h"
 #include "common/learned_store.h"
+#include "common/options_record.h"
 #include "common/publication_index.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 #include "fuzz/trie_input.h"
 #include "lexforge/trie_model.h"
 #include "lexforge/trie_model_testing.h"
@@ -120,12 +120,12 @@ int main(int argc, char** argv) {
   }
   root = argv[1];
 
-  // The loader's kept records: the settings (first byte 0) and the tabs' options (1).
+  // The loader's kept records: the settings (first byte 0) and the options (1).
   const SettingsRecord defaults = MakeDefaultSettings();
   Write("record_file_fuzz", "settings_default", Flagged(0, defaults.data(), defaults.size()));
   const SettingsRecord several = SeveralTabs();
   Write("record_file_fuzz", "settings_several_tabs", Flagged(0, several.data(), several.size()));
-  std::vector<uint8_t> options = DefaultTabOptions();
+  std::vector<uint8_t> options = DefaultOptionsRecord();
   Write("record_file_fuzz", "options_default", Flagged(1, options.data(), options.size()));
   WriteTabOptions(options.data(), options.size(), 0, {CandidateOrder::kLearning, true});
   WriteTabOptions(options.data(), options.size(), 2, {CandidateOrder::kFrequent, false});

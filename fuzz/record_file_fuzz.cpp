@@ -1,4 +1,4 @@
-// Any file where the loader keeps its settings or its tabs' options, loaded as the loader loads it
+// Any file where the loader keeps its settings or its options, loaded as the loader loads it
 // (its kept file, with the record's size and check): the record comes back byte for byte exactly
 // when it has the size and passes the check; any other file is moved aside whole, never lost, and
 // the defaults saved in its place load again. A loaded options record reads inside its bytes.
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/tab_options.h"
+#include "common/options_record.h"
 #include "fuzz/fuzz_scratch.h"
 #include "lexwarden/record_keeper.h"
 #include "platform/kept_file.h"
@@ -37,7 +37,7 @@ bool Same(const std::string& file, const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const KeptRecord& kind = (data[0] & 1) != 0 ? kKeptTabOptions : kKeptSettings;
+  const KeptRecord& kind = (data[0] & 1) != 0 ? kKeptOptions : kKeptSettings;
   const uint8_t* file = data + 1;
   const size_t fileSize = size - 1;
   auto& s = scratch();
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(loaded.origin == platform::KeptOrigin::kFile && loaded.asidePath.empty());
     Check(loaded.bytes.size() == kind.size && std::equal(loaded.bytes.begin(), loaded.bytes.end(), file));
     Check(Same(s.Read("record.dat"), file, fileSize));
-    if (&kind == &kKeptTabOptions) {
+    if (&kind == &kKeptOptions) {
       for (int16_t id = -1; id < 12; ++id) {
         Check(static_cast<uint8_t>(ReadTabOptions(loaded.bytes.data(), loaded.bytes.size(), id).order) <= 2);
       }

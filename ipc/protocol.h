@@ -22,10 +22,10 @@ inline constexpr std::u16string_view kSettingsReadEventName = u"Local\\@@SREQLQX
 inline constexpr std::u16string_view kSettingsWriteEventName = u"Local\\@@SWEQLQX@@";
 
 inline constexpr BlockNames kSettingsBlockNames{kSettingsMappingName, kSettingsReadEventName, kSettingsWriteEventName};
-// The tabs' options beyond the settings record, kept like it. The settings block and this one are
+// The options record (common/options_record.h), kept like the settings. The settings block and this one are
 // where the settings sheet and the generator hand the loader a changed record (under the block's
 // lock, then kLoaderReloadMessage); text services never read them, they read the publications below.
-inline constexpr BlockNames kTabOptionsBlockNames{u"Local\\@@OMFQLQX@@", u"Local\\@@OREQLQX@@", u"Local\\@@OWEQLQX@@"};
+inline constexpr BlockNames kOptionsBlockNames{u"Local\\@@OMFQLQX@@", u"Local\\@@OREQLQX@@", u"Local\\@@OWEQLQX@@"};
 // The words text services report for learning (common/learn_inbox.h). Private to the user's
 // processes of medium integrity, as the learned store is.
 inline constexpr BlockNames kLearnInboxBlockNames{u"Local\\@@LMFQLQX@@", u"Local\\@@LREQLQX@@", u"Local\\@@LWEQLQX@@"};
@@ -36,7 +36,7 @@ inline constexpr std::u16string_view kPublicationIndexName = u"Local\\@@IXFQLQX@
 inline constexpr std::u16string_view kDictionaryPublicationPrefix = u"Local\\@@DMFQLQX@@";
 inline constexpr std::u16string_view kRankingPublicationPrefix = u"Local\\@@RMFQLQX@@";
 inline constexpr std::u16string_view kSettingsPublicationPrefix = u"Local\\@@SPFQLQX@@";
-inline constexpr std::u16string_view kTabOptionsPublicationPrefix = u"Local\\@@OPFQLQX@@";
+inline constexpr std::u16string_view kOptionsPublicationPrefix = u"Local\\@@OPFQLQX@@";
 inline constexpr std::u16string_view kLearnedPublicationPrefix = u"Local\\@@PMFQLQX@@";
 
 // Block locks. No party holds one longer than a copy takes; a lock not had within kLockAbandonMs
@@ -54,7 +54,7 @@ inline constexpr uint32_t kToolLockWaitMs = 3 * kLockAbandonMs;
 inline constexpr std::u16string_view kLoaderStartLockName = u"Local\\@@DAEQLQX@@";
 inline constexpr std::u16string_view kLoaderPresenceName = u"Local\\@@LDRINST@@";
 
-// Reload (WM_APP + 10): wParam nonzero when the settings record or the tabs' options in their blocks
+// Reload (WM_APP + 10): wParam nonzero when the settings record or the options in their blocks
 // were written and are to be kept, lParam nonzero when the dictionary list changed. The reply is not
 // used.
 inline constexpr uint32_t kLoaderReloadMessage = 0x800A;

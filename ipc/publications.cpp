@@ -13,8 +13,8 @@ std::u16string_view Prefix(PublicationKind kind) {
       return kRankingPublicationPrefix;
     case PublicationKind::kSettings:
       return kSettingsPublicationPrefix;
-    case PublicationKind::kTabOptions:
-      return kTabOptionsPublicationPrefix;
+    case PublicationKind::kOptions:
+      return kOptionsPublicationPrefix;
     case PublicationKind::kLearned:
       break;
   }

@@ -1,8 +1,8 @@
 #include "ipc/shared_block.h"
 
 #include "common/learn_inbox.h"
+#include "common/options_record.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 
 namespace quillet {
 
@@ -78,9 +78,9 @@ Result OpenSettingsBlock(SharedBlock& block) {
   });
 }
 
-Result OpenTabOptionsBlock(SharedBlock& block) {
-  return OpenBlock(block, kTabOptionsBlockNames, [](SharedBlock& b) {
-    return b.viewSize() < kTabOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
+Result OpenOptionsBlock(SharedBlock& block) {
+  return OpenBlock(block, kOptionsBlockNames, [](SharedBlock& b) {
+    return b.viewSize() < kOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
   });
 }
 

@@ -1,4 +1,4 @@
-// The blocks that parties write under a cross-process lock: the settings and tabs' options blocks,
+// The blocks that parties write under a cross-process lock: the settings and options blocks,
 // where the settings sheet and the generator hand the loader a changed record, and the learning inbox,
 // where text services report what the user wrote. Each lock is an auto-reset read event as the single
 // token and a manual-reset write event as the writers' gate. Every party takes a lock through
@@ -65,8 +65,8 @@ Result CreateBlockEvents(SharedBlock& block, const BlockNames& names);
 // kViewFailed, kMalformed for a block smaller than its record. Allocation failure throws
 // std::bad_alloc and leaves the block closed as well.
 Result OpenSettingsBlock(SharedBlock& block);
-// The tabs' options block (common/tab_options.h).
-Result OpenTabOptionsBlock(SharedBlock& block);
+// The options block (common/options_record.h).
+Result OpenOptionsBlock(SharedBlock& block);
 // The learning inbox (common/learn_inbox.h).
 Result OpenLearnInboxBlock(SharedBlock& block);
 

@@ -41,7 +41,7 @@ int WriteOnce() {
 // exits after MS milliseconds without giving anything back.
 int Hostile(const std::string& which, const std::string& how, int ms) {
   const BlockNames& names = which == "inbox"     ? kLearnInboxBlockNames
-                            : which == "options" ? kTabOptionsBlockNames
+                            : which == "options" ? kOptionsBlockNames
                                                  : kSettingsBlockNames;
   SharedBlock block;
   if (CreateBlockEvents(block, names) != Result::kSuccess) return 3;

@@ -218,8 +218,9 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   if (started != Result::kSuccess) {
     return Fail(err, "the loader is not running and could not be started", started, os);
   }
-  TabSourceSet set;
-  const Result r = set.Open();
+  PublishedData published;
+  TabSourceSet set(published);
+  const Result r = published.Open();
   if (r == Result::kNoDictionary) {
     err << "lexforge lookup: the loader runs but publishes no dictionary: the dictionary files named in the "
            "settings are missing or unreadable (result "
@@ -227,8 +228,9 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
     return ToInt(r);
   }
   if (r != Result::kSuccess) {
-    return Fail(err, "the loader runs but what it publishes cannot be opened", r, set.published().lastError());
+    return Fail(err, "the loader runs but what it publishes cannot be opened", r, published.lastError());
   }
+  set.Rebuild();
   if (o.tab >= set.sourceCount()) {
     err << "lexforge lookup: there is no tab " << o.tab << " (the settings have " << set.sourceCount() << ")\n";
     return 1;
@@ -237,7 +239,6 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   out << "# tab " << o.tab << ": " << ToUtf8(set.tabNames()[o.tab]) << "\n";
   CurrentTab current{set};
   PrintPages(current, o, out);
-  set.Close();
   return 0;
 }
 

@@ -57,15 +57,15 @@ int SetTabOrder(size_t tabIndex, CandidateOrder order, std::ostream& out, std::o
     tabId = static_cast<int16_t>(view.tab(tabIndex).tabId());
     name = view.tab(tabIndex).name();
   }
-  if (const Result r = OpenTabOptionsBlock(options); r != Result::kSuccess) {
+  if (const Result r = OpenOptionsBlock(options); r != Result::kSuccess) {
     return Failed(err, "the options block cannot be opened (a loader too old for options?)", r);
   }
   {
     const BlockWriteLock lock(options);
     if (!lock.held()) return Failed(err, "the options block cannot be locked", Result::kWaitFailed);
-    TabOptions tab = ReadTabOptions(options.view(), kTabOptionsRecordSize, tabId);
+    TabOptions tab = ReadTabOptions(options.view(), kOptionsRecordSize, tabId);
     tab.order = order;
-    if (!WriteTabOptions(options.view(), kTabOptionsRecordSize, tabId, tab)) {
+    if (!WriteTabOptions(options.view(), kOptionsRecordSize, tabId, tab)) {
       return Failed(err, "the options record is full", Result::kGeneralFailure);
     }
   }

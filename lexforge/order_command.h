@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/tab_options.h"
+#include "common/options_record.h"
 
 namespace quillet::lexforge {
 

@@ -32,9 +32,9 @@ class OrderCommandTest : public ::testing::Test {
   TabOptions Published(int16_t tabId) {
     SharedBlock block;
     TabOptions options;
-    if (OpenTabOptionsBlock(block) == Result::kSuccess) {
+    if (OpenOptionsBlock(block) == Result::kSuccess) {
       const BlockReadLock lock(block);
-      if (lock.held()) options = ReadTabOptions(block.view(), kTabOptionsRecordSize, tabId);
+      if (lock.held()) options = ReadTabOptions(block.view(), kOptionsRecordSize, tabId);
     }
     CloseBlock(block, false);
     return options;
@@ -51,7 +51,7 @@ TEST_F(OrderCommandTest, SetsTheFirstTabsOrderAndTheLoaderKeepsIt) {
   // The default settings' first tab has id 0; what it had besides the order stays.
   EXPECT_EQ(Published(0).order, CandidateOrder::kLearning);
   const std::vector<uint8_t> kept = warden::testing::ReadBytes(folder_.File(u"options.dat"));
-  ASSERT_EQ(kept.size(), kTabOptionsRecordSize);
+  ASSERT_EQ(kept.size(), kOptionsRecordSize);
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), 0).order, CandidateOrder::kLearning);
 
   ASSERT_EQ(SetTabOrder(0, CandidateOrder::kDictionary, out, err), 0) << err.str();

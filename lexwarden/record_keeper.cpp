@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "common/boundary.h"
+#include "common/options_record.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 #include "lexwarden/owned_block.h"
 
 namespace quillet::warden {
@@ -26,8 +26,8 @@ bool AllZero(const uint8_t* p, size_t n) {
 
 const KeptRecord kKeptSettings{kSettingsBlockNames, PublicationKind::kSettings, kSettingsRecordSize, u"settings.dat",
                                &DefaultSettings};
-const KeptRecord kKeptTabOptions{kTabOptionsBlockNames, PublicationKind::kTabOptions, kTabOptionsRecordSize,
-                                 u"options.dat",        &DefaultTabOptions,           &ValidTabOptions};
+const KeptRecord kKeptOptions{kOptionsBlockNames, PublicationKind::kOptions, kOptionsRecordSize,
+                              u"options.dat",     &DefaultOptionsRecord,     &ValidOptionsRecord};
 
 platform::KeptFile KeptRecordFile(const KeptRecord& kind, std::u16string path) {
   return platform::KeptFile(std::move(path), kind.size, [&kind](const uint8_t* bytes, size_t size) {

@@ -34,8 +34,8 @@ struct KeptRecord {
 platform::KeptFile KeptRecordFile(const KeptRecord& kind, std::u16string path);
 
 extern const KeptRecord kKeptSettings;
-// The tabs' options beyond the settings record (common/tab_options.h).
-extern const KeptRecord kKeptTabOptions;
+// The options record (common/options_record.h).
+extern const KeptRecord kKeptOptions;
 
 class RecordKeeper {
  public:

@@ -11,12 +11,13 @@
 #include <thread>
 #include <vector>
 
-#include "common/tab_options.h"
+#include "common/options_record.h"
 #include "ipc/loader_link.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/stress_common.h"
 #include "lexwarden/test_support.h"
 #include "lookup/learned_file.h"
+#include "lookup/learning_reporter.h"
 #include "lookup/tab_source_set.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
@@ -171,15 +172,21 @@ TEST(LoaderStress, ALoaderKilledAtAnyMomentLeavesNoApplicationStuckAndNoFileDama
     ASSERT_EQ(FirstHandshake(), Result::kSuccess);
   };
   // What a text service does at a new word: its candidates, from what it holds or what it opens now.
-  auto typed = [](TabSourceSet& set) {
+  auto typed = [](PublishedData& published, TabSourceSet& set) {
+    set.Clear();
+    published.Refresh();
     set.Rebuild();
     return set.SetPrefix(u"k") > 0;
   };
 
   platform::Process loader;
   ASSERT_NO_FATAL_FAILURE(startLoader(&loader));
-  TabSourceSet before;  // an application that typed before the first kill
-  ASSERT_EQ(before.Open(), Result::kSuccess);
+  // An application that typed before the first kill.
+  PublishedData published;
+  TabSourceSet before(published);
+  LearningReporter reporter;
+  ASSERT_EQ(published.Open(), Result::kSuccess);
+  ASSERT_TRUE(reporter.Open());
   std::mt19937 rng(20);
   constexpr int kKills = 24;
   for (int kill = 0; kill < kKills; ++kill) {
@@ -189,7 +196,7 @@ TEST(LoaderStress, ALoaderKilledAtAnyMomentLeavesNoApplicationStuckAndNoFileDama
     settings.policy = kToolLockPolicy;
     ASSERT_EQ(OpenSettingsBlock(settings), Result::kSuccess);
     for (int n = 0; std::chrono::steady_clock::now() < until; ++n) {
-      before.ReportWritten(u"kaa kab kac. ");
+      reporter.ReportWritten(u"kaa kab kac. ");
       if (n % 3 == 0) {
         const std::vector<uint8_t> next = variant(rng() % 10);
         if (BlockWriteLock lock(settings); lock) std::memcpy(settings.view(), next.data(), next.size());
@@ -200,19 +207,20 @@ TEST(LoaderStress, ALoaderKilledAtAnyMomentLeavesNoApplicationStuckAndNoFileDama
     loader.Kill();
     ASSERT_TRUE(loader.WaitForExit(10000, nullptr));
 
-    EXPECT_TRUE(typed(before)) << "kill " << kill;
+    EXPECT_TRUE(typed(published, before)) << "kill " << kill;
     for (const char16_t* name : {u"settings.dat", u"options.dat"}) {
       const std::vector<uint8_t> kept = testing::ReadBytes(config.File(name));
       if (name[0] == u's') {
         EXPECT_TRUE(isVariant(kept)) << "kill " << kill;
       } else if (!kept.empty()) {
-        EXPECT_TRUE(ValidTabOptions(kept.data(), kept.size())) << "kill " << kill;
+        EXPECT_TRUE(ValidOptionsRecord(kept.data(), kept.size())) << "kill " << kill;
       }
     }
     ASSERT_NO_FATAL_FAILURE(startLoader(&loader));
-    TabSourceSet after;  // an application that starts typing now
-    EXPECT_EQ(after.Open(), Result::kSuccess) << "kill " << kill;
-    EXPECT_TRUE(typed(after)) << "kill " << kill;
+    PublishedData fresh;  // an application that starts typing now
+    TabSourceSet after(fresh);
+    EXPECT_EQ(fresh.Open(), Result::kSuccess) << "kill " << kill;
+    EXPECT_TRUE(typed(fresh, after)) << "kill " << kill;
   }
   // The last loader keeps what it is given, after every lock the dead ones held was taken over.
   const std::vector<uint8_t> last = variant(7);

@@ -22,7 +22,7 @@ ConstSettingsView ViewOf(const std::vector<uint8_t>& record) { return {record.da
 
 Warden::Warden(WardenOptions options)
     : settings_(kKeptSettings, options.settingsPath, board_),
-      options_(kKeptTabOptions, platform::KeptFile::Beside(options.settingsPath, kKeptTabOptions.fileName), board_),
+      options_(kKeptOptions, platform::KeptFile::Beside(options.settingsPath, kKeptOptions.fileName), board_),
       learning_(platform::KeptFile::Beside(options.settingsPath, u"learned.dat"), board_),
       dictionaries_(std::move(options.programFolder), std::move(options.readFile), board_),
       queue_([this](JobSet jobs, JobSet* retry) { RunJobs(jobs, retry); },

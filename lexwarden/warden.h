@@ -1,4 +1,4 @@
-// The loader's portable core: the publication board, the kept settings record and tabs' options, the
+// The loader's portable core: the publication board, the kept settings record and options, the
 // dictionary publisher, the learning keeper and the job queue put together, answering the two messages
 // of the text services, the settings sheet and the generator.
 //
@@ -35,7 +35,7 @@ constexpr uint32_t kRetryIntervalMs = 1000;
 struct WardenOptions {
   std::u16string programFolder;  // where relative dictionary paths start
   std::u16string settingsPath;   // the settings file; empty: nothing is kept between sessions
-                                 // (the tabs' options are kept beside it)
+                                 // (the options are kept beside it)
   // How dictionary files are read; tests put failures in its place.
   FileReader readFile = &platform::ReadWholeFile;
 };

@@ -12,14 +12,15 @@
 #include <new>
 #include <thread>
 
+#include "common/options_record.h"
 #include "common/rank_format.h"
 #include "common/rank_view.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 #include "common/utf16.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/test_support.h"
+#include "lookup/learning_reporter.h"
 #include "lookup/tab_source_set.h"
 #include "platform/user_data.h"
 
@@ -119,7 +120,7 @@ TEST_F(WardenTest, AReloadThatRunsOutOfMemoryKeepsTheLoaderAndWhatItPublished) {
   EXPECT_EQ(warden.HandleMessage(kLoaderHandshakeMessage, 0, 0), ToInt(Result::kSuccess));
 }
 
-// The tabs' options are kept beside the settings and published like them; the ranking data beside a
+// The options are kept beside the settings and published like them; the ranking data beside a
 // dictionary is published with it. A text service's set then ranks the tab whose options say so.
 TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   const std::vector<uint8_t> dictionary = MakeDictionary(u"w", 30);
@@ -131,41 +132,47 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   WriteBytes(program_.File(u"a.rank"), EncodeRankData(DictionaryFingerprint(view), costs, {}));
   SaveRecord(RecordWith({u"a.dict"}));
   // A damaged options file is set aside, and the tabs start from the defaults.
-  WriteBytes(config_.File(u"options.dat"), std::vector<uint8_t>(kTabOptionsRecordSize, 0x5A));
+  WriteBytes(config_.File(u"options.dat"), std::vector<uint8_t>(kOptionsRecordSize, 0x5A));
   Warden warden(Options());
   ASSERT_EQ(warden.Start(), Result::kSuccess);
   EXPECT_EQ(warden.optionsOrigin(), platform::KeptOrigin::kDamaged);
 
-  TabSourceSet before;
-  ASSERT_EQ(before.Open(), Result::kSuccess);
+  PublishedData published;
+  TabSourceSet before(published);
+  ASSERT_EQ(published.Open(), Result::kSuccess);
+  before.Rebuild();
   ASSERT_GT(before.SetPrefix(u"w"), 0u);
   EXPECT_EQ(before.ShownSource()->CandidateWord(0), u"w0000000") << "dictionary order by default";
-  before.Close();
+  before.Clear();
+  published.Close();
 
   // What the settings sheet does: write the options under the block's lock, then ask to keep them.
   const int16_t tabId = ReadSettingsBlock().view().tab(0).tabId();
   SharedBlock options;
-  ASSERT_EQ(OpenTabOptionsBlock(options), Result::kSuccess);
+  ASSERT_EQ(OpenOptionsBlock(options), Result::kSuccess);
   {
     BlockWriteLock lock(options);
     ASSERT_TRUE(lock);
-    ASSERT_TRUE(WriteTabOptions(options.view(), kTabOptionsRecordSize, tabId, {CandidateOrder::kFrequent, false}));
+    ASSERT_TRUE(WriteTabOptions(options.view(), kOptionsRecordSize, tabId, {CandidateOrder::kFrequent, false}));
   }
   CloseBlock(options, false);
   EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 0), 0);
   const std::vector<uint8_t> kept = ReadBytes(config_.File(u"options.dat"));
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), tabId).order, CandidateOrder::kFrequent);
 
-  TabSourceSet after;
-  ASSERT_EQ(after.Open(), Result::kSuccess);
+  TabSourceSet after(published);
+  ASSERT_EQ(published.Open(), Result::kSuccess);
+  after.Rebuild();
   ASSERT_GT(after.SetPrefix(u"w"), 0u);
   EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000029");
 
   // Ranking data made for another dictionary means dictionary order, never wrong words.
-  after.Close();
+  after.Clear();
+  published.Close();
   WriteBytes(program_.File(u"a.rank"), EncodeRankData(12345, costs, {}));
   EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
-  ASSERT_EQ(after.Open(), Result::kSuccess);
+  ASSERT_EQ(published.Open(), Result::kSuccess);
+  after.Rebuild();
   ASSERT_GT(after.SetPrefix(u"w"), 0u);
   EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000000");
 }
@@ -181,30 +188,36 @@ TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
              EncodeRankData(DictionaryFingerprint(view), std::vector<uint16_t>(30, 5000), {}));
   SaveRecord(RecordWith({u"a.dict"}));
   const int16_t tabId = RecordWith({u"a.dict"}).view().tab(0).tabId();
-  std::vector<uint8_t> options = DefaultTabOptions();
+  std::vector<uint8_t> options = DefaultOptionsRecord();
   ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), tabId, {CandidateOrder::kLearning, false}));
   WriteBytes(config_.File(u"options.dat"), options);
   Warden warden(Options());
   ASSERT_EQ(warden.Start(), Result::kSuccess);
 
-  TabSourceSet set;
-  ASSERT_EQ(set.Open(), Result::kSuccess);
-  set.ReportWritten(u"I wrote wzz. Then wzz again");
+  PublishedData published;
+  TabSourceSet set(published);
+  LearningReporter reporter;
+  ASSERT_EQ(published.Open(), Result::kSuccess);
+  ASSERT_TRUE(reporter.Open());
+  reporter.ReportWritten(u"I wrote wzz. Then wzz again");
   warden.DrainLearning();
+  published.Refresh();
   set.Rebuild();
   ASSERT_GT(set.SetPrefix(u"w"), 0u);
   EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"wzz") << "written twice, not in the dictionary";
   EXPECT_FALSE(ReadBytes(config_.File(u"learned.dat")).empty()) << "kept";
 
   const std::vector<uint8_t> first = ReadBytes(config_.File(u"learned.dat"));
-  set.ReportForget(u"wzz");
+  reporter.ReportForget(u"wzz");
   warden.DrainLearning();
+  published.Refresh();
   set.Rebuild();
   ASSERT_GT(set.SetPrefix(u"w"), 0u);
   EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"w0000000");
   // Saved at most every half minute while typing goes on, and on the way out.
   EXPECT_EQ(ReadBytes(config_.File(u"learned.dat")), first);
-  set.Close();
+  set.Clear();
+  published.Close();
   warden.Stop();
   EXPECT_NE(ReadBytes(config_.File(u"learned.dat")), first);
 #ifndef _WIN32

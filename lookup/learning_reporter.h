@@ -26,7 +26,7 @@ class LearningReporter {
   bool Open();
   void Close();
 
-  // Nothing written is reported while paused (the tabs' options say so); forgetting still is.
+  // Nothing written is reported while paused (the options say so); forgetting still is.
   void SetPaused(bool paused) { paused_ = paused; }
   void ReportWritten(std::u16string_view text);
   void ReportForget(std::u16string_view word);

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/learn_inbox.h"
+#include "common/options_record.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 
 namespace quillet {
 namespace {
@@ -76,9 +76,9 @@ Result PublishPrivateLearnInbox(SharedBlock* block) {
   return Publish(inbox.data(), inbox.size(), block);
 }
 
-Result PublishPrivateTabOptions(const uint8_t* record, size_t size, PublishedData* published) {
-  if (record == nullptr || size != kTabOptionsRecordSize) return Result::kMalformed;
-  return published->UsePrivate(PublicationKind::kTabOptions, std::vector<uint8_t>(record, record + size));
+Result PublishPrivateOptions(const uint8_t* record, size_t size, PublishedData* published) {
+  if (record == nullptr || size != kOptionsRecordSize) return Result::kMalformed;
+  return published->UsePrivate(PublicationKind::kOptions, std::vector<uint8_t>(record, record + size));
 }
 
 }  // namespace quillet

@@ -19,8 +19,8 @@ Result PublishPrivateDictionaryBlock(std::vector<uint8_t> image, PublishedData* 
 Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& files, PublishedData* published);
 // A copy of a settings record (at least 15700 bytes) as the settings publication.
 Result PublishPrivateSettings(const uint8_t* record, size_t size, PublishedData* published);
-// The same for the tabs' options (a record of kTabOptionsRecordSize bytes).
-Result PublishPrivateTabOptions(const uint8_t* record, size_t size, PublishedData* published);
+// The same for the options (a record of kOptionsRecordSize bytes).
+Result PublishPrivateOptions(const uint8_t* record, size_t size, PublishedData* published);
 // An empty learning inbox in `block`, which must be closed: a block with its lock, under names no other
 // process uses.
 Result PublishPrivateLearnInbox(SharedBlock* block);

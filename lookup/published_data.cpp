@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "common/le.h"
+#include "common/options_record.h"
 #include "common/ranking_image.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 #include "ipc/publications.h"
 
 namespace quillet {
@@ -21,8 +21,8 @@ Result ShapeOf(PublicationKind kind, const uint8_t* data, size_t size) {
   switch (kind) {
     case PublicationKind::kSettings:
       return size < kSettingsRecordSize ? Result::kMalformed : Result::kSuccess;
-    case PublicationKind::kTabOptions:
-      return size < kTabOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
+    case PublicationKind::kOptions:
+      return size < kOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
     case PublicationKind::kDictionaries:
       return size < kDirectoryEntriesOffset || LoadU16(data + 2) == 0 ? Result::kNoDictionary : Result::kSuccess;
     case PublicationKind::kRanking:

@@ -12,10 +12,10 @@
 
 #include "common/dictionary_view.h"
 #include "common/learned_store.h"
+#include "common/options_record.h"
 #include "common/publication_index.h"
 #include "common/rank_view.h"
 #include "common/result.h"
-#include "common/tab_options.h"
 #include "platform/named_objects.h"
 
 namespace quillet {
@@ -50,10 +50,10 @@ class PublishedData {
   const std::vector<std::optional<RankView>>& rankings() const { return rankings_; }
   // Null when nothing was learned, or the store may not be read here (a sandboxed host).
   const LearnedView* learned() const { return learned_ ? &*learned_ : nullptr; }
-  // The tabs' options record (of exactly its size); null without one (every tab then has the
+  // The options record (of exactly its size); null without one (every tab then has the
   // defaults).
-  const uint8_t* tabOptions() const { return options_.size() != 0 ? options_.data() : nullptr; }
-  size_t tabOptionsSize() const { return options_.size() != 0 ? kTabOptionsRecordSize : 0; }
+  const uint8_t* options() const { return options_.size() != 0 ? options_.data() : nullptr; }
+  size_t optionsSize() const { return options_.size() != 0 ? kOptionsRecordSize : 0; }
 
   // Makes `bytes` the publication of `kind`, read exactly as the loader's would be, and stops
   // reading the loader's index. kMalformed or kNoDictionary as Open() gives them; the part before
@@ -87,7 +87,7 @@ class PublishedData {
   PublishedGenerations open_;
   std::array<Piece, kPublicationKinds> pieces_;
   Piece& settings_ = pieces_[static_cast<size_t>(PublicationKind::kSettings)];
-  Piece& options_ = pieces_[static_cast<size_t>(PublicationKind::kTabOptions)];
+  Piece& options_ = pieces_[static_cast<size_t>(PublicationKind::kOptions)];
   std::vector<DictionaryView> directory_;
   std::vector<std::optional<RankView>> rankings_;
   std::optional<LearnedView> learned_;

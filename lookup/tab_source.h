@@ -15,8 +15,8 @@
 
 #include "common/dictionary_view.h"
 #include "common/learned_store.h"
+#include "common/options_record.h"
 #include "common/rank_view.h"
-#include "common/tab_options.h"
 #include "lookup/word_history.h"
 
 namespace quillet {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/options_record.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 
 namespace quillet {
 
@@ -21,31 +21,16 @@ int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId) {
   return TabPosition(ConstSettingsView(record, size), tabId);
 }
 
-TabSourceSet::~TabSourceSet() { Close(); }
-
-Result TabSourceSet::Open() {
-  const Result r = published_.Open();
-  if (r != Result::kSuccess) return r;
-  // Without the inbox (a sandboxed host, or no loader made it) nothing is reported: not an error.
-  (void)reporter_.Open();
-  Rebuild();
-  return Result::kSuccess;
-}
-
 void TabSourceSet::Rebuild() {
-  // The sources read what is published, which Refresh may replace.
-  sources_.clear();
-  (void)published_.Refresh();
+  Clear();
   const std::vector<std::optional<RankView>>& ranks = published_.rankings();
   rankings_.assign(ranks.size(), RankingData{});
   for (size_t i = 0; i < ranks.size(); ++i) {
     if (ranks[i]) rankings_[i].rank = &*ranks[i];
     rankings_[i].learned = published_.learned();
   }
-  const uint8_t* options = published_.tabOptions();
-  const size_t optionsSize = published_.tabOptionsSize();
-  reporter_.SetPaused(LearningPaused(options, optionsSize));
-  toggleKey_ = ReadToggleKey(options, optionsSize);
+  const uint8_t* options = published_.options();
+  const size_t optionsSize = published_.optionsSize();
   if (published_.settings() == nullptr) return;
   const ConstSettingsView settings(published_.settings(), published_.settingsSize());
   // A count beyond the record's nine tabs cannot come from this system; only nine are read.
@@ -73,12 +58,9 @@ void TabSourceSet::Rebuild() {
   tabCount_ = static_cast<uint16_t>(count);
 }
 
-void TabSourceSet::Close() {
-  // The sources read what is published: they go first.
+void TabSourceSet::Clear() {
   sources_.clear();
   rankings_.clear();
-  published_.Close();
-  reporter_.Close();
 }
 
 void TabSourceSet::SetContext(const WordHistory& history) {

@@ -1,9 +1,9 @@
 // The text service's candidate sources: one TabSource per tab of the settings, the shown tab, and the
-// tab names for the language bar, over what the loader publishes (PublishedData, read without locks)
-// and beside the writer of learning reports. The shown tab is the one whose words the list offers:
-// the active tab (the user's choice, which the text service keeps), or for a moment the tab it links
-// to after a pick. Each tab's order comes from the tabs' options and the ranking data from the
-// ranking publication (both optional: without them, dictionary order).
+// tab names for the language bar, over what the loader publishes (a PublishedData owned beside it).
+// The shown tab is the one whose words the list offers: the active tab (the user's choice, which the
+// text service keeps), or for a moment the tab it links to after a pick. Each tab's order comes from
+// the options record and the ranking data from the ranking publication (both optional: without
+// them, dictionary order).
 #pragma once
 
 #include <array>
@@ -15,10 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/options_record.h"
 #include "common/result.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
-#include "lookup/learning_reporter.h"
 #include "lookup/published_data.h"
 #include "lookup/tab_source.h"
 
@@ -28,23 +27,17 @@ class TabSourceSet {
  public:
   static constexpr size_t kNameSlots = 9;  // the tab capacity of the settings record
 
-  // Nothing open, no sources, tab 0 shown, no names.
-  TabSourceSet() = default;
-  ~TabSourceSet();
+  // No sources, tab 0 shown, no names. `published` outlives the set; whoever changes what it holds
+  // (opens, refreshes or closes it) drops the sources first, with Clear(), and rebuilds after.
+  explicit TabSourceSet(const PublishedData& published) : published_(published) {}
   TabSourceSet(const TabSourceSet&) = delete;
   TabSourceSet& operator=(const TabSourceSet&) = delete;
 
-  // Opens what the loader published and the learning inbox (no-ops when open), then rebuilds. A
-  // failing open returns PublishedData's code and leaves the set without sources; without the inbox
-  // nothing is reported.
-  Result Open();
-  // Takes up what the loader published since, then recreates one source per tab from the settings.
-  // Without settings the set has no sources; so too after an allocation failure, which throws
-  // std::bad_alloc.
+  // Recreates one source per tab from the published settings and options. Without settings the set
+  // has no sources; so too after an allocation failure, which throws std::bad_alloc.
   void Rebuild();
-  // Drops the sources, then what was published and the inbox. The tab count and names keep their
-  // values.
-  void Close();
+  // Drops the sources. The tab count and names keep their values.
+  void Clear();
 
   // The source of the shown tab, the first source when that is out of range, nullptr when there is
   // none (also for a tab whose source could not be allocated).
@@ -71,19 +64,10 @@ class TabSourceSet {
   // The words before the one typed, for every source (kept across rebuilds).
   void SetContext(const WordHistory& history);
   const WordHistory& context() const { return context_; }
-  // Reports what the user wrote to the loader's learning (nothing while the options pause learning),
-  // or a word to forget.
-  void ReportWritten(std::u16string_view text) { reporter_.ReportWritten(text); }
-  void ReportForget(std::u16string_view word) { reporter_.ReportForget(word); }
-
   // Whether the shown tab offers the likely next words after a pick (its options say so), and that
   // page on the shown source (its count; 0 without one or in dictionary order).
   bool ShownOffersNextWords() const;
   size_t NextWords();
-
-  // The key that opens and closes the input method, from the options as of the last rebuild (a lone
-  // Shift without them).
-  ToggleKey toggleKey() const { return toggleKey_; }
 
   void SetShownTab(size_t tab) { shownTab_ = tab; }
   size_t shownTab() const { return shownTab_; }
@@ -98,21 +82,16 @@ class TabSourceSet {
   // there is none.
   const uint8_t* settingsRecord() const { return published_.settings(); }
   size_t settingsSize() const { return published_.settingsSize(); }
-  // What the sources read, and the learning reports: for tools and tests that publish their own.
-  PublishedData& published() { return published_; }
-  LearningReporter& reporter() { return reporter_; }
 
  private:
   size_t ShownPosition() const;
   // The shown tab's record in the settings; false without one.
   bool ShownTabRecord(ConstTabRecord* out);
 
-  PublishedData published_;
-  LearningReporter reporter_;
+  const PublishedData& published_;
   std::vector<RankingData> rankings_;  // per dictionary position; the sources point into it
   WordHistory context_;
-  std::vector<bool> nextWords_;  // per source, from the tabs' options
-  ToggleKey toggleKey_ = ToggleKey::kShift;
+  std::vector<bool> nextWords_;  // per source, from the options
   std::vector<std::unique_ptr<TabSource>> sources_;
   uint16_t tabCount_ = 0;
   std::array<std::u16string, kNameSlots> tabNames_;

@@ -32,17 +32,18 @@ class TabSourceSetTest : public ::testing::Test {
  protected:
   void Publish(const SettingsRecord& record, size_t dictionaries) {
     PublishSettings(record);
-    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(dictionaries), &set_.published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(dictionaries), &published_), Result::kSuccess);
     set_.Rebuild();
   }
   void PublishSettings(const SettingsRecord& record) {
-    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &set_.published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &published_), Result::kSuccess);
   }
   std::u16string FirstWord(size_t tab) {
     set_.SetShownTab(tab);
     return set_.SetPrefix(u"d") == 0 ? u"" : set_.ShownSource()->CandidateWord(0);
   }
-  TabSourceSet set_;
+  PublishedData published_;
+  TabSourceSet set_{published_};
 };
 
 TEST_F(TabSourceSetTest, TabsFindTheirDictionaryByIdNotByPosition) {
@@ -134,7 +135,8 @@ TEST_F(TabSourceSetTest, WithoutSourcesEveryAnswerIsNothing) {
   EXPECT_EQ(set_.LinkedTabPosition(), -1);
 
   Publish(TabSettings({{0, 0, -1, 0, 0, u"kept"}}, {0}), 1);
-  set_.Close();
+  set_.Clear();
+  published_.Close();
   EXPECT_EQ(set_.ShownSource(), nullptr);
   EXPECT_EQ(set_.tabNames()[0], u"kept");
   EXPECT_EQ(set_.tabCount(), 1u);

@@ -1,4 +1,4 @@
-// A file that keeps a piece of the user's data between sessions (the settings, the tabs' options, the
+// A file that keeps a piece of the user's data between sessions (the settings, the options, the
 // learned store): read whole, up to a size limit, and checked. A missing file means first run. A file
 // that is too large, or whose bytes the check refuses, is damaged: it is moved aside under a name of
 // its own, never over an earlier damaged copy. A file that could not be read is never overwritten.

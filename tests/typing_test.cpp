@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/options_record.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 #include "platform/win32/message_flood_testing.h"
 #include "platform/win32/unique_handle.h"
 #include "quillsvc/candwin/uia_client_testing.h"
@@ -121,7 +121,7 @@ class TypingTest : public ::testing::Test {
   void UseSettings(const SettingsRecord& record) { UseFile(L"settings.dat", record.data(), record.size()); }
   // The options of the default settings' first tab.
   void UseFirstTabOptions(const TabOptions& tab) {
-    std::vector<uint8_t> options = DefaultTabOptions();
+    std::vector<uint8_t> options = DefaultOptionsRecord();
     ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), MakeDefaultSettings().view().tab(0).tabId(), tab));
     UseFile(L"options.dat", options.data(), options.size());
   }
@@ -203,7 +203,7 @@ TEST_F(TypingTest, ClosedModePassesEverythingAndAShiftTapToggles) {
 // The toggle key chosen in the settings reaches the text service through the loader: Ctrl+Space
 // switches, a lone Shift is the application's.
 TEST_F(TypingTest, CtrlSpaceChosenInTheOptionsTogglesAndALoneShiftNoLonger) {
-  std::vector<uint8_t> options = DefaultTabOptions();
+  std::vector<uint8_t> options = DefaultOptionsRecord();
   ASSERT_TRUE(SetToggleKey(options.data(), options.size(), ToggleKey::kCtrlSpace));
   ASSERT_NO_FATAL_FAILURE(UseFile(L"options.dat", options.data(), options.size()));
   const Trace trace = Typed("ab{Ctrl+Space}cd{Shift}e{Ctrl+Space}f", "--closed");

@@ -78,8 +78,8 @@ class CandListCoreTest : public ::testing::Test {
       s.tab(s.tabCount() - 1).setName(name);
     }
     s.tab(1).setTitle(u"Second");
-    EXPECT_EQ(PublishPrivateSettings(record.data(), record.size(), &set_.published()), Result::kSuccess);
-    EXPECT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &set_.published()), Result::kSuccess);
+    EXPECT_EQ(PublishPrivateSettings(record.data(), record.size(), &published_), Result::kSuccess);
+    EXPECT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &published_), Result::kSuccess);
     set_.Rebuild();
   }
 
@@ -104,7 +104,8 @@ class CandListCoreTest : public ::testing::Test {
     return {list.bounds.x + 10, list.bounds.y + list.itemHeight * static_cast<float>(r) + 5};
   }
 
-  TabSourceSet set_;
+  PublishedData published_;
+  TabSourceSet set_{published_};
   testing::TestFontFactory fonts_;
   FakeHost host_;
   RecordingCallback callback_;

@@ -79,8 +79,8 @@ class CandListWinTest : public ::testing::Test {
 
   // The window over `record` with the rows for `prefix`, shown below `extent`.
   void Open(const SettingsRecord& record, std::u16string_view prefix, RECT extent = {100, 100, 140, 120}) {
-    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &set_.published()), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set_.published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &published_), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &published_), Result::kSuccess);
     set_.Rebuild();
     win_ = std::make_unique<CCandListWin>(set_.settingsRecord(), set_.settingsSize(), &callback_);
     ASSERT_NE(win_->Create(nullptr, RECT{0, 0, 1, 1}), nullptr);
@@ -121,7 +121,8 @@ class CandListWinTest : public ::testing::Test {
                  static_cast<LONG>(list.bounds.y + 2 + list.itemHeight * (static_cast<float>(r) + 0.5f))};
   }
 
-  TabSourceSet set_;
+  PublishedData published_;
+  TabSourceSet set_{published_};
   RecordingCallback callback_;
   std::unique_ptr<CCandListWin> win_;
 };

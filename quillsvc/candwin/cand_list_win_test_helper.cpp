@@ -1,5 +1,5 @@
-// Another process for the window's tests. "window-size": makes the window for "aa" over the default settings, as the window test does, and
-// exits with its size (PackSize); the test runs it at another system DPI.
+// Another process for the window's tests. "window-size": makes the window for "aa" over the default settings, as the
+// window test does, and exits with its size (PackSize); the test runs it at another system DPI.
 #include <windows.h>
 
 #include <chrono>
@@ -19,9 +19,10 @@ int WindowSize() {
   const gdip::Session gdiplus;
   if (!gdiplus.started()) return 1;
   const SettingsRecord record = MakeDefaultSettings();
-  TabSourceSet set;
-  if (PublishPrivateSettings(record.data(), record.size(), &set.published()) != Result::kSuccess ||
-      PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &set.published()) != Result::kSuccess) {
+  PublishedData published;
+  TabSourceSet set(published);
+  if (PublishPrivateSettings(record.data(), record.size(), &published) != Result::kSuccess ||
+      PublishPrivateDictionaryFiles({testing::WindowTestDictionary()}, &published) != Result::kSuccess) {
     return 2;
   }
   set.Rebuild();

@@ -185,8 +185,9 @@ TEST_F(LangBarItemsTest, TheTabListAndTheBalloonShowTheTabs) {
   SettingsRecord record = MakeDefaultSettings();
   ASSERT_TRUE(AddTab(record.view()));
   record.view().tab(1).setName(u"Second");
-  TabSourceSet tabs;
-  ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &tabs.published()), Result::kSuccess);
+  PublishedData published;
+  TabSourceSet tabs(published);
+  ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &published), Result::kSuccess);
   tabs.Rebuild();
   service_.tabs = &tabs;
   service_.active = 1;

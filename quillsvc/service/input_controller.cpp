@@ -37,11 +37,11 @@ bool InputController::TestKeyUp(uint32_t virtualKey) {
   // Only Shift's own key-up: the release of a key held across a Shift tap is the application's.
   if (errorCode_ != Result::kSuccess || lastKey_ != vk::kShift || virtualKey != vk::kShift) return false;
   // Players press Shift alone all the time (to run, to crouch): in full screen it stays theirs.
-  return tabs_.toggleKey() == ToggleKey::kShift && !host_.ForegroundIsFullScreen();
+  return toggleKey_ == ToggleKey::kShift && !host_.ForegroundIsFullScreen();
 }
 
 bool InputController::IsToggleChord(uint32_t virtualKey) {
-  return virtualKey == vk::kSpace && tabs_.toggleKey() == ToggleKey::kCtrlSpace && host_.IsKeyHeld(vk::kControl) &&
+  return virtualKey == vk::kSpace && toggleKey_ == ToggleKey::kCtrlSpace && host_.IsKeyHeld(vk::kControl) &&
          !host_.IsKeyHeld(vk::kShift) && !host_.IsKeyHeld(vk::kMenu);
 }
 
@@ -113,7 +113,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
       // The highlighted word is no longer learned (its dictionary entry stays).
       if (visible && window->SelectedRow() >= 0 && host_.MayLearn()) {
         const std::u16string word = tabs_.CommitText(static_cast<size_t>(window->SelectedRow()));
-        if (!word.empty()) tabs_.ReportForget(word);
+        if (!word.empty()) reporter_.ReportForget(word);
       }
       break;
     case KeyAction::None:
@@ -126,7 +126,7 @@ void InputController::CreateCandidateWindow(EditContext& context) {
   // Every new window sees the settings as they are now; the old one, which reads the old ones, goes
   // first.
   host_.DestroyCandidateWindow();
-  tabs_.Rebuild();
+  TakeUpPublications();
   std::unique_ptr<TextRange> range;
   if (composition_.GetRange(context, &range) != EditStatus::kOk) return;
   CandidateWindow* window = host_.NewCandidateWindow(activeTab_);
@@ -238,7 +238,7 @@ void InputController::InsertChar(EditContext& context, char16_t c) {
 
 void InputController::NoteWritten(std::u16string_view text) {
   committed_.WriteText(text);
-  if (host_.MayLearn()) tabs_.ReportWritten(text);
+  if (host_.MayLearn()) reporter_.ReportWritten(text);
 }
 
 void InputController::Finish(EditContext& context) {
@@ -405,6 +405,38 @@ std::u16string ErrorText(Result errorCode) {
   char text[96];
   std::snprintf(text, sizeof text, format, static_cast<int>(ToInt(errorCode)));
   return FromUtf8(text);
+}
+
+Result InputController::OpenPublications() {
+  tabs_.Clear();
+  const Result r = published_.Open();
+  if (r != Result::kSuccess) return r;
+  // Without the inbox (a sandboxed host, or no loader made it) nothing is reported: not an error.
+  (void)reporter_.Open();
+  ReadOptions();
+  tabs_.Rebuild();
+  return Result::kSuccess;
+}
+
+void InputController::ClosePublications() {
+  // The window reads the published settings in place: it goes before they do.
+  host_.DestroyCandidateWindow();
+  nextWords_ = false;
+  tabs_.Clear();
+  published_.Close();
+  reporter_.Close();
+}
+
+void InputController::TakeUpPublications() {
+  tabs_.Clear();  // they read what Refresh may replace
+  (void)published_.Refresh();
+  ReadOptions();
+  tabs_.Rebuild();
+}
+
+void InputController::ReadOptions() {
+  toggleKey_ = ReadToggleKey(published_.options(), published_.optionsSize());
+  reporter_.SetPaused(LearningPaused(published_.options(), published_.optionsSize()));
 }
 
 }  // namespace quillet

@@ -1,6 +1,7 @@
 // The text service's portable core: which keys are eaten, what an eaten key does, how the candidate
 // window follows the composition, and what the candidate window's clicks do. It owns the composition
-// state and the tab set; the Windows text service (CQuillsvc) is a thin shell around it.
+// state, what the loader publishes as this text service reads it, the tab set over it and the writer
+// of learning reports; the Windows text service (CQuillsvc) is a thin shell around it.
 //
 // The seam with the shell:
 //
@@ -15,7 +16,8 @@
 //     ITfCompositionSink::OnCompositionTerminated  composition().OnTerminated(), then destroy the window
 //     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
 //     ITfTextLayoutSink::OnLayoutChange            PlaceCandidateWindow(context), in a read-only session
-//     activation and thread focus                  tabs().Open() / Close(), set_errorCode(code)
+//     activation and thread focus                  OpenPublications() / ClosePublications(),
+//                                                  set_errorCode(code)
 //     the tab-list menu                            OnTabClicked (window visible) or set_activeTab
 //   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
 //   and the text service's ITfCompositionSink.
@@ -33,7 +35,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/options_record.h"
 #include "common/result.h"
+#include "lookup/learning_reporter.h"
+#include "lookup/published_data.h"
 #include "lookup/tab_source_set.h"
 #include "lookup/word_history.h"
 #include "quillsvc/candwin/candidate_window.h"
@@ -115,8 +120,17 @@ class InputController final : private ICompositionCallback {
   // A press on a row of the list shows its description in the addition bar.
   void OnMouseEvent(uint32_t message, int element, int index);
 
+  // Opens what the loader published (and the learning inbox, which a sandboxed host cannot open) and
+  // builds the tab set over it; PublishedData's failure otherwise, with no sources. Closing drops all
+  // of it (the tab names stay for the language bar).
+  Result OpenPublications();
+  void ClosePublications();
+
   CCompositionState& composition() { return composition_; }
   TabSourceSet& tabs() { return tabs_; }
+  // What the tab set reads, and where learning goes: tools and tests publish their own here.
+  PublishedData& published() { return published_; }
+  LearningReporter& reporter() { return reporter_; }
 
   // The active tab index: the tab the next candidate window opens on.
   int activeTab() const { return activeTab_; }
@@ -163,10 +177,17 @@ class InputController final : private ICompositionCallback {
   void Relookup(CandidateWindow& window, bool refreshTitle);
   // Whether the composition text is longer than the shown tab's showFromLetters.
   bool LongEnoughToShow();
+  // Takes up what the loader published since the tab set was built, and builds it again.
+  void TakeUpPublications();
+  // The input method's own options, from the published options record.
+  void ReadOptions();
 
   InputHost& host_;
   CCompositionState composition_;
-  TabSourceSet tabs_;
+  PublishedData published_;
+  LearningReporter reporter_;
+  TabSourceSet tabs_{published_};  // after published_: the sources read it
+  ToggleKey toggleKey_ = ToggleKey::kShift;
   WordHistory committed_;   // what this controller wrote, for documents that cannot be read
   bool nextWords_ = false;  // the window shows the words likely after a pick
   int activeTab_ = 0;

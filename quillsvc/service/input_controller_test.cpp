@@ -11,11 +11,11 @@
 
 #include "common/dict_image_testing.h"
 #include "common/learn_inbox.h"
+#include "common/options_record.h"
 #include "common/rank_format.h"
 #include "common/ranking_image.h"
 #include "common/settings_record.h"
 #include "common/settings_record_testing.h"
-#include "common/tab_options.h"
 #include "lookup/private_block.h"
 #include "platform/test_namespace.h"
 #include "quillsvc/candwin/cand_list_core.h"
@@ -144,11 +144,10 @@ class InputControllerTest : public ::testing::Test {
                                  {0, 1}));
   }
   void Publish(const SettingsRecord& record) {
-    TabSourceSet& tabs = core_.tabs();
-    tabs.Close();
-    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &tabs.published()), Result::kSuccess);
-    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(), &tabs.published()), Result::kSuccess);
-    tabs.Rebuild();
+    core_.ClosePublications();
+    ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &core_.published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateDictionaryFiles(Dictionaries(), &core_.published()), Result::kSuccess);
+    ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
   }
 
   // One key as the framework reports it: the test, then the handler inside its edit session. What
@@ -198,12 +197,12 @@ class InputControllerTest : public ::testing::Test {
     host_.held.erase(vk::kShift);
     return Up(vk::kShift);
   }
-  // The toggle key in the tabs' options, as the settings sheet leaves it; the tab set reads it on its
-  // next rebuild.
+  // The toggle key in the options, as the settings sheet leaves it; the controller reads it when it
+  // takes up what is published.
   void PublishToggleKey(ToggleKey key) {
-    std::vector<uint8_t> record = DefaultTabOptions();
+    std::vector<uint8_t> record = DefaultOptionsRecord();
     ASSERT_TRUE(SetToggleKey(record.data(), record.size(), key));
-    ASSERT_EQ(PublishPrivateTabOptions(record.data(), record.size(), &core_.tabs().published()), Result::kSuccess);
+    ASSERT_EQ(PublishPrivateOptions(record.data(), record.size(), &core_.published()), Result::kSuccess);
   }
   // Letters (capitals with Shift) and spaces (Shift+Space, so that they stay in the composition).
   void Type(std::u16string_view text) {
@@ -234,12 +233,11 @@ class InputControllerTest : public ::testing::Test {
     std::vector<uint16_t> costs(view.entryCount(), 5000);
     costs[31] = 100;
     const std::vector<uint8_t> rank = EncodeRankData(DictionaryFingerprint(view), costs, {{kNoWord, 1, 0, {{30, 50}}}});
-    ASSERT_EQ(core_.tabs().published().UsePrivate(PublicationKind::kRanking, BuildRankingImage({&rank})),
-              Result::kSuccess);
-    std::vector<uint8_t> record = DefaultTabOptions();
+    ASSERT_EQ(core_.published().UsePrivate(PublicationKind::kRanking, BuildRankingImage({&rank})), Result::kSuccess);
+    std::vector<uint8_t> record = DefaultOptionsRecord();
     ASSERT_TRUE(WriteTabOptions(record.data(), record.size(), 0, options));
-    ASSERT_EQ(PublishPrivateTabOptions(record.data(), record.size(), &core_.tabs().published()), Result::kSuccess);
-    core_.tabs().Rebuild();
+    ASSERT_EQ(PublishPrivateOptions(record.data(), record.size(), &core_.published()), Result::kSuccess);
+    ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
   }
 
   CoreWindow* window() { return host_.window.get(); }
@@ -499,7 +497,7 @@ TEST_F(InputControllerTest, CtrlSpaceAsTheToggleKeyTogglesAndALoneShiftNoLonger)
 
 TEST_F(InputControllerTest, WithoutAToggleKeyOnlyTheLanguageBarToggles) {
   PublishToggleKey(ToggleKey::kNone);
-  core_.tabs().Rebuild();
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
   EXPECT_FALSE(TapShift());
   EXPECT_FALSE(CtrlPress(vk::kSpace));
   EXPECT_TRUE(host_.open);
@@ -518,7 +516,7 @@ TEST_F(InputControllerTest, InFullScreenALoneShiftDoesNotToggle) {
 
   host_.fullScreen = true;
   PublishToggleKey(ToggleKey::kCtrlSpace);
-  core_.tabs().Rebuild();
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
   EXPECT_TRUE(CtrlPress(vk::kSpace));
   EXPECT_TRUE(host_.open);
 }
@@ -692,10 +690,11 @@ TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
 }
 
 // What is written reaches the loader's learning inbox, word by word with sentence ends; Shift+Delete
-// on a highlighted candidate asks to forget it; a field that may not learn reports nothing.
+// on a highlighted candidate asks to forget it; a field that may not learn reports nothing, nor does
+// any while the options pause learning.
 TEST_F(InputControllerTest, WrittenWordsAreReportedForLearningWhereTheFieldAllows) {
-  ASSERT_EQ(PublishPrivateLearnInbox(&core_.tabs().reporter().inbox()), Result::kSuccess);
-  SharedBlock& inbox = core_.tabs().reporter().inbox();
+  ASSERT_EQ(PublishPrivateLearnInbox(&core_.reporter().inbox()), Result::kSuccess);
+  SharedBlock& inbox = core_.reporter().inbox();
   auto taken = [&] {
     std::vector<std::u16string> out;
     for (const LearnEvent& e : TakeLearnEvents(inbox.view(), inbox.viewSize())) {
@@ -712,7 +711,17 @@ TEST_F(InputControllerTest, WrittenWordsAreReportedForLearningWhereTheFieldAllow
   ShiftPress(vk::kDelete);
   Press(vk::kEscape);
   EXPECT_EQ(taken(), (std::vector<std::u16string>{u"-proaa"}));
+  std::vector<uint8_t> paused = DefaultOptionsRecord();
+  ASSERT_TRUE(SetLearningPaused(paused.data(), paused.size(), true));
+  ASSERT_EQ(PublishPrivateOptions(paused.data(), paused.size(), &core_.published()), Result::kSuccess);
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
+  Type(u"pro");
+  Press(vk::k1);
+  EXPECT_TRUE(taken().empty());
   host_.learn = false;  // a password or private field
+  ASSERT_EQ(PublishPrivateOptions(DefaultOptionsRecord().data(), kOptionsRecordSize, &core_.published()),
+            Result::kSuccess);
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
   Type(u"pro");
   Press(vk::k1);
   Type(u"pro");
@@ -738,7 +747,7 @@ TEST_F(InputControllerTest, WithoutACandidateWindowOrDictionariesTypingStillWork
   EXPECT_EQ(doc_.text, u"I say pro ");
 
   host_.failWindows = false;
-  core_.tabs().Close();
+  core_.ClosePublications();
   Type(u"pro");
   ASSERT_NE(window(), nullptr);
   EXPECT_EQ(Rows().size(), 0u);

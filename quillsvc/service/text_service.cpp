@@ -102,7 +102,7 @@ Result CQuillsvc::OpenBlocks() {
     const Result loader = loaderStarts_.Ensure(kFromService, &error);
     if (loader != Result::kSuccess) return loader;
   }
-  return controller_.tabs().Open();
+  return controller_.OpenPublications();
 }
 
 HRESULT CQuillsvc::Deactivate() {
@@ -124,7 +124,7 @@ HRESULT CQuillsvc::Deactivate() {
   AtBoundary([&] { UnadviseFunctionProvider(); });
   threadMgr_.Reset();
   clientId_ = TF_CLIENTID_NULL;
-  controller_.tabs().Close();
+  controller_.ClosePublications();
   SetErrorCode(Result::kSuccess);
   return S_OK;
 }

@@ -51,7 +51,7 @@ HRESULT CQuillsvc::OnSetThreadFocus() {
 HRESULT CQuillsvc::OnKillThreadFocus() {
   return ComBoundary([&] {
     EndCompositionAsync();
-    controller_.tabs().Close();
+    controller_.ClosePublications();
     return S_OK;
   });
 }

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "common/tab_options.h"
+#include "common/options_record.h"
 
 namespace quillet::settings {
 

@@ -2,7 +2,7 @@
 // (the most used first), forgetting some of them or all, pausing learning, and the key that opens and
 // closes the input method (set for every tab, as the pause). Nothing reaches the loader before Apply:
 // forgetting goes into the session's learning edits, the pause and the key into the sheet's copy of
-// the tabs' options.
+// the options.
 #pragma once
 
 #include <cstddef>

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "common/tab_options.h"
+#include "common/options_record.h"
 
 namespace quillet::settings {
 namespace {
 
-// The toggle key is chosen in the sheet's copy of the tabs' options, beside the pause and the tabs'
+// The toggle key is chosen in the sheet's copy of the options, beside the pause and the tabs'
 // entries; only a real change marks the page for Apply.
 TEST(LearningPageModelTest, TheToggleKeyIsChosenInTheOptionsCopy) {
-  std::vector<uint8_t> options = DefaultTabOptions();
+  std::vector<uint8_t> options = DefaultOptionsRecord();
   ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), 3, {CandidateOrder::kFrequent, true}));
   ASSERT_TRUE(SetLearningPaused(options.data(), options.size(), true));
   SettingsSession::LearningEdits edits;

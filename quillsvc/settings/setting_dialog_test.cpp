@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "common/appearance_templates.h"
-#include "common/tab_options.h"
-#include "lookup/tab_source_set.h"
+#include "common/options_record.h"
+#include "lookup/learning_reporter.h"
 #include "platform/process.h"
 #include "platform/win32/message_flood_testing.h"
 #include "platform/win32/wide.h"
@@ -170,7 +170,7 @@ TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTab) {
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_TAB_ORDER, CB_GETCURSEL, 0, 0), 0) << "dictionary order by default";
 }
 
-// The order of a tab is chosen on its page and kept, with the next-word offer, in the tabs' options.
+// The order of a tab is chosen on its page and kept, with the next-word offer, in the options.
 TEST_F(SettingDialogTest, AnOrderChosenOnTheTabPageReachesTheTabsOptions) {
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kTabPage);
@@ -185,16 +185,16 @@ TEST_F(SettingDialogTest, AnOrderChosenOnTheTabPageReachesTheTabsOptions) {
   WaitClosed();
   ExpectOneReload(1, 0);
   const std::vector<uint8_t> kept = loader_->SavedFile(u"options.dat");
-  ASSERT_EQ(kept.size(), kTabOptionsRecordSize);
+  ASSERT_EQ(kept.size(), kOptionsRecordSize);
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(1).tabId()),
             (TabOptions{CandidateOrder::kLearning, true}));
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(0).tabId()), TabOptions{});
 }
 
 // The Learning page lists what was learned; Forget takes a word off, Pause learning and the toggle key
-// are kept in the tabs' options, and OK hands them to the loader.
+// are kept in the options, and OK hands them to the loader.
 TEST_F(SettingDialogTest, TheLearningPageForgetsAWordPausesLearningAndSetsTheToggleKey) {
-  TabSourceSet reporter;
+  LearningReporter reporter;
   (void)reporter.Open();
   reporter.ReportWritten(u"alpha beta beta");
   loader_->DrainLearning();

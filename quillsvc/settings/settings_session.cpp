@@ -4,7 +4,7 @@
 
 #include "common/learn_inbox.h"
 #include "common/learned_store.h"
-#include "common/tab_options.h"
+#include "common/options_record.h"
 #include "ipc/loader_link.h"
 #include "ipc/protocol.h"
 #include "lookup/published_data.h"
@@ -62,8 +62,8 @@ std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& st
     }
   }
   // A loader without the options block still serves the settings; the sheet then edits no options.
-  if (OpenTabOptionsBlock(optionsBlock_) == Result::kSuccess) {
-    std::vector<uint8_t> copy(kTabOptionsRecordSize);
+  if (OpenOptionsBlock(optionsBlock_) == Result::kSuccess) {
+    std::vector<uint8_t> copy(kOptionsRecordSize);
     const BlockReadLock lock(optionsBlock_);
     if (lock.held()) {
       std::memcpy(copy.data(), optionsBlock_.view(), copy.size());
@@ -88,7 +88,7 @@ Result SettingsSession::CommitSection(SettingsSection section) {
   if (section != SettingsSection::kAppearancePage && !options_.empty()) {
     const BlockWriteLock lock(optionsBlock_);
     if (!lock.held()) return Result::kWaitFailed;
-    std::memcpy(optionsBlock_.view(), options_.data(), kTabOptionsRecordSize);
+    std::memcpy(optionsBlock_.view(), options_.data(), kOptionsRecordSize);
     optionsWritten_ = true;
   }
   if (section == SettingsSection::kLearningPage && inbox_.view() != nullptr &&

@@ -1,5 +1,5 @@
 // One run of the settings sheet without its windows: the loader is made sure of, the settings block
-// (and the tabs' options block, when the loader publishes one) opened and copied into private
+// (and the options block, when the loader publishes one) opened and copied into private
 // records, pages' sections written back under the write lock, and the loader told at the end what
 // was written. The Windows sheet drives it; tests drive it natively.
 #pragma once
@@ -47,7 +47,7 @@ class SettingsSession {
 
   SettingsRecord& record() { return record_; }
   SettingsView view() { return record_.view(); }
-  // The copy of the tabs' options; null when the loader publishes none.
+  // The copy of the options; null when the loader publishes none.
   std::vector<uint8_t>* options() { return options_.empty() ? nullptr : &options_; }
   // The words the loader's learned store ranks highest (at most 256, the most used first), as read
   // when the session opened; empty without a published store.
@@ -62,7 +62,7 @@ class SettingsSession {
 
   // Writes the section(s) of `section` from the private record into the block under the write lock:
   // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
-  // and then the tabs section; the tab and dictionary pages then write the tabs' options into theirs,
+  // and then the tabs section; the tab and dictionary pages then write the options into theirs,
   // and the learning page writes only the options (its pause) and its edits into the learning inbox. kWaitFailed (the
   // block keeps the wait error) when the lock could not be taken: nothing is written and the written flags stay as they
   // were.

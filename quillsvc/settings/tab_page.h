@@ -21,7 +21,7 @@ class CSheetPage : public winui::CPropertyPageImpl<CSheetPage>, public winui::CW
  public:
   static constexpr int kTemplateId = IDD_TAB_PAGE;
 
-  // `options`: the sheet's copy of the tabs' options (null without one).
+  // `options`: the sheet's copy of the options (null without one).
   CSheetPage(std::u16string_view title, SettingsView record, std::vector<uint8_t>* options,
              ICallbackPropertyPage* sheet);
 

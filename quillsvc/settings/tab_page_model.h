@@ -1,4 +1,4 @@
-// The rules of the "Tab" settings page over the sheet's private settings record and tabs' options:
+// The rules of the "Tab" settings page over the sheet's private settings record and options:
 // adding, removing, renaming and moving tabs, each tab's title, letter counts, dictionary, link, order
 // of candidates and next-word offer, and the checks on Apply. Positions are list positions (record order); every edit
 // returns whether the record changed, which is what marks the page changed. The record may come from anywhere the
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/options_record.h"
 #include "common/settings_record.h"
-#include "common/tab_options.h"
 #include "quillsvc/settings/notice.h"
 
 namespace quillet::settings {
@@ -27,7 +27,7 @@ enum class LetterField {
 
 class TabPageModel {
  public:
-  // `options` is the sheet's copy of the tabs' options (kTabOptionsRecordSize bytes); null when the
+  // `options` is the sheet's copy of the options (kOptionsRecordSize bytes); null when the
   // loader publishes none, and then the order and next-word fields stay at their defaults.
   explicit TabPageModel(SettingsView settings, std::vector<uint8_t>* options = nullptr)
       : s_(settings), options_(options) {}

@@ -45,11 +45,11 @@ TEST(TabPage, AddStopsAtNineTabsAndTakesTheFirstFreeId) {
   EXPECT_EQ(std::memcmp(r.data(), full.data(), kSettingsRecordSize), 0);
 }
 
-// The order and next-word offer live in the tabs' options, keyed by tab id: they follow a tab that
+// The order and next-word offer live in the options, keyed by tab id: they follow a tab that
 // moves, go with a tab that is removed, and a new tab that takes a removed one's id starts afresh.
 TEST(TabPage, OrderAndNextWordsAreKeptPerTabIdAndGoWithTheTab) {
   SettingsRecord r = Record({0, 2});
-  std::vector<uint8_t> options = DefaultTabOptions();
+  std::vector<uint8_t> options = DefaultOptionsRecord();
   TabPageModel page(r.view(), &options);
   EXPECT_EQ(TabPageModel::OrderChoices().size(), 3u);
   EXPECT_EQ(page.FieldsOf(1)->orderChoice, 0);

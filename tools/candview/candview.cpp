@@ -213,8 +213,9 @@ Result ReadFile(const std::u16string& path, std::vector<uint8_t>* bytes, platfor
   return Result::kSuccess;
 }
 
-// The blocks of this process: the default settings (with a template's colours) and the one dictionary.
-int OpenPrivate(const Options& o, TabSourceSet& set) {
+// Publications of this process: the default settings (with a template's colours) and the one
+// dictionary.
+int OpenPrivate(const Options& o, PublishedData& published, TabSourceSet& set) {
   const std::u16string path =
       o.dictionary.empty() ? platform::JoinPath(platform::ModuleFolder(), u"english.dict") : o.dictionary;
   std::vector<uint8_t> bytes;
@@ -232,20 +233,21 @@ int OpenPrivate(const Options& o, TabSourceSet& set) {
     if (o.templateNumber != 0) ApplyTemplate(view, t, o.templateNumber - 1);
     view.tab(t).setTitle(o.title);
   }
-  Result r = PublishPrivateSettings(settings.data(), settings.size(), &set.published());
+  Result r = PublishPrivateSettings(settings.data(), settings.size(), &published);
   if (r != Result::kSuccess) return Fail("cannot publish the settings", r);
-  r = PublishPrivateDictionaryFiles({bytes}, &set.published());
+  r = PublishPrivateDictionaryFiles({bytes}, &published);
   if (r != Result::kSuccess) return Fail("cannot publish the dictionary", r);
   set.Rebuild();
   return 0;
 }
 
-int OpenLive(TabSourceSet& set) {
+int OpenLive(PublishedData& published, TabSourceSet& set) {
   platform::OsError os = 0;
   const Result started = EnsureLoader(&os, kFromService);
   if (started != Result::kSuccess) return Fail("the loader is not available", started, os);
-  const Result r = set.Open();
-  if (r != Result::kSuccess) return Fail("cannot open what the loader publishes", r, set.published().lastError());
+  const Result r = published.Open();
+  if (r != Result::kSuccess) return Fail("cannot open what the loader publishes", r, published.lastError());
+  set.Rebuild();
   return 0;
 }
 
@@ -298,8 +300,11 @@ int Run(const std::vector<std::u16string>& args) {
   }
   const gdip::Session gdiplus;
   if (!gdiplus.started()) return Fail("GDI+ could not be started");
-  TabSourceSet set;
-  if (const int failed = o.live ? OpenLive(set) : OpenPrivate(o, set); failed != 0) return failed;
+  PublishedData published;
+  TabSourceSet set(published);
+  if (const int failed = o.live ? OpenLive(published, set) : OpenPrivate(o, published, set); failed != 0) {
+    return failed;
+  }
   if (o.tab >= set.sourceCount()) {
     return Fail("there is no tab " + std::to_string(o.tab) + " (the settings have " +
                 std::to_string(set.sourceCount()) + ")");

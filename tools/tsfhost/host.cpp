@@ -200,7 +200,11 @@ bool IsDllWindow(HWND hwnd, HMODULE dll) {
 // (through a tab set of our own), so that their share of the text service's time can be told.
 class LookupReplay {
  public:
-  bool Open() { return tabs_.Open() == Result::kSuccess; }
+  bool Open() {
+    if (published_.Open() != Result::kSuccess) return false;
+    tabs_.Rebuild();
+    return true;
+  }
   // Microseconds of the lookup that brings the set from the last text to `text`; -1 when none.
   double Follow(const std::u16string& text) {
     if (text == text_) return -1;
@@ -213,7 +217,8 @@ class LookupReplay {
   }
 
  private:
-  TabSourceSet tabs_;
+  PublishedData published_;
+  TabSourceSet tabs_{published_};
   std::u16string text_;
 };
 

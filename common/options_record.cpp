@@ -1,4 +1,4 @@
-#include "common/tab_options.h"
+#include "common/options_record.h"
 
 #include <cstring>
 
@@ -29,9 +29,9 @@ TabOptions Decode(const uint8_t* entry) {
 
 // A record not of the shape above is made empty before a write (false when `size` is not the record's).
 bool MakeWritable(uint8_t* record, size_t size) {
-  if (record == nullptr || size != kTabOptionsRecordSize) return false;
-  if (!ValidTabOptions(record, size)) {
-    const std::vector<uint8_t> empty = DefaultTabOptions();
+  if (record == nullptr || size != kOptionsRecordSize) return false;
+  if (!ValidOptionsRecord(record, size)) {
+    const std::vector<uint8_t> empty = DefaultOptionsRecord();
     std::memcpy(record, empty.data(), size);
   }
   return true;
@@ -39,20 +39,20 @@ bool MakeWritable(uint8_t* record, size_t size) {
 
 }  // namespace
 
-std::vector<uint8_t> DefaultTabOptions() {
-  std::vector<uint8_t> record(kTabOptionsRecordSize, 0);
+std::vector<uint8_t> DefaultOptionsRecord() {
+  std::vector<uint8_t> record(kOptionsRecordSize, 0);
   std::memcpy(record.data(), kMagic, sizeof(kMagic));
-  StoreU16(record.data() + 4, kTabOptionsVersion);
+  StoreU16(record.data() + 4, kOptionsRecordVersion);
   return record;
 }
 
-bool ValidTabOptions(const uint8_t* record, size_t size) {
-  return record != nullptr && size == kTabOptionsRecordSize && std::memcmp(record, kMagic, sizeof(kMagic)) == 0 &&
-         LoadU16(record + 4) == kTabOptionsVersion && LoadU16(record + kCountOffset) <= kTabOptionsCapacity;
+bool ValidOptionsRecord(const uint8_t* record, size_t size) {
+  return record != nullptr && size == kOptionsRecordSize && std::memcmp(record, kMagic, sizeof(kMagic)) == 0 &&
+         LoadU16(record + 4) == kOptionsRecordVersion && LoadU16(record + kCountOffset) <= kTabEntriesCapacity;
 }
 
 TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId) {
-  if (!ValidTabOptions(record, size)) return {};
+  if (!ValidOptionsRecord(record, size)) return {};
   const size_t count = LoadU16(record + kCountOffset);
   for (size_t i = 0; i < count; ++i) {
     if (LoadI16(Entry(record, i)) == tabId) return Decode(Entry(record, i));
@@ -61,7 +61,7 @@ TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId) {
 }
 
 bool LearningPaused(const uint8_t* record, size_t size) {
-  return ValidTabOptions(record, size) && (record[kFlagsOffset] & kLearningPausedFlag) != 0;
+  return ValidOptionsRecord(record, size) && (record[kFlagsOffset] & kLearningPausedFlag) != 0;
 }
 
 bool SetLearningPaused(uint8_t* record, size_t size, bool paused) {
@@ -72,7 +72,7 @@ bool SetLearningPaused(uint8_t* record, size_t size, bool paused) {
 }
 
 ToggleKey ReadToggleKey(const uint8_t* record, size_t size) {
-  if (!ValidTabOptions(record, size) || record[kToggleKeyOffset] > static_cast<uint8_t>(ToggleKey::kNone)) {
+  if (!ValidOptionsRecord(record, size) || record[kToggleKeyOffset] > static_cast<uint8_t>(ToggleKey::kNone)) {
     return ToggleKey::kShift;
   }
   return static_cast<ToggleKey>(record[kToggleKeyOffset]);
@@ -89,7 +89,7 @@ bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptio
   size_t count = LoadU16(record + kCountOffset);
   size_t at = 0;
   while (at < count && LoadI16(Entry(record, at)) != tabId) ++at;
-  if (at == count && options != TabOptions{} && count == kTabOptionsCapacity) return false;
+  if (at == count && options != TabOptions{} && count == kTabEntriesCapacity) return false;
   // Every entry of the id goes (a record from elsewhere may hold it twice), the last entry taking
   // each one's place; then the options go in at the end unless they are the defaults.
   for (size_t i = 0; i < count;) {

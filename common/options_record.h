@@ -1,11 +1,14 @@
-// The options of each tab that the settings record has no room for (the record stays as it is): the
-// order of its candidates and whether a pick offers the likely next words. Kept by the loader in a
-// file and a shared block of their own, edited by the settings sheet, read by the text service.
+// The options record: the options the settings record has no room for (it stays as it is). The input
+// method's own options (the key that switches it on and off, learning paused) and, per tab, the
+// order of its candidates and whether a pick offers the likely next words. Kept by the loader in
+// options.dat, edited by the settings sheet, read by the text service.
 //
-// A fixed-size record keyed by tab id. Layout (little-endian): magic "QLTO", u16 version, u16 entry
-// count, u8 flags for every tab (bit 0: learning paused), u8 toggle key, 6 reserved bytes, then entries of 4 bytes: i16
-// tab id, u8 order, u8 flags (bit 0: next words). A record that is not of this shape (wrong size, magic or version, a
-// count beyond capacity) reads as the defaults for every tab, as does a tab without an entry.
+// A fixed-size record; tab entries are keyed by tab id. Layout (little-endian): magic "QLTO", u16
+// version, u16 entry count, u8 flags (bit 0: learning paused), u8 toggle key, 6 reserved bytes, then
+// entries of 4 bytes: i16 tab id, u8 order, u8 flags (bit 0: next words). Files of this version are
+// read by every earlier build (which sees the toggle key's byte as reserved) and every later one. A
+// record that is not of this shape (wrong size, magic or version, a count beyond capacity) reads as
+// the defaults, as does a tab without an entry.
 #pragma once
 
 #include <cstddef>
@@ -14,9 +17,9 @@
 
 namespace quillet {
 
-constexpr size_t kTabOptionsRecordSize = 256;
-constexpr size_t kTabOptionsCapacity = (kTabOptionsRecordSize - 16) / 4;
-constexpr uint16_t kTabOptionsVersion = 1;
+constexpr size_t kOptionsRecordSize = 256;
+constexpr size_t kTabEntriesCapacity = (kOptionsRecordSize - 16) / 4;
+constexpr uint16_t kOptionsRecordVersion = 1;
 
 // The order of a tab's candidates. Dictionary order is the default and needs no data; the others
 // need ranking data made for the dictionary and fall back to dictionary order without it.
@@ -43,9 +46,9 @@ enum class ToggleKey : uint8_t {
 };
 
 // An empty record: every tab has the defaults.
-std::vector<uint8_t> DefaultTabOptions();
+std::vector<uint8_t> DefaultOptionsRecord();
 // Whether `record` has the shape above (what the loader keeps is checked with this too).
-bool ValidTabOptions(const uint8_t* record, size_t size);
+bool ValidOptionsRecord(const uint8_t* record, size_t size);
 // The options of tab `tabId`; the defaults for a tab without an entry or a record not of this
 // shape. An order this build does not know reads as dictionary order.
 TabOptions ReadTabOptions(const uint8_t* record, size_t size, int16_t tabId);

@@ -1,4 +1,4 @@
-#include "common/tab_options.h"
+#include "common/options_record.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ constexpr TabOptions kFrequentWithNext{CandidateOrder::kFrequent, true};
 constexpr TabOptions kLearning{CandidateOrder::kLearning, false};
 
 TEST(TabOptionsTest, EntriesAreFoundByTabIdAndDefaultsDropThem) {
-  std::vector<uint8_t> r = DefaultTabOptions();
+  std::vector<uint8_t> r = DefaultOptionsRecord();
   EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 0), TabOptions{});
   ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 3, kFrequentWithNext));
   ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), -2, kLearning));
@@ -33,8 +33,8 @@ TEST(TabOptionsTest, EntriesAreFoundByTabIdAndDefaultsDropThem) {
 }
 
 TEST(TabOptionsTest, AFullRecordRefusesANewTabAndChangesNothing) {
-  std::vector<uint8_t> r = DefaultTabOptions();
-  for (size_t i = 0; i < kTabOptionsCapacity; ++i) {
+  std::vector<uint8_t> r = DefaultOptionsRecord();
+  for (size_t i = 0; i < kTabEntriesCapacity; ++i) {
     ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), static_cast<int16_t>(i), kLearning));
   }
   const std::vector<uint8_t> full = r;
@@ -46,7 +46,7 @@ TEST(TabOptionsTest, AFullRecordRefusesANewTabAndChangesNothing) {
 // A record from elsewhere may name a tab twice: a write replaces both (the fuzz target found a write
 // of the defaults that left the second in force).
 TEST(TabOptionsTest, ATabNamedTwiceIsWrittenOnce) {
-  std::vector<uint8_t> r = DefaultTabOptions();
+  std::vector<uint8_t> r = DefaultOptionsRecord();
   ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 1, kLearning));
   ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 2, kLearning));
   r[20] = 1;  // the second entry's id becomes 1 as well
@@ -61,7 +61,7 @@ TEST(TabOptionsTest, ATabNamedTwiceIsWrittenOnce) {
 // The settings for every tab sit in the header, apart from the entries and from each other: the pause in
 // byte 8, the toggle key in byte 9, which older records hold as zero (a lone Shift, as before).
 TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {
-  std::vector<uint8_t> r = DefaultTabOptions();
+  std::vector<uint8_t> r = DefaultOptionsRecord();
   EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kShift);
   ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 4, kLearning));
   ASSERT_TRUE(SetToggleKey(r.data(), r.size(), ToggleKey::kCtrlSpace));
@@ -74,7 +74,7 @@ TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {
   ASSERT_TRUE(SetLearningPaused(r.data(), r.size(), true));
   EXPECT_TRUE(LearningPaused(r.data(), r.size()));
   EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 4), kLearning);
-  EXPECT_TRUE(ValidTabOptions(r.data(), r.size()));
+  EXPECT_TRUE(ValidOptionsRecord(r.data(), r.size()));
 
   r[9] = 7;  // from a later build
   EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kShift);
@@ -83,11 +83,11 @@ TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {
   EXPECT_EQ(ReadToggleKey(r.data(), r.size()), ToggleKey::kShift) << "not a record";
   ASSERT_TRUE(SetToggleKey(r.data(), r.size(), ToggleKey::kCtrlSpace));
   EXPECT_EQ(r, [] {
-    std::vector<uint8_t> expected = DefaultTabOptions();
+    std::vector<uint8_t> expected = DefaultOptionsRecord();
     expected[9] = 1;
     return expected;
   }()) << "a record not of the shape starts empty";
-  std::vector<uint8_t> shortRecord(kTabOptionsRecordSize - 1, 0);
+  std::vector<uint8_t> shortRecord(kOptionsRecordSize - 1, 0);
   EXPECT_FALSE(SetToggleKey(shortRecord.data(), shortRecord.size(), ToggleKey::kNone));
   EXPECT_EQ(ReadToggleKey(nullptr, 0), ToggleKey::kShift);
 }
@@ -97,7 +97,7 @@ TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {
 TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
   std::mt19937 random(7);
   for (int round = 0; round < 2000; ++round) {
-    std::vector<uint8_t> r = DefaultTabOptions();
+    std::vector<uint8_t> r = DefaultOptionsRecord();
     const int kind = round % 4;
     if (kind == 0) {
       for (uint8_t& b : r) b = static_cast<uint8_t>(random());
@@ -109,15 +109,15 @@ TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {
     const TabOptions read = ReadTabOptions(r.data(), r.size(), id);
     EXPECT_LE(static_cast<int>(read.order), 2);
     EXPECT_LE(static_cast<int>(ReadToggleKey(r.data(), r.size())), 2);
-    if (!ValidTabOptions(r.data(), r.size())) {
+    if (!ValidOptionsRecord(r.data(), r.size())) {
       EXPECT_EQ(read, TabOptions{});
     }
     if (WriteTabOptions(r.data(), r.size(), id, kFrequentWithNext)) {
-      EXPECT_TRUE(ValidTabOptions(r.data(), r.size()));
+      EXPECT_TRUE(ValidOptionsRecord(r.data(), r.size()));
       EXPECT_EQ(ReadTabOptions(r.data(), r.size(), id), kFrequentWithNext);
     }
   }
-  std::vector<uint8_t> shortRecord(kTabOptionsRecordSize - 1, 0);
+  std::vector<uint8_t> shortRecord(kOptionsRecordSize - 1, 0);
   EXPECT_FALSE(WriteTabOptions(shortRecord.data(), shortRecord.size(), 0, kLearning));
   EXPECT_EQ(ReadTabOptions(nullptr, 0, 0), TabOptions{});
 }
