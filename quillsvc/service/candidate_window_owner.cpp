@@ -1,8 +1,6 @@
 // The candidate window the text service owns from the first key of a composition to its end, its
-// clicks, and its list as the framework's UI element: begun before the list shows, updated on every
-// change, ended when the list goes. When the application draws the list itself the window stays
-// hidden and the application's choices come through the element; Wine's framework refuses to begin
-// elements, which means the window shows the list.
+// clicks, and the edit sessions that carry out what an application that draws the list chooses (the
+// element itself is CandidateListOwner's).
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/service/edit_sessions.h"
 #include "quillsvc/service/text_service_impl.h"
@@ -39,7 +37,7 @@ CandidateWindow* CQuillsvc::NewCandidateWindow(int activeTab) {
   window_ =
       CCandListWin::Create(tabs.settingsRecord(), tabs.settingsSize(), this, activeTab, OwnerWindow(context.Get()));
   if (window_ == nullptr) return nullptr;
-  window_->SetObserver(this);
+  window_->SetObserver(&candidateList_);
   window_->SetDocumentWindow(CaretPlacedWindow(context.Get()));
   return window_.get();
 }
@@ -56,65 +54,13 @@ void CQuillsvc::OnMouseEvent(uint32_t message, AppearanceElement element, int32_
   controller_.OnMouseEvent(message, static_cast<int>(element), index);
 }
 
-// The list as the framework's UI element.
-
-bool CQuillsvc::OnListShown() {
-  ComPtr<ITfUIElementMgr> elements = QueryAs<ITfUIElementMgr>(threadMgr_.Get());
-  if (!elements) return true;
-  auto element = ComPtr<CCandidateListUIElement>::Adopt(new CCandidateListUIElement(Identity(), *this));
-  BOOL show = TRUE;
-  DWORD id = TF_INVALID_UIELEMENTID;
-  if (FAILED(elements->BeginUIElement(element.Get(), &show, &id))) {
-    element->Disconnect();
-    return true;
-  }
-  element_ = std::move(element);
-  elementId_ = id;
-  return show != FALSE;
-}
-
-void CQuillsvc::OnListChanged() {
-  if (!element_) return;
-  element_->MarkChanged();
-  if (ComPtr<ITfUIElementMgr> elements = QueryAs<ITfUIElementMgr>(threadMgr_.Get()))
-    elements->UpdateUIElement(elementId_);
-}
-
-void CQuillsvc::OnListHidden() {
-  if (!element_) return;
-  ComPtr<CCandidateListUIElement> element = std::move(element_);
-  element->Disconnect();
-  const DWORD id = std::exchange(elementId_, TF_INVALID_UIELEMENTID);
-  if (ComPtr<ITfUIElementMgr> elements = QueryAs<ITfUIElementMgr>(threadMgr_.Get())) elements->EndUIElement(id);
-}
-
-size_t CQuillsvc::RowCount() { return window_ != nullptr ? window_->RowCount() : 0; }
-
-std::u16string CQuillsvc::RowText(size_t row) { return window_ != nullptr ? window_->core().RowText(row) : u""; }
-
-int CQuillsvc::SelectedRow() { return window_ != nullptr ? window_->SelectedRow() : -1; }
-
-ComPtr<ITfDocumentMgr> CQuillsvc::DocumentMgr() {
-  ComPtr<ITfDocumentMgr> manager;
-  if (ComPtr<ITfContext> context = CompositionContext()) context->GetDocumentMgr(manager.Put());
-  return manager;
-}
-
-void CQuillsvc::ShowOwnWindow(bool show) {
-  if (window_ != nullptr) window_->SetDrawnHere(show);
-}
-
-bool CQuillsvc::OwnWindowShown() { return window_ != nullptr && window_->IsVisible() && window_->DrawnHere(); }
-
-void CQuillsvc::SelectRow(size_t row) { controller_.HighlightRow(static_cast<int>(row)); }
-
-void CQuillsvc::Finalize() {
+void CQuillsvc::RequestFinalize() {
   if (ComPtr<ITfContext> context = CompositionContext()) {
     RequestSession(context.Get(), new CFinalizeEditSession(context.Get(), this), TF_ES_ASYNCDONTCARE | TF_ES_READWRITE);
   }
 }
 
-void CQuillsvc::Abort() {
+void CQuillsvc::RequestAbort() {
   if (ComPtr<ITfContext> context = CompositionContext()) {
     RequestSession(context.Get(), new CAbortEditSession(context.Get(), this), TF_ES_ASYNCDONTCARE | TF_ES_READWRITE);
   }

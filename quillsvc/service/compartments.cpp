@@ -44,7 +44,7 @@ HRESULT CQuillsvc::OnChange(REFGUID compartment) {
     if (!IsEqualGUID(compartment, GUID_COMPARTMENT_KEYBOARD_OPENCLOSE)) return S_OK;
     // Closed from outside: what is typed stays as text, and the list goes.
     if (!IsOpen() && (controller_.composition().HasComposition() || window_ != nullptr)) EndCompositionAsync();
-    RefreshLangBarItems();
+    langBar_.Refresh();
     return S_OK;
   });
 }
@@ -64,14 +64,14 @@ bool CQuillsvc::IsKeyboardDisabled() {
   return ReadNumber(compartments.Get(), GUID_COMPARTMENT_EMPTYCONTEXT, &value) && value != 0;
 }
 
-bool CQuillsvc::IsOpen() {
+bool CQuillsvc::IsOpenNow() {
   LONG value = 0;
   ComPtr<ITfCompartmentMgr> compartments = QueryAs<ITfCompartmentMgr>(threadMgr_.Get());
   return ReadNumber(compartments.Get(), GUID_COMPARTMENT_KEYBOARD_OPENCLOSE, &value) && value != 0;
 }
 
 HRESULT CQuillsvc::SetOpenState(bool open) {
-  if (open && ErrorCode() != Result::kSuccess) return E_FAIL;
+  if (open && controller_.errorCode() != Result::kSuccess) return E_FAIL;
   ComPtr<ITfCompartment> compartment = OpenCloseCompartment(threadMgr_.Get());
   if (!compartment) return E_FAIL;
   VARIANT value;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "quillsvc/com/com_boundary.h"
+#include "quillsvc/com/sink_advice.h"
 #include "quillsvc/service/edit_sessions.h"
 #include "quillsvc/service/text_service_impl.h"
 #include "quillsvc/service/tsf_edit_context.h"
@@ -30,28 +31,19 @@ HWND CaretPlacedWindow(ITfContext* context) {
 }
 
 bool CQuillsvc::AttachContext(ITfDocumentMgr* manager) {
-  if (textEditSinkCookie_ != TF_INVALID_COOKIE || layoutSinkCookie_ != TF_INVALID_COOKIE) {
-    if (ComPtr<ITfSource> source = QueryAs<ITfSource>(context_.Get())) {
-      if (textEditSinkCookie_ != TF_INVALID_COOKIE) source->UnadviseSink(textEditSinkCookie_);
-      if (layoutSinkCookie_ != TF_INVALID_COOKIE) source->UnadviseSink(layoutSinkCookie_);
-    }
-  }
+  UnadviseOn(context_.Get(), &textEditSinkCookie_);
+  UnadviseOn(context_.Get(), &layoutSinkCookie_);
   context_.Reset();
-  textEditSinkCookie_ = layoutSinkCookie_ = TF_INVALID_COOKIE;
   if (manager == nullptr) return true;
 
   ComPtr<ITfContext> top;
   if (FAILED(manager->GetTop(top.Put()))) return false;
   if (!top) return true;
-  ComPtr<ITfSource> source = QueryAs<ITfSource>(top.Get());
-  if (!source) return false;
-  if (FAILED(source->AdviseSink(IID_ITfTextEditSink, static_cast<ITfTextEditSink*>(this), &textEditSinkCookie_))) {
-    textEditSinkCookie_ = TF_INVALID_COOKIE;
-    return false;
-  }
-  if (FAILED(source->AdviseSink(IID_ITfTextLayoutSink, static_cast<ITfTextLayoutSink*>(this), &layoutSinkCookie_))) {
-    source->UnadviseSink(textEditSinkCookie_);
-    textEditSinkCookie_ = layoutSinkCookie_ = TF_INVALID_COOKIE;
+  textEditSinkCookie_ = AdviseOn(top.Get(), IID_ITfTextEditSink, static_cast<ITfTextEditSink*>(this));
+  layoutSinkCookie_ = AdviseOn(top.Get(), IID_ITfTextLayoutSink, static_cast<ITfTextLayoutSink*>(this));
+  if (textEditSinkCookie_ == TF_INVALID_COOKIE || layoutSinkCookie_ == TF_INVALID_COOKIE) {
+    UnadviseOn(top.Get(), &textEditSinkCookie_);
+    UnadviseOn(top.Get(), &layoutSinkCookie_);
     return false;
   }
   context_ = std::move(top);

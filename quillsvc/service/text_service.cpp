@@ -72,11 +72,11 @@ HRESULT CQuillsvc::Activate(ITfThreadMgr* threadMgr, TfClientId clientId) {
   SetErrorCode(error);
   return ComBoundary([&] {
     if (error == Result::kSuccess) {
-      UpdateLangBarItems(true);
+      langBar_.Update(true);
     } else {
-      UpdateLangBarItems(false);
+      langBar_.Update(false);
       SetOpenState(false);
-      RefreshLangBarItems();
+      langBar_.Refresh();
     }
     return error != Result::kSuccess ? E_FAIL : S_OK;
   });
@@ -117,7 +117,7 @@ HRESULT CQuillsvc::Deactivate() {
   compositionContext_.Reset();
   AtBoundary([&] { UnadviseThreadMgrEventSink(); });
   AtBoundary([&] { AttachContext(nullptr); });
-  AtBoundary([&] { RemoveLangBarItems(); });
+  AtBoundary([&] { langBar_.Remove(); });
   AtBoundary([&] { UnadviseKeyEventSink(); });
   AtBoundary([&] { UnadviseThreadFocusSink(); });
   AtBoundary([&] { UnadviseOpenCloseSink(); });

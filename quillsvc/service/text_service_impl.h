@@ -10,12 +10,15 @@
 //   key_event_sink.cpp         ITfKeyEventSink, the key states, full screen, the synthetic key of a click
 //   composition_sink.cpp       ITfCompositionSink and the edit sessions that run the core
 //   compartments.cpp           open/close (and its sink), keyboard disabled and empty context
-//   lang_bar_owner.cpp         the language-bar items and what they ask (LangBarHost)
 //   function_provider.cpp      ITfFunctionProvider
-//   candidate_window_owner.cpp the candidate window, its clicks and its UI element
+//   candidate_window_owner.cpp the candidate window, its clicks, and the edit sessions of what an
+//                              application that draws the list chooses
 //
-// All entry points run on the thread that activated the object. The shared blocks are held only while
-// the thread has the focus; a failure on the way becomes the error code, shown in the open/close
+// Two concerns are helper objects it owns: LangBarItemsOwner (the language-bar items and what they
+// ask) and CandidateListOwner (the list as the framework's UI element).
+//
+// All entry points run on the thread that activated the object. What the loader publishes is held only
+// while the thread has the focus; a failure on the way becomes the error code, shown in the open/close
 // item's tooltip, and leaves the text service unable to open.
 #pragma once
 
@@ -33,10 +36,10 @@
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/module.h"
 #include "quillsvc/com/tsf_interfaces.h"
-#include "quillsvc/langbar/lang_bar_items.h"
-#include "quillsvc/service/candidate_list_element.h"
+#include "quillsvc/service/candidate_list_owner.h"
 #include "quillsvc/service/input_controller.h"
 #include "quillsvc/service/input_scope.h"
+#include "quillsvc/service/lang_bar_items_owner.h"
 #include "quillsvc/service/text_service.h"
 
 namespace quillet {
@@ -48,10 +51,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
                                          ITfKeyEventSink, ITfCompositionSink, ITfTextLayoutSink, ITfThreadFocusSink,
                                          ITfFunctionProvider, ITfCompartmentEventSink>,
                         private InputHost,
-                        private LangBarHost,
-                        private IWidgetMouseEventCallback,
-                        private CandidateListObserver,
-                        private CandidateListSource {
+                        private IWidgetMouseEventCallback {
  public:
   CQuillsvc();
   ~CQuillsvc() override;
@@ -105,6 +105,23 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   void FinalizeInSession(ITfContext* context, TfEditCookie cookie);
   void AbortInSession(ITfContext* context, TfEditCookie cookie);
 
+  // For the helpers it owns.
+  InputController& controller() { return controller_; }
+  ITfThreadMgr* threadMgr() const { return threadMgr_.Get(); }
+  CCandListWin* windowNow() const { return window_.get(); }
+  bool IsOpenNow();
+  // Refused (E_FAIL) for true while the error code is nonzero.
+  HRESULT SetOpenState(bool open);
+  // Ends the composition (its text stays) through an asynchronous edit session and destroys the
+  // candidate window.
+  void EndCompositionAsync();
+  // The context the composition lives in, else the focused one; null for none.
+  ComPtr<ITfContext> CompositionContext() const;
+  // What an application that draws the list chose: the highlighted row picked, or the typed text
+  // given up, each in an edit session of its own.
+  void RequestFinalize();
+  void RequestAbort();
+
  private:
   Result ActivateSteps();
   // Makes sure the loader runs, then opens the blocks and the tab sources.
@@ -125,40 +142,24 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   // (Re)advises the text-edit and layout sinks on the top context of `manager` (none: only detaches).
   bool AttachContext(ITfDocumentMgr* manager);
 
-  void UpdateLangBarItems(bool enabled);
-  void RemoveLangBarItems();
-
   // Asks for a session on `context` with this text service's client id.
   void RequestSession(ITfContext* context, ITfEditSession* session, DWORD flags);
-  // The context the composition lives in, else the focused one; null for none.
-  ComPtr<ITfContext> CompositionContext() const;
   // The key sink's four calls: whether the key is eaten (test), or that and its handling.
   HRESULT KeyEvent(ITfContext* context, WPARAM key, bool down, bool test, BOOL* eaten);
 
   // InputHost
   bool IsKeyboardDisabled() override;
   bool MayLearn() override { return !field_.secret && !field_.privateField; }
-  bool IsOpen() override;
+  bool IsOpen() override { return IsOpenNow(); }
   void SetOpen(bool open) override { SetOpenState(open); }
   bool IsKeyHeld(uint32_t virtualKey) override;
   bool IsKeyToggled(uint32_t virtualKey) override;
-  void RefreshLangBarItems() override;
+  void RefreshLangBarItems() override { langBar_.Refresh(); }
   bool ForegroundIsFullScreen() override;
   CandidateWindow* candidateWindow() override;
   CandidateWindow* NewCandidateWindow(int activeTab) override;
   void DestroyCandidateWindow() override;
   void SendKeyDown(uint32_t virtualKey) override;
-
-  // LangBarHost
-  Result ErrorCode() override;
-  std::u16string GetErrorText() override;
-  HRESULT SetOpenState(bool open) override;
-  void EndCompositionAsync() override;
-  const TabSourceSet* Tabs() override;
-  int ActiveTab() override;
-  void ChooseTab(int index) override;
-  bool MayShowSettings() override;
-  void ShowSettings() override;
 
   // IWidgetMouseEventCallback (the candidate window's clicks)
   void OnTabClicked(int32_t tab) override;
@@ -166,22 +167,6 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   void OnListScrolled(int32_t arrow) override;
   void OnTabScrolled(int32_t arrow) override;
   void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
-
-  // CandidateListObserver: the list as the framework's UI element.
-  bool OnListShown() override;
-  void OnListChanged() override;
-  void OnListHidden() override;
-
-  // CandidateListSource: what the UI element reads and what the application asks of it.
-  size_t RowCount() override;
-  std::u16string RowText(size_t row) override;
-  int SelectedRow() override;
-  ComPtr<ITfDocumentMgr> DocumentMgr() override;
-  void ShowOwnWindow(bool show) override;
-  bool OwnWindowShown() override;
-  void SelectRow(size_t row) override;
-  void Finalize() override;
-  void Abort() override;
 
   // GDI+ for the candidate window, for this object's life (started before and ended after it).
   gdip::Session gdiplus_;
@@ -199,13 +184,9 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   DWORD openCloseSinkCookie_ = TF_INVALID_COOKIE;
   bool keyEventSinkAdvised_ = false;
   bool functionProviderAdvised_ = false;
-  ComPtr<CLangBarItemEnable> enableItem_;
-  ComPtr<CLangBarItemCurrSheet> currSheetItem_;
-  ComPtr<CLangBarItemSheetList> sheetListItem_;
-  std::unique_ptr<CCandListWin> window_;
-  // The list as the framework's UI element while it is shown and the framework took it.
-  ComPtr<CCandidateListUIElement> element_;
-  DWORD elementId_ = TF_INVALID_UIELEMENTID;
+  LangBarItemsOwner langBar_{*this};
+  CandidateListOwner candidateList_{*this};
+  std::unique_ptr<CCandListWin> window_;  // after candidateList_, which observes it
 };
 
 }  // namespace quillet

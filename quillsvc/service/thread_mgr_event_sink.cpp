@@ -42,8 +42,8 @@ HRESULT CQuillsvc::OnSetThreadFocus() {
     const Result error = AtBoundary(Result::kOutOfMemory, [&] { return OpenBlocks(); });
     SetErrorCode(error);
     if (error != Result::kSuccess) SetOpenState(false);
-    UpdateLangBarItems(error == Result::kSuccess);
-    RefreshLangBarItems();
+    langBar_.Update(error == Result::kSuccess);
+    langBar_.Refresh();
     return S_OK;
   });
 }
