@@ -302,4 +302,9 @@ bool LearnedStore::Load(const uint8_t* data, size_t size) {
   return true;
 }
 
+bool IsLearnedStore(const uint8_t* bytes, size_t size) {
+  LearnedStore check;
+  return check.Load(bytes, size);
+}
+
 }  // namespace quillet

@@ -34,6 +34,9 @@ constexpr uint32_t kMaxRanked = 256;
 // No store of kDefaultCapacity records comes near this (about 6 MB at most); a larger file is damage.
 constexpr size_t kMaxLearnedFileSize = size_t{16} << 20;
 
+// Whether `bytes` are a store that LearnedStore::Load takes: the check of the file it is kept in.
+bool IsLearnedStore(const uint8_t* bytes, size_t size);
+
 struct LearnedRecord {
   TextRef key;
   TextRef form;

@@ -11,11 +11,25 @@
 
 #include "common/learned_store.h"
 #include "fuzz/fuzz_scratch.h"
-#include "lookup/learned_file.h"
+#include "platform/kept_file.h"
 
 using namespace quillet;
 
 namespace {
+
+// How the loader and the lookup command keep the store.
+platform::KeptFile Kept(const std::u16string& path) {
+  return platform::KeptFile(path, kMaxLearnedFileSize, &IsLearnedStore);
+}
+
+// Loads as they do: the store from a file that holds one, else empty; *damaged when it was set aside.
+bool Load(const std::u16string& path, LearnedStore* store, bool* damaged) {
+  store->Clear();
+  const platform::KeptContent content = Kept(path).Load();
+  *damaged = content.origin == platform::KeptOrigin::kDamaged;
+  if (content.origin == platform::KeptOrigin::kFile) store->Load(content.bytes.data(), content.bytes.size());
+  return content.origin != platform::KeptOrigin::kUnreadable;
+}
 
 fuzz::Scratch& scratch() {
   static fuzz::Scratch s;
@@ -43,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   store.Learn(u"", u"stale");  // whatever was in the store before goes
   bool damaged = true;
   platform::OsError error = 0;
-  Check(LoadLearnedStore(s.U16("learned.dat"), &store, &damaged, &error) == Result::kSuccess);
+  Check(Load(s.U16("learned.dat"), &store, &damaged));
   LearnedStore inMemory;
   Check(damaged == !inMemory.Load(data, size));
   if (damaged) {
@@ -72,9 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LearnedRecord r;
     Check(view.Record(i, &r) && r.weight < LearnedStore::kWeightLimit);
   }
-  Check(SaveLearnedStore(store, s.U16("learned.dat"), &error) == Result::kSuccess);
+  Check(Kept(s.U16("learned.dat")).Save(published.data(), published.size(), &error) == Result::kSuccess);
   LearnedStore next;
-  Check(LoadLearnedStore(s.U16("learned.dat"), &next, &damaged, &error) == Result::kSuccess && !damaged);
+  Check(Load(s.U16("learned.dat"), &next, &damaged) && !damaged);
   // Weights go through 32 bits on the way, so the store is compared by what it holds.
   Check(next.size() == store.size() && next.Uses(u"alpha") == store.Uses(u"alpha") &&
         next.Uses(u"beta") == store.Uses(u"beta"));

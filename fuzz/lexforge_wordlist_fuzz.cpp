@@ -84,7 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!s.Write("in.txt", data, size)) return 0;
   const Result onDisk = ConvertTextToDictionary(s.U16("out.txt"), s.U16("in.txt"));
   // The side files never outlive a conversion.
-  for (const char* side : {"out.pos", "out.lst", "out.inf", "out.dtmp"}) Check(access(s.Path(side).c_str(), F_OK) != 0);
+  const std::string temporary = "out.dict.tmp-" + std::to_string(getpid());
+  for (const std::string side : {"out.pos", "out.lst", "out.inf", temporary.c_str()}) {
+    Check(access(s.Path(side).c_str(), F_OK) != 0);
+  }
   Check(onDisk == r);
   if (r != Result::kSuccess) return 0;
   const std::string file = s.Read("out.dict");

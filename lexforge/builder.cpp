@@ -309,20 +309,14 @@ Result DictionaryBuilder::WriteDictionary() {
 
   const std::vector<uint8_t> head = DictionaryHead(nodes, entryCount, positionSize, keySize, infoSize);
 
-  platform::File dictionary;
-  if (!dictionary.Create(paths_.temporary, &error)) return Fail(Result::kFileOpenFailed, error, paths_.temporary);
-  const bool written = WriteWhole(dictionary, head.data(), head.size(), &error) &&
-                       WriteWhole(dictionary, positionMap.data(), positionMap.size(), &error) &&
-                       WriteWhole(dictionary, keyMap.data(), keyMap.size(), &error) &&
-                       WriteWhole(dictionary, infoMap.data(), infoMap.size(), &error);
-  const bool closed = dictionary.Close(&error);
-  if (!written || !closed) {
-    platform::RemoveFile(paths_.temporary);
-    return Fail(Result::kFileWriteFailed, error, paths_.temporary);
-  }
-  if (!platform::RenameFile(paths_.temporary, paths_.dictionary, &error)) {
-    platform::RemoveFile(paths_.temporary);
-    return Fail(Result::kFileOpenFailed, error, paths_.dictionary);
+  const auto writeDictionary = [&](platform::File& dictionary, platform::OsError* e) {
+    return WriteWhole(dictionary, head.data(), head.size(), e) &&
+           WriteWhole(dictionary, positionMap.data(), positionMap.size(), e) &&
+           WriteWhole(dictionary, keyMap.data(), keyMap.size(), e) &&
+           WriteWhole(dictionary, infoMap.data(), infoMap.size(), e);
+  };
+  if (!platform::ReplaceFile(paths_.dictionary, writeDictionary, /*ownerOnly=*/false, &error)) {
+    return Fail(Result::kFileWriteFailed, error, paths_.dictionary);
   }
   return Result::kSuccess;
 }

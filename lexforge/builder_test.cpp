@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "common/dictionary_view.h"
 #include "lexforge/test_files.h"
+#include "platform/process.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -57,11 +59,14 @@ class BuilderTest : public ::testing::Test {
   }
   Bytes Dictionary() { return ReadAll(dir_.Path("words.dict")); }
   bool NoSideFiles() {
-    for (const char* name : {"words.pos", "words.lst", "words.inf", "words.dtmp"}) {
-      if (testing::Exists(dir_.Path(name))) return false;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("."))) {
+      const std::string name = entry.path().filename().string();
+      if (name != "words.dict" && name.find("words.") == 0 && name.find(".txt") == std::string::npos) return false;
     }
     return true;
   }
+  // The name the new dictionary has until it is complete.
+  std::string Temporary() { return "words.dict.tmp-" + std::to_string(platform::CurrentProcessId()); }
 
   TempDir dir_;
 };
@@ -273,11 +278,11 @@ TEST_F(BuilderTest, FailedConversionKeepsTheOldDictionary) {
   EXPECT_EQ(Dictionary(), old);
 
   // The new dictionary cannot even be started: the temporary name is taken by a folder.
-  std::filesystem::create_directory(dir_.Path("words.dtmp"));
+  std::filesystem::create_directory(dir_.Path(Temporary()));
   WriteAll(dir_.Path("new.txt"), Utf16(u"new\r\n"));
-  EXPECT_EQ(ConvertTextToDictionary(dir_.U16("words.dict"), dir_.U16("new.txt")), Result::kFileOpenFailed);
+  EXPECT_EQ(ConvertTextToDictionary(dir_.U16("words.dict"), dir_.U16("new.txt")), Result::kFileWriteFailed);
   EXPECT_EQ(Dictionary(), old);
-  std::filesystem::remove(dir_.Path("words.dtmp"));
+  std::filesystem::remove(dir_.Path(Temporary()));
   EXPECT_TRUE(NoSideFiles());
 }
 

@@ -9,11 +9,12 @@
 #include "ipc/loader_link.h"
 #include "lexforge/command_line.h"
 #include "lexforge/paths.h"
-#include "lookup/learned_file.h"
+#include "lookup/learner.h"
 #include "lookup/private_block.h"
 #include "lookup/tab_source.h"
 #include "lookup/tab_source_set.h"
 #include "platform/file.h"
+#include "platform/kept_file.h"
 
 namespace quillet {
 namespace {
@@ -296,15 +297,17 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
     }
   }
   LearnedStore store;
+  platform::KeptFile kept(o.history, kMaxLearnedFileSize, &IsLearnedStore);
   if (!o.history.empty()) {
-    bool damaged = false;
-    platform::OsError os = 0;
-    const Result r = LoadLearnedStore(o.history, &store, &damaged, &os);
-    if (r != Result::kSuccess) return FailOn(err, "read", o.history, r, os);
-    if (damaged) {
-      err << "lexforge lookup: '" << ToUtf8(o.history) << "' is not a learned store; kept as '" << ToUtf8(o.history)
-          << ".damaged', starting with nothing learned\n";
+    const platform::KeptContent content = kept.Load();
+    if (content.origin == platform::KeptOrigin::kUnreadable) {
+      return FailOn(err, "read", o.history, Result::kFileReadFailed, content.error);
     }
+    if (content.origin == platform::KeptOrigin::kDamaged) {
+      err << "lexforge lookup: '" << ToUtf8(o.history) << "' is not a learned store; kept as '"
+          << ToUtf8(content.asidePath) << "', starting with nothing learned\n";
+    }
+    if (content.origin == platform::KeptOrigin::kFile) store.Load(content.bytes.data(), content.bytes.size());
   }
   std::vector<uint8_t> learnedBytes;
   LearnedView learned;
@@ -322,13 +325,13 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
       CreateTabSource(published.directory(), 0, static_cast<uint16_t>(o.minLength), &ranking);
   if (!source) return Fail(err, "cannot make the source", Result::kOutOfMemory);
   source->SetOrder(o.order);
-  WordHistory history;
+  Learner learner(learning ? &store : nullptr);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
     if (line[0] == '?') {
-      source->SetContext(history);
+      source->SetContext(learner.history());
       const size_t count = line.size() == 1 ? source->NextWords() : source->SetPrefix(FromUtf8(line.substr(1)));
       PrintPage(*source, count, out);
       out.flush();
@@ -336,15 +339,12 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
       bool endsSentence = false;
       const std::u16string word = WrittenWord(FromUtf8(line.substr(1)), &endsSentence);
       if (!word.empty()) {
-        if (learning) {
-          store.Learn(history.previousWord(), word, history.lastIsStart());
-          publish();
-        }
-        history.Write(word);
+        learner.Write(word);
+        if (learning) publish();
       }
-      if (endsSentence) history.EndSentence();
+      if (endsSentence) learner.EndSentence();
     } else if (line == ".") {
-      history.EndSentence();
+      learner.EndSentence();
     } else {
       err << "lexforge lookup: ignored a line that is not ?PREFIX, ?, +WORD or .\n";
     }
@@ -352,7 +352,8 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
   source.reset();
   if (!o.history.empty()) {
     platform::OsError os = 0;
-    const Result saved = SaveLearnedStore(store, o.history, &os);
+    const std::vector<uint8_t> bytes = store.Serialize();
+    const Result saved = kept.Save(bytes.data(), bytes.size(), &os);
     if (saved != Result::kSuccess) return FailOn(err, "write", o.history, saved, os);
   }
   return 0;

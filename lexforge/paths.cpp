@@ -8,7 +8,6 @@ BuildPaths MakeBuildPaths(std::u16string_view destination) {
   p.positions = ReplaceExtension(destination, u".pos");
   p.keys = ReplaceExtension(destination, u".lst");
   p.infos = ReplaceExtension(destination, u".inf");
-  p.temporary = ReplaceExtension(destination, u".dtmp");
   return p;
 }
 

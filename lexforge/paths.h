@@ -16,7 +16,6 @@ struct BuildPaths {
   std::u16string positions;   // ".pos"
   std::u16string keys;        // ".lst"
   std::u16string infos;       // ".inf"
-  std::u16string temporary;   // ".dtmp": the new dictionary until it is complete
 };
 
 BuildPaths MakeBuildPaths(std::u16string_view destination);

@@ -5,12 +5,12 @@
 
 #include "common/learn_inbox.h"
 #include "lexwarden/owned_block.h"
-#include "lookup/learned_file.h"
+#include "lookup/learner.h"
 
 namespace quillet::warden {
 
 LearningKeeper::LearningKeeper(std::u16string path, PublicationBoard& board)
-    : board_(board), file_(LearnedFile(path)) {}
+    : board_(board), file_(std::move(path), kMaxLearnedFileSize, &IsLearnedStore) {}
 
 Result LearningKeeper::Open() {
   const platform::KeptContent content = file_.Load();  // unreadable: start empty, never overwrite it
@@ -38,27 +38,7 @@ bool LearningKeeper::Drain() {
     events = TakeLearnEvents(inbox_.view(), inbox_.viewSize());
   }
   if (events.empty()) return true;
-  for (const LearnEvent& e : events) {
-    switch (e.kind) {
-      case LearnKind::kWord:
-        store_.Learn(previous_, e.word, sentenceStart_);
-        previous_ = e.word;
-        sentenceStart_ = false;
-        break;
-      case LearnKind::kSentenceEnd:
-        previous_.clear();
-        sentenceStart_ = true;
-        break;
-      case LearnKind::kForget:
-        store_.Forget(e.word);
-        break;
-      case LearnKind::kClear:
-        store_.Clear();
-        previous_.clear();
-        sentenceStart_ = true;
-        break;
-    }
-  }
+  for (const LearnEvent& e : events) learner_.Apply(e);
   unsaved_ = true;
   if (std::chrono::steady_clock::now() - lastSave_ >= std::chrono::seconds(kSaveIntervalSeconds)) Save();
   Publish();

@@ -14,6 +14,7 @@
 #include "ipc/shared_block.h"
 #include "lexwarden/publication_board.h"
 #include "lexwarden/worker_role.h"
+#include "lookup/learner.h"
 #include "platform/kept_file.h"
 
 namespace quillet::warden {
@@ -46,8 +47,7 @@ class LearningKeeper {
   platform::KeptFile file_ GUARDED_BY(kWorkerRole);
   bool damaged_ = false;
   LearnedStore store_ GUARDED_BY(kWorkerRole);
-  std::u16string previous_ GUARDED_BY(kWorkerRole);  // the word before the next one reported
-  bool sentenceStart_ GUARDED_BY(kWorkerRole) = true;
+  Learner learner_ GUARDED_BY(kWorkerRole){&store_};
   bool unsaved_ GUARDED_BY(kWorkerRole) = false;
   std::chrono::steady_clock::time_point lastSave_ GUARDED_BY(kWorkerRole){};
   SharedBlock inbox_ GUARDED_BY(kWorkerRole);

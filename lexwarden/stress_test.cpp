@@ -16,9 +16,9 @@
 #include "ipc/shared_block.h"
 #include "lexwarden/stress_common.h"
 #include "lexwarden/test_support.h"
-#include "lookup/learned_file.h"
 #include "lookup/learning_reporter.h"
 #include "lookup/tab_source_set.h"
+#include "platform/kept_file.h"
 #include "platform/process.h"
 #include "platform/test_namespace.h"
 #include "platform/user_data.h"
@@ -235,11 +235,9 @@ TEST(LoaderStress, ALoaderKilledAtAnyMomentLeavesNoApplicationStuckAndNoFileDama
   EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 1, 1), Result::kSuccess);
   EXPECT_TRUE(quillet::testing::Eventually([&] { return testing::ReadBytes(config.File(u"settings.dat")) == last; }));
   loader.Kill();
-  bool damaged = false;
-  LearnedStore store;
-  platform::OsError error = 0;
-  EXPECT_EQ(LoadLearnedStore(config.File(u"learned.dat"), &store, &damaged, &error), Result::kSuccess);
-  EXPECT_FALSE(damaged);
+  const platform::KeptContent learned =
+      platform::KeptFile(config.File(u"learned.dat"), kMaxLearnedFileSize, &IsLearnedStore).Load();
+  EXPECT_TRUE(learned.origin == platform::KeptOrigin::kFile || learned.origin == platform::KeptOrigin::kFirstRun);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,8 +29,10 @@ class File {
 
   // Opens an existing file for reading, no sharing.
   bool OpenRead(const std::u16string& path, OsError* error);
-  // Creates the file for writing, no sharing, replacing (truncating) an existing one.
-  bool Create(const std::u16string& path, OsError* error);
+  // Creates the file for writing, no sharing, replacing (truncating) an existing one. `ownerOnly`: on
+  // POSIX the file is the owner's alone (mode 0600); on Windows a new file takes its folder's rights
+  // (the user's own for the per-user folder).
+  bool Create(const std::u16string& path, OsError* error, bool ownerOnly = false);
 
   bool valid() const;
   // Reads up to `size` bytes; *done is the count read (short only at the end of the file).
@@ -37,6 +40,8 @@ class File {
   // Writes all `size` bytes, in pieces as the OS needs; *done is the count written, also on failure.
   bool Write(const void* buffer, size_t size, size_t* done, OsError* error);
   bool Size(uint64_t* size, OsError* error) const;
+  // Makes what was written durable: on the disk, not only in the system's caches.
+  bool Flush(OsError* error);
   // Closes the handle; false when the OS reported a failure on closing (a lost write on POSIX).
   bool Close(OsError* error = nullptr);
 
@@ -74,5 +79,15 @@ bool FileExists(const std::u16string& path);
 bool RemoveFile(const std::u16string& path, OsError* error = nullptr);
 // Renames `from` to `to`, replacing `to` when it exists.
 bool RenameFile(const std::u16string& from, const std::u16string& to, OsError* error = nullptr);
+
+// Replaces `path` with what `write` writes into a file open for writing (false from `write`, with
+// *error set, fails): the new content goes to a temporary file beside it, which is flushed to the
+// disk and then renamed over `path`, the rename made durable too. A crash or a kill at any moment
+// leaves the old content or the new, never a torn or empty file. On failure `path` is as it was and
+// the temporary file is gone. `ownerOnly` as for File::Create.
+using FileWriter = std::function<bool(File& out, OsError* error)>;
+bool ReplaceFile(const std::u16string& path, const FileWriter& write, bool ownerOnly, OsError* error);
+// The same for `size` bytes.
+bool ReplaceFile(const std::u16string& path, const uint8_t* data, size_t size, bool ownerOnly, OsError* error);
 
 }  // namespace quillet::platform

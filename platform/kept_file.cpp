@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/file.h"
 #include "platform/process.h"
 #include "platform/user_data.h"
 
@@ -67,7 +68,7 @@ Result KeptFile::Save(const uint8_t* bytes, size_t size, OsError* error) {
   if (path_.empty() || protected_ || size > maxSize_) return Result::kFileWriteFailed;
   const std::u16string folder = FolderOf(path_);
   if (!folder.empty() && !CreateFolders(folder, error)) return Result::kFileOpenFailed;
-  if (!ReplaceFileDurably(path_, bytes, size, error)) return Result::kFileWriteFailed;
+  if (!ReplaceFile(path_, bytes, size, /*ownerOnly=*/true, error)) return Result::kFileWriteFailed;
   return Result::kSuccess;
 }
 

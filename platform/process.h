@@ -41,6 +41,8 @@ void SignalReady();
 
 // Full path of the module (DLL or program) that holds this code, and its folder; empty on failure.
 std::u16string ModulePath();
+// This process's id.
+uint32_t CurrentProcessId();
 std::u16string ModuleFolder();
 // folder + separator + name.
 std::u16string JoinPath(const std::u16string& folder, const std::u16string& name);

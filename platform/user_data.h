@@ -1,5 +1,5 @@
-// Per-user data files: where they live, reading one whole, and replacing one so that a crash or a
-// power loss at any moment leaves either the old or the new content, never a torn or empty file.
+// Per-user data files: where they live, reading one whole, and setting a damaged one aside (replacing
+// one: ReplaceFile in file.h).
 // Also the environment, through which tests point programs at their own folders and namespaces.
 #pragma once
 
@@ -29,11 +29,6 @@ bool CreateFolders(const std::u16string& path, OsError* error);
 enum class ReadStatus { kRead, kNotFound, kTooLarge, kFailed };
 // Reads the whole file into *bytes; files larger than maxSize are refused (kTooLarge).
 ReadStatus ReadWholeFile(const std::u16string& path, size_t maxSize, std::vector<uint8_t>* bytes, OsError* error);
-
-// Replaces `path` with `size` bytes durably: writes a temporary file beside it, flushes it to the
-// disk, then renames it over `path` (and, on POSIX, flushes the folder). On failure `path` is left as
-// it was and the temporary file is removed.
-bool ReplaceFileDurably(const std::u16string& path, const uint8_t* data, size_t size, OsError* error);
 
 // Renames `path` to the first free name of the form path + suffix, path + suffix + ".1", ... so that
 // nothing is overwritten. *newPath receives the name it got.

@@ -24,11 +24,11 @@ void SetError(OsError* error, int value) {
 }
 
 // Opens and takes the exclusive lock that stands in for share mode 0; none with errno on failure.
-UniqueFd OpenLocked(const std::u16string& path, int flags) {
+UniqueFd OpenLocked(const std::u16string& path, int flags, mode_t mode = 0644) {
   const std::string name = ToUtf8(path);
   UniqueFd fd;
   do {
-    fd.Reset(::open(name.c_str(), flags | O_CLOEXEC, 0644));
+    fd.Reset(::open(name.c_str(), flags | O_CLOEXEC, mode));
   } while (!fd && errno == EINTR);
   if (!fd) return fd;
   struct stat st;
@@ -76,10 +76,10 @@ bool File::OpenRead(const std::u16string& path, OsError* error) {
   return true;
 }
 
-bool File::Create(const std::u16string& path, OsError* error) {
+bool File::Create(const std::u16string& path, OsError* error, bool ownerOnly) {
   Close();
   // Truncate only once the lock is ours: a file that another of our opens holds must survive.
-  UniqueFd fd = OpenLocked(path, O_WRONLY | O_CREAT);
+  UniqueFd fd = OpenLocked(path, O_WRONLY | O_CREAT, ownerOnly ? 0600 : 0644);
   if (!fd) {
     SetError(error, errno);
     return false;
@@ -152,6 +152,14 @@ bool File::Size(uint64_t* size, OsError* error) const {
   return true;
 }
 
+bool File::Flush(OsError* error) {
+  if (!valid() || ::fsync(impl_->fd.get()) != 0) {
+    SetError(error, valid() ? errno : EBADF);
+    return false;
+  }
+  return true;
+}
+
 bool File::Close(OsError* error) {
   if (!valid()) return true;
   UniqueFd fd = std::move(impl_->fd);
@@ -203,10 +211,16 @@ bool RemoveFile(const std::u16string& path, OsError* error) {
 }
 
 bool RenameFile(const std::u16string& from, const std::u16string& to, OsError* error) {
-  if (::rename(ToUtf8(from).c_str(), ToUtf8(to).c_str()) != 0) {
+  const std::string target = ToUtf8(to);
+  if (::rename(ToUtf8(from).c_str(), target.c_str()) != 0) {
     SetError(error, errno);
     return false;
   }
+  // The rename itself is made durable by flushing the folder that holds the entry.
+  const size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());
   return true;
 }
 

@@ -282,6 +282,8 @@ int FindObject(dl_phdr_info* info, size_t, void* data) {
 
 }  // namespace
 
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
+
 std::u16string ModulePath() {
   Lookup lookup{reinterpret_cast<uintptr_t>(&ModulePath), false, false, {}};
   dl_iterate_phdr(&FindObject, &lookup);

@@ -122,32 +122,6 @@ ReadStatus ReadWholeFile(const std::u16string& path, size_t maxSize, std::vector
   return ReadStatus::kRead;
 }
 
-bool ReplaceFileDurably(const std::u16string& path, const uint8_t* data, size_t size, OsError* error) {
-  const std::string target = Narrow(path);
-  const std::string temp = target + ".tmp-" + std::to_string(getpid());
-  {
-    UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (!fd) {
-      SetError(error);
-      return false;
-    }
-    if (!WriteAll(fd.get(), data, size) || fsync(fd.get()) != 0 || !fd.Close()) {
-      SetError(error);
-      unlink(temp.c_str());
-      return false;
-    }
-  }
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    SetError(error);
-    unlink(temp.c_str());
-    return false;
-  }
-  // The rename itself is made durable by flushing the folder that holds the entry.
-  const UniqueFd folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder) fsync(folder.get());
-  return true;
-}
-
 bool MoveAside(const std::u16string& path, std::u16string_view suffix, std::u16string* newPath, OsError* error) {
   const std::string from = Narrow(path);
   const std::string base = from + ToUtf8(suffix);

@@ -57,10 +57,18 @@ bool File::OpenRead(const std::u16string& path, OsError* error) {
   return impl_ != nullptr;
 }
 
-bool File::Create(const std::u16string& path, OsError* error) {
+bool File::Create(const std::u16string& path, OsError* error, bool) {
   Close();
   impl_ = OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS, error);
   return impl_ != nullptr;
+}
+
+bool File::Flush(OsError* error) {
+  if (!valid() || !FlushFileBuffers(impl_->handle.get())) {
+    SetError(error, valid() ? GetLastError() : ERROR_INVALID_HANDLE);
+    return false;
+  }
+  return true;
 }
 
 bool File::valid() const { return impl_ != nullptr && impl_->handle.valid(); }

@@ -89,6 +89,8 @@ void SignalReady() {
   // The starter's WaitForInputIdle ends when the message loop first waits for input.
 }
 
+uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
 std::u16string ModulePath() {
   HMODULE module = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,

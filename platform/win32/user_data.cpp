@@ -106,43 +106,6 @@ ReadStatus ReadWholeFile(const std::u16string& path, size_t maxSize, std::vector
   return ReadStatus::kRead;
 }
 
-bool ReplaceFileDurably(const std::u16string& path, const uint8_t* data, size_t size, OsError* error) {
-  const std::wstring target = ToWide(path);
-  const std::wstring temp = target + L".tmp-" + std::to_wstring(GetCurrentProcessId());
-  {
-    UniqueHandle file(
-        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-      SetError(error);
-      return false;
-    }
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < size) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 24));
-      DWORD wrote = 0;
-      ok = WriteFile(file.get(), data + done, chunk, &wrote, nullptr) && wrote == chunk;
-      done += wrote;
-    }
-    ok = ok && FlushFileBuffers(file.get());
-    if (!ok) SetError(error);
-    if (!file.Close() && ok) {
-      SetError(error);
-      ok = false;
-    }
-    if (!ok) {
-      DeleteFileW(temp.c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    SetError(error);
-    DeleteFileW(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 bool MoveAside(const std::u16string& path, std::u16string_view suffix, std::u16string* newPath, OsError* error) {
   const std::wstring from = ToWide(path);
   const std::wstring base = from + ToWide(suffix);

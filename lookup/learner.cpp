@@ -1,0 +1,25 @@
+#include "lookup/learner.h"
+
+namespace quillet {
+
+void Learner::Apply(const LearnEvent& event) {
+  switch (event.kind) {
+    case LearnKind::kWord:
+      if (event.word.empty()) return;
+      if (store_ != nullptr) store_->Learn(history_.previousWord(), event.word, history_.lastIsStart());
+      history_.Write(event.word);
+      break;
+    case LearnKind::kSentenceEnd:
+      history_.EndSentence();
+      break;
+    case LearnKind::kForget:
+      if (store_ != nullptr) store_->Forget(event.word);
+      break;
+    case LearnKind::kClear:
+      if (store_ != nullptr) store_->Clear();
+      history_ = WordHistory();
+      break;
+  }
+}
+
+}  // namespace quillet
