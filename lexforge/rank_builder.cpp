@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <unordered_map>
 
 #include "common/rank_format.h"
@@ -70,41 +71,34 @@ bool Fields(std::string_view line, std::string_view* out, size_t max, size_t* co
   return true;
 }
 
-// A decimal number as ARPA writes it: [-]digits[.digits][e[-]digits]. Bounded by the field.
+// A decimal number as ARPA writes it: [-]digits[.digits][e[-]digits]. Bounded by the field. The
+// syntax is checked here and the value read by strtod (in the "C" locale these programs run in),
+// which rounds alike on every machine; a number beyond a double is no weight.
 bool ParseNumber(std::string_view s, double* out) {
   size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  double v = 0;
-  bool digits = false;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-    v = v * 10 + (s[i++] - '0');
-    digits = true;
-  }
+  auto digits = [&] {
+    const size_t from = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+    return i - from;
+  };
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  size_t mantissa = digits();
   if (i < s.size() && s[i] == '.') {
-    double scale = 0.1;
-    for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, scale /= 10) {
-      v += (s[i] - '0') * scale;
-      digits = true;
-    }
+    ++i;
+    mantissa += digits();
   }
-  if (!digits) return false;
+  if (mantissa == 0) return false;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     ++i;
-    bool negativeExponent = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negativeExponent = s[i++] == '-';
-    int e = 0;
-    bool expDigits = false;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && e < 1000) {
-      e = e * 10 + (s[i++] - '0');
-      expDigits = true;
-    }
-    if (!expDigits) return false;
-    v *= std::pow(10.0, negativeExponent ? -e : e);
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    if (digits() == 0) return false;
   }
-  // Too large a number is infinite, and zero times that is not a number: neither is a weight.
-  if (i != s.size() || !std::isfinite(v)) return false;
-  *out = negative ? -v : v;
+  if (i != s.size()) return false;
+  const std::string text(s);
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(v)) return false;
+  *out = v;
   return true;
 }
 
@@ -420,23 +414,9 @@ Result BuildRankFile(const std::u16string& dictionary, const std::u16string& mod
     if (built == Result::kMalformed) seen.failedPath = model;
     return built;
   }
-  const std::u16string temporary = destination + u".tmp";
-  platform::File out;
-  if (!out.Create(temporary, &seen.osError)) {
-    seen.failedPath = temporary;
-    return Result::kFileOpenFailed;
-  }
-  size_t done = 0;
-  const bool written = out.Write(bytes.data(), bytes.size(), &done, &seen.osError) && done == bytes.size();
-  if (!out.Close(&seen.osError) || !written) {
-    platform::RemoveFile(temporary);
-    seen.failedPath = temporary;
-    return Result::kFileWriteFailed;
-  }
-  if (!platform::RenameFile(temporary, destination, &seen.osError)) {
-    platform::RemoveFile(temporary);
+  if (!platform::ReplaceFile(destination, bytes.data(), bytes.size(), /*ownerOnly=*/false, &seen.osError)) {
     seen.failedPath = destination;
-    return Result::kFileOpenFailed;
+    return Result::kFileWriteFailed;
   }
   return Result::kSuccess;
 }

@@ -106,13 +106,17 @@ TEST(RankData, ANonModelIsRejectedWithItsLine) {
   for (const char* bad :
        {"", "just some text\n", "\\data\\\n\\2-grams:\n", "\\data\\\n\\1-grams:\nx\tcat\n",
         "\\data\\\n\\1-grams:\n-1\tcat\n\\2-grams:\n-1\tcat zebra\n", "\\data\\\n\\1-grams:\n-1\tcat\n-1\tcat\n",
-        // Weights beyond a double: infinite, and (times zero) not a number.
+        // Weights beyond a double.
         "\\data\\\n\\1-grams:\n-1e999\tcat\n",
-        "\\data\\\n\\1-grams:\n-1\tthe\t0e999\n-2\tcat\n\\2-grams:\n-0.3\tthe cat\n"}) {
+        "\\data\\\n\\1-grams:\n-1\tthe\t1e999\n-2\tcat\n\\2-grams:\n-0.3\tthe cat\n"}) {
     RankReport report;
     EXPECT_EQ(BuildRankData(d, bad, nullptr, RankOptions{}, &out, &report), Result::kMalformed) << bad;
     EXPECT_FALSE(report.problem.empty());
   }
+  // Zero is zero however large its exponent, on every machine.
+  RankReport report;
+  EXPECT_EQ(BuildRankData(d, "\\data\\\n\\1-grams:\n-1\tthe\t0e999\n-2\tcat\n", nullptr, RankOptions{}, &out, &report),
+            Result::kSuccess);
 }
 
 TEST(RankData, TheCommandWritesTheRankFileBesideTheDictionary) {
