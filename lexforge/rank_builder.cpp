@@ -414,9 +414,23 @@ Result BuildRankFile(const std::u16string& dictionary, const std::u16string& mod
     if (built == Result::kMalformed) seen.failedPath = model;
     return built;
   }
-  if (!platform::ReplaceFile(destination, bytes.data(), bytes.size(), /*ownerOnly=*/false, &seen.osError)) {
-    seen.failedPath = destination;
+  const std::u16string temporary = destination + u".tmp";
+  platform::File out;
+  if (!out.Create(temporary, &seen.osError)) {
+    seen.failedPath = temporary;
+    return Result::kFileOpenFailed;
+  }
+  size_t done = 0;
+  const bool written = out.Write(bytes.data(), bytes.size(), &done, &seen.osError) && done == bytes.size();
+  if (!out.Close(&seen.osError) || !written) {
+    platform::RemoveFile(temporary);
+    seen.failedPath = temporary;
     return Result::kFileWriteFailed;
+  }
+  if (!platform::RenameFile(temporary, destination, &seen.osError)) {
+    platform::RemoveFile(temporary);
+    seen.failedPath = destination;
+    return Result::kFileOpenFailed;
   }
   return Result::kSuccess;
 }
