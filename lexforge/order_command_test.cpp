@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <sstream>
 
 #include "ipc/shared_block.h"
-#include "lexwarden/test_support.h"
-#include "lexwarden/warden.h"
-#include "platform/loader_channel_testing.h"
+#include "lexwarden/warden_testing.h"
 
 namespace quillet::lexforge {
 namespace {
@@ -16,19 +13,6 @@ namespace {
 // A loader in this process with its files in a folder of its own, answering on the real channel.
 class OrderCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    warden::testing::UseFreshNamespace();
-    // 10: the default settings name a dictionary this folder lacks; the settings are served.
-    const Result started = warden_.Start();
-    ASSERT_TRUE(started == Result::kSuccess || started == Result::kFileOpenFailed) << ToInt(started);
-    channel_ = std::make_unique<quillet::testing::RecordingChannel>(
-        [this](uint32_t m, uintptr_t w, intptr_t l) { return warden_.HandleMessage(m, w, l); });
-  }
-  void TearDown() override {
-    if (channel_) channel_->Stop();
-    warden_.Stop();
-  }
-
   TabOptions Published(int16_t tabId) {
     SharedBlock block;
     TabOptions options;
@@ -40,9 +24,7 @@ class OrderCommandTest : public ::testing::Test {
     return options;
   }
 
-  warden::testing::TempFolder folder_;
-  warden::Warden warden_{{folder_.path(), folder_.File(u"settings.dat")}};
-  std::unique_ptr<quillet::testing::RecordingChannel> channel_;
+  warden::testing::InProcessLoader loader_;
 };
 
 TEST_F(OrderCommandTest, SetsTheFirstTabsOrderAndTheLoaderKeepsIt) {
@@ -50,7 +32,7 @@ TEST_F(OrderCommandTest, SetsTheFirstTabsOrderAndTheLoaderKeepsIt) {
   ASSERT_EQ(SetTabOrder(0, CandidateOrder::kLearning, out, err), 0) << err.str();
   // The default settings' first tab has id 0; what it had besides the order stays.
   EXPECT_EQ(Published(0).order, CandidateOrder::kLearning);
-  const std::vector<uint8_t> kept = warden::testing::ReadBytes(folder_.File(u"options.dat"));
+  const std::vector<uint8_t> kept = loader_.SavedFile(u"options.dat");
   ASSERT_EQ(kept.size(), kOptionsRecordSize);
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), 0).order, CandidateOrder::kLearning);
 

@@ -6,7 +6,7 @@
 
 #include "common/dictionary_view.h"
 #include "common/le.h"
-#include "lexwarden/test_support.h"
+#include "lexwarden/warden_testing.h"
 
 namespace quillet::warden {
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "lexwarden/loader_testing.h"
-#include "lexwarden/test_support.h"
+#include "lexwarden/warden_testing.h"
 #include "platform/file.h"
 
 namespace quillet::warden {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "lexwarden/loader_testing.h"
-#include "lexwarden/test_support.h"
+#include "lexwarden/warden_testing.h"
 
 namespace quillet::warden {
 namespace {

@@ -15,7 +15,7 @@
 #include "ipc/loader_link.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/stress_common.h"
-#include "lexwarden/test_support.h"
+#include "lexwarden/warden_testing.h"
 #include "lookup/learning_reporter.h"
 #include "lookup/tab_source_set.h"
 #include "platform/kept_file.h"

@@ -19,7 +19,7 @@
 #include "common/utf16.h"
 #include "ipc/shared_block.h"
 #include "lexwarden/loader_testing.h"
-#include "lexwarden/test_support.h"
+#include "lexwarden/warden_testing.h"
 #include "lookup/learning_reporter.h"
 #include "lookup/tab_source_set.h"
 #include "platform/user_data.h"

@@ -2,6 +2,9 @@
 // overlapping, the active tab drawn last with a bold italic caption and joined to the content below.
 // When the tabs are wider than the strip it scrolls by whole tabs. CSheetTabBase holds the tabs and
 // the generic logic; CSheetTabTop is the one shape (tabs hanging from a base line at their bottom).
+// "Sheet" in a class name means a candidate tab: CSheetTabBase, CSheetTabTop, CSheetPage (the settings'
+// Tab page), CLangBarItemCurrSheet and CLangBarItemSheetList keep the names the system was designed
+// under, which its documents use; everything named since says "tab".
 #pragma once
 
 #include <cstddef>

@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "lexwarden/test_support.h"
+#include "lexwarden/warden_testing.h"
 #include "platform/user_data.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/com/com_ptr.h"

@@ -15,11 +15,8 @@ CLearningPage::CLearningPage(std::u16string_view title, settings::SettingsSessio
 void CLearningPage::OnInitPage() {
   Fill();
   CheckDlgButton(hwnd(), IDC_LEARN_PAUSE, model_.paused() ? BST_CHECKED : BST_UNCHECKED);
-  settings::FillCombo(Item(IDC_LEARN_TOGGLE_KEY), settings::LearningPageModel::ToggleKeyChoices());
-  settings::SelectCombo(Item(IDC_LEARN_TOGGLE_KEY), model_.toggleKeyChoice());
-  // Without the options block (an older loader) there is no pause or key to keep.
+  // Without the options block (an older loader) there is no pause to keep.
   EnableWindow(Item(IDC_LEARN_PAUSE), model_.hasOptions());
-  EnableWindow(Item(IDC_LEARN_TOGGLE_KEY), model_.hasOptions());
 }
 
 void CLearningPage::Fill() {
@@ -36,13 +33,6 @@ void CLearningPage::Fill() {
 
 bool CLearningPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR*) {
   if (message != WM_COMMAND) return false;
-  if (LOWORD(wParam) == IDC_LEARN_TOGGLE_KEY) {
-    if (HIWORD(wParam) == CBN_SELCHANGE &&
-        model_.ChooseToggleKey(settings::ComboSelection(Item(IDC_LEARN_TOGGLE_KEY)))) {
-      SetModified();
-    }
-    return false;
-  }
   if (HIWORD(wParam) != BN_CLICKED) return false;
   switch (LOWORD(wParam)) {
     case IDC_LEARN_FORGET: {

@@ -1,6 +1,5 @@
 // The "Learning" page of the settings sheet: the words learned from the user's typing, with Forget,
-// Forget all and Pause learning, and the key that opens and closes the input method. A thin window
-// over LearningPageModel.
+// Forget all and Pause learning. A thin window over LearningPageModel.
 #pragma once
 
 #include <windows.h>

@@ -1,12 +1,8 @@
 #include "quillsvc/settings/learning_page_model.h"
 
-#include <iterator>
-
 #include "common/options_record.h"
 
 namespace quillet::settings {
-
-static_assert(std::size(kToggleKeyTexts) == static_cast<size_t>(ToggleKey::kNone) + 1, "one entry per toggle key");
 
 bool LearningPageModel::Forget(size_t i) {
   if (i >= words_.size()) return false;
@@ -29,21 +25,6 @@ bool LearningPageModel::paused() const {
 bool LearningPageModel::SetPaused(bool paused) {
   if (options_ == nullptr || this->paused() == paused) return false;
   return Mark(SetLearningPaused(options_->data(), options_->size(), paused));
-}
-
-std::vector<std::u16string> LearningPageModel::ToggleKeyChoices() {
-  return std::vector<std::u16string>(std::begin(kToggleKeyTexts), std::end(kToggleKeyTexts));
-}
-
-int LearningPageModel::toggleKeyChoice() const {
-  if (options_ == nullptr) return static_cast<int>(ToggleKey::kShift);
-  return static_cast<int>(ReadToggleKey(options_->data(), options_->size()));
-}
-
-bool LearningPageModel::ChooseToggleKey(int choice) {
-  if (choice < 0 || choice >= static_cast<int>(std::size(kToggleKeyTexts))) choice = 0;
-  if (options_ == nullptr || choice == toggleKeyChoice()) return false;
-  return Mark(SetToggleKey(options_->data(), options_->size(), static_cast<ToggleKey>(choice)));
 }
 
 ApplyDecision LearningPageModel::Apply() {

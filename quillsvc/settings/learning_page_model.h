@@ -1,8 +1,7 @@
 // The rules of the "Learning" settings page: the words the loader learned from the user's typing
-// (the most used first), forgetting some of them or all, pausing learning, and the key that opens and
-// closes the input method (set for every tab, as the pause). Nothing reaches the loader before Apply:
-// forgetting goes into the session's learning edits, the pause and the key into the sheet's copy of
-// the options.
+// (the most used first), forgetting some of them or all, and pausing learning (for every tab). Nothing
+// reaches the loader before Apply: forgetting goes into the session's learning edits, the pause into
+// the sheet's copy of the options.
 #pragma once
 
 #include <cstddef>
@@ -30,11 +29,6 @@ class LearningPageModel {
   bool hasOptions() const { return options_ != nullptr; }
   bool paused() const;
   bool SetPaused(bool paused);
-  // The "Open and close with:" entries, in ToggleKey's order, and the one chosen (a lone Shift without
-  // the options block). A choice out of range means a lone Shift.
-  static std::vector<std::u16string> ToggleKeyChoices();
-  int toggleKeyChoice() const;
-  bool ChooseToggleKey(int choice);
 
   // Apply: commits when anything changed since the last commit.
   ApplyDecision Apply();
@@ -55,7 +49,5 @@ class LearningPageModel {
 
 inline constexpr std::u16string_view kLearningCaption = u"Words learned from your typing (the most used first):";
 inline constexpr std::u16string_view kNothingLearnedText = u"Nothing learned yet.";
-inline constexpr std::u16string_view kToggleKeyTexts[] = {u"Shift pressed alone", u"Ctrl+Space",
-                                                          u"No key (the language bar button only)"};
 
 }  // namespace quillet::settings

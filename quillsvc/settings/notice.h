@@ -15,7 +15,13 @@ struct Notice {
 };
 
 // The sections a page commits through the sheet, by page.
-enum class SettingsSection : int { kTabPage = 1, kDictionaryPage = 2, kAppearancePage = 3, kLearningPage = 4 };
+enum class SettingsSection : int {
+  kTabPage = 1,
+  kDictionaryPage = 2,
+  kAppearancePage = 3,
+  kLearningPage = 4,
+  kGeneralPage = 5
+};
 
 // A number as decimal text, and `format` with its "%d" replaced by the number.
 std::u16string DecimalText(long value);

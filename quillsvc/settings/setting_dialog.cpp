@@ -50,6 +50,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     tabPage_ = std::make_unique<CSheetPage>(u"Tab", record, session_.options(), this);
     dictPage_ = std::make_unique<CDictPage>(u"Dictionary", record, this, platform::ModulePath());
     appearancePage_ = std::make_unique<CAppearancePage>(u"Appearance", record, this);
+    generalPage_ = std::make_unique<CGeneralPage>(u"General", session_.options(), this);
     learningPage_ = std::make_unique<CLearningPage>(u"Learning", session_, this);
     aboutPage_ = std::make_unique<CAboutPage>(u"About");
     // These two take part in every Apply, also when never opened.
@@ -58,12 +59,14 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     AddPage(*tabPage_);
     AddPage(*dictPage_);
     AddPage(*appearancePage_);
+    AddPage(*generalPage_);
     AddPage(*learningPage_);
     AddPage(*aboutPage_);
     SetTitle(kSettingsCaption);
     DoModal(parent != nullptr ? parent : GetActiveWindow());
     aboutPage_.reset();
     learningPage_.reset();
+    generalPage_.reset();
     appearancePage_.reset();
     dictPage_.reset();
     tabPage_.reset();
@@ -74,7 +77,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
 }
 
 int CSettingDialog::CommitSection(int section, int commit, void*) {
-  if (commit == 0 || section < 1 || section > 4) return 0;
+  if (commit == 0 || section < 1 || section > static_cast<int>(settings::SettingsSection::kGeneralPage)) return 0;
   return ToInt(session_.CommitSection(static_cast<settings::SettingsSection>(section)));
 }
 

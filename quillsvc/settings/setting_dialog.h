@@ -12,6 +12,7 @@
 #include "quillsvc/settings/appearance_page.h"
 #include "quillsvc/settings/callback_property_page.h"
 #include "quillsvc/settings/dict_page.h"
+#include "quillsvc/settings/general_page.h"
 #include "quillsvc/settings/learning_page.h"
 #include "quillsvc/settings/settings_session.h"
 #include "quillsvc/settings/tab_page.h"
@@ -37,6 +38,7 @@ class CSettingDialog : public winui::CPropertySheetImpl, public ICallbackPropert
   std::unique_ptr<CSheetPage> tabPage_;
   std::unique_ptr<CDictPage> dictPage_;
   std::unique_ptr<CAppearancePage> appearancePage_;
+  std::unique_ptr<CGeneralPage> generalPage_;
   std::unique_ptr<CLearningPage> learningPage_;
   std::unique_ptr<CAboutPage> aboutPage_;
 };

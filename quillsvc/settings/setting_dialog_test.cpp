@@ -10,12 +10,12 @@
 
 #include "common/appearance_templates.h"
 #include "common/options_record.h"
+#include "lexwarden/warden_testing.h"
 #include "lookup/learning_reporter.h"
 #include "platform/process.h"
 #include "platform/win32/message_flood_testing.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/settings/color_picker_model.h"
-#include "quillsvc/settings/in_process_loader_testing.h"
 #include "quillsvc/settings/settings_resource.h"
 #include "tools/picture/screen_capture.h"
 #include "winui/testing/dialog_driver.h"
@@ -23,8 +23,8 @@
 namespace quillet {
 namespace {
 
-using settings::testing::InProcessLoader;
-using settings::testing::PublishedSettings;
+using warden::testing::InProcessLoader;
+using warden::testing::PublishedSettings;
 using winui::testing::ExpectMessageBox;
 using winui::testing::ItemText;
 using winui::testing::PostClick;
@@ -32,7 +32,14 @@ using winui::testing::SavePicture;
 using winui::testing::SetItemText;
 using winui::testing::SettlePainting;
 
-enum Page { kTabPage = 0, kDictionaryPage = 1, kAppearancePage = 2, kLearningPage = 3, kAboutPage = 4 };
+enum Page {
+  kTabPage = 0,
+  kDictionaryPage = 1,
+  kAppearancePage = 2,
+  kGeneralPage = 3,
+  kLearningPage = 4,
+  kAboutPage = 5
+};
 
 // Two dictionaries and two tabs, the second tab on the second dictionary and linked to the first.
 SettingsRecord StartingRecord() {
@@ -191,9 +198,9 @@ TEST_F(SettingDialogTest, AnOrderChosenOnTheTabPageReachesTheTabsOptions) {
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(0).tabId()), TabOptions{});
 }
 
-// The Learning page lists what was learned; Forget takes a word off, Pause learning and the toggle key
-// are kept in the options, and OK hands them to the loader.
-TEST_F(SettingDialogTest, TheLearningPageForgetsAWordPausesLearningAndSetsTheToggleKey) {
+// The Learning page lists what was learned; Forget takes a word off, Pause learning (there) and the
+// toggle key (on the General page) are kept in the options, and OK hands them to the loader.
+TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearningTheGeneralPageSetsTheToggleKey) {
   LearningReporter reporter;
   (void)reporter.Open();
   reporter.ReportWritten(u"alpha beta beta");
@@ -206,11 +213,14 @@ TEST_F(SettingDialogTest, TheLearningPageForgetsAWordPausesLearningAndSetsTheTog
   SendDlgItemMessageW(page, IDC_LEARN_FORGET, BM_CLICK, 0, 0);
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
   SendDlgItemMessageW(page, IDC_LEARN_PAUSE, BM_CLICK, 0, 0);
-  EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_TOGGLE_KEY, CB_GETCOUNT, 0, 0), 3);
-  EXPECT_EQ(SendDlgItemMessageW(page, IDC_LEARN_TOGGLE_KEY, CB_GETCURSEL, 0, 0), 0) << "a lone Shift by default";
-  Choose(page, IDC_LEARN_TOGGLE_KEY, 1);
   SettlePainting(sheet_);
   EXPECT_FALSE(SavePicture(sheet_, u"settings-learning-edited").empty());
+  page = ShowPage(kGeneralPage);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_GENERAL_TOGGLE_KEY, CB_GETCURSEL, 0, 0), 0) << "a lone Shift by default";
+  Choose(page, IDC_GENERAL_TOGGLE_KEY, 1);
+  SettlePainting(sheet_);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-general").empty());
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);

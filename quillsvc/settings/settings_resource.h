@@ -6,6 +6,7 @@
 #define IDD_APPEARANCE_PAGE 107
 #define IDD_ABOUT_PAGE 110
 #define IDD_LEARNING_PAGE 111
+#define IDD_GENERAL_PAGE 112
 
 // Tab page.
 #define IDC_TAB_DOWN 1040
@@ -28,7 +29,7 @@
 #define IDC_LEARN_CLEAR 1112
 #define IDC_LEARN_PAUSE 1113
 #define IDC_LEARN_CAPTION 1114
-#define IDC_LEARN_TOGGLE_KEY 1115
+#define IDC_GENERAL_TOGGLE_KEY 1120
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
 #define IDC_DICT_ADD 1041

@@ -77,7 +77,8 @@ Result SettingsSession::CommitSection(SettingsSection section) {
   const bool dictionaries = section == SettingsSection::kDictionaryPage;
   SettingsView target(block_.view(), block_.viewSize());
   if (!target.valid()) return Result::kMappingOpenFailed;
-  if (section != SettingsSection::kLearningPage) {
+  const bool optionsOnly = section == SettingsSection::kLearningPage || section == SettingsSection::kGeneralPage;
+  if (!optionsOnly) {
     const BlockWriteLock lock(block_);
     if (!lock.held()) return Result::kWaitFailed;
     CopySections(record_.view(), target, true, dictionaries);

@@ -62,10 +62,10 @@ class SettingsSession {
 
   // Writes the section(s) of `section` from the private record into the block under the write lock:
   // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
-  // and then the tabs section; the tab and dictionary pages then write the options into theirs,
-  // and the learning page writes only the options (its pause) and its edits into the learning inbox. kWaitFailed (the
-  // block keeps the wait error) when the lock could not be taken: nothing is written and the written flags stay as they
-  // were.
+  // and then the tabs section; the tab and dictionary pages then write the options into theirs, the
+  // general page writes only the options, and the learning page the options (its pause) and its edits
+  // into the learning inbox. kWaitFailed (the block keeps the wait error) when the lock could not be
+  // taken: nothing is written and the written flags stay as they were.
   Result CommitSection(SettingsSection section);
 
   bool tabsWritten() const { return tabsWritten_; }

@@ -14,17 +14,18 @@
 #include "common/appearance_templates.h"
 #include "common/options_record.h"
 #include "ipc/protocol.h"
+#include "lexwarden/warden_testing.h"
 #include "lookup/learning_reporter.h"
 #include "platform/user_data.h"
-#include "quillsvc/settings/in_process_loader_testing.h"
+#include "quillsvc/settings/general_page_model.h"
 #include "quillsvc/settings/learning_page_model.h"
 
 namespace quillet::settings {
 namespace {
 
-using testing::InProcessLoader;
-using testing::Message;
-using testing::PublishedSettings;
+using warden::testing::InProcessLoader;
+using Message = quillet::testing::ChannelMessage;
+using warden::testing::PublishedSettings;
 
 bool Same(const SettingsRecord& a, const SettingsRecord& b, ByteRange range) {
   return std::memcmp(a.data() + range.begin, b.data() + range.begin, range.size()) == 0;
@@ -123,9 +124,9 @@ TEST_F(SettingsSessionTest, TheTabPageCommitsTheTabsOptionsAndTheLoaderKeepsThem
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), id), (TabOptions{CandidateOrder::kFrequent, true}));
 }
 
-// The learning page lists what the loader learned; its Apply forgets words, or all of them, pauses
-// learning and sets the toggle key for the text services.
-TEST(SettingsSessionLearning, TheLearningPageForgetsWordsPausesLearningAndSetsTheToggleKey) {
+// The learning page lists what the loader learned; its Apply forgets words, or all of them, and pauses
+// learning; the general page sets the toggle key. Neither touches the settings block.
+TEST(SettingsSessionLearning, TheLearningAndGeneralPagesKeepOptionsAndEditsOnly) {
   InProcessLoader loader;
   LearningReporter reporter;  // a text service reporting what was written
   ASSERT_TRUE(reporter.Open());
@@ -140,9 +141,13 @@ TEST(SettingsSessionLearning, TheLearningPageForgetsWordsPausesLearningAndSetsTh
   ASSERT_TRUE(page.Forget(1));  // beta
   EXPECT_EQ(page.words(), (std::vector<std::u16string>{u"gamma", u"alpha"}));
   ASSERT_TRUE(page.SetPaused(true));
-  ASSERT_TRUE(page.ChooseToggleKey(static_cast<int>(ToggleKey::kCtrlSpace)));
   ASSERT_TRUE(page.Apply().commit);
   ASSERT_EQ(session.CommitSection(SettingsSection::kLearningPage), Result::kSuccess);
+  GeneralPageModel general(session.options());
+  ASSERT_TRUE(general.ChooseToggleKey(static_cast<int>(ToggleKey::kCtrlSpace)));
+  ASSERT_TRUE(general.Apply().commit);
+  ASSERT_EQ(session.CommitSection(SettingsSection::kGeneralPage), Result::kSuccess);
+  EXPECT_FALSE(session.tabsWritten());
   EXPECT_EQ(session.NotifyLoader(nullptr), 0);
   loader.DrainLearning();
 

@@ -1,0 +1,26 @@
+#include "quillsvc/settings/general_page.h"
+
+#include "quillsvc/settings/page_common.h"
+
+namespace quillet {
+
+void CGeneralPage::OnInitPage() {
+  settings::FillCombo(Item(IDC_GENERAL_TOGGLE_KEY), settings::GeneralPageModel::ToggleKeyChoices());
+  settings::SelectCombo(Item(IDC_GENERAL_TOGGLE_KEY), model_.toggleKeyChoice());
+  // Without the options block (an older loader) there is no key to keep.
+  EnableWindow(Item(IDC_GENERAL_TOGGLE_KEY), model_.hasOptions());
+}
+
+bool CGeneralPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR*) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDC_GENERAL_TOGGLE_KEY && HIWORD(wParam) == CBN_SELCHANGE &&
+      model_.ChooseToggleKey(settings::ComboSelection(Item(IDC_GENERAL_TOGGLE_KEY)))) {
+    SetModified();
+  }
+  return false;
+}
+
+bool CGeneralPage::OnApply() {
+  return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kGeneralPage, model_);
+}
+
+}  // namespace quillet
