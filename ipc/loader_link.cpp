@@ -138,6 +138,10 @@ Result SendToLoader(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   return SendToLoader(message, wParam, lParam, nullptr);
 }
 
+Result AwaitLoader(uint32_t withinMs, platform::OsError* error) {
+  return Send(kLoaderHandshakeMessage, 0, 0, error, withinMs);
+}
+
 Result EnsureLoaderAt(const std::u16string& loaderPath, platform::OsError* error, std::u16string_view commandLine) {
   return Ensure(&loaderPath, error, commandLine);
 }

@@ -33,6 +33,12 @@ Result EnsureLoader(platform::OsError* error, std::u16string_view commandLine);
 // The same with an explicit loader program; for tests and tools that run the loader from elsewhere.
 Result EnsureLoaderAt(const std::u16string& loaderPath, platform::OsError* error, std::u16string_view commandLine);
 
+// Asks a running loader for its status (the handshake), looking for its window for up to `withinMs`:
+// a loader started a moment ago by someone else holds its presence mark while it publishes, before
+// its window exists. For tools that use what the loader publishes right after EnsureLoader. Results as
+// SendToLoader's.
+Result AwaitLoader(uint32_t withinMs, platform::OsError* error);
+
 // One party's starts of the loader (a text service's). After a start that failed, none is tried for
 // kLoaderRetryQuietMs and the failure is given at once instead: a focus change waits for a loader that
 // cannot start (or for a start lock that another process keeps) once, not again and again.

@@ -102,6 +102,18 @@ TEST_F(LoaderLinkTest, ARunningLoaderIsNotStartedAgainNorAsked) {
   EXPECT_EQ(Log().back(), "message " + std::to_string(kLoaderReloadMessage));
 }
 
+// As setup starts the loader and runs a tool at once: the tool finds the presence mark before the
+// window, and waits for the window rather than failing.
+TEST_F(LoaderLinkTest, ALoaderStartedElsewhereIsAwaitedUntilItServes) {
+  platform::Process loader;
+  platform::OsError error = 0;
+  ASSERT_TRUE(loader.Start(Program(u"loader_stub_late"), u"", &error)) << error;
+  for (int i = 0; i < 200 && !LoaderRuns(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(LoaderRuns());
+  EXPECT_EQ(AwaitLoader(kLoaderIdleTimeoutMs, &error), Result::kSuccess);
+  EXPECT_EQ(Log().back(), "message " + std::to_string(kLoaderHandshakeMessage));
+}
+
 TEST_F(LoaderLinkTest, TwoProcessesEnsuringAtOnceStartOneLoader) {
   platform::SetEnvironmentValue(u"QUILLET_TEST_LOADER", Program(u"loader_stub_counting"));
   platform::Process clients[3];

@@ -3,7 +3,8 @@
 //   2 makes its window but answers only after the senders gave up;
 //   3 answers the handshake with 7;
 //   4 behaves, holds the presence mark, and logs its start, command line and every message to
-//     $QUILLET_CONFIG_DIR/stub.log.
+//     $QUILLET_CONFIG_DIR/stub.log;
+//   5 as 4, but makes its window only 1.5 s after its presence mark (a loader still publishing).
 // Message 0x8010 ends modes 3 and 4; every mode ends by itself after a while so that nothing lingers.
 #include <chrono>
 #include <cstdio>
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
   platform::Event presence;
   bool existed = false;
   platform::OsError error = 0;
-  if (STUB_MODE == 4) {
+  if (STUB_MODE == 4 || STUB_MODE == 5) {
     presence.CreateOrOpen(kLoaderPresenceName, false, true, &existed, &error);
     std::string line = "start";
     for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
   }
   platform::LoaderChannel channel;
   auto handler = [&](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
-    if (STUB_MODE == 4) Log("message " + std::to_string(message));
+    if (STUB_MODE == 4 || STUB_MODE == 5) Log("message " + std::to_string(message));
     if (message == kQuitMessage) {
       channel.Quit();
       return 0;
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     if (STUB_MODE == 3 && message == kLoaderHandshakeMessage) return 7;
     return 0;
   };
+  if (STUB_MODE == 5) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   if (!channel.Create(handler, &error)) return 1;
   std::thread timer([&] {
     std::this_thread::sleep_for(kLifetime);

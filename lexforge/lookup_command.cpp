@@ -219,6 +219,9 @@ int LookupLive(const Options& o, std::ostream& out, std::ostream& err) {
   if (started != Result::kSuccess) {
     return Fail(err, "the loader is not running and could not be started", started, os);
   }
+  if (const Result r = AwaitLoader(kLoaderIdleTimeoutMs, &os); r != Result::kSuccess && r != Result::kFileOpenFailed) {
+    return Fail(err, "the loader does not answer", r, os);
+  }
   PublishedData published;
   TabSourceSet set(published);
   const Result r = published.Open();

@@ -104,6 +104,10 @@ int RunOrder(const std::vector<std::u16string>& args, std::ostream& out, std::os
   if (const Result r = EnsureLoader(&os, kFromSetting); r != Result::kSuccess && r != Result::kFileOpenFailed) {
     return Failed(err, "the loader is not running and could not be started", r);
   }
+  // 10: the loader serves but could not read one of its dictionary files; the options are there.
+  if (const Result r = AwaitLoader(kLoaderIdleTimeoutMs, &os); r != Result::kSuccess && r != Result::kFileOpenFailed) {
+    return Failed(err, "the loader does not answer", r);
+  }
   return SetTabOrder(tab, *order, out, err);
 }
 
