@@ -568,28 +568,5 @@ TEST_F(CandListWinTest, AtOneAndAHalfTimesTheDpiTheWindowIsOneAndAHalfTimesAsLar
   EXPECT_NEAR(testing::PackedHeight(code), h96 * 1.5, 6);
 }
 
-TEST_F(CandListWinTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {
-  SettingsRecord record = WhiteWindow();
-  for (size_t e = 0; e < kFontCount; ++e)
-    record.view().setFontName(static_cast<AppearanceElement>(e), u"No Such Family");
-  record.view().tab(0).setColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFF000000, 0, 0, 0, 0});
-  ASSERT_NO_FATAL_FAILURE(Open(record, u"aa"));
-  const auto* font = static_cast<const GdiplusFont*>(Manager().font(AppearanceElement::kCandidateList));
-  ASSERT_NE(font, nullptr);
-  EXPECT_FALSE(font->family().empty());
-  const RECT r = WindowRect();
-  EXPECT_GT(r.bottom - r.top, 100);
-  // Dark pixels of the rows' text on the white window.
-  const ScreenPixels s = Screen();
-  const RectF& list = Manager().candidateList->bounds;
-  int dark = 0;
-  for (int y = static_cast<int>(list.y) + 2; y < static_cast<int>(list.bottom()) - 2; ++y) {
-    for (int x = static_cast<int>(list.x) + 2; x < static_cast<int>(list.right()) - 2; ++x) {
-      if (Near(s.At(x, y), 0x000000, 100)) ++dark;
-    }
-  }
-  EXPECT_GT(dark, 200);
-}
-
 }  // namespace
 }  // namespace quillet

@@ -27,19 +27,16 @@ SettingsRecord Record(const std::vector<uint16_t>& tabIds, const std::vector<int
   return r;
 }
 
-TEST(TabPage, AddStopsAtNineTabsAndTakesTheFirstFreeId) {
+// What a new tab holds, and that a full list takes none, is the record's (settings_record_test).
+TEST(TabPage, AddGivesTheNewTabsPositionUntilNineTabsAreThere) {
   SettingsRecord r = Record({0, 2});
   TabPageModel page(r.view());
   ASSERT_FALSE(page.CheckAdd());
   ASSERT_EQ(page.Add(), std::optional<size_t>(2));
-  EXPECT_EQ(r.view().tab(2).tabId(), 1);
-  EXPECT_EQ(page.TabName(2), u"New Tab");
   EXPECT_TRUE(page.changed());
   while (page.tabCount() < 9) ASSERT_TRUE(page.Add());
-  const SettingsRecord full = r;
   EXPECT_TRUE(page.CheckAdd());
   EXPECT_FALSE(page.Add());
-  EXPECT_EQ(std::memcmp(r.data(), full.data(), kSettingsRecordSize), 0);
 }
 
 // The order and next-word offer live in the options, keyed by tab id: they follow a tab that
