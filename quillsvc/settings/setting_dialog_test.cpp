@@ -466,30 +466,6 @@ int WarmPixels(HWND preview) {
   return warm;
 }
 
-TEST_F(SettingDialogTest, ATemplateShowsInThePreviewAtOnceAndIsStored) {
-  ASSERT_NE(Open(), nullptr);
-  HWND page = ShowPage(kAppearancePage);
-  HWND preview = PreviewOf(page);
-  ASSERT_NE(preview, nullptr);
-  EXPECT_TRUE(IsWindowVisible(preview));
-  SettlePainting(sheet_);
-  const int before = WarmPixels(preview);
-  Choose(page, IDC_APP_TEMPLATE, 1);
-  SettlePainting(sheet_);
-  const int after = WarmPixels(preview);
-  EXPECT_GT(before, 2000);
-  EXPECT_LT(after, before / 10);
-  // Leaving the page and coming back keeps the tab the preview showed.
-  Choose(page, IDC_APP_TAB, 1);
-  ShowPage(kAboutPage);
-  ShowPage(kAppearancePage);
-  EXPECT_EQ(SendDlgItemMessageW(page, IDC_APP_TAB, CB_GETCURSEL, 0, 0), 1);
-  Press(PSBTN_OK);
-  WaitClosed();
-  ExpectOneReload(1, 0);
-  EXPECT_EQ(PublishedSettings().view().tab(0).appearance(), TemplateColors(1));
-}
-
 // Whether the screen shows the palette of a colour pop-up: every swatch's middle in its colour. The
 // grid of 18-pixel cells lies centred between the two text rows of equal height.
 bool PaletteOnScreen(HWND popup) {
@@ -508,12 +484,24 @@ bool PaletteOnScreen(HWND popup) {
   return true;
 }
 
-TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
+// A template shows in the preview at once; a colour picked in the pop-up, one kept by Escape and a
+// hidden part are stored with it.
+TEST_F(SettingDialogTest, TheAppearancePageShowsATemplateAndStoresPickedColoursAndHiddenParts) {
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kAppearancePage);
+  HWND preview = PreviewOf(page);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(IsWindowVisible(preview));
   // The sheet on the screen before anything opens over it: a pop-up opened while the system is still
   // putting a just-made sheet on the screen can end up under it (nobody clicks that fast).
   SettlePainting(sheet_);
+  const int before = WarmPixels(preview);
+  Choose(page, IDC_APP_TEMPLATE, 1);
+  SettlePainting(sheet_);
+  const int after = WarmPixels(preview);
+  EXPECT_GT(before, 2000);
+  EXPECT_LT(after, before / 10);
+
   // The pointer away from where the pop-up opens: moving over a cell makes that cell the hot one.
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   PostClick(page, IDC_APP_FOREGROUND);
@@ -544,13 +532,20 @@ TEST_F(SettingDialogTest, AColourPickedInThePaletteAndAHiddenPartAreStored) {
   Choose(page, IDC_APP_ELEMENT, 4);
   SendDlgItemMessageW(page, IDC_APP_VISIBLE, BM_SETCHECK, BST_UNCHECKED, 0);
   PostClick(page, IDC_APP_VISIBLE);
+  // Leaving the page and coming back keeps the tab the preview showed.
+  Choose(page, IDC_APP_TAB, 1);
+  ShowPage(kAboutPage);
+  ShowPage(kAppearancePage);
+  EXPECT_EQ(SendDlgItemMessageW(page, IDC_APP_TAB, CB_GETCURSEL, 0, 0), 1);
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
   const SettingsRecord now = PublishedSettings();
+  const TabAppearance chosen = TemplateColors(1);
+  EXPECT_EQ(now.view().tab(0).colors(AppearanceElement::kWindow), chosen[AppearanceElement::kWindow]);
   const ElementColors tab = now.view().tab(0).colors(AppearanceElement::kTab);
   EXPECT_EQ(tab.foreground, 0xFF8B0000u);  // dark red at the trackbar's full alpha
-  EXPECT_EQ(tab.border, TemplateColors(0)[AppearanceElement::kTab].border);
+  EXPECT_EQ(tab.border, chosen[AppearanceElement::kTab].border);
   EXPECT_FALSE(now.view().visible(AppearanceElement::kHScrollBar));
   EXPECT_TRUE(now.view().visible(AppearanceElement::kVScrollBar));
 }
