@@ -115,8 +115,6 @@ class CandListCoreTest : public ::testing::Test {
 
 TEST_F(CandListCoreTest, ShowCandidatesFillsOnePageAndSelectsAnEnd) {
   ASSERT_TRUE(Core().BuildWidgets(0, 200, 400));
-  EXPECT_EQ(Manager().maxWidth, 200);
-  EXPECT_EQ(Manager().maxHeight, 400);
   set_.SetPrefix(u"aa");
   const int before = host_.invalidated;
   EXPECT_EQ(Core().ShowCandidates(&set_, true, false), 10u);
@@ -171,21 +169,29 @@ TEST_F(CandListCoreTest, SelectionAndTabsMoveWithinTheirRanges) {
   EXPECT_EQ(Core().RowCount(), 10u);
 }
 
-TEST_F(CandListCoreTest, PressingARowSelectsItAndReleasingOnAnotherClicksThatOne) {
+// A row is selected on the press and the release clicks the row it is over; the bare window is only
+// reported; a page arrow released elsewhere clicks nothing (only the release's place counts).
+TEST_F(CandListCoreTest, ClicksReportWhatWasPressedAndWhatWasReleasedOn) {
   Ready();
   Core().Press(Row(3));
   EXPECT_EQ(Manager().candidateList->selected, 3);
   Core().Release(Row(5));
-  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 1 3", "up 1 5", "item 5"}));
-}
-
-TEST_F(CandListCoreTest, AClickOnTheBareWindowOnlyReportsIt) {
-  Ready();
   const int32_t selected = Manager().candidateList->selected;
   Core().Press({1, 1});
   Core().Release({1, 1});
-  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 6 -1", "up 6 -1"}));
   EXPECT_EQ(Manager().candidateList->selected, selected);
+  Core().Press({30, 14});
+  Core().Release({30, 14});
+  const RectF& v = Manager().vScrollBar->bounds;
+  Core().Press({v.x + 2, v.bottom() - 2});
+  EXPECT_TRUE(Manager().vScrollBar->pressed[1]);
+  Core().Release({1, 1});
+  EXPECT_FALSE(Manager().vScrollBar->pressed[1]);
+  Core().Press({v.x + 2, v.y + 2});
+  Core().Release({v.x + 2, v.y + 2});
+  EXPECT_EQ(callback_.events,
+            (std::vector<std::string>{"down 1 3", "up 1 5", "item 5", "down 6 -1", "up 6 -1", "down 0 0", "up 0 0",
+                                      "tab 0", "down 5 1", "up 6 -1", "down 5 0", "up 5 0", "list 0"}));
 }
 
 // What the accessibility tree reports of a row or a tab is where a click hits it.
@@ -228,21 +234,6 @@ TEST_F(CandListCoreTest, TheRightArrowOnTheLastTabWrapsToTheFirstInView) {
   EXPECT_EQ(Manager().tabStrip->activeTab, 0);
   EXPECT_EQ(Manager().tabStrip->firstVisibleTab, 0);
   EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 4 1", "up 4 1", "tabs 1"}));
-}
-
-TEST_F(CandListCoreTest, TabsAndPageArrowsReportTheirClicks) {
-  Ready();
-  Core().Press({30, 14});
-  Core().Release({30, 14});
-  const RectF& v = Manager().vScrollBar->bounds;
-  Core().Press({v.x + 2, v.bottom() - 2});
-  EXPECT_TRUE(Manager().vScrollBar->pressed[1]);
-  Core().Release({1, 1});  // released elsewhere: only the release's place counts
-  EXPECT_FALSE(Manager().vScrollBar->pressed[1]);
-  Core().Press({v.x + 2, v.y + 2});
-  Core().Release({v.x + 2, v.y + 2});
-  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 0 0", "up 0 0", "tab 0", "down 5 1", "up 6 -1",
-                                                        "down 5 0", "up 5 0", "list 0"}));
 }
 
 TEST_F(CandListCoreTest, PlacementStaysInsideTheWorkAreaOfTheTextsMonitor) {
@@ -432,8 +423,6 @@ TEST_F(CandListCoreTest, AtAHigherDpiFontsAndMetricsGrowByDpiOver96) {
   EXPECT_EQ(early.dpi(), 96u);
   early.SetDpi(100000);
   EXPECT_EQ(early.dpi(), 960u);
-  early.SetDpi(1);
-  EXPECT_EQ(early.dpi(), 48u);
 }
 
 TEST_F(CandListCoreTest, AnUnknownLayoutShowsOnlyTheBackgroundAndNeverFails) {

@@ -152,7 +152,8 @@ TEST_F(CandListWinTest, HalfTransparentColoursBlendOverTheGradientAndTheBarMarks
   EXPECT_TRUE(Near(s.At(next.x, next.y), 0x808080, 2)) << Hex(s.At(next.x, next.y));
 }
 
-TEST_F(CandListWinTest, ItGoesBelowTheTextAndStaysInsideTheWorkAreaNearItsEdges) {
+// Where it goes is the core's arithmetic; here the window gets there, inside the monitor's work area.
+TEST_F(CandListWinTest, ItGoesBelowTheTextAndStaysInsideTheWorkArea) {
   MONITORINFO info{};
   info.cbSize = sizeof(info);
   const POINT origin{0, 0};
@@ -168,12 +169,6 @@ TEST_F(CandListWinTest, ItGoesBelowTheTextAndStaysInsideTheWorkAreaNearItsEdges)
   r = WindowRect();
   EXPECT_EQ(r.right, work.right);
   EXPECT_EQ(r.top, 320);
-
-  win_->PlaceBy(RectI{300, work.bottom - 30, 340, work.bottom - 10});
-  Pump();
-  r = WindowRect();
-  EXPECT_EQ(r.bottom, work.bottom - 30);  // flipped above the text
-  EXPECT_EQ(r.left, 300);
 }
 
 TEST_F(CandListWinTest, APressOnRowThreeAndAReleaseOnRowFiveClickRowFiveWithoutActivation) {
@@ -495,24 +490,17 @@ TEST_F(CandListWinTest, InHighContrastColoursTheWindowShowsThemAndLeavesThemWhen
   EXPECT_EQ(system.highlight, 0xFF1AEBFFu);
   win_->core().SetSystemColors(system);
   Pump();
-  ScreenPixels s = Screen();
+  // Which part takes which system colour is the core's (cand_list_core_test); the screen shows them.
   const POINT bar = Row(0, 6), plain = Row(2, 6);
-  const int32_t h = s.height;
-  EXPECT_TRUE(Near(s.At(0, h / 2), 0xFFFFFF, 2)) << Hex(s.At(0, h / 2));  // border: window text
-  EXPECT_TRUE(Near(s.At(2, h / 2), 0x000000, 2)) << Hex(s.At(2, h / 2));  // background: window
+  ScreenPixels s = Screen();
   EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x1AEBFF, 2)) << Hex(s.At(bar.x, bar.y));
   EXPECT_TRUE(Near(s.At(plain.x, plain.y), 0x000000, 2)) << Hex(s.At(plain.x, plain.y));  // not translucent
-  const RectF& tabs = Manager().tabStrip->bounds;
-  const RectF& first = Manager().tabStrip->Tab(0).bounds;
-  const POINT inTab{static_cast<LONG>(first.x + first.width / 2), static_cast<LONG>(tabs.y + 2)};
-  EXPECT_TRUE(Near(s.At(inTab.x, inTab.y), 0x000000, 2)) << Hex(s.At(inTab.x, inTab.y));  // the active tab
 
   ::SendMessageW(win_->hwnd(), WM_SYSCOLORCHANGE, 0, 0);
   Pump();
   EXPECT_FALSE(win_->core().systemColors().has_value());
   s = Screen();
   EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x0000FF, 2)) << Hex(s.At(bar.x, bar.y));  // the tab's own colours again
-  EXPECT_TRUE(Near(s.At(2, h / 2), 0xFFFFFF, 2)) << Hex(s.At(2, h / 2));
 }
 
 // The user's DPI for programs started from now on (Wine reads it when a program starts); the old
@@ -578,29 +566,6 @@ TEST_F(CandListWinTest, AtOneAndAHalfTimesTheDpiTheWindowIsOneAndAHalfTimesAsLar
   ASSERT_GT(code, 0xFFFF) << code;
   EXPECT_NEAR(testing::PackedWidth(code), w96 * 1.5, 6);
   EXPECT_NEAR(testing::PackedHeight(code), h96 * 1.5, 6);
-}
-
-TEST_F(CandListWinTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {
-  SettingsRecord record = WhiteWindow();
-  for (size_t e = 0; e < kFontCount; ++e)
-    record.view().setFontName(static_cast<AppearanceElement>(e), u"No Such Family");
-  record.view().tab(0).setColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFF000000, 0, 0, 0, 0});
-  ASSERT_NO_FATAL_FAILURE(Open(record, u"aa"));
-  const auto* font = static_cast<const GdiplusFont*>(Manager().font(AppearanceElement::kCandidateList));
-  ASSERT_NE(font, nullptr);
-  EXPECT_FALSE(font->family().empty());
-  const RECT r = WindowRect();
-  EXPECT_GT(r.bottom - r.top, 100);
-  // Dark pixels of the rows' text on the white window.
-  const ScreenPixels s = Screen();
-  const RectF& list = Manager().candidateList->bounds;
-  int dark = 0;
-  for (int y = static_cast<int>(list.y) + 2; y < static_cast<int>(list.bottom()) - 2; ++y) {
-    for (int x = static_cast<int>(list.x) + 2; x < static_cast<int>(list.right()) - 2; ++x) {
-      if (Near(s.At(x, y), 0x000000, 100)) ++dark;
-    }
-  }
-  EXPECT_GT(dark, 200);
 }
 
 }  // namespace

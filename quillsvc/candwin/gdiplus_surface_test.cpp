@@ -144,5 +144,21 @@ TEST(GdiplusSurfaceTest, AFrameStartedFromTheKeptBackgroundIsTheFrameDrawnInFull
   EXPECT_NE(plain.pixels()[91], plain.pixels()[88]);  // the gradient varies along a row
 }
 
+// The window's fonts are these (GdiplusFontFactory): a family that is not installed falls back to one
+// that is, whose glyphs show.
+TEST(GdiplusSurfaceTest, AFamilyThatIsNotInstalledStillDrawsRealGlyphs) {
+  ASSERT_TRUE(Gdiplus().started());
+  const std::unique_ptr<GdiplusFont> font = CreateGdiplusFont(u"No Such Family", 16, FontStyle::kRegular);
+  ASSERT_NE(font, nullptr);
+  EXPECT_FALSE(font->family().empty());
+  Bitmap text(160, 30);
+  ASSERT_TRUE(text.ready());
+  text.surface().FillRect({0, 0, 160, 30}, 0xFFFFFFFF);
+  text.surface().DrawTextAt(u"quilted words", *font, 0xFF000000, {4, 4});
+  size_t dark = 0;
+  for (uint32_t p : text.pixels()) dark += (p & 0xFF) < 100 ? 1 : 0;
+  EXPECT_GT(dark, 100u);
+}
+
 }  // namespace
 }  // namespace quillet

@@ -85,31 +85,13 @@ TEST(SpinBoxTest, OnlyThePressedHalfTakesTheHighlight) {
   EXPECT_EQ(s.log().Of(Op::kFrameRect).at(0).color, p.border);
 }
 
-TEST(TextLabelTest, MeasuresItsTextAndDrawsItCentredInItsBounds) {
+// Measuring is MeasureTextOnce's (surface_test); the label draws its text in its whole box.
+TEST(TextLabelTest, DrawsItsTextInItsBoundsInTheForeground) {
   testing::TestFont font(u"f", 16, FontStyle::kRegular, DrawStatus::kOk);
   CTextLabel label(u"title", true);
   TestSurface s;
   label.Measure(s, {4, 30}, font);
-  EXPECT_FLOAT_EQ(label.bounds.x, 4);
-  EXPECT_FLOAT_EQ(label.bounds.y, 30);
   EXPECT_FLOAT_EQ(label.bounds.width, 40);
-  EXPECT_FLOAT_EQ(label.bounds.height, 20);
-  EXPECT_EQ(label.HitTest({4, 30}), 0);
-  EXPECT_EQ(label.HitTest({44, 30}), -1);
-
-  // The same text with the same font is not measured again: its box moves to the new origin.
-  s.log().failIf = [](const testing::Call& c) { return c.op == Op::kMeasure; };
-  label.Measure(s, {2, 10}, font);
-  EXPECT_FLOAT_EQ(label.bounds.y, 10);
-  EXPECT_FLOAT_EQ(label.bounds.width, 40);
-  EXPECT_EQ(s.TakeStatus(), DrawStatus::kOk);
-  // A failed measurement keeps the old bounds.
-  label.text = u"retitled";
-  label.Measure(s, {0, 0}, font);
-  EXPECT_FLOAT_EQ(label.bounds.y, 10);
-  EXPECT_EQ(s.TakeStatus(), DrawStatus::kGenericError);
-  label.text = u"title";
-
   label.bounds.width = 191;
   const ElementColors p = Palette();
   const ElementColors* palettes[] = {&p};

