@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# The setup program end to end in a fresh Wine prefix: a silent install; both text services
-# registered with their files in place, the logon entry and the programs-list entry written, the
-# learning order set for the user's first tab through the loader; nothing written through a link that
-# the user plants for the elevated half; typing through the installed x64 DLL in tsfhost; a silent
-# reinstall while an application holds that DLL (the held file goes at the next restart, the new one
-# works at once); an upgrade that fails whole on a file it cannot replace, and then goes through while
-# two versions of the DLL are held; a silent uninstall that leaves nothing but the user's settings;
-# a folder holding other files refused; an install into a folder of one's own, protected by icacls,
-# and one with a failing icacls refused. Prints the installer's size and how long install and
-# uninstall took.
+# The setup program end to end in a fresh Wine prefix: a silent install; both text services registered
+# with their files in place, the licence and the notices beside them, the logon entry and the
+# programs-list entry written, the learning order set for the user's first tab through the loader;
+# nothing written through a link that the user plants for the elevated half; typing through the
+# installed x64 DLL in tsfhost; a silent reinstall while an application holds that DLL (the held file
+# goes at the next restart, the new one works at once); an upgrade that fails whole on a file it cannot
+# replace, and then goes through while two versions of the DLL are held; a silent uninstall that leaves
+# nothing but the user's settings; a folder holding other files refused; an install into a folder of
+# one's own, protected by icacls, and one with a failing icacls refused. Prints the installer's size and
+# how long install and uninstall took.
 # Usage: installer/install_test.sh   (after scripts/installer.sh, with build/win64 built; makensis)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -82,6 +82,8 @@ for set in x64 x86; do
   done
 done
 check "uninstaller installed" "[ -f \"$installed/uninstall.exe\" ]"
+check "the licence installed as LICENSE.txt" "cmp -s LICENSE \"$installed/LICENSE.txt\""
+check "the notices installed as NOTICES.txt" "cmp -s NOTICES \"$installed/NOTICES.txt\""
 check "x64 text service registered" "reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid\\InProcServer32' 'Quillet\\x64\\quillsvc.dll' 64"
 check "x86 text service registered" "reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid\\InProcServer32' 'Quillet\\x86\\quillsvc.dll' 32"
 check "profile registered" "reg_has 'HKLM\\Software\\Microsoft\\CTF\\TIP\\$clsid' 'LanguageProfile' 64"
@@ -143,9 +145,14 @@ check "the held DLL moved aside (as $aside) and goes at the next restart" "[ -n 
 
 # A second upgrade, to a later version, while the first one's aside is still loaded and another
 # application holds the DLL that upgrade put in. The later version: the same programs with a mark at
-# their end, in a setup program made from the same script without compression (quick to make and to
-# run; the runs after this one use it too).
+# their end, the licence and the notices too, in a setup program made from the same script without
+# compression (quick to make and to run; the runs after this one use it too).
 next=$prefix.next
+mkdir -p "$next/top"
+for f in LICENSE NOTICES; do
+  cp $f "$next/top/"
+  printf 'QUILLET-NEXT' >>"$next/top/$f"
+done
 for set in win64 win32; do
   mkdir -p "$next/$set"
   for f in quillsvc.dll lexwarden.exe lexforge.exe english.dict english.rank Manual.chm; do
@@ -154,10 +161,10 @@ for set in win64 win32; do
   for f in quillsvc.dll lexwarden.exe lexforge.exe Manual.chm; do printf 'QUILLET-NEXT' >>"$next/$set/$f"; done
 done
 makensis -V1 -NOCD '-XSetCompressor /FINAL zlib' '-XSetCompress off' -DVERSION=1.0.1 -DX64DIR="$next/win64" \
-  -DX86DIR="$next/win32" -DICON="$root/quillsvc/langbar/icons/open.ico" -DOUTFILE="$next/setup.exe" installer/quillet.nsi
+  -DX86DIR="$next/win32" -DTOP="$next/top" -DICON="$root/quillsvc/langbar/icons/open.ico" -DOUTFILE="$next/setup.exe" installer/quillet.nsi
 marked() {
   local n=0 f
-  for f in "$installed"/x{64,86}/{quillsvc.dll,lexwarden.exe,lexforge.exe,Manual.chm}; do
+  for f in "$installed"/x{64,86}/{quillsvc.dll,lexwarden.exe,lexforge.exe,Manual.chm} "$installed"/{LICENSE,NOTICES}.txt; do
     tail -c 12 "$f" 2>/dev/null | grep -qa '^QUILLET-NEXT$' && n=$((n + 1))
   done
   echo $n
@@ -181,10 +188,10 @@ run "$next/setup.exe" /S
 code=$?
 echo "=== silent upgrade with a file that cannot be replaced: exit $code"
 check "the upgrade with a file that cannot be replaced failed" "[ $code -ne 0 ]"
-check "none of the later version put in ($(marked) of 8 files)" "[ $(marked) -eq 0 ]"
-left=$(ls "$installed"/x64 "$installed"/x86 | grep -cvE '^$|:$|\.old$')
-check "the earlier version whole ($left files beside the asides, and the uninstaller)" \
-  "[ $left -eq 12 ] && [ -f \"$installed/uninstall.exe\" ]"
+check "none of the later version put in ($(marked) of 10 files)" "[ $(marked) -eq 0 ]"
+left=$(find "$installed" -type f ! -name '*.old' | grep -c .)
+check "the earlier version whole ($left of 15 files beside the asides, the uninstaller among them)" \
+  "[ $left -eq 15 ] && [ -f \"$installed/uninstall.exe\" ]"
 $wine64 taskkill /f /im platform_test_helper.exe </dev/null >/dev/null 2>&1
 wait "$fileholder" 2>/dev/null
 start=$SECONDS
@@ -192,7 +199,7 @@ run "$next/setup.exe" /S
 code=$?
 echo "=== silent upgrade: exit $code in $((SECONDS - start)) s"
 check "the upgrade succeeded" "[ $code -eq 0 ]"
-check "all of the later version put in ($(marked) of 8 files)" "[ $(marked) -eq 8 ]"
+check "all of the later version put in ($(marked) of 10 files)" "[ $(marked) -eq 10 ]"
 aside=$(asides)
 check "both held DLLs aside, each under a name of its own ($(echo $aside))" "[ $(echo "$aside" | sort -u | grep -c .) -eq 2 ]"
 for a in $aside; do check "$a goes at the next restart" "pending 'x64\\$a'"; done
@@ -208,7 +215,8 @@ code=$?
 for _ in $(seq 240); do [ -e "$installed" ] || break; sleep 0.5; done
 echo "=== silent uninstall: exit $code, folder gone after $((SECONDS - start)) s"
 check "the uninstaller succeeded" "[ $code -eq 0 ]"
-check "every installed file removed" "[ ! -e \"$installed\" ]"
+left=$(find "$installed" -type f 2>/dev/null | sed "s|^$installed/||" | tr '\n' ' ')
+check "every installed file removed${left:+ (left: $left)}" "[ ! -e \"$installed\" ]"
 check "x64 text service unregistered" "! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 64"
 check "x86 text service unregistered" "! reg_has 'HKLM\\Software\\Classes\\CLSID\\$clsid' 'InProcServer32' 32"
 check "profile unregistered" "! reg_has 'HKLM\\Software\\Microsoft\\CTF\\TIP' '$clsid' 64"

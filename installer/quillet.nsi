@@ -1,6 +1,6 @@
 ; Quillet's setup program: the x64 and x86 text services, each with its loader, generator, default
-; dictionary and manual, registered for the whole machine; then the input method added to the
-; installing user's list.
+; dictionary and manual, registered for the whole machine, with the licence and the third-party
+; notices beside them; then the input method added to the installing user's list.
 ;
 ; It runs in two halves. The first runs as the user, unelevated: it stops the user's loader, starts
 ; the second half elevated for what belongs to the machine (files, registration, the logon entry, the
@@ -13,7 +13,7 @@
 ; the user's half could read it would lie in a folder the user controls, and a link placed there
 ; would make an administrator's process write wherever it points.
 ;
-; makensis -DX64DIR=... -DX86DIR=... -DICON=... -DOUTFILE=... -DVERSION=... quillet.nsi
+; makensis -DX64DIR=... -DX86DIR=... -DICON=... -DOUTFILE=... -DVERSION=... [-DTOP=...] quillet.nsi
 
 Unicode true
 Target amd64-unicode
@@ -28,6 +28,10 @@ ManifestDPIAware true
 
 !ifndef VERSION
   !define VERSION "1.0.0"
+!endif
+; The licence and the notices: from the top of the source tree unless -DTOP=FOLDER names another.
+!ifndef TOP
+  !define TOP "${__FILEDIR__}\.."
 !endif
 
 !define PRODUCT "Quillet"
@@ -78,7 +82,11 @@ Var Broken      ; "1": undoing a failed upgrade failed too
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the most likely words first and learn from my typing"
 !define MUI_FINISHPAGE_SHOWREADME_FUNCTION SetLearningOrder
 !define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed. Choose it in the input switcher (Windows key + Space) to type with it; the manual is in the programs' folder."
+; The licence asks for nothing to be accepted: the page informs, and Next goes on.
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "${PRODUCT} is installed with this licence (LICENSE.txt) and the licences of the parts it is made with (NOTICES.txt)."
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${TOP}\LICENSE"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -169,11 +177,14 @@ Function OnlyOurs
   FindFirst $R1 $R2 "$INSTDIR\*.*"
   ${DoWhile} $R2 != ""
     StrCpy $R3 $R2 13
+    StrCpy $R4 $R2 11
     ${If} $R2 != "."
     ${AndIf} $R2 != ".."
     ${AndIf} $R2 != "x64"
     ${AndIf} $R2 != "x86"
     ${AndIf} $R3 != "uninstall.exe"
+    ${AndIf} $R4 != "LICENSE.txt"
+    ${AndIf} $R4 != "NOTICES.txt"
       StrCpy $R0 0
     ${EndIf}
     FindNext $R1 $R2
@@ -214,6 +225,8 @@ FunctionEnd
   !insertmacro ${m} "x86\english.dict" "${X86DIR}\english.dict"
   !insertmacro ${m} "x86\english.rank" "${X86DIR}\english.rank"
   !insertmacro ${m} "x86\Manual.chm" "${X86DIR}\Manual.chm"
+  !insertmacro ${m} "LICENSE.txt" "${TOP}\LICENSE"
+  !insertmacro ${m} "NOTICES.txt" "${TOP}\NOTICES"
 !macroend
 !macro ForEachFile m
   !insertmacro ForEachProgram ${m}
@@ -556,6 +569,16 @@ FunctionEnd
 
 ; Through the loader, as the settings sheet would.
 Function SetLearningOrder
+  ; The loader was started a moment ago: its message window appears once it takes messages, a little
+  ; after what it publishes. Waits up to 10 s for it.
+  StrCpy $R1 0
+  FindWindow $R0 "DAEMON" "Daemon@QX@TARN" -3
+  ${DoWhile} $R0 == 0
+    ${IfThen} $R1 >= 100 ${|} ${Break} ${|}
+    Sleep 100
+    IntOp $R1 $R1 + 1
+    FindWindow $R0 "DAEMON" "Daemon@QX@TARN" -3
+  ${Loop}
   ExecWait '"$INSTDIR\x64\lexforge.exe" order --tab 0 learning' $R1
   ${If} $R1 != 0
     DetailPrint "The learning order could not be set (result $R1); choose it on the settings' Tab page."
