@@ -569,16 +569,6 @@ FunctionEnd
 
 ; Through the loader, as the settings sheet would.
 Function SetLearningOrder
-  ; The loader was started a moment ago: its message window appears once it takes messages, a little
-  ; after what it publishes. Waits up to 10 s for it.
-  StrCpy $R1 0
-  FindWindow $R0 "DAEMON" "Daemon@QX@TARN" -3
-  ${DoWhile} $R0 == 0
-    ${IfThen} $R1 >= 100 ${|} ${Break} ${|}
-    Sleep 100
-    IntOp $R1 $R1 + 1
-    FindWindow $R0 "DAEMON" "Daemon@QX@TARN" -3
-  ${Loop}
   ExecWait '"$INSTDIR\x64\lexforge.exe" order --tab 0 learning' $R1
   ${If} $R1 != 0
     DetailPrint "The learning order could not be set (result $R1); choose it on the settings' Tab page."
