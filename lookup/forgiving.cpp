@@ -1,0 +1,349 @@
+#include "lookup/forgiving.h"
+
+#include <algorithm>
+#include <string>
+
+#include "common/utf16.h"
+#include "lookup/mistake_costs.h"
+#include "lookup/sound_key.h"
+
+namespace quillet {
+namespace {
+
+constexpr uint32_t kInf = 0x3FFFFFFF;  // a few costs added to it stay far below overflow
+constexpr size_t kBand = 2 * kMaxForgivenEdits + 1;
+constexpr size_t kLayers = kMaxForgivenEdits + 1;
+// Searches with a growing cost bound: most keystrokes find a full page of cheap matches in the first
+// rounds and never walk the wide neighbourhood that two expensive edits open. Each bound is about
+// one or two typical mistakes (lookup/mistake_cost_table.cpp); the results do not depend on them.
+constexpr uint32_t kRoundBounds[] = {0, 4500, 9000, kInf - 1};
+// Sound-alike words: typed words up to this long, this many candidates of one sound key, and keys at
+// most this much longer than the typed word.
+constexpr size_t kMaxSoundTyped = 48;
+constexpr size_t kMaxSoundAlikes = 64;
+constexpr size_t kMaxSoundExtra = 16;
+
+size_t Context(const char16_t* before) { return before == nullptr ? kWordStart : CostLetter(*before); }
+uint32_t Sub(char16_t meant, char16_t typed) {
+  return kMistakeCosts.substitution[CostLetter(meant)][CostLetter(typed)];
+}
+uint32_t Trans(char16_t first, char16_t second) {
+  return kMistakeCosts.transposition[CostLetter(first)][CostLetter(second)];
+}
+uint32_t Del(const char16_t* meantBefore, char16_t meant) {
+  return kMistakeCosts.deletion[Context(meantBefore)][CostLetter(meant)];
+}
+uint32_t Ins(const char16_t* typedBefore, char16_t typed) {
+  return kMistakeCosts.insertion[Context(typedBefore)][CostLetter(typed)];
+}
+
+// A key that cannot be read counts as empty, as in TabSource.
+TextRef KeyOf(const DictionaryView& view, uint32_t i) {
+  TextRef key;
+  if (!view.Key(i, &key)) return TextRef{};
+  return key;
+}
+
+// First index in [first, last) where `holds` stops holding, probing outward from `first` in growing
+// steps: a child's run is usually short. On unsorted keys the result is still in range.
+template <typename Pred>
+uint32_t Gallop(uint32_t first, uint32_t last, Pred holds) {
+  if (first >= last || !holds(first)) return first;
+  uint32_t known = first;
+  uint32_t step = 1;
+  while (last - known > step && holds(known + step)) {
+    known += step;
+    step *= 2;
+  }
+  uint32_t lo = known + 1, hi = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{known} + step, last));
+  while (lo < hi) {
+    const uint32_t mid = lo + (hi - lo) / 2;
+    if (holds(mid)) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+// One row of the edit table: the cells of one key depth i near the diagonal, cell (i, j) at
+// [j - i + edits], each as the cheapest way with at most e edits, e = 0 .. edits.
+struct Row {
+  uint32_t cell[kBand][kLayers];
+};
+
+struct Scored {
+  uint32_t cost;
+  uint32_t entry;
+  bool operator<(const Scored& o) const { return cost != o.cost ? cost < o.cost : entry < o.entry; }
+};
+
+class Matcher {
+ public:
+  Matcher(const DictionaryView& view, const std::u16string& typed, unsigned edits, size_t maxResults,
+          uint16_t minWordLength)
+      : view_(view), t_(typed), m_(typed.size()), e_(edits), w_(2 * edits + 1), k_(maxResults), min_(minWordLength) {
+    ins_.assign(m_ + 1, 0);
+    for (size_t j = 1; j <= m_; ++j) ins_[j] = Ins(j >= 2 ? &t_[j - 2] : nullptr, t_[j - 1]);
+    rows_.resize(std::min<size_t>(m_ + e_ + 2, 64));
+    path_.resize(rows_.size());
+  }
+
+  // The best matches of cost at most `bound`; true when there are maxResults of them, so that no
+  // greater bound can change them.
+  bool Search(uint32_t bound) {
+    bound_ = bound;
+    heap_.clear();
+    stack_.clear();
+    FirstRow(&rows_[0]);
+    Enter(0, 0, view_.entryCount(), kInf);
+    while (!stack_.empty()) {
+      Frame& f = stack_.back();
+      const size_t d = stack_.size() - 1;
+      if (f.pos >= f.hi || !CanTake(f.below, f.pos)) {
+        stack_.pop_back();
+        continue;
+      }
+      const TextRef key = KeyOf(view_, f.pos);
+      if (key.length <= d) {  // out of order: damage
+        ++f.pos;
+        continue;
+      }
+      const char16_t c = key[d];
+      const uint32_t lo = f.pos;
+      const uint32_t end = Gallop(lo + 1, f.hi, [&](uint32_t k) {
+        const TextRef other = KeyOf(view_, k);
+        return other.length > d && other[d] == c;
+      });
+      f.pos = end;
+      const uint32_t best = f.best;
+      if (rows_.size() <= d + 1) {
+        rows_.resize(2 * rows_.size());
+        path_.resize(rows_.size());
+      }
+      path_[d] = c;
+      NextRow(d + 1);
+      Enter(d + 1, lo, end, best);
+    }
+    return heap_.size() >= k_;
+  }
+
+  std::vector<Scored> Take() {
+    std::sort_heap(heap_.begin(), heap_.end());
+    return std::move(heap_);
+  }
+
+ private:
+  struct Frame {
+    uint32_t pos;    // the next child's first entry
+    uint32_t hi;     // the end of this node's entries
+    uint32_t best;   // the cheapest of the prefixes so far
+    uint32_t below;  // no key below can cost less
+  };
+
+  uint32_t& At(Row* r, size_t b, size_t e) { return r->cell[b][e]; }
+
+  void FirstRow(Row* r) {
+    uint32_t sum = 0;
+    for (size_t b = 0; b < w_; ++b) {
+      const long j = static_cast<long>(b) - static_cast<long>(e_);
+      if (j > 0 && static_cast<size_t>(j) <= m_) sum += ins_[j];
+      for (size_t e = 0; e <= e_; ++e) {
+        At(r, b, e) = j >= 0 && static_cast<size_t>(j) <= m_ && static_cast<size_t>(j) <= e ? sum : kInf;
+      }
+    }
+  }
+
+  // Row i from rows i-1 and i-2, for the key letter path_[i-1].
+  void NextRow(size_t i) {
+    const Row& prev = rows_[i - 1];
+    Row& out = rows_[i];
+    const char16_t c = path_[i - 1];
+    const char16_t* before = i >= 2 ? &path_[i - 2] : nullptr;
+    const uint32_t del = Del(before, c);
+    const bool canSwap = before != nullptr && *before != c;
+    const uint32_t swap = canSwap ? Trans(*before, c) : kInf;
+    for (size_t b = 0; b < w_; ++b) {
+      const long j = static_cast<long>(i) - static_cast<long>(e_) + static_cast<long>(b);
+      if (j < 0 || static_cast<size_t>(j) > m_) {
+        for (size_t e = 0; e <= e_; ++e) out.cell[b][e] = kInf;
+        continue;
+      }
+      const bool swapped = canSwap && j >= 2 && t_[j - 2] == c && t_[j - 1] == *before;
+      for (size_t e = 0; e <= e_; ++e) {
+        uint32_t v = kInf;
+        if (j >= 1) {
+          if (t_[j - 1] == c) {
+            v = prev.cell[b][e];
+          } else if (e >= 1) {
+            v = prev.cell[b][e - 1] + Sub(c, t_[j - 1]);
+          }
+        }
+        if (e >= 1) {
+          if (b + 1 < w_) v = std::min(v, prev.cell[b + 1][e - 1] + del);
+          if (b >= 1 && j >= 1) v = std::min(v, out.cell[b - 1][e - 1] + ins_[j]);
+          if (swapped) v = std::min(v, rows_[i - 2].cell[b][e - 1] + swap);
+        }
+        out.cell[b][e] = std::min(v, kInf);
+      }
+    }
+  }
+
+  // The cost of the prefix of depth i as a whole match of the typed letters.
+  uint32_t PrefixCost(size_t i) const {
+    const long b = static_cast<long>(m_) - static_cast<long>(i) + static_cast<long>(e_);
+    return b >= 0 && static_cast<size_t>(b) < w_ ? rows_[i].cell[b][e_] : kInf;
+  }
+
+  uint32_t RowMin(size_t i) const {
+    uint32_t v = kInf;
+    for (size_t b = 0; b < w_; ++b) v = std::min(v, rows_[i].cell[b][e_]);
+    return v;
+  }
+
+  bool CanTake(uint32_t cost, uint32_t entry) const {
+    return cost <= bound_ && (heap_.size() < k_ || Scored{cost, entry} < heap_.front());
+  }
+
+  // Entries [a, b) at one cost, their keys at least `shortest` long; they come in entry order, so the
+  // first refused ends the run.
+  void Emit(uint32_t a, uint32_t b, uint32_t cost, size_t shortest) {
+    const bool check = shortest <= min_;
+    for (uint32_t i = a; i < b && CanTake(cost, i); ++i) {
+      if (check && KeyOf(view_, i).length <= min_) continue;
+      heap_.push_back({cost, i});
+      std::push_heap(heap_.begin(), heap_.end());
+      if (heap_.size() > k_) {
+        std::pop_heap(heap_.begin(), heap_.end());
+        heap_.pop_back();
+      }
+    }
+  }
+
+  // The node of depth d over entries [lo, hi), its row made.
+  void Enter(size_t d, uint32_t lo, uint32_t hi, uint32_t parentBest) {
+    const uint32_t best = std::min(parentBest, PrefixCost(d));
+    // A deeper prefix passes through this row, or swaps over it from the row before.
+    uint32_t deeper = RowMin(d);
+    if (d >= 1) deeper = std::min(deeper, RowMin(d - 1) + kMistakeCosts.minTransposition);
+    const uint32_t ownEnd = Gallop(lo, hi, [&](uint32_t k) { return KeyOf(view_, k).length <= d; });
+    if (best <= bound_) Emit(lo, ownEnd, best, 0);
+    if (deeper >= best) {
+      if (best <= bound_) Emit(ownEnd, hi, best, d + 1);
+      return;
+    }
+    if (ownEnd < hi && CanTake(deeper, ownEnd)) stack_.push_back({ownEnd, hi, best, deeper});
+  }
+
+  const DictionaryView& view_;
+  const std::u16string& t_;
+  const size_t m_;
+  const size_t e_;
+  const size_t w_;
+  const size_t k_;
+  const uint16_t min_;
+  std::vector<uint32_t> ins_;  // the cost of typing t[j-1] where it was not meant
+  std::vector<Row> rows_;      // by depth, along the current path
+  std::u16string path_;        // the current path's letters
+  std::vector<Frame> stack_;
+  std::vector<Scored> heap_;  // the best so far, the worst on top
+  uint32_t bound_ = 0;
+};
+
+}  // namespace
+
+uint32_t MistakeCost(std::u16string_view key, std::u16string_view typed, bool prefix, unsigned maxEdits) {
+  const size_t n = key.size(), m = typed.size();
+  const bool unlimited = maxEdits == kUnlimitedEdits || maxEdits >= n + m;
+  const size_t layers = unlimited ? 1 : size_t{maxEdits} + 1;
+  const size_t width = (m + 1) * layers;
+  // Rows i-2, i-1 and i, cell (j, e) at j * layers + e; with unlimited edits one layer counts none.
+  std::vector<uint32_t> rows(3 * width, kInf);
+  const auto row = [&](size_t i) { return &rows[(i % 3) * width]; };
+  const auto fewer = [&](size_t e) { return unlimited ? e : e - 1; };
+  uint32_t best = kInf;
+  for (size_t i = 0; i <= n; ++i) {
+    uint32_t* cur = row(i);
+    const uint32_t* prev = i >= 1 ? row(i - 1) : nullptr;
+    const uint32_t* prev2 = i >= 2 ? row(i - 2) : nullptr;
+    for (size_t j = 0; j <= m; ++j) {
+      for (size_t e = 0; e < layers; ++e) {
+        uint32_t v = i == 0 && j == 0 ? 0 : kInf;
+        const bool edit = unlimited || e >= 1;
+        if (i >= 1 && j >= 1) {
+          if (key[i - 1] == typed[j - 1]) {
+            v = prev[(j - 1) * layers + e];
+          } else if (edit) {
+            v = prev[(j - 1) * layers + fewer(e)] + Sub(key[i - 1], typed[j - 1]);
+          }
+        }
+        if (edit && i >= 1)
+          v = std::min(v, prev[j * layers + fewer(e)] + Del(i >= 2 ? &key[i - 2] : nullptr, key[i - 1]));
+        if (edit && j >= 1) {
+          v = std::min(v, cur[(j - 1) * layers + fewer(e)] + Ins(j >= 2 ? &typed[j - 2] : nullptr, typed[j - 1]));
+        }
+        if (edit && i >= 2 && j >= 2 && key[i - 1] == typed[j - 2] && key[i - 2] == typed[j - 1] &&
+            key[i - 1] != key[i - 2]) {
+          v = std::min(v, prev2[(j - 2) * layers + fewer(e)] + Trans(key[i - 2], key[i - 1]));
+        }
+        cur[j * layers + e] = std::min(v, kInf);
+      }
+    }
+    if (prefix || i == n) best = std::min(best, cur[m * layers + layers - 1]);
+  }
+  return best >= kInf ? kNoMatch : best;
+}
+
+std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, const ForgivingQuery& query) {
+  std::vector<ForgivingMatch> out;
+  if (query.maxResults == 0) return out;
+  std::u16string typed(query.typed);
+  for (char16_t& c : typed) c = FoldLower(c);
+  const size_t m = typed.size();
+  const unsigned edits =
+      static_cast<unsigned>(std::min<size_t>({query.maxEdits, kMaxForgivenEdits, m > 0 ? m - 1 : 0}));
+
+  Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength);
+  for (uint32_t bound : kRoundBounds) {
+    if (matcher.Search(bound)) break;
+  }
+  for (const Scored& s : matcher.Take()) out.push_back({s.entry, s.cost, s.cost == 0, false});
+
+  const SoundIndexView* sounds = query.sounds;
+  if (sounds != nullptr && sounds->entryCount() == dictionary.entryCount() && m >= 3 && m <= kMaxSoundTyped) {
+    const uint64_t key = SoundKey(typed);
+    if (SoundCount(key) >= 2) {
+      for (uint32_t entry : SoundAlikes(dictionary, *sounds, key, kMaxSoundAlikes)) {
+        TextRef ref;
+        if (!dictionary.Key(entry, &ref) || ref.length <= query.minWordLength || ref.length > m + kMaxSoundExtra) {
+          continue;
+        }
+        const std::u16string word = ref.ToString();
+        const uint32_t cost =
+            std::min(MistakeCost(word, typed, false, kUnlimitedEdits), MistakeCost(word, typed, true, edits));
+        auto it = std::find_if(out.begin(), out.end(), [&](const ForgivingMatch& f) { return f.entry == entry; });
+        if (it == out.end()) it = out.insert(out.end(), ForgivingMatch{entry, cost, false, false});
+        it->cost = std::min(it->cost, cost);
+        it->exact = it->cost == 0;
+        it->soundsLike = true;
+      }
+      std::sort(out.begin(), out.end(), [](const ForgivingMatch& a, const ForgivingMatch& b) {
+        return a.cost != b.cost ? a.cost < b.cost : a.entry < b.entry;
+      });
+      if (out.size() > query.maxResults) out.resize(query.maxResults);
+    }
+  }
+  return out;
+}
+
+std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, std::u16string_view typed,
+                                             size_t maxResults, const SoundIndexView* sounds) {
+  ForgivingQuery query;
+  query.typed = typed;
+  query.maxResults = maxResults;
+  query.sounds = sounds;
+  return ForgivingMatches(dictionary, query);
+}
+
+}  // namespace quillet

@@ -1,0 +1,59 @@
+// Forgiving matching: the dictionary entries a person probably meant by letters typed with mistakes.
+// An entry matches when a prefix of its key is within a few edits of the typed letters (a letter
+// replaced, left out, added, or two neighbours swapped), or when its whole key sounds like the typed
+// word (lookup/sound_key.h). Each match carries what its mistakes cost: -log10 of their probability
+// times kCostScale (lookup/mistake_costs.h), the unit of the ranking data, so that ranking can add it
+// to a word's own cost; a key that begins with the typed letters costs 0.
+//
+// The search walks the sorted keys as a trie without building one: one row of the edit table per
+// depth, shared by every key below it, and a run of keys whose row can no longer lead to a match (or
+// to one good enough for the results) is skipped by a binary search. It reads the dictionary in place
+// and is as safe as DictionaryView on damaged input: wrong or no matches, never a read outside it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "common/dictionary_view.h"
+#include "common/sound_index.h"
+
+namespace quillet {
+
+constexpr unsigned kMaxForgivenEdits = 2;
+constexpr uint32_t kNoMatch = 0xFFFFFFFF;
+
+struct ForgivingMatch {
+  uint32_t entry = kNone;
+  uint32_t cost = 0;        // of the mistakes, in ranking cost units; 0 when exact
+  bool exact = false;       // the key begins with the typed letters
+  bool soundsLike = false;  // the whole key sounds like the typed word
+};
+
+struct ForgivingQuery {
+  std::u16string_view typed;  // folded here as TabSource folds it
+  size_t maxResults = 10;
+  // At most this many edits (no more than kMaxForgivenEdits); fewer for short words: one typed letter
+  // allows none, two allow one.
+  unsigned maxEdits = kMaxForgivenEdits;
+  uint16_t minWordLength = 0;  // only keys longer than this, as in TabSource
+  // Sound-alike whole words when given: an index made for this dictionary (the caller checks MadeFor
+  // once per dictionary; an index for another entry count is ignored).
+  const SoundIndexView* sounds = nullptr;
+};
+
+// The up to maxResults cheapest matches, cheapest first, the lower entry first on equal costs.
+// Allocation failure throws std::bad_alloc.
+std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, const ForgivingQuery& query);
+std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, std::u16string_view typed,
+                                             size_t maxResults, const SoundIndexView* sounds = nullptr);
+
+// The cost of the mistakes that turn `key` into `typed` (both as given, unfolded), as the matcher
+// counts them: with `prefix`, the cheapest over the key's prefixes; at most `maxEdits` edits, or any
+// number when maxEdits is kUnlimitedEdits. kNoMatch when no such way exists. Takes time and memory
+// in proportion to both lengths multiplied.
+constexpr unsigned kUnlimitedEdits = ~0u;
+uint32_t MistakeCost(std::u16string_view key, std::u16string_view typed, bool prefix, unsigned maxEdits);
+
+}  // namespace quillet
