@@ -63,21 +63,6 @@ EntryPosition DictionaryView::Position(uint32_t i) const {
   return ReadEntryPosition(data_ + positionTable_ + size_t{i} * kEntryPositionSize);
 }
 
-bool DictionaryView::Text(uint64_t at, TextRef* out) const {
-  if (at > size_ || size_ - at < 2) return false;
-  const uint16_t n = LoadU16(data_ + at);
-  if ((size_ - at - 2) / 2 < n) return false;
-  out->units = data_ + at + 2;
-  out->length = n;
-  return true;
-}
-
-bool DictionaryView::Key(uint32_t i, TextRef* out) const {
-  if (i >= header_.entryCount) return false;
-  const uint32_t offset = LoadU32(data_ + positionTable_ + size_t{i} * kEntryPositionSize);
-  return Text(keyArea_ + uint64_t{offset}, out);
-}
-
 bool DictionaryView::Info(uint32_t i, InfoRef* out) const {
   if (i >= header_.entryCount || infoArea_ == kNone) return false;
   const uint32_t offset = LoadU32(data_ + positionTable_ + size_t{i} * kEntryPositionSize + 4);

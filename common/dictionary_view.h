@@ -49,14 +49,26 @@ class DictionaryView {
   bool Node(uint32_t k, IndexNode* out) const;
   // Only the child slot of a node, without reading the whole node (the keystroke path).
   uint16_t Child(uint32_t k, size_t letter) const;
-  // False when i is not an entry or its key lies outside the span.
-  bool Key(uint32_t i, TextRef* out) const;
+  // False when i is not an entry or its key lies outside the span. Inline: the searches read keys in
+  // their inner loops.
+  bool Key(uint32_t i, TextRef* out) const {
+    if (i >= header_.entryCount) return false;
+    const uint32_t offset = LoadU32(data_ + positionTable_ + size_t{i} * kEntryPositionSize);
+    return Text(keyArea_ + uint64_t{offset}, out);
+  }
   // False when the entry has no info record (or the dictionary no info area, or it lies outside).
   bool Info(uint32_t i, InfoRef* out) const;
   EntryPosition Position(uint32_t i) const;  // i <= entryCount (the terminator included)
 
  private:
-  bool Text(uint64_t at, TextRef* out) const;
+  bool Text(uint64_t at, TextRef* out) const {
+    if (at > size_ || size_ - at < 2) return false;
+    const uint16_t n = LoadU16(data_ + at);
+    if ((size_ - at - 2) / 2 < n) return false;
+    out->units = data_ + at + 2;
+    out->length = n;
+    return true;
+  }
 
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;

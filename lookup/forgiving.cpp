@@ -13,10 +13,9 @@ namespace {
 constexpr uint32_t kInf = 0x3FFFFFFF;  // a few costs added to it stay far below overflow
 constexpr size_t kBand = 2 * kMaxForgivenEdits + 1;
 constexpr size_t kLayers = kMaxForgivenEdits + 1;
-// Searches with a growing cost bound: most keystrokes find a full page of cheap matches in the first
-// rounds and never walk the wide neighbourhood that two expensive edits open. Each bound is about
-// one or two typical mistakes (lookup/mistake_cost_table.cpp); the results do not depend on them.
-constexpr uint32_t kRoundBounds[] = {0, 4500, 9000, kInf - 1};
+// Searches with a growing cost bound, from exact prefixes through half the ceiling to all of it: most
+// keystrokes find a full page of cheap matches in the first rounds and never walk the wide
+// neighbourhood that expensive edits open. The results do not depend on the rounds.
 // Sound-alike words: typed words up to this long, this many candidates of one sound key, and keys at
 // most this much longer than the typed word.
 constexpr size_t kMaxSoundTyped = 48;
@@ -97,7 +96,7 @@ class Matcher {
     heap_.clear();
     stack_.clear();
     FirstRow(&rows_[0]);
-    Enter(0, 0, view_.entryCount(), kInf);
+    Enter(0, 0, view_.entryCount(), kInf, KeyOf(view_, 0).length);
     while (!stack_.empty()) {
       Frame& f = stack_.back();
       const size_t d = stack_.size() - 1;
@@ -111,6 +110,19 @@ class Matcher {
         continue;
       }
       const char16_t c = key[d];
+      if ((f.letters >> CostLetter(c) & 1) == 0) {
+        // Skip the children up to the next letter that may lead somewhere, in one search.
+        const char16_t next = NextUseful(f.letters, c);
+        if (next == 0) {
+          stack_.pop_back();
+          continue;
+        }
+        f.pos = Gallop(f.pos, f.hi, [&](uint32_t k) {
+          const TextRef other = KeyOf(view_, k);
+          return other.length > d && other[d] < next;
+        });
+        continue;
+      }
       const uint32_t lo = f.pos;
       const uint32_t end = Gallop(lo + 1, f.hi, [&](uint32_t k) {
         const TextRef other = KeyOf(view_, k);
@@ -124,7 +136,7 @@ class Matcher {
       }
       path_[d] = c;
       NextRow(d + 1);
-      Enter(d + 1, lo, end, best);
+      Enter(d + 1, lo, end, best, key.length);
     }
     return heap_.size() >= k_;
   }
@@ -136,11 +148,59 @@ class Matcher {
 
  private:
   struct Frame {
-    uint32_t pos;    // the next child's first entry
-    uint32_t hi;     // the end of this node's entries
-    uint32_t best;   // the cheapest of the prefixes so far
-    uint32_t below;  // no key below can cost less
+    uint32_t pos;      // the next child's first entry
+    uint32_t hi;       // the end of this node's entries
+    uint32_t best;     // the cheapest of the prefixes so far
+    uint32_t below;    // no key below can cost less
+    uint32_t letters;  // bit k: a child of letter 'a' + k (bit 26: of any other character) may lead to a match
   };
+
+  static constexpr uint32_t kEveryLetter = (1u << kCostLetters) - 1;
+  static constexpr uint32_t kOtherBit = 1u << kOtherLetter;
+
+  // The first character after c whose children may lead somewhere (c's own class not among them);
+  // 0 when none does. Characters below 'a' and above 'z' are the class of other characters.
+  static char16_t NextUseful(uint32_t letters, char16_t c) {
+    const uint32_t above =
+        c < u'a' ? letters & ~kOtherBit : (c <= u'z' ? letters & ~kOtherBit & ~((2u << (c - u'a')) - 1) : 0);
+    if (above != 0) {
+      uint32_t k = 0;
+      while ((above >> k & 1) == 0) ++k;
+      return static_cast<char16_t>(u'a' + k);
+    }
+    return c <= u'z' && (letters & kOtherBit) != 0 ? static_cast<char16_t>(u'z' + 1) : 0;
+  }
+
+  // The cheapest cost that can still enter the results.
+  uint32_t Threshold() const { return heap_.size() < k_ ? bound_ : std::min(bound_, heap_.front().cost); }
+
+  // The letters whose child of the node at depth d can lead to a match within the threshold: those
+  // that match a typed letter near this depth (or swap with one), and those whose substitution or
+  // deletion still fits where a cell has an edit left.
+  uint32_t UsefulLetters(size_t d) const {
+    const uint32_t limit = Threshold();
+    uint32_t letters = 0;
+    const long first = static_cast<long>(d) - 1 - static_cast<long>(e_);
+    for (long k = std::max(0L, first); k <= static_cast<long>(d + 1 + e_) && k < static_cast<long>(m_); ++k) {
+      letters |= 1u << CostLetter(t_[k]);
+    }
+    if (e_ == 0) return letters;
+    const Row& row = rows_[d];
+    const size_t context = Context(d >= 1 ? &path_[d - 1] : nullptr);
+    for (size_t b = 0; b < w_; ++b) {
+      const uint32_t base = row.cell[b][e_ - 1];
+      if (base >= limit) continue;
+      const long j = static_cast<long>(d) - static_cast<long>(e_) + static_cast<long>(b);
+      // Cell (d, j) substitutes the child's letter for typed letter j + 1, or leaves it out.
+      for (size_t c = 0; c < kCostLetters; ++c) {
+        const bool fits =
+            base + kMistakeCosts.deletion[context][c] <= limit ||
+            (j >= 0 && static_cast<size_t>(j) < m_ && base + kMistakeCosts.substitution[c][CostLetter(t_[j])] <= limit);
+        if (fits) letters |= 1u << c;
+      }
+    }
+    return letters;
+  }
 
   uint32_t& At(Row* r, size_t b, size_t e) { return r->cell[b][e]; }
 
@@ -221,19 +281,26 @@ class Matcher {
     }
   }
 
-  // The node of depth d over entries [lo, hi), its row made.
-  void Enter(size_t d, uint32_t lo, uint32_t hi, uint32_t parentBest) {
+  // The node of depth d over entries [lo, hi), its row made; the key of lo is `firstLength` long.
+  void Enter(size_t d, uint32_t lo, uint32_t hi, uint32_t parentBest, size_t firstLength) {
+    if (lo >= hi) return;
     const uint32_t best = std::min(parentBest, PrefixCost(d));
     // A deeper prefix passes through this row, or swaps over it from the row before.
     uint32_t deeper = RowMin(d);
     if (d >= 1) deeper = std::min(deeper, RowMin(d - 1) + kMistakeCosts.minTransposition);
-    const uint32_t ownEnd = Gallop(lo, hi, [&](uint32_t k) { return KeyOf(view_, k).length <= d; });
-    if (best <= bound_) Emit(lo, ownEnd, best, 0);
+    const bool atBest = CanTake(best, lo);
+    if (!atBest && !CanTake(deeper, lo)) return;
+    const uint32_t ownEnd =
+        firstLength > d ? lo : Gallop(lo + 1, hi, [&](uint32_t k) { return KeyOf(view_, k).length <= d; });
+    if (atBest) Emit(lo, ownEnd, best, 0);
     if (deeper >= best) {
-      if (best <= bound_) Emit(ownEnd, hi, best, d + 1);
+      if (atBest) Emit(ownEnd, hi, best, d + 1);
       return;
     }
-    if (ownEnd < hi && CanTake(deeper, ownEnd)) stack_.push_back({ownEnd, hi, best, deeper});
+    if (ownEnd >= hi || !CanTake(deeper, ownEnd)) return;
+    // Where every key below matches at least at `best`, every child is walked.
+    const uint32_t letters = CanTake(best, ownEnd) ? kEveryLetter : UsefulLetters(d);
+    stack_.push_back({ownEnd, hi, best, deeper, letters});
   }
 
   const DictionaryView& view_;
@@ -305,7 +372,9 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
       static_cast<unsigned>(std::min<size_t>({query.maxEdits, kMaxForgivenEdits, m > 0 ? m - 1 : 0}));
 
   Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength);
-  for (uint32_t bound : kRoundBounds) {
+  uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
+  ceiling = std::min(ceiling, kInf - 1);
+  for (uint32_t bound : {uint32_t{0}, ceiling / 2, ceiling}) {
     if (matcher.Search(bound)) break;
   }
   for (const Scored& s : matcher.Take()) out.push_back({s.entry, s.cost, s.cost == 0, false});

@@ -23,6 +23,7 @@ namespace quillet {
 
 constexpr unsigned kMaxForgivenEdits = 2;
 constexpr uint32_t kNoMatch = 0xFFFFFFFF;
+constexpr uint32_t kUsualCeiling = 0xFFFFFFFE;
 
 struct ForgivingMatch {
   uint32_t entry = kNone;
@@ -38,12 +39,16 @@ struct ForgivingQuery {
   // allows none, two allow one.
   unsigned maxEdits = kMaxForgivenEdits;
   uint16_t minWordLength = 0;  // only keys longer than this, as in TabSource
+  // Edits costing more than this are not forgiven. kUsualCeiling: what all but 2% of real
+  // misspellings within two edits cost (lookup/mistake_cost_table.cpp); kNoMatch: no limit.
+  uint32_t maxCost = kUsualCeiling;
   // Sound-alike whole words when given: an index made for this dictionary (the caller checks MadeFor
   // once per dictionary; an index for another entry count is ignored).
   const SoundIndexView* sounds = nullptr;
 };
 
-// The up to maxResults cheapest matches, cheapest first, the lower entry first on equal costs.
+// The up to maxResults cheapest matches, cheapest first, the lower entry first on equal costs; sound-alike
+// words whatever their edits cost.
 // Allocation failure throws std::bad_alloc.
 std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, const ForgivingQuery& query);
 std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, std::u16string_view typed,

@@ -69,13 +69,13 @@ uint32_t ReferenceCost(const std::u16string& key, const std::u16string& typed, s
 
 // Every key compared: the cheapest `count`, the lower entry first on equal costs.
 std::vector<ForgivingMatch> Reference(const Dictionary& dict, const std::u16string& typed, size_t count,
-                                      uint16_t minWordLength) {
+                                      uint16_t minWordLength, uint32_t maxCost) {
   const size_t edits = std::min<size_t>(2, typed.empty() ? 0 : typed.size() - 1);
   std::vector<ForgivingMatch> all;
   for (uint32_t i = 0; i < dict.keys.size(); ++i) {
     if (dict.keys[i].size() <= minWordLength) continue;
     const uint32_t cost = ReferenceCost(dict.keys[i], typed, edits);
-    if (cost < (1u << 30)) all.push_back({i, cost, cost == 0, false});
+    if (cost < (1u << 30) && cost <= maxCost) all.push_back({i, cost, cost == 0, false});
   }
   std::stable_sort(all.begin(), all.end(),
                    [](const ForgivingMatch& a, const ForgivingMatch& b) { return a.cost < b.cost; });
@@ -125,14 +125,25 @@ TEST(ForgivingTest, ForgivesAtMostTwoEditsAndFewerInShortWords) {
   EXPECT_TRUE(ForgivingMatches(dict.view, none).empty());
 }
 
+std::vector<ForgivingMatch> Unlimited(const DictionaryView& view, std::u16string_view typed, size_t count) {
+  ForgivingQuery query;
+  query.typed = typed;
+  query.maxResults = count;
+  query.maxCost = kNoMatch;
+  return ForgivingMatches(view, query);
+}
+
 TEST(ForgivingTest, CostsFollowTheData) {
   // x is beside d on the keyboard, far from b; k sounds as c does, l does not.
   const Dictionary dict({u"bot", u"dot"});
-  EXPECT_EQ(dict.Words(ForgivingMatches(dict.view, u"xot", 2)), (std::vector<std::u16string>{u"dot", u"bot"}));
+  EXPECT_EQ(dict.Words(Unlimited(dict.view, u"xot", 2)), (std::vector<std::u16string>{u"dot", u"bot"}));
   const Dictionary cat({u"cat"});
-  const uint32_t sound = ForgivingMatches(cat.view, u"kat", 1).at(0).cost;
-  const uint32_t far = ForgivingMatches(cat.view, u"lat", 1).at(0).cost;
+  const uint32_t sound = Unlimited(cat.view, u"kat", 1).at(0).cost;
+  const uint32_t far = Unlimited(cat.view, u"lat", 1).at(0).cost;
   EXPECT_LT(sound, far);
+  // Mistakes rarer than nearly all real ones are not forgiven unless asked for.
+  ASSERT_GT(far, kMistakeCosts.ceiling);
+  EXPECT_TRUE(ForgivingMatches(cat.view, u"lat", 1).empty());
 }
 
 TEST(ForgivingTest, FindsWholeWordsBySound) {
@@ -183,8 +194,10 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
       query.typed = typed;
       query.maxResults = 1 + rng() % 25;
       query.minWordLength = static_cast<uint16_t>(rng() % 3);
+      query.maxCost = q % 4 == 0 ? kNoMatch : q % 4 == 1 ? rng() % 20000 : kUsualCeiling;
       const auto got = ForgivingMatches(dict.view, query);
-      const auto want = Reference(dict, typed, query.maxResults, query.minWordLength);
+      const uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
+      const auto want = Reference(dict, typed, query.maxResults, query.minWordLength, ceiling);
       ASSERT_EQ(got.size(), want.size()) << "typed " << std::string(typed.begin(), typed.end());
       for (size_t i = 0; i < got.size(); ++i) {
         EXPECT_EQ(got[i].entry, want[i].entry) << i;

@@ -36,6 +36,8 @@ constexpr int kLetters = 26;
 constexpr int kOther = 26;  // rows and columns of the table: a-z, then any other character
 constexpr int kStart = 27;  // the context before the first letter
 constexpr int kMaxEdits = 3;
+constexpr int kForgivenEdits = 2;       // the matcher's limit
+constexpr double kCeilingShare = 0.98;  // of the misspellings within it, those the search reaches
 constexpr int kPasses = 3;
 constexpr double kPrior = 20.0;
 constexpr double kCostScale = 2048.0;  // as the ranking data's costs
@@ -98,8 +100,8 @@ int L(char c) { return c - 'a'; }
 
 // Optimal string alignment of `meant` typed as `typed`, with the matcher's contexts; adds the
 // operations of one cheapest alignment to `counts` (ties: deletion, insertion, transposition,
-// match or substitution). Returns the number of edits.
-int Align(const std::string& meant, const std::string& typed, const Costs& c, Counts* counts) {
+// match or substitution). Returns the number of edits, and in *cost what they cost.
+int Align(const std::string& meant, const std::string& typed, const Costs& c, Counts* counts, double* cost = nullptr) {
   const size_t n = meant.size(), m = typed.size();
   std::vector<std::vector<double>> d(n + 1, std::vector<double>(m + 1, 0));
   auto delCost = [&](size_t i) { return c.del[i >= 2 ? L(meant[i - 2]) : kStart][L(meant[i - 1])]; };
@@ -120,6 +122,7 @@ int Align(const std::string& meant, const std::string& typed, const Costs& c, Co
       d[i][j] = best;
     }
   }
+  if (cost) *cost = d[n][m];
   int edits = 0;
   size_t i = n, j = m;
   const auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a)); };
@@ -369,6 +372,17 @@ int Main(int argc, char** argv) {
     costs = derived.costs;
   }
 
+  // What the mistakes of real misspellings within the matcher's reach cost: the search stops at the
+  // cost that all but a few of them stay under.
+  std::vector<double> spent;
+  for (const Misspelling* m : used) {
+    double cost = 0;
+    if (Align(m->right, m->wrong, costs, nullptr, &cost) <= kForgivenEdits) spent.push_back(cost);
+  }
+  std::sort(spent.begin(), spent.end());
+  const auto percentile = [&](double p) { return spent[std::min(spent.size() - 1, size_t(p * spent.size()))]; };
+  const double ceiling = percentile(kCeilingShare);
+
   std::vector<Top> subs, dels, inss, transs;
   for (int x = 0; x < kLetters; ++x) {
     for (int y = 0; y < kLetters; ++y) {
@@ -405,7 +419,10 @@ int Main(int argc, char** argv) {
   for (int s = 0; s < kInsClasses; ++s) {
     report << (s ? ", " : " ") << kInsClassNames[s] << " " << Fixed(derived.insShare[s] * 100, 1) << "%";
   }
-  report << ".\n";
+  report << ".\nCost of the misspellings within " << kForgivenEdits << " edits (" << spent.size() << "): median "
+         << Stored(percentile(0.5)) << ", 90% " << Stored(percentile(0.9)) << ", 98% " << Stored(percentile(0.98))
+         << ", 99% " << Stored(percentile(0.99)) << ", most " << Stored(spent.back()) << "; the search stops at "
+         << Stored(ceiling) << ".\n";
   const auto section = [&](const char* title, const std::vector<Top>& all) {
     report << title << ":";
     for (const std::string& line : TopLines(all, 12)) report << "\n  " << line;
@@ -445,7 +462,8 @@ int Main(int argc, char** argv) {
   Table(out, "transposition [first][second]", costs.trans, 27);
   Table(out, "deletion [meant before][left out]", costs.del, 28);
   Table(out, "insertion [typed before][not meant]", costs.ins, 28);
-  out << "    " << Stored(minTrans) << ",\n};\n// clang-format on\n\n}  // namespace quillet\n";
+  out << "    " << Stored(minTrans) << ",\n    " << Stored(ceiling)
+      << ",\n};\n// clang-format on\n\n}  // namespace quillet\n";
   std::ofstream file(outPath, std::ios::binary | std::ios::trunc);
   file << out.str();
   if (!file.flush()) {
