@@ -174,28 +174,33 @@ class Matcher {
   // The cheapest cost that can still enter the results.
   uint32_t Threshold() const { return heap_.size() < k_ ? bound_ : std::min(bound_, heap_.front().cost); }
 
-  // The letters whose child of the node at depth d can lead to a match within the threshold: those
-  // that match a typed letter near this depth (or swap with one), and those whose substitution or
-  // deletion still fits where a cell has an edit left.
+  // The letters whose child of the node at depth d can lead to a match within the threshold: the
+  // typed letter after each cell within it (matched), the letters that a cell with an edit left can
+  // substitute or leave out, and the letters that swap with a typed neighbour from this row or the
+  // one before.
   uint32_t UsefulLetters(size_t d) const {
     const uint32_t limit = Threshold();
+    const Row& row = rows_[d];
+    const auto typedBit = [&](long j) { return j >= 0 && static_cast<size_t>(j) < m_ ? 1u << CostLetter(t_[j]) : 0; };
     uint32_t letters = 0;
-    const long first = static_cast<long>(d) - 1 - static_cast<long>(e_);
-    for (long k = std::max(0L, first); k <= static_cast<long>(d + 1 + e_) && k < static_cast<long>(m_); ++k) {
-      letters |= 1u << CostLetter(t_[k]);
+    for (size_t b = 0; b < w_; ++b) {
+      const long j = static_cast<long>(d) - static_cast<long>(e_) + static_cast<long>(b);
+      if (row.cell[b][e_] <= limit) letters |= typedBit(j);
     }
     if (e_ == 0) return letters;
-    const Row& row = rows_[d];
     const size_t context = Context(d >= 1 ? &path_[d - 1] : nullptr);
+    const uint32_t swap = kMistakeCosts.minTransposition;
     for (size_t b = 0; b < w_; ++b) {
+      const long j = static_cast<long>(d) - static_cast<long>(e_) + static_cast<long>(b);
+      if (d >= 1 && rows_[d - 1].cell[b][e_ - 1] + swap <= limit) letters |= typedBit(j - 1);
       const uint32_t base = row.cell[b][e_ - 1];
       if (base >= limit) continue;
-      const long j = static_cast<long>(d) - static_cast<long>(e_) + static_cast<long>(b);
+      if (base + swap <= limit) letters |= typedBit(j + 1);
       // Cell (d, j) substitutes the child's letter for typed letter j + 1, or leaves it out.
+      const size_t typed = j >= 0 && static_cast<size_t>(j) < m_ ? CostLetter(t_[j]) : kCostLetters;
       for (size_t c = 0; c < kCostLetters; ++c) {
-        const bool fits =
-            base + kMistakeCosts.deletion[context][c] <= limit ||
-            (j >= 0 && static_cast<size_t>(j) < m_ && base + kMistakeCosts.substitution[c][CostLetter(t_[j])] <= limit);
+        const bool fits = base + kMistakeCosts.deletion[context][c] <= limit ||
+                          (typed < kCostLetters && base + kMistakeCosts.substitution[c][typed] <= limit);
         if (fits) letters |= 1u << c;
       }
     }
