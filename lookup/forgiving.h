@@ -39,7 +39,7 @@ struct ForgivingQuery {
   // allows none, two allow one.
   unsigned maxEdits = kMaxForgivenEdits;
   uint16_t minWordLength = 0;  // only keys longer than this, as in TabSource
-  // Edits costing more than this are not forgiven. kUsualCeiling: what all but 2% of real
+  // Edits costing more than this are not forgiven. kUsualCeiling: what all but 1% of real
   // misspellings within two edits cost (lookup/mistake_cost_table.cpp); kNoMatch: no limit.
   uint32_t maxCost = kUsualCeiling;
   // Sound-alike whole words when given: an index made for this dictionary (the caller checks MadeFor

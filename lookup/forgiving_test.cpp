@@ -213,7 +213,7 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
 TEST(ForgivingTest, DamagedOrEmptyInputGivesAClearResult) {
   EXPECT_TRUE(ForgivingMatches(DictionaryView(), u"becuse", 10).empty());
   const Dictionary empty(std::vector<std::u16string>{});
-  EXPECT_TRUE(ForgivingMatches(empty.view, u"becuse", 10).empty());
+  for (std::u16string_view typed : {u"becuse", u""}) EXPECT_TRUE(ForgivingMatches(empty.view, typed, 10).empty());
 
   const Dictionary dict(kWords);
   std::vector<uint8_t> sounds = BuildSoundIndex(dict.view);

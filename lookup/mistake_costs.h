@@ -22,7 +22,7 @@ struct MistakeCostTable {
   uint16_t deletion[kCostContexts][kCostLetters];      // [letter meant before it, or start][meant, left out]
   uint16_t insertion[kCostContexts][kCostLetters];     // [letter typed before it, or start][typed, not meant]
   uint16_t minTransposition;                           // the cheapest transposition
-  // What all but 2% of real misspellings within two edits cost: likelier than this is what the search
+  // What all but 1% of real misspellings within two edits cost: likelier than this is what the search
   // looks for.
   uint16_t ceiling;
 };
