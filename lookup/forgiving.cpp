@@ -96,7 +96,7 @@ class Matcher {
     heap_.clear();
     stack_.clear();
     FirstRow(&rows_[0]);
-    Enter(0, 0, view_.entryCount(), kInf, KeyOf(view_, 0).length);
+    Enter(0, 0, view_.entryCount(), kInf, KeyOf(view_, 0).length, view_.hasIndex() ? 0 : kNone);
     while (!stack_.empty()) {
       Frame& f = stack_.back();
       const size_t d = stack_.size() - 1;
@@ -117,14 +117,18 @@ class Matcher {
           stack_.pop_back();
           continue;
         }
-        f.pos = Gallop(f.pos, f.hi, [&](uint32_t k) {
-          const TextRef other = KeyOf(view_, k);
-          return other.length > d && other[d] < next;
-        });
+        if (!SkipByIndex(&f, next)) {
+          f.pos = Gallop(f.pos, f.hi, [&](uint32_t k) {
+            const TextRef other = KeyOf(view_, k);
+            return other.length > d && other[d] < next;
+          });
+        }
         continue;
       }
       const uint32_t lo = f.pos;
-      const uint32_t end = Gallop(lo + 1, f.hi, [&](uint32_t k) {
+      IndexNode child;
+      const uint32_t slot = IndexedChild(f, c, &child);
+      const uint32_t end = slot != kNone ? child.rangeEnd : Gallop(lo + 1, f.hi, [&](uint32_t k) {
         const TextRef other = KeyOf(view_, k);
         return other.length > d && other[d] == c;
       });
@@ -136,7 +140,7 @@ class Matcher {
       }
       path_[d] = c;
       NextRow(d + 1);
-      Enter(d + 1, lo, end, best, key.length);
+      Enter(d + 1, lo, end, best, key.length, slot);
     }
     return heap_.size() >= k_;
   }
@@ -153,7 +157,42 @@ class Matcher {
     uint32_t best;     // the cheapest of the prefixes so far
     uint32_t below;    // no key below can cost less
     uint32_t letters;  // bit k: a child of letter 'a' + k (bit 26: of any other character) may lead to a match
+    uint32_t node;     // the dictionary's index node of this prefix; kNone when it has none
   };
+
+  // The index node of the child of letter c whose entries begin at f.pos, with its range checked
+  // against the frame's; kNone when the child has no node (or the index disagrees: damage).
+  uint32_t IndexedChild(const Frame& f, char16_t c, IndexNode* child) const {
+    if (f.node == kNone || c < u'a' || c > u'z') return kNone;
+    const uint16_t slot = view_.Child(f.node, c - u'a');
+    if (slot >= kChildUnindexed || !view_.Node(slot, child)) return kNone;
+    const bool fits = child->rangeBegin == f.pos && child->rangeEnd > f.pos && child->rangeEnd <= f.hi;
+    return fits ? slot : kNone;
+  }
+
+  // Moves f.pos to the first child of a letter from `next` on that may lead somewhere, by the index;
+  // false when the index cannot tell (the caller searches).
+  bool SkipByIndex(Frame* f, char16_t next) const {
+    if (f->node == kNone || next < u'a' || next > u'z') return false;
+    for (size_t l = next - u'a'; l < kIndexLetters; ++l) {
+      if ((f->letters >> l & 1) == 0) continue;
+      const uint16_t slot = view_.Child(f->node, l);
+      if (slot == kChildAbsent) continue;
+      IndexNode child;
+      if (slot == kChildUnindexed || !view_.Node(slot, &child) || child.rangeBegin <= f->pos ||
+          child.rangeBegin > f->hi) {
+        return false;
+      }
+      f->pos = child.rangeBegin;
+      return true;
+    }
+    // No letter left: done, or on to the other characters after the letters.
+    if ((f->letters & kOtherBit) == 0) {
+      f->pos = f->hi;
+      return true;
+    }
+    return false;
+  }
 
   static constexpr uint32_t kEveryLetter = (1u << kCostLetters) - 1;
   static constexpr uint32_t kOtherBit = 1u << kOtherLetter;
@@ -286,8 +325,9 @@ class Matcher {
     }
   }
 
-  // The node of depth d over entries [lo, hi), its row made; the key of lo is `firstLength` long.
-  void Enter(size_t d, uint32_t lo, uint32_t hi, uint32_t parentBest, size_t firstLength) {
+  // The node of depth d over entries [lo, hi), its row made; the key of lo is `firstLength` long, and
+  // `node` the dictionary's index node of the prefix (kNone: none).
+  void Enter(size_t d, uint32_t lo, uint32_t hi, uint32_t parentBest, size_t firstLength, uint32_t node) {
     if (lo >= hi) return;
     const uint32_t best = std::min(parentBest, PrefixCost(d));
     // A deeper prefix passes through this row, or swaps over it from the row before.
@@ -305,7 +345,7 @@ class Matcher {
     if (ownEnd >= hi || !CanTake(deeper, ownEnd)) return;
     // Where every key below matches at least at `best`, every child is walked.
     const uint32_t letters = CanTake(best, ownEnd) ? kEveryLetter : UsefulLetters(d);
-    stack_.push_back({ownEnd, hi, best, deeper, letters});
+    stack_.push_back({ownEnd, hi, best, deeper, letters, node});
   }
 
   const DictionaryView& view_;
