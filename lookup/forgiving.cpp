@@ -13,9 +13,6 @@ namespace {
 constexpr uint32_t kInf = 0x3FFFFFFF;  // a few costs added to it stay far below overflow
 constexpr size_t kBand = 2 * kMaxForgivenEdits + 1;
 constexpr size_t kLayers = kMaxForgivenEdits + 1;
-// Searches with a growing cost bound, from exact prefixes through half the ceiling to all of it: most
-// keystrokes find a full page of cheap matches in the first rounds and never walk the wide
-// neighbourhood that expensive edits open. The results do not depend on the rounds.
 // Sound-alike words: typed words up to this long, this many candidates of one sound key, and keys at
 // most this much longer than the typed word.
 constexpr size_t kMaxSoundTyped = 48;
@@ -89,8 +86,8 @@ class Matcher {
     path_.resize(rows_.size());
   }
 
-  // The best matches of cost at most `bound`; true when there are maxResults of them, so that no
-  // greater bound can change them.
+  // The best matches of cost at most `bound`, by a walk from the root that keeps one row per depth on
+  // its path; true when there are maxResults of them, so that no greater bound can change them.
   bool Search(uint32_t bound) {
     bound_ = bound;
     heap_.clear();
@@ -246,15 +243,13 @@ class Matcher {
     return letters;
   }
 
-  uint32_t& At(Row* r, size_t b, size_t e) { return r->cell[b][e]; }
-
   void FirstRow(Row* r) {
     uint32_t sum = 0;
     for (size_t b = 0; b < w_; ++b) {
       const long j = static_cast<long>(b) - static_cast<long>(e_);
       if (j > 0 && static_cast<size_t>(j) <= m_) sum += ins_[j];
       for (size_t e = 0; e <= e_; ++e) {
-        At(r, b, e) = j >= 0 && static_cast<size_t>(j) <= m_ && static_cast<size_t>(j) <= e ? sum : kInf;
+        r->cell[b][e] = j >= 0 && static_cast<size_t>(j) <= m_ && static_cast<size_t>(j) <= e ? sum : kInf;
       }
     }
   }
@@ -390,8 +385,9 @@ uint32_t MistakeCost(std::u16string_view key, std::u16string_view typed, bool pr
             v = prev[(j - 1) * layers + fewer(e)] + Sub(key[i - 1], typed[j - 1]);
           }
         }
-        if (edit && i >= 1)
+        if (edit && i >= 1) {
           v = std::min(v, prev[j * layers + fewer(e)] + Del(i >= 2 ? &key[i - 2] : nullptr, key[i - 1]));
+        }
         if (edit && j >= 1) {
           v = std::min(v, cur[(j - 1) * layers + fewer(e)] + Ins(j >= 2 ? &typed[j - 2] : nullptr, typed[j - 1]));
         }
@@ -419,6 +415,9 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
   Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength);
   uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
   ceiling = std::min(ceiling, kInf - 1);
+  // Searches with a growing cost bound, from exact prefixes through half the ceiling to all of it: most
+  // keystrokes find a full page of cheap matches in the first rounds and never walk the wide
+  // neighbourhood that expensive edits open. The results do not depend on the rounds.
   for (uint32_t bound : {uint32_t{0}, ceiling / 2, ceiling}) {
     if (matcher.Search(bound)) break;
   }
