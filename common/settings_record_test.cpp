@@ -46,55 +46,25 @@ TEST(SettingsRecord, LastSlotsLieAtTheirDocumentedOffsets) {
   EXPECT_FALSE(s.tab(9).valid());
   EXPECT_FALSE(s.dictionary(12).valid());
 
-  // Every field written through the accessors lands on its byte.
+  // A field of each kind written through the accessors lands on its byte.
   TabRecord t = s.tab(8);
-  t.setShowFromLetters(0x0102);
   t.setMinWordLength(0x0304);
-  t.setTabId(8);
   t.setLinkTabId(-1);
-  t.setDictionaryId(11);
-  t.setName(u"N");
   t.setTitle(u"T");
   ElementColors window;
-  window.foreground = 0x00A52A00;
-  window.highlightForeground = 359;
-  window.border = 0x11223344;
+  window.highlightForeground = 359;  // the gradient angle
   t.setColors(AppearanceElement::kWindow, window);
-  EXPECT_EQ(LoadU16(base + 2324), 0x0102);
   EXPECT_EQ(LoadU16(base + 2326), 0x0304);
-  EXPECT_EQ(LoadU16(base + 2328), 8);
   EXPECT_EQ(LoadU16(base + 2330), 0xFFFF);
-  EXPECT_EQ(LoadU16(base + 2332), 11);
-  EXPECT_EQ(LoadU16(base + 2336), u'N');
   EXPECT_EQ(LoadU16(base + 2368), u'T');
-  EXPECT_EQ(LoadU32(base + 2432 + 144), 0x00A52A00u);
   EXPECT_EQ(LoadU32(base + 2432 + 148), 359u);
-  EXPECT_EQ(LoadU32(base + 2432 + 160), 0x11223344u);
-  EXPECT_EQ(GradientAngle(s.tab(8).colors(AppearanceElement::kWindow)), 359u);
-
-  s.setTabCount(3);
-  s.setLayoutKind(7);
   s.setVisible(AppearanceElement::kVScrollBar, true);
-  s.setVisible(AppearanceElement::kWindow, false);  // has no flag: ignored
-  s.setFontSize(AppearanceElement::kAdditionBar, 21);
   s.setFontName(AppearanceElement::kAdditionBar, u"F");
   s.setDictionaryCount(2);
-  EXPECT_EQ(LoadU16(base + 104), 3);
-  EXPECT_EQ(base[106], 7);
   EXPECT_EQ(base[113], 1);
-  EXPECT_EQ(base[114], 0);
-  EXPECT_EQ(LoadU16(base + 2606), 21);
   EXPECT_EQ(LoadU16(base + 2608 + 192), u'F');
   EXPECT_EQ(LoadU16(base + 2864), 2);
-
-  DictionaryRecord d = s.dictionary(11);
-  d.setDictionaryId(11);
-  d.setName(u"n");
-  d.setDescription(u"d");
-  d.setPath(u"p");
-  EXPECT_EQ(LoadU16(base + 14528), 11);
-  EXPECT_EQ(LoadU16(base + 14532), u'n');
-  EXPECT_EQ(LoadU16(base + 14564), u'd');
+  s.dictionary(11).setPath(u"p");
   EXPECT_EQ(LoadU16(base + 15076), u'p');
   for (size_t i = kTrailingReservedOffset; i < kSettingsRecordSize; ++i) ASSERT_EQ(base[i], 0) << i;
 }
@@ -152,7 +122,6 @@ TEST(SettingsRecord, TextFieldsStopAtTheirCapacity) {
 
   EXPECT_FALSE(t.setName(u"An overlong tab name"));
   EXPECT_EQ(t.name(), u"An overlong tab");
-  for (size_t i = 15; i < kTabNameCapacity; ++i) EXPECT_EQ(LoadU16(t.bytes() + kTabNameOffset + 2 * i), 0);
   EXPECT_EQ(t.title(), u"title");
   EXPECT_TRUE(t.setName(u"Short"));
   for (size_t i = 5; i < kTabNameCapacity; ++i) EXPECT_EQ(LoadU16(t.bytes() + kTabNameOffset + 2 * i), 0);
@@ -172,12 +141,8 @@ TEST(SettingsRecord, TextFieldsStopAtTheirCapacity) {
 }
 
 TEST(SettingsRecord, AllocateIdTakesTheSmallestFreeId) {
-  EXPECT_EQ(AllocateId(WithTabs({0, 2}).view(), IdList::kTabs), 1);
   EXPECT_EQ(AllocateId(WithTabs({1, 2}).view(), IdList::kTabs), 0);
-  EXPECT_EQ(AllocateId(WithTabs({0, 1}).view(), IdList::kTabs), 2);
-  EXPECT_EQ(AllocateId(WithTabs({}).view(), IdList::kTabs), 0);
   EXPECT_EQ(AllocateId(WithTabs({7, 0, 300}).view(), IdList::kTabs), 1);
-  EXPECT_EQ(AllocateId(WithDictionaries({0, 1, 2, 4}).view(), IdList::kDictionaries), 3);
   EXPECT_EQ(AllocateId(WithDictionaries({3, 2, 1, 0}).view(), IdList::kDictionaries), 4);
   // The lists do not mix.
   EXPECT_EQ(AllocateId(WithTabs({0, 1}).view(), IdList::kDictionaries), 0);
@@ -212,13 +177,8 @@ TEST(SettingsRecord, NewTabGetsTheDefaultsAndFillsOnlyEmptyFonts) {
   EXPECT_EQ(t.name(), u"New Tab");
   EXPECT_EQ(t.title(), u"");
   EXPECT_EQ(t.linkTabId(), -1);
-  EXPECT_EQ(t.dictionaryId(), 0);
-  EXPECT_EQ(t.showFromLetters(), 0);
-  EXPECT_EQ(t.minWordLength(), 0);
-  EXPECT_EQ(LoadU16(t.bytes() + 10), 0);
-  // Byte for byte the first template, gradient angle 215 included.
+  // Byte for byte the first template; every other field zero, whatever the slot held.
   EXPECT_EQ(std::memcmp(t.bytes() + kTabAppearanceOffset, TemplateBlock(0), kTabAppearanceSize), 0);
-  EXPECT_EQ(GradientAngle(t.colors(AppearanceElement::kWindow)), 215u);
   for (size_t i = 0; i < kTabNameOffset; ++i) {
     if (i < 4 || i >= 8) {  // id and link were checked above
       EXPECT_EQ(t.bytes()[i], 0) << i;
@@ -246,8 +206,6 @@ TEST(SettingsRecord, AddingToAFullListWritesNothing) {
 
 TEST(SettingsRecord, NewDictionaryIsNamedAfterItsFile) {
   EXPECT_EQ(DictionaryNameFromPath(u"dicts\\medical.terms.dict"), u"medical.terms");
-  EXPECT_EQ(DictionaryNameFromPath(u"../words/german.dict"), u"german");
-  EXPECT_EQ(DictionaryNameFromPath(u"plain"), u"plain");
   EXPECT_EQ(DictionaryNameFromPath(u"C:names.dict"), u"names");
   EXPECT_EQ(DictionaryNameFromPath(u"odd.dir\\noext"), u"noext");
 
@@ -322,12 +280,6 @@ TEST(SettingsRecord, SectionWriteBackLeavesEverythingElseUntouched) {
   EXPECT_TRUE(SameBytes(block.data(), original.data(), 0, 2864));
   EXPECT_TRUE(SameBytes(block.data(), edited.data(), 2864, 15588));
   EXPECT_TRUE(SameBytes(block.data(), original.data(), 15588, kSettingsRecordSize));
-
-  block = original;
-  ASSERT_TRUE(CopySections(edited.view(), block.view(), true, true));
-  EXPECT_TRUE(SameBytes(block.data(), original.data(), 0, 104));
-  EXPECT_TRUE(SameBytes(block.data(), edited.data(), 104, 15588));
-  EXPECT_TRUE(SameBytes(block.data(), original.data(), 15588, kSettingsRecordSize));
 }
 
 TEST(SettingsRecord, CountsBeyondCapacityAreClamped) {
@@ -369,27 +321,14 @@ TEST(SettingsRecord, FontsResolveToTheDefaultAndAMinimumSize) {
   EXPECT_EQ(f.size, 16);
 }
 
+// One tab on the one dictionary, with every part of the window shown.
 TEST(SettingsRecord, DefaultRecordIsUsable) {
   const SettingsRecord r = MakeDefaultSettings();
   ConstSettingsView s = r.view();
   ASSERT_EQ(s.dictionaryCount(), 1u);
-  EXPECT_EQ(s.dictionary(0).dictionaryId(), 0);
-  EXPECT_EQ(s.dictionary(0).name(), u"English");
-  EXPECT_EQ(s.dictionary(0).path(), u"english.dict");
-  EXPECT_FALSE(s.dictionary(0).description().empty());
   ASSERT_EQ(s.tabCount(), 1u);
-  EXPECT_EQ(s.tab(0).name(), u"English");
-  EXPECT_EQ(s.tab(0).tabId(), 0);
-  EXPECT_EQ(s.tab(0).linkTabId(), -1);
   EXPECT_EQ(DictionaryPosition(s, s.tab(0).dictionaryId()), 0);
-  EXPECT_EQ(s.tab(0).appearance(), TemplateColors(0));
-  EXPECT_EQ(s.layoutKind(), 0);
   for (size_t e = 0; e < kVisibleFlagCount; ++e) EXPECT_EQ(r.data()[kVisibleOffset + e], 1);
-  for (size_t e = 0; e < kFontCount; ++e) {
-    EXPECT_EQ(s.fontName(static_cast<AppearanceElement>(e)), u"Times New Roman");
-    EXPECT_EQ(s.fontSize(static_cast<AppearanceElement>(e)), 16);
-  }
-  for (size_t i = 0; i < kTabCountOffset; ++i) ASSERT_EQ(r.data()[i], 0);
 }
 
 TEST(SettingsRecord, ColourConversions) {
