@@ -1,11 +1,164 @@
 #include "quillsvc/candwin/widget_manager.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 
 namespace quillet {
+namespace {
 
-void CWidgetManagerBase::Clear() {
+// At 96 DPI; Layout scales them.
+constexpr float kMargin = 4;  // around the stack and between its bands
+constexpr float kMinStripWidth = 100;
+constexpr float kVSpinWidthWithoutStrip = 18;
+constexpr float kVSpinHeightWithoutStrip = 40;
+constexpr float kSpinAspect = 1.6f;
+constexpr float kVSpinInset = 4;
+constexpr size_t kItemsForPaging = 10;
+constexpr float kMaxTabWidth = 100;
+
+// A cap of 50 or less stands for 500.
+int32_t Cap(int32_t value) { return value <= 50 ? 500 : value; }
+
+bool Shown(const CWidgetBase* w) { return w != nullptr && w->visible; }
+
+}  // namespace
+
+bool CWidgetMgrTopLayout::Build(ConstSettingsView settings, int32_t activeTab) {
+  Clear();
+  const auto shown = [&](AppearanceElement e) { return settings.visible(e); };
+  try {
+    // The strip starts 4 pixels right of its own left edge.
+    tabStrip = std::make_unique<CSheetTabTop>(shown(AppearanceElement::kTab));
+    tabStrip->scrollX = -4;
+    const size_t tabCount = settings.tabCount();
+    if (activeTab < 0 || static_cast<size_t>(activeTab) >= tabCount) activeTab = 0;
+    for (size_t t = 0; t < tabCount; ++t) tabStrip->AddTab(settings.tab(t).name());
+    // The strip would name a tab itself only when measured, but a layout with no tab never measures.
+    if (tabCount == 0) tabStrip->AddTab(CSheetTabBase::kDefaultCaption);
+    if (tabStrip->HasTab(activeTab)) tabStrip->activeTab = activeTab;
+    titleBar = std::make_unique<CTextLabel>(settings.tab(static_cast<size_t>(activeTab)).title(),
+                                            shown(AppearanceElement::kTitleBar));
+    additionBar = std::make_unique<CTextLabel>(u"", shown(AppearanceElement::kAdditionBar));
+    candidateList = std::make_unique<CTextList>(shown(AppearanceElement::kCandidateList));
+    hScrollBar = std::make_unique<CHSpinBox>(shown(AppearanceElement::kHScrollBar));
+    vScrollBar = std::make_unique<CVSpinBox>(shown(AppearanceElement::kVScrollBar));
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+  return LoadFonts(settings);
+}
+
+bool CWidgetMgrTopLayout::LoadFonts(ConstSettingsView settings) {
+  // The strip remembers the tab font for scrolling; it is about to go.
+  if (tabStrip != nullptr) tabStrip->ForgetFont();
+  try {
+    for (size_t e = 0; e < kFontCount; ++e) {
+      fonts[e].reset();
+      const ResolvedFont f = ResolveFont(settings, static_cast<AppearanceElement>(e));
+      fonts[e] = fontFactory_.MakeFont(f.name, ScaleByDpi(f.size, dpi), FontStyle::kRegular);
+    }
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+  if (!FontsUsable()) {
+    Clear();
+    return false;
+  }
+  return true;
+}
+
+SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
+  if (!FontsUsable() || tabStrip == nullptr || !tabStrip->HasTab(tabStrip->activeTab)) return {0, 0};
+  CSheetTabTop& strip = *tabStrip;
+  const auto px = [this](float pixels) { return ScaleByDpi(pixels, dpi); };
+  const float margin = px(kMargin);
+  strip.maxTabWidth = px(kMaxTabWidth);
+
+  // The vertical stack; a band that measures to nothing leaves no gap.
+  PointF origin{margin, margin};
+  auto stack = [&](CWidgetBase& w, AppearanceElement e) {
+    w.Measure(s, origin, *font(e));
+    if (w.bounds.height > 0) origin.y += w.bounds.height + margin;
+  };
+  const bool stripShown = strip.visible;
+  const bool titleShown = Shown(titleBar.get()) && !titleBar->text.empty();
+  const bool listShown = Shown(candidateList.get()) && candidateList->ItemCount() > 0;
+  const bool additionShown = Shown(additionBar.get()) && !additionBar->text.empty() && listShown;
+  if (stripShown) stack(strip, AppearanceElement::kTab);
+  if (titleShown) stack(*titleBar, AppearanceElement::kTitleBar);
+  if (listShown) stack(*candidateList, AppearanceElement::kCandidateList);
+  if (additionShown) stack(*additionBar, AppearanceElement::kAdditionBar);
+
+  const auto bound = [&](int32_t pixels) { return static_cast<int32_t>(px(static_cast<float>(pixels))); };
+  int32_t height = std::max(static_cast<int32_t>(origin.y), bound(minHeight));
+  if (height >= bound(Cap(maxHeight))) height = bound(Cap(maxHeight));
+
+  // Only the list and the title widen the window here.
+  float width = std::max(listShown ? candidateList->bounds.width : 0.0f, titleShown ? titleBar->bounds.width : 0.0f);
+  width += 2 * margin;
+
+  if (vScrollBar != nullptr) {
+    CVSpinBox& v = *vScrollBar;
+    v.visible = !v.disabled && Shown(candidateList.get()) && candidateList->ItemCount() >= kItemsForPaging;
+    if (v.visible) {
+      v.bounds.width = stripShown ? strip.bounds.height : px(kVSpinWidthWithoutStrip);
+      v.bounds.height = stripShown ? kSpinAspect * v.bounds.width : px(kVSpinHeightWithoutStrip);
+      // The arrows sit 4 pixels in from the list's right edge: the window grows by that inset too,
+      // so that they stand beside the widest row instead of over its last letters.
+      width += v.bounds.width + px(kVSpinInset);
+    }
+  }
+  if (hScrollBar != nullptr) {
+    CHSpinBox& h = *hScrollBar;
+    // The arrows switch tabs: they need a strip with at least two tabs that does not fit.
+    h.visible = !h.disabled && stripShown && !(strip.bounds.right() < width) && strip.TabCount() >= 2;
+    if (h.visible) {
+      h.bounds.height = strip.bounds.height;
+      h.bounds.width = kSpinAspect * h.bounds.height;
+      if (2 * h.bounds.width >= width) width += 2 * h.bounds.width;
+    } else {
+      h.bounds.width = 0;
+      h.bounds.height = 0;
+    }
+  }
+  if (stripShown && width < px(kMinStripWidth)) width = px(kMinStripWidth);
+
+  const float widthCap = static_cast<float>(bound(Cap(maxWidth)));
+  const float floor = static_cast<float>(bound(minWidth));
+  if (widthCap <= std::max(width, floor)) {
+    width = widthCap;
+  } else if (floor >= width) {
+    width = floor;
+  }
+
+  const float inner = width - 2 * margin - 1;
+  if (Shown(titleBar.get())) titleBar->bounds.width = inner;
+  if (Shown(additionBar.get())) additionBar->bounds.width = inner;
+  if (Shown(candidateList.get())) candidateList->bounds.width = inner;
+
+  if (stripShown) {
+    if (hScrollBar != nullptr && hScrollBar->visible && !hScrollBar->disabled) {
+      strip.bounds.width = width - 2 * margin - hScrollBar->bounds.width - 2;
+      hScrollBar->bounds.x = strip.bounds.right() + 1;
+      hScrollBar->bounds.y = strip.bounds.y;
+    } else {
+      strip.bounds.width = inner;
+    }
+    strip.SelectTab(-1, s);
+  }
+
+  if (vScrollBar != nullptr && vScrollBar->visible && !vScrollBar->disabled) {
+    const RectF& list = candidateList->bounds;
+    vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - px(kVSpinInset);
+    vScrollBar->bounds.y = list.y + (list.height - vScrollBar->bounds.height) * 0.5f;
+  }
+  return {static_cast<int32_t>(width), height};
+}
+
+void CWidgetMgrTopLayout::Clear() {
   titleBar.reset();
   additionBar.reset();
   candidateList.reset();
@@ -15,14 +168,14 @@ void CWidgetManagerBase::Clear() {
   for (std::unique_ptr<Font>& f : fonts) f.reset();
 }
 
-bool CWidgetManagerBase::FontsUsable() const {
+bool CWidgetMgrTopLayout::FontsUsable() const {
   for (const std::unique_ptr<Font>& f : fonts) {
     if (f == nullptr || f->status() != DrawStatus::kOk) return false;
   }
   return true;
 }
 
-void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings, const SystemColors* system) {
+void CWidgetMgrTopLayout::DrawAll(Surface& s, ConstSettingsView settings, const SystemColors* system) {
   if (!FontsUsable()) return;
   // Before each widget: a failure since the last one skips it, and is forgotten.
   auto fresh = [&s] { return s.TakeStatus() == DrawStatus::kOk; };
@@ -76,7 +229,7 @@ void CWidgetManagerBase::DrawAll(Surface& s, ConstSettingsView settings, const S
   }
 }
 
-bool CWidgetManagerBase::HitTest(PointF p, AppearanceElement* element, int32_t* index) const {
+bool CWidgetMgrTopLayout::HitTest(PointF p, AppearanceElement* element, int32_t* index) const {
   auto hit = [&](AppearanceElement e, int32_t i) {
     *element = e;
     *index = i;
