@@ -72,90 +72,124 @@ bool CWidgetMgrTopLayout::LoadFonts(ConstSettingsView settings) {
 
 SizeI CWidgetMgrTopLayout::Layout(Surface& s) {
   if (!FontsUsable() || tabStrip == nullptr || !tabStrip->HasTab(tabStrip->activeTab)) return {0, 0};
-  CSheetTabTop& strip = *tabStrip;
-  const auto px = [this](float pixels) { return ScaleByDpi(pixels, dpi); };
-  const float margin = px(kMargin);
-  strip.maxTabWidth = px(kMaxTabWidth);
+  tabStrip->maxTabWidth = Px(kMaxTabWidth);
+  const Bands bands = StackBands(s);
+  const int32_t height = FitHeight(bands.bottom);
+  float width = ContentWidth(bands);
+  width = WidenForVScrollBar(bands.strip, width);
+  width = WidenForHScrollBar(bands.strip, width);
+  width = FitWidth(bands.strip, width);
+  StretchBands(bands.strip, width, s);
+  PlaceVScrollBar();
+  return {static_cast<int32_t>(width), height};
+}
 
-  // The vertical stack; a band that measures to nothing leaves no gap.
+float CWidgetMgrTopLayout::Px(float pixels) const { return ScaleByDpi(pixels, dpi); }
+
+int32_t CWidgetMgrTopLayout::Bound(int32_t pixels) const {
+  return static_cast<int32_t>(Px(static_cast<float>(pixels)));
+}
+
+CWidgetMgrTopLayout::Bands CWidgetMgrTopLayout::StackBands(Surface& s) {
+  const float margin = Px(kMargin);
+  // A band that measures to nothing leaves no gap.
   PointF origin{margin, margin};
   auto stack = [&](CWidgetBase& w, AppearanceElement e) {
     w.Measure(s, origin, *font(e));
     if (w.bounds.height > 0) origin.y += w.bounds.height + margin;
   };
-  const bool stripShown = strip.visible;
-  const bool titleShown = Shown(titleBar.get()) && !titleBar->text.empty();
-  const bool listShown = Shown(candidateList.get()) && candidateList->ItemCount() > 0;
-  const bool additionShown = Shown(additionBar.get()) && !additionBar->text.empty() && listShown;
-  if (stripShown) stack(strip, AppearanceElement::kTab);
-  if (titleShown) stack(*titleBar, AppearanceElement::kTitleBar);
-  if (listShown) stack(*candidateList, AppearanceElement::kCandidateList);
-  if (additionShown) stack(*additionBar, AppearanceElement::kAdditionBar);
+  Bands b;
+  b.strip = tabStrip->visible;
+  b.title = Shown(titleBar.get()) && !titleBar->text.empty();
+  b.list = Shown(candidateList.get()) && candidateList->ItemCount() > 0;
+  b.addition = Shown(additionBar.get()) && !additionBar->text.empty() && b.list;
+  if (b.strip) stack(*tabStrip, AppearanceElement::kTab);
+  if (b.title) stack(*titleBar, AppearanceElement::kTitleBar);
+  if (b.list) stack(*candidateList, AppearanceElement::kCandidateList);
+  if (b.addition) stack(*additionBar, AppearanceElement::kAdditionBar);
+  b.bottom = origin.y;
+  return b;
+}
 
-  const auto bound = [&](int32_t pixels) { return static_cast<int32_t>(px(static_cast<float>(pixels))); };
-  int32_t height = std::max(static_cast<int32_t>(origin.y), bound(minHeight));
-  if (height >= bound(Cap(maxHeight))) height = bound(Cap(maxHeight));
+int32_t CWidgetMgrTopLayout::FitHeight(float stackBottom) const {
+  int32_t height = std::max(static_cast<int32_t>(stackBottom), Bound(minHeight));
+  if (height >= Bound(Cap(maxHeight))) height = Bound(Cap(maxHeight));
+  return height;
+}
 
+float CWidgetMgrTopLayout::ContentWidth(const Bands& b) const {
   // Only the list and the title widen the window here.
-  float width = std::max(listShown ? candidateList->bounds.width : 0.0f, titleShown ? titleBar->bounds.width : 0.0f);
-  width += 2 * margin;
+  float width = std::max(b.list ? candidateList->bounds.width : 0.0f, b.title ? titleBar->bounds.width : 0.0f);
+  width += 2 * Px(kMargin);
+  return width;
+}
 
-  if (vScrollBar != nullptr) {
-    CVSpinBox& v = *vScrollBar;
-    v.visible = !v.disabled && Shown(candidateList.get()) && candidateList->ItemCount() >= kItemsForPaging;
-    if (v.visible) {
-      v.bounds.width = stripShown ? strip.bounds.height : px(kVSpinWidthWithoutStrip);
-      v.bounds.height = stripShown ? kSpinAspect * v.bounds.width : px(kVSpinHeightWithoutStrip);
-      // The arrows sit 4 pixels in from the list's right edge: the window grows by that inset too,
-      // so that they stand beside the widest row instead of over its last letters.
-      width += v.bounds.width + px(kVSpinInset);
-    }
+float CWidgetMgrTopLayout::WidenForVScrollBar(bool stripShown, float width) {
+  if (vScrollBar == nullptr) return width;
+  CVSpinBox& v = *vScrollBar;
+  v.visible = !v.disabled && Shown(candidateList.get()) && candidateList->ItemCount() >= kItemsForPaging;
+  if (v.visible) {
+    v.bounds.width = stripShown ? tabStrip->bounds.height : Px(kVSpinWidthWithoutStrip);
+    v.bounds.height = stripShown ? kSpinAspect * v.bounds.width : Px(kVSpinHeightWithoutStrip);
+    // The arrows sit 4 pixels in from the list's right edge: the window grows by that inset too,
+    // so that they stand beside the widest row instead of over its last letters.
+    width += v.bounds.width + Px(kVSpinInset);
   }
-  if (hScrollBar != nullptr) {
-    CHSpinBox& h = *hScrollBar;
-    // The arrows switch tabs: they need a strip with at least two tabs that does not fit.
-    h.visible = !h.disabled && stripShown && !(strip.bounds.right() < width) && strip.TabCount() >= 2;
-    if (h.visible) {
-      h.bounds.height = strip.bounds.height;
-      h.bounds.width = kSpinAspect * h.bounds.height;
-      if (2 * h.bounds.width >= width) width += 2 * h.bounds.width;
-    } else {
-      h.bounds.width = 0;
-      h.bounds.height = 0;
-    }
-  }
-  if (stripShown && width < px(kMinStripWidth)) width = px(kMinStripWidth);
+  return width;
+}
 
-  const float widthCap = static_cast<float>(bound(Cap(maxWidth)));
-  const float floor = static_cast<float>(bound(minWidth));
+float CWidgetMgrTopLayout::WidenForHScrollBar(bool stripShown, float width) {
+  if (hScrollBar == nullptr) return width;
+  CHSpinBox& h = *hScrollBar;
+  const CSheetTabTop& strip = *tabStrip;
+  // The arrows switch tabs: they need a strip with at least two tabs that does not fit.
+  h.visible = !h.disabled && stripShown && !(strip.bounds.right() < width) && strip.TabCount() >= 2;
+  if (h.visible) {
+    h.bounds.height = strip.bounds.height;
+    h.bounds.width = kSpinAspect * h.bounds.height;
+    if (2 * h.bounds.width >= width) width += 2 * h.bounds.width;
+  } else {
+    h.bounds.width = 0;
+    h.bounds.height = 0;
+  }
+  return width;
+}
+
+float CWidgetMgrTopLayout::FitWidth(bool stripShown, float width) const {
+  if (stripShown && width < Px(kMinStripWidth)) width = Px(kMinStripWidth);
+  const float widthCap = static_cast<float>(Bound(Cap(maxWidth)));
+  const float floor = static_cast<float>(Bound(minWidth));
   if (widthCap <= std::max(width, floor)) {
     width = widthCap;
   } else if (floor >= width) {
     width = floor;
   }
+  return width;
+}
 
+void CWidgetMgrTopLayout::StretchBands(bool stripShown, float width, Surface& s) {
+  const float margin = Px(kMargin);
   const float inner = width - 2 * margin - 1;
   if (Shown(titleBar.get())) titleBar->bounds.width = inner;
   if (Shown(additionBar.get())) additionBar->bounds.width = inner;
   if (Shown(candidateList.get())) candidateList->bounds.width = inner;
-
-  if (stripShown) {
-    if (hScrollBar != nullptr && hScrollBar->visible && !hScrollBar->disabled) {
-      strip.bounds.width = width - 2 * margin - hScrollBar->bounds.width - 2;
-      hScrollBar->bounds.x = strip.bounds.right() + 1;
-      hScrollBar->bounds.y = strip.bounds.y;
-    } else {
-      strip.bounds.width = inner;
-    }
-    strip.SelectTab(-1, s);
+  if (!stripShown) return;
+  CSheetTabTop& strip = *tabStrip;
+  if (hScrollBar != nullptr && hScrollBar->visible && !hScrollBar->disabled) {
+    strip.bounds.width = width - 2 * margin - hScrollBar->bounds.width - 2;
+    hScrollBar->bounds.x = strip.bounds.right() + 1;
+    hScrollBar->bounds.y = strip.bounds.y;
+  } else {
+    strip.bounds.width = inner;
   }
+  strip.SelectTab(-1, s);
+}
 
-  if (vScrollBar != nullptr && vScrollBar->visible && !vScrollBar->disabled) {
-    const RectF& list = candidateList->bounds;
-    vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - px(kVSpinInset);
-    vScrollBar->bounds.y = list.y + (list.height - vScrollBar->bounds.height) * 0.5f;
-  }
-  return {static_cast<int32_t>(width), height};
+void CWidgetMgrTopLayout::PlaceVScrollBar() {
+  if (vScrollBar == nullptr || !vScrollBar->visible || vScrollBar->disabled) return;
+  const RectF& list = candidateList->bounds;
+  vScrollBar->bounds.x = list.right() - vScrollBar->bounds.width - Px(kVSpinInset);
+  vScrollBar->bounds.y = list.y + (list.height - vScrollBar->bounds.height) * 0.5f;
 }
 
 void CWidgetMgrTopLayout::Clear() {

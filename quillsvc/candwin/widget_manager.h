@@ -67,6 +67,29 @@ class CWidgetMgrTopLayout {
   std::array<std::unique_ptr<Font>, kFontCount> fonts;
 
  private:
+  // The bands of the vertical stack that Layout measured, and where the stack ends.
+  struct Bands {
+    bool strip = false;
+    bool title = false;
+    bool list = false;
+    bool addition = false;
+    float bottom = 0;
+  };
+  // Layout's steps, in order: the bands measured and stacked; the window's height within its bounds;
+  // the width the list and the title need; the spin boxes sized and the room they take; the width
+  // within its bounds; the bands stretched to it; the vertical spin box placed beside the list.
+  Bands StackBands(Surface& s);
+  int32_t FitHeight(float stackBottom) const;
+  float ContentWidth(const Bands& b) const;
+  float WidenForVScrollBar(bool stripShown, float width);
+  float WidenForHScrollBar(bool stripShown, float width);
+  float FitWidth(bool stripShown, float width) const;
+  void StretchBands(bool stripShown, float width, Surface& s);
+  void PlaceVScrollBar();
+  // Pixels at 96 DPI scaled to `dpi`; Bound does so for the window's size bounds.
+  float Px(float pixels) const;
+  int32_t Bound(int32_t pixels) const;
+
   FontFactory& fontFactory_;
 };
 
