@@ -37,6 +37,7 @@
 
 #include "common/options_record.h"
 #include "common/result.h"
+#include "common/settings_record.h"
 #include "lookup/learning_reporter.h"
 #include "lookup/published_data.h"
 #include "lookup/tab_source_set.h"
@@ -118,7 +119,7 @@ class InputController final : private ICompositionCallback {
   void OnListScrolled(bool forward);
   void OnTabScrolled();
   // A press on a row of the list shows its description in the addition bar.
-  void OnMouseEvent(uint32_t message, int element, int index);
+  void OnMouseEvent(uint32_t message, AppearanceElement element, int index);
 
   // Opens what the loader published (and the learning inbox, which a sandboxed host cannot open) and
   // builds the tab set over it; PublishedData's failure otherwise, with no sources. Closing drops all

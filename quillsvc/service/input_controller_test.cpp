@@ -632,9 +632,9 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
   EXPECT_EQ(core_.activeTab(), 1);
   EXPECT_EQ(Rows()[0], u"new");
 
-  core_.OnMouseEvent(0x201, 1, 2);  // a press on "news"
+  core_.OnMouseEvent(kButtonDownMessage, AppearanceElement::kCandidateList, 2);  // a press on "news"
   EXPECT_EQ(window()->AdditionText(), u"reports");
-  core_.OnMouseEvent(0x202, 1, 0);
+  core_.OnMouseEvent(kButtonUpMessage, AppearanceElement::kCandidateList, 0);
   EXPECT_EQ(window()->AdditionText(), u"reports");
 }
 
