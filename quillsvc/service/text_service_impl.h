@@ -165,7 +165,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   void OnTabClicked(int32_t tab) override;
   void OnItemClicked(int32_t row) override;
   void OnListScrolled(int32_t arrow) override;
-  void OnTabScrolled(int32_t arrow) override;
+  void OnTabScrolled() override;
   void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
 
   // GDI+ for the candidate window, for this object's life (started before and ended after it).
