@@ -17,8 +17,8 @@
 //     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
 //     ITfTextLayoutSink::OnLayoutChange            PlaceCandidateWindow(context), in a read-only session
 //     activation and thread focus                  OpenPublications() / ClosePublications(),
-//                                                  set_errorCode(code)
-//     the tab-list menu                            OnTabClicked (window visible) or set_activeTab
+//                                                  SetErrorCode(code)
+//     the tab-list menu                            OnTabClicked (window visible) or SetActiveTab
 //   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
 //   and the text service's ITfCompositionSink.
 //
@@ -135,10 +135,10 @@ class InputController final : private ICompositionCallback {
 
   // The active tab index: the tab the next candidate window opens on.
   int activeTab() const { return activeTab_; }
-  void set_activeTab(int index) { activeTab_ = index; }
+  void SetActiveTab(int index) { activeTab_ = index; }
   // Not kSuccess while activation or reopening failed: no key is eaten.
   Result errorCode() const { return errorCode_; }
-  void set_errorCode(Result code) { errorCode_ = code; }
+  void SetErrorCode(Result code) { errorCode_ = code; }
   uint32_t lastKey() const { return lastKey_; }
 
  private:

@@ -490,7 +490,7 @@ TEST_F(InputControllerTest, CtrlSpaceAsTheToggleKeyTogglesAndALoneShiftNoLonger)
   host_.disabled = false;
   EXPECT_TRUE(CtrlPress(vk::kSpace));
 
-  core_.set_errorCode(Result::kLoaderStartFailed);
+  core_.SetErrorCode(Result::kLoaderStartFailed);
   EXPECT_FALSE(CtrlPress(vk::kSpace));
   EXPECT_TRUE(host_.open);
 }
@@ -539,7 +539,7 @@ TEST_F(InputControllerTest, ADisabledContextPassesKeysButAShiftTapStillToggles) 
 }
 
 TEST_F(InputControllerTest, InErrorNothingIsEatenAndNothingOpens) {
-  core_.set_errorCode(Result::kLoaderStartFailed);
+  core_.SetErrorCode(Result::kLoaderStartFailed);
   EXPECT_FALSE(Press(vk::kA));
   host_.held.insert(vk::kShift);
   EXPECT_FALSE(Down(vk::kShift));
@@ -554,7 +554,7 @@ TEST_F(InputControllerTest, InErrorNothingIsEatenAndNothingOpens) {
 }
 
 TEST_F(InputControllerTest, ALinkedTabKeepsTheCompositionOpenForAFollowUpWord) {
-  core_.set_activeTab(2);  // Chain
+  core_.SetActiveTab(2);  // Chain
   Type(u"ne");
   EXPECT_EQ(host_.builtForTab, 2);
   EXPECT_EQ(Rows()[0], u"new");
@@ -657,7 +657,7 @@ TEST_F(InputControllerTest, ARankedTabOrdersByLikelihoodAfterTheDocumentsWords) 
   EXPECT_EQ(Rows()[0], u"project");
   Press(vk::kEscape);
 
-  core_.set_activeTab(1);  // Places: no options, dictionary order
+  core_.SetActiveTab(1);  // Places: no options, dictionary order
   Type(u"new");
   EXPECT_EQ(Rows()[0], u"new york");
 }

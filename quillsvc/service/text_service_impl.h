@@ -126,7 +126,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   Result ActivateSteps();
   // Makes sure the loader runs, then opens the blocks and the tab sources.
   Result OpenBlocks();
-  void SetErrorCode(Result code) { controller_.set_errorCode(code); }
+  void SetErrorCode(Result code) { controller_.SetErrorCode(code); }
 
   // Each Advise keeps its cookie and says whether it worked; each Unadvise gives back what is advised.
   bool AdviseThreadMgrEventSink();

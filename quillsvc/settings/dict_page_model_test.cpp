@@ -88,8 +88,8 @@ TEST(DictPage, RemovingMovesTabsToTheFirstAndTheLastMayGo) {
   SettingsRecord r = Record({u"a.dict", u"b.dict", u"c.dict"});
   SettingsView s = r.view();
   AddTab(s);
-  s.tab(0).setDictionaryId(1);
-  s.tab(1).setDictionaryId(1);
+  s.tab(0).SetDictionaryId(1);
+  s.tab(1).SetDictionaryId(1);
   DictPageModel page(s, kModule);
   ASSERT_TRUE(page.Remove(1));
   EXPECT_EQ(s.tab(0).dictionaryId(), 0);
