@@ -26,7 +26,7 @@ TEST(AppearanceTemplates, ApplyingChangesOnlyThatTabsColours) {
   SettingsView s = r.view();
   ASSERT_TRUE(AddTab(s));
   ASSERT_TRUE(AddTab(s));
-  s.tab(1).setTitle(u"kept");
+  s.tab(1).SetTitle(u"kept");
   const SettingsRecord fresh = r;
   const size_t begin = kTabsOffset + kTabRecordSize + kTabAppearanceOffset;
 

@@ -148,9 +148,9 @@ TEST(LoaderStress, ALoaderKilledAtAnyMomentLeavesNoApplicationStuckAndNoFileDama
   auto variant = [&](size_t v) {
     SettingsRecord r = MakeDefaultSettings();
     SettingsView s = r.view();
-    s.setDictionaryCount(0);
+    s.SetDictionaryCount(0);
     for (size_t d = 0; d < 3; ++d) EXPECT_TRUE(AddDictionary(s, DictionaryPath(data.path(), (d + v) % 3)));
-    s.tab(0).setTitle(u"v" + std::u16string(1, static_cast<char16_t>(u'0' + v % 10)));
+    s.tab(0).SetTitle(u"v" + std::u16string(1, static_cast<char16_t>(u'0' + v % 10)));
     return std::vector<uint8_t>(r.data(), r.data() + kSettingsRecordSize);
   };
   auto isVariant = [&](const std::vector<uint8_t>& kept) {

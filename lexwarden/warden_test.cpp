@@ -83,7 +83,7 @@ TEST_F(WardenTest, AReloadMessageKeepsTheRecordAndRepublishesItsDictionaries) {
   SettingsRecord edited = ReadSettingsBlock();
   ASSERT_TRUE(AddDictionary(edited.view(), u"b.dict"));
   ASSERT_TRUE(RemoveDictionary(edited.view(), 0));
-  edited.view().tab(0).setTitle(u"Edited");
+  edited.view().tab(0).SetTitle(u"Edited");
   WriteSettingsBlock(edited);
   EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 1), 0);
 
