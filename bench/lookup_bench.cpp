@@ -373,11 +373,11 @@ void RunRebuild(const std::vector<std::u16string>& keys) {
   SettingsView s = record.view();
   for (size_t i = 0; i < 9; ++i) {
     AddTab(s);
-    s.tab(i).setDictionaryId(static_cast<int16_t>(8 - i));
-    s.tab(i).setMinWordLength(static_cast<uint16_t>(i % 3));
-    s.dictionary(i).setDictionaryId(static_cast<uint16_t>(i));
+    s.tab(i).SetDictionaryId(static_cast<int16_t>(8 - i));
+    s.tab(i).SetMinWordLength(static_cast<uint16_t>(i % 3));
+    s.dictionary(i).SetDictionaryId(static_cast<uint16_t>(i));
   }
-  s.setDictionaryCount(9);
+  s.SetDictionaryCount(9);
   PublishedData published;
   TabSourceSet set(published);
   if (PublishPrivateSettings(record.data(), record.size(), &published) != Result::kSuccess ||

@@ -102,28 +102,28 @@ ElementColors ConstTabRecord::colors(AppearanceElement e) const {
   return ReadElementColors(p_ + kTabAppearanceOffset + kElementColorsSize * i);
 }
 
-void TabRecord::setShowFromLetters(uint16_t v) const {
+void TabRecord::SetShowFromLetters(uint16_t v) const {
   if (p_) StoreU16(bytes() + kTabShowFromLettersOffset, v);
 }
-void TabRecord::setMinWordLength(uint16_t v) const {
+void TabRecord::SetMinWordLength(uint16_t v) const {
   if (p_) StoreU16(bytes() + kTabMinWordLengthOffset, v);
 }
-void TabRecord::setTabId(uint16_t v) const {
+void TabRecord::SetTabId(uint16_t v) const {
   if (p_) StoreU16(bytes() + kTabIdOffset, v);
 }
-void TabRecord::setLinkTabId(int16_t v) const {
+void TabRecord::SetLinkTabId(int16_t v) const {
   if (p_) StoreI16(bytes() + kTabLinkTabIdOffset, v);
 }
-void TabRecord::setDictionaryId(int16_t v) const {
+void TabRecord::SetDictionaryId(int16_t v) const {
   if (p_) StoreI16(bytes() + kTabDictionaryIdOffset, v);
 }
-bool TabRecord::setName(std::u16string_view v) const {
+bool TabRecord::SetName(std::u16string_view v) const {
   return p_ && WriteFixedText(bytes() + kTabNameOffset, kTabNameCapacity, v);
 }
-bool TabRecord::setTitle(std::u16string_view v) const {
+bool TabRecord::SetTitle(std::u16string_view v) const {
   return p_ && WriteFixedText(bytes() + kTabTitleOffset, kTabTitleCapacity, v);
 }
-void TabRecord::setColors(AppearanceElement e, const ElementColors& c) const {
+void TabRecord::SetColors(AppearanceElement e, const ElementColors& c) const {
   const size_t i = ElementIndex(e);
   if (p_ && i < kAppearanceElementCount) WriteElementColors(bytes() + kTabAppearanceOffset + kElementColorsSize * i, c);
 }
@@ -144,16 +144,16 @@ std::u16string ConstDictionaryRecord::path() const {
   return p_ ? ReadFixedText(p_ + kDictionaryPathOffset, kDictionaryPathCapacity) : u"";
 }
 
-void DictionaryRecord::setDictionaryId(uint16_t v) const {
+void DictionaryRecord::SetDictionaryId(uint16_t v) const {
   if (p_) StoreU16(bytes() + kDictionaryIdOffset, v);
 }
-bool DictionaryRecord::setName(std::u16string_view v) const {
+bool DictionaryRecord::SetName(std::u16string_view v) const {
   return p_ && WriteFixedText(bytes() + kDictionaryNameOffset, kDictionaryNameCapacity, v);
 }
-bool DictionaryRecord::setDescription(std::u16string_view v) const {
+bool DictionaryRecord::SetDescription(std::u16string_view v) const {
   return p_ && WriteFixedText(bytes() + kDictionaryDescriptionOffset, kDictionaryDescriptionCapacity, v);
 }
-bool DictionaryRecord::setPath(std::u16string_view v) const {
+bool DictionaryRecord::SetPath(std::u16string_view v) const {
   return p_ && WriteFixedText(bytes() + kDictionaryPathOffset, kDictionaryPathCapacity, v);
 }
 void DictionaryRecord::Clear() const {
@@ -195,26 +195,26 @@ ConstDictionaryRecord ConstSettingsView::dictionary(size_t i) const {
                                     : ConstDictionaryRecord();
 }
 
-void SettingsView::setTabCount(uint16_t v) const {
+void SettingsView::SetTabCount(uint16_t v) const {
   if (p_) StoreU16(bytes() + kTabCountOffset, v);
 }
-void SettingsView::setLayoutKind(uint8_t v) const {
+void SettingsView::SetLayoutKind(uint8_t v) const {
   if (p_) bytes()[kLayoutKindOffset] = v;
 }
-void SettingsView::setVisible(AppearanceElement e, bool shown) const {
+void SettingsView::SetVisible(AppearanceElement e, bool shown) const {
   const size_t i = ElementIndex(e);
   if (p_ && i < kVisibleFlagCount) bytes()[kVisibleOffset + i] = shown ? 1 : 0;
 }
-void SettingsView::setFontSize(AppearanceElement e, uint16_t v) const {
+void SettingsView::SetFontSize(AppearanceElement e, uint16_t v) const {
   const size_t i = ElementIndex(e);
   if (p_ && i < kFontCount) StoreU16(bytes() + kFontSizeOffset + 2 * i, v);
 }
-bool SettingsView::setFontName(AppearanceElement e, std::u16string_view v) const {
+bool SettingsView::SetFontName(AppearanceElement e, std::u16string_view v) const {
   const size_t i = ElementIndex(e);
   return p_ && i < kFontCount &&
          WriteFixedText(bytes() + kFontNameOffset + 2 * kFontNameCapacity * i, kFontNameCapacity, v);
 }
-void SettingsView::setDictionaryCount(uint16_t v) const {
+void SettingsView::SetDictionaryCount(uint16_t v) const {
   if (p_) StoreU16(bytes() + kDictionaryCountOffset, v);
 }
 
@@ -271,18 +271,18 @@ bool AddTab(SettingsView s) {
   const uint16_t id = AllocateId(s, IdList::kTabs);
   TabRecord t = s.tab(n);
   t.Clear();
-  t.setName(kNewTabName);
-  t.setLinkTabId(-1);
-  t.setTabId(id);
+  t.SetName(kNewTabName);
+  t.SetLinkTabId(-1);
+  t.SetTabId(id);
   std::memcpy(t.bytes() + kTabAppearanceOffset, TemplateBlock(0), kTabAppearanceSize);
   for (size_t e = 0; e < kFontCount; ++e) {
     const auto element = static_cast<AppearanceElement>(e);
     if (s.fontName(element).empty()) {
-      s.setFontName(element, kDefaultFontName);
-      s.setFontSize(element, kDefaultFontSize);
+      s.SetFontName(element, kDefaultFontName);
+      s.SetFontSize(element, kDefaultFontSize);
     }
   }
-  s.setTabCount(static_cast<uint16_t>(n + 1));
+  s.SetTabCount(static_cast<uint16_t>(n + 1));
   return true;
 }
 
@@ -302,10 +302,10 @@ bool AddDictionary(SettingsView s, std::u16string_view relativePath) {
   const uint16_t id = AllocateId(s, IdList::kDictionaries);
   DictionaryRecord d = s.dictionary(n);
   d.Clear();
-  d.setDictionaryId(id);
-  d.setName(DictionaryNameFromPath(relativePath));
-  d.setPath(relativePath);
-  s.setDictionaryCount(static_cast<uint16_t>(n + 1));
+  d.SetDictionaryId(id);
+  d.SetName(DictionaryNameFromPath(relativePath));
+  d.SetPath(relativePath);
+  s.SetDictionaryCount(static_cast<uint16_t>(n + 1));
   return true;
 }
 
@@ -317,7 +317,7 @@ bool RemoveDictionary(SettingsView s, size_t position) {
   std::memmove(base + kDictionaryRecordSize * position, base + kDictionaryRecordSize * (position + 1),
                kDictionaryRecordSize * (n - 1 - position));
   s.dictionary(n - 1).Clear();
-  s.setDictionaryCount(static_cast<uint16_t>(n - 1));
+  s.SetDictionaryCount(static_cast<uint16_t>(n - 1));
   // With none left the tabs keep their ids; they match the next dictionary added with the same id,
   // and the settings sheet refuses to apply an empty list meanwhile.
   if (n == 1) return true;
@@ -325,7 +325,7 @@ bool RemoveDictionary(SettingsView s, size_t position) {
   const size_t tabs = s.tabCount();
   for (size_t i = 0; i < tabs; ++i) {
     TabRecord t = s.tab(i);
-    if (static_cast<int32_t>(t.dictionaryId()) == removed) t.setDictionaryId(first);
+    if (static_cast<int32_t>(t.dictionaryId()) == removed) t.SetDictionaryId(first);
   }
   return true;
 }
@@ -353,12 +353,12 @@ SettingsRecord MakeDefaultSettings() {
   SettingsRecord r;
   SettingsView s = r.view();
   AddDictionary(s, u"english.dict");
-  s.dictionary(0).setName(u"English");
-  s.dictionary(0).setDescription(u"English words for everyday writing");
+  s.dictionary(0).SetName(u"English");
+  s.dictionary(0).SetDescription(u"English words for everyday writing");
   AddTab(s);
-  s.tab(0).setName(u"English");
-  s.setLayoutKind(0);
-  for (size_t e = 0; e < kVisibleFlagCount; ++e) s.setVisible(static_cast<AppearanceElement>(e), true);
+  s.tab(0).SetName(u"English");
+  s.SetLayoutKind(0);
+  for (size_t e = 0; e < kVisibleFlagCount; ++e) s.SetVisible(static_cast<AppearanceElement>(e), true);
   return r;
 }
 

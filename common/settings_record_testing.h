@@ -24,16 +24,16 @@ inline SettingsRecord TabSettings(const std::vector<TabRow>& tabs, const std::ve
   const SettingsView s = record.view();
   for (size_t t = 0; t < tabs.size(); ++t) {
     const TabRecord tab = s.tab(t);
-    tab.setTabId(tabs[t].tabId);
-    tab.setDictionaryId(tabs[t].dictionaryId);
-    tab.setLinkTabId(tabs[t].linkTabId);
-    tab.setMinWordLength(tabs[t].minWordLength);
-    tab.setShowFromLetters(tabs[t].showFromLetters);
-    tab.setName(tabs[t].name);
+    tab.SetTabId(tabs[t].tabId);
+    tab.SetDictionaryId(tabs[t].dictionaryId);
+    tab.SetLinkTabId(tabs[t].linkTabId);
+    tab.SetMinWordLength(tabs[t].minWordLength);
+    tab.SetShowFromLetters(tabs[t].showFromLetters);
+    tab.SetName(tabs[t].name);
   }
-  s.setTabCount(static_cast<uint16_t>(tabs.size()));
-  for (size_t i = 0; i < dictionaryIds.size(); ++i) s.dictionary(i).setDictionaryId(dictionaryIds[i]);
-  s.setDictionaryCount(static_cast<uint16_t>(dictionaryIds.size()));
+  s.SetTabCount(static_cast<uint16_t>(tabs.size()));
+  for (size_t i = 0; i < dictionaryIds.size(); ++i) s.dictionary(i).SetDictionaryId(dictionaryIds[i]);
+  s.SetDictionaryCount(static_cast<uint16_t>(dictionaryIds.size()));
   return record;
 }
 

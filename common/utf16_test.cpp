@@ -20,11 +20,18 @@ TEST(Utf16, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(ToUtf8(std::u16string(1, char16_t{0xD800})), "\xef\xbf\xbd");
 }
 
-TEST(Utf16, FoldLowerTouchesOnlyAsciiCapitals) {
-  EXPECT_EQ(FoldLower(u'A'), u'a');
-  EXPECT_EQ(FoldLower(u'Z'), u'z');
-  EXPECT_EQ(FoldLower(u'@'), u'@');
-  EXPECT_EQ(FoldLower(u'\u00C9'), u'\u00C9');
+// One case for each kind of pair the simple lowering knows, and one past them.
+TEST(Utf16, SimpleLowerPairsLatinLettersOnly) {
+  EXPECT_EQ(SimpleLower(u'Q'), u'q');
+  EXPECT_EQ(SimpleLower(0x00C0), 0x00E0);  // A grave
+  EXPECT_EQ(SimpleLower(0x00D7), 0x00D7);  // multiplication sign
+  EXPECT_EQ(SimpleLower(0x0100), 0x0101);
+  EXPECT_EQ(SimpleLower(0x0130), u'i');
+  EXPECT_EQ(SimpleLower(0x0139), 0x013A);  // L acute: pairs start on odd code points here
+  EXPECT_EQ(SimpleLower(0x014A), 0x014B);  // eng: even again
+  EXPECT_EQ(SimpleLower(0x0178), 0x00FF);
+  EXPECT_EQ(SimpleLower(0x017F), 0x017F);
+  EXPECT_EQ(SimpleLower(0x0391), 0x0391);  // outside the covered blocks
 }
 
 }  // namespace

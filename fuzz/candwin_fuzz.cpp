@@ -31,7 +31,7 @@ class Callback final : public IWidgetMouseEventCallback {
   void OnTabClicked(int32_t) override {}
   void OnItemClicked(int32_t) override {}
   void OnListScrolled(int32_t) override {}
-  void OnTabScrolled(int32_t) override {}
+  void OnTabScrolled() override {}
   void OnMouseEvent(uint32_t, AppearanceElement, int32_t) override {}
 };
 

@@ -54,12 +54,12 @@ SettingsRecord SeveralTabs() {
   const SettingsView s = r.view();
   for (const char16_t* path : {u"a.dict", u"sub/b.dict", u"c.dict"}) AddDictionary(s, path);
   for (int i = 0; i < 3; ++i) AddTab(s);
-  s.tab(1).setDictionaryId(2);
-  s.tab(1).setLinkTabId(2);
-  s.tab(2).setDictionaryId(3);
-  s.tab(2).setLinkTabId(0);
-  s.tab(3).setTitle(u"Title");
-  s.setFontName(AppearanceElement::kTab, u"");
+  s.tab(1).SetDictionaryId(2);
+  s.tab(1).SetLinkTabId(2);
+  s.tab(2).SetDictionaryId(3);
+  s.tab(2).SetLinkTabId(0);
+  s.tab(3).SetTitle(u"Title");
+  s.SetFontName(AppearanceElement::kTab, u"");
   return r;
 }
 

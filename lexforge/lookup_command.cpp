@@ -193,15 +193,21 @@ struct CurrentTab {
   }
 };
 
-int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
-  std::vector<uint8_t> bytes;
-  if (const int failed = ReadFile(o.dictionary, &bytes, err); failed != 0) return failed;
-  // The source would read a damaged file as empty; say so instead.
-  DictionaryView probe;
-  if (!DictionaryView::FromFile(bytes.data(), bytes.size(), &probe)) {
-    err << "lexforge lookup: '" << ToUtf8(o.dictionary) << "' is not a well-formed dictionary\n";
+// A dictionary file into memory, with its view. The source would read a damaged file as empty; this
+// says so instead.
+int ReadDictionary(const std::u16string& path, std::vector<uint8_t>* bytes, DictionaryView* view, std::ostream& err) {
+  if (const int failed = ReadFile(path, bytes, err); failed != 0) return failed;
+  if (!DictionaryView::FromFile(bytes->data(), bytes->size(), view)) {
+    err << "lexforge lookup: '" << ToUtf8(path) << "' is not a well-formed dictionary\n";
     return ToInt(Result::kMalformed);
   }
+  return 0;
+}
+
+int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
+  std::vector<uint8_t> bytes;
+  DictionaryView view;
+  if (const int failed = ReadDictionary(o.dictionary, &bytes, &view, err); failed != 0) return failed;
 
   PublishedData published;
   const Result r = PublishPrivateDictionaryFiles({bytes}, &published);
@@ -273,53 +279,107 @@ void PrintPage(const TabSource& s, size_t count, std::ostream& out) {
   out << '\n';
 }
 
+// The ranking data beside the dictionary, when it is usable; otherwise the ranked orders are
+// dictionary order, and `err` says why.
+bool ReadRankingData(const std::u16string& dictionaryPath, const DictionaryView& dictionary,
+                     std::vector<uint8_t>* bytes, RankView* rank, std::ostream& err) {
+  const std::u16string rankPath = lexforge::ReplaceExtension(dictionaryPath, u".rank");
+  std::ostringstream ignored;
+  if (!platform::FileExists(rankPath) || ReadFile(rankPath, bytes, ignored) != 0) {
+    err << "lexforge lookup: no ranking data '" << ToUtf8(rankPath) << "': dictionary order\n";
+  } else if (!RankView::FromBytes(bytes->data(), bytes->size(), rank)) {
+    err << "lexforge lookup: '" << ToUtf8(rankPath) << "' is not ranking data: dictionary order\n";
+  } else if (!rank->MadeFor(dictionary)) {
+    err << "lexforge lookup: '" << ToUtf8(rankPath) << "' was made for another dictionary: dictionary order\n";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+// The learned store kept in the history file, if there is one: a damaged one is set aside and
+// nothing is learned yet. Nonzero (reported) when the file cannot be read.
+int LoadHistory(const std::u16string& path, platform::KeptFile& kept, LearnedStore* store, std::ostream& err) {
+  if (path.empty()) return 0;
+  const platform::KeptContent content = kept.Load();
+  if (content.origin == platform::KeptOrigin::kUnreadable) {
+    return FailOn(err, "read", path, Result::kFileReadFailed, content.error);
+  }
+  if (content.origin == platform::KeptOrigin::kDamaged) {
+    err << "lexforge lookup: '" << ToUtf8(path) << "' is not a learned store; kept as '" << ToUtf8(content.asidePath)
+        << "', starting with nothing learned\n";
+  }
+  if (content.origin == platform::KeptOrigin::kFile) store->Load(content.bytes.data(), content.bytes.size());
+  return 0;
+}
+
+int SaveHistory(const std::u16string& path, platform::KeptFile& kept, const LearnedStore& store, std::ostream& err) {
+  if (path.empty()) return 0;
+  platform::OsError os = 0;
+  const std::vector<uint8_t> bytes = store.Serialize();
+  const Result saved = kept.Save(bytes.data(), bytes.size(), &os);
+  if (saved != Result::kSuccess) return FailOn(err, "write", path, saved, os);
+  return 0;
+}
+
+// The learned store as the ranking reads it: published anew after every word written.
+class LearnedPublication {
+ public:
+  LearnedPublication(const LearnedStore& store, RankingData* ranking) : store_(store), ranking_(*ranking) {}
+  void Publish() {
+    bytes_ = store_.Serialize();
+    ranking_.learned = LearnedView::FromBytes(bytes_.data(), bytes_.size(), &view_) ? &view_ : nullptr;
+  }
+
+ private:
+  const LearnedStore& store_;
+  RankingData& ranking_;
+  std::vector<uint8_t> bytes_;
+  LearnedView view_;
+};
+
+// One line of standard input: a lookup answered on `out`, or what was written told to the learner
+// (and, when learning, published).
+void AnswerLine(std::string line, TabSource& source, Learner& learner, LearnedPublication* publication,
+                std::ostream& out, std::ostream& err) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) return;
+  if (line[0] == '?') {
+    source.SetContext(learner.history());
+    const size_t count = line.size() == 1 ? source.NextWords() : source.SetPrefix(FromUtf8(line.substr(1)));
+    PrintPage(source, count, out);
+    out.flush();
+  } else if (line[0] == '+') {
+    bool endsSentence = false;
+    const std::u16string word = WrittenWord(FromUtf8(line.substr(1)), &endsSentence);
+    if (!word.empty()) {
+      learner.Write(word);
+      if (publication != nullptr) publication->Publish();
+    }
+    if (endsSentence) learner.EndSentence();
+  } else if (line == ".") {
+    learner.EndSentence();
+  } else {
+    err << "lexforge lookup: ignored a line that is not ?PREFIX, ?, +WORD or .\n";
+  }
+}
+
 int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
   std::vector<uint8_t> bytes;
-  if (const int failed = ReadFile(o.dictionary, &bytes, err); failed != 0) return failed;
   DictionaryView dictionary;
-  if (!DictionaryView::FromFile(bytes.data(), bytes.size(), &dictionary)) {
-    err << "lexforge lookup: '" << ToUtf8(o.dictionary) << "' is not a well-formed dictionary\n";
-    return ToInt(Result::kMalformed);
-  }
-  // The ranking data beside the dictionary; without it (or when it was made for another dictionary)
-  // the ranked orders are dictionary order.
-  const std::u16string rankPath = lexforge::ReplaceExtension(o.dictionary, u".rank");
+  if (const int failed = ReadDictionary(o.dictionary, &bytes, &dictionary, err); failed != 0) return failed;
   std::vector<uint8_t> rankBytes;
   RankView rank;
   RankingData ranking;
-  if (o.order != CandidateOrder::kDictionary) {
-    std::ostringstream ignored;
-    if (!platform::FileExists(rankPath) || ReadFile(rankPath, &rankBytes, ignored) != 0) {
-      err << "lexforge lookup: no ranking data '" << ToUtf8(rankPath) << "': dictionary order\n";
-    } else if (!RankView::FromBytes(rankBytes.data(), rankBytes.size(), &rank)) {
-      err << "lexforge lookup: '" << ToUtf8(rankPath) << "' is not ranking data: dictionary order\n";
-    } else if (!rank.MadeFor(dictionary)) {
-      err << "lexforge lookup: '" << ToUtf8(rankPath) << "' was made for another dictionary: dictionary order\n";
-    } else {
-      ranking.rank = &rank;
-    }
+  if (o.order != CandidateOrder::kDictionary && ReadRankingData(o.dictionary, dictionary, &rankBytes, &rank, err)) {
+    ranking.rank = &rank;
   }
   LearnedStore store;
   platform::KeptFile kept(o.history, kMaxLearnedFileSize, &IsLearnedStore);
-  if (!o.history.empty()) {
-    const platform::KeptContent content = kept.Load();
-    if (content.origin == platform::KeptOrigin::kUnreadable) {
-      return FailOn(err, "read", o.history, Result::kFileReadFailed, content.error);
-    }
-    if (content.origin == platform::KeptOrigin::kDamaged) {
-      err << "lexforge lookup: '" << ToUtf8(o.history) << "' is not a learned store; kept as '"
-          << ToUtf8(content.asidePath) << "', starting with nothing learned\n";
-    }
-    if (content.origin == platform::KeptOrigin::kFile) store.Load(content.bytes.data(), content.bytes.size());
-  }
-  std::vector<uint8_t> learnedBytes;
-  LearnedView learned;
+  if (const int failed = LoadHistory(o.history, kept, &store, err); failed != 0) return failed;
   const bool learning = o.order == CandidateOrder::kLearning;
-  auto publish = [&] {
-    learnedBytes = store.Serialize();
-    ranking.learned = LearnedView::FromBytes(learnedBytes.data(), learnedBytes.size(), &learned) ? &learned : nullptr;
-  };
-  if (learning) publish();
+  LearnedPublication publication(store, &ranking);
+  if (learning) publication.Publish();
 
   PublishedData published;
   const Result r = PublishPrivateDictionaryFiles({bytes}, &published);
@@ -330,36 +390,9 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
   source->SetOrder(o.order);
   Learner learner(learning ? &store : nullptr);
   std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    if (line[0] == '?') {
-      source->SetContext(learner.history());
-      const size_t count = line.size() == 1 ? source->NextWords() : source->SetPrefix(FromUtf8(line.substr(1)));
-      PrintPage(*source, count, out);
-      out.flush();
-    } else if (line[0] == '+') {
-      bool endsSentence = false;
-      const std::u16string word = WrittenWord(FromUtf8(line.substr(1)), &endsSentence);
-      if (!word.empty()) {
-        learner.Write(word);
-        if (learning) publish();
-      }
-      if (endsSentence) learner.EndSentence();
-    } else if (line == ".") {
-      learner.EndSentence();
-    } else {
-      err << "lexforge lookup: ignored a line that is not ?PREFIX, ?, +WORD or .\n";
-    }
-  }
+  while (std::getline(in, line)) AnswerLine(line, *source, learner, learning ? &publication : nullptr, out, err);
   source.reset();
-  if (!o.history.empty()) {
-    platform::OsError os = 0;
-    const std::vector<uint8_t> bytes = store.Serialize();
-    const Result saved = kept.Save(bytes.data(), bytes.size(), &os);
-    if (saved != Result::kSuccess) return FailOn(err, "write", o.history, saved, os);
-  }
-  return 0;
+  return SaveHistory(o.history, kept, store, err);
 }
 
 }  // namespace

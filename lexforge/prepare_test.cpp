@@ -40,25 +40,6 @@ TEST(Prepare, KeysFormsOrderAndDuplicates) {
   EXPECT_EQ(report.firstSkippedLine, 13u);
 }
 
-TEST(Prepare, SimpleLower) {
-  EXPECT_EQ(SimpleLower(u'Q'), u'q');
-  EXPECT_EQ(SimpleLower(u'q'), u'q');
-  EXPECT_EQ(SimpleLower(0x00C0), 0x00E0);  // A grave
-  EXPECT_EQ(SimpleLower(0x00D7), 0x00D7);  // multiplication sign
-  EXPECT_EQ(SimpleLower(0x00DF), 0x00DF);  // sharp s
-  EXPECT_EQ(SimpleLower(0x0100), 0x0101);
-  EXPECT_EQ(SimpleLower(0x0101), 0x0101);
-  EXPECT_EQ(SimpleLower(0x0130), u'i');
-  EXPECT_EQ(SimpleLower(0x0131), 0x0131);
-  EXPECT_EQ(SimpleLower(0x0139), 0x013A);  // L acute: pairs start on odd code points here
-  EXPECT_EQ(SimpleLower(0x013A), 0x013A);
-  EXPECT_EQ(SimpleLower(0x014A), 0x014B);  // eng: even again
-  EXPECT_EQ(SimpleLower(0x0178), 0x00FF);
-  EXPECT_EQ(SimpleLower(0x017D), 0x017E);
-  EXPECT_EQ(SimpleLower(0x017F), 0x017F);
-  EXPECT_EQ(SimpleLower(0x0391), 0x0391);  // outside the covered blocks
-}
-
 TEST(Prepare, PreparedListBuildsToTheSameEntries) {
   TempDir dir;
   WriteAll(dir.Path("plain.txt"), {0xEF, 0xBB, 0xBF, 'S', 'a', 'y', ' ', '"', 'h', 'i', '"', '\n', 'o', 'k', '\n'});

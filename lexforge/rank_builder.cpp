@@ -141,6 +141,236 @@ EntryWords GroupEntries(const DictionaryView& d) {
 
 bool AllLower(const std::u16string& s) { return LowerText(s) == s; }
 
+// Each entry's part of its word's probability, among the spellings of that word.
+std::vector<double> SpellingShares(const EntryWords& words, uint32_t entryCount, const CaseCounts* cases,
+                                   RankReport* seen) {
+  std::vector<double> share(entryCount, 1.0);
+  for (const auto& [word, entries] : words.byWord) {
+    if (entries.size() < 2) continue;
+    ++seen->caseGroups;
+    double total = 0;
+    std::vector<double> weight;
+    for (uint32_t e : entries) {
+      const std::u16string& s = words.spelling[e];
+      weight.push_back((cases != nullptr ? cases->Count(s) : 0) + (AllLower(s) ? 1.0 : 0.5));
+      total += weight.back();
+    }
+    for (size_t k = 0; k < entries.size(); ++k) share[entries[k]] = weight[k] / total;
+  }
+  return share;
+}
+
+bool IsSectionHeader(std::string_view line) {
+  return line.size() == 9 && line[0] == '\\' && line.substr(2) == "-grams:" && line[1] >= '1' && line[1] <= '9';
+}
+
+// An ARPA model read against the dictionary: every model word with its unigram and its entries, and the
+// followers worth keeping, their contexts named by entries.
+class ArpaModel {
+ public:
+  ArpaModel(std::string_view arpa, const EntryWords& words, const std::vector<double>& share,
+            const RankOptions& options, RankReport* seen)
+      : lines_(arpa), words_(words), share_(share), options_(options), seen_(*seen) {
+    ids_.reserve(std::min<size_t>(1 << 17, arpa.size() / 4));  // a unigram line takes at least 4 bytes
+  }
+
+  // The counts, then each order's lines. kMalformed with the problem and its line in the report.
+  Result Read() {
+    if (!SkipToData()) return Malformed("no \\data\\ section (not an ARPA model)");
+    std::string_view line;
+    while (lines_.Next(&line)) {
+      if (line.empty() || line.rfind("ngram ", 0) == 0) continue;
+      if (line == "\\end\\") break;
+      const Result r = IsSectionHeader(line) ? StartSection(line[1] - '0') : ReadNgram(line);
+      if (r != Result::kSuccess) return r;
+    }
+    if (unigrams_.empty()) return Malformed("no unigrams");
+    return Result::kSuccess;
+  }
+
+  // Each entry's cost on its own, kWorstCost for one the model does not know.
+  std::vector<uint16_t> UnigramCosts(uint32_t entryCount) const {
+    std::vector<uint16_t> cost(entryCount, kWorstCost);
+    for (uint32_t id = 0; id < unigrams_.size(); ++id) {
+      if (entriesOf_[id] == nullptr) continue;
+      for (uint32_t e : *entriesOf_[id]) {
+        cost[e] = std::min(cost[e], ToCost(unigrams_[id].logProb + std::log10(share_[e])));
+      }
+    }
+    return cost;
+  }
+
+  std::vector<Follower>& followers() { return followers_; }
+
+ private:
+  Result Malformed(const std::string& what) {
+    seen_.problem = "line " + std::to_string(lines_.number()) + ": " + what;
+    return Result::kMalformed;
+  }
+
+  bool SkipToData() {
+    std::string_view line;
+    while (lines_.Next(&line)) {
+      if (line == "\\data\\") return true;
+    }
+    return false;
+  }
+
+  Result StartSection(int next) {
+    if (next != order_ + 1) return Malformed("sections out of order");
+    if (next == 3) IndexBigrams();
+    order_ = next;
+    if (order_ > 3) return Malformed("orders above 3 are not supported");
+    return Result::kSuccess;
+  }
+
+  // Trigrams look their bigrams up: sorted, with where each word's begin.
+  void IndexBigrams() {
+    std::sort(bigrams_.begin(), bigrams_.end(), [](const Bigram& a, const Bigram& b) {
+      return a.older != b.older ? a.older < b.older : a.last < b.last;
+    });
+    bigramsOf_.assign(unigrams_.size() + 1, 0);
+    for (const Bigram& b : bigrams_) ++bigramsOf_[b.older + 1];
+    for (size_t id = 0; id < unigrams_.size(); ++id) bigramsOf_[id + 1] += bigramsOf_[id];
+  }
+
+  Result ReadNgram(std::string_view line) {
+    if (order_ == 0) return Malformed("an n-gram before the first section");
+    std::string_view f[5];
+    size_t count = 0;
+    if (!Fields(line, f, 5, &count) || count < size_t(1 + order_) || count > size_t(2 + order_)) {
+      return Malformed("expected a probability, " + std::to_string(order_) + " words and a backoff weight");
+    }
+    double logProb = 0, logBackoff = 0;
+    if (!ParseNumber(f[0], &logProb) || (count == size_t(2 + order_) && !ParseNumber(f[1 + order_], &logBackoff))) {
+      return Malformed("a weight is not a number");
+    }
+    if (order_ == 1) return AddUnigram(f[1], logProb, logBackoff);
+    uint32_t w[3];
+    for (int k = 0; k < order_; ++k) {
+      w[k] = IdOf(f[1 + k]);
+      if (w[k] == kNoModelWord) return Malformed("a word that is not among the unigrams");
+    }
+    if (order_ == 2) {
+      AddBigram(w[0], w[1], logProb, logBackoff);
+    } else {
+      AddTrigram(w, logProb);
+    }
+    return Result::kSuccess;
+  }
+
+  Result AddUnigram(std::string_view word, double logProb, double logBackoff) {
+    if (ids_.count(word) != 0) return Malformed("a word is listed twice");
+    const uint32_t id = static_cast<uint32_t>(unigrams_.size());
+    ids_.emplace(word, id);
+    unigrams_.push_back({logProb, logBackoff});
+    const auto it = word == "<s>" ? words_.byWord.end() : words_.byWord.find(std::string(word));
+    entriesOf_.push_back(it == words_.byWord.end() ? nullptr : &it->second);
+    canonical_.push_back(word == "<s>" ? kSentenceStart : it == words_.byWord.end() ? kNone : it->second.front());
+    return Result::kSuccess;
+  }
+
+  void AddBigram(uint32_t older, uint32_t last, double logProb, double logBackoff) {
+    bigrams_.push_back({older, last, static_cast<float>(logProb), static_cast<float>(logBackoff)});
+    const uint32_t context = WordEntry(older);
+    if (context == kNone) return;
+    // Worth keeping only when it beats backing off to the word's own probability.
+    if (logProb < unigrams_[older].logBackoff + UnigramLogProb(last) + options_.minGain) return;
+    AddFollowers(kNoWord, context, last, logProb, unigrams_[older].logBackoff);
+  }
+
+  void AddTrigram(const uint32_t w[3], double logProb) {
+    const uint32_t older = WordEntry(w[0]), last = WordEntry(w[1]);
+    if (older == kNone || last == kNone) return;
+    // A model lists the trigrams of one context together: its bigram is looked up once.
+    if (w[0] != contextWords_[0] || w[1] != contextWords_[1]) {
+      context_ = BigramOf(w[0], w[1]);
+      contextWords_[0] = w[0];
+      contextWords_[1] = w[1];
+    }
+    const double contextBackoff = context_ != nullptr ? context_->logBackoff : 0;
+    const Bigram* shorter = BigramOf(w[1], w[2]);
+    const double backedOff =
+        contextBackoff + (shorter != nullptr ? shorter->logProb : unigrams_[w[1]].logBackoff + UnigramLogProb(w[2]));
+    if (logProb < backedOff + options_.minGain) return;
+    AddFollowers(older, last, w[2], logProb, contextBackoff);
+  }
+
+  // Followers of one context: the word's entries, each with its share.
+  void AddFollowers(uint32_t older, uint32_t last, uint32_t id, double logProb, double logBackoff) {
+    const std::vector<uint32_t>* entries = entriesOf_[id];
+    if (entries == nullptr) return;
+    for (uint32_t e : *entries) {
+      followers_.push_back({older, last, e, ToCost(logProb + std::log10(share_[e])), ToBackoff(logBackoff)});
+    }
+  }
+
+  uint32_t IdOf(std::string_view w) const {
+    const auto it = ids_.find(w);
+    return it == ids_.end() ? kNoModelWord : it->second;
+  }
+  uint32_t WordEntry(uint32_t id) const { return id == kNoModelWord ? kNone : canonical_[id]; }
+  double UnigramLogProb(uint32_t id) const { return id == kNoModelWord ? -99.0 : unigrams_[id].logProb; }
+  const Bigram* BigramOf(uint32_t older, uint32_t last) const {
+    const auto first = bigrams_.begin() + bigramsOf_[older], end = bigrams_.begin() + bigramsOf_[older + 1];
+    const auto it = std::lower_bound(first, end, last, [](const Bigram& b, uint32_t k) { return b.last < k; });
+    return it != end && it->last == last ? &*it : nullptr;
+  }
+
+  Lines lines_;
+  const EntryWords& words_;
+  const std::vector<double>& share_;
+  const RankOptions& options_;
+  RankReport& seen_;
+  int order_ = 0;
+  std::unordered_map<std::string_view, uint32_t> ids_;  // model word -> id
+  std::vector<Unigram> unigrams_;
+  std::vector<uint32_t> canonical_;                      // per model id: the entry that names it in contexts
+  std::vector<const std::vector<uint32_t>*> entriesOf_;  // per model id: its entries, or null
+  std::vector<Bigram> bigrams_;
+  std::vector<uint32_t> bigramsOf_;  // per model id: where its bigrams begin (once sorted), one more at the end
+  std::vector<Follower> followers_;
+  // The context of the trigrams being read, and its bigram.
+  const Bigram* context_ = nullptr;
+  uint32_t contextWords_[2] = {kNoModelWord, kNoModelWord};
+};
+
+// One context from its followers (sorted best first): the best `cap` distinct entries, in entry order.
+RankContext BestFollowers(const Follower* first, const Follower* end, uint32_t cap) {
+  RankContext c;
+  c.older = first->older;
+  c.last = first->last;
+  c.backoff = first->backoff;  // a word's from its unigram, a pair's from its bigram
+  for (const Follower* f = first; f != end && c.followers.size() < std::min<uint32_t>(cap, 0xFFFF); ++f) {
+    const bool duplicate = std::any_of(c.followers.begin(), c.followers.end(),
+                                       [&](const FollowerRecord& r) { return r.entry == f->entry; });
+    if (!duplicate) c.followers.push_back({f->entry, f->cost});
+  }
+  std::sort(c.followers.begin(), c.followers.end(),
+            [](const FollowerRecord& a, const FollowerRecord& b) { return a.entry < b.entry; });
+  return c;
+}
+
+// The contexts in the order the format keeps them, each with its best followers.
+std::vector<RankContext> GroupFollowers(std::vector<Follower>* followers, const RankOptions& options,
+                                        RankReport* seen) {
+  std::vector<Follower>& all = *followers;
+  std::sort(all.begin(), all.end(), [](const Follower& a, const Follower& b) {
+    if (a.older != b.older || a.last != b.last) return ContextBefore(a.older, a.last, b.older, b.last);
+    return a.cost != b.cost ? a.cost < b.cost : a.entry < b.entry;
+  });
+  std::vector<RankContext> contexts;
+  for (size_t i = 0; i < all.size();) {
+    size_t j = i;
+    while (j < all.size() && all[j].older == all[i].older && all[j].last == all[i].last) ++j;
+    const uint32_t cap = all[i].older == kNoWord ? options.maxBigramFollowers : options.maxTrigramFollowers;
+    contexts.push_back(BestFollowers(all.data() + i, all.data() + j, cap));
+    seen->followers += static_cast<uint32_t>(contexts.back().followers.size());
+    i = j;
+  }
+  return contexts;
+}
+
 }  // namespace
 
 void CaseCounts::Add(std::string_view utf8) {
@@ -174,176 +404,13 @@ Result BuildRankData(const DictionaryView& d, std::string_view arpa, const CaseC
   const uint32_t n = d.entryCount();
   seen.entries = n;
   const EntryWords words = GroupEntries(d);
+  const std::vector<double> share = SpellingShares(words, n, cases, &seen);
+  ArpaModel model(arpa, words, share, options, &seen);
+  if (const Result r = model.Read(); r != Result::kSuccess) return r;
 
-  // The model: counts, then each order's lines.
-  Lines lines(arpa);
-  std::string_view line;
-  auto malformed = [&](const std::string& what) {
-    seen.problem = "line " + std::to_string(lines.number()) + ": " + what;
-    return Result::kMalformed;
-  };
-  bool data = false;
-  while (lines.Next(&line)) {
-    if (line == "\\data\\") {
-      data = true;
-      break;
-    }
-  }
-  if (!data) return malformed("no \\data\\ section (not an ARPA model)");
-
-  std::unordered_map<std::string_view, uint32_t> ids;       // model word -> id
-  ids.reserve(std::min<size_t>(1 << 17, arpa.size() / 4));  // a unigram line takes at least 4 bytes
-  std::vector<Unigram> unigrams;
-  std::vector<uint32_t> canonical;                      // per model id: the entry that names it in contexts
-  std::vector<const std::vector<uint32_t>*> entriesOf;  // per model id: its entries, or null
-  std::vector<Bigram> bigrams;
-  std::vector<Follower> followers;
-  std::vector<double> share(n, 1.0);  // each entry's part of its word's probability
-
-  auto idOf = [&](std::string_view w) {
-    const auto it = ids.find(w);
-    return it == ids.end() ? kNoModelWord : it->second;
-  };
-  auto wordEntry = [&](uint32_t id) {
-    if (id == kNoModelWord) return kNone;
-    return canonical[id];
-  };
-  auto unigramLogProb = [&](uint32_t id) { return id == kNoModelWord ? -99.0 : unigrams[id].logProb; };
-  std::vector<uint32_t> bigramsOf;  // per model id: where its bigrams begin (once sorted), one more at the end
-  auto bigramOf = [&](uint32_t older, uint32_t last) -> const Bigram* {
-    const auto first = bigrams.begin() + bigramsOf[older], end = bigrams.begin() + bigramsOf[older + 1];
-    const auto it = std::lower_bound(first, end, last, [](const Bigram& b, uint32_t k) { return b.last < k; });
-    return it != end && it->last == last ? &*it : nullptr;
-  };
-  // Followers of one context: the word's entries, each with its share.
-  auto addFollowers = [&](uint32_t older, uint32_t last, uint32_t id, double logProb, double logBackoff) {
-    const std::vector<uint32_t>* entries = entriesOf[id];
-    if (entries == nullptr) return;
-    for (uint32_t e : *entries) {
-      followers.push_back({older, last, e, ToCost(logProb + std::log10(share[e])), ToBackoff(logBackoff)});
-    }
-  };
-
-  // Each entry's part of its word's probability, among the spellings of that word.
-  for (const auto& [word, entries] : words.byWord) {
-    if (entries.size() < 2) continue;
-    ++seen.caseGroups;
-    double total = 0;
-    std::vector<double> weight;
-    for (uint32_t e : entries) {
-      const std::u16string& s = words.spelling[e];
-      weight.push_back((cases != nullptr ? cases->Count(s) : 0) + (AllLower(s) ? 1.0 : 0.5));
-      total += weight.back();
-    }
-    for (size_t k = 0; k < entries.size(); ++k) share[entries[k]] = weight[k] / total;
-  }
-
-  const Bigram* context = nullptr;
-  uint32_t contextWords[2] = {kNoModelWord, kNoModelWord};
-  int order = 0;
-  std::string_view f[5];
-  size_t count = 0;
-  while (lines.Next(&line)) {
-    if (line.empty() || line.rfind("ngram ", 0) == 0) continue;
-    if (line == "\\end\\") break;
-    if (line.size() == 9 && line[0] == '\\' && line.substr(2) == "-grams:" && line[1] >= '1' && line[1] <= '9') {
-      const int next = line[1] - '0';
-      if (next != order + 1) return malformed("sections out of order");
-      if (next == 3) {
-        std::sort(bigrams.begin(), bigrams.end(), [](const Bigram& a, const Bigram& b) {
-          return a.older != b.older ? a.older < b.older : a.last < b.last;
-        });
-        bigramsOf.assign(unigrams.size() + 1, 0);
-        for (const Bigram& b : bigrams) ++bigramsOf[b.older + 1];
-        for (size_t id = 0; id < unigrams.size(); ++id) bigramsOf[id + 1] += bigramsOf[id];
-      }
-      order = next;
-      if (order > 3) return malformed("orders above 3 are not supported");
-      continue;
-    }
-    if (order == 0) return malformed("an n-gram before the first section");
-    if (!Fields(line, f, 5, &count) || count < size_t(1 + order) || count > size_t(2 + order)) {
-      return malformed("expected a probability, " + std::to_string(order) + " words and a backoff weight");
-    }
-    double logProb = 0, logBackoff = 0;
-    if (!ParseNumber(f[0], &logProb) || (count == size_t(2 + order) && !ParseNumber(f[1 + order], &logBackoff))) {
-      return malformed("a weight is not a number");
-    }
-    if (order == 1) {
-      if (ids.count(f[1]) != 0) return malformed("a word is listed twice");
-      const uint32_t id = static_cast<uint32_t>(unigrams.size());
-      ids.emplace(f[1], id);
-      unigrams.push_back({logProb, logBackoff});
-      const auto it = f[1] == "<s>" ? words.byWord.end() : words.byWord.find(std::string(f[1]));
-      entriesOf.push_back(it == words.byWord.end() ? nullptr : &it->second);
-      canonical.push_back(f[1] == "<s>" ? kSentenceStart : it == words.byWord.end() ? kNone : it->second.front());
-      continue;
-    }
-    uint32_t w[3];
-    for (int k = 0; k < order; ++k) {
-      w[k] = idOf(f[1 + k]);
-      if (w[k] == kNoModelWord) return malformed("a word that is not among the unigrams");
-    }
-    if (order == 2) {
-      bigrams.push_back({w[0], w[1], static_cast<float>(logProb), static_cast<float>(logBackoff)});
-      const uint32_t last = wordEntry(w[0]);
-      if (last == kNone) continue;
-      // Worth keeping only when it beats backing off to the word's own probability.
-      if (logProb < unigrams[w[0]].logBackoff + unigramLogProb(w[1]) + options.minGain) continue;
-      addFollowers(kNoWord, last, w[1], logProb, unigrams[w[0]].logBackoff);
-    } else {
-      const uint32_t older = wordEntry(w[0]), last = wordEntry(w[1]);
-      if (older == kNone || last == kNone) continue;
-      // A model lists the trigrams of one context together: its bigram is looked up once.
-      if (w[0] != contextWords[0] || w[1] != contextWords[1]) {
-        context = bigramOf(w[0], w[1]);
-        contextWords[0] = w[0];
-        contextWords[1] = w[1];
-      }
-      const double contextBackoff = context != nullptr ? context->logBackoff : 0;
-      const Bigram* shorter = bigramOf(w[1], w[2]);
-      const double backedOff =
-          contextBackoff + (shorter != nullptr ? shorter->logProb : unigrams[w[1]].logBackoff + unigramLogProb(w[2]));
-      if (logProb < backedOff + options.minGain) continue;
-      addFollowers(older, last, w[2], logProb, contextBackoff);
-    }
-  }
-  if (unigrams.empty()) return malformed("no unigrams");
-
-  // Unigram costs.
-  std::vector<uint16_t> cost(n, kWorstCost);
-  for (uint32_t id = 0; id < unigrams.size(); ++id) {
-    if (entriesOf[id] == nullptr) continue;
-    for (uint32_t e : *entriesOf[id]) cost[e] = std::min(cost[e], ToCost(unigrams[id].logProb + std::log10(share[e])));
-  }
+  const std::vector<uint16_t> cost = model.UnigramCosts(n);
   for (uint16_t c : cost) seen.scoredEntries += c != kWorstCost ? 1 : 0;
-
-  // Contexts: the best followers of each, kept in entry order.
-  std::sort(followers.begin(), followers.end(), [](const Follower& a, const Follower& b) {
-    if (a.older != b.older || a.last != b.last) return ContextBefore(a.older, a.last, b.older, b.last);
-    return a.cost != b.cost ? a.cost < b.cost : a.entry < b.entry;
-  });
-  std::vector<RankContext> contexts;
-  for (size_t i = 0; i < followers.size();) {
-    size_t j = i;
-    while (j < followers.size() && followers[j].older == followers[i].older && followers[j].last == followers[i].last)
-      ++j;
-    const uint32_t cap = followers[i].older == kNoWord ? options.maxBigramFollowers : options.maxTrigramFollowers;
-    RankContext c;
-    c.older = followers[i].older;
-    c.last = followers[i].last;
-    c.backoff = followers[i].backoff;  // a word's from its unigram, a pair's from its bigram
-    for (size_t k = i; k < j && c.followers.size() < std::min<uint32_t>(cap, 0xFFFF); ++k) {
-      const bool duplicate = std::any_of(c.followers.begin(), c.followers.end(),
-                                         [&](const FollowerRecord& r) { return r.entry == followers[k].entry; });
-      if (!duplicate) c.followers.push_back({followers[k].entry, followers[k].cost});
-    }
-    std::sort(c.followers.begin(), c.followers.end(),
-              [](const FollowerRecord& a, const FollowerRecord& b) { return a.entry < b.entry; });
-    seen.followers += static_cast<uint32_t>(c.followers.size());
-    contexts.push_back(std::move(c));
-    i = j;
-  }
+  const std::vector<RankContext> contexts = GroupFollowers(&model.followers(), options, &seen);
   seen.contexts = static_cast<uint32_t>(contexts.size());
   std::vector<uint8_t> bytes = EncodeRankData(DictionaryFingerprint(d), cost, contexts);
   if (bytes.empty()) return Result::kGeneralFailure;

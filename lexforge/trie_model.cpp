@@ -103,142 +103,195 @@ bool Decode(const uint8_t* table, uint32_t code, float* out) {
   return true;
 }
 
-}  // namespace
-
-Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out) {
-  Cursor in(data, size);
-  const uint8_t* p;
-  if (!in.Take(kTrieTagSize, &p) || std::memcmp(p, kTrieTag, kTrieTagSize) != 0) return Result::kMalformed;
-  if (!in.Take(1, &p)) return Result::kMalformed;
-  const int order = *p;
-  if (order < 1 || order > 3) return Result::kMalformed;
+// Where the parts of a trie model lie in its bytes, each checked to lie inside them.
+struct TrieLayout {
+  int order = 0;
   uint32_t counts[3] = {0, 0, 0};
-  for (int i = 0; i < order; ++i) {
-    if (!in.U32(&counts[i])) return Result::kMalformed;
+  // Per middle order a prob table and a backoff table, then the longest order's prob table, each of
+  // kQuantBins floats.
+  const uint8_t* quant = nullptr;
+  const uint8_t* unigrams = nullptr;
+  Level levels[2];  // bigrams, trigrams
+  const uint8_t* wordText = nullptr;
+  uint32_t wordTextSize = 0;
+};
+
+// The tag, the order and the count of each order.
+bool ReadHeader(Cursor& in, size_t size, TrieLayout* layout) {
+  const uint8_t* p;
+  if (!in.Take(kTrieTagSize, &p) || std::memcmp(p, kTrieTag, kTrieTagSize) != 0) return false;
+  if (!in.Take(1, &p)) return false;
+  layout->order = *p;
+  if (layout->order < 1 || layout->order > 3) return false;
+  for (int i = 0; i < layout->order; ++i) {
+    if (!in.U32(&layout->counts[i])) return false;
   }
   // Word ids are packed in at most 25 bits; larger counts cannot come from a real model.
-  for (int i = 0; i < order; ++i) {
-    if (counts[i] == 0 || counts[i] >= (1u << 25)) return Result::kMalformed;
+  for (int i = 0; i < layout->order; ++i) {
+    if (layout->counts[i] == 0 || layout->counts[i] >= (1u << 25)) return false;
   }
-  const uint64_t unigramBytes = (uint64_t{counts[0]} + 1) * kUnigramSize;
-  if (unigramBytes > size) return Result::kMalformed;
+  return (uint64_t{layout->counts[0]} + 1) * kUnigramSize <= size;
+}
 
-  // Per middle order a prob table and a backoff table, then the longest order's prob table, each of
-  // kQuantBins floats: read in place.
-  const uint8_t* quant = nullptr;
+// The quantisation tables (read in place), the unigram table, the packed levels and the word text.
+bool ReadTables(Cursor& in, size_t size, TrieLayout* layout) {
+  const int order = layout->order;
   if (order > 1) {
     uint32_t kind;
-    if (!in.U32(&kind)) return Result::kMalformed;
+    if (!in.U32(&kind)) return false;
     const size_t tables = 2 * (order - 2) + 1;
-    if (!in.Take(tables * kQuantBins * 4, &quant)) return Result::kMalformed;
+    if (!in.Take(tables * kQuantBins * 4, &layout->quant)) return false;
   }
-  const uint8_t* unigrams;
-  if (!in.Take(static_cast<size_t>(unigramBytes), &unigrams)) return Result::kMalformed;
-
-  Level levels[2];
-  const uint8_t wordBits = RequiredBits(counts[0]);
+  if (!in.Take(static_cast<size_t>((uint64_t{layout->counts[0]} + 1) * kUnigramSize), &layout->unigrams)) return false;
+  const uint8_t wordBits = RequiredBits(layout->counts[0]);
   for (int n = 2; n <= order; ++n) {
-    Level& l = levels[n - 2];
-    l.count = counts[n - 1];
+    Level& l = layout->levels[n - 2];
+    l.count = layout->counts[n - 1];
     l.wordBits = wordBits;
     l.quantBits = n == order ? 16 : 32;
-    l.nextBits = n == order ? 0 : RequiredBits(counts[n]);
+    l.nextBits = n == order ? 0 : RequiredBits(layout->counts[n]);
     const uint64_t bytes = LevelSize(l.count, l.total());
-    if (bytes > size) return Result::kMalformed;
-    if (!in.Take(static_cast<size_t>(bytes), &p)) return Result::kMalformed;
+    const uint8_t* p;
+    if (bytes > size || !in.Take(static_cast<size_t>(bytes), &p)) return false;
     l.bits = BitArray(p, static_cast<size_t>(bytes));
   }
-  uint32_t textSize;
-  if (!in.U32(&textSize) || !in.Take(textSize, &p)) return Result::kMalformed;
+  return in.U32(&layout->wordTextSize) && in.Take(layout->wordTextSize, &layout->wordText);
+}
 
-  TrieModel m;
-  m.order = order;
-  m.words.reserve(counts[0]);
-  for (size_t at = 0; at < textSize && m.words.size() < counts[0];) {
-    const void* nul = std::memchr(p + at, 0, textSize - at);
-    if (nul == nullptr) return Result::kMalformed;
-    const size_t end = static_cast<const uint8_t*>(nul) - p;
-    m.words.emplace_back(reinterpret_cast<const char*>(p + at), end - at);
+// The words, NUL-terminated one after the other. Each must stand as one word in ARPA text: not empty,
+// no blank or control character, none listed twice.
+bool ReadWords(const TrieLayout& layout, std::vector<std::string>* words) {
+  const uint8_t* text = layout.wordText;
+  const uint32_t size = layout.wordTextSize, count = layout.counts[0];
+  words->reserve(count);
+  for (size_t at = 0; at < size && words->size() < count;) {
+    const void* nul = std::memchr(text + at, 0, size - at);
+    if (nul == nullptr) return false;
+    const size_t end = static_cast<const uint8_t*>(nul) - text;
+    words->emplace_back(reinterpret_cast<const char*>(text + at), end - at);
     at = end + 1;
   }
-  if (m.words.size() != counts[0]) return Result::kMalformed;
-  // Each word must stand as one word in ARPA text: no blank or control character, none listed twice.
+  if (words->size() != count) return false;
   std::unordered_set<std::string_view> seen;
-  seen.reserve(m.words.size());
-  for (const std::string& w : m.words) {
-    if (w.empty() || !seen.insert(w).second) return Result::kMalformed;
+  seen.reserve(words->size());
+  for (const std::string& w : *words) {
+    if (w.empty() || !seen.insert(w).second) return false;
     for (const char c : w) {
-      if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return Result::kMalformed;
+      if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return false;
     }
   }
+  return true;
+}
 
-  m.ngrams.resize(order);
-  auto next = [&](uint32_t i) { return LoadU32(unigrams + kUnigramSize * size_t{i} + 8); };
-  m.ngrams[0].reserve(counts[0]);
-  for (uint32_t w = 0; w < counts[0]; ++w) {
-    const uint8_t* u = unigrams + kUnigramSize * size_t{w};
+bool ReadUnigrams(const TrieLayout& layout, std::vector<TrieNgram>* out) {
+  out->reserve(layout.counts[0]);
+  for (uint32_t w = 0; w < layout.counts[0]; ++w) {
+    const uint8_t* u = layout.unigrams + kUnigramSize * size_t{w};
     const float prob = LoadF32(u), backoff = LoadF32(u + 4);
-    if (!std::isfinite(prob) || !std::isfinite(backoff)) return Result::kMalformed;
+    if (!std::isfinite(prob) || !std::isfinite(backoff)) return false;
     TrieNgram g;
     g.words[0] = w;
     g.logProb = static_cast<float>(prob * kToLog10);
     g.logBackoff = static_cast<float>(backoff * kToLog10);
-    m.ngrams[0].push_back(g);
+    out->push_back(g);
   }
-  if (order == 1) {
-    *out = std::move(m);
-    return Result::kSuccess;
-  }
+  return true;
+}
 
-  // The trie holds each n-gram reversed: under the predicted word come the words before it, the
-  // nearest first. A record's children are the range from its own child index to the next record's.
-  const uint8_t* middleProb = quant;
-  const uint8_t* middleBackoff = quant + 4 * kQuantBins;
-  const uint8_t* longestProb = quant + (order == 3 ? 2 : 0) * 4 * kQuantBins;
-  auto readRecord = [](const Level& l, uint32_t index, uint32_t* word, uint32_t* quantCode, uint32_t* child) {
-    const uint64_t at = uint64_t{index} * l.total();
-    if (!l.bits.Read(at, l.wordBits, word)) return false;
-    if (!l.bits.Read(at + l.wordBits, l.quantBits, quantCode)) return false;
-    if (l.nextBits != 0 && !l.bits.Read(at + l.wordBits + l.quantBits, l.nextBits, child)) return false;
-    return true;
-  };
-  const Level& bigrams = levels[0];
-  m.ngrams[1].reserve(bigrams.count);
-  if (order == 3) m.ngrams[2].reserve(levels[1].count);
-  for (uint32_t w = 0; w < counts[0]; ++w) {
-    const uint32_t begin = next(w), end = next(w + 1);
-    if (begin > end || end > bigrams.count) return Result::kMalformed;
-    for (uint32_t b = begin; b < end; ++b) {
-      uint32_t previous, code, child = 0, childEnd = 0, ignored, ignoredCode;
-      if (!readRecord(bigrams, b, &previous, &code, &child) || previous >= counts[0]) return Result::kMalformed;
-      TrieNgram g;
-      g.words[0] = previous;
-      g.words[1] = w;
-      if (order == 2) {
-        if (!Decode(longestProb, code, &g.logProb)) return Result::kMalformed;
-      } else {
-        // Middle records: the backoff code in the low 16 bits, the probability code above it.
-        if (!Decode(middleProb, code >> 16, &g.logProb) || !Decode(middleBackoff, code & 0xFFFF, &g.logBackoff)) {
-          return Result::kMalformed;
-        }
-        if (!readRecord(bigrams, b + 1, &ignored, &ignoredCode, &childEnd)) return Result::kMalformed;
-      }
-      m.ngrams[1].push_back(g);
-      if (order < 3) continue;
-      const Level& trigrams = levels[1];
-      if (child > childEnd || childEnd > trigrams.count) return Result::kMalformed;
-      for (uint32_t t = child; t < childEnd; ++t) {
-        uint32_t first, tcode, none;
-        if (!readRecord(trigrams, t, &first, &tcode, &none) || first >= counts[0]) return Result::kMalformed;
-        TrieNgram h;
-        h.words[0] = first;
-        h.words[1] = previous;
-        h.words[2] = w;
-        if (!Decode(longestProb, tcode, &h.logProb)) return Result::kMalformed;
-        m.ngrams[2].push_back(h);
+// One record of a level: its word, its quantised weights and (below the highest order) its first child.
+bool ReadRecord(const Level& l, uint32_t index, uint32_t* word, uint32_t* quantCode, uint32_t* child) {
+  const uint64_t at = uint64_t{index} * l.total();
+  if (!l.bits.Read(at, l.wordBits, word)) return false;
+  if (!l.bits.Read(at + l.wordBits, l.quantBits, quantCode)) return false;
+  if (l.nextBits != 0 && !l.bits.Read(at + l.wordBits + l.quantBits, l.nextBits, child)) return false;
+  return true;
+}
+
+// The bigrams and trigrams. The trie holds each n-gram reversed: under the predicted word come the words
+// before it, the nearest first. A record's children are the range from its own child index to the next
+// record's.
+class HigherOrders {
+ public:
+  HigherOrders(const TrieLayout& layout, TrieModel* model)
+      : layout_(layout),
+        model_(*model),
+        middleProb_(layout.quant),
+        middleBackoff_(layout.quant + 4 * kQuantBins),
+        longestProb_(layout.quant + (layout.order == 3 ? 2 : 0) * 4 * kQuantBins) {}
+
+  bool Read() {
+    const Level& bigrams = layout_.levels[0];
+    model_.ngrams[1].reserve(bigrams.count);
+    if (layout_.order == 3) model_.ngrams[2].reserve(layout_.levels[1].count);
+    for (uint32_t w = 0; w < layout_.counts[0]; ++w) {
+      const uint32_t begin = NextOf(w), end = NextOf(w + 1);
+      if (begin > end || end > bigrams.count) return false;
+      for (uint32_t b = begin; b < end; ++b) {
+        if (!ReadBigram(w, b)) return false;
       }
     }
+    return true;
   }
+
+ private:
+  // Where a unigram's bigrams begin.
+  uint32_t NextOf(uint32_t w) const { return LoadU32(layout_.unigrams + kUnigramSize * size_t{w} + 8); }
+
+  // Bigram record `b` under the word `w`, then (in a model of order 3) its trigrams.
+  bool ReadBigram(uint32_t w, uint32_t b) {
+    const Level& bigrams = layout_.levels[0];
+    uint32_t previous, code, child = 0, childEnd = 0, ignored, ignoredCode;
+    if (!ReadRecord(bigrams, b, &previous, &code, &child) || previous >= layout_.counts[0]) return false;
+    TrieNgram g;
+    g.words[0] = previous;
+    g.words[1] = w;
+    if (layout_.order == 2) {
+      if (!Decode(longestProb_, code, &g.logProb)) return false;
+    } else {
+      // Middle records: the backoff code in the low 16 bits, the probability code above it.
+      if (!Decode(middleProb_, code >> 16, &g.logProb) || !Decode(middleBackoff_, code & 0xFFFF, &g.logBackoff)) {
+        return false;
+      }
+      if (!ReadRecord(bigrams, b + 1, &ignored, &ignoredCode, &childEnd)) return false;
+    }
+    model_.ngrams[1].push_back(g);
+    return layout_.order < 3 || ReadTrigrams(previous, w, child, childEnd);
+  }
+
+  bool ReadTrigrams(uint32_t previous, uint32_t w, uint32_t first, uint32_t end) {
+    const Level& trigrams = layout_.levels[1];
+    if (first > end || end > trigrams.count) return false;
+    for (uint32_t t = first; t < end; ++t) {
+      uint32_t oldest, code, none;
+      if (!ReadRecord(trigrams, t, &oldest, &code, &none) || oldest >= layout_.counts[0]) return false;
+      TrieNgram h;
+      h.words[0] = oldest;
+      h.words[1] = previous;
+      h.words[2] = w;
+      if (!Decode(longestProb_, code, &h.logProb)) return false;
+      model_.ngrams[2].push_back(h);
+    }
+    return true;
+  }
+
+  const TrieLayout& layout_;
+  TrieModel& model_;
+  const uint8_t* middleProb_;
+  const uint8_t* middleBackoff_;
+  const uint8_t* longestProb_;
+};
+
+}  // namespace
+
+Result ReadTrieModel(const uint8_t* data, size_t size, TrieModel* out) {
+  Cursor in(data, size);
+  TrieLayout layout;
+  if (!ReadHeader(in, size, &layout) || !ReadTables(in, size, &layout)) return Result::kMalformed;
+  TrieModel m;
+  m.order = layout.order;
+  m.ngrams.resize(layout.order);
+  if (!ReadWords(layout, &m.words) || !ReadUnigrams(layout, &m.ngrams[0])) return Result::kMalformed;
+  if (layout.order > 1 && !HigherOrders(layout, &m).Read()) return Result::kMalformed;
   *out = std::move(m);
   return Result::kSuccess;
 }

@@ -70,7 +70,7 @@ inline bool Whole(const std::vector<std::u16string>& keys, const std::u16string&
 inline SettingsRecord RecordWith(const std::vector<std::u16string>& paths) {
   SettingsRecord r = MakeDefaultSettings();
   SettingsView s = r.view();
-  s.setDictionaryCount(0);
+  s.SetDictionaryCount(0);
   for (const std::u16string& p : paths) EXPECT_TRUE(AddDictionary(s, p));
   return r;
 }

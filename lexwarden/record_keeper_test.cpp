@@ -65,11 +65,11 @@ TEST_F(RecordKeeperTest, FirstRunDefaultsNeedNoFileButAKeptOrChangedRecordIsSave
 
   // What a settings sheet writes is kept and published when asked, and kept on the way out anyway.
   SettingsRecord edited = MakeDefaultSettings();
-  edited.view().tab(0).setTitle(u"Edited");
+  edited.view().tab(0).SetTitle(u"Edited");
   WriteSettingsBlock(edited);
   EXPECT_EQ(keeper.Keep(), Result::kSuccess);
   EXPECT_TRUE(PublishedAre(edited));
-  edited.view().tab(0).setTitle(u"Again");
+  edited.view().tab(0).SetTitle(u"Again");
   WriteSettingsBlock(edited);
   keeper.Close();
   EXPECT_EQ(ReadBytes(Path()), BytesOf(edited));
@@ -88,7 +88,7 @@ TEST_F(RecordKeeperTest, ADamagedFileIsKeptAsideAndDefaultsServe) {
 TEST_F(RecordKeeperTest, ABlockThatOutlivedItsLoaderIsKeptByTheNextOne) {
   kWorkerRole.Assume();
   SettingsRecord saved = MakeDefaultSettings();
-  saved.view().tab(0).setName(u"Saved");
+  saved.view().tab(0).SetName(u"Saved");
   WriteBytes(Path(), BytesOf(saved));
   SharedBlock holder;  // a text service that stays open across the loaders
   SettingsRecord edited = saved;
@@ -98,7 +98,7 @@ TEST_F(RecordKeeperTest, ABlockThatOutlivedItsLoaderIsKeptByTheNextOne) {
     ASSERT_EQ(OpenSettingsBlock(holder), Result::kSuccess);
     first.Close();
     // Written after the loader went away, e.g. by a settings sheet whose notice found no loader.
-    edited.view().tab(0).setName(u"Kept");
+    edited.view().tab(0).SetName(u"Kept");
     WriteSettingsBlock(edited);
   }
   RecordKeeper second(kKeptSettings, Path(), board_);

@@ -32,12 +32,12 @@ inline SettingsRecord Variant(const std::u16string& folder, size_t v, uint8_t ta
   for (size_t d : kOrders[v % kVariants]) {
     if (d >= 3) continue;
     DictionaryRecord rec = s.dictionary(count);
-    rec.setDictionaryId(count);
-    rec.setName(kDictionaries[d].prefix);
-    rec.setPath(DictionaryPath(folder, d));
+    rec.SetDictionaryId(count);
+    rec.SetName(kDictionaries[d].prefix);
+    rec.SetPath(DictionaryPath(folder, d));
     ++count;
   }
-  s.setDictionaryCount(count);
+  s.SetDictionaryCount(count);
   return r;
 }
 

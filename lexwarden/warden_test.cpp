@@ -43,6 +43,15 @@ class WardenTest : public ::testing::Test {
   void SetUp() override { testing::UseFreshNamespace(); }
   WardenOptions Options() const { return {program_.path(), config_.File(u"settings.dat")}; }
   void SaveRecord(const SettingsRecord& r) { WriteBytes(config_.File(u"settings.dat"), BytesOf(r)); }
+  // a.dict, 30 words, with ranking data of these costs beside it, the one dictionary of the settings.
+  void SaveRanked(const std::vector<uint16_t>& costs) {
+    const std::vector<uint8_t> dictionary = MakeDictionary(u"w", 30);
+    WriteBytes(program_.File(u"a.dict"), dictionary);
+    DictionaryView view;
+    ASSERT_TRUE(DictionaryView::FromFile(dictionary.data(), dictionary.size(), &view));
+    WriteBytes(program_.File(u"a.rank"), EncodeRankData(DictionaryFingerprint(view), costs, {}));
+    SaveRecord(RecordWith({u"a.dict"}));
+  }
 
   TempFolder program_;
   TempFolder config_;
@@ -74,7 +83,7 @@ TEST_F(WardenTest, AReloadMessageKeepsTheRecordAndRepublishesItsDictionaries) {
   SettingsRecord edited = ReadSettingsBlock();
   ASSERT_TRUE(AddDictionary(edited.view(), u"b.dict"));
   ASSERT_TRUE(RemoveDictionary(edited.view(), 0));
-  edited.view().tab(0).setTitle(u"Edited");
+  edited.view().tab(0).SetTitle(u"Edited");
   WriteSettingsBlock(edited);
   EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 1), 0);
 
@@ -123,28 +132,14 @@ TEST_F(WardenTest, AReloadThatRunsOutOfMemoryKeepsTheLoaderAndWhatItPublished) {
 // The options are kept beside the settings and published like them; the ranking data beside a
 // dictionary is published with it. A text service's set then ranks the tab whose options say so.
 TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
-  const std::vector<uint8_t> dictionary = MakeDictionary(u"w", 30);
-  WriteBytes(program_.File(u"a.dict"), dictionary);
-  DictionaryView view;
-  ASSERT_TRUE(DictionaryView::FromFile(dictionary.data(), dictionary.size(), &view));
   std::vector<uint16_t> costs(30, 5000);
   costs[29] = 100;  // the last word is by far the likeliest
-  WriteBytes(program_.File(u"a.rank"), EncodeRankData(DictionaryFingerprint(view), costs, {}));
-  SaveRecord(RecordWith({u"a.dict"}));
+  ASSERT_NO_FATAL_FAILURE(SaveRanked(costs));
   // A damaged options file is set aside, and the tabs start from the defaults.
   WriteBytes(config_.File(u"options.dat"), std::vector<uint8_t>(kOptionsRecordSize, 0x5A));
   Warden warden(Options());
   ASSERT_EQ(warden.Start(), Result::kSuccess);
   EXPECT_EQ(warden.optionsOrigin(), platform::KeptOrigin::kDamaged);
-
-  PublishedData published;
-  TabSourceSet before(published);
-  ASSERT_EQ(published.Open(), Result::kSuccess);
-  before.Rebuild();
-  ASSERT_GT(before.SetPrefix(u"w"), 0u);
-  EXPECT_EQ(before.ShownSource()->CandidateWord(0), u"w0000000") << "dictionary order by default";
-  before.Clear();
-  published.Close();
 
   // What the settings sheet does: write the options under the block's lock, then ask to keep them.
   const int16_t tabId = ReadSettingsBlock().view().tab(0).tabId();
@@ -160,6 +155,7 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   const std::vector<uint8_t> kept = ReadBytes(config_.File(u"options.dat"));
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), tabId).order, CandidateOrder::kFrequent);
 
+  PublishedData published;
   TabSourceSet after(published);
   ASSERT_EQ(published.Open(), Result::kSuccess);
   after.Rebuild();
@@ -170,13 +166,7 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
 // What text services report is learned by the loader, kept in learned.dat and published: a tab in the
 // learning order then offers a word written twice that the dictionary lacks, and forgets it again.
 TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
-  const std::vector<uint8_t> dictionary = MakeDictionary(u"w", 30);
-  WriteBytes(program_.File(u"a.dict"), dictionary);
-  DictionaryView view;
-  ASSERT_TRUE(DictionaryView::FromFile(dictionary.data(), dictionary.size(), &view));
-  WriteBytes(program_.File(u"a.rank"),
-             EncodeRankData(DictionaryFingerprint(view), std::vector<uint16_t>(30, 5000), {}));
-  SaveRecord(RecordWith({u"a.dict"}));
+  ASSERT_NO_FATAL_FAILURE(SaveRanked(std::vector<uint16_t>(30, 5000)));
   const int16_t tabId = RecordWith({u"a.dict"}).view().tab(0).tabId();
   std::vector<uint8_t> options = DefaultOptionsRecord();
   ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), tabId, {CandidateOrder::kLearning, false}));
@@ -195,9 +185,8 @@ TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
   set.Rebuild();
   ASSERT_GT(set.SetPrefix(u"w"), 0u);
   EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"wzz") << "written twice, not in the dictionary";
-  EXPECT_FALSE(ReadBytes(config_.File(u"learned.dat")).empty()) << "kept";
-
   const std::vector<uint8_t> first = ReadBytes(config_.File(u"learned.dat"));
+  EXPECT_FALSE(first.empty()) << "kept";
   reporter.ReportForget(u"wzz");
   warden.DrainLearning();
   published.Refresh();

@@ -41,7 +41,7 @@ class ImageAccess final : public DictionaryAccess {
     if (state_ != nullptr) --state_->held;
   }
   RankingData Ranking() override { return ranking_ != nullptr ? *ranking_ : RankingData{}; }
-  void set_ranking(const RankingData* ranking) { ranking_ = ranking; }
+  void SetRanking(const RankingData* ranking) { ranking_ = ranking; }
 
  private:
   std::vector<uint8_t> image_;
@@ -60,7 +60,7 @@ inline std::unique_ptr<TabSource> MakeSource(const std::vector<uint8_t>& image, 
 inline std::unique_ptr<TabSource> MakeRankedSource(const std::vector<uint8_t>& image, uint16_t minWordLength,
                                                    const RankingData* ranking, LockState* state = nullptr) {
   auto access = std::make_unique<ImageAccess>(image, state);
-  access->set_ranking(ranking);
+  access->SetRanking(ranking);
   return std::make_unique<TabSource>(std::move(access), minWordLength);
 }
 

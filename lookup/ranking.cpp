@@ -58,7 +58,7 @@ class Ranker {
     pool.erase(std::unique(pool.begin(), pool.end(),
                            [](const RankedEntry& a, const RankedEntry& b) { return a.entry == b.entry; }),
                pool.end());
-    if (q_.learned != nullptr) Learn(&pool);
+    if (q_.learned != nullptr) BlendLearnedLikelihoods(&pool);
     std::sort(pool.begin(), pool.end(), [](const RankedEntry& a, const RankedEntry& b) {
       if (a.cost != b.cost) return a.cost < b.cost;
       return a.entry != b.entry ? a.entry < b.entry : a.learned < b.learned;
@@ -159,66 +159,80 @@ class Ranker {
     return picks;
   }
 
-  void Learn(std::vector<RankedEntry>* pool) const {
-    const LearnedView& l = *q_.learned;
+  // Mixes what the user's typing taught into the pool: each learned word's likelihood (after the word
+  // before it, and on its own) blended with the ranking data's, and the words the dictionary lacks added.
+  void BlendLearnedLikelihoods(std::vector<RankedEntry>* pool) const {
     std::vector<Learned> found;
-    auto add = [&](uint32_t record, double likelihood) {
-      if (likelihood < kNegligible) return;
-      LearnedRecord r;
-      if (!l.Record(record, &r)) return;
-      const std::u16string form = r.form.ToString();
-      uint32_t e = WordEntry(dict_, form);
-      if (e == kNone && r.uses < kMinUsesOutsideDictionary) return;
-      if (e != kNone && (e < q_.first || e >= end_)) return;  // a damaged store
-      if (e != kNone && !Eligible(e)) return;
-      std::u16string lower;
-      if (e == kNone) {
-        // A word the dictionary lacks, offered once it was written twice and only for its prefix.
-        const std::u16string key = WordKey(form);
-        if (key.size() <= q_.minWordLength || key.compare(0, q_.prefix.size(), q_.prefix) != 0) return;
-        lower = LowerText(form);
-      }
-      found.push_back({e, record, likelihood, std::move(lower)});
-    };
+    AddLearnedPairs(&found);
+    AddLearnedWords(&found);
+    MixIntoPool(MergeLearned(std::move(found)), pool);
+  }
 
-    // Pairs: the words learned after the one before, in proportion among themselves.
-    if (!q_.lastKey.empty()) {
-      const std::u16string after = q_.lastKey + kPairSeparator;
-      uint32_t a, b;
-      l.PrefixRange(after + std::u16string(q_.prefix), &a, &b);
-      uint32_t all, allEnd;
-      l.PrefixRange(after, &all, &allEnd);
-      double total = 0;
-      // The total is over every word learned after this one, the candidates only those of the prefix.
-      Heaviest(
-          all, allEnd, [](const LearnedRecord&) { return true; }, &total);
-      double ignored;
-      for (const auto& [weight, i] : Heaviest(
-               a, b, [](const LearnedRecord&) { return true; }, &ignored)) {
-        if (total > 0) add(i, kPairShare * weight / total);
-      }
+  // A learned record with the likelihood it adds, when it may be offered for this page.
+  void AddLearned(uint32_t record, double likelihood, std::vector<Learned>* found) const {
+    if (likelihood < kNegligible) return;
+    LearnedRecord r;
+    if (!q_.learned->Record(record, &r)) return;
+    const std::u16string form = r.form.ToString();
+    uint32_t e = WordEntry(dict_, form);
+    if (e == kNone && r.uses < kMinUsesOutsideDictionary) return;
+    if (e != kNone && (e < q_.first || e >= end_)) return;  // a damaged store
+    if (e != kNone && !Eligible(e)) return;
+    std::u16string lower;
+    if (e == kNone) {
+      // A word the dictionary lacks, offered once it was written twice and only for its prefix.
+      const std::u16string key = WordKey(form);
+      if (key.size() <= q_.minWordLength || key.compare(0, q_.prefix.size(), q_.prefix) != 0) return;
+      lower = LowerText(form);
     }
-    // Single words.
+    found->push_back({e, record, likelihood, std::move(lower)});
+  }
+
+  // Pairs: the words learned after the one before, in proportion among themselves.
+  void AddLearnedPairs(std::vector<Learned>* found) const {
+    if (q_.lastKey.empty()) return;
+    const LearnedView& l = *q_.learned;
+    const std::u16string after = q_.lastKey + kPairSeparator;
+    uint32_t a, b;
+    l.PrefixRange(after + std::u16string(q_.prefix), &a, &b);
+    uint32_t all, allEnd;
+    l.PrefixRange(after, &all, &allEnd);
+    double total = 0;
+    // The total is over every word learned after this one, the candidates only those of the prefix.
+    Heaviest(
+        all, allEnd, [](const LearnedRecord&) { return true; }, &total);
+    double ignored;
+    for (const auto& [weight, i] : Heaviest(
+             a, b, [](const LearnedRecord&) { return true; }, &ignored)) {
+      if (total > 0) AddLearned(i, kPairShare * weight / total, found);
+    }
+  }
+
+  // Single words, in proportion to all words learned; the pairs take their share first.
+  void AddLearnedWords(std::vector<Learned>* found) const {
+    const LearnedView& l = *q_.learned;
     const double wordTotal = l.wordTotal();
-    if (wordTotal > 0) {
-      const double share = q_.lastKey.empty() ? 1.0 : 1.0 - kPairShare;
-      if (q_.prefix.empty()) {
-        for (uint32_t k = 0; k < l.rankedCount() && k < kLearnedCandidates; ++k) {
-          LearnedRecord r;
-          const uint32_t i = l.Ranked(k);
-          if (l.Record(i, &r) && !r.pair()) add(i, share * r.weight / wordTotal);
-        }
-      } else {
-        uint32_t a, b;
-        l.PrefixRange(q_.prefix, &a, &b);
-        double ignored;
-        for (const auto& [weight, i] : Heaviest(
-                 a, b, [](const LearnedRecord& r) { return !r.pair(); }, &ignored)) {
-          add(i, share * weight / wordTotal);
-        }
+    if (wordTotal <= 0) return;
+    const double share = q_.lastKey.empty() ? 1.0 : 1.0 - kPairShare;
+    if (q_.prefix.empty()) {
+      for (uint32_t k = 0; k < l.rankedCount() && k < kLearnedCandidates; ++k) {
+        LearnedRecord r;
+        const uint32_t i = l.Ranked(k);
+        if (l.Record(i, &r) && !r.pair()) AddLearned(i, share * r.weight / wordTotal, found);
       }
+      return;
     }
-    // One likelihood per entry (or per spelling of a word the dictionary lacks).
+    uint32_t a, b;
+    l.PrefixRange(q_.prefix, &a, &b);
+    double ignored;
+    for (const auto& [weight, i] : Heaviest(
+             a, b, [](const LearnedRecord& r) { return !r.pair(); }, &ignored)) {
+      AddLearned(i, share * weight / wordTotal, found);
+    }
+  }
+
+  // One likelihood per entry (or per spelling of a word the dictionary lacks).
+  static std::vector<Learned> MergeLearned(std::vector<Learned> found) {
     std::sort(found.begin(), found.end(), [](const Learned& x, const Learned& y) {
       return x.entry != y.entry ? x.entry < y.entry : x.lower < y.lower;
     });
@@ -230,12 +244,14 @@ class Ranker {
         merged.push_back(std::move(f));
       }
     }
-    found.swap(merged);
+    return merged;
+  }
 
-    // Mixed: the data's likelihood and the learned one.
+  // Mixed: the data's likelihood and the learned one.
+  void MixIntoPool(const std::vector<Learned>& learned, std::vector<RankedEntry>* pool) const {
     const double keep = -kCostScale * std::log10(1.0 - kLearnedShare);
     for (RankedEntry& p : *pool) p.cost += keep;
-    for (const Learned& f : found) {
+    for (const Learned& f : learned) {
       double lm = 0;
       RankedEntry* existing = nullptr;
       if (f.entry != kNone) {

@@ -115,7 +115,7 @@ TEST_F(TabSourceSetTest, KeepsNineNamesAndNoMore) {
   for (uint16_t t = 0; t < 9; ++t) tabs.push_back({t, 0, -1, 0, 0, u"name" + std::u16string(1, u'1' + t)});
   SettingsRecord record = TabSettings(tabs, {0});
   // A count the settings sheet can never write; only nine tabs exist in the record.
-  record.view().setTabCount(40);
+  record.view().SetTabCount(40);
   Publish(record, 1);
   EXPECT_EQ(set_.sourceCount(), 9u);
   EXPECT_EQ(set_.tabCount(), 9u);

@@ -64,18 +64,7 @@ TEST(TabSource, FindsKeysBeginningWithThePrefixAndCopiesTheirTexts) {
   EXPECT_EQ(lock.held, 0);
 }
 
-TEST(TabSource, FoldsTheTypedPrefixButNeverTheKeys) {
-  const auto image = BuildDictionaryImage(std::vector<std::u16string>{u"Abc", u"ab", u"abz", u"b"});
-  auto typed = MakeSource(image, 0);
-  typed->SetPrefix(u"A");
-  EXPECT_EQ(typed->AppendLetter(u'B'), 2u);
-  EXPECT_EQ(typed->prefix(), u"ab");
-  EXPECT_EQ(Page(*typed), (std::vector<std::u16string>{u"ab", u"abz"}));
-  EXPECT_EQ(typed->SetPrefix(u"ABZ"), 1u);
-  EXPECT_EQ(typed->SetPrefix(u"Abc"), 0u);
-}
-
-TEST(TabSource, PagesThroughTwentyFiveMatchesKeepingFetchedPages) {
+TEST(TabSource, PagesFetchedOnceAreTurnedAgainWithoutASearch) {
   std::vector<std::u16string> keys{u"a"};
   for (int i = 0; i < 25; ++i) keys.push_back(u"m" + Letters(i, 2));
   keys.push_back(u"n");
@@ -83,94 +72,14 @@ TEST(TabSource, PagesThroughTwentyFiveMatchesKeepingFetchedPages) {
   auto s = MakeSource(BuildDictionaryImage(keys), 0, &lock);
   EXPECT_EQ(s->SetPrefix(u"m"), 10u);
   EXPECT_EQ(s->NextPage(), 10u);
-  EXPECT_EQ(s->CandidateWord(0), u"mak");
   EXPECT_EQ(s->NextPage(), 5u);
-  EXPECT_EQ(s->CandidateWord(4), u"may");
-  EXPECT_EQ(s->NextPage(), 0u);
-  EXPECT_EQ(s->pageOffset(), 20u);
   const int reads = lock.acquired;
   EXPECT_EQ(s->PreviousPage(), 10u);
   EXPECT_EQ(s->PreviousPage(), 10u);
-  EXPECT_EQ(s->PreviousPage(), 0u);
-  EXPECT_EQ(s->CandidateWord(0), u"maa");
-  EXPECT_EQ(s->NextPage(), 10u);  // fetched before: no search
+  EXPECT_EQ(s->NextPage(), 10u);
+  EXPECT_EQ(s->NextPage(), 5u);
   EXPECT_EQ(lock.acquired, reads);
   EXPECT_EQ(s->candidateCount(), 25u);
-}
-
-TEST(TabSource, ShortKeysAreSkippedWithoutEndingThePage) {
-  // Lengths 4, 3, 4, 3, ... under minWordLength 3: every other key is too short.
-  std::vector<std::u16string> keys;
-  for (int i = 0; i < 30; ++i) keys.push_back(i % 2 == 0 ? u"k" + Letters(i, 3) : u"k" + Letters(i, 2));
-  std::sort(keys.begin(), keys.end());
-  auto s = MakeSource(BuildDictionaryImage(keys), 3);
-  EXPECT_EQ(s->SetPrefix(u"k"), 10u);
-  std::vector<std::u16string> seen = Page(*s);
-  EXPECT_EQ(s->NextPage(), 5u);
-  for (auto& w : Page(*s)) seen.push_back(w);
-  ASSERT_EQ(seen.size(), 15u);
-  for (size_t i = 0; i < seen.size(); ++i) {
-    EXPECT_EQ(seen[i].size(), 4u) << i;
-    if (i > 0) {
-      EXPECT_LT(seen[i - 1], seen[i]);  // in order, none repeated
-    }
-  }
-}
-
-TEST(TabSource, WalksTheIndexAndScansUnindexedGroups) {
-  const auto image = TwoLetterGroups();
-  DictionaryView view;
-  ASSERT_TRUE(DictionaryView::FromFile(image.data(), image.size(), &view));
-  ASSERT_EQ(view.nodeCount(), 2u);
-  ASSERT_EQ(view.Child(0, 1), kChildUnindexed);
-
-  auto s = MakeSource(image, 0);
-  EXPECT_EQ(s->cursor(), 0u);
-  EXPECT_EQ(s->SetPrefix(u"b"), 10u);
-  EXPECT_EQ(s->matchEnd(), 250u);
-  EXPECT_EQ(s->matchBegin(), 120u);
-  EXPECT_EQ(s->cursor(), kNone);
-  EXPECT_EQ(s->CandidateWord(0), u"baa");
-  EXPECT_EQ(s->AppendLetter(u'e'), 10u);  // the walk has left the index: a plain narrowing
-  EXPECT_EQ(s->CandidateWord(0), u"bea");
-
-  EXPECT_EQ(s->SetPrefix(u"a"), 10u);
-  EXPECT_EQ(s->cursor(), 1u);
-  EXPECT_EQ(s->matchBegin(), 0u);
-  EXPECT_EQ(s->matchEnd(), 120u);
-  EXPECT_EQ(s->AppendLetter(u'z'), 0u);  // inside node 1, z is absent
-  EXPECT_EQ(s->matchBegin(), kNone);
-
-  EXPECT_EQ(s->SetPrefix(u"c"), 0u);  // absent at the root
-  EXPECT_EQ(s->AppendLetter(u'a'), 0u);
-  EXPECT_EQ(s->prefix(), u"c");  // ignored until the next SetPrefix
-  EXPECT_EQ(s->SetPrefix(u"bb"), 10u);
-  EXPECT_EQ(s->CandidateWord(0), u"bba");
-}
-
-TEST(TabSource, CharactersOutsideTheLettersNarrowToTheOuterGroups) {
-  std::vector<std::u16string> keys{u"a1", u"a9"};
-  for (int i = 0; i < 120; ++i) keys.push_back(u"a" + Letters(i, 2));
-  keys.insert(keys.end(), {u"a\u00e9", u"z", u"\u00e9t\u00e9", u"\u00e9t\u00e9s"});
-  auto s = MakeSource(BuildDictionaryImage(keys), 0);
-  EXPECT_EQ(s->SetPrefix(u"\u00e9"), 2u);
-  EXPECT_EQ(s->cursor(), kNone);
-  EXPECT_EQ(s->matchBegin(), 124u);
-  EXPECT_EQ(Page(*s), (std::vector<std::u16string>{u"\u00e9t\u00e9", u"\u00e9t\u00e9s"}));
-  EXPECT_EQ(s->SetPrefix(u"a\u00e9"), 1u);
-  EXPECT_EQ(s->SetPrefix(u"a9"), 1u);
-  EXPECT_EQ(s->CandidateWord(0), u"a9");
-  // Keys never hold apostrophes, so a typed one matches nothing.
-  EXPECT_EQ(s->SetPrefix(u"a'"), 0u);
-  EXPECT_EQ(s->SetPrefix(u"'"), 0u);
-}
-
-TEST(TabSource, ASmallDictionaryWithoutIndexIsScannedFromTheStart) {
-  const auto image = BuildDictionaryImage(std::vector<std::u16string>{u"ant", u"bee", u"bees", u"cat"});
-  auto s = MakeSource(image, 0);
-  EXPECT_EQ(s->cursor(), kNone);
-  EXPECT_EQ(s->SetPrefix(u"be"), 2u);
-  EXPECT_EQ(s->SetPrefix(u""), 4u);  // an empty prefix offers every key
 }
 
 TEST(TabSource, AFailedLockChangesNothing) {

@@ -265,10 +265,10 @@ TEST_F(TypingTest, ShowFromLettersTheLinkedTabAndSwitchingTabs) {
   SettingsRecord settings = MakeDefaultSettings();
   SettingsView view = settings.view();
   ASSERT_TRUE(AddTab(view));
-  view.tab(1).setName(u"Follow");
-  view.tab(1).setDictionaryId(static_cast<int16_t>(view.dictionary(0).dictionaryId()));
-  view.tab(0).setShowFromLetters(2);
-  view.tab(0).setLinkTabId(static_cast<int16_t>(view.tab(1).tabId()));
+  view.tab(1).SetName(u"Follow");
+  view.tab(1).SetDictionaryId(static_cast<int16_t>(view.dictionary(0).dictionaryId()));
+  view.tab(0).SetShowFromLetters(2);
+  view.tab(0).SetLinkTabId(static_cast<int16_t>(view.tab(1).tabId()));
   UseSettings(settings);
 
   const Trace trace = Typed("ab1! prog12 qu+_{ClickTab 1}{Enter}xy{Item 0}z{Item 0}{Menu 2 0}", "--langbar");

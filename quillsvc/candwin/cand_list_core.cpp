@@ -242,7 +242,7 @@ void CandListCore::Release(PointF p) {
         } else {
           PrevTab();
         }
-        if (callback_ != nullptr) callback_->OnTabScrolled(index);
+        if (callback_ != nullptr) callback_->OnTabScrolled();
         break;
       case AppearanceElement::kVScrollBar:
         if (callback_ != nullptr) callback_->OnListScrolled(index);

@@ -72,12 +72,12 @@ class CandListCoreTest : public ::testing::Test {
   CandListCoreTest() {
     SettingsRecord record = MakeDefaultSettings();
     const SettingsView s = record.view();
-    s.tab(0).setTitle(u"First");
+    s.tab(0).SetTitle(u"First");
     for (const char16_t* name : {u"second", u"third"}) {
       AddTab(s);
-      s.tab(s.tabCount() - 1).setName(name);
+      s.tab(s.tabCount() - 1).SetName(name);
     }
-    s.tab(1).setTitle(u"Second");
+    s.tab(1).SetTitle(u"Second");
     EXPECT_EQ(PublishPrivateSettings(record.data(), record.size(), &published_), Result::kSuccess);
     EXPECT_EQ(PublishPrivateDictionaryFiles({Dictionary()}, &published_), Result::kSuccess);
     set_.Rebuild();
@@ -233,7 +233,7 @@ TEST_F(CandListCoreTest, TheRightArrowOnTheLastTabWrapsToTheFirstInView) {
   EXPECT_FALSE(Manager().hScrollBar->pressed[1]);
   EXPECT_EQ(Manager().tabStrip->activeTab, 0);
   EXPECT_EQ(Manager().tabStrip->firstVisibleTab, 0);
-  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 4 1", "up 4 1", "tabs 1"}));
+  EXPECT_EQ(callback_.events, (std::vector<std::string>{"down 4 1", "up 4 1", "tabs"}));
 }
 
 TEST_F(CandListCoreTest, PlacementStaysInsideTheWorkAreaOfTheTextsMonitor) {
@@ -333,7 +333,7 @@ TEST_F(CandListCoreTest, InHighContrastEveryPartIsDrawnOpaqueInTheSystemColours)
   // Tab colours that would be unreadable: translucent, a gradient, a pale selection.
   for (size_t t = 0; t < Settings().tabCount(); ++t) {
     for (size_t e = 0; e < kAppearanceElementCount; ++e) {
-      Settings().tab(t).setColors(static_cast<AppearanceElement>(e),
+      Settings().tab(t).SetColors(static_cast<AppearanceElement>(e),
                                   {0x40C0C0C0, 0x40D0D0D0, 0x40E0E0E0, 0x40F0F0F0, 0x40B0B0B0, 0x40A0A0A0});
     }
   }
@@ -426,7 +426,7 @@ TEST_F(CandListCoreTest, AtAHigherDpiFontsAndMetricsGrowByDpiOver96) {
 }
 
 TEST_F(CandListCoreTest, AnUnknownLayoutShowsOnlyTheBackgroundAndNeverFails) {
-  Settings().setLayoutKind(1);
+  Settings().SetLayoutKind(1);
   EXPECT_FALSE(Core().BuildWidgets(0, 200, 400));
   EXPECT_EQ(Core().manager(), nullptr);
   set_.SetPrefix(u"aa");

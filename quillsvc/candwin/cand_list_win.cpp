@@ -11,6 +11,9 @@
 namespace quillet {
 namespace {
 
+// The core reports presses and releases under the window system's own numbers.
+static_assert(kButtonDownMessage == WM_LBUTTONDOWN && kButtonUpMessage == WM_LBUTTONUP);
+
 RECT Native(const RectI& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 RectI Portable(const RECT& r) { return RectI{r.left, r.top, r.right, r.bottom}; }
 

@@ -47,8 +47,8 @@ gdip::Session& Gdiplus() {
 SettingsRecord WhiteWindow() {
   SettingsRecord record = MakeDefaultSettings();
   const TabRecord tab = record.view().tab(0);
-  tab.setColors(AppearanceElement::kWindow, {0x00FFFFFF, 0, 0x00FFFFFF, 0, 0x00FFFFFF, 0});
-  tab.setColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFFFFFFFF, 0x80000000, 0xFF0000FF, 0, 0xFF0000FF});
+  tab.SetColors(AppearanceElement::kWindow, {0x00FFFFFF, 0, 0x00FFFFFF, 0, 0x00FFFFFF, 0});
+  tab.SetColors(AppearanceElement::kCandidateList, {0xFF000000, 0xFFFFFFFF, 0x80000000, 0xFF0000FF, 0, 0xFF0000FF});
   return record;
 }
 
@@ -130,7 +130,7 @@ class CandListWinTest : public ::testing::Test {
 TEST_F(CandListWinTest, TheFrameShowsTheGradientBetweenItsEndsInsideAnOpaqueBorder) {
   SettingsRecord record = MakeDefaultSettings();
   // Black to white from left to right; the colours are stored without alpha and drawn opaque.
-  record.view().tab(0).setColors(AppearanceElement::kWindow, {0x00000000, 0, 0x00FFFFFF, 0, 0x0000FF00, 0});
+  record.view().tab(0).SetColors(AppearanceElement::kWindow, {0x00000000, 0, 0x00FFFFFF, 0, 0x0000FF00, 0});
   ASSERT_NO_FATAL_FAILURE(Open(record, u"ba"));
   const ScreenPixels s = Screen();
   ASSERT_GT(s.width, 50);

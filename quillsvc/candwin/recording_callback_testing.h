@@ -13,7 +13,7 @@ class RecordingCallback : public IWidgetMouseEventCallback {
   void OnTabClicked(int32_t t) override { events.push_back("tab " + std::to_string(t)); }
   void OnItemClicked(int32_t r) override { events.push_back("item " + std::to_string(r)); }
   void OnListScrolled(int32_t a) override { events.push_back("list " + std::to_string(a)); }
-  void OnTabScrolled(int32_t a) override { events.push_back("tabs " + std::to_string(a)); }
+  void OnTabScrolled() override { events.push_back("tabs"); }
   void OnMouseEvent(uint32_t m, AppearanceElement e, int32_t i) override {
     events.push_back((m == kButtonDownMessage ? "down " : "up ") + std::to_string(static_cast<int>(e)) + " " +
                      std::to_string(i));

@@ -21,26 +21,30 @@
 
 namespace quillet {
 
-class CWidgetManagerBase {
+class CWidgetMgrTopLayout {
  public:
-  explicit CWidgetManagerBase(FontFactory& fonts) : fontFactory_(fonts) {}
-  virtual ~CWidgetManagerBase() = default;
-  CWidgetManagerBase(const CWidgetManagerBase&) = delete;
-  CWidgetManagerBase& operator=(const CWidgetManagerBase&) = delete;
+  explicit CWidgetMgrTopLayout(FontFactory& fonts) : fontFactory_(fonts) {}
+  CWidgetMgrTopLayout(const CWidgetMgrTopLayout&) = delete;
+  CWidgetMgrTopLayout& operator=(const CWidgetMgrTopLayout&) = delete;
 
+  // Makes every widget anew from the settings (the tab strip gets the record's tabs, the title bar
+  // the title of `activeTab`, or of tab 0 when that is out of range) and loads the fonts. True when all
+  // six widgets and four fonts exist; false after a Clear otherwise.
+  bool Build(ConstSettingsView settings, int32_t activeTab);
+  // Replaces the four fonts from the settings, their sizes scaled to `dpi`; false after a Clear when one
+  // cannot be made or failed.
+  bool LoadFonts(ConstSettingsView settings);
   // Deletes the widgets and the fonts.
-  virtual void Clear();
+  void Clear();
+  // Positions and sizes every widget; returns the window size, (0, 0) when the fonts are not usable or
+  // the tab strip's active tab is out of range.
+  SizeI Layout(Surface& s);
   // Draws the widgets with the palettes of the active tab, or all in `system` colours when given.
   // Before each widget the surface's status is taken, and the widget is skipped when it was not Ok: a
   // failure costs only the next widget.
-  virtual void DrawAll(Surface& s, ConstSettingsView settings, const SystemColors* system);
+  void DrawAll(Surface& s, ConstSettingsView settings, const SystemColors* system);
   // The element code and the widget's index under `p`; false when no widget is there.
-  virtual bool HitTest(PointF p, AppearanceElement* element, int32_t* index) const;
-  // True when all six widgets and four fonts exist; false after a Clear otherwise.
-  virtual bool Build(ConstSettingsView settings, int32_t activeTab) = 0;
-  // Positions and sizes every widget; returns the window size, (0, 0) when the fonts are not usable or
-  // the tab strip's active tab is out of range.
-  virtual SizeI Layout(Surface& s) = 0;
+  bool HitTest(PointF p, AppearanceElement* element, int32_t* index) const;
 
   // All four fonts exist and report no failure.
   bool FontsUsable() const;
@@ -62,21 +66,31 @@ class CWidgetManagerBase {
   // Indexed by element 0 to 3: tab strip, candidate list, title bar, addition bar.
   std::array<std::unique_ptr<Font>, kFontCount> fonts;
 
- protected:
+ private:
+  // The bands of the vertical stack that Layout measured, and where the stack ends.
+  struct Bands {
+    bool strip = false;
+    bool title = false;
+    bool list = false;
+    bool addition = false;
+    float bottom = 0;
+  };
+  // Layout's steps, in order: the bands measured and stacked; the window's height within its bounds;
+  // the width the list and the title need; the spin boxes sized and the room they take; the width
+  // within its bounds; the bands stretched to it; the vertical spin box placed beside the list.
+  Bands StackBands(Surface& s);
+  int32_t FitHeight(float stackBottom) const;
+  float ContentWidth(const Bands& b) const;
+  float WidenForVScrollBar(bool stripShown, float width);
+  float WidenForHScrollBar(bool stripShown, float width);
+  float FitWidth(bool stripShown, float width) const;
+  void StretchBands(bool stripShown, float width, Surface& s);
+  void PlaceVScrollBar();
+  // Pixels at 96 DPI scaled to `dpi`; Bound does so for the window's size bounds.
+  float Px(float pixels) const;
+  int32_t Bound(int32_t pixels) const;
+
   FontFactory& fontFactory_;
-};
-
-class CWidgetMgrTopLayout : public CWidgetManagerBase {
- public:
-  using CWidgetManagerBase::CWidgetManagerBase;
-
-  // Makes every widget anew from the settings (the tab strip gets the record's tabs, the title bar
-  // the title of `activeTab`, or of tab 0 when that is out of range) and loads the fonts.
-  bool Build(ConstSettingsView settings, int32_t activeTab) override;
-  SizeI Layout(Surface& s) override;
-  // Replaces the four fonts from the settings, their sizes scaled to `dpi`; false after a Clear when one cannot be made
-  // or failed.
-  bool LoadFonts(ConstSettingsView settings);
 };
 
 }  // namespace quillet

@@ -20,7 +20,7 @@ class WidgetManagerTest : public ::testing::Test {
   WidgetManagerTest() : record_(MakeDefaultSettings()) {}
 
   SettingsView Settings() { return record_.view(); }
-  void Show(AppearanceElement e, bool shown) { Settings().setVisible(e, shown); }
+  void Show(AppearanceElement e, bool shown) { Settings().SetVisible(e, shown); }
   bool Build(int32_t activeTab = 0) {
     const bool built = manager_.Build(record_.view(), activeTab);
     manager_.maxWidth = 200;
@@ -34,7 +34,7 @@ class WidgetManagerTest : public ::testing::Test {
   void AddTabs(std::initializer_list<std::u16string_view> names) {
     for (std::u16string_view n : names) {
       ASSERT_TRUE(AddTab(Settings()));
-      Settings().tab(Settings().tabCount() - 1).setName(n);
+      Settings().tab(Settings().tabCount() - 1).SetName(n);
     }
   }
   bool Hit(PointF p, AppearanceElement* e, int32_t* i) { return manager_.HitTest(p, e, i); }
@@ -90,7 +90,7 @@ TEST_F(WidgetManagerTest, TenCandidatesBringTheVerticalSpinBoxOverTheListsRightE
 }
 
 TEST_F(WidgetManagerTest, OnlyTwoOrMoreTabsThatDoNotFitBringTheHorizontalSpinBox) {
-  Settings().tab(0).setName(u"a very long tab name");
+  Settings().tab(0).SetName(u"a very long tab name");
   ASSERT_TRUE(Build());
   manager_.Layout(surface_);
   EXPECT_FALSE(manager_.hScrollBar->visible);
@@ -138,7 +138,7 @@ TEST_F(WidgetManagerTest, AnEmptyTitleLeavesNoGapAndAnAdditionNeedsCandidates) {
   EXPECT_FLOAT_EQ(manager_.candidateList->bounds.y, 28);
   EXPECT_FLOAT_EQ(manager_.additionBar->bounds.y, 28 + 42 + 4);
 
-  Settings().tab(0).setTitle(u"Title");
+  Settings().tab(0).SetTitle(u"Title");
   ASSERT_TRUE(Build());
   Rows(2);
   manager_.Layout(surface_);
@@ -149,7 +149,7 @@ TEST_F(WidgetManagerTest, AnEmptyTitleLeavesNoGapAndAnAdditionNeedsCandidates) {
 }
 
 TEST_F(WidgetManagerTest, AFailedStepCostsOnlyTheNextWidget) {
-  Settings().tab(0).setTitle(u"Title");
+  Settings().tab(0).SetTitle(u"Title");
   ASSERT_TRUE(Build());
   Rows(2);
   manager_.additionBar->text = u"described";
@@ -180,7 +180,7 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
   EXPECT_FALSE(surface_.clip().has_value());
 
   // A strip whose tabs all fit is drawn as it is: nothing of it reaches out.
-  Settings().tab(1).setName(u"2");
+  Settings().tab(1).SetName(u"2");
   ASSERT_TRUE(Build());
   Rows(1, u"a long word to widen the window");
   manager_.Layout(surface_);
@@ -191,7 +191,7 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
   EXPECT_EQ(surface_.log().Of(Op::kPath).size(), 2u);
 
   // A clip that cannot be saved is not narrowed, and the strip is still drawn.
-  Settings().tab(1).setName(u"second");
+  Settings().tab(1).SetName(u"second");
   ASSERT_TRUE(Build());
   Rows(1);
   manager_.Layout(surface_);
@@ -206,7 +206,7 @@ TEST_F(WidgetManagerTest, TheTabStripIsClippedToItsBoxAndTheClipRestored) {
 TEST_F(WidgetManagerTest, WidgetsUseTheActiveTabsColours) {
   AddTabs({u"second"});
   const ElementColors list{0xFF111111, 0xFF222222, 0xFF333333, 0, 0, 0};
-  Settings().tab(1).setColors(AppearanceElement::kCandidateList, list);
+  Settings().tab(1).SetColors(AppearanceElement::kCandidateList, list);
   ASSERT_TRUE(Build(1));
   Rows(2);
   manager_.Layout(surface_);
@@ -218,8 +218,8 @@ TEST_F(WidgetManagerTest, WidgetsUseTheActiveTabsColours) {
 }
 
 TEST_F(WidgetManagerTest, FontsComeFromTheSettingsWithTheirDefaults) {
-  Settings().setFontName(AppearanceElement::kCandidateList, u"");
-  Settings().setFontSize(AppearanceElement::kTitleBar, 0);
+  Settings().SetFontName(AppearanceElement::kCandidateList, u"");
+  Settings().SetFontSize(AppearanceElement::kTitleBar, 0);
   ASSERT_TRUE(Build());
   EXPECT_EQ(fonts_.requested.at(1), u"Times New Roman");
   const auto* title = static_cast<const testing::TestFont*>(manager_.font(AppearanceElement::kTitleBar));
@@ -228,7 +228,7 @@ TEST_F(WidgetManagerTest, FontsComeFromTheSettingsWithTheirDefaults) {
 
 TEST_F(WidgetManagerTest, AFontThatCannotBeMadeLeavesNothingToLayOutDrawOrHit) {
   for (bool failed : {true, false}) {
-    Settings().setFontName(AppearanceElement::kAdditionBar, u"Broken");
+    Settings().SetFontName(AppearanceElement::kAdditionBar, u"Broken");
     fonts_.failedFamilies.clear();
     fonts_.missingFamilies.clear();
     (failed ? fonts_.failedFamilies : fonts_.missingFamilies).insert(u"Broken");
@@ -245,7 +245,7 @@ TEST_F(WidgetManagerTest, AFontThatCannotBeMadeLeavesNothingToLayOutDrawOrHit) {
 
 TEST_F(WidgetManagerTest, BuildTakesTabsNamesAndTheActiveTabsTitle) {
   AddTabs({u"second", u"third"});
-  Settings().tab(2).setTitle(u"Third title");
+  Settings().tab(2).SetTitle(u"Third title");
   ASSERT_TRUE(Build(2));
   EXPECT_EQ(manager_.tabStrip->TabCount(), 3u);
   EXPECT_EQ(manager_.tabStrip->Tab(1).caption, u"second");
@@ -255,7 +255,7 @@ TEST_F(WidgetManagerTest, BuildTakesTabsNamesAndTheActiveTabsTitle) {
   EXPECT_EQ(manager_.tabStrip->activeTab, 0);
   EXPECT_EQ(manager_.tabStrip->TabCount(), 3u);  // built anew, not appended
 
-  Settings().setTabCount(0);
+  Settings().SetTabCount(0);
   ASSERT_TRUE(Build());
   manager_.Layout(surface_);
   ASSERT_EQ(manager_.tabStrip->TabCount(), 1u);
@@ -264,7 +264,7 @@ TEST_F(WidgetManagerTest, BuildTakesTabsNamesAndTheActiveTabsTitle) {
 
 TEST_F(WidgetManagerTest, HitsFollowThePrecedenceOfWhatLiesOnTop) {
   AddTabs({u"second"});
-  Settings().tab(0).setTitle(u"Title");
+  Settings().tab(0).SetTitle(u"Title");
   ASSERT_TRUE(Build());
   Rows(10);
   manager_.additionBar->text = u"described";

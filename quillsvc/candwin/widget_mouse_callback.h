@@ -21,8 +21,9 @@ class IWidgetMouseEventCallback {
   virtual void OnItemClicked(int32_t row) = 0;
   // An arrow of the vertical spin box: 0 previous page, 1 next page.
   virtual void OnListScrolled(int32_t arrow) = 0;
-  // An arrow of the horizontal spin box, after the window switched the tab: 0 left, 1 right.
-  virtual void OnTabScrolled(int32_t arrow) = 0;
+  // An arrow of the horizontal spin box was clicked; the window has switched the tab already, and its
+  // selected tab is the one to show.
+  virtual void OnTabScrolled() = 0;
   // Every press and release, with what lies under the mouse.
   virtual void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) = 0;
 

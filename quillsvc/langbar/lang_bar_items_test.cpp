@@ -182,7 +182,7 @@ TEST_F(LangBarItemsTest, OneSinkHearsRefreshesUntilItsCookieIsGivenBack) {
 TEST_F(LangBarItemsTest, TheTabListAndTheBalloonShowTheTabs) {
   SettingsRecord record = MakeDefaultSettings();
   ASSERT_TRUE(AddTab(record.view()));
-  record.view().tab(1).setName(u"Second");
+  record.view().tab(1).SetName(u"Second");
   PublishedData published;
   TabSourceSet tabs(published);
   ASSERT_EQ(PublishPrivateSettings(record.data(), record.size(), &published), Result::kSuccess);

@@ -49,9 +49,9 @@ void CQuillsvc::DestroyCandidateWindow() { window_.reset(); }
 void CQuillsvc::OnTabClicked(int32_t tab) { controller_.OnTabClicked(tab); }
 void CQuillsvc::OnItemClicked(int32_t row) { controller_.OnItemClicked(row); }
 void CQuillsvc::OnListScrolled(int32_t arrow) { controller_.OnListScrolled(arrow != 0); }
-void CQuillsvc::OnTabScrolled(int32_t) { controller_.OnTabScrolled(); }
+void CQuillsvc::OnTabScrolled() { controller_.OnTabScrolled(); }
 void CQuillsvc::OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) {
-  controller_.OnMouseEvent(message, static_cast<int>(element), index);
+  controller_.OnMouseEvent(message, element, index);
 }
 
 void CQuillsvc::RequestFinalize() {

@@ -172,10 +172,6 @@ TEST_F(CompositionStateTest, AReplacementAdaptsTheWordAndKeepsTheCompositionOpen
   ExpectInStep();
   ASSERT_EQ(state_.AddChar(doc_, u's'), EditStatus::kOk);
   EXPECT_EQ(doc_.text, u"say PROgrams");
-
-  ASSERT_EQ(state_.ReplaceComposition(doc_, CaseRule::Upper, u"program"), EditStatus::kOk);
-  EXPECT_EQ(doc_.text, u"say PROGRAM");
-  ExpectInStep();
 }
 
 TEST_F(CompositionStateTest, AReplacementLongerThan128KeepsTheWholeWordInTheDocumentOnly) {

@@ -4,12 +4,10 @@
 
 #include "common/result.h"
 #include "common/utf16.h"
+#include "quillsvc/candwin/widget_mouse_callback.h"
 
 namespace quillet {
 namespace {
-
-constexpr uint32_t kLeftButtonDown = 0x201;  // WM_LBUTTONDOWN
-constexpr int kCandidateListElement = 1;
 
 bool IsLetterKey(uint32_t key) { return key >= vk::kA && key <= vk::kZ; }
 
@@ -388,9 +386,9 @@ void InputController::OnTabScrolled() {
   host_.RefreshLangBarItems();
 }
 
-void InputController::OnMouseEvent(uint32_t message, int element, int index) {
+void InputController::OnMouseEvent(uint32_t message, AppearanceElement element, int index) {
   CandidateWindow* window = host_.candidateWindow();
-  if (window == nullptr || message != kLeftButtonDown || element != kCandidateListElement) return;
+  if (window == nullptr || message != kButtonDownMessage || element != AppearanceElement::kCandidateList) return;
   if (window->AdditionBarVisible()) {
     window->SetAdditionText(index < 0 ? std::u16string() : tabs_.DescriptionText(static_cast<size_t>(index)));
   }

@@ -17,8 +17,8 @@
 //     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
 //     ITfTextLayoutSink::OnLayoutChange            PlaceCandidateWindow(context), in a read-only session
 //     activation and thread focus                  OpenPublications() / ClosePublications(),
-//                                                  set_errorCode(code)
-//     the tab-list menu                            OnTabClicked (window visible) or set_activeTab
+//                                                  SetErrorCode(code)
+//     the tab-list menu                            OnTabClicked (window visible) or SetActiveTab
 //   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
 //   and the text service's ITfCompositionSink.
 //
@@ -37,6 +37,7 @@
 
 #include "common/options_record.h"
 #include "common/result.h"
+#include "common/settings_record.h"
 #include "lookup/learning_reporter.h"
 #include "lookup/published_data.h"
 #include "lookup/tab_source_set.h"
@@ -118,7 +119,7 @@ class InputController final : private ICompositionCallback {
   void OnListScrolled(bool forward);
   void OnTabScrolled();
   // A press on a row of the list shows its description in the addition bar.
-  void OnMouseEvent(uint32_t message, int element, int index);
+  void OnMouseEvent(uint32_t message, AppearanceElement element, int index);
 
   // Opens what the loader published (and the learning inbox, which a sandboxed host cannot open) and
   // builds the tab set over it; PublishedData's failure otherwise, with no sources. Closing drops all
@@ -134,10 +135,10 @@ class InputController final : private ICompositionCallback {
 
   // The active tab index: the tab the next candidate window opens on.
   int activeTab() const { return activeTab_; }
-  void set_activeTab(int index) { activeTab_ = index; }
+  void SetActiveTab(int index) { activeTab_ = index; }
   // Not kSuccess while activation or reopening failed: no key is eaten.
   Result errorCode() const { return errorCode_; }
-  void set_errorCode(Result code) { errorCode_ = code; }
+  void SetErrorCode(Result code) { errorCode_ = code; }
   uint32_t lastKey() const { return lastKey_; }
 
  private:

@@ -488,7 +488,7 @@ TEST_F(InputControllerTest, CtrlSpaceAsTheToggleKeyTogglesAndALoneShiftNoLonger)
   host_.disabled = false;
   EXPECT_TRUE(CtrlPress(vk::kSpace));
 
-  core_.set_errorCode(Result::kLoaderStartFailed);
+  core_.SetErrorCode(Result::kLoaderStartFailed);
   EXPECT_FALSE(CtrlPress(vk::kSpace));
   EXPECT_TRUE(host_.open);
 }
@@ -537,7 +537,7 @@ TEST_F(InputControllerTest, ADisabledContextPassesKeysButAShiftTapStillToggles) 
 }
 
 TEST_F(InputControllerTest, InErrorNothingIsEatenAndNothingOpens) {
-  core_.set_errorCode(Result::kLoaderStartFailed);
+  core_.SetErrorCode(Result::kLoaderStartFailed);
   EXPECT_FALSE(Press(vk::kA));
   host_.held.insert(vk::kShift);
   EXPECT_FALSE(Down(vk::kShift));
@@ -547,7 +547,7 @@ TEST_F(InputControllerTest, InErrorNothingIsEatenAndNothingOpens) {
 }
 
 TEST_F(InputControllerTest, ALinkedTabKeepsTheCompositionOpenForAFollowUpWord) {
-  core_.set_activeTab(2);  // Chain
+  core_.SetActiveTab(2);  // Chain
   Type(u"ne");
   EXPECT_EQ(host_.builtForTab, 2);
   EXPECT_EQ(Rows()[0], u"new");
@@ -625,9 +625,9 @@ TEST_F(InputControllerTest, ClicksOnTabsArrowsAndRows) {
   EXPECT_EQ(core_.activeTab(), 1);
   EXPECT_EQ(Rows()[0], u"new");
 
-  core_.OnMouseEvent(0x201, 1, 2);  // a press on "news"
+  core_.OnMouseEvent(kButtonDownMessage, AppearanceElement::kCandidateList, 2);  // a press on "news"
   EXPECT_EQ(window()->AdditionText(), u"reports");
-  core_.OnMouseEvent(0x202, 1, 0);
+  core_.OnMouseEvent(kButtonUpMessage, AppearanceElement::kCandidateList, 0);
   EXPECT_EQ(window()->AdditionText(), u"reports");
 }
 
@@ -650,7 +650,7 @@ TEST_F(InputControllerTest, ARankedTabOrdersByLikelihoodAfterTheDocumentsWords) 
   EXPECT_EQ(Rows()[0], u"project");
   Press(vk::kEscape);
 
-  core_.set_activeTab(1);  // Places: no options, dictionary order
+  core_.SetActiveTab(1);  // Places: no options, dictionary order
   Type(u"new");
   EXPECT_EQ(Rows()[0], u"new york");
 }

@@ -67,7 +67,7 @@ void LangBarItemsOwner::ChooseTab(int index) {
   if (window != nullptr && window->IsVisible()) {
     service_.controller().OnTabClicked(index);
   } else {
-    service_.controller().set_activeTab(index);
+    service_.controller().SetActiveTab(index);
   }
 }
 

@@ -126,7 +126,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   Result ActivateSteps();
   // Makes sure the loader runs, then opens the blocks and the tab sources.
   Result OpenBlocks();
-  void SetErrorCode(Result code) { controller_.set_errorCode(code); }
+  void SetErrorCode(Result code) { controller_.SetErrorCode(code); }
 
   // Each Advise keeps its cookie and says whether it worked; each Unadvise gives back what is advised.
   bool AdviseThreadMgrEventSink();
@@ -165,7 +165,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   void OnTabClicked(int32_t tab) override;
   void OnItemClicked(int32_t row) override;
   void OnListScrolled(int32_t arrow) override;
-  void OnTabScrolled(int32_t arrow) override;
+  void OnTabScrolled() override;
   void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
 
   // GDI+ for the candidate window, for this object's life (started before and ended after it).

@@ -277,7 +277,7 @@ void CAppearancePage::OnItemClicked(int32_t row) {
   RedrawPreview();
 }
 
-void CAppearancePage::OnTabScrolled(int32_t) {
+void CAppearancePage::OnTabScrolled() {
   if (preview_) OnTabClicked(preview_->SelectedTab());
 }
 

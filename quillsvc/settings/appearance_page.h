@@ -41,7 +41,7 @@ class CAppearancePage : public winui::CPropertyPageImpl<CAppearancePage>,
   void OnTabClicked(int32_t tab) override;
   void OnItemClicked(int32_t row) override;
   void OnListScrolled(int32_t) override {}
-  void OnTabScrolled(int32_t arrow) override;
+  void OnTabScrolled() override;
   void OnMouseEvent(uint32_t message, AppearanceElement element, int32_t index) override;
 
  private:

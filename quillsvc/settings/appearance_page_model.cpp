@@ -125,12 +125,12 @@ bool AppearancePageModel::Store(size_t tab, AppearanceElement e, const ElementCo
       colors.highlightBorder = ToArgb(c.highlight[2]);
     }
     if (HasFont(e) && c.fontChoice >= 0 && static_cast<size_t>(c.fontChoice) < fonts.size()) {
-      s_.setFontName(e, fonts[static_cast<size_t>(c.fontChoice)]);
-      s_.setFontSize(e, static_cast<uint16_t>(std::clamp(c.fontSize, 0, kMaxFontSizeChoice)));
+      s_.SetFontName(e, fonts[static_cast<size_t>(c.fontChoice)]);
+      s_.SetFontSize(e, static_cast<uint16_t>(std::clamp(c.fontSize, 0, kMaxFontSizeChoice)));
     }
-    s_.setVisible(e, c.visible);
+    s_.SetVisible(e, c.visible);
   }
-  t.setColors(e, colors);
+  t.SetColors(e, colors);
   const bool changed = before.Changed();
   changed_ = changed_ || changed;
   return changed;

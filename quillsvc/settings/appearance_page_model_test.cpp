@@ -16,7 +16,7 @@ SettingsRecord ThreeTabs() {
   SettingsView s = r.view();
   AddDictionary(s, u"a.dict");
   for (int i = 0; i < 3; ++i) AddTab(s);
-  for (size_t e = 0; e < kVisibleFlagCount; ++e) s.setVisible(static_cast<AppearanceElement>(e), true);
+  for (size_t e = 0; e < kVisibleFlagCount; ++e) s.SetVisible(static_cast<AppearanceElement>(e), true);
   return r;
 }
 
@@ -69,7 +69,7 @@ TEST(AppearancePage, AnglesAboveTheRangeShowAndStoreAs359) {
   ElementColors w = r.view().tab(0).colors(AppearanceElement::kWindow);
   w.highlightForeground = 400;
   w.foreground = 0xFF123456;  // alpha of window colours is not used; it is stored as 0
-  r.view().tab(0).setColors(AppearanceElement::kWindow, w);
+  r.view().tab(0).SetColors(AppearanceElement::kWindow, w);
   AppearancePageModel page(r.view());
   ElementControls c = *page.Load(0, AppearanceElement::kWindow, kFonts);
   EXPECT_EQ(c.angle, 359);
@@ -112,9 +112,9 @@ TEST(AppearancePage, VisibilityAndFontsAreStoredForTheirElements) {
 TEST(AppearancePage, MissingFamiliesFallBackWithoutTouchingTheRecord) {
   SettingsRecord r = ThreeTabs();
   SettingsView s = r.view();
-  s.setFontName(AppearanceElement::kTab, u"Gone Sans");
-  s.setFontName(AppearanceElement::kCandidateList, u"");
-  s.setFontName(AppearanceElement::kTitleBar, u"courier new");
+  s.SetFontName(AppearanceElement::kTab, u"Gone Sans");
+  s.SetFontName(AppearanceElement::kCandidateList, u"");
+  s.SetFontName(AppearanceElement::kTitleBar, u"courier new");
   const SettingsRecord before = r;
   AppearancePageModel page(s);
   EXPECT_EQ(page.Load(0, AppearanceElement::kTab, kFonts)->fontChoice, 2);
@@ -135,7 +135,7 @@ TEST(AppearancePage, ThePreviewTabIsRememberedWhileItExists) {
   page.RememberPreviewTab(-1);
   EXPECT_EQ(page.PreviewTab(), 0u);
   page.RememberPreviewTab(2);
-  r.view().setTabCount(2);  // the Tab page removed the third tab
+  r.view().SetTabCount(2);  // the Tab page removed the third tab
   EXPECT_EQ(page.PreviewTab(), 0u);
 }
 

@@ -89,7 +89,7 @@ DictPageModel::ChoiceOutcome DictPageModel::Browse(size_t p, std::u16string_view
     return out;
   }
   const SectionSnapshot before(s_, kDictionariesSection);
-  Dictionary(p).setPath(relative);
+  Dictionary(p).SetPath(relative);
   Mark(before.Changed());
   out.kind = ChoiceOutcome::Kind::kStored;
   out.position = p;
@@ -101,14 +101,14 @@ bool DictPageModel::Remove(size_t p) { return Mark(RemoveDictionary(s_, p)); }
 bool DictPageModel::Rename(size_t p, std::u16string_view name) {
   if (p >= count()) return false;
   const SectionSnapshot before(s_, kDictionariesSection);
-  Dictionary(p).setName(name);
+  Dictionary(p).SetName(name);
   return Mark(before.Changed());
 }
 
 bool DictPageModel::SetDescription(size_t p, std::u16string_view description) {
   if (p >= count()) return false;
   const SectionSnapshot before(s_, kDictionariesSection);
-  Dictionary(p).setDescription(description);
+  Dictionary(p).SetDescription(description);
   return Mark(before.Changed());
 }
 

@@ -28,14 +28,14 @@ SettingsRecord RandomRecord(std::mt19937& rng) {
   // Mostly small counts and ids, so that the lists have entries to work on; sometimes anything.
   if (rng() % 4 != 0) {
     SettingsView s = r.view();
-    s.setTabCount(static_cast<uint16_t>(rng() % 11));
-    s.setDictionaryCount(static_cast<uint16_t>(rng() % 14));
+    s.SetTabCount(static_cast<uint16_t>(rng() % 11));
+    s.SetDictionaryCount(static_cast<uint16_t>(rng() % 14));
     for (size_t i = 0; i < kMaxTabs; ++i) {
-      s.tab(i).setTabId(static_cast<uint16_t>(rng() % 12));
-      s.tab(i).setLinkTabId(static_cast<int16_t>(static_cast<int>(rng() % 14) - 2));
-      s.tab(i).setDictionaryId(static_cast<int16_t>(static_cast<int>(rng() % 16) - 2));
+      s.tab(i).SetTabId(static_cast<uint16_t>(rng() % 12));
+      s.tab(i).SetLinkTabId(static_cast<int16_t>(static_cast<int>(rng() % 14) - 2));
+      s.tab(i).SetDictionaryId(static_cast<int16_t>(static_cast<int>(rng() % 16) - 2));
     }
-    for (size_t i = 0; i < kMaxDictionaries; ++i) s.dictionary(i).setDictionaryId(static_cast<uint16_t>(rng() % 15));
+    for (size_t i = 0; i < kMaxDictionaries; ++i) s.dictionary(i).SetDictionaryId(static_cast<uint16_t>(rng() % 15));
   }
   return r;
 }
@@ -165,8 +165,8 @@ TEST(PageModelsRobustness, AnyRecordAndAnyEditsStayInsideTheirSections) {
 TEST(PageModelsRobustness, CountsBeyondCapacityShowTheCapacityAndRefuseAdding) {
   SettingsRecord r;
   SettingsView s = r.view();
-  s.setTabCount(0xFFFF);
-  s.setDictionaryCount(500);
+  s.SetTabCount(0xFFFF);
+  s.SetDictionaryCount(500);
   TabPageModel tabs(s);
   DictPageModel dictionaries(s, kModule);
   EXPECT_EQ(tabs.tabCount(), kMaxTabs);
@@ -178,8 +178,8 @@ TEST(PageModelsRobustness, CountsBeyondCapacityShowTheCapacityAndRefuseAdding) {
   EXPECT_FALSE(tabs.changed());
   // Removing one is an edit the user asked for: the count becomes a real one, and the records move
   // within the tab list only (the fonts follow it).
-  s.tab(1).setTabId(7);
-  s.setFontSize(AppearanceElement::kTab, 0x1234);
+  s.tab(1).SetTabId(7);
+  s.SetFontSize(AppearanceElement::kTab, 0x1234);
   ASSERT_TRUE(tabs.Remove(0));
   EXPECT_EQ(s.rawTabCount(), kMaxTabs - 1);
   EXPECT_EQ(s.tab(0).tabId(), 7);

@@ -46,11 +46,11 @@ SettingsRecord StartingRecord() {
   SettingsRecord r = MakeDefaultSettings();
   SettingsView s = r.view();
   AddDictionary(s, u".\\second.dict");
-  s.dictionary(1).setName(u"Second");
+  s.dictionary(1).SetName(u"Second");
   AddTab(s);
-  s.tab(1).setName(u"Two");
-  s.tab(1).setDictionaryId(1);
-  s.tab(1).setLinkTabId(static_cast<int16_t>(s.tab(0).tabId()));
+  s.tab(1).SetName(u"Two");
+  s.tab(1).SetDictionaryId(1);
+  s.tab(1).SetLinkTabId(static_cast<int16_t>(s.tab(0).tabId()));
   return r;
 }
 
@@ -356,14 +356,14 @@ TEST_F(SettingDialogTest, OpensOnAnyRecordTheLoaderPublishesAndWritesNothingUnas
   SettingsRecord odd = StartingRecord();
   SettingsView s = odd.view();
   for (size_t i = 0; i < kMaxTabs; ++i) {
-    s.tab(i).setTabId(static_cast<uint16_t>(i % 3));
-    s.tab(i).setLinkTabId(static_cast<int16_t>(40 + i));
-    s.tab(i).setDictionaryId(static_cast<int16_t>(i == 4 ? -1 : 7));
+    s.tab(i).SetTabId(static_cast<uint16_t>(i % 3));
+    s.tab(i).SetLinkTabId(static_cast<int16_t>(40 + i));
+    s.tab(i).SetDictionaryId(static_cast<int16_t>(i == 4 ? -1 : 7));
     std::memset(s.tab(i).bytes() + kTabNameOffset, i % 2 ? 0 : 'x', 2 * kTabNameCapacity);
   }
-  s.setTabCount(0xFFFF);
-  s.setDictionaryCount(500);
-  s.dictionary(5).setPath(u"");
+  s.SetTabCount(0xFFFF);
+  s.SetDictionaryCount(500);
+  s.dictionary(5).SetPath(u"");
   Restart(odd);
   ASSERT_NE(Open(), nullptr);
   HWND tabs = ShowPage(kTabPage);

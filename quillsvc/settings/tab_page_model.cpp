@@ -87,10 +87,10 @@ bool TabPageModel::Remove(size_t p) {
   std::memmove(base + kTabRecordSize * p, base + kTabRecordSize * (p + 1), kTabRecordSize * (n - 1 - p));
   // The vacated slot is left as a new tab would find it.
   s_.tab(n - 1).Clear();
-  s_.setTabCount(static_cast<uint16_t>(n - 1));
+  s_.SetTabCount(static_cast<uint16_t>(n - 1));
   for (size_t i = 0; i + 1 < n; ++i) {
     const TabRecord t = s_.tab(i);
-    if (t.linkTabId() == removed) t.setLinkTabId(-1);
+    if (t.linkTabId() == removed) t.SetLinkTabId(-1);
   }
   StoreOptions(removed, TabOptions{});
   return Mark(true);
@@ -117,14 +117,14 @@ void TabPageModel::SwapTabs(size_t a, size_t b) {
 bool TabPageModel::Rename(size_t p, std::u16string_view name) {
   if (p >= tabCount()) return false;
   const SectionSnapshot before(s_, kTabsSection);
-  Tab(p).setName(name);
+  Tab(p).SetName(name);
   return Mark(before.Changed());
 }
 
 bool TabPageModel::SetTitle(size_t p, std::u16string_view title) {
   if (p >= tabCount()) return false;
   const SectionSnapshot before(s_, kTabsSection);
-  Tab(p).setTitle(title);
+  Tab(p).SetTitle(title);
   return Mark(before.Changed());
 }
 
@@ -139,9 +139,9 @@ TabPageModel::LetterOutcome TabPageModel::SetLetters(size_t p, LetterField field
   const SectionSnapshot before(s_, kTabsSection);
   const TabRecord t = Tab(p);
   if (field == LetterField::kMinWordLength) {
-    t.setMinWordLength(static_cast<uint16_t>(value));
+    t.SetMinWordLength(static_cast<uint16_t>(value));
   } else {
-    t.setShowFromLetters(static_cast<uint16_t>(value));
+    t.SetShowFromLetters(static_cast<uint16_t>(value));
   }
   out.changed = Mark(before.Changed());
   out.shown = value;
@@ -160,7 +160,7 @@ bool TabPageModel::ChooseDictionary(size_t p, int choice) {
   if (p >= tabCount()) return false;
   const SectionSnapshot before(s_, kTabsSection);
   const bool known = choice >= 0 && static_cast<size_t>(choice) < s_.dictionaryCount();
-  Tab(p).setDictionaryId(known ? static_cast<int16_t>(s_.dictionary(static_cast<size_t>(choice)).dictionaryId()) : 0);
+  Tab(p).SetDictionaryId(known ? static_cast<int16_t>(s_.dictionary(static_cast<size_t>(choice)).dictionaryId()) : 0);
   return Mark(before.Changed());
 }
 
@@ -168,7 +168,7 @@ bool TabPageModel::ChooseLink(size_t p, int choice) {
   if (p >= tabCount()) return false;
   const SectionSnapshot before(s_, kTabsSection);
   const bool known = choice > 0 && static_cast<size_t>(choice) <= tabCount();
-  Tab(p).setLinkTabId(known ? static_cast<int16_t>(s_.tab(static_cast<size_t>(choice) - 1).tabId()) : -1);
+  Tab(p).SetLinkTabId(known ? static_cast<int16_t>(s_.tab(static_cast<size_t>(choice) - 1).tabId()) : -1);
   return Mark(before.Changed());
 }
 

@@ -14,16 +14,16 @@ SettingsRecord Record(const std::vector<uint16_t>& tabIds, const std::vector<int
   SettingsRecord r;
   SettingsView s = r.view();
   for (size_t i = 0; i < dictionaries; ++i) {
-    s.dictionary(i).setDictionaryId(static_cast<uint16_t>(i));
-    s.dictionary(i).setName(i == 0 ? u"English" : u"Extra");
+    s.dictionary(i).SetDictionaryId(static_cast<uint16_t>(i));
+    s.dictionary(i).SetName(i == 0 ? u"English" : u"Extra");
   }
-  s.setDictionaryCount(static_cast<uint16_t>(dictionaries));
+  s.SetDictionaryCount(static_cast<uint16_t>(dictionaries));
   for (size_t i = 0; i < tabIds.size(); ++i) {
-    s.tab(i).setTabId(tabIds[i]);
-    s.tab(i).setLinkTabId(i < links.size() ? links[i] : -1);
-    s.tab(i).setName(u"T" + std::u16string(1, static_cast<char16_t>(u'0' + tabIds[i])));
+    s.tab(i).SetTabId(tabIds[i]);
+    s.tab(i).SetLinkTabId(i < links.size() ? links[i] : -1);
+    s.tab(i).SetName(u"T" + std::u16string(1, static_cast<char16_t>(u'0' + tabIds[i])));
   }
-  s.setTabCount(static_cast<uint16_t>(tabIds.size()));
+  s.SetTabCount(static_cast<uint16_t>(tabIds.size()));
   return r;
 }
 
@@ -77,8 +77,8 @@ TEST(TabPage, OrderAndNextWordsAreKeptPerTabIdAndGoWithTheTab) {
 TEST(TabPage, FieldsShowDictionaryAndLinkByIdAndUnknownIdsAsNoChoice) {
   SettingsRecord r = Record({4, 7, 1}, {1, 9, 4});
   SettingsView s = r.view();
-  s.tab(0).setDictionaryId(1);
-  s.tab(1).setDictionaryId(5);  // no such dictionary
+  s.tab(0).SetDictionaryId(1);
+  s.tab(1).SetDictionaryId(5);  // no such dictionary
   TabPageModel page(s);
   EXPECT_EQ(page.FieldsOf(0)->dictionaryChoice, 1);
   EXPECT_EQ(page.FieldsOf(0)->linkChoice, 3);  // "None", T4, T7, T1: tab id 1 is at position 2
@@ -182,7 +182,7 @@ TEST(TabPage, ARenameChangesSomethingOnlyWhenTheStoredNameChanges) {
 
 TEST(TabPage, ApplyRefusesNoTabsAndTabsWithoutDictionary) {
   SettingsRecord r = Record({0, 1});
-  r.view().tab(1).setDictionaryId(-1);
+  r.view().tab(1).SetDictionaryId(-1);
   TabPageModel page(r.view());
   ApplyDecision d = page.Apply();
   EXPECT_TRUE(d.refused);

@@ -228,10 +228,10 @@ int OpenPrivate(const Options& o, PublishedData& published, TabSourceSet& set) {
   }
   SettingsRecord settings = MakeDefaultSettings();
   const SettingsView view = settings.view();
-  for (uint32_t t = 1; t < o.tabs && AddTab(view); ++t) view.tab(t).setName(u"Tab " + std::u16string(1, u'1' + t));
+  for (uint32_t t = 1; t < o.tabs && AddTab(view); ++t) view.tab(t).SetName(u"Tab " + std::u16string(1, u'1' + t));
   for (size_t t = 0; t < view.tabCount(); ++t) {
     if (o.templateNumber != 0) ApplyTemplate(view, t, o.templateNumber - 1);
-    view.tab(t).setTitle(o.title);
+    view.tab(t).SetTitle(o.title);
   }
   Result r = PublishPrivateSettings(settings.data(), settings.size(), &published);
   if (r != Result::kSuccess) return Fail("cannot publish the settings", r);

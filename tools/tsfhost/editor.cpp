@@ -1,6 +1,7 @@
 #include "tools/tsfhost/editor.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace quillet::tsfhost {
 namespace {
@@ -33,6 +34,30 @@ const wchar_t* Wide(const std::u16string& text, int32_t pos) {
 int TextWidth(HDC dc, const std::u16string& text, int32_t from, int32_t to) {
   if (to <= from) return 0;
   return LOWORD(GetTabbedTextExtentW(dc, Wide(text, from), to - from, 0, nullptr));
+}
+
+// The keys that move the caret as in an edit control; Page Up and Page Down go to the ends.
+std::optional<CaretMove> CaretMoveOf(WPARAM key) {
+  switch (key) {
+    case VK_LEFT:
+      return CaretMove::kLeft;
+    case VK_RIGHT:
+      return CaretMove::kRight;
+    case VK_UP:
+      return CaretMove::kUp;
+    case VK_DOWN:
+      return CaretMove::kDown;
+    case VK_HOME:
+      return CaretMove::kHome;
+    case VK_END:
+      return CaretMove::kEnd;
+    case VK_PRIOR:
+      return CaretMove::kDocStart;
+    case VK_NEXT:
+      return CaretMove::kDocEnd;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -119,66 +144,16 @@ LRESULT Editor::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (hasCaret_) DestroyCaret();
       hasCaret_ = false;
       return 0;
-    case WM_CHAR: {
-      if (!doc) return 0;
-      const wchar_t c = static_cast<wchar_t>(wParam);
-      bool changed = false;
-      if (c == L'\r') {
-        changed = doc->TypeChar(u'\n');
-      } else if (c == L'\b') {
-        changed = doc->Backspace();
-      } else if (c == L'\t' || (c >= 0x20 && c != 0x7F)) {
-        changed = doc->TypeChar(static_cast<char16_t>(c));
-      }
-      if (changed) Edited(true);
+    case WM_CHAR:
+      if (doc) OnChar(*doc, static_cast<wchar_t>(wParam));
       return 0;
-    }
-    case WM_KEYDOWN: {
-      if (!doc) return 0;
-      bool changed = false;
-      bool text = false;
-      switch (wParam) {
-        case VK_DELETE:
-          changed = text = doc->DeleteForward();
-          break;
-        case VK_LEFT:
-          changed = doc->MoveCaret(CaretMove::kLeft);
-          break;
-        case VK_RIGHT:
-          changed = doc->MoveCaret(CaretMove::kRight);
-          break;
-        case VK_UP:
-          changed = doc->MoveCaret(CaretMove::kUp);
-          break;
-        case VK_DOWN:
-          changed = doc->MoveCaret(CaretMove::kDown);
-          break;
-        case VK_HOME:
-          changed = doc->MoveCaret(CaretMove::kHome);
-          break;
-        case VK_END:
-          changed = doc->MoveCaret(CaretMove::kEnd);
-          break;
-        case VK_PRIOR:
-          changed = doc->MoveCaret(CaretMove::kDocStart);
-          break;
-        case VK_NEXT:
-          changed = doc->MoveCaret(CaretMove::kDocEnd);
-          break;
-        default:
-          break;
-      }
-      if (changed) Edited(text);
+    case WM_KEYDOWN:
+      if (doc) OnKeyDown(*doc, wParam);
       return 0;
-    }
-    case WM_LBUTTONDOWN: {
+    case WM_LBUTTONDOWN:
       SetFocus(hwnd_);
-      if (!doc) return 0;
-      const int32_t pos = PositionAt(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-      doc->SetSelection(pos, pos);
-      Edited(false);
+      if (doc) OnPress(*doc, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
       return 0;
-    }
     case WM_ACTIVATEAPP:
       if (threads_) threads_->SetThreadFocus(wParam != FALSE);
       return 0;
@@ -196,6 +171,33 @@ LRESULT Editor::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
   }
+}
+
+void Editor::OnChar(Document& doc, wchar_t c) {
+  bool changed = false;
+  if (c == L'\r') {
+    changed = doc.TypeChar(u'\n');
+  } else if (c == L'\b') {
+    changed = doc.Backspace();
+  } else if (c == L'\t' || (c >= 0x20 && c != 0x7F)) {
+    changed = doc.TypeChar(static_cast<char16_t>(c));
+  }
+  if (changed) Edited(true);
+}
+
+void Editor::OnKeyDown(Document& doc, WPARAM key) {
+  if (key == VK_DELETE) {
+    if (doc.DeleteForward()) Edited(true);
+    return;
+  }
+  const std::optional<CaretMove> move = CaretMoveOf(key);
+  if (move && doc.MoveCaret(*move)) Edited(false);
+}
+
+void Editor::OnPress(Document& doc, POINT point) {
+  const int32_t pos = PositionAt(point);
+  doc.SetSelection(pos, pos);
+  Edited(false);
 }
 
 POINT Editor::PointOf(HDC dc, int32_t pos) const {

@@ -32,6 +32,10 @@ class Editor final : public View {
   Editor();
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // What reaches the editor of a character, a key and a press, as an edit control takes them.
+  void OnChar(Document& doc, wchar_t c);
+  void OnKeyDown(Document& doc, WPARAM key);
+  void OnPress(Document& doc, POINT point);
   void Paint();
   void PaintCandidates(HDC dc, int32_t at);
   // Client coordinates of the top left of the character at `pos`.

@@ -300,7 +300,17 @@ class Host {
 
  private:
   bool SetUp();
+  // With --configure: the text service's settings instead of a run.
+  int ShowConfigure(IClassFactory* factory);
   HRESULT ActivateTip(IClassFactory* factory);
+  // Without --keys: a person types until the window closes.
+  void Interact();
+  // With --keys: each token in turn (traced and timed when asked), then the messages they left.
+  void Replay(const std::vector<KeyToken>& tokens);
+  // Ends the key's timing: the lookup it made and whether it opened a window of the DLL.
+  void TimeKey(size_t windowsBefore);
+  // With --keys, at the end: the snapshot, the reports asked for and the picture.
+  void Report();
   void Pump();
   bool RouteKey(const MSG& msg);
   void RunToken(const KeyToken& token);
@@ -715,17 +725,9 @@ int Host::Run(IClassFactory* factory) {
     return kHostFailed;
   }
   if (options_.configure) {
-    ComPtr<ITfFnConfigure> configure;
-    const HRESULT hr = factory->CreateInstance(nullptr, IID_ITfFnConfigure, configure.PutVoid());
-    if (FAILED(hr) || !configure) {
-      Complain("tsfhost: the DLL offers no configure function: " + Hex(hr) + " " + SystemText(hr));
-      ShutDown();
-      return kDllFailed;
-    }
-    configure->Show(editor_->Window(), MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), GUID_NULL);
-    configure.Reset();
+    const int result = ShowConfigure(factory);
     ShutDown();
-    return kOk;
+    return result;
   }
 
   std::vector<KeyToken> tokens;
@@ -755,48 +757,73 @@ int Host::Run(IClassFactory* factory) {
   }
 
   if (!options_.keys) {
-    MSG msg;
-    while (!quit_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-      if (RouteKey(msg)) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    Interact();
   } else {
-    if (options_.timing) {
-      Timing::Get().Enable();
-      replay_ = std::make_unique<LookupReplay>();
-      if (!replay_->Open()) Complain("tsfhost: --timing finds no dictionary blocks; lookups are not timed");
-    }
-    for (const KeyToken& token : tokens) {
-      eaten_ = 0;
-      const size_t windows = options_.timing ? DllWindows(dll_).size() : 0;
-      RunToken(token);
-      if (options_.timing) {
-        double lookup = -1;
-        if (const auto span = context_->CompositionSpan()) {
-          lookup = replay_->Follow(context_->Doc().Text().substr(span->first, span->second - span->first));
-        } else {
-          replay_->Follow(std::u16string());
-        }
-        Timing::Get().EndKey(lookup, DllWindows(dll_).size() > windows);
-      }
-      if (options_.trace) {
-        Print("key " + ToUtf8(token.label) + (eaten_ > 0 ? " eaten\n" : " passed\n") + FormatSnapshot(Take()));
-      }
-      if (quit_) break;
-    }
-    Pump();
-    Print(FormatSnapshot(Take()));
-    if (options_.uiless) Print(std::string("own-window-shown ") + (ownWindowShown_ ? "yes" : "no") + "\n");
-    if (options_.langbar) Print(LangBarReport());
-    if (options_.owner) Print(OwnerReport());
-    if (options_.timing) Print(Timing::Get().Report());
-    if (!options_.png.empty() && !SavePicture(options_.png)) {
-      Complain("tsfhost: the picture could not be saved");
-    }
+    Replay(tokens);
+    Report();
   }
   ShutDown();
   return FAILED(activated) ? kActivationFailed : kOk;
+}
+
+int Host::ShowConfigure(IClassFactory* factory) {
+  ComPtr<ITfFnConfigure> configure;
+  const HRESULT hr = factory->CreateInstance(nullptr, IID_ITfFnConfigure, configure.PutVoid());
+  if (FAILED(hr) || !configure) {
+    Complain("tsfhost: the DLL offers no configure function: " + Hex(hr) + " " + SystemText(hr));
+    return kDllFailed;
+  }
+  configure->Show(editor_->Window(), MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), GUID_NULL);
+  return kOk;
+}
+
+void Host::Interact() {
+  MSG msg;
+  while (!quit_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (RouteKey(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void Host::Replay(const std::vector<KeyToken>& tokens) {
+  if (options_.timing) {
+    Timing::Get().Enable();
+    replay_ = std::make_unique<LookupReplay>();
+    if (!replay_->Open()) Complain("tsfhost: --timing finds no dictionary blocks; lookups are not timed");
+  }
+  for (const KeyToken& token : tokens) {
+    eaten_ = 0;
+    const size_t windows = options_.timing ? DllWindows(dll_).size() : 0;
+    RunToken(token);
+    if (options_.timing) TimeKey(windows);
+    if (options_.trace) {
+      Print("key " + ToUtf8(token.label) + (eaten_ > 0 ? " eaten\n" : " passed\n") + FormatSnapshot(Take()));
+    }
+    if (quit_) break;
+  }
+  Pump();
+}
+
+void Host::TimeKey(size_t windowsBefore) {
+  double lookup = -1;
+  if (const auto span = context_->CompositionSpan()) {
+    lookup = replay_->Follow(context_->Doc().Text().substr(span->first, span->second - span->first));
+  } else {
+    replay_->Follow(std::u16string());
+  }
+  Timing::Get().EndKey(lookup, DllWindows(dll_).size() > windowsBefore);
+}
+
+void Host::Report() {
+  Print(FormatSnapshot(Take()));
+  if (options_.uiless) Print(std::string("own-window-shown ") + (ownWindowShown_ ? "yes" : "no") + "\n");
+  if (options_.langbar) Print(LangBarReport());
+  if (options_.owner) Print(OwnerReport());
+  if (options_.timing) Print(Timing::Get().Report());
+  if (!options_.png.empty() && !SavePicture(options_.png)) {
+    Complain("tsfhost: the picture could not be saved");
+  }
 }
 
 int Main() {
