@@ -12,6 +12,7 @@ constexpr size_t kCountOffset = 6;
 constexpr size_t kEntriesOffset = 16;
 constexpr size_t kEntrySize = 4;
 constexpr uint8_t kNextWordsFlag = 0x01;
+constexpr uint8_t kForgivingFlag = 0x02;
 constexpr size_t kFlagsOffset = 8;
 constexpr uint8_t kLearningPausedFlag = 0x01;
 constexpr size_t kToggleKeyOffset = 9;
@@ -24,6 +25,7 @@ TabOptions Decode(const uint8_t* entry) {
   if (entry[2] <= static_cast<uint8_t>(CandidateOrder::kLearning))
     options.order = static_cast<CandidateOrder>(entry[2]);
   options.nextWords = (entry[3] & kNextWordsFlag) != 0;
+  options.forgiving = (entry[3] & kForgivingFlag) != 0;
   return options;
 }
 
@@ -105,7 +107,8 @@ bool WriteTabOptions(uint8_t* record, size_t size, int16_t tabId, const TabOptio
     uint8_t* entry = Entry(record, count++);
     StoreI16(entry, tabId);
     entry[2] = static_cast<uint8_t>(options.order);
-    entry[3] = options.nextWords ? kNextWordsFlag : 0;
+    entry[3] =
+        static_cast<uint8_t>((options.nextWords ? kNextWordsFlag : 0) | (options.forgiving ? kForgivingFlag : 0));
   }
   StoreU16(record + kCountOffset, static_cast<uint16_t>(count));
   return true;

@@ -1,12 +1,16 @@
 // The options record: the options the settings record has no room for (it stays as it is). The input
 // method's own options (the key that switches it on and off, learning paused) and, per tab, the
-// order of its candidates and whether a pick offers the likely next words. Kept by the loader in
+// order of its candidates, whether a pick offers the likely next words and whether words spelled
+// a little differently from what was typed are offered too. Kept by the loader in
 // options.dat, edited by the settings sheet, read by the text service.
 //
 // A fixed-size record; tab entries are keyed by tab id. Layout (little-endian): magic "QLTO", u16
 // version, u16 entry count, u8 flags (bit 0: learning paused), u8 toggle key, 6 reserved bytes, then
-// entries of 4 bytes: i16 tab id, u8 order, u8 flags (bit 0: next words). Files of this version are
-// read by every earlier build (which sees the toggle key's byte as reserved) and every later one. A
+// entries of 4 bytes: i16 tab id, u8 order, u8 flags (bit 0: next words, bit 1: forgive spelling
+// mistakes). Files of this version are read by every earlier build (which sees the toggle key's byte
+// as reserved and ignores flag bits it does not know, so a tab there keeps exact spelling) and every
+// later one; a reader ignores unknown flag bits, and a record written before a flag existed reads it
+// as clear. A
 // record that is not of this shape (wrong size, magic or version, a count beyond capacity) reads as
 // the defaults, as does a tab without an entry.
 #pragma once
@@ -32,8 +36,11 @@ enum class CandidateOrder : uint8_t {
 struct TabOptions {
   CandidateOrder order = CandidateOrder::kDictionary;
   bool nextWords = false;  // after a pick, offer the likely next words
+  bool forgiving = false;  // also offer words that fix a spelling mistake in what was typed
 
-  bool operator==(const TabOptions& o) const { return order == o.order && nextWords == o.nextWords; }
+  bool operator==(const TabOptions& o) const {
+    return order == o.order && nextWords == o.nextWords && forgiving == o.forgiving;
+  }
   bool operator!=(const TabOptions& o) const { return !(*this == o); }
 };
 

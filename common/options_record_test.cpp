@@ -58,6 +58,30 @@ TEST(TabOptionsTest, ATabNamedTwiceIsWrittenOnce) {
   EXPECT_EQ(r[6], 1u);
 }
 
+// Forgiveness is bit 1 of an entry's flags, in records of the same version: an entry that only
+// forgives is kept, and a record written before the bit existed (bytes as that build wrote them)
+// reads as exact spelling, whatever else its flags say.
+TEST(TabOptionsTest, ForgivenessIsItsOwnFlagBitAndOlderEntriesReadAsExact) {
+  std::vector<uint8_t> r = DefaultOptionsRecord();
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 5, {CandidateOrder::kDictionary, false, true}));
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 6, {CandidateOrder::kLearning, true, true}));
+  EXPECT_EQ(r[6], 2u) << "an entry that only forgives is not the defaults";
+  EXPECT_EQ(r[16 + 3], 0x02u);
+  EXPECT_EQ(r[20 + 3], 0x03u) << "next words stays bit 0, where older builds read it";
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 5), (TabOptions{CandidateOrder::kDictionary, false, true}));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 6), (TabOptions{CandidateOrder::kLearning, true, true}));
+  ASSERT_TRUE(WriteTabOptions(r.data(), r.size(), 6, kLearning));
+  EXPECT_EQ(ReadTabOptions(r.data(), r.size(), 6), kLearning) << "the bit clears again";
+
+  const uint8_t older[24] = {'Q', 'L', 'T', 'O', 1, 0, 2, 0, 0, 0,
+                             0,   0,   0,   0,   0, 0, 3, 0, 1, 0x01,  // tab 3: most likely first, next words
+                             4,   0,   2,   0xF1};  // tab 4: learning, next words, bits of a later build
+  std::vector<uint8_t> old(kOptionsRecordSize, 0);
+  std::memcpy(old.data(), older, sizeof(older));
+  EXPECT_EQ(ReadTabOptions(old.data(), old.size(), 3), kFrequentWithNext);
+  EXPECT_EQ(ReadTabOptions(old.data(), old.size(), 4), (TabOptions{CandidateOrder::kLearning, true, false}));
+}
+
 // The settings for every tab sit in the header, apart from the entries and from each other: the pause in
 // byte 8, the toggle key in byte 9, which older records hold as zero (a lone Shift, as before).
 TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const quillet::TabOptions read = quillet::ReadTabOptions(record.data(), record.size(), id);
   if (static_cast<int>(read.order) > 2) __builtin_trap();
   if (static_cast<int>(quillet::ReadToggleKey(record.data(), record.size())) > 2) __builtin_trap();
-  const quillet::TabOptions written{static_cast<quillet::CandidateOrder>(id % 3), (id & 4) != 0};
+  const quillet::TabOptions written{static_cast<quillet::CandidateOrder>(id % 3), (id & 4) != 0, (id & 8) != 0};
   if (quillet::WriteTabOptions(record.data(), record.size(), id, written)) {
     if (!quillet::ValidOptionsRecord(record.data(), record.size())) __builtin_trap();
     if (quillet::ReadTabOptions(record.data(), record.size(), id) != written) __builtin_trap();

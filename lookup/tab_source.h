@@ -26,6 +26,7 @@ struct Candidate {
   std::u16string display;      // empty when the entry has no info
   std::u16string commit;       // empty when the entry has no info
   std::u16string description;  // empty when the entry has no info
+  bool forgiven = false;       // offered although its spelling differs a little from what was typed
 };
 
 // What ranks a dictionary, published beside it.

@@ -1,8 +1,8 @@
 // The candidate window as screen readers read it. Windows asks the window with WM_GETOBJECT and
 // marshals what it answers to the asking process, so this is the one way in from outside, and it only
-// reads: a list whose items are the rows (named by their text, the highlighted one selected and
-// focused, each with its digit key as shortcut) followed by the tabs in view, each with its screen
-// rectangle.
+// reads: a list whose items are the rows (named by their text, a corrected spelling saying so after
+// it, the highlighted one selected and focused, each with its digit key as shortcut) followed by the
+// tabs in view, each with its screen rectangle.
 //
 // Two faces over the same reading: MSAA (IAccessible, for OBJID_CLIENT) and UI Automation (a
 // provider for UiaRootObjectId, with the automation id that input-method candidate lists carry,

@@ -1,6 +1,7 @@
 #include "quillsvc/candwin/cand_list_core.h"
 
 #include <algorithm>
+#include <array>
 
 #include "lookup/tab_source_set.h"
 
@@ -125,13 +126,23 @@ void CandListCore::SetAdditionText(std::u16string_view text) {
 
 size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, bool refreshTitle) {
   if (sources == nullptr || manager_ == nullptr || manager_->candidateList == nullptr) return 0;
-  CTextList& list = *manager_->candidateList;
-  TabSource* source = sources->ShownSource();
-  list.RemoveAll();
+  const TabSource* source = sources->ShownSource();
+  std::vector<const Candidate*> rows;
   const size_t n = source != nullptr ? std::min(source->PageCount(), CTextList::kMaxItems) : 0;
-  for (size_t i = 0; i < n; ++i) {
-    const Candidate* c = source->CandidateAt(i);
-    if (c != nullptr) list.Append(c->display.empty() ? c->word : c->display);
+  for (size_t i = 0; i < n; ++i) rows.push_back(source->CandidateAt(i));
+  return ShowRows(rows, selectFirst, refreshTitle);
+}
+
+size_t CandListCore::ShowRows(const std::vector<const Candidate*>& rows, bool selectFirst, bool refreshTitle) {
+  if (manager_ == nullptr || manager_->candidateList == nullptr) return 0;
+  CTextList& list = *manager_->candidateList;
+  list.RemoveAll();
+  std::array<const Candidate*, CTextList::kMaxItems> shown{};
+  size_t n = 0;
+  for (const Candidate* c : rows) {
+    if (c == nullptr || n == shown.size()) continue;
+    list.Append(c->display.empty() ? c->word : c->display, c->forgiven);
+    shown[n++] = c;
   }
   if (refreshTitle && manager_->titleBar != nullptr && manager_->tabStrip != nullptr) {
     const int32_t active = manager_->tabStrip->activeTab;
@@ -139,11 +150,9 @@ size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, boo
   }
   if (n > 0) {
     const size_t row = selectFirst ? 0 : n - 1;
-    if (row < list.ItemCount()) {
-      list.selected = static_cast<int32_t>(row);
-      if (manager_->additionBar != nullptr && manager_->additionBar->visible) {
-        manager_->additionBar->text = source->CandidateDescription(row);
-      }
+    list.selected = static_cast<int32_t>(row);
+    if (manager_->additionBar != nullptr && manager_->additionBar->visible) {
+      manager_->additionBar->text = shown[row]->description;
     }
   }
   host_.Invalidate();
@@ -152,6 +161,12 @@ size_t CandListCore::ShowCandidates(TabSourceSet* sources, bool selectFirst, boo
 
 std::u16string CandListCore::RowText(size_t i) const {
   return i < RowCount() ? manager_->candidateList->Item(i) : std::u16string();
+}
+
+std::u16string CandListCore::RowName(size_t i) const {
+  std::u16string name = RowText(i);
+  if (i < RowCount() && manager_->candidateList->Marked(i)) name += kCorrectedSpellingName;
+  return name;
 }
 
 size_t CandListCore::TabCount() const {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/settings_record.h"
 #include "quillsvc/candwin/geometry.h"
@@ -26,6 +27,10 @@
 namespace quillet {
 
 class TabSourceSet;
+struct Candidate;
+
+// What follows a corrected spelling's text in its accessible name, for screen readers to say.
+inline constexpr std::u16string_view kCorrectedSpellingName = u", corrected spelling";
 
 class CandListHost {
  public:
@@ -78,9 +83,12 @@ class CandListCore {
   int32_t MoveSelection(int32_t delta);
   void SetAdditionText(std::u16string_view text);
   // Fills the list with the current page of the current tab source: each row shows the candidate's
-  // display text, else its word. With `refreshTitle` the title becomes the active tab's. Selects the first row
-  // (`selectFirst`) or the last, whose description goes to the addition bar. Repaints; returns the number of rows.
+  // display text, else its word, marked when the candidate is a corrected spelling. With `refreshTitle` the title
+  // becomes the active tab's. Selects the first row (`selectFirst`) or the last, whose description goes to the
+  // addition bar. Repaints; returns the number of rows.
   size_t ShowCandidates(TabSourceSet* sources, bool selectFirst, bool refreshTitle);
+  // The same with the rows given (the first ten; null entries are skipped).
+  size_t ShowRows(const std::vector<const Candidate*>& rows, bool selectFirst, bool refreshTitle);
 
   // The two halves of a click, at client points. A press reports what lies under the mouse and gives
   // immediate feedback (the row selected, the arrow pressed); the release clears every pressed arrow
@@ -107,9 +115,11 @@ class CandListCore {
   bool AdditionBarVisible() const;
 
   // What the window shows, read for the accessibility tree and the framework's candidate-list element:
-  // the text of row i (empty past the rows), the tabs' captions, the element under a client point
+  // the text of row i (empty past the rows), its name for screen readers (the text, and for a corrected
+  // spelling kCorrectedSpellingName after it), the tabs' captions, the element under a client point
   // (false for none) and the client rectangle of a row or of a tab in view (false for none).
   std::u16string RowText(size_t i) const;
+  std::u16string RowName(size_t i) const;
   size_t TabCount() const;
   std::u16string TabCaption(size_t i) const;
   bool TabStripVisible() const;

@@ -388,6 +388,56 @@ TEST_F(CandListCoreTest, InHighContrastEveryPartIsDrawnOpaqueInTheSystemColours)
   EXPECT_EQ(host_.invalidated, after);  // no change, no repaint
 }
 
+// The polygons of eight points: the marks of corrected spellings (the spin boxes' arrows have three).
+std::vector<Call> Stars(const CallLog& log) {
+  std::vector<Call> stars = log.Of(Op::kPolygon);
+  stars.erase(std::remove_if(stars.begin(), stars.end(), [](const Call& c) { return c.points.size() != 8; }),
+              stars.end());
+  return stars;
+}
+
+// A corrected spelling (a candidate the source forgave) is marked: the mark follows its row in the
+// frame, in the tab's colours and in high contrast alike, and screen readers hear that it is a
+// correction; its text stays the word. The dictionary's own rows carry no mark.
+TEST_F(CandListCoreTest, AForgivenCandidateIsMarkedOnTheScreenAndForScreenReaders) {
+  ASSERT_TRUE(Core().BuildWidgets(0, 200, 400));
+  const Candidate because{u"because", u"", u"", u"the reason", true};
+  const Candidate bee{u"bee", u"", u"", u"", false};
+  const Candidate shown{u"becos", u"Because", u"", u"", true};
+  ASSERT_EQ(Core().ShowRows({&bee, nullptr, &because, &shown}, false, false), 3u);
+  EXPECT_EQ(Core().SelectedRow(), 2);
+  EXPECT_EQ(Core().RowText(1), u"because");
+  EXPECT_EQ(Core().RowName(1), u"because, corrected spelling");
+  EXPECT_EQ(Core().RowName(2), u"Because, corrected spelling");
+  EXPECT_EQ(Core().RowName(0), u"bee");
+  EXPECT_EQ(Core().RowName(3), u"");
+  Core().MoveSelection(-1);
+  const SizeI size = Manager().Layout(window_);
+  const CTextList& list = *Manager().candidateList;
+  for (const bool contrast : {false, true}) {
+    SCOPED_TRACE(contrast);
+    Core().SetSystemColors(contrast ? std::optional<SystemColors>(kDarkScheme) : std::nullopt);
+    window_.log().calls.clear();
+    ASSERT_TRUE(Core().Paint(window_, size));
+    const std::vector<Call> marks = Stars(window_.log());
+    ASSERT_EQ(marks.size(), 2u);
+    for (size_t m = 0; m < 2; ++m) {
+      const Call row = window_.log().Texts(list.Item(m + 1)).at(0);
+      EXPECT_GT(marks[m].points[0].y, row.points[0].y);
+      EXPECT_LT(marks[m].points[0].y, row.points[0].y + list.itemHeight);
+      EXPECT_GT(marks[m].points[0].x, row.points[0].x);
+      EXPECT_EQ(marks[m].color, row.color);
+    }
+    if (contrast) EXPECT_EQ(marks[0].color, kDarkScheme.highlightText);
+  }
+  Core().SetSystemColors(std::nullopt);
+  Ready();
+  window_.log().calls.clear();
+  Core().Paint(window_, Manager().Layout(window_));
+  EXPECT_TRUE(Stars(window_.log()).empty());
+  EXPECT_EQ(Core().RowName(0), Core().RowText(0));
+}
+
 TEST_F(CandListCoreTest, AtAHigherDpiFontsAndMetricsGrowByDpiOver96) {
   Ready();
   const SizeI at96 = Manager().Layout(window_);

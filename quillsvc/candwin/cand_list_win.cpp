@@ -233,7 +233,7 @@ size_t CCandListWin::ItemCount() {
 }
 
 std::u16string CCandListWin::ItemName(size_t item) {
-  if (IsRow(item)) return core_.RowText(item);
+  if (IsRow(item)) return core_.RowName(item);
   const int tab = TabOfItem(item);
   return tab >= 0 ? core_.TabCaption(static_cast<size_t>(tab)) : std::u16string();
 }

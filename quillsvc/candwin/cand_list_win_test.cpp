@@ -29,6 +29,7 @@
 #include "quillsvc/com/tsf_interfaces.h"
 #include "tools/picture/screen_capture.h"
 #include "winui/gdi.h"
+#include "winui/testing/dialog_driver.h"
 
 namespace quillet {
 namespace {
@@ -65,6 +66,13 @@ std::string Hex(uint32_t rgb) {
   std::snprintf(text, sizeof(text), "%06X", rgb);
   return text;
 }
+
+// A page with two corrected spellings, the first highlighted.
+const Candidate kBecause{u"because", u"", u"", u"", true};
+const Candidate kBecame{u"became", u"", u"", u"", false};
+const Candidate kBecome{u"become", u"", u"", u"", false};
+const Candidate kBeacon{u"beacon", u"", u"", u"", true};
+const std::vector<const Candidate*> kCorrectedPage{&kBecause, &kBecame, &kBecome, &kBeacon};
 
 class CandListWinTest : public ::testing::Test {
  protected:
@@ -256,6 +264,21 @@ TEST_F(CandListWinTest, TheAccessibleTreeNamesTheRowsAndMarksTheHighlightedOne) 
   VARIANT focus;
   ASSERT_EQ(list->get_accFocus(&focus), S_OK);
   EXPECT_EQ(focus.lVal, 3);
+  // A corrected spelling says so.
+  win_->core().ShowRows(kCorrectedPage, true, false);
+  win_->Repaint();
+  Pump();
+  for (const auto& [id, expected] : {std::pair{1L, u"because, corrected spelling"}, std::pair{2L, u"became"}}) {
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    BSTR name = nullptr;
+    ASSERT_EQ(list->get_accName(child, &name), S_OK);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(name), SysStringLen(name)), expected);
+    SysFreeString(name);
+  }
+  EXPECT_FALSE(winui::testing::SavePicture(win_->hwnd(), u"candwin-corrected-spelling").empty());
   // Gone with the window: what a screen reader still holds answers that it is disconnected.
   win_.reset();
   EXPECT_EQ(list->get_accChildCount(&count), S_OK);
@@ -501,6 +524,12 @@ TEST_F(CandListWinTest, InHighContrastColoursTheWindowShowsThemAndLeavesThemWhen
   EXPECT_FALSE(win_->core().systemColors().has_value());
   s = Screen();
   EXPECT_TRUE(Near(s.At(bar.x, bar.y), 0x0000FF, 2)) << Hex(s.At(bar.x, bar.y));  // the tab's own colours again
+
+  // A picture of corrected spellings' marks in high contrast, to look at.
+  win_->core().SetSystemColors(system);
+  win_->core().ShowRows(kCorrectedPage, true, false);
+  Pump();
+  EXPECT_FALSE(winui::testing::SavePicture(win_->hwnd(), u"candwin-corrected-spelling-contrast").empty());
 }
 
 // The user's DPI for programs started from now on (Wine reads it when a program starts); the old

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace quillet {
 namespace {
@@ -23,9 +24,10 @@ bool BreaksLines(char16_t c) { return c < 0x20 || c == 0x85 || c == 0x2028 || c 
 
 std::u16string_view CTextList::NumberLabel(size_t i) { return i < kMaxItems ? kNumbers.substr(2 * i, 2) : u""; }
 
-bool CTextList::Append(std::u16string_view text) {
+bool CTextList::Append(std::u16string_view text, bool marked) {
   if (items_.size() >= kMaxItems) return false;
   items_.emplace_back(text);
+  marked_.push_back(marked);
   rowsAsLines_ = false;  // until this row is measured
   return true;
 }
@@ -42,23 +44,27 @@ void CTextList::Measure(Surface& s, PointF origin, const Font& font) {
   // Rows can be drawn as the lines of one text when every one was measured as one line of the same
   // height (a fallback font for some characters makes a row higher; an empty row has no height).
   bool sameLines = true;
-  for (const std::u16string& item : items_) {
+  float widestMarked = -1;  // no marked row measured
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const std::u16string& item = items_[i];
     RectF box;
     if (!MeasureTextOnce(s, item, font, origin, &box)) {
       sameLines = false;
       continue;
     }
-    if (item.empty() || std::any_of(item.begin(), item.end(), BreaksLines) ||
-        (&item != &items_.front() && box.height != itemHeight)) {
+    if (item.empty() || std::any_of(item.begin(), item.end(), BreaksLines) || (i > 0 && box.height != itemHeight)) {
       sameLines = false;
     }
     widest = std::max(widest, box.width);
+    if (Marked(i)) widestMarked = std::max(widestMarked, box.width);
     itemHeight = std::max(itemHeight, box.height);
   }
   if (itemHeight < 0.1f) {
     itemHeight = kDefaultItemHeight;
     sameLines = false;
   }
+  // The mark's size follows the row's height, known only now.
+  if (widestMarked >= 0) widest = std::max(widest, widestMarked + MarkWidth());
   bounds.height = itemHeight * static_cast<float>(items_.size()) + 2;
   RectF digits;
   const bool digitsMeasured = MeasureTextOnce(s, kDigits, font, origin, &digits);
@@ -105,13 +111,25 @@ void CTextList::Draw(Surface& s, const ElementColors* const* palettes, size_t co
       s.DrawTextAt(numbers, *font, color, {bounds.x + 2, y});
       s.DrawTextAt(rows, *font, color, {bounds.x + numberWidth, y});
     }
-    return;
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      const float y = bounds.y + 2 + static_cast<float>(i) * itemHeight;
+      const Argb color = i == chosen ? p.highlightForeground : Foreground(p);
+      s.DrawTextAt(NumberLabel(i), *font, color, {bounds.x + 2, y});
+      s.DrawTextAt(items_[i], *font, color, {bounds.x + numberWidth, y});
+    }
   }
   for (size_t i = 0; i < n; ++i) {
-    const float y = bounds.y + 2 + static_cast<float>(i) * itemHeight;
-    const Argb color = i == chosen ? p.highlightForeground : Foreground(p);
-    s.DrawTextAt(NumberLabel(i), *font, color, {bounds.x + 2, y});
-    s.DrawTextAt(items_[i], *font, color, {bounds.x + numberWidth, y});
+    const PointF at{bounds.x + numberWidth, bounds.y + 2 + static_cast<float>(i) * itemHeight};
+    RectF box;
+    if (!Marked(i) || !MeasureTextOnce(s, items_[i], *font, at, &box)) continue;
+    // A four-pointed star: a shape of its own, not a glyph that some font may lack or draw faintly.
+    // Clear of the word before it and of the selection bar's edge after it.
+    const float r = kMarkRadius * itemHeight, inner = 0.38f * r;
+    const float x = at.x + box.width + 1.2f * r, y = at.y + itemHeight / 2;
+    const PointF star[] = {{x, y - r}, {x + inner, y - inner}, {x + r, y}, {x + inner, y + inner},
+                           {x, y + r}, {x - inner, y + inner}, {x - r, y}, {x - inner, y - inner}};
+    s.FillPolygon(i == chosen ? p.highlightForeground : Foreground(p), star, std::size(star));
   }
 }
 

@@ -164,6 +164,46 @@ TEST_F(TextListTest, RowsThatAreNotOneEvenLineAreDrawnOneByOne) {
   for (const Call& c : surface_.log().Of(Op::kText)) EXPECT_EQ(c.color, colors_.foreground);
 }
 
+// A corrected spelling carries the mark right after its text, inside its row and in its row's colour,
+// whether the rows go as lines of one text or one by one; the mark widens the list when it ends the
+// widest row.
+TEST_F(TextListTest, OnlyMarkedRowsGetTheMarkAfterTheirTextInTheirRowsColour) {
+  for (const bool oneByOne : {false, true}) {
+    SCOPED_TRACE(oneByOne);
+    list_.RemoveAll();
+    list_.Append(u"word");
+    list_.Append(u"wordx", true);
+    list_.Append(u"wordxx");
+    list_.Append(oneByOne ? u"\u3042" : u"wor", true);
+    list_.selected = 1;
+    list_.Measure(surface_, {4, 50}, font_);
+    EXPECT_EQ(list_.RowsAsLines(), !oneByOne);
+    EXPECT_FLOAT_EQ(list_.MarkWidth(), 0.96f * list_.itemHeight);
+    EXPECT_FLOAT_EQ(list_.bounds.width, 80.0f / 3 + 40 + list_.MarkWidth()) << "\"wordx\" and its mark";
+    surface_.log().calls.clear();
+    Draw();
+    const auto marks = surface_.log().Of(Op::kPolygon);
+    ASSERT_EQ(marks.size(), 2u);
+    const size_t rows[] = {1, 3};
+    const float wordEnds[] = {40, oneByOne ? 8.0f : 24.0f};
+    for (size_t m = 0; m < 2; ++m) {
+      const float top = list_.bounds.y + 2 + list_.itemHeight * static_cast<float>(rows[m]);
+      const float left = list_.bounds.x + list_.numberWidth + wordEnds[m];
+      for (const PointF& p : marks[m].points) {
+        EXPECT_GT(p.x, left);
+        EXPECT_LT(p.x, left + list_.MarkWidth());
+        EXPECT_GT(p.y, top);
+        EXPECT_LT(p.y, top + list_.itemHeight);
+      }
+    }
+    EXPECT_EQ(marks[0].color, colors_.highlightForeground);
+    EXPECT_EQ(marks[1].color, colors_.foreground);
+    EXPECT_EQ(surface_.log().Of(Op::kText).size(), oneByOne ? 8u : 6u) << "the rows' texts stay the words";
+  }
+  list_.RemoveAll();
+  EXPECT_FALSE(list_.Marked(0));
+}
+
 TEST_F(TextListTest, RowsAreHitByTheirHeightFromTheTopWithoutThePadding) {
   Fill(3);
   list_.Measure(surface_, {4, 50}, font_);

@@ -165,8 +165,8 @@ TEST_F(SettingDialogTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
   EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
-// The selected tab's fields show it; its order is chosen there and kept, with the next-word offer, in
-// the options.
+// The selected tab's fields show it; its order and spelling are chosen there and kept, with the
+// next-word offer, in the options.
 TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTabAndKeepsItsOrderInTheOptions) {
   ASSERT_NE(Open(), nullptr);
   HWND page = ShowPage(kTabPage);
@@ -179,13 +179,21 @@ TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTabAndKeepsItsOrderInTheOpti
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_TAB_ORDER)));
   Choose(page, IDC_TAB_ORDER, 2);
   SendDlgItemMessageW(page, IDC_TAB_NEXT_WORDS, BM_CLICK, 0, 0);
+  EXPECT_EQ(ItemText(page, IDC_TAB_SPELLING), u"Exact spelling");
+  Choose(page, IDC_TAB_SPELLING, 1);
+  SelectListItem(page, IDC_TAB_LIST, 0);
+  EXPECT_EQ(ItemText(page, IDC_TAB_SPELLING), u"Exact spelling");
+  SelectListItem(page, IDC_TAB_LIST, 1);
+  EXPECT_EQ(ItemText(page, IDC_TAB_SPELLING), u"Forgive spelling mistakes");
+  SettlePainting(sheet_);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-tab-forgiving").empty());
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
   const std::vector<uint8_t> kept = loader_->SavedFile(u"options.dat");
   ASSERT_EQ(kept.size(), kOptionsRecordSize);
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(1).tabId()),
-            (TabOptions{CandidateOrder::kLearning, true}));
+            (TabOptions{CandidateOrder::kLearning, true, true}));
   EXPECT_EQ(ReadTabOptions(kept.data(), kept.size(), before_.view().tab(0).tabId()), TabOptions{});
 }
 

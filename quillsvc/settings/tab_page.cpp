@@ -12,9 +12,10 @@ namespace {
 
 constexpr int kEditingControls[] = {IDC_TAB_TITLE,     IDC_TAB_MIN_WORD_LENGTH, IDC_TAB_MIN_WORD_LENGTH_SPIN,
                                     IDC_TAB_SHOW_FROM, IDC_TAB_SHOW_FROM_SPIN,  IDC_TAB_DICTIONARY,
-                                    IDC_TAB_LINK,      IDC_TAB_ORDER,           IDC_TAB_NEXT_WORDS};
-// Without the options block (an older loader) the order and next-word fields stay disabled.
-bool IsOptionsControl(int id) { return id == IDC_TAB_ORDER || id == IDC_TAB_NEXT_WORDS; }
+                                    IDC_TAB_LINK,      IDC_TAB_ORDER,           IDC_TAB_SPELLING,
+                                    IDC_TAB_NEXT_WORDS};
+// Without the options block (an older loader) the order, spelling and next-word fields stay disabled.
+bool IsOptionsControl(int id) { return id == IDC_TAB_ORDER || id == IDC_TAB_SPELLING || id == IDC_TAB_NEXT_WORDS; }
 
 LetterField FieldOf(int id) {
   return id == IDC_TAB_MIN_WORD_LENGTH || id == IDC_TAB_MIN_WORD_LENGTH_SPIN ? LetterField::kMinWordLength
@@ -43,6 +44,7 @@ void CSheetPage::OnInitPage() {
     SendDlgItemMessageW(hwnd(), spin, UDM_SETRANGE32, 0, settings::kMaxLetterCount);
   }
   settings::FillCombo(Item(IDC_TAB_ORDER), settings::TabPageModel::OrderChoices());
+  settings::FillCombo(Item(IDC_TAB_SPELLING), settings::TabPageModel::SpellingChoices());
   EnableFields(false);
 }
 
@@ -71,6 +73,7 @@ void CSheetPage::ShowFields(int position) {
   settings::SelectCombo(Item(IDC_TAB_DICTIONARY), f->dictionaryChoice);
   settings::SelectCombo(Item(IDC_TAB_LINK), f->linkChoice);
   settings::SelectCombo(Item(IDC_TAB_ORDER), f->orderChoice);
+  settings::SelectCombo(Item(IDC_TAB_SPELLING), f->spellingChoice);
   CheckDlgButton(hwnd(), IDC_TAB_NEXT_WORDS, f->nextWords ? BST_CHECKED : BST_UNCHECKED);
   titleDirty_ = false;
 }
@@ -200,6 +203,11 @@ void CSheetPage::OnCommand(int id, int code) {
     case IDC_TAB_ORDER:
       if (code == CBN_SELCHANGE && Selected() >= 0) {
         Changed(model_.ChooseOrder(static_cast<size_t>(Selected()), settings::ComboSelection(Item(id))));
+      }
+      return;
+    case IDC_TAB_SPELLING:
+      if (code == CBN_SELCHANGE && Selected() >= 0) {
+        Changed(model_.ChooseSpelling(static_cast<size_t>(Selected()), settings::ComboSelection(Item(id))));
       }
       return;
     case IDC_TAB_NEXT_WORDS:

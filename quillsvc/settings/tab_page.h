@@ -1,5 +1,5 @@
 // The "Tab" page of the settings sheet: the list of candidate tabs and, for the selected one, its
-// title, letter counts, dictionary, link, order of candidates and next-word offer. A thin window over
+// title, letter counts, dictionary, link, order of candidates, spelling and next-word offer. A thin window over
 // TabPageModel.
 #pragma once
 

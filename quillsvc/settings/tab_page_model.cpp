@@ -20,12 +20,17 @@ std::optional<TabPageModel::Fields> TabPageModel::FieldsOf(size_t p) const {
   f.linkChoice = t.linkTabId() < 0 ? 0 : 1 + TabPosition(s_, t.linkTabId());
   const TabOptions options = OptionsOf(t.tabId());
   f.orderChoice = static_cast<int>(options.order);
+  f.spellingChoice = options.forgiving ? 1 : 0;
   f.nextWords = options.nextWords;
   return f;
 }
 
 std::vector<std::u16string> TabPageModel::OrderChoices() {
   return std::vector<std::u16string>(std::begin(kOrderTexts), std::end(kOrderTexts));
+}
+
+std::vector<std::u16string> TabPageModel::SpellingChoices() {
+  return std::vector<std::u16string>(std::begin(kSpellingTexts), std::end(kSpellingTexts));
 }
 
 TabOptions TabPageModel::OptionsOf(int16_t tabId) const {
@@ -43,6 +48,14 @@ bool TabPageModel::ChooseOrder(size_t p, int choice) {
   TabOptions options = OptionsOf(id);
   options.order = choice >= 0 && choice < static_cast<int>(std::size(kOrderTexts)) ? static_cast<CandidateOrder>(choice)
                                                                                    : CandidateOrder::kDictionary;
+  return Mark(StoreOptions(id, options));
+}
+
+bool TabPageModel::ChooseSpelling(size_t p, int choice) {
+  if (p >= tabCount()) return false;
+  const int16_t id = static_cast<int16_t>(s_.tab(p).tabId());
+  TabOptions options = OptionsOf(id);
+  options.forgiving = choice == 1;
   return Mark(StoreOptions(id, options));
 }
 

@@ -1,9 +1,9 @@
 // The rules of the "Tab" settings page over the sheet's private settings record and options:
 // adding, removing, renaming and moving tabs, each tab's title, letter counts, dictionary, link, order
-// of candidates and next-word offer, and the checks on Apply. Positions are list positions (record order); every edit
-// returns whether the record changed, which is what marks the page changed. The record may come from anywhere the
-// loader got it: counts beyond capacity are clamped, unknown ids show as no choice, nothing is written that no edit
-// asked for.
+// of candidates, spelling (exact or forgiving) and next-word offer, and the checks on Apply. Positions are list
+// positions (record order); every edit returns whether the record changed, which is what marks the page changed. The
+// record may come from anywhere the loader got it: counts beyond capacity are clamped, unknown ids show as no choice,
+// nothing is written that no edit asked for.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,7 @@ enum class LetterField {
 class TabPageModel {
  public:
   // `options` is the sheet's copy of the options (kOptionsRecordSize bytes); null when the
-  // loader publishes none, and then the order and next-word fields stay at their defaults.
+  // loader publishes none, and then the order, spelling and next-word fields stay at their defaults.
   explicit TabPageModel(SettingsView settings, std::vector<uint8_t>* options = nullptr)
       : s_(settings), options_(options) {}
 
@@ -43,6 +43,7 @@ class TabPageModel {
     int dictionaryChoice = -1;  // position in DictionaryChoices(), -1 when the id matches none
     int linkChoice = 0;         // position in LinkChoices(): 0 "None", 1 + the linked tab's position
     int orderChoice = 0;        // position in OrderChoices()
+    int spellingChoice = 0;     // position in SpellingChoices()
     bool nextWords = false;
   };
   std::optional<Fields> FieldsOf(size_t p) const;
@@ -53,6 +54,8 @@ class TabPageModel {
   std::vector<std::u16string> LinkChoices() const;
   // The "Order:" entries, in CandidateOrder's order.
   static std::vector<std::u16string> OrderChoices();
+  // The spelling entries: exact, then forgiving.
+  static std::vector<std::u16string> SpellingChoices();
   bool hasOptions() const { return options_ != nullptr; }
 
   // "Add": a notice when the list is full, else nothing (then call Add).
@@ -86,6 +89,8 @@ class TabPageModel {
   bool ChooseLink(size_t p, int choice);
   // A selection in "Order:" (an out-of-range one means dictionary order) and the next-word box.
   bool ChooseOrder(size_t p, int choice);
+  // A selection in the spelling choice (an out-of-range one means exact spelling).
+  bool ChooseSpelling(size_t p, int choice);
   bool SetNextWords(size_t p, bool offer);
 
   // Apply: refuses with no tabs or with a tab whose dictionary id is negative; otherwise commits
@@ -120,5 +125,6 @@ inline constexpr std::u16string_view kTabWithoutDictionaryText = u"Dictionary in
 inline constexpr std::u16string_view kNoLinkText = u"None";
 inline constexpr std::u16string_view kOrderTexts[] = {u"Dictionary order", u"Most likely first",
                                                       u"Most likely first, learning from my typing"};
+inline constexpr std::u16string_view kSpellingTexts[] = {u"Exact spelling", u"Forgive spelling mistakes"};
 
 }  // namespace quillet::settings

@@ -39,8 +39,8 @@ TEST(TabPage, AddGivesTheNewTabsPositionUntilNineTabsAreThere) {
   EXPECT_FALSE(page.Add());
 }
 
-// The order and next-word offer live in the options, keyed by tab id: they follow a tab that
-// moves, go with a tab that is removed, and a new tab that takes a removed one's id starts afresh.
+// The order, spelling and next-word offer live in the options, keyed by tab id: they follow a tab
+// that moves, go with a tab that is removed, and a new tab that takes a removed one's id starts afresh.
 TEST(TabPage, OrderAndNextWordsAreKeptPerTabIdAndGoWithTheTab) {
   SettingsRecord r = Record({0, 2});
   std::vector<uint8_t> options = DefaultOptionsRecord();
@@ -49,12 +49,19 @@ TEST(TabPage, OrderAndNextWordsAreKeptPerTabIdAndGoWithTheTab) {
   EXPECT_TRUE(page.ChooseOrder(1, 2));
   EXPECT_FALSE(page.ChooseOrder(1, 2)) << "the same choice changes nothing";
   EXPECT_TRUE(page.SetNextWords(1, true));
+  EXPECT_EQ(page.FieldsOf(1)->spellingChoice, 0) << "exact spelling by default";
+  EXPECT_TRUE(page.ChooseSpelling(1, 1));
   EXPECT_TRUE(page.changed());
-  EXPECT_EQ(ReadTabOptions(options.data(), options.size(), 2), (TabOptions{CandidateOrder::kLearning, true}));
+  EXPECT_EQ(ReadTabOptions(options.data(), options.size(), 2), (TabOptions{CandidateOrder::kLearning, true, true}));
   ASSERT_TRUE(page.MoveUp(1));
   EXPECT_EQ(page.FieldsOf(0)->orderChoice, 2);
   EXPECT_TRUE(page.FieldsOf(0)->nextWords);
+  EXPECT_EQ(page.FieldsOf(0)->spellingChoice, 1);
   EXPECT_EQ(page.FieldsOf(1)->orderChoice, 0);
+  EXPECT_EQ(page.FieldsOf(1)->spellingChoice, 0);
+  EXPECT_TRUE(page.ChooseSpelling(0, 7));
+  EXPECT_EQ(page.FieldsOf(0)->spellingChoice, 0) << "unknown choices are exact spelling";
+  EXPECT_EQ(ReadTabOptions(options.data(), options.size(), 2), (TabOptions{CandidateOrder::kLearning, true}));
   ASSERT_TRUE(page.ChooseOrder(1, 1));
   EXPECT_TRUE(page.ChooseOrder(1, 99));
   EXPECT_EQ(page.FieldsOf(1)->orderChoice, 0) << "unknown choices are dictionary order";
