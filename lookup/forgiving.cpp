@@ -78,8 +78,15 @@ struct Scored {
 class Matcher {
  public:
   Matcher(const DictionaryView& view, const std::u16string& typed, unsigned edits, size_t maxResults,
-          uint16_t minWordLength)
-      : view_(view), t_(typed), m_(typed.size()), e_(edits), w_(2 * edits + 1), k_(maxResults), min_(minWordLength) {
+          uint16_t minWordLength, bool forgivenOnly)
+      : view_(view),
+        t_(typed),
+        m_(typed.size()),
+        e_(edits),
+        w_(2 * edits + 1),
+        k_(maxResults),
+        min_(minWordLength),
+        forgivenOnly_(forgivenOnly) {
     ins_.assign(m_ + 1, 0);
     for (size_t j = 1; j <= m_; ++j) ins_[j] = Ins(j >= 2 ? &t_[j - 2] : nullptr, t_[j - 1]);
     rows_.resize(std::min<size_t>(m_ + e_ + 2, 64));
@@ -324,6 +331,8 @@ class Matcher {
   // `node` the dictionary's index node of the prefix (kNone: none).
   void Enter(size_t d, uint32_t lo, uint32_t hi, uint32_t parentBest, size_t firstLength, uint32_t node) {
     if (lo >= hi) return;
+    // Every key below the typed letters themselves begins with them.
+    if (forgivenOnly_ && d == m_ && path_.compare(0, m_, t_) == 0) return;
     const uint32_t best = std::min(parentBest, PrefixCost(d));
     // A deeper prefix passes through this row, or swaps over it from the row before.
     uint32_t deeper = RowMin(d);
@@ -350,6 +359,7 @@ class Matcher {
   const size_t w_;
   const size_t k_;
   const uint16_t min_;
+  const bool forgivenOnly_;
   std::vector<uint32_t> ins_;  // the cost of typing t[j-1] where it was not meant
   std::vector<Row> rows_;      // by depth, along the current path
   std::u16string path_;        // the current path's letters
@@ -412,7 +422,7 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
   const unsigned edits =
       static_cast<unsigned>(std::min<size_t>({query.maxEdits, kMaxForgivenEdits, m > 0 ? m - 1 : 0}));
 
-  Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength);
+  Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength, query.forgivenOnly);
   uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
   ceiling = std::min(ceiling, kInf - 1);
   // Searches with a growing cost bound, from exact prefixes through half the ceiling to all of it: most
@@ -433,6 +443,7 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
           continue;
         }
         const std::u16string word = ref.ToString();
+        if (query.forgivenOnly && word.compare(0, m, typed) == 0) continue;
         const uint32_t cost =
             std::min(MistakeCost(word, typed, false, kUnlimitedEdits), MistakeCost(word, typed, true, edits));
         auto it = std::find_if(out.begin(), out.end(), [&](const ForgivingMatch& f) { return f.entry == entry; });

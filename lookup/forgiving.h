@@ -45,6 +45,8 @@ struct ForgivingQuery {
   // Sound-alike whole words when given: an index made for this dictionary (the caller checks MadeFor
   // once per dictionary; an index for another entry count is ignored).
   const SoundIndexView* sounds = nullptr;
+  // Only keys that do not begin with the typed letters: what a page of exact completions lacks.
+  bool forgivenOnly = false;
 };
 
 // The up to maxResults cheapest matches, cheapest first, the lower entry first on equal costs; sound-alike

@@ -69,11 +69,12 @@ uint32_t ReferenceCost(const std::u16string& key, const std::u16string& typed, s
 
 // Every key compared: the cheapest `count`, the lower entry first on equal costs.
 std::vector<ForgivingMatch> Reference(const Dictionary& dict, const std::u16string& typed, size_t count,
-                                      uint16_t minWordLength, uint32_t maxCost) {
+                                      uint16_t minWordLength, uint32_t maxCost, bool forgivenOnly = false) {
   const size_t edits = std::min<size_t>(2, typed.empty() ? 0 : typed.size() - 1);
   std::vector<ForgivingMatch> all;
   for (uint32_t i = 0; i < dict.keys.size(); ++i) {
     if (dict.keys[i].size() <= minWordLength) continue;
+    if (forgivenOnly && dict.keys[i].compare(0, typed.size(), typed) == 0) continue;
     const uint32_t cost = ReferenceCost(dict.keys[i], typed, edits);
     if (cost < (1u << 30) && cost <= maxCost) all.push_back({i, cost, cost == 0, false});
   }
@@ -173,7 +174,8 @@ TEST(ForgivingTest, FindsWholeWordsBySound) {
 }
 
 // Random small dictionaries over few letters, so that keys share prefixes and mistakes land on other
-// keys: the walk must give exactly the reference's matches and costs, whatever the page size.
+// keys: the walk must give exactly the reference's matches and costs, whatever the page size, also
+// when the keys that begin with the typed letters are left out.
 TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
   std::mt19937 rng(20240601);
   const std::u16string letters = u"abcdeé";
@@ -196,9 +198,10 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
       query.maxResults = 1 + rng() % 25;
       query.minWordLength = static_cast<uint16_t>(rng() % 3);
       query.maxCost = q % 4 == 0 ? kNoMatch : q % 4 == 1 ? rng() % 20000 : kUsualCeiling;
+      query.forgivenOnly = q % 5 >= 3;
       const auto got = ForgivingMatches(dict.view, query);
       const uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
-      const auto want = Reference(dict, typed, query.maxResults, query.minWordLength, ceiling);
+      const auto want = Reference(dict, typed, query.maxResults, query.minWordLength, ceiling, query.forgivenOnly);
       ASSERT_EQ(got.size(), want.size()) << "typed " << std::string(typed.begin(), typed.end());
       for (size_t i = 0; i < got.size(); ++i) {
         EXPECT_EQ(got[i].entry, want[i].entry) << i;

@@ -8,6 +8,10 @@
 namespace quillet {
 namespace {
 
+// Corrections weighed for a ranked first page: the cheapest mistakes, enough that a likely word with
+// a costlier mistake is among them.
+constexpr size_t kForgivenPool = 2 * TabSource::kPageSize;
+
 enum class Order { kBefore, kMatch, kAfter };
 
 // Where a key stands relative to the prefix: before it, beginning with it, or past every match.
@@ -202,7 +206,8 @@ uint32_t ContextWord(const DictionaryView& view, const std::u16string& word, boo
 
 }  // namespace
 
-void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, const LearnedView* learned, bool near) {
+void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, const LearnedView* learned, bool near,
+                              const SoundIndexView* sounds) {
   const uint32_t to = std::min(matchEnd_, view.entryCount());
   const std::u16string_view prefix = prefix_;
   const auto before = [&](uint32_t k) { return Compare(KeyOf(view, k), prefix) == Order::kBefore; };
@@ -211,8 +216,12 @@ void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, 
   q.dictionary = &view;
   q.rank = &rank;
   q.learned = learned;
-  q.first = matchBegin_ >= to ? to : (near ? Gallop(matchBegin_, to, before) : PartitionPoint(matchBegin_, to, before));
-  q.end = Gallop(q.first, to, notAfter);
+  const bool exact = matchBegin_ != kNone;
+  if (exact) {
+    q.first =
+        matchBegin_ >= to ? to : (near ? Gallop(matchBegin_, to, before) : PartitionPoint(matchBegin_, to, before));
+    q.end = Gallop(q.first, to, notAfter);
+  }
   q.prefix = prefix;
   q.minWordLength = minWordLength_;
   if (context_.count() >= 1) {
@@ -223,15 +232,42 @@ void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, 
     }
   }
   std::vector<RankedEntry> ranked;
-  RankPage(q, kPageSize, &ranked);
+  if (exact) RankPage(q, kPageSize, &ranked);
+  const size_t exactCount = ranked.size();
+  // Forgiven words follow the exact ones, each marked.
+  std::vector<bool> isForgiven(exactCount, false);
+  if (Forgives()) {
+    // A correction ranks by how likely its word is here and how likely the mistake: an exact match of
+    // a likely word keeps its place before an unlikely correction.
+    for (const ForgivingMatch& m : Forgiven(view, kForgivenPool, sounds)) {
+      double cost = 0;
+      if (EntryCost(q, m.entry, &cost)) ranked.push_back({m.entry, kNone, cost + m.cost});
+    }
+    isForgiven.resize(ranked.size(), true);
+    std::vector<size_t> order(ranked.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    // Stable: an exact match goes first on an equal cost.
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ranked[a].cost < ranked[b].cost; });
+    std::vector<RankedEntry> sorted;
+    std::vector<bool> sortedForgiven;
+    for (size_t k : order) {
+      sorted.push_back(ranked[k]);
+      sortedForgiven.push_back(isForgiven[k]);
+    }
+    ranked.swap(sorted);
+    isForgiven.swap(sortedForgiven);
+  }
   std::vector<Candidate> page;
   std::vector<uint32_t> skip;
-  for (const RankedEntry& r : ranked) {
+  for (size_t k = 0; k < ranked.size() && page.size() < kPageSize; ++k) {
+    const RankedEntry& r = ranked[k];
     TextRef key;
     if (r.entry != kNone) {
       if (!view.Key(r.entry, &key)) continue;
       page.push_back(MakeCandidate(view, r.entry, key));
-      skip.push_back(r.entry);
+      page.back().forgiven = isForgiven[k];
+      // Forgiven words are not in the run: only exact ones would come again on later pages.
+      if (!isForgiven[k]) skip.push_back(r.entry);
       continue;
     }
     LearnedRecord record;
@@ -246,8 +282,55 @@ void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, 
   pageOffset_ = 0;
   ranked_ = true;
   // The pages after the first walk the run in dictionary order.
-  nextEntry_ = q.first;
-  matchBegin_ = candidates_.empty() ? kNone : q.first;
+  nextEntry_ = exact ? q.first : kNone;
+  if (Forgives()) {
+    // Whether anything exact is left to narrow, as without forgiveness.
+    matchBegin_ = exactCount == 0 ? kNone : q.first;
+  } else {
+    matchBegin_ = candidates_.empty() ? kNone : q.first;
+  }
+}
+
+const SoundIndexView* TabSource::UsableSounds(const DictionaryView& view, const RankingData& data) {
+  if (data.sounds == nullptr) return nullptr;
+  if (data.sounds->data() != checkedSounds_ || view.data() != checkedSoundsDictionary_) {
+    checkedSounds_ = data.sounds->data();
+    checkedSoundsDictionary_ = view.data();
+    soundsCurrent_ = data.sounds->MadeFor(view);
+  }
+  return soundsCurrent_ ? data.sounds : nullptr;
+}
+
+std::vector<ForgivingMatch> TabSource::Forgiven(const DictionaryView& view, size_t count,
+                                                const SoundIndexView* sounds) const {
+  ForgivingQuery query;
+  query.typed = prefix_;
+  query.maxResults = count;
+  query.minWordLength = minWordLength_;
+  query.sounds = sounds;
+  query.forgivenOnly = true;
+  return ForgivingMatches(view, query);
+}
+
+void TabSource::FirstPage(const DictionaryView& view, bool near) {
+  const RankingData data = access_->Ranking();
+  const RankView* rank = UsableRank(view, data);
+  const SoundIndexView* sounds = Forgives() ? UsableSounds(view, data) : nullptr;
+  if (rank != nullptr) {
+    RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, near, sounds);
+    return;
+  }
+  if (matchBegin_ != kNone) matchBegin_ = Scan(view, matchBegin_, matchEnd_, near);
+  if (!Forgives() || candidates_.size() >= kPageSize) return;
+  // The exact matches all fit on the first page: the corrections fill it, and there is no page after.
+  nextEntry_ = kNone;
+  for (const ForgivingMatch& m : Forgiven(view, kPageSize - candidates_.size(), sounds)) {
+    TextRef key;
+    if (!view.Key(m.entry, &key)) continue;
+    Candidate c = MakeCandidate(view, m.entry, key);
+    c.forgiven = true;
+    candidates_.push_back(std::move(c));
+  }
 }
 
 size_t TabSource::SetPrefix(std::u16string_view text) {
@@ -263,13 +346,8 @@ size_t TabSource::SetPrefix(std::u16string_view text) {
   }
   // Below a node every key begins with the prefix, so the first match is at the run's start; a run
   // the index could not narrow has it anywhere.
-  if (matchBegin_ == kNone) return PageCount();
-  const RankingData data = access_->Ranking();
-  if (const RankView* rank = UsableRank(view, data)) {
-    RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, cursor_ != kNone);
-  } else {
-    matchBegin_ = Scan(view, matchBegin_, matchEnd_, cursor_ != kNone);
-  }
+  if (matchBegin_ == kNone && !Forgives()) return PageCount();
+  FirstPage(view, cursor_ != kNone);
   return PageCount();
 }
 
@@ -285,12 +363,12 @@ size_t TabSource::NextWords() {
     // No order to offer: nothing is shown, and typing goes on from an empty prefix.
     return 0;
   }
-  RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, false);
+  RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, false, nullptr);
   return PageCount();
 }
 
 size_t TabSource::AppendLetter(char16_t c) {
-  if (matchBegin_ == kNone) return 0;
+  if (matchBegin_ == kNone && !forgiving_) return 0;
   Hold hold(access_.get());
   if (!hold.held()) return PageCount();
   const DictionaryView& view = hold.view();
@@ -301,15 +379,14 @@ size_t TabSource::AppendLetter(char16_t c) {
   nextEntry_ = kNone;
   skip_.clear();
   ranked_ = false;
-  Descend(view, c);
-  // The new first match is usually close to the previous one.
-  if (matchBegin_ == kNone) return PageCount();
-  const RankingData data = access_->Ranking();
-  if (const RankView* rank = UsableRank(view, data)) {
-    RankFirstPage(view, *rank, order_ == CandidateOrder::kLearning ? data.learned : nullptr, true);
+  if (matchBegin_ != kNone) {
+    Descend(view, c);
   } else {
-    matchBegin_ = Scan(view, matchBegin_, matchEnd_, true);
+    cursor_ = kNone;  // nothing exact any more: only forgiven words
   }
+  // The new first match is usually close to the previous one.
+  if (matchBegin_ == kNone && !Forgives()) return PageCount();
+  FirstPage(view, true);
   return PageCount();
 }
 

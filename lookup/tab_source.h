@@ -17,6 +17,8 @@
 #include "common/learned_store.h"
 #include "common/options_record.h"
 #include "common/rank_view.h"
+#include "common/sound_index.h"
+#include "lookup/forgiving.h"
 #include "lookup/word_history.h"
 
 namespace quillet {
@@ -29,10 +31,11 @@ struct Candidate {
   bool forgiven = false;       // offered although its spelling differs a little from what was typed
 };
 
-// What ranks a dictionary, published beside it.
+// What ranks a dictionary, and what finds the words it sounds like, published beside it.
 struct RankingData {
-  const RankView* rank = nullptr;        // null: none
-  const LearnedView* learned = nullptr;  // null: nothing learned
+  const RankView* rank = nullptr;          // null: none
+  const LearnedView* learned = nullptr;    // null: nothing learned
+  const SoundIndexView* sounds = nullptr;  // null: none (forgiving tabs then match by spelling only)
 };
 
 // How a source reaches its dictionary (and the data that ranks it) for the span of one operation.
@@ -59,7 +62,8 @@ class TabSource {
   // count (0 to 10). A failed lock changes nothing and returns the current page's count.
   size_t SetPrefix(std::u16string_view text);
   // Extends the prefix by one character and narrows the search. Returns the first page's count. Once
-  // the prefix matches nothing, returns 0 and ignores further letters until SetPrefix.
+  // the prefix matches nothing, an exact source returns 0 and ignores further letters until SetPrefix;
+  // a forgiving one goes on offering forgiven words.
   size_t AppendLetter(char16_t c);
   // Moves to the next page, fetching it when it was not fetched yet. Returns its count, or 0 when
   // there is no further page (the page stays).
@@ -80,6 +84,13 @@ class TabSource {
   // made for another dictionary); the pages after it hold the rest of the run in dictionary order.
   void SetOrder(CandidateOrder order) { order_ = order; }
   CandidateOrder order() const { return order_; }
+  // Whether the next searches forgive spelling mistakes. From the second letter, the first page then
+  // mixes words that fix a mistake in the prefix (Candidate::forgiven) with the exact matches: in a
+  // ranked order by their cost in the context plus what the mistake costs, so that a likely exact
+  // match stays before an unlikely correction; in dictionary order after the exact matches, the
+  // likeliest mistakes first. The pages after it hold the exact matches only, as without.
+  void SetForgiving(bool forgiving) { forgiving_ = forgiving; }
+  bool forgiving() const { return forgiving_; }
   // The words before the one typed, for the next searches.
   void SetContext(const WordHistory& history) { context_ = history; }
   const WordHistory& context() const { return context_; }
@@ -108,8 +119,17 @@ class TabSource {
   Candidate MakeCandidate(const DictionaryView& view, uint32_t i, const TextRef& key) const;
   // The rank data when this source's order uses it and it was made for the dictionary; else null.
   const RankView* UsableRank(const DictionaryView& view, const RankingData& data);
-  // The ranked first page of the run from matchBegin_, which must be an entry index.
-  void RankFirstPage(const DictionaryView& view, const RankView& rank, const LearnedView* learned, bool near);
+  // The first page once the prefix is set: ranked, or the run scanned, and the forgiven words mixed in.
+  void FirstPage(const DictionaryView& view, bool near);
+  // The ranked first page of the run from matchBegin_ (nothing exact when it is kNone), with the
+  // forgiven words when the source forgives (sound-alike ones too with `sounds`).
+  void RankFirstPage(const DictionaryView& view, const RankView& rank, const LearnedView* learned, bool near,
+                     const SoundIndexView* sounds);
+  bool Forgives() const { return forgiving_ && prefix_.size() >= 2; }
+  // The sound index when it was made for the dictionary; else null (checked once per pair, like UsableRank).
+  const SoundIndexView* UsableSounds(const DictionaryView& view, const RankingData& data);
+  // The words of up to `count` forgiven matches, cheapest mistakes first.
+  std::vector<ForgivingMatch> Forgiven(const DictionaryView& view, size_t count, const SoundIndexView* sounds) const;
 
   std::unique_ptr<DictionaryAccess> access_;
   uint16_t minWordLength_;
@@ -129,6 +149,10 @@ class TabSource {
   const uint8_t* checkedDictionary_ = nullptr;
   uint32_t checkedEntries_ = 0;
   bool rankCurrent_ = false;
+  bool forgiving_ = false;
+  const uint8_t* checkedSounds_ = nullptr;
+  const uint8_t* checkedSoundsDictionary_ = nullptr;
+  bool soundsCurrent_ = false;
 };
 
 // A source over dictionary `position` of a publication's directory; a position beyond the directory

@@ -49,6 +49,7 @@ void TabSourceSet::Rebuild() {
     nextWords[t] = tabOptions.nextWords;
     if (sources.back() != nullptr) {
       sources.back()->SetOrder(tabOptions.order);
+      sources.back()->SetForgiving(tabOptions.forgiving);
       sources.back()->SetContext(context_);
     }
     tabNames_[t] = tab.name();

@@ -1,9 +1,9 @@
 // The text service's candidate sources: one TabSource per tab of the settings, the shown tab, and the
 // tab names for the language bar, over what the loader publishes (a PublishedData owned beside it).
 // The shown tab is the one whose words the list offers: the active tab (the user's choice, which the
-// text service keeps), or for a moment the tab it links to after a pick. Each tab's order comes from
-// the options record and the ranking data from the ranking publication (both optional: without
-// them, dictionary order).
+// text service keeps), or for a moment the tab it links to after a pick. Each tab's order and whether
+// it forgives spelling mistakes come from the options record and the ranking data from the ranking publication (both
+// optional: without them, dictionary order).
 #pragma once
 
 #include <array>

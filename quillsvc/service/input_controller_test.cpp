@@ -682,6 +682,31 @@ TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
   EXPECT_FALSE(Press(vk::k1)) << "digits are the application's again";
 }
 
+// A tab that forgives spelling mistakes offers the word meant after a misspelling and marks it; a
+// pick writes the whole word under the usual case rule: as it is when the typed letters do not begin
+// it, in capitals under Caps Lock.
+TEST_F(InputControllerTest, AForgivenRowPicksTheWholeWord) {
+  ASSERT_NO_FATAL_FAILURE(RankEnglish({CandidateOrder::kDictionary, false, true}));
+  Type(u"progarm");
+  ASSERT_FALSE(Rows().empty());
+  EXPECT_EQ(Rows()[0], u"program");
+  ASSERT_NE(core_.tabs().ShownSource()->CandidateAt(0), nullptr);
+  EXPECT_TRUE(core_.tabs().ShownSource()->CandidateAt(0)->forgiven);
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say program");
+  EXPECT_FALSE(Composing());
+
+  Press(vk::kSpace);
+  Type(u"Progarm");
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say program program");
+  host_.capsLock = true;
+  Press(vk::kSpace);
+  Type(u"progarm");
+  Press(vk::k1);
+  EXPECT_EQ(doc_.text, u"I say program program PROGRAM");
+}
+
 // What is written reaches the loader's learning inbox, word by word with sentence ends; Shift+Delete
 // on a highlighted candidate asks to forget it; a field that may not learn reports nothing, nor does
 // any while the options pause learning.

@@ -1,0 +1,162 @@
+// A forgiving tab's first page: exact matches and forgiven words mixed by their cost in context plus
+// the mistake's, or filled up by mistake cost in dictionary order; the pages after it; typing on after
+// nothing exact is left.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/dict_image_testing.h"
+#include "common/rank_format.h"
+#include "common/rank_view.h"
+#include "lookup/forgiving.h"
+#include "lookup/lookup_testing.h"
+#include "lookup/sound_key.h"
+#include "lookup/tab_source.h"
+
+namespace quillet {
+namespace {
+
+struct Row {
+  std::u16string word;
+  bool forgiven;
+  bool operator==(const Row& o) const { return word == o.word && forgiven == o.forgiven; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Row& r) {
+  return os << std::string(r.word.begin(), r.word.end()) << (r.forgiven ? "*" : "");
+}
+
+std::vector<Row> Rows(const TabSource& s) {
+  std::vector<Row> rows;
+  for (size_t i = 0; i < s.PageCount(); ++i) rows.push_back({s.CandidateWord(i), s.CandidateAt(i)->forgiven});
+  return rows;
+}
+
+std::vector<Row> Typed(TabSource& s, const std::u16string& text) {
+  s.SetPrefix(text.substr(0, 1));
+  for (size_t k = 1; k < text.size(); ++k) s.AppendLetter(text[k]);
+  return Rows(s);
+}
+
+const std::vector<std::u16string> kWords = {u"about",    u"because",   u"become", u"bed", u"bedroom", u"begin",
+                                            u"bicycle",  u"bot",       u"cat",    u"dot", u"fanatic", u"phone",
+                                            u"phonetic", u"phonetics", u"recipe", u"the", u"their",   u"there"};
+
+TEST(ForgivingSource, DictionaryOrderFillsTheFirstPageAfterTheExactMatchesByMistakeCost) {
+  const std::vector<uint8_t> image = testing::BuildDictionaryImage(kWords);
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(image.data(), image.size(), &view));
+  auto source = testing::MakeSource(image, 0);
+  source->SetForgiving(true);
+
+  source->SetPrefix(u"bec");
+  ForgivingQuery query;
+  query.typed = u"bec";
+  query.maxResults = 8;
+  query.forgivenOnly = true;
+  std::vector<Row> want{{u"because", false}, {u"become", false}};
+  for (const ForgivingMatch& m : ForgivingMatches(view, query)) want.push_back({kWords[m.entry], true});
+  ASSERT_GT(want.size(), 2u);
+  EXPECT_EQ(Rows(*source), want);
+  EXPECT_EQ(source->NextPage(), 0u);
+  EXPECT_EQ(Typed(*source, u"bec"), want);
+
+  // One letter is never forgiven, and a page the exact matches fill has no room.
+  ASSERT_EQ(source->SetPrefix(u"b"), 7u);
+  for (const Row& r : Rows(*source)) EXPECT_FALSE(r.forgiven);
+  std::vector<std::u16string> many;
+  for (char16_t c = u'a'; c <= u'l'; ++c) many.push_back(u"th" + std::u16string(1, c));
+  auto full = testing::MakeSource(testing::BuildDictionaryImage(many), 0);
+  full->SetForgiving(true);
+  ASSERT_EQ(full->SetPrefix(u"th"), 10u);
+  for (const Row& r : Rows(*full)) EXPECT_FALSE(r.forgiven);
+  ASSERT_EQ(full->NextPage(), 2u);
+}
+
+// Typing on after no key begins with the letters: a forgiving tab still finds the word meant (also by
+// its sound, with a sound index made for the dictionary); an exact one offers nothing.
+TEST(ForgivingSource, TypingOnAfterNothingExactStillFindsTheWordMeant) {
+  const std::vector<uint8_t> image = testing::BuildDictionaryImage(kWords);
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(image.data(), image.size(), &view));
+  const std::vector<uint8_t> soundBytes = BuildSoundIndex(view);
+  SoundIndexView sounds;
+  ASSERT_TRUE(SoundIndexView::FromBytes(soundBytes.data(), soundBytes.size(), &sounds));
+  RankingData data;
+  data.sounds = &sounds;
+  auto forgiving = testing::MakeRankedSource(image, 0, &data);
+  forgiving->SetForgiving(true);
+  auto exact = testing::MakeRankedSource(image, 0, &data);
+
+  const std::vector<Row> rows = Typed(*forgiving, u"becuse");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0], (Row{u"because", true}));
+  EXPECT_EQ(forgiving->SetPrefix(u"becuse"), rows.size());
+  EXPECT_EQ(Rows(*forgiving), rows);
+  EXPECT_EQ(forgiving->NextPage(), 0u);
+  EXPECT_TRUE(Typed(*exact, u"becuse").empty());
+  EXPECT_EQ(exact->AppendLetter(u's'), 0u);
+
+  // Three edits from "phonetic": only its sound finds it.
+  forgiving->SetPrefix(u"fonetik");
+  ASSERT_GE(forgiving->PageCount(), 1u);
+  EXPECT_EQ(Rows(*forgiving)[0], (Row{u"phonetic", true}));
+  data.sounds = nullptr;
+  auto noSounds = testing::MakeRankedSource(image, 0, &data);
+  noSounds->SetForgiving(true);
+  EXPECT_EQ(noSounds->SetPrefix(u"fonetik"), 0u);
+}
+
+// Ranked: an exact match of a likely word stays before a correction to a likelier word, and a
+// correction goes before an unlikely exact match; the pages after the first hold the rest of the exact
+// run, each once.
+TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
+  // 0 tea, 1-12 thaa..thal, 13 the, 14 their, 15 thx, 16 to
+  std::vector<std::u16string> keys{u"tea"};
+  for (char16_t c = u'a'; c <= u'l'; ++c) keys.push_back(u"tha" + std::u16string(1, c));
+  for (const char16_t* k : {u"the", u"their", u"thx", u"to"}) keys.push_back(k);
+  const uint32_t m = MistakeCost(u"to", u"th", true, 1);
+  ASSERT_LT(m, 20000u);
+  std::vector<uint16_t> costs(keys.size(), static_cast<uint16_t>(m + 2000));
+  costs[0] = 40000;
+  costs[13] = 100;
+  costs[14] = static_cast<uint16_t>(m + 1000);
+  costs[15] = static_cast<uint16_t>(m + 550);
+  costs[16] = 50;
+  const std::vector<uint8_t> image = testing::BuildDictionaryImage(keys);
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(image.data(), image.size(), &view));
+  const std::vector<uint8_t> rankBytes = EncodeRankData(DictionaryFingerprint(view), costs, {});
+  RankView rank;
+  ASSERT_TRUE(RankView::FromBytes(rankBytes.data(), rankBytes.size(), &rank));
+  RankingData data;
+  data.rank = &rank;
+  auto source = testing::MakeRankedSource(image, 0, &data);
+  source->SetOrder(CandidateOrder::kFrequent);
+  source->SetForgiving(true);
+
+  ASSERT_EQ(source->SetPrefix(u"th"), 10u);
+  const std::vector<Row> first{{u"the", false},  {u"to", true},    {u"thx", false},  {u"their", false},
+                               {u"thaa", false}, {u"thab", false}, {u"thac", false}, {u"thad", false},
+                               {u"thae", false}, {u"thaf", false}};
+  EXPECT_EQ(Rows(*source), first);
+  EXPECT_TRUE(source->ranked());
+  EXPECT_EQ(Typed(*source, u"th"), first);
+  ASSERT_EQ(source->NextPage(), 6u);
+  EXPECT_EQ(
+      Rows(*source),
+      (std::vector<Row>{
+          {u"thag", false}, {u"thah", false}, {u"thai", false}, {u"thaj", false}, {u"thak", false}, {u"thal", false}}));
+  EXPECT_EQ(source->NextPage(), 0u);
+
+  // The same tab without forgiveness: the exact matches alone.
+  source->SetForgiving(false);
+  source->SetPrefix(u"th");
+  for (const Row& r : Rows(*source)) EXPECT_NE(r.word, u"to");
+  EXPECT_EQ(Rows(*source)[1].word, u"thx");
+}
+
+}  // namespace
+}  // namespace quillet
