@@ -72,13 +72,15 @@ struct Row {
 struct Scored {
   uint32_t cost;
   uint32_t entry;
+  uint32_t end = 0;    // with runs: the run's end
+  uint32_t depth = 0;  // and the length of the prefix its keys share
   bool operator<(const Scored& o) const { return cost != o.cost ? cost < o.cost : entry < o.entry; }
 };
 
 class Matcher {
  public:
   Matcher(const DictionaryView& view, const std::u16string& typed, unsigned edits, size_t maxResults,
-          uint16_t minWordLength, bool forgivenOnly)
+          uint16_t minWordLength, bool forgivenOnly, bool runs)
       : view_(view),
         t_(typed),
         m_(typed.size()),
@@ -86,7 +88,8 @@ class Matcher {
         w_(2 * edits + 1),
         k_(maxResults),
         min_(minWordLength),
-        forgivenOnly_(forgivenOnly) {
+        forgivenOnly_(forgivenOnly),
+        runs_(runs) {
     ins_.assign(m_ + 1, 0);
     for (size_t j = 1; j <= m_; ++j) ins_[j] = Ins(j >= 2 ? &t_[j - 2] : nullptr, t_[j - 1]);
     rows_.resize(std::min<size_t>(m_ + e_ + 2, 64));
@@ -312,9 +315,19 @@ class Matcher {
     return cost <= bound_ && (heap_.size() < k_ || Scored{cost, entry} < heap_.front());
   }
 
-  // Entries [a, b) at one cost, their keys at least `shortest` long; they come in entry order, so the
-  // first refused ends the run.
-  void Emit(uint32_t a, uint32_t b, uint32_t cost, size_t shortest) {
+  // Entries [a, b) at one cost, their keys at least `shortest` long and sharing their first `depth`
+  // letters; they come in entry order, so the first refused ends the run. With runs, one result.
+  void Emit(uint32_t a, uint32_t b, uint32_t cost, size_t shortest, size_t depth) {
+    if (runs_) {
+      if (a >= b || !CanTake(cost, a)) return;
+      heap_.push_back({cost, a, b, static_cast<uint32_t>(depth)});
+      std::push_heap(heap_.begin(), heap_.end());
+      if (heap_.size() > k_) {
+        std::pop_heap(heap_.begin(), heap_.end());
+        heap_.pop_back();
+      }
+      return;
+    }
     const bool check = shortest <= min_;
     for (uint32_t i = a; i < b && CanTake(cost, i); ++i) {
       if (check && KeyOf(view_, i).length <= min_) continue;
@@ -341,9 +354,9 @@ class Matcher {
     if (!atBest && !CanTake(deeper, lo)) return;
     const uint32_t ownEnd =
         firstLength > d ? lo : Gallop(lo + 1, hi, [&](uint32_t k) { return KeyOf(view_, k).length <= d; });
-    if (atBest) Emit(lo, ownEnd, best, 0);
+    if (atBest) Emit(lo, ownEnd, best, 0, d);
     if (deeper >= best) {
-      if (atBest) Emit(ownEnd, hi, best, d + 1);
+      if (atBest) Emit(ownEnd, hi, best, d + 1, d);
       return;
     }
     if (ownEnd >= hi || !CanTake(deeper, ownEnd)) return;
@@ -360,6 +373,7 @@ class Matcher {
   const size_t k_;
   const uint16_t min_;
   const bool forgivenOnly_;
+  const bool runs_;
   std::vector<uint32_t> ins_;  // the cost of typing t[j-1] where it was not meant
   std::vector<Row> rows_;      // by depth, along the current path
   std::u16string path_;        // the current path's letters
@@ -422,7 +436,7 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
   const unsigned edits =
       static_cast<unsigned>(std::min<size_t>({query.maxEdits, kMaxForgivenEdits, m > 0 ? m - 1 : 0}));
 
-  Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength, query.forgivenOnly);
+  Matcher matcher(dictionary, typed, edits, query.maxResults, query.minWordLength, query.forgivenOnly, query.runs);
   uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
   ceiling = std::min(ceiling, kInf - 1);
   // Searches with a growing cost bound, from exact prefixes through half the ceiling to all of it: most
@@ -431,7 +445,9 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
   for (uint32_t bound : {uint32_t{0}, ceiling / 2, ceiling}) {
     if (matcher.Search(bound)) break;
   }
-  for (const Scored& s : matcher.Take()) out.push_back({s.entry, s.cost, s.cost == 0, false});
+  for (const Scored& s : matcher.Take()) {
+    out.push_back({s.entry, s.cost, s.cost == 0, false, query.runs ? s.end : s.entry + 1, s.depth});
+  }
 
   const SoundIndexView* sounds = query.sounds;
   if (sounds != nullptr && sounds->entryCount() == dictionary.entryCount() && m >= 3 && m <= kMaxSoundTyped) {
@@ -447,7 +463,9 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
         const uint32_t cost =
             std::min(MistakeCost(word, typed, false, kUnlimitedEdits), MistakeCost(word, typed, true, edits));
         auto it = std::find_if(out.begin(), out.end(), [&](const ForgivingMatch& f) { return f.entry == entry; });
-        if (it == out.end()) it = out.insert(out.end(), ForgivingMatch{entry, cost, false, false});
+        if (it == out.end()) {
+          it = out.insert(out.end(), ForgivingMatch{entry, cost, false, false, entry + 1, ref.length});
+        }
         it->cost = std::min(it->cost, cost);
         it->exact = it->cost == 0;
         it->soundsLike = true;

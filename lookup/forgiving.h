@@ -30,6 +30,10 @@ struct ForgivingMatch {
   uint32_t cost = 0;        // of the mistakes, in ranking cost units; 0 when exact
   bool exact = false;       // the key begins with the typed letters
   bool soundsLike = false;  // the whole key sounds like the typed word
+  // The entries [entry, end) this match stands for: entry + 1, or with ForgivingQuery::runs every key
+  // that begins with the first `depth` letters of entry's key (all at this cost).
+  uint32_t end = 0;
+  uint32_t depth = 0;
 };
 
 struct ForgivingQuery {
@@ -47,6 +51,10 @@ struct ForgivingQuery {
   const SoundIndexView* sounds = nullptr;
   // Only keys that do not begin with the typed letters: what a page of exact completions lacks.
   bool forgivenOnly = false;
+  // A run of keys below a prefix that all cost the same counts as one match (its first entry), for a
+  // caller that picks from each run by other means (the likeliest words); keys the minimum length
+  // leaves out may be in it.
+  bool runs = false;
 };
 
 // The up to maxResults cheapest matches, cheapest first, the lower entry first on equal costs; sound-alike

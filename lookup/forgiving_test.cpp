@@ -208,6 +208,30 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
         EXPECT_EQ(got[i].cost, want[i].cost) << i;
         EXPECT_EQ(got[i].exact, want[i].exact) << i;
       }
+      // As runs, cheapest first: the keys of each share a prefix and its cost, and all of them together
+      // are every match.
+      query.runs = true;
+      query.maxResults = keys.size();
+      std::vector<ForgivingMatch> expanded;
+      uint32_t last = 0;
+      for (const ForgivingMatch& run : ForgivingMatches(dict.view, query)) {
+        ASSERT_GE(run.cost, last);
+        last = run.cost;
+        ASSERT_LT(run.entry, run.end);
+        ASSERT_LE(run.end, keys.size());
+        for (uint32_t e = run.entry; e < run.end; ++e) {
+          ASSERT_EQ(keys[e].compare(0, run.depth, keys[run.entry], 0, run.depth), 0);
+          if (keys[e].size() > query.minWordLength) expanded.push_back({e, run.cost});
+        }
+      }
+      std::sort(expanded.begin(), expanded.end(), [](auto& a, auto& b) { return a.entry < b.entry; });
+      auto all = Reference(dict, typed, keys.size(), query.minWordLength, ceiling, query.forgivenOnly);
+      std::sort(all.begin(), all.end(), [](auto& a, auto& b) { return a.entry < b.entry; });
+      ASSERT_EQ(expanded.size(), all.size());
+      for (size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(expanded[i].entry, all[i].entry);
+        EXPECT_EQ(expanded[i].cost, all[i].cost);
+      }
     }
   }
 }

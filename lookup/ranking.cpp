@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <queue>
 #include <tuple>
 
@@ -285,25 +284,6 @@ void RankPage(const RankQuery& query, size_t count, std::vector<RankedEntry>* ou
   out->clear();
   if (query.rank == nullptr || query.dictionary == nullptr) return;
   Ranker(query).Run(count, out);
-}
-
-bool EntryCost(const RankQuery& query, uint32_t entry, double* cost) {
-  TextRef key;
-  if (query.rank == nullptr || query.dictionary == nullptr || !query.dictionary->Key(entry, &key)) return false;
-  const std::u16string text = key.ToString();
-  RankQuery q = query;
-  q.prefix = text;
-  q.first = entry;
-  q.end = entry + 1;
-  // Learned words the dictionary lacks may join the entry's page; only the entry's own cost counts.
-  std::vector<RankedEntry> page;
-  Ranker(q).Run(SIZE_MAX, &page);
-  for (const RankedEntry& r : page) {
-    if (r.entry != entry) continue;
-    *cost = r.cost;
-    return true;
-  }
-  return false;
 }
 
 uint32_t WordEntry(const DictionaryView& d, std::u16string_view word) {

@@ -38,10 +38,6 @@ struct RankedEntry {
 // The up to `count` best, best first (the lower entry on a tie, learned-only words last).
 void RankPage(const RankQuery& query, size_t count, std::vector<RankedEntry>* out);
 
-// The cost of one entry in the query's context (its first, end and prefix are not used), as RankPage
-// gives it on a page of the entry's own key. False when the entry cannot be read or is too short.
-bool EntryCost(const RankQuery& query, uint32_t entry, double* cost);
-
 // The entry that stands for a written word in contexts: the first entry with the word's key whose
 // commit text (else key), in lowercase, is the word in lowercase; else the first entry with its key;
 // kNone when the dictionary lacks the key.

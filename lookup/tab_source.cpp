@@ -8,9 +8,9 @@
 namespace quillet {
 namespace {
 
-// Corrections weighed for a ranked first page: the cheapest mistakes, enough that a likely word with
-// a costlier mistake is among them.
-constexpr size_t kForgivenPool = 2 * TabSource::kPageSize;
+// Corrections weighed for a ranked first page: the runs of the cheapest mistakes, enough that a likely
+// word with a costlier mistake is among them.
+constexpr size_t kForgivenRuns = 16;
 
 enum class Order { kBefore, kMatch, kAfter };
 
@@ -237,12 +237,7 @@ void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, 
   // Forgiven words follow the exact ones, each marked.
   std::vector<bool> isForgiven(exactCount, false);
   if (Forgives()) {
-    // A correction ranks by how likely its word is here and how likely the mistake: an exact match of
-    // a likely word keeps its place before an unlikely correction.
-    for (const ForgivingMatch& m : Forgiven(view, kForgivenPool, sounds)) {
-      double cost = 0;
-      if (EntryCost(q, m.entry, &cost)) ranked.push_back({m.entry, kNone, cost + m.cost});
-    }
+    AddForgiven(view, q, sounds, &ranked);
     isForgiven.resize(ranked.size(), true);
     std::vector<size_t> order(ranked.size());
     for (size_t k = 0; k < order.size(); ++k) order[k] = k;
@@ -288,6 +283,44 @@ void TabSource::RankFirstPage(const DictionaryView& view, const RankView& rank, 
     matchBegin_ = exactCount == 0 ? kNone : q.first;
   } else {
     matchBegin_ = candidates_.empty() ? kNone : q.first;
+  }
+}
+
+// A correction ranks by how likely its word is here and how likely the mistake: an exact match of a
+// likely word keeps its place before an unlikely correction. The matcher gives the cheapest mistakes
+// as runs of keys below a corrected prefix, and each run offers its likeliest words, as a page of
+// that prefix would.
+void TabSource::AddForgiven(const DictionaryView& view, const RankQuery& context, const SoundIndexView* sounds,
+                            std::vector<RankedEntry>* ranked) const {
+  ForgivingQuery query;
+  query.typed = prefix_;
+  query.maxResults = kForgivenRuns;
+  query.minWordLength = minWordLength_;
+  query.sounds = sounds;
+  query.forgivenOnly = true;
+  query.runs = true;
+  const size_t exact = ranked->size();
+  std::vector<RankedEntry> best;
+  for (const ForgivingMatch& m : ForgivingMatches(view, query)) {
+    TextRef key;
+    if (!view.Key(m.entry, &key) || m.depth > key.length) continue;
+    const std::u16string corrected = key.ToString().substr(0, m.depth);
+    RankQuery q = context;
+    q.first = m.entry;
+    q.end = m.end;
+    q.prefix = corrected;
+    RankPage(q, kPageSize, &best);
+    for (const RankedEntry& r : best) {
+      // Learned words the dictionary lacks are offered for what was typed only.
+      if (r.entry == kNone) continue;
+      const auto same = std::find_if(ranked->begin() + exact, ranked->end(),
+                                     [&](const RankedEntry& o) { return o.entry == r.entry; });
+      if (same == ranked->end()) {
+        ranked->push_back({r.entry, kNone, r.cost + m.cost});
+      } else {
+        same->cost = std::min(same->cost, r.cost + m.cost);
+      }
+    }
   }
 }
 

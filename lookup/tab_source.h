@@ -19,6 +19,7 @@
 #include "common/rank_view.h"
 #include "common/sound_index.h"
 #include "lookup/forgiving.h"
+#include "lookup/ranking.h"
 #include "lookup/word_history.h"
 
 namespace quillet {
@@ -128,6 +129,10 @@ class TabSource {
   bool Forgives() const { return forgiving_ && prefix_.size() >= 2; }
   // The sound index when it was made for the dictionary; else null (checked once per pair, like UsableRank).
   const SoundIndexView* UsableSounds(const DictionaryView& view, const RankingData& data);
+  // Adds to `ranked` the likeliest forgiven words in the context of `context`, each at its cost there
+  // plus the mistake's.
+  void AddForgiven(const DictionaryView& view, const RankQuery& context, const SoundIndexView* sounds,
+                   std::vector<RankedEntry>* ranked) const;
   // The words of up to `count` forgiven matches, cheapest mistakes first.
   std::vector<ForgivingMatch> Forgiven(const DictionaryView& view, size_t count, const SoundIndexView* sounds) const;
 

@@ -110,21 +110,29 @@ TEST(ForgivingSource, TypingOnAfterNothingExactStillFindsTheWordMeant) {
 }
 
 // Ranked: an exact match of a likely word stays before a correction to a likelier word, and a
-// correction goes before an unlikely exact match; the pages after the first hold the rest of the exact
-// run, each once.
+// correction goes before an unlikely exact match, also when many rare words lie behind a cheaper
+// mistake; the pages after the first hold the rest of the exact run, each once.
 TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
-  // 0 tea, 1-12 thaa..thal, 13 the, 14 their, 15 thx, 16 to
-  std::vector<std::u16string> keys{u"tea"};
+  std::vector<std::u16string> keys{u"tea", u"the", u"their", u"thx", u"to"};
   for (char16_t c = u'a'; c <= u'l'; ++c) keys.push_back(u"tha" + std::u16string(1, c));
-  for (const char16_t* k : {u"the", u"their", u"thx", u"to"}) keys.push_back(k);
+  // "tj" is a cheaper mistake for "th" than "to": twenty rare words behind it.
+  for (char16_t c = u'a'; c <= u't'; ++c) keys.push_back(u"tja" + std::u16string(1, c));
+  std::sort(keys.begin(), keys.end());
   const uint32_t m = MistakeCost(u"to", u"th", true, 1);
+  ASSERT_LT(MistakeCost(u"tjaa", u"th", true, 1), m);
   ASSERT_LT(m, 20000u);
   std::vector<uint16_t> costs(keys.size(), static_cast<uint16_t>(m + 2000));
-  costs[0] = 40000;
-  costs[13] = 100;
-  costs[14] = static_cast<uint16_t>(m + 1000);
-  costs[15] = static_cast<uint16_t>(m + 550);
-  costs[16] = 50;
+  const auto cost = [&](const char16_t* key, uint32_t c) {
+    costs[std::find(keys.begin(), keys.end(), key) - keys.begin()] = static_cast<uint16_t>(c);
+  };
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].compare(0, 2, u"tj") == 0) costs[i] = 40000;
+  }
+  cost(u"tea", 40000);
+  cost(u"the", 100);
+  cost(u"their", m + 1000);
+  cost(u"thx", m + 550);
+  cost(u"to", 50);
   const std::vector<uint8_t> image = testing::BuildDictionaryImage(keys);
   DictionaryView view;
   ASSERT_TRUE(DictionaryView::FromFile(image.data(), image.size(), &view));
