@@ -11,6 +11,7 @@
 #include "lexforge/paths.h"
 #include "lookup/learner.h"
 #include "lookup/private_block.h"
+#include "lookup/sound_key.h"
 #include "lookup/tab_source.h"
 #include "lookup/tab_source_set.h"
 #include "platform/file.h"
@@ -20,10 +21,12 @@ namespace quillet {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: lexforge lookup DICTIONARY PREFIX [--min-length N] [--typed] [--pages N]\n"
+    "usage: lexforge lookup DICTIONARY PREFIX [--min-length N] [--typed] [--pages N] [--match exact|forgiving]\n"
     "       lexforge lookup --live [--tab N] [--typed] [--pages N] PREFIX\n"
     "       lexforge lookup DICTIONARY --stdin [--order dictionary|frequent|learning] [--history FILE]\n"
-    "                       [--min-length N]\n"
+    "                       [--min-length N] [--match exact|forgiving]\n"
+    "  --match forgiving also offers words that fix a spelling mistake in what was typed; the default\n"
+    "  is exact.\n"
     "  --stdin answers lines: ?PREFIX (the first page, TAB-separated), ? (the words likely next),\n"
     "  +WORD (a word was written), . (a sentence ended).\n";
 
@@ -40,6 +43,7 @@ struct Options {
   bool stdinMode = false;
   CandidateOrder order = CandidateOrder::kDictionary;
   bool hasOrder = false;
+  bool forgiving = false;
   std::u16string history;
 };
 
@@ -85,6 +89,11 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
         return "--order takes dictionary, frequent or learning";
       }
       o->hasOrder = true;
+    } else if (a == u"--match") {
+      if (i + 1 >= args.size() || (args[i + 1] != u"exact" && args[i + 1] != u"forgiving")) {
+        return "--match takes exact or forgiving";
+      }
+      o->forgiving = args[++i] == u"forgiving";
     } else if (a == u"--history") {
       if (i + 1 >= args.size() || args[i + 1].empty()) return "--history takes a file";
       o->history = args[++i];
@@ -107,6 +116,7 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
   if (o->hasOrder || !o->history.empty()) return "--order and --history need --stdin";
   if (o->live) {
     if (positional.size() != 1) return "--live takes exactly one PREFIX";
+    if (o->forgiving) return "--match does not apply to --live (the tab's setting is used)";
     if (o->minLength != 0) return "--min-length does not apply to --live (the tab's setting is used)";
     o->prefix = positional[0];
   } else {
@@ -204,6 +214,19 @@ int ReadDictionary(const std::u16string& path, std::vector<uint8_t>* bytes, Dict
   return 0;
 }
 
+// The sound index of a dictionary, made here as the loader makes the one it publishes.
+class SoundIndex {
+ public:
+  const SoundIndexView* Make(const DictionaryView& dictionary) {
+    bytes_ = BuildSoundIndex(dictionary);
+    return SoundIndexView::FromBytes(bytes_.data(), bytes_.size(), &view_) ? &view_ : nullptr;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  SoundIndexView view_;
+};
+
 int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
   std::vector<uint8_t> bytes;
   DictionaryView view;
@@ -212,8 +235,13 @@ int LookupFile(const Options& o, std::ostream& out, std::ostream& err) {
   PublishedData published;
   const Result r = PublishPrivateDictionaryFiles({bytes}, &published);
   if (r != Result::kSuccess) return Fail(err, "cannot publish the dictionary", r);
-  std::unique_ptr<TabSource> source = CreateTabSource(published.directory(), 0, static_cast<uint16_t>(o.minLength));
+  SoundIndex sounds;
+  RankingData ranking;
+  if (o.forgiving) ranking.sounds = sounds.Make(view);
+  std::unique_ptr<TabSource> source =
+      CreateTabSource(published.directory(), 0, static_cast<uint16_t>(o.minLength), &ranking);
   if (!source) return Fail(err, "cannot make the source", Result::kOutOfMemory);
+  source->SetForgiving(o.forgiving);
   LoneSource lone{*source};
   PrintPages(lone, o, out);
   return 0;
@@ -374,6 +402,8 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
   if (o.order != CandidateOrder::kDictionary && ReadRankingData(o.dictionary, dictionary, &rankBytes, &rank, err)) {
     ranking.rank = &rank;
   }
+  SoundIndex sounds;
+  if (o.forgiving) ranking.sounds = sounds.Make(dictionary);
   LearnedStore store;
   platform::KeptFile kept(o.history, kMaxLearnedFileSize, &IsLearnedStore);
   if (const int failed = LoadHistory(o.history, kept, &store, err); failed != 0) return failed;
@@ -388,6 +418,7 @@ int LookupStdin(const Options& o, std::istream& in, std::ostream& out, std::ostr
       CreateTabSource(published.directory(), 0, static_cast<uint16_t>(o.minLength), &ranking);
   if (!source) return Fail(err, "cannot make the source", Result::kOutOfMemory);
   source->SetOrder(o.order);
+  source->SetForgiving(o.forgiving);
   Learner learner(learning ? &store : nullptr);
   std::string line;
   while (std::getline(in, line)) AnswerLine(line, *source, learner, learning ? &publication : nullptr, out, err);

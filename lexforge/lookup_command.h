@@ -1,7 +1,7 @@
 // `lexforge lookup`: shows what the input method offers for a prefix, page by page, through the same
 // sources and block lock as the text service.
 //
-//   lexforge lookup DICTIONARY PREFIX [--min-length N] [--typed] [--pages N]
+//   lexforge lookup DICTIONARY PREFIX [--min-length N] [--typed] [--pages N] [--match exact|forgiving]
 //   lexforge lookup --live [--tab N] [--typed] [--pages N] PREFIX
 //
 // The first form publishes the dictionary file into a block private to this process; the second reads
@@ -10,12 +10,15 @@
 // and one line per candidate: word TAB display TAB commit TAB description, in UTF-8.
 //
 //   lexforge lookup DICTIONARY --stdin [--order dictionary|frequent|learning] [--history FILE]
+//                   [--match exact|forgiving]
 //
 // The third form runs the lookup, ranking and learning of a tab in that order, with the ranking data
 // beside DICTIONARY (its name with the extension .rank), on lines read from standard input, each
 // answered before the next is read: ?PREFIX prints the first page (the texts a pick inserts, TAB
 // between them), ? the words likely next, +WORD notes a written word (learnt in the learning order),
-// . a sentence end. --history FILE keeps the learned store in FILE across runs.
+// . a sentence end. --history FILE keeps the learned store in FILE across runs. --match forgiving
+// (either DICTIONARY form) looks up as a tab that forgives spelling mistakes, with a sound index made
+// from the dictionary; forgiven words are printed like any other.
 #pragma once
 
 #include <istream>

@@ -143,6 +143,18 @@ TEST_F(StdinLookupTest, LearningKeepsItsStoreInTheHistoryFile) {
   EXPECT_TRUE(lexforge::testing::Exists(base_ + ".hist.damaged"));
 }
 
+// --match forgiving answers as a forgiving tab: a misspelling finds the word meant, ranked or not.
+TEST_F(StdinLookupTest, ForgivingMatchFindsTheWordMeant) {
+  // Nothing within a mistake of "qu" that does not begin with it: the exact page as it was.
+  ASSERT_EQ(Run("?qiute\n?qu\n", {u"--order", u"frequent", u"--match", u"forgiving"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "quite\tquiet\nquite\tquality\tquiet\tquack\n");
+  ASSERT_EQ(Run("?qiute\n", {u"--match", u"forgiving"}), 0) << err_.str();
+  EXPECT_EQ(out_.str(), "quite\tquiet\n");
+  ASSERT_EQ(Run("?qiute\n", {u"--order", u"frequent", u"--match", u"exact"}), 0);
+  EXPECT_EQ(out_.str(), "\n");
+  EXPECT_EQ(Run("", {u"--match", u"sloppy"}), 1);
+}
+
 TEST_F(StdinLookupTest, SaysWhyRankingDataIsNotUsedAndRefusesBadOptions) {
   entries_[0].display = u"Quack";  // the fingerprint changes with the texts
   lexforge::testing::WriteAll(base_ + ".dict", testing::BuildDictionaryImage(entries_));
