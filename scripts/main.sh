@@ -37,6 +37,11 @@ for order in dictionary frequent; do
   printf '%-11s %s\n' "$order:" "$(printf '?th\n' | "$bin/lexforge" lookup "$bin/english.dict" --stdin --order "$order" | tr '\t' ' ')"
 done
 echo
+echo "=== a misspelling rescued: what \"becuse\" offers first in a tab that forgives spelling mistakes"
+for match in exact forgiving; do
+  printf '%-11s %s\n' "$match:" "$(printf '?becuse\n' | "$bin/lexforge" lookup "$bin/english.dict" --stdin --order frequent --match "$match" | tr '\t' ' ')"
+done
+echo
 echo "=== keystrokes saved on a short real text (the Declaration of Independence, from Debian)"
 "$bin/ksr_bench" --lexforge "$bin/lexforge" --dict "$bin/english.dict" /usr/share/state/us-declaration.gz
 
