@@ -21,6 +21,8 @@ bool IsLearnInbox(const uint8_t* block, size_t size) {
 
 namespace {
 
+size_t MaxLength(LearnKind kind) { return kind == LearnKind::kMistake ? kMaxMistakeLength : kMaxLearnedLength; }
+
 // Bytes of records in use, never more than the area holds.
 size_t Used(const uint8_t* block, size_t size) {
   const size_t used = LoadU32(block + 8);
@@ -39,8 +41,8 @@ void InitLearnInbox(uint8_t* block, size_t size) {
 bool AppendLearnEvent(uint8_t* block, size_t size, LearnKind kind, std::u16string_view word) {
   if (!IsLearnInbox(block, size)) return false;
   const bool wordless = kind == LearnKind::kSentenceEnd || kind == LearnKind::kClear;
-  if (kind != LearnKind::kWord && kind != LearnKind::kForget && !wordless) return false;
-  if (wordless ? !word.empty() : (word.empty() || word.size() > kMaxLearnedLength)) return false;
+  if (kind != LearnKind::kWord && kind != LearnKind::kForget && kind != LearnKind::kMistake && !wordless) return false;
+  if (wordless ? !word.empty() : (word.empty() || word.size() > MaxLength(kind))) return false;
   const size_t used = Used(block, size);
   const size_t record = 2 + 2 * word.size();
   if (record > size - kHeaderSize - used) return false;
@@ -62,9 +64,13 @@ std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size) {
     const size_t length = area[at + 1];
     const bool wordless =
         kind == static_cast<uint8_t>(LearnKind::kSentenceEnd) || kind == static_cast<uint8_t>(LearnKind::kClear);
-    const bool known =
-        wordless || kind == static_cast<uint8_t>(LearnKind::kWord) || kind == static_cast<uint8_t>(LearnKind::kForget);
-    if (!known || (wordless != (length == 0)) || length > kMaxLearnedLength || at + 2 + 2 * length > used) break;
+    const bool known = wordless || kind == static_cast<uint8_t>(LearnKind::kWord) ||
+                       kind == static_cast<uint8_t>(LearnKind::kForget) ||
+                       kind == static_cast<uint8_t>(LearnKind::kMistake);
+    if (!known || (wordless != (length == 0)) || length > MaxLength(static_cast<LearnKind>(kind)) ||
+        at + 2 + 2 * length > used) {
+      break;
+    }
     LearnEvent e;
     e.kind = static_cast<LearnKind>(kind);
     for (size_t i = 0; i < length; ++i) e.word += static_cast<char16_t>(LoadU16(area + at + 2 + 2 * i));

@@ -3,7 +3,8 @@
 // them all under the same lock, clearing them.
 //
 // Layout (little-endian): magic "QLIB", u16 version, u16 0, u32 bytes of records in use, u32 0, then
-// records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength), the units.
+// records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength; a mistake's two words up to
+// kMaxMistakeLength), the units.
 // Reading stops at the first record that does not lie whole inside the area or is not of this shape,
 // so a damaged block loses what follows, never more.
 #pragma once
@@ -14,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/learned_store.h"
+
 namespace quillet {
 
 constexpr size_t kLearnInboxSize = 16384;
@@ -23,7 +26,10 @@ enum class LearnKind : uint8_t {
   kSentenceEnd = 2,  // a sentence ended (no word)
   kForget = 3,       // forget this word
   kClear = 4,        // forget everything learned (no word)
+  kMistake = 5,      // the letters typed, U+001F and the word meant: a corrected spelling was picked
 };
+
+constexpr size_t kMaxMistakeLength = 2 * kMaxLearnedLength + 1;
 
 struct LearnEvent {
   LearnKind kind = LearnKind::kWord;

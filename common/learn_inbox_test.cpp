@@ -37,6 +37,20 @@ TEST(LearnInbox, RecordsComeOutInOrderOnceClearedAndAFullAreaRefuses) {
   EXPECT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kWord, std::u16string(14, u'x')));
 }
 
+// A corrected misspelling carries both words, so it may be twice as long as one.
+TEST(LearnInbox, AMistakeHoldsTheTypedLettersAndTheWord) {
+  std::vector<uint8_t> block(512);
+  InitLearnInbox(block.data(), block.size());
+  const std::u16string both = std::u16string(40, u'a') + kPairSeparator + std::u16string(40, u'b');
+  EXPECT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kMistake, both));
+  EXPECT_FALSE(AppendLearnEvent(block.data(), block.size(), LearnKind::kMistake, both + u"b"));
+  EXPECT_FALSE(AppendLearnEvent(block.data(), block.size(), LearnKind::kWord, both));
+  const std::vector<LearnEvent> events = TakeLearnEvents(block.data(), block.size());
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].kind, LearnKind::kMistake);
+  EXPECT_EQ(events[0].word, both);
+}
+
 // Damage stops the reading at the first bad record; nothing outside the block is read.
 TEST(LearnInbox, DamagedRecordsEndTheReadingAndNothingOutsideIsRead) {
   std::mt19937 random(3);

@@ -173,6 +173,20 @@ void LearnedStore::Learn(std::u16string_view previous, std::u16string_view word,
   if (items_.size() > capacity_) Prune();
 }
 
+std::u16string MistakeKey(std::u16string_view typed) {
+  std::u16string key(1, kMistakeMark);
+  for (char16_t c : typed) key += FoldLower(c);
+  return key + kPairSeparator;
+}
+
+void LearnedStore::LearnMistake(std::u16string_view typed, std::u16string_view word) {
+  if (!IsLearnable(typed) || !IsLearnable(word)) return;
+  const std::u16string key = WordKey(word);
+  if (key.empty()) return;
+  Add(MistakeKey(typed) + key, word, false, true);
+  if (items_.size() > capacity_) Prune();
+}
+
 void LearnedStore::Prune() {
   // The weakest go, down to nine tenths of the capacity, so pruning is not paid on every word.
   std::vector<double> weights;
@@ -292,6 +306,9 @@ bool LearnedStore::Load(const uint8_t* data, size_t size) {
     const size_t separator = item.key.find(kPairSeparator);
     const std::u16string second = separator == std::u16string::npos ? item.key : item.key.substr(separator + 1);
     if (!IsLearnable(item.form) || WordKey(item.form) != second || !(r.weight < kWeightLimit)) return false;
+    if (!item.key.empty() && item.key[0] == kMistakeMark && !IsLearnable(item.key.substr(1, separator - 1))) {
+      return false;
+    }
     item.weight = r.weight;
     item.uses = r.uses;
     items[Id(item.key, item.form)] = std::move(item);

@@ -10,7 +10,9 @@
 //   text               UTF-16LE units that the records' keys and forms point into
 //
 // A record's key is the word's key (lowercase, no apostrophes or hyphens) or, for a pair, the first
-// word's key, U+001F and the second's; its form is the (second) word as written.
+// word's key, U+001F and the second's; its form is the (second) word as written. A misspelling that
+// was corrected is kept as a pair whose first part is U+001D and the letters typed (A to Z folded, as
+// the lookup folds them): older builds read it as a pair after no word they could ever write.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +31,7 @@ constexpr uint16_t kLearnedVersion = 1;
 constexpr size_t kLearnedHeaderSize = 32;
 constexpr size_t kLearnedRecordSize = 20;
 constexpr char16_t kPairSeparator = 0x1F;
+constexpr char16_t kMistakeMark = 0x1D;
 constexpr size_t kMaxLearnedLength = 40;  // code units; longer strings are not words
 constexpr uint32_t kMaxRanked = 256;
 // No store of kDefaultCapacity records comes near this (about 6 MB at most); a larger file is damage.
@@ -36,6 +39,9 @@ constexpr size_t kMaxLearnedFileSize = size_t{16} << 20;
 
 // Whether `bytes` are a store that LearnedStore::Load takes: the check of the file it is kept in.
 bool IsLearnedStore(const uint8_t* bytes, size_t size);
+
+// What the keys of the words meant by the letters `typed` begin with (LearnedView::PrefixRange).
+std::u16string MistakeKey(std::u16string_view typed);
 
 struct LearnedRecord {
   TextRef key;
@@ -92,7 +98,11 @@ class LearnedStore {
   // ignored; so is the pair when `previous` is not a word. `sentenceStart`: the word's capital may be
   // the sentence's, so it does not replace the spelling the store knows.
   void Learn(std::u16string_view previous, std::u16string_view word, bool sentenceStart = false);
-  // Drops the word (any spelling with its lowercase) and every pair it is part of. False when absent.
+  // The person meant `word` by the letters `typed` (a corrected spelling was picked). Strings that are
+  // not words are ignored. Like a pair, it fades as more is written.
+  void LearnMistake(std::u16string_view typed, std::u16string_view word);
+  // Drops the word (any spelling with its lowercase) and every pair it is part of, its misspellings
+  // among them. False when absent.
   bool Forget(std::u16string_view word);
   void Clear();
 

@@ -77,6 +77,39 @@ TEST(LearnedStore, KeepsTheSpellingSeenInsideASentence) {
   EXPECT_EQ(r.uses, 2u);
 }
 
+// A corrected misspelling is kept as a pair found by the letters typed (any case), weighs nothing as
+// a word, survives a round trip, and goes with its word; strings that are not words are not kept.
+TEST(LearnedStore, KeepsCorrectedMisspellingsBesideTheWords) {
+  LearnedStore store;
+  store.Learn(u"", u"because");
+  store.LearnMistake(u"Becuse", u"because");
+  store.LearnMistake(u"becuse", u"because");
+  store.LearnMistake(u"bec use", u"because");
+  store.LearnMistake(u"becuse", u"1234");
+  EXPECT_EQ(store.size(), 2u);
+  const std::vector<uint8_t> bytes = store.Serialize();
+  LearnedView v;
+  ASSERT_TRUE(LearnedView::FromBytes(bytes.data(), bytes.size(), &v));
+  uint32_t first, end;
+  v.PrefixRange(MistakeKey(u"BECUSE"), &first, &end);
+  ASSERT_EQ(end - first, 1u);
+  LearnedRecord r;
+  ASSERT_TRUE(v.Record(first, &r));
+  EXPECT_EQ(r.form.ToString(), u"because");
+  EXPECT_EQ(r.uses, 2u);
+  EXPECT_TRUE(r.pair());
+  EXPECT_EQ(v.rankedCount(), 1u);
+  EXPECT_FLOAT_EQ(v.wordTotal(), 1.0f);
+  v.PrefixRange(u"b", &first, &end);
+  EXPECT_EQ(end - first, 1u);
+
+  LearnedStore again;
+  ASSERT_TRUE(again.Load(bytes.data(), bytes.size()));
+  EXPECT_EQ(again.Serialize(), bytes);
+  EXPECT_TRUE(again.Forget(u"because"));
+  EXPECT_EQ(again.size(), 0u);
+}
+
 TEST(LearnedStore, SerialisedFormRoundTripsAndIsSearchedInPlace) {
   LearnedStore store;
   const std::u16string text[] = {u"the", u"cat", u"sat", u"on", u"the", u"mat", u"the", u"cat", u"don't"};

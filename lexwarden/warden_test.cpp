@@ -164,12 +164,13 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
 }
 
 // What text services report is learned by the loader, kept in learned.dat and published: a tab in the
-// learning order then offers a word written twice that the dictionary lacks, and forgets it again.
+// learning order then offers a word written twice that the dictionary lacks, and forgets it again; a
+// corrected misspelling offers its word first for the same letters.
 TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
   ASSERT_NO_FATAL_FAILURE(SaveRanked(std::vector<uint16_t>(30, 5000)));
   const int16_t tabId = RecordWith({u"a.dict"}).view().tab(0).tabId();
   std::vector<uint8_t> options = DefaultOptionsRecord();
-  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), tabId, {CandidateOrder::kLearning, false}));
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), tabId, {CandidateOrder::kLearning, false, true}));
   WriteBytes(config_.File(u"options.dat"), options);
   Warden warden(Options());
   ASSERT_EQ(warden.Start(), Result::kSuccess);
@@ -193,6 +194,14 @@ TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
   set.Rebuild();
   ASSERT_GT(set.SetPrefix(u"w"), 0u);
   EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"w0000000");
+  ASSERT_GT(set.SetPrefix(u"w00000x"), 0u);
+  EXPECT_NE(set.ShownSource()->CandidateWord(0), u"w0000017");
+  reporter.ReportMistake(u"w00000x", u"w0000017");
+  warden.DrainLearning();
+  published.Refresh();
+  set.Rebuild();
+  ASSERT_GT(set.SetPrefix(u"w00000x"), 0u);
+  EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"w0000017");
   // Saved at most every half minute while typing goes on, and on the way out.
   EXPECT_EQ(ReadBytes(config_.File(u"learned.dat")), first);
   set.Clear();

@@ -15,6 +15,15 @@ void Learner::Apply(const LearnEvent& event) {
     case LearnKind::kForget:
       if (store_ != nullptr) store_->Forget(event.word);
       break;
+    case LearnKind::kMistake:
+      if (store_ != nullptr) {
+        const size_t separator = event.word.find(kPairSeparator);
+        if (separator != std::u16string::npos) {
+          store_->LearnMistake(std::u16string_view(event.word).substr(0, separator),
+                               std::u16string_view(event.word).substr(separator + 1));
+        }
+      }
+      break;
     case LearnKind::kClear:
       if (store_ != nullptr) store_->Clear();
       history_ = WordHistory();

@@ -1,5 +1,6 @@
 // What the user wrote, taken into a learned store as it comes: each word learned after the one before
-// it in its sentence (the pair with it too), sentence ends, words forgotten, everything forgotten. The
+// it in its sentence (the pair with it too), sentence ends, corrected misspellings, words forgotten,
+// everything forgotten. The
 // loader's learning keeper and `lexforge lookup --stdin` both learn through it.
 #pragma once
 

@@ -39,4 +39,13 @@ void LearningReporter::ReportForget(std::u16string_view word) {
   if (inbox_.view() != nullptr) Append({Report(LearnKind::kForget, word)});
 }
 
+void LearningReporter::ReportMistake(std::u16string_view typed, std::u16string_view word) {
+  if (paused_ || inbox_.view() == nullptr || typed.empty() || word.empty()) return;
+  if (typed.size() > kMaxLearnedLength || word.size() > kMaxLearnedLength) return;
+  std::u16string both(typed);
+  both += kPairSeparator;
+  both += word;
+  Append({Report(LearnKind::kMistake, both)});
+}
+
 }  // namespace quillet

@@ -1,5 +1,5 @@
 // Reports what the user wrote to the loader's learning (the learning inbox, common/learn_inbox.h):
-// the words and sentence ends of written text, and words to forget. The inbox is private to the
+// the words and sentence ends of written text, corrected misspellings, and words to forget. The inbox is private to the
 // user's processes of medium integrity, so a sandboxed host cannot open it and reports nothing. A
 // report waits only briefly for the inbox's lock and is dropped when it cannot have it: a word not
 // learned, never a key that waits.
@@ -30,6 +30,9 @@ class LearningReporter {
   void SetPaused(bool paused) { paused_ = paused; }
   void ReportWritten(std::u16string_view text);
   void ReportForget(std::u16string_view word);
+  // The person picked `word` as the correction of the letters `typed`; nothing when either is longer
+  // than a learnable word.
+  void ReportMistake(std::u16string_view typed, std::u16string_view word);
 
   // The inbox, for tests and tools that publish one of their own.
   SharedBlock& inbox() { return inbox_; }

@@ -300,8 +300,10 @@ void TabSource::AddForgiven(const DictionaryView& view, const RankQuery& context
   query.forgivenOnly = true;
   query.runs = true;
   const size_t exact = ranked->size();
+  std::vector<ForgivingMatch> matches = ForgivingMatches(view, query);
+  if (context.learned != nullptr) LearnedMistakes(view, *context.learned, &matches);
   std::vector<RankedEntry> best;
-  for (const ForgivingMatch& m : ForgivingMatches(view, query)) {
+  for (const ForgivingMatch& m : matches) {
     TextRef key;
     if (!view.Key(m.entry, &key) || m.depth > key.length) continue;
     const std::u16string corrected = key.ToString().substr(0, m.depth);
@@ -321,6 +323,24 @@ void TabSource::AddForgiven(const DictionaryView& view, const RankQuery& context
         same->cost = std::min(same->cost, r.cost + m.cost);
       }
     }
+  }
+}
+
+// The words the person picked before as corrections of exactly these letters: their mistakes cost
+// nothing now.
+void TabSource::LearnedMistakes(const DictionaryView& view, const LearnedView& learned,
+                                std::vector<ForgivingMatch>* matches) const {
+  uint32_t first = 0, end = 0;
+  learned.PrefixRange(MistakeKey(prefix_), &first, &end);
+  for (uint32_t i = first; i < end && i - first < kForgivenRuns; ++i) {
+    LearnedRecord record;
+    if (!learned.Record(i, &record)) continue;
+    const uint32_t entry = WordEntry(view, record.form.ToString());
+    TextRef key;
+    if (entry == kNone || !view.Key(entry, &key) || key.length <= minWordLength_) continue;
+    // A word that now begins with the letters is offered as an exact match.
+    if (Compare(key, prefix_) == Order::kMatch) continue;
+    matches->push_back({entry, 0, false, false, entry + 1, key.length});
   }
 }
 

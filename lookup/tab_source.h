@@ -89,7 +89,9 @@ class TabSource {
   // mixes words that fix a mistake in the prefix (Candidate::forgiven) with the exact matches: in a
   // ranked order by their cost in the context plus what the mistake costs, so that a likely exact
   // match stays before an unlikely correction; in dictionary order after the exact matches, the
-  // likeliest mistakes first. The pages after it hold the exact matches only, as without.
+  // likeliest mistakes first. The pages after it hold the exact matches only, as without. In the
+  // learning order a word picked before as the correction of exactly the letters typed (the learned
+  // store's misspellings) is offered as if they were no mistake.
   void SetForgiving(bool forgiving) { forgiving_ = forgiving; }
   bool forgiving() const { return forgiving_; }
   // The words before the one typed, for the next searches.
@@ -133,6 +135,9 @@ class TabSource {
   // plus the mistake's.
   void AddForgiven(const DictionaryView& view, const RankQuery& context, const SoundIndexView* sounds,
                    std::vector<RankedEntry>* ranked) const;
+  // Adds to `matches` the words picked before as corrections of the prefix.
+  void LearnedMistakes(const DictionaryView& view, const LearnedView& learned,
+                       std::vector<ForgivingMatch>* matches) const;
   // The words of up to `count` forgiven matches, cheapest mistakes first.
   std::vector<ForgivingMatch> Forgiven(const DictionaryView& view, size_t count, const SoundIndexView* sounds) const;
 

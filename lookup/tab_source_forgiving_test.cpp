@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/dict_image_testing.h"
+#include "common/learned_store.h"
 #include "common/rank_format.h"
 #include "common/rank_view.h"
 #include "lookup/forgiving.h"
@@ -164,6 +165,44 @@ TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
   source->SetPrefix(u"th");
   for (const Row& r : Rows(*source)) EXPECT_NE(r.word, u"to");
   EXPECT_EQ(Rows(*source)[1].word, u"thx");
+}
+
+// In the learning order a correction picked before for exactly these letters comes first: its mistake
+// costs nothing now. Other orders do not read the learned store.
+TEST(ForgivingSource, ALearnedMisspellingOffersItsWordFirst) {
+  const std::vector<std::u16string> keys{u"the", u"their", u"there"};
+  const std::vector<uint8_t> image = testing::BuildDictionaryImage(keys);
+  DictionaryView view;
+  ASSERT_TRUE(DictionaryView::FromFile(image.data(), image.size(), &view));
+  const std::vector<uint8_t> rankBytes = EncodeRankData(DictionaryFingerprint(view), {1000, 1000, 1000}, {});
+  RankView rank;
+  ASSERT_TRUE(RankView::FromBytes(rankBytes.data(), rankBytes.size(), &rank));
+  RankingData data;
+  data.rank = &rank;
+  auto source = testing::MakeRankedSource(image, 0, &data);
+  source->SetOrder(CandidateOrder::kLearning);
+  source->SetForgiving(true);
+  source->SetPrefix(u"thier");
+  const std::vector<Row> before = Rows(*source);
+  ASSERT_GE(before.size(), 2u);
+
+  LearnedStore store;
+  store.LearnMistake(u"Thier", before[1].word);
+  const std::vector<uint8_t> learnedBytes = store.Serialize();
+  LearnedView learned;
+  ASSERT_TRUE(LearnedView::FromBytes(learnedBytes.data(), learnedBytes.size(), &learned));
+  data.learned = &learned;
+  source->SetPrefix(u"thier");
+  ASSERT_FALSE(Rows(*source).empty());
+  EXPECT_EQ(Rows(*source)[0], before[1]);
+  EXPECT_EQ(Rows(*source).size(), before.size());
+  source->SetPrefix(u"thie");
+  const std::vector<Row> shorter = Rows(*source);
+  source->SetOrder(CandidateOrder::kFrequent);
+  source->SetPrefix(u"thier");
+  EXPECT_EQ(Rows(*source), before);
+  source->SetPrefix(u"thie");
+  EXPECT_EQ(Rows(*source), shorter) << "only for the letters it was picked for";
 }
 
 }  // namespace

@@ -683,10 +683,19 @@ TEST_F(InputControllerTest, AfterAPickTheLikelyNextWordsAreOffered) {
 }
 
 // A tab that forgives spelling mistakes offers the word meant after a misspelling and marks it; a
-// pick writes the whole word under the usual case rule: as it is when the typed letters do not begin
-// it, in capitals under Caps Lock.
+// pick writes the whole word under the usual case rule (as it is when the typed letters do not begin
+// it, in capitals under Caps Lock) and reports the correction for learning where the field allows.
 TEST_F(InputControllerTest, AForgivenRowPicksTheWholeWord) {
   ASSERT_NO_FATAL_FAILURE(RankEnglish({CandidateOrder::kDictionary, false, true}));
+  ASSERT_EQ(PublishPrivateLearnInbox(&core_.reporter().inbox()), Result::kSuccess);
+  SharedBlock& inbox = core_.reporter().inbox();
+  auto taken = [&] {
+    std::vector<std::u16string> out;
+    for (const LearnEvent& e : TakeLearnEvents(inbox.view(), inbox.viewSize())) {
+      out.push_back(e.kind == LearnKind::kMistake ? u"!" + e.word : e.word);
+    }
+    return out;
+  };
   Type(u"progarm");
   ASSERT_FALSE(Rows().empty());
   EXPECT_EQ(Rows()[0], u"program");
@@ -695,6 +704,19 @@ TEST_F(InputControllerTest, AForgivenRowPicksTheWholeWord) {
   Press(vk::k1);
   EXPECT_EQ(doc_.text, u"I say program");
   EXPECT_FALSE(Composing());
+  const std::u16string mistake = u"!progarm" + std::u16string(1, kPairSeparator) + u"program";
+  EXPECT_EQ(taken(), (std::vector<std::u16string>{mistake, u"program"}));
+  Type(u"prog");  // an exact match teaches no mistake
+  Press(vk::k1);
+  EXPECT_EQ(taken(), (std::vector<std::u16string>{u"program"}));
+  host_.learn = false;
+  Press(vk::kSpace);
+  Type(u"progarm");
+  Press(vk::k1);
+  EXPECT_TRUE(taken().empty());
+  host_.learn = true;
+  doc_.text = u"I say program";
+  doc_.Select(doc_.text.size(), doc_.text.size());
 
   Press(vk::kSpace);
   Type(u"Progarm");
