@@ -264,10 +264,11 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
   }
   const TabSource* shown = tabs_.ShownSource();
   const Candidate* picked = shown == nullptr ? nullptr : shown->CandidateAt(static_cast<size_t>(row));
+  const bool forgiven = picked != nullptr && picked->forgiven;
   const std::u16string typed = composition_.text();
   if (composition_.ReplaceComposition(context, rule, word) != EditStatus::kOk) return;
   // A corrected spelling picked: the same letters offer the same word first next time.
-  if (picked != nullptr && picked->forgiven && host_.MayLearn()) reporter_.ReportMistake(typed, word);
+  if (forgiven && host_.MayLearn()) reporter_.ReportMistake(typed, word);
 
   const int link = tabs_.LinkedTabPosition();
   CandidateWindow* window = host_.candidateWindow();
