@@ -27,6 +27,7 @@ Result ShapeOf(PublicationKind kind, const uint8_t* data, size_t size) {
       return size < kDirectoryEntriesOffset || LoadU16(data + 2) == 0 ? Result::kNoDictionary : Result::kSuccess;
     case PublicationKind::kRanking:
     case PublicationKind::kLearned:
+    case PublicationKind::kSounds:
       break;
   }
   return Result::kSuccess;
