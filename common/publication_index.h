@@ -4,11 +4,20 @@
 // therefore take no lock, and no other process can make them wait: they read the index and open the
 // mappings it names. The loader is the index's only writer.
 //
-// Layout (64 bytes): magic "QLPX", u16 version 1, u16 count of kinds, u32 sequence, then one u16
-// generation per kind (0: none). The sequence is odd while the loader writes; a reader that finds it
-// odd, or changed across its read, reads again. The sequence and the generations are read and written
-// with atomic operations where they lie (naturally aligned; every system we build for is
+// Layout (64 bytes): magic "QLPX", u16 version 1, u16 count of first kinds (5), u32 sequence, one u16
+// generation per first kind (0: none); then at 22 u16 count of later kinds, at 24 u32 stamp, from 28
+// one u16 generation per later kind. The sequence is odd while the loader writes; a reader that finds
+// it odd, or changed across its read, reads again. The sequence and the generations are read and
+// written with atomic operations where they lie (naturally aligned; every system we build for is
 // little-endian, so they keep the layout's byte order).
+//
+// Kinds added after the first five live behind them, where readers of the first layout never look, so
+// they read such an index as before. A writer of later kinds stamps them with the sequence it ends its
+// write with: a loader that knows only the first five leaves the later ones zero (it zeroes the whole
+// index when it makes it) or, taking up an index a newer loader left, moves the sequence past the stamp
+// with its first write. Either way a reader finds none of a later kind rather than one that belongs
+// with publications no longer named; nor does it read more later kinds than the count says its writer
+// knew.
 #pragma once
 
 #include <array>
@@ -23,8 +32,11 @@ enum class PublicationKind : uint8_t {
   kSettings = 2,      // the settings record
   kOptions = 3,       // the options record (common/options_record.h)
   kLearned = 4,       // the learned store (common/learned_store.h); private to the user
+  kSounds = 5,        // the sound indexes of those dictionaries (common/sound_index.h); a later kind
 };
-constexpr size_t kPublicationKinds = 5;
+constexpr size_t kPublicationKinds = 6;
+// The kinds of the index's first layout, which every reader knows.
+constexpr size_t kFirstPublicationKinds = 5;
 
 struct PublishedGenerations {
   std::array<uint16_t, kPublicationKinds> of{};

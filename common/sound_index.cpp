@@ -1,6 +1,7 @@
 #include "common/sound_index.h"
 
 #include "common/le.h"
+#include "common/part_image.h"
 #include "common/rank_view.h"
 
 namespace quillet {
@@ -12,6 +13,8 @@ void StoreU64(uint8_t* p, uint64_t v) {
   StoreU32(p, static_cast<uint32_t>(v));
   StoreU32(p + 4, static_cast<uint32_t>(v >> 32));
 }
+
+constexpr PartMagic kImageMagic = {'Q', 'L', 'S', 'I'};
 
 }  // namespace
 
@@ -47,6 +50,22 @@ std::vector<uint8_t> EncodeSoundIndex(uint64_t fingerprint, uint32_t entryCount,
   StoreU32(&bytes[20], static_cast<uint32_t>(order.size()));
   for (size_t k = 0; k < order.size(); ++k) StoreU32(&bytes[kSoundIndexHeaderSize + 4 * k], order[k]);
   return bytes;
+}
+
+std::vector<uint8_t> EncodeSoundImage(const std::vector<const std::vector<uint8_t>*>& indexes) {
+  return BuildPartImage(kImageMagic, indexes);
+}
+
+std::vector<std::optional<SoundIndexView>> ReadSoundImage(const uint8_t* image, size_t size) {
+  const auto parts = ReadPartImage(kImageMagic, image, size);
+  std::vector<std::optional<SoundIndexView>> views(parts.size());
+  for (size_t i = 0; i < parts.size(); ++i) {
+    SoundIndexView view;
+    if (parts[i].first != nullptr && SoundIndexView::FromBytes(parts[i].first, parts[i].second, &view)) {
+      views[i] = view;
+    }
+  }
+  return views;
 }
 
 }  // namespace quillet

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/dictionary_view.h"
@@ -47,5 +48,13 @@ class SoundIndexView {
 
 // The bytes of a sound index holding `order`.
 std::vector<uint8_t> EncodeSoundIndex(uint64_t fingerprint, uint32_t entryCount, const std::vector<uint32_t>& order);
+
+// The sound indexes of every dictionary of one publication of the dictionary block, as the loader
+// publishes them beside it: a part image (common/part_image.h) of magic "QLSI". `indexes[i]` is the
+// index of position i, null or empty for none; empty when no position has one.
+std::vector<uint8_t> EncodeSoundImage(const std::vector<const std::vector<uint8_t>*>& indexes);
+// The sound index of each position the image lists; nullopt for a position without one, or whose
+// part is not a whole index. Whether it was made for the dictionary there is for the reader to check.
+std::vector<std::optional<SoundIndexView>> ReadSoundImage(const uint8_t* image, size_t size);
 
 }  // namespace quillet

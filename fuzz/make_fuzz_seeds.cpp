@@ -14,9 +14,12 @@
 #include "common/options_record.h"
 #include "common/publication_index.h"
 #include "common/settings_record.h"
+#include "common/sound_index.h"
+#include "fuzz/model_dictionary.h"
 #include "fuzz/trie_input.h"
 #include "lexforge/trie_model.h"
 #include "lexforge/trie_model_testing.h"
+#include "lookup/sound_key.h"
 
 using namespace quillet;
 using namespace quillet::lexforge;
@@ -178,7 +181,7 @@ int main(int argc, char** argv) {
   }
 
   // What the loader publishes: an index naming a publication of each kind, a dictionary file (which
-  // the target also reads as a block), and a block of two dictionaries.
+  // the target also reads as a block), a block of two dictionaries, and sound indexes.
   std::vector<uint8_t> index(kPublicationIndexSize);
   PublishedGenerations named;
   for (size_t k = 0; k < kPublicationKinds; ++k) named.of[k] = static_cast<uint16_t>(k + 1);
@@ -191,5 +194,7 @@ int main(int argc, char** argv) {
   const std::vector<uint8_t> dictionary = quillet::testing::BuildDictionaryImage(entries);
   Write("publication_fuzz", "dictionary", dictionary);
   Write("publication_fuzz", "block", DictionaryBlockImage({dictionary, dictionary}));
+  const std::vector<uint8_t> sounds = BuildSoundIndex(quillet::fuzz::TheModelDictionary().view);
+  Write("publication_fuzz", "sounds", EncodeSoundImage({&sounds, nullptr, &sounds}));
   return 0;
 }

@@ -1,15 +1,21 @@
 // What the loader publishes, over random bytes: the index of publications, the dictionary block's
-// directory as every reader reads it, and the loader's own preparation of a dictionary file and the
-// block it writes from it. Reads stay inside what they are given; an index written reads back what
-// was written; a file the loader takes comes back out of the block it writes key for key.
+// directory as every reader reads it, sound indexes beside a dictionary, and the loader's own
+// preparation of a dictionary file, the block it writes from it and the sound indexes it makes of
+// that block. Reads stay inside what they are given; an index written reads back what was written; a
+// file the loader takes comes back out of the block it writes key for key, with a sound index made for
+// it at its position.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "common/dictionary_view.h"
 #include "common/publication_index.h"
+#include "common/sound_index.h"
+#include "fuzz/model_dictionary.h"
 #include "lexwarden/block_image.h"
+#include "lookup/sound_key.h"
 
 namespace {
 
@@ -37,6 +43,16 @@ bool SameKeys(const DictionaryView& block, const DictionaryView& file) {
     if (file.Key(i, &y) && (!block.Key(i, &x) || x.ToString() != y.ToString())) return false;
   }
   return true;
+}
+
+// What a forgiving lookup reads of a sound index over the dictionary beside it.
+void Touch(const DictionaryView& v, const SoundIndexView& sounds) {
+  (void)sounds.MadeFor(v);
+  TextRef key;
+  const uint32_t probes[] = {0, v.entryCount() / 2, sounds.EntryAt(0)};
+  for (uint32_t i : probes) {
+    if (v.Key(i, &key)) (void)SoundAlikes(v, sounds, SoundKey(key), 4);
+  }
 }
 
 }  // namespace
@@ -72,6 +88,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!SameKeys(directory[0], original) || !SameKeys(directory[2], original)) __builtin_trap();
   } else if (directory[0].entryCount() != 0) {
     __builtin_trap();
+  }
+
+  // The sound indexes the loader makes of that block: one made for each dictionary with entries.
+  const std::vector<uint8_t> soundImage = BuildSoundImage(directory);
+  const std::vector<std::optional<SoundIndexView>> made = ReadSoundImage(soundImage.data(), soundImage.size());
+  for (size_t i = 0; i < directory.size(); ++i) {
+    const bool expected = directory[i].entryCount() != 0;
+    if ((i < made.size() && made[i]) != expected) __builtin_trap();
+    if (expected && (!made[i]->MadeFor(directory[i]) || made[i]->count() > directory[i].entryCount())) {
+      __builtin_trap();
+    }
+  }
+  // The input as a sound image beside a dictionary, as text services read it (they look up only in
+  // one made for the dictionary; any other is read here too).
+  for (const std::optional<SoundIndexView>& given : ReadSoundImage(data, size)) {
+    if (given) Touch(fuzz::TheModelDictionary().view, *given);
   }
   return 0;
 }

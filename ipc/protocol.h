@@ -38,6 +38,7 @@ inline constexpr std::u16string_view kRankingPublicationPrefix = u"Local\\@@RMFQ
 inline constexpr std::u16string_view kSettingsPublicationPrefix = u"Local\\@@SPFQLQX@@";
 inline constexpr std::u16string_view kOptionsPublicationPrefix = u"Local\\@@OPFQLQX@@";
 inline constexpr std::u16string_view kLearnedPublicationPrefix = u"Local\\@@PMFQLQX@@";
+inline constexpr std::u16string_view kSoundPublicationPrefix = u"Local\\@@VMFQLQX@@";
 
 // Block locks. No party holds one longer than a copy takes; a lock not had within kLockAbandonMs
 // was left taken by a party that died (or that misbehaves), and the loader takes it over, which

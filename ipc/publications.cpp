@@ -15,6 +15,8 @@ std::u16string_view Prefix(PublicationKind kind) {
       return kSettingsPublicationPrefix;
     case PublicationKind::kOptions:
       return kOptionsPublicationPrefix;
+    case PublicationKind::kSounds:
+      return kSoundPublicationPrefix;
     case PublicationKind::kLearned:
       break;
   }

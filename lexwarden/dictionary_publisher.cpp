@@ -7,6 +7,7 @@
 #include "common/le.h"
 #include "common/rank_view.h"
 #include "common/ranking_image.h"
+#include "lookup/sound_key.h"
 #include "platform/file.h"
 #include "platform/process.h"
 
@@ -96,19 +97,29 @@ Result DictionaryPublisher::Publish(ConstSettingsView record) {
                   [&list](uint8_t* bytes, size_t size) { WriteImage(bytes, size, list, 0); });
   if (!block) return Result::kMappingCreateFailed;
   StoreU16(block->mapping.data(), block->generation);  // the block's reserved bytes: which one it is
-  std::vector<PublicationBoard::Made> made;
-  made.push_back(std::move(*block));
   std::vector<const std::vector<uint8_t>*> files;
   for (const PreparedDictionary* d : list) files.push_back(&d->ranking);
-  const std::vector<uint8_t> image = BuildRankingImage(files);
-  std::optional<PublicationBoard::Made> ranking;
-  if (!image.empty()) ranking = board_.Make(PublicationKind::kRanking, image);
-  if (ranking) {
-    made.push_back(std::move(*ranking));
-  } else {
-    board_.Withdraw(PublicationKind::kRanking);  // none, or none could be made: dictionary order
+  const std::pair<PublicationKind, std::vector<uint8_t>> parts[] = {
+      {PublicationKind::kRanking, BuildRankingImage(files)},
+      // Made from the block as readers will read it, once here rather than in every text service.
+      {PublicationKind::kSounds,
+       BuildSoundImage(ReadDictionaryDirectory(block->mapping.data(), block->mapping.size()))},
+  };
+  std::vector<PublicationBoard::Made> made;
+  std::vector<PublicationKind> withdrawn;
+  made.push_back(std::move(*block));
+  // Parts that are absent, or could not be made, are withdrawn with the same write: dictionary order,
+  // no sound-alike words, never those of the dictionaries before.
+  for (const auto& [kind, image] : parts) {
+    std::optional<PublicationBoard::Made> part;
+    if (!image.empty()) part = board_.Make(kind, image);
+    if (part) {
+      made.push_back(std::move(*part));
+    } else {
+      withdrawn.push_back(kind);
+    }
   }
-  board_.Name(std::move(made));
+  board_.Name(std::move(made), withdrawn);
   {
     MutexLock lock(mutex_);
     ++publications_;

@@ -1,7 +1,8 @@
 // The dictionaries: reads the dictionary files that the settings record lists and publishes them, in
 // the record's order, as one dictionary block (block_image.h), with the ranking data beside each
-// dictionary (its .rank file, when it was made for that dictionary) as a publication of its own. Both
-// are named in the index together, so a reader never finds ranking data of another set.
+// dictionary (its .rank file, when it was made for that dictionary) and the sound index of each
+// (made here, lookup/sound_key.h) as publications of their own. All are named in the index together,
+// so a reader never finds ranking data or sound indexes of another set.
 #pragma once
 
 #include <cstddef>

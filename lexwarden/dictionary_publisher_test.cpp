@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
+#include "common/sound_index.h"
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/warden_testing.h"
 #include "platform/file.h"
@@ -16,6 +18,7 @@ namespace {
 
 using testing::BytesOf;
 using testing::MakeDictionary;
+using testing::PublishedBytes;
 using testing::Reader;
 using testing::RecordWith;
 using testing::TempFolder;
@@ -81,6 +84,41 @@ TEST_F(DictionaryPublisherTest, AnEmptyDictionaryListGivesAnEmptyDirectory) {
   EXPECT_EQ(Publish(RecordWith({})), Result::kSuccess);
   Reader reader;
   EXPECT_EQ(reader.Open(), Result::kNoDictionary);
+}
+
+// The sound index of each dictionary is made at publication and named with it: at the dictionary's
+// position, made for it, every entry in it; none for a position without entries, and none at all for a
+// set without any. A reader that takes up the next set takes up its indexes with it.
+TEST_F(DictionaryPublisherTest, EachDictionarysSoundIndexIsPublishedWithIt) {
+  WriteBytes(program_.File(u"a.dict"), MakeDictionary(u"a", 120));
+  WriteBytes(program_.File(u"b.dict"), MakeDictionary(u"b", 7));
+  Reader held;
+  auto check = [&held](const std::vector<size_t>& withEntries) {
+    Reader reader;
+    ASSERT_EQ(reader.Open(), Result::kSuccess);
+    if (!held.published().open()) ASSERT_EQ(held.Open(), Result::kSuccess);
+    held.Refresh();
+    const std::vector<uint8_t> image = PublishedBytes(PublicationKind::kSounds);
+    const auto sounds = ReadSoundImage(image.data(), image.size());
+    for (size_t i = 0; i < reader.count() + 1; ++i) {
+      const bool expected = std::find(withEntries.begin(), withEntries.end(), i) != withEntries.end();
+      ASSERT_EQ(i < sounds.size() && sounds[i], expected) << i;
+      EXPECT_EQ(reader.published().sounds(i) != nullptr, expected) << i;
+      EXPECT_EQ(held.published().sounds(i) != nullptr, expected) << i;
+      if (!expected) continue;
+      const DictionaryView& dictionary = reader.published().directory()[i];
+      EXPECT_TRUE(sounds[i]->MadeFor(dictionary)) << i;
+      EXPECT_EQ(sounds[i]->count(), dictionary.entryCount()) << i;
+    }
+  };
+
+  ASSERT_EQ(Publish(RecordWith({u"a.dict", u"missing.dict", u"b.dict"})), Result::kFileOpenFailed);
+  ASSERT_NO_FATAL_FAILURE(check({0, 2}));
+  ASSERT_EQ(Publish(RecordWith({u"b.dict", u"a.dict"})), Result::kSuccess);
+  ASSERT_NO_FATAL_FAILURE(check({0, 1}));
+  ASSERT_EQ(Publish(RecordWith({u"missing.dict"})), Result::kFileOpenFailed);
+  ASSERT_NO_FATAL_FAILURE(check({}));
+  EXPECT_TRUE(PublishedBytes(PublicationKind::kSounds).empty());
 }
 
 // A reader keeps the publication it opened, whole, however large the next one is, until it takes up

@@ -59,10 +59,12 @@ std::optional<PublicationBoard::Made> PublicationBoard::Make(PublicationKind kin
   return Make(kind, bytes.size(), [&bytes](uint8_t* to, size_t size) { std::memcpy(to, bytes.data(), size); });
 }
 
-void PublicationBoard::Name(std::vector<Made> made) {
+void PublicationBoard::Name(std::vector<Made> made, const std::vector<PublicationKind>& withdrawn) {
+  for (const PublicationKind kind : withdrawn) named_[kind] = 0;
   for (const Made& m : made) named_[m.kind] = m.generation;
   WriteIndex();
   // Let go only after the index names the new ones: a reader never finds the index naming nothing.
+  for (const PublicationKind kind : withdrawn) inForce_[static_cast<size_t>(kind)].Close();
   for (Made& m : made) inForce_[static_cast<size_t>(m.kind)] = std::move(m.mapping);
 }
 
@@ -70,12 +72,6 @@ void PublicationBoard::Name(Made made) {
   std::vector<Made> one;
   one.push_back(std::move(made));
   Name(std::move(one));
-}
-
-void PublicationBoard::Withdraw(PublicationKind kind) {
-  named_[kind] = 0;
-  WriteIndex();
-  inForce_[static_cast<size_t>(kind)].Close();
 }
 
 void PublicationBoard::WriteIndex() {

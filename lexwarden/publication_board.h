@@ -42,12 +42,10 @@ class PublicationBoard {
   // when no mapping could be made.
   std::optional<Made> Make(PublicationKind kind, size_t size, const Fill& fill) REQUIRES(kWorkerRole);
   std::optional<Made> Make(PublicationKind kind, const std::vector<uint8_t>& bytes) REQUIRES(kWorkerRole);
-  // Names all of `made` in one write of the index (readers see all of them or none) and lets go of
-  // what they replace.
-  void Name(std::vector<Made> made) REQUIRES(kWorkerRole);
+  // Names all of `made`, and nothing of the kinds `withdrawn` any more, in one write of the index
+  // (readers see all of it or none of it) and lets go of what they replace.
+  void Name(std::vector<Made> made, const std::vector<PublicationKind>& withdrawn = {}) REQUIRES(kWorkerRole);
   void Name(Made made) REQUIRES(kWorkerRole);
-  // Names nothing of `kind` any more.
-  void Withdraw(PublicationKind kind) REQUIRES(kWorkerRole);
 
   // What the index names (tests, diagnostics).
   PublishedGenerations named() const REQUIRES(kWorkerRole) { return named_; }

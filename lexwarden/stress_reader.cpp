@@ -2,7 +2,9 @@
 // searches, takes up new publications and reopens often, never taking a lock. It checks that no
 // section of the settings is ever seen half written and that every dictionary it reads is whole.
 // Parameters come from the environment: QUILLET_STRESS_DIR, QUILLET_STRESS_MS.
-// Exit code: 0 all good, 1 a torn settings section, 2 a damaged dictionary, 3 never got to read.
+// Every sound index it is given must be one of the dictionary beside it.
+// Exit code: 0 all good, 1 a torn settings section, 2 a damaged dictionary, 3 never got to read, 4 a
+// sound index of another dictionary, or none ever.
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -11,6 +13,7 @@
 #include "common/utf16.h"
 #include "lexwarden/stress_common.h"
 #include "lookup/published_data.h"
+#include "lookup/sound_key.h"
 #include "platform/user_data.h"
 
 namespace {
@@ -48,6 +51,15 @@ bool ViewWhole(const DictionaryView& v, std::mt19937& rng) {
   return false;
 }
 
+// True when the index is one of the stress dictionary beside it: every key has a sound, and all of a
+// dictionary's keys sound alike (a prefix, then digits).
+bool SoundsWhole(const DictionaryView& v, const SoundIndexView& sounds) {
+  TextRef first;
+  if (sounds.count() != v.entryCount() || !v.Key(0, &first)) return false;
+  const size_t expected = v.entryCount() < 20 ? v.entryCount() : 20;
+  return SoundAlikes(v, sounds, SoundKey(first), 20).size() == expected;
+}
+
 }  // namespace
 
 int main() {
@@ -55,7 +67,7 @@ int main() {
   const long ms = std::stol("0" + ToUtf8(platform::EnvironmentValue(u"QUILLET_STRESS_MS")));
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   std::mt19937 rng(std::random_device{}());
-  long settingsReads = 0, searches = 0, checked = 0, failedOpens = 0;
+  long settingsReads = 0, searches = 0, checked = 0, failedOpens = 0, sounds = 0;
   int code = 0;
 
   while (code == 0 && std::chrono::steady_clock::now() < end) {
@@ -70,15 +82,23 @@ int main() {
       if (n % 3 == 2) published.Refresh();
       ++settingsReads;
       if (!TabsWhole(published.settings()) || !DictionariesWhole(published.settings(), folder)) code = 1;
-      for (const DictionaryView& v : published.directory()) {
+      for (size_t i = 0; i < published.directory().size(); ++i) {
+        const DictionaryView& v = published.directory()[i];
         if (!ViewWhole(v, rng)) code = 2;
         ++checked;
+        if (const SoundIndexView* index = published.sounds(i); index != nullptr && code == 0) {
+          if (!SoundsWhole(v, *index)) code = 4;
+          ++sounds;
+        }
       }
       ++searches;
     }
   }
-  std::printf("settings reads %ld, searches %ld, dictionaries checked %ld, failed opens %ld, result %d\n",
-              settingsReads, searches, checked, failedOpens, code);
+  std::printf(
+      "settings reads %ld, searches %ld, dictionaries checked %ld (%ld sound indexes), failed opens %ld, "
+      "result %d\n",
+      settingsReads, searches, checked, sounds, failedOpens, code);
   if (code == 0 && (settingsReads == 0 || checked == 0)) code = 3;
+  if (code == 0 && sounds == 0) code = 4;
   return code;
 }

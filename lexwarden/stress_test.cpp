@@ -101,7 +101,8 @@ TEST(LoaderStress, ReadersNeverSeeTornSectionsWhileTheLoaderRepublishes) {
   for (platform::Process& reader : readers) {
     int code = -1;
     ASSERT_TRUE(reader.WaitForExit(30000, &code));
-    EXPECT_EQ(code, 0) << "1: torn settings section, 2: damaged dictionary, 3: nothing read";
+    EXPECT_EQ(code, 0) << "1: torn settings section, 2: damaged dictionary, 3: nothing read, 4: a sound index of "
+                          "another dictionary, or none";
   }
   // Still serving after all that, and it kept what was written last.
   EXPECT_EQ(SendToLoader(kLoaderReloadMessage, 1, 1), Result::kSuccess);

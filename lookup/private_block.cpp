@@ -9,6 +9,7 @@
 #include "common/learn_inbox.h"
 #include "common/options_record.h"
 #include "common/settings_record.h"
+#include "lookup/sound_key.h"
 
 namespace quillet {
 namespace {
@@ -63,6 +64,10 @@ Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& fi
   std::vector<uint8_t> image = DictionaryBlockImage(files);
   if (image.empty()) return files.empty() ? Result::kNoDictionary : Result::kMalformed;
   return PublishPrivateDictionaryBlock(std::move(image), published);
+}
+
+Result PublishPrivateSoundIndexes(PublishedData* published) {
+  return published->UsePrivate(PublicationKind::kSounds, BuildSoundImage(published->directory()));
 }
 
 Result PublishPrivateSettings(const uint8_t* record, size_t size, PublishedData* published) {

@@ -17,6 +17,10 @@ namespace quillet {
 Result PublishPrivateDictionaryBlock(std::vector<uint8_t> image, PublishedData* published);
 // The same for whole dictionary files, placed one after the other behind a directory.
 Result PublishPrivateDictionaryFiles(const std::vector<std::vector<uint8_t>>& files, PublishedData* published);
+// The sound index of each dictionary handed over before, made here as the loader makes it, as the
+// sound-index publication (none when no dictionary has entries). Throws std::bad_alloc as
+// BuildSoundIndex does.
+Result PublishPrivateSoundIndexes(PublishedData* published);
 // A copy of a settings record (at least 15700 bytes) as the settings publication.
 Result PublishPrivateSettings(const uint8_t* record, size_t size, PublishedData* published);
 // The same for the options (a record of kOptionsRecordSize bytes).

@@ -27,6 +27,7 @@ Result ShapeOf(PublicationKind kind, const uint8_t* data, size_t size) {
       return size < kDirectoryEntriesOffset || LoadU16(data + 2) == 0 ? Result::kNoDictionary : Result::kSuccess;
     case PublicationKind::kRanking:
     case PublicationKind::kLearned:
+    case PublicationKind::kSounds:
       break;
   }
   return Result::kSuccess;
@@ -84,6 +85,7 @@ Result PublishedData::Open() {
     open_[kind] = named[kind];
   }
   ReadViews();
+  ReadSounds();
   return Result::kSuccess;
 }
 
@@ -103,21 +105,27 @@ bool PublishedData::Refresh() {
     return false;
   }
   bool changed = false;
+  bool soundsChanged = false;
   for (size_t k = 0; k < kPublicationKinds; ++k) {
     const auto kind = static_cast<PublicationKind>(k);
     if (named[kind] == open_[kind]) continue;
+    bool replaced = false;
     if (Replace(kind, named[kind])) {
       open_[kind] = named[kind];
-      changed = true;
+      replaced = true;
     } else if (!Required(kind)) {
       // Gone, withdrawn, or not ours to read (the learned store in a sandbox): not tried again until
       // the index names another.
-      changed = changed || piece(kind).size() != 0;
+      replaced = piece(kind).size() != 0;
       piece(kind).Close();
       open_[kind] = named[kind];
     }
+    changed = changed || replaced;
+    soundsChanged =
+        soundsChanged || (replaced && (kind == PublicationKind::kDictionaries || kind == PublicationKind::kSounds));
   }
   if (changed) ReadViews();
+  if (soundsChanged) ReadSounds();
   return changed;
 }
 
@@ -128,12 +136,14 @@ Result PublishedData::UsePrivate(PublicationKind kind, std::vector<uint8_t> byte
   private_ = true;
   piece(kind).Own(std::move(bytes));
   ReadViews();
+  ReadSounds();
   return Result::kSuccess;
 }
 
 void PublishedData::Close() {
   directory_.clear();
   rankings_.clear();
+  sounds_.clear();
   learned_.reset();
   for (Piece& p : pieces_) p.Close();
   index_.Close();
@@ -153,6 +163,15 @@ void PublishedData::ReadViews() {
     learned_ = view;
   } else {
     learned_.reset();
+  }
+}
+
+void PublishedData::ReadSounds() {
+  const Piece& piece = pieces_[static_cast<size_t>(PublicationKind::kSounds)];
+  sounds_ =
+      piece.size() != 0 ? ReadSoundImage(piece.data(), piece.size()) : std::vector<std::optional<SoundIndexView>>();
+  for (size_t i = 0; i < sounds_.size(); ++i) {
+    if (sounds_[i] && (i >= directory_.size() || !sounds_[i]->MadeFor(directory_[i]))) sounds_[i].reset();
   }
 }
 

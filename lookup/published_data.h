@@ -16,6 +16,7 @@
 #include "common/publication_index.h"
 #include "common/rank_view.h"
 #include "common/result.h"
+#include "common/sound_index.h"
 #include "platform/named_objects.h"
 
 namespace quillet {
@@ -48,6 +49,11 @@ class PublishedData {
   const std::vector<DictionaryView>& directory() const { return directory_; }
   // The ranking data of each dictionary position (none for a position without any, or beyond).
   const std::vector<std::optional<RankView>>& rankings() const { return rankings_; }
+  // The sound index of dictionary position `dictionaryIndex`; null when none was published for it or
+  // it was made for another dictionary (checked once per publication).
+  const SoundIndexView* sounds(size_t dictionaryIndex) const {
+    return dictionaryIndex < sounds_.size() && sounds_[dictionaryIndex] ? &*sounds_[dictionaryIndex] : nullptr;
+  }
   // Null when nothing was learned, or the store may not be read here (a sandboxed host).
   const LearnedView* learned() const { return learned_ ? &*learned_ : nullptr; }
   // The options record (of exactly its size); null without one (every tab then has the
@@ -81,6 +87,8 @@ class PublishedData {
   bool Replace(PublicationKind kind, uint16_t generation);
   // The views of each part, read again from the pieces.
   void ReadViews();
+  // The sound indexes, checked against the dictionaries; again only when either changed.
+  void ReadSounds();
 
   platform::Mapping index_;
   bool private_ = false;
@@ -90,6 +98,7 @@ class PublishedData {
   Piece& options_ = pieces_[static_cast<size_t>(PublicationKind::kOptions)];
   std::vector<DictionaryView> directory_;
   std::vector<std::optional<RankView>> rankings_;
+  std::vector<std::optional<SoundIndexView>> sounds_;
   std::optional<LearnedView> learned_;
   uint32_t lastError_ = 0;
 };

@@ -221,6 +221,17 @@ std::vector<uint8_t> BuildSoundIndex(const DictionaryView& dictionary) {
   return EncodeSoundIndex(DictionaryFingerprint(dictionary), dictionary.entryCount(), order);
 }
 
+std::vector<uint8_t> BuildSoundImage(const std::vector<DictionaryView>& directory) {
+  std::vector<std::vector<uint8_t>> indexes(directory.size());
+  std::vector<const std::vector<uint8_t>*> parts(directory.size(), nullptr);
+  for (size_t i = 0; i < directory.size(); ++i) {
+    if (directory[i].entryCount() == 0) continue;
+    indexes[i] = BuildSoundIndex(directory[i]);
+    parts[i] = &indexes[i];
+  }
+  return EncodeSoundImage(parts);
+}
+
 std::vector<uint32_t> SoundAlikes(const DictionaryView& dictionary, const SoundIndexView& index, uint64_t key,
                                   size_t limit) {
   std::vector<uint32_t> found;

@@ -38,6 +38,9 @@ size_t SoundCount(uint64_t key);
 // key, then by entry. Throws std::bad_alloc when out of memory (it needs 16 bytes per entry while it
 // sorts).
 std::vector<uint8_t> BuildSoundIndex(const DictionaryView& dictionary);
+// The sound image of a dictionary block (EncodeSoundImage): the sound index of each dictionary that
+// has entries, by position. Empty when none has. Throws std::bad_alloc as BuildSoundIndex does.
+std::vector<uint8_t> BuildSoundImage(const std::vector<DictionaryView>& directory);
 
 // The entries whose key has the sound key `key`, in index order, at most `limit` of them; every one
 // checked against the dictionary (an entry number beyond it, or a key that does not sound so, is
