@@ -24,10 +24,11 @@ int TabPositionForId(const uint8_t* record, size_t size, int16_t tabId) {
 void TabSourceSet::Rebuild() {
   Clear();
   const std::vector<std::optional<RankView>>& ranks = published_.rankings();
-  rankings_.assign(ranks.size(), RankingData{});
-  for (size_t i = 0; i < ranks.size(); ++i) {
-    if (ranks[i]) rankings_[i].rank = &*ranks[i];
+  rankings_.assign(std::max(ranks.size(), published_.directory().size()), RankingData{});
+  for (size_t i = 0; i < rankings_.size(); ++i) {
+    if (i < ranks.size() && ranks[i]) rankings_[i].rank = &*ranks[i];
     rankings_[i].learned = published_.learned();
+    rankings_[i].sounds = published_.sounds(i);
   }
   const uint8_t* options = published_.options();
   const size_t optionsSize = published_.optionsSize();
