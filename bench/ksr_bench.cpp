@@ -10,7 +10,7 @@
 // KSR = 1 - keys / letters. Words are runs of letters with apostrophes inside; digits, punctuation and
 // spaces are neither letters nor keys. Each run starts with nothing learned.
 //
-//   ksr_bench [--lexforge PATH] [--dict PATH] [--presage PATH] [TEXT...]
+//   ksr_bench [--lexforge PATH] [--dict PATH] [--presage PATH] [--match exact|forgiving] [TEXT...]
 //
 // Texts default to public-domain and freely licensed English texts installed by Debian packages
 // (gzip files are read through gzip).
@@ -195,6 +195,7 @@ int main(int argc, char** argv) {
   const std::string self = argv[0];
   const std::string dir = self.substr(0, self.find_last_of('/') + 1);
   std::string lexforge = dir + "lexforge", dict = dir + "english.dict", presage = dir + "presage_predict";
+  std::string match = "exact";
   std::vector<std::string> texts;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -204,6 +205,8 @@ int main(int argc, char** argv) {
       dict = argv[++i];
     } else if (a == "--presage" && i + 1 < argc) {
       presage = argv[++i];
+    } else if (a == "--match" && i + 1 < argc) {
+      match = argv[++i];
     } else {
       texts.push_back(a);
     }
@@ -212,7 +215,8 @@ int main(int argc, char** argv) {
     texts = {"/usr/share/state/us-constitution.gz", "/usr/share/state/us-declaration.gz",
              "/usr/share/doc/debian/social-contract.txt.gz", "/usr/share/doc/debian/constitution.txt.gz"};
   }
-  std::printf("Keystroke savings (KSR = 1 - keys / letters), %s with %s\n", lexforge.c_str(), dict.c_str());
+  std::printf("Keystroke savings (KSR = 1 - keys / letters), %s with %s, %s matching\n", lexforge.c_str(), dict.c_str(),
+              match.c_str());
   std::printf("%-44s %7s %10s %10s %10s %10s\n", "text", "letters", "dictionary", "frequent", "learning", "presage");
   for (const std::string& path : texts) {
     const std::vector<Word> words = Words(ReadText(path));
@@ -225,7 +229,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     Outcome last;
     for (const char* order : {"dictionary", "frequent", "learning"}) {
-      last = Type({lexforge, "lookup", dict, "--stdin", "--order", order}, words);
+      last = Type({lexforge, "lookup", dict, "--stdin", "--order", order, "--match", match}, words);
       if (std::strcmp(order, "dictionary") == 0) std::printf(" %7zu", last.letters);
       std::printf(" %9.1f%%", 100 * last.ksr());
       std::fflush(stdout);
