@@ -1,6 +1,7 @@
 #include "lookup/sound_key.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "common/rank_view.h"
@@ -35,147 +36,160 @@ class Sounds {
   uint8_t last_ = 0;
 };
 
-uint64_t KeyOfLetters(const char* w, size_t n) {
-  Sounds out;
-  const auto at = [&](size_t k) { return k < n ? w[k] : '\0'; };
-  size_t i = 0;
+// One letter where it stands in the word, with what is around it.
+struct Spot {
+  const char* w;
+  size_t n;
+  size_t i;
+  char at(size_t k) const { return k < n ? w[k] : '\0'; }
+  char c() const { return w[i]; }
+  char before() const { return i > 0 ? w[i - 1] : '\0'; }
+  char next() const { return at(i + 1); }
+  char after() const { return at(i + 2); }
+  bool last() const { return i + 1 == n; }
+  // "sh" sounds of t, c and s before i and a or o (nation, special, mission); not at the start.
+  bool shBeforeI() const { return i > 0 && next() == 'i' && (after() == 'a' || after() == 'o'); }
+};
+
+// Where the first letter is silent (knee, gnome, pneumonia, write, psalm), the sounds start at the
+// second; an x there sounds as s.
+size_t SoundsOfStart(const char* w, size_t n, Sounds& out) {
   if (n >= 2 && (((w[0] == 'k' || w[0] == 'g' || w[0] == 'p') && w[1] == 'n') || (w[0] == 'w' && w[1] == 'r') ||
                  (w[0] == 'p' && w[1] == 's'))) {
-    i = 1;
-  } else if (n >= 1 && w[0] == 'x') {
-    out.Add(kS);
-    i = 1;
+    return 1;
   }
+  if (n >= 1 && w[0] == 'x') {
+    out.Add(kS);
+    return 1;
+  }
+  return 0;
+}
+
+void SoundOfVowel(const Spot& s, Sounds& out) {
+  if (s.c() == 'e' && s.last() && s.i > 0 && !VowelOrY(s.before()) && std::any_of(s.w, s.w + s.i - 1, VowelOrY)) {
+    return;  // silent final e
+  }
+  out.Add(s.c() == 'y' && s.i == 0 && Vowel(s.next()) ? kY : kVowel);
+}
+
+// The letters whose sound depends on their neighbours; returns how many letters were read.
+size_t SoundOfContextual(const Spot& s, Sounds& out) {
+  const char nx = s.next(), nx2 = s.after();
+  switch (s.c()) {
+    case 'b':
+      if (!(s.last() && s.before() == 'm')) out.Add(kB);
+      return 1;
+    case 'c':
+      if (nx == 'h') {
+        out.Add(s.before() == 's' || nx2 == 'r' || nx2 == 'l' ? kK : kSh);
+        return 2;
+      }
+      if (s.shBeforeI()) {
+        out.Add(kSh);
+        return 2;
+      }
+      out.Add(Soft(nx) ? kS : kK);
+      return 1;
+    case 'd':
+      if (!(nx == 'g' && Soft(nx2))) out.Add(kD);
+      return 1;
+    case 'g':
+      if (nx == 'h') {
+        if (s.i == 0) out.Add(kG);
+        if (s.i + 2 == s.n && s.before() == 'u') out.Add(kF);
+        return 2;
+      }
+      if (!(nx == 'n' && s.i + 2 == s.n)) out.Add(Soft(nx) ? kJ : kG);
+      return 1;
+    case 'h':
+      if ((s.i == 0 || VowelOrY(s.before())) && VowelOrY(nx)) out.Add(kH);
+      return 1;
+    case 'p':
+      out.Add(nx == 'h' ? kF : kP);
+      return nx == 'h' ? 2 : 1;
+    case 'q':
+      out.Add(kK);
+      if (nx != 'u') return 1;
+      out.Add(kW);
+      return 2;
+    case 's':
+      if (nx == 'h' || s.shBeforeI()) {
+        out.Add(kSh);
+        return 2;
+      }
+      out.Add(kS);
+      return 1;
+    case 't':
+      if (nx == 'h' || s.shBeforeI()) {
+        out.Add(nx == 'h' ? kTh : kSh);
+        return 2;
+      }
+      if (!(nx == 'c' && nx2 == 'h')) out.Add(kT);
+      return 1;
+    case 'w':
+      if (nx == 'h' || VowelOrY(nx)) out.Add(kW);
+      return nx == 'h' ? 2 : 1;
+    default:
+      return 1;
+  }
+}
+
+// The letters that always sound the same.
+void SoundOfPlain(char c, Sounds& out) {
+  switch (c) {
+    case 'f':
+      out.Add(kF);
+      break;
+    case 'j':
+      out.Add(kJ);
+      break;
+    case 'k':
+      out.Add(kK);
+      break;
+    case 'l':
+      out.Add(kL);
+      break;
+    case 'm':
+      out.Add(kM);
+      break;
+    case 'n':
+      out.Add(kN);
+      break;
+    case 'r':
+      out.Add(kR);
+      break;
+    case 'v':
+      out.Add(kV);
+      break;
+    case 'x':
+      out.Add(kK);
+      out.Add(kS);
+      break;
+    case 'z':
+      out.Add(kS);
+      break;
+    default:
+      break;
+  }
+}
+
+uint64_t KeyOfLetters(const char* w, size_t n) {
+  Sounds out;
+  size_t i = SoundsOfStart(w, n, out);
   while (i < n) {
-    const char c = w[i], p = i > 0 ? w[i - 1] : '\0', nx = at(i + 1), nx2 = at(i + 2);
-    const bool last = i + 1 == n;
-    // "sh" sounds of t, c and s before i and a or o (nation, special, mission); not at the start.
-    const bool shBeforeI = i > 0 && nx == 'i' && (nx2 == 'a' || nx2 == 'o');
-    if (!VowelOrY(c) && c != 'c' && nx == c) {  // a doubled consonant is one (cc may be two)
+    const Spot spot{w, n, i};
+    const char c = spot.c();
+    if (!VowelOrY(c) && c != 'c' && spot.next() == c) {  // a doubled consonant is one (cc may be two)
       ++i;
-      continue;
+    } else if (VowelOrY(c)) {
+      SoundOfVowel(spot, out);
+      ++i;
+    } else if (std::strchr("bcdghpqstw", c) != nullptr) {
+      i += SoundOfContextual(spot, out);
+    } else {
+      SoundOfPlain(c, out);
+      ++i;
     }
-    size_t step = 1;
-    switch (c) {
-      case 'a':
-      case 'i':
-      case 'o':
-      case 'u':
-        out.Add(kVowel);
-        break;
-      case 'e':
-        if (last && i > 0 && !VowelOrY(p) && std::any_of(w, w + i - 1, VowelOrY)) break;  // silent final e
-        out.Add(kVowel);
-        break;
-      case 'y':
-        out.Add(i == 0 && Vowel(nx) ? kY : kVowel);
-        break;
-      case 'b':
-        if (!(last && p == 'm')) out.Add(kB);
-        break;
-      case 'c':
-        if (nx == 'h') {
-          out.Add(p == 's' || nx2 == 'r' || nx2 == 'l' ? kK : kSh);
-          step = 2;
-        } else if (shBeforeI) {
-          out.Add(kSh);
-          step = 2;
-        } else {
-          out.Add(Soft(nx) ? kS : kK);
-        }
-        break;
-      case 'd':
-        if (!(nx == 'g' && Soft(nx2))) out.Add(kD);
-        break;
-      case 'f':
-        out.Add(kF);
-        break;
-      case 'g':
-        if (nx == 'h') {
-          if (i == 0) out.Add(kG);
-          if (i + 2 == n && p == 'u') out.Add(kF);
-          step = 2;
-        } else if (!(nx == 'n' && i + 2 == n)) {
-          out.Add(Soft(nx) ? kJ : kG);
-        }
-        break;
-      case 'h':
-        if ((i == 0 || VowelOrY(p)) && VowelOrY(nx)) out.Add(kH);
-        break;
-      case 'j':
-        out.Add(kJ);
-        break;
-      case 'k':
-        out.Add(kK);
-        break;
-      case 'l':
-        out.Add(kL);
-        break;
-      case 'm':
-        out.Add(kM);
-        break;
-      case 'n':
-        out.Add(kN);
-        break;
-      case 'p':
-        if (nx == 'h') {
-          out.Add(kF);
-          step = 2;
-        } else {
-          out.Add(kP);
-        }
-        break;
-      case 'q':
-        out.Add(kK);
-        if (nx == 'u') {
-          out.Add(kW);
-          step = 2;
-        }
-        break;
-      case 'r':
-        out.Add(kR);
-        break;
-      case 's':
-        if (nx == 'h' || shBeforeI) {
-          out.Add(kSh);
-          step = 2;
-        } else {
-          out.Add(kS);
-        }
-        break;
-      case 't':
-        if (nx == 'h') {
-          out.Add(kTh);
-          step = 2;
-        } else if (shBeforeI) {
-          out.Add(kSh);
-          step = 2;
-        } else if (!(nx == 'c' && nx2 == 'h')) {
-          out.Add(kT);
-        }
-        break;
-      case 'v':
-        out.Add(kV);
-        break;
-      case 'w':
-        if (nx == 'h') {
-          out.Add(kW);
-          step = 2;
-        } else if (VowelOrY(nx)) {
-          out.Add(kW);
-        }
-        break;
-      case 'x':
-        out.Add(kK);
-        out.Add(kS);
-        break;
-      case 'z':
-        out.Add(kS);
-        break;
-      default:
-        break;
-    }
-    i += step;
   }
   return out.key();
 }
