@@ -110,9 +110,10 @@ TEST(ForgivingSource, TypingOnAfterNothingExactStillFindsTheWordMeant) {
   EXPECT_EQ(noSounds->SetPrefix(u"fonetik"), 0u);
 }
 
-// Ranked: an exact match of a likely word stays before a correction to a likelier word, and a
-// correction goes before an unlikely exact match, also when many rare words lie behind a cheaper
-// mistake; the pages after the first hold the rest of the exact run, each once.
+// Ranked: a correction pays its mistake and the chance of a mistake at all; it goes before an unlikely
+// exact match, but no exact match the model does not know is put behind an even rarer correction (the
+// dictionary lists it: people write it), also when many rare words lie behind a cheaper mistake. The
+// pages after the first hold the rest of the exact run, each once.
 TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
   std::vector<std::u16string> keys{u"tea", u"the", u"their", u"thx", u"to"};
   for (char16_t c = u'a'; c <= u'l'; ++c) keys.push_back(u"tha" + std::u16string(1, c));
@@ -120,9 +121,10 @@ TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
   for (char16_t c = u'a'; c <= u't'; ++c) keys.push_back(u"tja" + std::u16string(1, c));
   std::sort(keys.begin(), keys.end());
   const uint32_t m = MistakeCost(u"to", u"th", true, 1);
+  const uint32_t misspelt = static_cast<uint32_t>(kCostScale);
   ASSERT_LT(MistakeCost(u"tjaa", u"th", true, 1), m);
-  ASSERT_LT(m, 20000u);
-  std::vector<uint16_t> costs(keys.size(), static_cast<uint16_t>(m + 2000));
+  ASSERT_LT(m + 2 * misspelt, 8 * kCostScale);
+  std::vector<uint16_t> costs(keys.size(), kWorstCost);
   const auto cost = [&](const char16_t* key, uint32_t c) {
     costs[std::find(keys.begin(), keys.end(), key) - keys.begin()] = static_cast<uint16_t>(c);
   };
@@ -131,8 +133,8 @@ TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
   }
   cost(u"tea", 40000);
   cost(u"the", 100);
-  cost(u"their", m + 1000);
-  cost(u"thx", m + 550);
+  cost(u"their", m + misspelt + 1000);
+  cost(u"thx", m + 1000);
   cost(u"to", 50);
   const std::vector<uint8_t> image = testing::BuildDictionaryImage(keys);
   DictionaryView view;
@@ -147,7 +149,7 @@ TEST(ForgivingSource, RankedOrderMixesByCostInContextPlusTheMistake) {
   source->SetForgiving(true);
 
   ASSERT_EQ(source->SetPrefix(u"th"), 10u);
-  const std::vector<Row> first{{u"the", false},  {u"to", true},    {u"thx", false},  {u"their", false},
+  const std::vector<Row> first{{u"the", false},  {u"thx", false},  {u"to", true},    {u"their", false},
                                {u"thaa", false}, {u"thab", false}, {u"thac", false}, {u"thad", false},
                                {u"thae", false}, {u"thaf", false}};
   EXPECT_EQ(Rows(*source), first);
