@@ -285,13 +285,13 @@ TEST_F(InputControllerTest, PicksKeepTheTypedCaseOrWriteCapitalsUnderCapsLock) {
   Press(vk::k1);
   EXPECT_EQ(doc_.text, u"I say PROGram");
 
-  Type(u"Tel");  // "teh" commits "the": its own case when the typed text does not begin the word
+  Type(u"Tel");  // "teh" commits "the", keeping the capital typed first
   ASSERT_EQ(Rows().size(), 0u);
   Press(vk::kEscape);
   Type(u"Teh");
   ASSERT_EQ(Rows(), std::vector<std::u16string>{u"teh \u2192 the"});
   Press(vk::k1);
-  EXPECT_EQ(doc_.text, u"I say PROGramthe");
+  EXPECT_EQ(doc_.text, u"I say PROGramThe");
 
   host_.capsLock = true;
   Type(u"p");                          // Caps Lock turns it into a capital
@@ -299,7 +299,7 @@ TEST_F(InputControllerTest, PicksKeepTheTypedCaseOrWriteCapitalsUnderCapsLock) {
   Type(u"o");
   EXPECT_EQ(core_.composition().text(), u"PrO");
   Press(vk::k1 + 2);
-  EXPECT_EQ(doc_.text, u"I say PROGramthePROAC");
+  EXPECT_EQ(doc_.text, u"I say PROGramThePROAC");
 }
 
 TEST_F(InputControllerTest, TabPicksTheHighlightedRow) {
@@ -721,12 +721,12 @@ TEST_F(InputControllerTest, AForgivenRowPicksTheWholeWord) {
   Press(vk::kSpace);
   Type(u"Progarm");
   Press(vk::k1);
-  EXPECT_EQ(doc_.text, u"I say program program");
+  EXPECT_EQ(doc_.text, u"I say program Program");
   host_.capsLock = true;
   Press(vk::kSpace);
   Type(u"progarm");
   Press(vk::k1);
-  EXPECT_EQ(doc_.text, u"I say program program PROGRAM");
+  EXPECT_EQ(doc_.text, u"I say program Program PROGRAM");
 }
 
 // What is written reaches the loader's learning inbox, word by word with sentence ends; Shift+Delete

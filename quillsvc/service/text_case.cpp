@@ -57,6 +57,17 @@ char16_t Fold(char16_t c) {
   return c;
 }
 
+// Whether c is the capital of a letter pair Fold knows: the distances between a capital and its small
+// letter there.
+bool Capital(char16_t c) {
+  if (Fold(c) != c) return false;
+  for (char16_t d : {0x1, 0x20, 0x25, 0x26, 0x3F, 0x50}) {
+    const char16_t small = static_cast<char16_t>(c + d);
+    if (Fold(small) == c) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::u16string UpperAscii(std::u16string_view word) {
@@ -78,7 +89,14 @@ bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
 std::u16string AdaptCase(CaseRule rule, std::u16string_view typed, std::u16string_view word) {
   if (rule == CaseRule::Upper) return UpperAscii(word);
   if (typed.size() > word.size() || !EqualIgnoringCase(typed, word.substr(0, typed.size()))) {
-    return std::u16string(word);
+    // A corrected spelling: what was typed in capitals, or begun with one, still is.
+    std::u16string adapted(word);
+    if (typed.empty() || adapted.empty() || !Capital(typed[0])) return adapted;
+    bool allCapitals = typed.size() >= 2;
+    for (char16_t c : typed) allCapitals = allCapitals && Capital(c);
+    if (allCapitals) return UpperAscii(word);
+    adapted[0] = Fold(adapted[0]);
+    return adapted;
   }
   std::u16string adapted(typed);
   adapted.append(word.substr(typed.size()));

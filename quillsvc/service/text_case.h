@@ -26,8 +26,10 @@ bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // The text that replaces the typed text T when word W is picked:
 //   Upper: W in capitals (UpperAscii).
-//   KeepTyped: W when T is longer than W or T differs from W's first |T| characters other than in case;
-//     otherwise T followed by the rest of W ('PRO' and 'program' give 'PROgram').
+//   KeepTyped: T followed by the rest of W when T is W's first |T| characters in any case ('PRO' and
+//     'program' give 'PROgram'); otherwise (a corrected spelling, a longer T) W, in capitals when T is
+//     two or more capitals ('TEH' and 'the' give 'THE'), with a capital first when T begins with one
+//     ('Teh' gives 'The').
 std::u16string AdaptCase(CaseRule rule, std::u16string_view typed, std::u16string_view word);
 
 }  // namespace quillet

@@ -20,6 +20,13 @@ TEST(TextCaseTest, KeepTypedTakesTheWordWhenTheTypedTextDoesNotBeginIt) {
   // A commit text that differs from the key it was found by.
   EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"teh", u"the"), u"the");
   EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"cafe", u"caf\u00e9s"), u"caf\u00e9s");
+  // A capital typed first, or every letter in capitals, survives the correction.
+  EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"Teh", u"the"), u"The");
+  EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"TEH", u"the"), u"THE");
+  EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"\u00c9coel", u"\u00e9cole"), u"\u00c9cole");
+  EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"\u0424\u043e\u0442\u043e", u"\u0444\u0430\u0442"), u"\u0424\u0430\u0442");
+  EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"T", u"ab"), u"Ab");
+  EXPECT_EQ(AdaptCase(CaseRule::KeepTyped, u"tEH", u"the"), u"the");
 }
 
 TEST(TextCaseTest, UpperRaisesOnlyAToZ) {
