@@ -33,8 +33,9 @@ enum class PublicationKind : uint8_t {
   kOptions = 3,       // the options record (common/options_record.h)
   kLearned = 4,       // the learned store (common/learned_store.h); private to the user
   kSounds = 5,        // the sound indexes of those dictionaries (common/sound_index.h); a later kind
+  kPrograms = 6,      // the per-program rules (common/program_rules.h); a later kind
 };
-constexpr size_t kPublicationKinds = 6;
+constexpr size_t kPublicationKinds = 7;
 // The kinds of the index's first layout, which every reader knows.
 constexpr size_t kFirstPublicationKinds = 5;
 

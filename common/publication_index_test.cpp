@@ -81,6 +81,13 @@ TEST(PublicationIndexTest, AnOlderLoadersIndexNamesNoneOfTheLaterKinds) {
   StoreU16(index.data() + 22, 0);
   ASSERT_TRUE(ReadPublicationIndex(index.data(), kPublicationIndexSize, &read));
   EXPECT_EQ(read[PublicationKind::kSounds], 0);
+  // The build that knew the sound indexes but not the program rules.
+  ours[PublicationKind::kPrograms] = 11;
+  WritePublicationIndex(index.data(), kPublicationIndexSize, ours);
+  StoreU16(index.data() + 22, 1);
+  ASSERT_TRUE(ReadPublicationIndex(index.data(), kPublicationIndexSize, &read));
+  EXPECT_EQ(read[PublicationKind::kSounds], 9);
+  EXPECT_EQ(read[PublicationKind::kPrograms], 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "common/dictionary_view.h"
 #include "common/learned_store.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/publication_index.h"
 #include "common/settings_record.h"
 #include "common/sound_index.h"
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
   }
   root = argv[1];
 
-  // The loader's kept records: the settings (first byte 0) and the options (1).
+  // The loader's kept records: the settings (first byte 0), the options (1) and the program rules (2).
   const SettingsRecord defaults = MakeDefaultSettings();
   Write("record_file_fuzz", "settings_default", Flagged(0, defaults.data(), defaults.size()));
   const SettingsRecord several = SeveralTabs();
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
   SetToggleKey(options.data(), options.size(), ToggleKey::kCtrlSpace);
   SetLearningPaused(options.data(), options.size(), true);
   Write("record_file_fuzz", "options_set", Flagged(1, options.data(), options.size()));
+  const std::vector<uint8_t> programs = DefaultProgramRules();
+  Write("record_file_fuzz", "programs_default", Flagged(2, programs.data(), programs.size()));
 
   // Learned stores.
   Write("learned_file_fuzz", "empty", LearnedStore().Serialize());

@@ -1,14 +1,16 @@
-// Any file where the loader keeps its settings or its options, loaded as the loader loads it
-// (its kept file, with the record's size and check): the record comes back byte for byte exactly
-// when it has the size and passes the check; any other file is moved aside whole, never lost, and
-// the defaults saved in its place load again. A loaded options record reads inside its bytes.
-// First input byte: bit 0 picks the options record; the rest is the file.
+// Any file where the loader keeps its settings, its options or its program rules, loaded as the
+// loader loads it (its kept file, with the record's size and check): the record comes back byte for
+// byte exactly when it has the size and passes the check; any other file is moved aside whole, never
+// lost, and the defaults saved in its place load again. A loaded options record or list of rules
+// reads inside its bytes. First input byte modulo 3: settings, options, program rules; the rest is
+// the file.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "fuzz/fuzz_scratch.h"
 #include "lexwarden/record_keeper.h"
 #include "platform/kept_file.h"
@@ -37,7 +39,7 @@ bool Same(const std::string& file, const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const KeptRecord& kind = (data[0] & 1) != 0 ? kKeptOptions : kKeptSettings;
+  const KeptRecord& kind = data[0] % 3 == 1 ? kKeptOptions : data[0] % 3 == 2 ? kKeptPrograms : kKeptSettings;
   const uint8_t* file = data + 1;
   const size_t fileSize = size - 1;
   auto& s = scratch();
@@ -56,6 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       Check(static_cast<uint8_t>(ReadToggleKey(loaded.bytes.data(), loaded.bytes.size())) <= 2);
       (void)LearningPaused(loaded.bytes.data(), loaded.bytes.size());
+    }
+    if (&kind == &kKeptPrograms) {
+      // Every listed program is a file name, and finds the first rule given to it.
+      for (const ProgramRuleEntry& entry : ReadProgramRules(loaded.bytes.data(), loaded.bytes.size())) {
+        Check(ValidProgramName(entry.program));
+        (void)RuleForProgram(loaded.bytes.data(), loaded.bytes.size(), entry.program);
+      }
     }
     return 0;
   }

@@ -26,6 +26,8 @@ inline constexpr BlockNames kSettingsBlockNames{kSettingsMappingName, kSettingsR
 // where the settings sheet and the generator hand the loader a changed record (under the block's
 // lock, then kLoaderReloadMessage); text services never read them, they read the publications below.
 inline constexpr BlockNames kOptionsBlockNames{u"Local\\@@OMFQLQX@@", u"Local\\@@OREQLQX@@", u"Local\\@@OWEQLQX@@"};
+// The per-program rules (common/program_rules.h), kept and handed over like the options.
+inline constexpr BlockNames kProgramsBlockNames{u"Local\\@@NMFQLQX@@", u"Local\\@@NREQLQX@@", u"Local\\@@NWEQLQX@@"};
 // The words text services report for learning (common/learn_inbox.h). Private to the user's
 // processes of medium integrity, as the learned store is.
 inline constexpr BlockNames kLearnInboxBlockNames{u"Local\\@@LMFQLQX@@", u"Local\\@@LREQLQX@@", u"Local\\@@LWEQLQX@@"};
@@ -39,6 +41,7 @@ inline constexpr std::u16string_view kSettingsPublicationPrefix = u"Local\\@@SPF
 inline constexpr std::u16string_view kOptionsPublicationPrefix = u"Local\\@@OPFQLQX@@";
 inline constexpr std::u16string_view kLearnedPublicationPrefix = u"Local\\@@PMFQLQX@@";
 inline constexpr std::u16string_view kSoundPublicationPrefix = u"Local\\@@VMFQLQX@@";
+inline constexpr std::u16string_view kProgramsPublicationPrefix = u"Local\\@@NPFQLQX@@";
 
 // Block locks. No party holds one longer than a copy takes; a lock not had within kLockAbandonMs
 // was left taken by a party that died (or that misbehaves), and the loader takes it over, which
@@ -55,8 +58,8 @@ inline constexpr uint32_t kToolLockWaitMs = 3 * kLockAbandonMs;
 inline constexpr std::u16string_view kLoaderStartLockName = u"Local\\@@DAEQLQX@@";
 inline constexpr std::u16string_view kLoaderPresenceName = u"Local\\@@LDRINST@@";
 
-// Reload (WM_APP + 10): wParam nonzero when the settings record or the options in their blocks
-// were written and are to be kept, lParam nonzero when the dictionary list changed. The reply is not
+// Reload (WM_APP + 10): wParam nonzero when the settings record, the options or the program rules in
+// their blocks were written and are to be kept, lParam nonzero when the dictionary list changed. The reply is not
 // used.
 inline constexpr uint32_t kLoaderReloadMessage = 0x800A;
 // Handshake (WM_APP + 11), sent right after a start: the loader replies Result::kSuccess once both

@@ -17,6 +17,8 @@ std::u16string_view Prefix(PublicationKind kind) {
       return kOptionsPublicationPrefix;
     case PublicationKind::kSounds:
       return kSoundPublicationPrefix;
+    case PublicationKind::kPrograms:
+      return kProgramsPublicationPrefix;
     case PublicationKind::kLearned:
       break;
   }

@@ -2,6 +2,7 @@
 
 #include "common/learn_inbox.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/settings_record.h"
 
 namespace quillet {
@@ -81,6 +82,12 @@ Result OpenSettingsBlock(SharedBlock& block) {
 Result OpenOptionsBlock(SharedBlock& block) {
   return OpenBlock(block, kOptionsBlockNames, [](SharedBlock& b) {
     return b.viewSize() < kOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
+  });
+}
+
+Result OpenProgramsBlock(SharedBlock& block) {
+  return OpenBlock(block, kProgramsBlockNames, [](SharedBlock& b) {
+    return b.viewSize() < kProgramRulesSize ? Result::kMalformed : Result::kSuccess;
   });
 }
 

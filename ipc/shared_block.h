@@ -67,6 +67,8 @@ Result CreateBlockEvents(SharedBlock& block, const BlockNames& names);
 Result OpenSettingsBlock(SharedBlock& block);
 // The options block (common/options_record.h).
 Result OpenOptionsBlock(SharedBlock& block);
+// The per-program rules (common/program_rules.h).
+Result OpenProgramsBlock(SharedBlock& block);
 // The learning inbox (common/learn_inbox.h).
 Result OpenLearnInboxBlock(SharedBlock& block);
 

@@ -6,6 +6,7 @@
 
 #include "common/boundary.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/settings_record.h"
 #include "lexwarden/owned_block.h"
 
@@ -28,6 +29,8 @@ const KeptRecord kKeptSettings{kSettingsBlockNames, PublicationKind::kSettings, 
                                &DefaultSettings};
 const KeptRecord kKeptOptions{kOptionsBlockNames, PublicationKind::kOptions, kOptionsRecordSize,
                               u"options.dat",     &DefaultOptionsRecord,     &ValidOptionsRecord};
+const KeptRecord kKeptPrograms{kProgramsBlockNames, PublicationKind::kPrograms, kProgramRulesSize,
+                               u"programs.dat",     &DefaultProgramRules,       &ValidProgramRules};
 
 platform::KeptFile KeptRecordFile(const KeptRecord& kind, std::u16string path) {
   return platform::KeptFile(std::move(path), kind.size, [&kind](const uint8_t* bytes, size_t size) {

@@ -36,6 +36,8 @@ platform::KeptFile KeptRecordFile(const KeptRecord& kind, std::u16string path);
 extern const KeptRecord kKeptSettings;
 // The options record (common/options_record.h).
 extern const KeptRecord kKeptOptions;
+// The per-program rules (common/program_rules.h): a first run starts the common terminals closed.
+extern const KeptRecord kKeptPrograms;
 
 class RecordKeeper {
  public:

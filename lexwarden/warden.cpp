@@ -11,7 +11,7 @@ namespace {
 
 // The jobs of the queue.
 enum Job : size_t {
-  kSaveSettings,        // keep the records of the settings and options blocks in their files, publish them
+  kSaveSettings,        // keep the records of the settings, options and programs blocks in their files, publish them
   kReloadDictionaries,  // read the record's dictionaries again and publish them
   kDrainLearning,       // learn what text services reported (always retried: it runs every interval)
 };
@@ -23,6 +23,7 @@ ConstSettingsView ViewOf(const std::vector<uint8_t>& record) { return {record.da
 Warden::Warden(WardenOptions options)
     : settings_(kKeptSettings, options.settingsPath, board_),
       options_(kKeptOptions, platform::KeptFile::Beside(options.settingsPath, kKeptOptions.fileName), board_),
+      programs_(kKeptPrograms, platform::KeptFile::Beside(options.settingsPath, kKeptPrograms.fileName), board_),
       learning_(platform::KeptFile::Beside(options.settingsPath, u"learned.dat"), board_),
       dictionaries_(std::move(options.programFolder), std::move(options.readFile), board_),
       queue_([this](JobSet jobs, JobSet* retry) { RunJobs(jobs, retry); },
@@ -62,10 +63,11 @@ Result Warden::Fill() {
   kWorkerRole.Assume();  // the worker is not started yet
   Result r = board_.Open();
   if (r == Result::kSuccess) r = settings_.Open();
-  // Without the options block every tab has the default options, without the inbox nothing is
-  // learned: the loader still serves.
+  // Without the options block every tab has the default options, without the programs block no
+  // program has a rule, without the inbox nothing is learned: the loader still serves.
   if (r == Result::kSuccess) {
     (void)options_.Open();
+    (void)programs_.Open();
     (void)learning_.Open();
   }
   std::vector<uint8_t> record;
@@ -83,7 +85,8 @@ void Warden::RunJobs(JobSet jobs, JobSet* retry) {
   if (jobs.test(kSaveSettings)) {
     const bool settingsWait = settings_.Keep() == Result::kWaitFailed;
     const bool optionsWait = options_.Keep() == Result::kWaitFailed;
-    retry->set(kSaveSettings, settingsWait || optionsWait);
+    const bool programsWait = programs_.Keep() == Result::kWaitFailed;
+    retry->set(kSaveSettings, settingsWait || optionsWait || programsWait);
   }
   if (jobs.test(kReloadDictionaries)) {
     std::vector<uint8_t> record;
@@ -116,6 +119,7 @@ void Warden::Stop() {
   kWorkerRole.Assume();  // the worker has ended
   settings_.Close();
   options_.Close();
+  programs_.Close();
   learning_.Close();
   board_.Close();
 }

@@ -1,4 +1,5 @@
-// The loader's portable core: the publication board, the kept settings record and options, the
+// The loader's portable core: the publication board, the kept settings record, options and program
+// rules, the
 // dictionary publisher, the learning keeper and the job queue put together, answering the two messages
 // of the text services, the settings sheet and the generator.
 //
@@ -35,7 +36,7 @@ constexpr uint32_t kRetryIntervalMs = 1000;
 struct WardenOptions {
   std::u16string programFolder;  // where relative dictionary paths start
   std::u16string settingsPath;   // the settings file; empty: nothing is kept between sessions
-                                 // (the options are kept beside it)
+                                 // (the options and program rules are kept beside it)
   // How dictionary files are read; tests put failures in its place.
   FileReader readFile = &platform::ReadWholeFile;
 };
@@ -53,7 +54,7 @@ class Warden {
   // kMappingCreateFailed, kViewFailed or kWaitFailed when a block or publication could not be made.
   Result Start();
   // 0x800B: the current state of the publications (0, or the code of what went wrong last).
-  // 0x800A: wParam nonzero keeps the records of the settings and options blocks in their files and
+  // 0x800A: wParam nonzero keeps the records of the settings, options and programs blocks in their files and
   // publishes them; lParam nonzero loads the dictionaries of the record again and publishes them. The
   // reply (0) is not used by senders.
   // Anything else: 0.
@@ -68,6 +69,7 @@ class Warden {
   Result status() const EXCLUDES(mutex_);
   platform::KeptOrigin settingsOrigin() const { return settings_.origin(); }
   platform::KeptOrigin optionsOrigin() const { return options_.origin(); }
+  platform::KeptOrigin programsOrigin() const { return programs_.origin(); }
   const std::u16string& settingsAsidePath() const { return settings_.asidePath(); }
   uint64_t publications() const { return dictionaries_.publications(); }
 
@@ -81,6 +83,7 @@ class Warden {
   PublicationBoard board_;  // first: the keepers and the publisher publish through it
   RecordKeeper settings_;
   RecordKeeper options_;
+  RecordKeeper programs_;
   LearningKeeper learning_;
   DictionaryPublisher dictionaries_;
   mutable Mutex mutex_;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/rank_format.h"
 #include "common/rank_view.h"
 #include "common/settings_record.h"
@@ -161,6 +162,47 @@ TEST_F(WardenTest, TabOptionsAndRankingDataReachTheTextServices) {
   after.Rebuild();
   ASSERT_GT(after.SetPrefix(u"w"), 0u);
   EXPECT_EQ(after.ShownSource()->CandidateWord(0), u"w0000029");
+}
+
+// The program rules are kept beside the settings and published like the options: a first run
+// publishes the defaults (and writes no file), rules the sheet writes are kept and republished, and a
+// damaged file is set aside for the defaults.
+TEST_F(WardenTest, ProgramRulesAreKeptBesideTheSettingsAndPublished) {
+  auto published = [] {
+    PublishedData data;
+    EXPECT_EQ(data.Open(), Result::kSuccess);
+    return std::vector<uint8_t>(data.programs(), data.programs() + data.programsSize());
+  };
+  WriteBytes(program_.File(u"a.dict"), MakeDictionary(u"w", 30));
+  SaveRecord(RecordWith({u"a.dict"}));
+  {
+    Warden warden(Options());
+    ASSERT_EQ(warden.Start(), Result::kSuccess);
+    EXPECT_EQ(warden.programsOrigin(), platform::KeptOrigin::kFirstRun);
+    EXPECT_EQ(published(), DefaultProgramRules());
+
+    std::vector<uint8_t> rules;
+    ASSERT_TRUE(EncodeProgramRules({{u"game.exe", ProgramRule::kNever}}, &rules));
+    SharedBlock block;
+    ASSERT_EQ(OpenProgramsBlock(block), Result::kSuccess);
+    {
+      BlockWriteLock lock(block);
+      ASSERT_TRUE(lock);
+      std::copy(rules.begin(), rules.end(), block.view());
+    }
+    CloseBlock(block, false);
+    EXPECT_EQ(warden.HandleMessage(kLoaderReloadMessage, 1, 0), 0);
+    EXPECT_EQ(ReadBytes(config_.File(u"programs.dat")), rules);
+    EXPECT_EQ(published(), rules);
+  }
+  std::vector<uint8_t> damaged = ReadBytes(config_.File(u"programs.dat"));
+  damaged[6] = 0xFF;  // a count beyond capacity
+  WriteBytes(config_.File(u"programs.dat"), damaged);
+  Warden warden(Options());
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+  EXPECT_EQ(warden.programsOrigin(), platform::KeptOrigin::kDamaged);
+  EXPECT_EQ(published(), DefaultProgramRules());
+  EXPECT_EQ(ReadBytes(config_.File(u"programs.dat.damaged")), damaged);
 }
 
 // What text services report is learned by the loader, kept in learned.dat and published: a tab in the

@@ -23,6 +23,8 @@ Result ShapeOf(PublicationKind kind, const uint8_t* data, size_t size) {
       return size < kSettingsRecordSize ? Result::kMalformed : Result::kSuccess;
     case PublicationKind::kOptions:
       return size < kOptionsRecordSize ? Result::kMalformed : Result::kSuccess;
+    case PublicationKind::kPrograms:
+      return size < kProgramRulesSize ? Result::kMalformed : Result::kSuccess;
     case PublicationKind::kDictionaries:
       return size < kDirectoryEntriesOffset || LoadU16(data + 2) == 0 ? Result::kNoDictionary : Result::kSuccess;
     case PublicationKind::kRanking:

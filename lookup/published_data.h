@@ -13,6 +13,7 @@
 #include "common/dictionary_view.h"
 #include "common/learned_store.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/publication_index.h"
 #include "common/rank_view.h"
 #include "common/result.h"
@@ -60,6 +61,9 @@ class PublishedData {
   // defaults).
   const uint8_t* options() const { return options_.size() != 0 ? options_.data() : nullptr; }
   size_t optionsSize() const { return options_.size() != 0 ? kOptionsRecordSize : 0; }
+  // The per-program rules (of exactly their size); null without them (no program has a rule).
+  const uint8_t* programs() const { return programs_.size() != 0 ? programs_.data() : nullptr; }
+  size_t programsSize() const { return programs_.size() != 0 ? kProgramRulesSize : 0; }
 
   // Makes `bytes` the publication of `kind`, read exactly as the loader's would be, and stops
   // reading the loader's index. kMalformed or kNoDictionary as Open() gives them; the part before
@@ -96,6 +100,7 @@ class PublishedData {
   std::array<Piece, kPublicationKinds> pieces_;
   Piece& settings_ = pieces_[static_cast<size_t>(PublicationKind::kSettings)];
   Piece& options_ = pieces_[static_cast<size_t>(PublicationKind::kOptions)];
+  Piece& programs_ = pieces_[static_cast<size_t>(PublicationKind::kPrograms)];
   std::vector<DictionaryView> directory_;
   std::vector<std::optional<RankView>> rankings_;
   std::vector<std::optional<SoundIndexView>> sounds_;

@@ -14,7 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/learned_store.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/settings_record.h"
 #include "platform/win32/message_flood_testing.h"
 #include "platform/win32/unique_handle.h"
@@ -119,6 +121,33 @@ class TypingTest : public ::testing::Test {
     ASSERT_EQ(written, size);
   }
   void UseSettings(const SettingsRecord& record) { UseFile(L"settings.dat", record.data(), record.size()); }
+  void UsePrograms(const std::vector<ProgramRuleEntry>& entries) {
+    std::vector<uint8_t> rules;
+    ASSERT_TRUE(EncodeProgramRules(entries, &rules));
+    UseFile(L"programs.dat", rules.data(), rules.size());
+  }
+  // The single words of the learned store the loader keeps, once it has written its file (at its first
+  // learning); empty when none came within the wait.
+  std::vector<std::u16string> LearnedWords() {
+    const std::wstring path = config_ + L"\\learned.dat";
+    for (int i = 0; i < 200 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    LearnedView store;
+    std::vector<std::u16string> words;
+    if (read != bytes.size() || !LearnedView::FromBytes(bytes.data(), bytes.size(), &store)) return words;
+    for (uint32_t i = 0; i < store.count(); ++i) {
+      LearnedRecord record;
+      if (store.Record(i, &record) && !record.pair()) words.push_back(record.form.ToString());
+    }
+    return words;
+  }
   // The options of the default settings' first tab.
   void UseFirstTabOptions(const TabOptions& tab) {
     std::vector<uint8_t> options = DefaultOptionsRecord();
@@ -300,6 +329,43 @@ TEST_F(TypingTest, AMostLikelyFirstTabReadsTheWordsBeforeFromTheDocument) {
   ASSERT_NO_FATAL_FAILURE(UseFirstTabOptions({CandidateOrder::kFrequent, false}));
   const Trace trace = Typed("the o");
   EXPECT_EQ(After(trace, "o")->rows.at(0), "only");
+}
+
+// A program whose rule says "start closed" (here tsfhost itself, named in another case) starts closed:
+// letters reach it, and a Shift tap still opens the input method.
+TEST_F(TypingTest, AStartClosedProgramStartsClosedAndAShiftTapOpensIt) {
+  ASSERT_NO_FATAL_FAILURE(UsePrograms({{u"TsfHost.exe", ProgramRule::kStartClosed}}));
+  const Trace trace = Typed("ab{Shift}quil");
+  EXPECT_FALSE(trace.steps.at(0).eaten);
+  ExpectState(After(trace, "b"), "ab", "", "none");
+  ExpectState(After(trace, "l"), "abquil", "quil", "visible");
+}
+
+// Where the rule says "never" (tsfhost itself) the input method eats no key, offers nothing and
+// reports nothing for learning; the same text service in a program of another name (a copy of
+// tsfhost) offers and learns as ever, so the loader was learning all along.
+TEST_F(TypingTest, ANeverProgramOffersNothingAndReportsNothingToLearn) {
+  ASSERT_NO_FATAL_FAILURE(UsePrograms({{u"tsfhost.exe", ProgramRule::kNever}}));
+  const Trace never = Typed("prog1 {Shift}prog1 ");
+  for (const TraceStep& step : never.steps) {
+    EXPECT_FALSE(step.eaten) << step.token;
+    EXPECT_EQ(step.state.candidates, "none") << step.token;
+  }
+  ExpectState(&never.final, "prog1 prog1 ", "", "none");
+
+  const std::wstring folder = NewFolder(L"qtf");
+  folders_.push_back(folder);
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"tsfhost.exe").c_str(), (folder + L"\\typist.exe").c_str(), FALSE));
+  const ProgramRun other = RunProgram(
+      L"\"" + folder + L"\\typist.exe\" --dll \"" + BinFolder() + L"quillsvc.dll\" --trace --keys \"quil1 \"", 300000);
+  ASSERT_EQ(other.exitCode, 0u) << other.err;
+  const std::optional<Trace> trace = ReadTrace(other.out);
+  ASSERT_TRUE(trace.has_value()) << other.out;
+  ExpectState(&trace->final, "quill ", "", "none");
+  const std::vector<std::u16string> learned = LearnedWords();
+  EXPECT_TRUE(std::find(learned.begin(), learned.end(), u"quill") != learned.end());
+  EXPECT_TRUE(std::find_if(learned.begin(), learned.end(),
+                           [](const std::u16string& w) { return w.rfind(u"prog", 0) == 0; }) == learned.end());
 }
 
 // A password field (its input scope says so) gets every key back and never a candidate; a private

@@ -14,7 +14,7 @@ bool IsLetterKey(uint32_t key) { return key >= vk::kA && key <= vk::kZ; }
 }  // namespace
 
 bool InputController::TestKeyDown(uint32_t virtualKey) {
-  if (errorCode_ != Result::kSuccess) return false;
+  if (errorCode_ != Result::kSuccess || programRule_ == ProgramRule::kNever) return false;
   lastKey_ = virtualKey;
   // The chord toggles wherever a Shift tap would: while closed, too, and in a disabled field.
   if (IsToggleChord(virtualKey)) return true;
@@ -33,7 +33,10 @@ bool InputController::TestKeyDown(uint32_t virtualKey) {
 
 bool InputController::TestKeyUp(uint32_t virtualKey) {
   // Only Shift's own key-up: the release of a key held across a Shift tap is the application's.
-  if (errorCode_ != Result::kSuccess || lastKey_ != vk::kShift || virtualKey != vk::kShift) return false;
+  if (errorCode_ != Result::kSuccess || programRule_ == ProgramRule::kNever || lastKey_ != vk::kShift ||
+      virtualKey != vk::kShift) {
+    return false;
+  }
   // Players press Shift alone all the time (to run, to crouch): in full screen it stays theirs.
   return toggleKey_ == ToggleKey::kShift && !host_.ForegroundIsFullScreen();
 }
@@ -109,7 +112,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
       break;
     case KeyAction::Forget:
       // The highlighted word is no longer learned (its dictionary entry stays).
-      if (visible && window->SelectedRow() >= 0 && host_.MayLearn()) {
+      if (visible && window->SelectedRow() >= 0 && MayLearn()) {
         const std::u16string word = tabs_.CommitText(static_cast<size_t>(window->SelectedRow()));
         if (!word.empty()) reporter_.ReportForget(word);
       }
@@ -236,7 +239,7 @@ void InputController::InsertChar(EditContext& context, char16_t c) {
 
 void InputController::NoteWritten(std::u16string_view text) {
   committed_.WriteText(text);
-  if (host_.MayLearn()) reporter_.ReportWritten(text);
+  if (MayLearn()) reporter_.ReportWritten(text);
 }
 
 void InputController::Finish(EditContext& context) {
@@ -268,7 +271,7 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
   const std::u16string typed = composition_.text();
   if (composition_.ReplaceComposition(context, rule, word) != EditStatus::kOk) return;
   // A corrected spelling picked: the same letters offer the same word first next time.
-  if (forgiven && host_.MayLearn()) reporter_.ReportMistake(typed, word);
+  if (forgiven && MayLearn()) reporter_.ReportMistake(typed, word);
 
   const int link = tabs_.LinkedTabPosition();
   CandidateWindow* window = host_.candidateWindow();
@@ -419,6 +422,14 @@ Result InputController::OpenPublications() {
   (void)reporter_.Open();
   ReadOptions();
   tabs_.Rebuild();
+  if (!programRuleRead_) {
+    programRuleRead_ = true;
+    programRule_ = RuleForProgram(published_.programs(), published_.programsSize(), host_.ProgramName());
+    if (programRule_ == ProgramRule::kStartClosed) {
+      host_.SetOpen(false);
+      host_.RefreshLangBarItems();
+    }
+  }
   return Result::kSuccess;
 }
 

@@ -36,6 +36,7 @@
 #include <string_view>
 
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/result.h"
 #include "common/settings_record.h"
 #include "lookup/learning_reporter.h"
@@ -68,6 +69,8 @@ class InputHost {
   // Whether the foreground application runs full screen (a game, a presentation), where a lone Shift
   // does not toggle.
   virtual bool ForegroundIsFullScreen() = 0;
+  // The file name of the host's executable ("WindowsTerminal.exe"), which the program rules name.
+  virtual std::u16string_view ProgramName() = 0;
 
   // The candidate window now, or nullptr. The host owns it.
   virtual CandidateWindow* candidateWindow() = 0;
@@ -91,8 +94,8 @@ class InputController final : private ICompositionCallback {
   InputController& operator=(const InputController&) = delete;
 
   // Key events. Both return whether the key is eaten. TestKeyDown also records the key as the last
-  // one (for the Shift tap); both eat nothing while the error code is nonzero. The toggle key is the
-  // tab set's (lone Shift, Ctrl+Space or none).
+  // one (for the Shift tap); both eat nothing while the error code is nonzero, nor in a program whose
+  // rule says never. The toggle key is the tab set's (lone Shift, Ctrl+Space or none).
   //   Down: Ctrl+Space when it is the toggle key, also closed or disabled; otherwise not when the
   //     keyboard is disabled, closed or Ctrl is held; letters always; any other key but Shift while a
   //     composition exists.
@@ -123,9 +126,16 @@ class InputController final : private ICompositionCallback {
 
   // Opens what the loader published (and the learning inbox, which a sandboxed host cannot open) and
   // builds the tab set over it; PublishedData's failure otherwise, with no sources. Closing drops all
-  // of it (the tab names stay for the language bar).
+  // of it (the tab names stay for the language bar). The first success of an activation reads this
+  // program's rule, and closes the input method when the rule says it starts closed.
   Result OpenPublications();
   void ClosePublications();
+  // The activation ended: the next one reads the program's rule again.
+  void EndActivation() {
+    programRule_ = ProgramRule::kNone;
+    programRuleRead_ = false;
+  }
+  ProgramRule programRule() const { return programRule_; }
 
   CCompositionState& composition() { return composition_; }
   TabSourceSet& tabs() { return tabs_; }
@@ -182,6 +192,8 @@ class InputController final : private ICompositionCallback {
   void TakeUpPublications();
   // The input method's own options, from the published options record.
   void ReadOptions();
+  // Whether what is written may be learned: the field allows it and the program's rule is not never.
+  bool MayLearn() { return programRule_ != ProgramRule::kNever && host_.MayLearn(); }
 
   InputHost& host_;
   CCompositionState composition_;
@@ -189,6 +201,8 @@ class InputController final : private ICompositionCallback {
   LearningReporter reporter_;
   TabSourceSet tabs_{published_};  // after published_: the sources read it
   ToggleKey toggleKey_ = ToggleKey::kShift;
+  ProgramRule programRule_ = ProgramRule::kNone;
+  bool programRuleRead_ = false;
   WordHistory committed_;   // what this controller wrote, for documents that cannot be read
   bool nextWords_ = false;  // the window shows the words likely after a pick
   int activeTab_ = 0;

@@ -12,6 +12,7 @@
 #include "common/dict_image_testing.h"
 #include "common/learn_inbox.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "common/rank_format.h"
 #include "common/ranking_image.h"
 #include "common/settings_record.h"
@@ -85,6 +86,7 @@ class FakeHost final : public InputHost {
   bool IsKeyToggled(uint32_t key) override { return key == vk::kCapital && capsLock; }
   void RefreshLangBarItems() override { ++refreshes; }
   bool ForegroundIsFullScreen() override { return fullScreen; }
+  std::u16string_view ProgramName() override { return program; }
   CandidateWindow* candidateWindow() override { return window.get(); }
   CandidateWindow* NewCandidateWindow(int activeTab) override {
     ++windowsMade;
@@ -103,6 +105,7 @@ class FakeHost final : public InputHost {
   bool capsLock = false;
   bool failWindows = false;
   bool fullScreen = false;
+  std::u16string program = u"Host.exe";
   std::set<uint32_t> held;
   int refreshes = 0;
   int windowsMade = 0;
@@ -767,6 +770,53 @@ TEST_F(InputControllerTest, WrittenWordsAreReportedForLearningWhereTheFieldAllow
   Type(u"pro");
   ShiftPress(vk::kDelete);
   EXPECT_TRUE(taken().empty());
+}
+
+// A program whose rule says "start closed" is closed when an activation first opens what the loader
+// published, and only then: the person opens it with a Shift tap, and regaining the focus leaves it
+// open. The next activation closes it again.
+TEST_F(InputControllerTest, AStartClosedProgramStartsClosedOncePerActivation) {
+  std::vector<uint8_t> rules;
+  ASSERT_TRUE(EncodeProgramRules({{u"host.EXE", ProgramRule::kStartClosed}}, &rules));
+  ASSERT_EQ(core_.published().UsePrivate(PublicationKind::kPrograms, rules), Result::kSuccess);
+  core_.EndActivation();
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
+  EXPECT_FALSE(host_.open);
+  EXPECT_FALSE(Press(vk::kA));
+  EXPECT_TRUE(TapShift());
+  EXPECT_TRUE(host_.open);
+  EXPECT_TRUE(Press(vk::kA + 1));
+  Press(vk::kReturn);
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);  // the thread's focus came back
+  EXPECT_TRUE(host_.open);
+  core_.EndActivation();
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
+  EXPECT_FALSE(host_.open);
+}
+
+// In a program whose rule says "never" the input method eats no key, not even the Shift tap, shows
+// nothing and reports nothing for learning; another program's rule changes nothing here.
+TEST_F(InputControllerTest, InANeverProgramNothingIsEatenShownOrLearned) {
+  ASSERT_EQ(PublishPrivateLearnInbox(&core_.reporter().inbox()), Result::kSuccess);
+  std::vector<uint8_t> rules;
+  ASSERT_TRUE(EncodeProgramRules({{u"HOST.exe", ProgramRule::kNever}}, &rules));
+  ASSERT_EQ(core_.published().UsePrivate(PublicationKind::kPrograms, rules), Result::kSuccess);
+  core_.EndActivation();
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
+  EXPECT_EQ(core_.programRule(), ProgramRule::kNever);
+  for (uint32_t key : {vk::kA + 15, vk::kA + 17, vk::kA + 14, vk::k1, vk::kSpace}) EXPECT_FALSE(Press(key)) << key;
+  EXPECT_FALSE(TapShift());
+  EXPECT_TRUE(host_.open);
+  EXPECT_EQ(host_.windowsMade, 0);
+  EXPECT_FALSE(Composing());
+  EXPECT_EQ(doc_.text, u"I say pro1 ");
+  SharedBlock& inbox = core_.reporter().inbox();
+  EXPECT_TRUE(TakeLearnEvents(inbox.view(), inbox.viewSize()).empty());
+
+  host_.program = u"other.exe";
+  core_.EndActivation();
+  ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
+  EXPECT_TRUE(Press(vk::kA + 15));
 }
 
 TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {

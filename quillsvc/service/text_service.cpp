@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "common/boundary.h"
+#include "common/program_rules.h"
 #include "common/result.h"
 #include "ipc/loader_link.h"
+#include "platform/win32/wide.h"
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/service/text_service_impl.h"
 
@@ -46,7 +48,26 @@ bool ReadRestricted() {
          lstrcmpiW(name, L"Winlogon") == 0;
 }
 
+std::u16string ReadProgramName() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::u16string();
+    if (n < buffer.size()) {
+      return std::u16string(ProgramFileName(platform::win32::FromWide(std::wstring_view(buffer.data(), n))));
+    }
+    if (buffer.size() >= 32768) return std::u16string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 }  // namespace
+
+// The program rules name the host by its executable, which does not change while it runs.
+std::u16string_view CQuillsvc::ProgramName() {
+  static const std::u16string name = ReadProgramName();
+  return name;
+}
 
 // Sandboxed hosts (app containers, low integrity) read what the loader started at logon publishes;
 // on the logon desktop the text service is not registered to run, and stays passive if it does.
@@ -125,6 +146,7 @@ HRESULT CQuillsvc::Deactivate() {
   threadMgr_.Reset();
   clientId_ = TF_CLIENTID_NULL;
   controller_.ClosePublications();
+  controller_.EndActivation();
   SetErrorCode(Result::kSuccess);
   return S_OK;
 }

@@ -156,6 +156,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   bool IsKeyToggled(uint32_t virtualKey) override;
   void RefreshLangBarItems() override { langBar_.Refresh(); }
   bool ForegroundIsFullScreen() override;
+  std::u16string_view ProgramName() override;
   CandidateWindow* candidateWindow() override;
   CandidateWindow* NewCandidateWindow(int activeTab) override;
   void DestroyCandidateWindow() override;

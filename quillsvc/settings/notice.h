@@ -20,7 +20,8 @@ enum class SettingsSection : int {
   kDictionaryPage = 2,
   kAppearancePage = 3,
   kLearningPage = 4,
-  kGeneralPage = 5
+  kGeneralPage = 5,
+  kProgramsPage = 6
 };
 
 // A number as decimal text, and `format` with its "%d" replaced by the number.

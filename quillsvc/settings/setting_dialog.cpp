@@ -52,6 +52,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     appearancePage_ = std::make_unique<CAppearancePage>(u"Appearance", record, this);
     generalPage_ = std::make_unique<CGeneralPage>(u"General", session_.options(), this);
     learningPage_ = std::make_unique<CLearningPage>(u"Learning", session_, this);
+    programsPage_ = std::make_unique<CProgramsPage>(u"Programs", session_.programs(), this);
     aboutPage_ = std::make_unique<CAboutPage>(u"About");
     // These two take part in every Apply, also when never opened.
     tabPage_->SetCreatedWithSheet(true);
@@ -61,10 +62,12 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     AddPage(*appearancePage_);
     AddPage(*generalPage_);
     AddPage(*learningPage_);
+    AddPage(*programsPage_);
     AddPage(*aboutPage_);
     SetTitle(kSettingsCaption);
     DoModal(parent != nullptr ? parent : GetActiveWindow());
     aboutPage_.reset();
+    programsPage_.reset();
     learningPage_.reset();
     generalPage_.reset();
     appearancePage_.reset();
@@ -77,7 +80,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
 }
 
 int CSettingDialog::CommitSection(int section, int commit, void*) {
-  if (commit == 0 || section < 1 || section > static_cast<int>(settings::SettingsSection::kGeneralPage)) return 0;
+  if (commit == 0 || section < 1 || section > static_cast<int>(settings::SettingsSection::kProgramsPage)) return 0;
   return ToInt(session_.CommitSection(static_cast<settings::SettingsSection>(section)));
 }
 

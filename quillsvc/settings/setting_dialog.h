@@ -1,6 +1,7 @@
 // The settings dialog of the text service: a modal property sheet over a private copy of the settings
-// record with the pages "Tab", "Dictionary", "Appearance" and "About". Pages write their sections back
-// to the shared block on OK or Apply; after the sheet closes the loader is told what was written.
+// record with the pages "Tab", "Dictionary", "Appearance", "General", "Learning", "Programs" and "About".
+// Pages write their sections back to the shared block on OK or Apply; after the sheet closes the loader
+// is told what was written.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include "quillsvc/settings/dict_page.h"
 #include "quillsvc/settings/general_page.h"
 #include "quillsvc/settings/learning_page.h"
+#include "quillsvc/settings/programs_page.h"
 #include "quillsvc/settings/settings_session.h"
 #include "quillsvc/settings/tab_page.h"
 #include "winui/property_sheet_impl.h"
@@ -40,6 +42,7 @@ class CSettingDialog : public winui::CPropertySheetImpl, public ICallbackPropert
   std::unique_ptr<CAppearancePage> appearancePage_;
   std::unique_ptr<CGeneralPage> generalPage_;
   std::unique_ptr<CLearningPage> learningPage_;
+  std::unique_ptr<CProgramsPage> programsPage_;
   std::unique_ptr<CAboutPage> aboutPage_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "common/appearance_templates.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "lexwarden/warden_testing.h"
 #include "lookup/learning_reporter.h"
 #include "platform/process.h"
@@ -38,7 +39,8 @@ enum Page {
   kAppearancePage = 2,
   kGeneralPage = 3,
   kLearningPage = 4,
-  kAboutPage = 5
+  kProgramsPage = 5,
+  kAboutPage = 6
 };
 
 // Two dictionaries and two tabs, the second tab on the second dictionary and linked to the first.
@@ -153,7 +155,8 @@ TEST_F(SettingDialogTest, CancelAtOnceWritesNothingAndTellsTheLoaderSo) {
   ASSERT_NE(Open(), nullptr);
   // A picture of every page on the way.
   const wchar_t* const names[] = {L"settings-tab",     L"settings-dictionary", L"settings-appearance",
-                                  L"settings-general", L"settings-learning",   L"settings-about"};
+                                  L"settings-general", L"settings-learning",   L"settings-programs",
+                                  L"settings-about"};
   for (int page = kTabPage; page <= kAboutPage; ++page) {
     ASSERT_NE(ShowPage(page), nullptr) << page;
     SettlePainting(sheet_);
@@ -226,6 +229,38 @@ TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearningTheGeneral
   settings::SettingsSession after;
   ASSERT_FALSE(after.Open([](std::u16string_view) { return 0; }));
   EXPECT_EQ(after.learnedWords(), (std::vector<std::u16string>{u"alpha"}));
+}
+
+// The Programs page lists the terminals that start closed; a default removed and a program added with
+// its rule reach programs.dat on OK, and a program listed already is refused with a message.
+TEST_F(SettingDialogTest, TheProgramsPageAddsAndRemovesProgramsAndTheLoaderKeepsThem) {
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kProgramsPage);
+  ASSERT_NE(page, nullptr);
+  auto count = [&] {
+    return static_cast<size_t>(SendDlgItemMessageW(page, IDC_PROGRAMS_LIST, LVM_GETITEMCOUNT, 0, 0));
+  };
+  ASSERT_EQ(count(), kDefaultStartClosedProgramCount);
+  EXPECT_EQ(ListItem(page, IDC_PROGRAMS_LIST, 0), u"conhost.exe");
+  EXPECT_EQ(ItemText(page, IDC_PROGRAMS_NAME), u"conhost.exe") << "the selected program's fields";
+  SendDlgItemMessageW(page, IDC_PROGRAMS_REMOVE, BM_CLICK, 0, 0);
+  EXPECT_EQ(count(), kDefaultStartClosedProgramCount - 1);
+  SetItemText(page, IDC_PROGRAMS_NAME, u"Quest.exe");
+  Choose(page, IDC_PROGRAMS_RULE, 1);
+  SendDlgItemMessageW(page, IDC_PROGRAMS_ADD, BM_CLICK, 0, 0);
+  ASSERT_EQ(count(), kDefaultStartClosedProgramCount);
+  EXPECT_EQ(ListItem(page, IDC_PROGRAMS_LIST, static_cast<int>(count() - 1)), u"Quest.exe");
+  SettlePainting(sheet_);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-programs-added").empty());
+  PostClick(page, IDC_PROGRAMS_ADD);
+  EXPECT_EQ(ExpectMessageBox(sheet_), u"Quest.exe is listed already. Select it in the list to change its rule.");
+  Press(PSBTN_OK);
+  WaitClosed();
+  ExpectOneReload(1, 0);
+  const std::vector<uint8_t> kept = loader_->SavedFile(u"programs.dat");
+  EXPECT_EQ(RuleForProgram(kept.data(), kept.size(), u"quest.exe"), ProgramRule::kNever);
+  EXPECT_EQ(RuleForProgram(kept.data(), kept.size(), u"conhost.exe"), ProgramRule::kNone);
+  EXPECT_EQ(RuleForProgram(kept.data(), kept.size(), u"cmd.exe"), ProgramRule::kStartClosed);
 }
 
 TEST_F(SettingDialogTest, ApplyThenCancelKeepsWhatWasApplied) {

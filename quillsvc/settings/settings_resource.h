@@ -7,6 +7,7 @@
 #define IDD_ABOUT_PAGE 110
 #define IDD_LEARNING_PAGE 111
 #define IDD_GENERAL_PAGE 112
+#define IDD_PROGRAMS_PAGE 1300
 
 // Tab page.
 #define IDC_TAB_DOWN 1040
@@ -31,6 +32,14 @@
 #define IDC_LEARN_PAUSE 1113
 #define IDC_LEARN_CAPTION 1114
 #define IDC_GENERAL_TOGGLE_KEY 1120
+
+// Programs page.
+#define IDC_PROGRAMS_LIST 1301
+#define IDC_PROGRAMS_REMOVE 1302
+#define IDC_PROGRAMS_NAME 1303
+#define IDC_PROGRAMS_RULE 1304
+#define IDC_PROGRAMS_ADD 1305
+#define IDC_PROGRAMS_CHANGE 1306
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
 #define IDC_DICT_ADD 1041

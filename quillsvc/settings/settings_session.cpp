@@ -5,6 +5,7 @@
 #include "common/learn_inbox.h"
 #include "common/learned_store.h"
 #include "common/options_record.h"
+#include "common/program_rules.h"
 #include "ipc/loader_link.h"
 #include "ipc/protocol.h"
 #include "lookup/published_data.h"
@@ -12,7 +13,7 @@
 namespace quillet::settings {
 
 SettingsSession::SettingsSession() {
-  for (SharedBlock* block : {&block_, &optionsBlock_, &inbox_}) block->policy = kSheetLockPolicy;
+  for (SharedBlock* block : {&block_, &optionsBlock_, &programsBlock_, &inbox_}) block->policy = kSheetLockPolicy;
 }
 
 SettingsSession::~SettingsSession() { Close(); }
@@ -20,6 +21,7 @@ SettingsSession::~SettingsSession() { Close(); }
 void SettingsSession::Close() {
   CloseBlock(block_, false);
   CloseBlock(optionsBlock_, false);
+  CloseBlock(programsBlock_, false);
   CloseBlock(inbox_, false);
 }
 
@@ -70,10 +72,27 @@ std::optional<std::u16string_view> SettingsSession::Open(const LoaderStarter& st
       options_ = std::move(copy);
     }
   }
+  // Nor without the programs block: the sheet then edits no program rules.
+  if (OpenProgramsBlock(programsBlock_) == Result::kSuccess) {
+    std::vector<uint8_t> copy(kProgramRulesSize);
+    const BlockReadLock lock(programsBlock_);
+    if (lock.held()) {
+      std::memcpy(copy.data(), programsBlock_.view(), copy.size());
+      programs_ = std::move(copy);
+    }
+  }
   return std::nullopt;
 }
 
 Result SettingsSession::CommitSection(SettingsSection section) {
+  if (section == SettingsSection::kProgramsPage) {
+    if (programs_.empty()) return Result::kSuccess;
+    const BlockWriteLock lock(programsBlock_);
+    if (!lock.held()) return Result::kWaitFailed;
+    std::memcpy(programsBlock_.view(), programs_.data(), kProgramRulesSize);
+    programsWritten_ = true;
+    return Result::kSuccess;
+  }
   const bool dictionaries = section == SettingsSection::kDictionaryPage;
   SettingsView target(block_.view(), block_.viewSize());
   if (!target.valid()) return Result::kMappingOpenFailed;

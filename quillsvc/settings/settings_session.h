@@ -1,5 +1,5 @@
 // One run of the settings sheet without its windows: the loader is made sure of, the settings block
-// (and the options block, when the loader publishes one) opened and copied into private
+// (and the options and programs blocks, when the loader has them) opened and copied into private
 // records, pages' sections written back under the write lock, and the loader told at the end what
 // was written. The Windows sheet drives it; tests drive it natively.
 #pragma once
@@ -49,6 +49,8 @@ class SettingsSession {
   SettingsView view() { return record_.view(); }
   // The copy of the options; null when the loader publishes none.
   std::vector<uint8_t>* options() { return options_.empty() ? nullptr : &options_; }
+  // The copy of the per-program rules; null when the loader has none.
+  std::vector<uint8_t>* programs() { return programs_.empty() ? nullptr : &programs_; }
   // The words the loader's learned store ranks highest (at most 256, the most used first), as read
   // when the session opened; empty without a published store.
   const std::vector<std::u16string>& learnedWords() const { return learnedWords_; }
@@ -64,15 +66,17 @@ class SettingsSession {
   // the tab and appearance pages write the tabs section, the dictionary page the dictionaries section
   // and then the tabs section; the tab and dictionary pages then write the options into theirs, the
   // general page writes only the options, and the learning page the options (its pause) and its edits
-  // into the learning inbox. kWaitFailed (the block keeps the wait error) when the lock could not be
-  // taken: nothing is written and the written flags stay as they were.
+  // into the learning inbox, the programs page only the program rules. kWaitFailed (the block keeps the wait error)
+  // when the lock could not be taken: nothing is written and the written flags stay as they were.
   Result CommitSection(SettingsSection section);
 
   bool tabsWritten() const { return tabsWritten_; }
 
   // The reload message's parameters: wParam 1 when any section was written, lParam 1 when the
   // dictionaries section was.
-  uintptr_t ReloadWParam() const { return tabsWritten_ || dictionariesWritten_ || optionsWritten_ ? 1 : 0; }
+  uintptr_t ReloadWParam() const {
+    return tabsWritten_ || dictionariesWritten_ || optionsWritten_ || programsWritten_ ? 1 : 0;
+  }
   intptr_t ReloadLParam() const { return dictionariesWritten_ ? 1 : 0; }
   // After the sheet closed: sends the loader the reload message (also when nothing was written) and
   // returns its result. When something was written and the loader did not take it, *notice is set.
@@ -85,12 +89,15 @@ class SettingsSession {
   SettingsRecord record_;
   SharedBlock optionsBlock_;
   std::vector<uint8_t> options_;
+  SharedBlock programsBlock_;
+  std::vector<uint8_t> programs_;
   SharedBlock inbox_;
   std::vector<std::u16string> learnedWords_;
   LearningEdits learningEdits_;
   bool tabsWritten_ = false;
   bool dictionariesWritten_ = false;
   bool optionsWritten_ = false;
+  bool programsWritten_ = false;
 };
 
 }  // namespace quillet::settings

@@ -19,6 +19,7 @@
 #include "platform/user_data.h"
 #include "quillsvc/settings/general_page_model.h"
 #include "quillsvc/settings/learning_page_model.h"
+#include "quillsvc/settings/programs_page_model.h"
 
 namespace quillet::settings {
 namespace {
@@ -165,6 +166,24 @@ TEST(SettingsSessionLearning, TheLearningAndGeneralPagesKeepOptionsAndEditsOnly)
   SettingsSession last;
   ASSERT_FALSE(last.Open(kRunning));
   EXPECT_TRUE(last.learnedWords().empty());
+}
+
+// The programs page writes the program rules only, and the loader keeps them beside the settings.
+TEST_F(SettingsSessionTest, TheProgramsPageCommitsTheRulesOnlyAndTheLoaderKeepsThem) {
+  std::vector<uint8_t>* rules = session_.programs();
+  ASSERT_NE(rules, nullptr);
+  EXPECT_EQ(*rules, DefaultProgramRules()) << "a first run";
+  ProgramsPageModel page(rules);
+  ASSERT_FALSE(page.Add(u"game.exe", ProgramsPageModel::ChoiceOf(ProgramRule::kNever)));
+  ASSERT_TRUE(page.Apply().commit);
+  ASSERT_EQ(session_.CommitSection(SettingsSection::kProgramsPage), Result::kSuccess);
+  EXPECT_FALSE(session_.tabsWritten());
+  EXPECT_EQ(session_.NotifyLoader(nullptr), 0);
+  ASSERT_EQ(loader_.reloads().size(), 1u);
+  EXPECT_EQ(loader_.reloads()[0].wParam, 1u);
+  EXPECT_EQ(loader_.reloads()[0].lParam, 0);
+  EXPECT_EQ(loader_.SavedFile(u"programs.dat"), *rules);
+  EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
 TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {
