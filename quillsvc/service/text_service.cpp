@@ -8,6 +8,7 @@
 #include "common/result.h"
 #include "ipc/loader_link.h"
 #include "quillsvc/com/com_boundary.h"
+#include "quillsvc/service/sapi_speech.h"
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
@@ -102,7 +103,11 @@ Result CQuillsvc::OpenBlocks() {
     const Result loader = loaderStarts_.Ensure(kFromService, &error);
     if (loader != Result::kSuccess) return loader;
   }
-  return controller_.OpenPublications();
+  const Result r = controller_.OpenPublications();
+  // The voice is made here, at activation or focus, never while a key waits: the options may have
+  // asked for it since the last time.
+  if (r == Result::kSuccess && controller_.speaker().WantsVoice()) controller_.speaker().SetVoice(MakeSystemVoice());
+  return r;
 }
 
 HRESULT CQuillsvc::Deactivate() {
@@ -125,6 +130,7 @@ HRESULT CQuillsvc::Deactivate() {
   threadMgr_.Reset();
   clientId_ = TF_CLIENTID_NULL;
   controller_.ClosePublications();
+  controller_.speaker().DropVoice();
   SetErrorCode(Result::kSuccess);
   return S_OK;
 }
