@@ -31,6 +31,8 @@
 #define IDC_LEARN_PAUSE 1113
 #define IDC_LEARN_CAPTION 1114
 #define IDC_GENERAL_TOGGLE_KEY 1120
+#define IDC_GENERAL_SPEAK 1200
+#define IDC_GENERAL_SPEAK_WITH_READER 1201
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
 #define IDC_DICT_ADD 1041
