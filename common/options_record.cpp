@@ -15,6 +15,8 @@ constexpr uint8_t kNextWordsFlag = 0x01;
 constexpr uint8_t kForgivingFlag = 0x02;
 constexpr size_t kFlagsOffset = 8;
 constexpr uint8_t kLearningPausedFlag = 0x01;
+constexpr uint8_t kSpeakFlag = 0x02;
+constexpr uint8_t kSpeakWithScreenReaderFlag = 0x04;
 constexpr size_t kToggleKeyOffset = 9;
 
 uint8_t* Entry(uint8_t* record, size_t i) { return record + kEntriesOffset + i * kEntrySize; }
@@ -83,6 +85,21 @@ ToggleKey ReadToggleKey(const uint8_t* record, size_t size) {
 bool SetToggleKey(uint8_t* record, size_t size, ToggleKey key) {
   if (!MakeWritable(record, size)) return false;
   record[kToggleKeyOffset] = static_cast<uint8_t>(key);
+  return true;
+}
+
+SpeechOptions ReadSpeechOptions(const uint8_t* record, size_t size) {
+  if (!ValidOptionsRecord(record, size)) return {};
+  return SpeechOptions{(record[kFlagsOffset] & kSpeakFlag) != 0,
+                       (record[kFlagsOffset] & kSpeakWithScreenReaderFlag) != 0};
+}
+
+bool SetSpeechOptions(uint8_t* record, size_t size, const SpeechOptions& options) {
+  if (!MakeWritable(record, size)) return false;
+  uint8_t flags = record[kFlagsOffset] & ~(kSpeakFlag | kSpeakWithScreenReaderFlag);
+  if (options.speak) flags |= kSpeakFlag;
+  if (options.withScreenReader) flags |= kSpeakWithScreenReaderFlag;
+  record[kFlagsOffset] = flags;
   return true;
 }
 

@@ -5,7 +5,8 @@
 // options.dat, edited by the settings sheet, read by the text service.
 //
 // A fixed-size record; tab entries are keyed by tab id. Layout (little-endian): magic "QLTO", u16
-// version, u16 entry count, u8 flags (bit 0: learning paused), u8 toggle key, 6 reserved bytes, then
+// version, u16 entry count, u8 flags (bit 0: learning paused, bit 1: speak the highlighted word, bit 2:
+// speak it while a screen reader runs too), u8 toggle key, 6 reserved bytes, then
 // entries of 4 bytes: i16 tab id, u8 order, u8 flags (bit 0: next words, bit 1: forgive spelling
 // mistakes). Files of this version are read by every earlier build (which sees the toggle key's byte
 // as reserved and ignores flag bits it does not know, so a tab there keeps exact spelling) and every
@@ -67,6 +68,18 @@ bool SetLearningPaused(uint8_t* record, size_t size, bool paused);
 // setting it, as for the pause.
 ToggleKey ReadToggleKey(const uint8_t* record, size_t size);
 bool SetToggleKey(uint8_t* record, size_t size, ToggleKey key);
+// Whether Quillet speaks the highlighted and the inserted word, and whether it does so while a screen
+// reader runs (which announces the list itself). Both off for a record not of this shape; setting
+// them as for the pause.
+struct SpeechOptions {
+  bool speak = false;
+  bool withScreenReader = false;
+
+  bool operator==(const SpeechOptions& o) const { return speak == o.speak && withScreenReader == o.withScreenReader; }
+  bool operator!=(const SpeechOptions& o) const { return !(*this == o); }
+};
+SpeechOptions ReadSpeechOptions(const uint8_t* record, size_t size);
+bool SetSpeechOptions(uint8_t* record, size_t size, const SpeechOptions& options);
 // Sets the options of tab `tabId` (an entry equal to the defaults is dropped); a record not of this
 // shape is made empty first. False, and nothing changed, when the record is full or `size` is not
 // the record's size.

@@ -116,6 +116,32 @@ TEST(TabOptionsTest, ThePauseAndTheToggleKeyLeaveEachOtherAndTheEntriesAlone) {
   EXPECT_EQ(ReadToggleKey(nullptr, 0), ToggleKey::kShift);
 }
 
+// The two speech options are bits 1 and 2 of the flags byte beside the pause: each keeps the others,
+// a record from before them reads both off, and bits a later build sets are ignored and kept.
+TEST(TabOptionsTest, SpeechOptionsShareTheFlagsByteWithThePause) {
+  std::vector<uint8_t> r = DefaultOptionsRecord();
+  EXPECT_EQ(ReadSpeechOptions(r.data(), r.size()), SpeechOptions{});
+  ASSERT_TRUE(SetLearningPaused(r.data(), r.size(), true));
+  ASSERT_TRUE(SetSpeechOptions(r.data(), r.size(), {true, false}));
+  EXPECT_EQ(r[8], 0x03u);
+  ASSERT_TRUE(SetSpeechOptions(r.data(), r.size(), {true, true}));
+  EXPECT_EQ(r[8], 0x07u);
+  ASSERT_TRUE(SetLearningPaused(r.data(), r.size(), false));
+  EXPECT_EQ(ReadSpeechOptions(r.data(), r.size()), (SpeechOptions{true, true}));
+  ASSERT_TRUE(SetSpeechOptions(r.data(), r.size(), {false, true}));
+  EXPECT_EQ(r[8], 0x04u);
+
+  r[8] = 0x80;  // a later build's bit
+  EXPECT_EQ(ReadSpeechOptions(r.data(), r.size()), SpeechOptions{});
+  EXPECT_FALSE(LearningPaused(r.data(), r.size()));
+  ASSERT_TRUE(SetSpeechOptions(r.data(), r.size(), {true, false}));
+  EXPECT_EQ(r[8], 0x82u);
+  r[0] = 'X';
+  EXPECT_EQ(ReadSpeechOptions(r.data(), r.size()), SpeechOptions{}) << "not a record";
+  std::vector<uint8_t> shortRecord(kOptionsRecordSize - 1, 0xFF);
+  EXPECT_FALSE(SetSpeechOptions(shortRecord.data(), shortRecord.size(), {true, true}));
+}
+
 // Whatever the bytes, reading stays inside the record and gives known options; writing makes a
 // record of the right shape that reads back what was written.
 TEST(TabOptionsTest, AnyBytesReadAsKnownOptionsAndWritingMakesThemValid) {

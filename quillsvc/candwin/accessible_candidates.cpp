@@ -261,6 +261,7 @@ void Accessibility::OnShown(bool shown) {
   if (shown) {
     lastSelected_ = -1;
     lastCount_ = 0;
+    lastAnnounced_.clear();
     OnChanged();
   }
 }
@@ -285,6 +286,13 @@ void Accessibility::OnChanged() {
     NotifyWinEvent(EVENT_OBJECT_SELECTION, window, OBJID_CLIENT, selected + 1);
     NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, selected + 1);
     automation_.OnSelected(selected);
+  }
+  // Said whenever the highlighted word is another one: a letter can change it without moving the
+  // highlight. Only for a list this window draws (an application that draws it says its own).
+  std::u16string announced = selected >= 0 && list_.ListShown() ? list_.ItemName(static_cast<size_t>(selected)) : u"";
+  if (announced != lastAnnounced_) {
+    automation_.Announce(announced);
+    lastAnnounced_ = std::move(announced);
   }
   lastSelected_ = selected;
   lastCount_ = count;

@@ -78,6 +78,7 @@ class Accessibility {
   AutomationRoot automation_;
   int lastSelected_ = -1;
   size_t lastCount_ = 0;
+  std::u16string lastAnnounced_;           // the highlighted row's name as screen readers were last told
   std::vector<std::u16string> lastNames_;  // the items' names when the link's generation began
 };
 

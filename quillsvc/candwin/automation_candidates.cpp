@@ -27,6 +27,7 @@ struct UiaApi {
   UiaRaiseStructureChangedEventFn raiseStructureChanged = nullptr;
   UiaClientsAreListeningFn clientsListening = nullptr;
   UiaDisconnectProviderFn disconnect = nullptr;
+  UiaRaiseNotificationEventFn raiseNotification = nullptr;  // not before Windows 10 1709
 
   bool available() const { return returnProvider && hostProvider && raiseEvent && clientsListening; }
   bool Listening() const { return available() && clientsListening(); }
@@ -48,6 +49,7 @@ const UiaApi& Uia() {
         winui::FindProc<UiaRaiseStructureChangedEventFn>(module, "UiaRaiseStructureChangedEvent");
     found.clientsListening = winui::FindProc<UiaClientsAreListeningFn>(module, "UiaClientsAreListening");
     found.disconnect = winui::FindProc<UiaDisconnectProviderFn>(module, "UiaDisconnectProvider");
+    found.raiseNotification = winui::FindProc<UiaRaiseNotificationEventFn>(module, "UiaRaiseNotificationEvent");
     return found;
   }();
   return api;
@@ -478,6 +480,21 @@ void AutomationRoot::OnSelected(int row) {
       kGone);
   const auto simple = QueryAs<IRawElementProviderSimple>(item.Get());
   if (simple) Uia().raiseEvent(simple.Get(), UIA_SelectionItem_ElementSelectedEventId);
+}
+
+void AutomationRoot::Announce(std::u16string_view text) {
+  if (!root_ || text.empty() || Uia().raiseNotification == nullptr || !Uia().Listening()) return;
+  using OwnedBstr = std::unique_ptr<OLECHAR, decltype(&SysFreeString)>;
+  const auto owned = [](std::u16string_view t) {
+    BSTR b = nullptr;
+    return SUCCEEDED(NewBstr(t, &b)) ? OwnedBstr(b, &SysFreeString) : OwnedBstr(nullptr, &SysFreeString);
+  };
+  const OwnedBstr display = owned(text);
+  const OwnedBstr activity = owned(u"QuilletHighlight");
+  if (display == nullptr || activity == nullptr) return;
+  // The newest highlight replaces any not yet read out: browsing fast never queues words up.
+  Uia().raiseNotification(root_.Get(), kNotificationKindOther, kNotificationProcessingMostRecent, display.get(),
+                          activity.get());
 }
 
 void AutomationRoot::OnDestroy(HWND window) {

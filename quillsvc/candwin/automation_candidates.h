@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string_view>
 
 #include "quillsvc/com/com_ptr.h"
 #include "quillsvc/com/tsf_interfaces.h"
@@ -33,6 +34,9 @@ class AutomationRoot {
   void OnShown(bool shown);
   void OnRowsChanged();
   void OnSelected(int row);
+  // The highlighted row's text, for screen readers to say (Windows 10 1709 and later; the newest
+  // replaces any not yet said).
+  void Announce(std::u16string_view text);
   // WM_DESTROY, after the link was disconnected: the system lets go of what it holds for the window.
   void OnDestroy(HWND window);
 

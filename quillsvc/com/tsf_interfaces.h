@@ -193,6 +193,11 @@ using UiaRaiseAutomationEventFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, E
 using UiaRaiseStructureChangedEventFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, int, int*, int);
 using UiaClientsAreListeningFn = BOOL(WINAPI*)();
 using UiaDisconnectProviderFn = HRESULT(WINAPI*)(IRawElementProviderSimple*);  // Windows 8 and later
+// Windows 10 1709 and later: text a screen reader announces. The kind and processing are the
+// NotificationKind and NotificationProcessing enumerations (int-sized).
+using UiaRaiseNotificationEventFn = HRESULT(WINAPI*)(IRawElementProviderSimple*, int, int, BSTR, BSTR);
+enum QuilletNotificationKind { kNotificationKindOther = 4 };
+enum QuilletNotificationProcessing { kNotificationProcessingMostRecent = 3 };
 // The client's, as a reader of the element tree calls them.
 struct UiaCondition {
   int ConditionType;  // 0: every element

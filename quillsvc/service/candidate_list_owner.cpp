@@ -9,6 +9,12 @@ namespace quillet {
 ComPtr<ITfUIElementMgr> CandidateListOwner::Elements() const { return QueryAs<ITfUIElementMgr>(service_.threadMgr()); }
 
 bool CandidateListOwner::OnListShown() {
+  const bool drawnHere = BeginElement();
+  service_.controller().OnListChanged();
+  return drawnHere;
+}
+
+bool CandidateListOwner::BeginElement() {
   ComPtr<ITfUIElementMgr> elements = Elements();
   if (!elements) return true;
   auto element = ComPtr<CCandidateListUIElement>::Adopt(new CCandidateListUIElement(service_.Identity(), *this));
@@ -24,12 +30,14 @@ bool CandidateListOwner::OnListShown() {
 }
 
 void CandidateListOwner::OnListChanged() {
+  service_.controller().OnListChanged();
   if (!element_) return;
   element_->MarkChanged();
   if (ComPtr<ITfUIElementMgr> elements = Elements()) elements->UpdateUIElement(elementId_);
 }
 
 void CandidateListOwner::OnListHidden() {
+  service_.controller().OnListHidden();
   if (!element_) return;
   ComPtr<CCandidateListUIElement> element = std::move(element_);
   element->Disconnect();

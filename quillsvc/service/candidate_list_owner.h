@@ -1,9 +1,9 @@
 // The candidate list as the framework's UI element, for one text service: begun before the list
 // shows, updated on every change, ended when the list goes (CandidateListObserver, told by the
-// candidate window); and what the element reads of the list and asks of the text service
-// (CandidateListSource). When the application draws the list itself the window stays hidden and the
-// application's choices come through the element; Wine's framework refuses to begin elements, which
-// means the window shows the list.
+// candidate window, which also tells the key handling, for speaking the highlighted word); and what the element reads
+// of the list and asks of the text service (CandidateListSource). When the application draws the list itself the window
+// stays hidden and the application's choices come through the element; Wine's framework refuses to begin elements,
+// which means the window shows the list.
 #pragma once
 
 #include <windows.h>
@@ -44,6 +44,8 @@ class CandidateListOwner final : public CandidateListObserver, private Candidate
   void Abort() override;
 
   ComPtr<ITfUIElementMgr> Elements() const;
+  // Begins the framework's UI element for the list: false when the application draws it itself.
+  bool BeginElement();
 
   CQuillsvc& service_;
   // While the list is shown and the framework took it.

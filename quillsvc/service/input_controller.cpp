@@ -221,6 +221,7 @@ bool InputController::HandleNextWordKey(EditContext& context, uint32_t virtualKe
     host_.DestroyCandidateWindow();
     return true;
   }
+  speaker_.OnInserted(word);
   NoteWritten(word);
   if (!ShowNextWords(word)) host_.DestroyCandidateWindow();
   return true;
@@ -270,6 +271,7 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
   const bool forgiven = picked != nullptr && picked->forgiven;
   const std::u16string typed = composition_.text();
   if (composition_.ReplaceComposition(context, rule, word) != EditStatus::kOk) return;
+  speaker_.OnInserted(composition_.text());  // as written, its case adapted
   // A corrected spelling picked: the same letters offer the same word first next time.
   if (forgiven && MayLearn()) reporter_.ReportMistake(typed, word);
 
@@ -366,6 +368,15 @@ void InputController::OnCharDeleted(EditContext&, std::u16string_view text) {
   }
 }
 
+void InputController::OnListChanged() {
+  CandidateWindow* window = host_.candidateWindow();
+  const int row = window != nullptr ? window->SelectedRow() : -1;
+  if (row < 0) return;
+  speaker_.OnHighlight(row, tabs_.CommitText(static_cast<size_t>(row)));
+}
+
+void InputController::OnListHidden() { speaker_.OnListGone(); }
+
 void InputController::OnTabClicked(int index) {
   CandidateWindow* window = host_.candidateWindow();
   if (window == nullptr || index == activeTab_) return;
@@ -452,6 +463,7 @@ void InputController::TakeUpPublications() {
 void InputController::ReadOptions() {
   toggleKey_ = ReadToggleKey(published_.options(), published_.optionsSize());
   reporter_.SetPaused(LearningPaused(published_.options(), published_.optionsSize()));
+  speaker_.SetOptions(ReadSpeechOptions(published_.options(), published_.optionsSize()));
 }
 
 }  // namespace quillet

@@ -19,6 +19,8 @@
 //     activation and thread focus                  OpenPublications() / ClosePublications(),
 //                                                  SetErrorCode(code)
 //     the tab-list menu                            OnTabClicked (window visible) or SetActiveTab
+//     the candidate window's list shown or changed OnListChanged; hidden or gone: OnListHidden
+//     activation and thread focus, once published  speaker().SetVoice when speaker().WantsVoice()
 //   Here `context` is a TsfEditContext (tsf_edit_context.h) over the session's context and edit cookie
 //   and the text service's ITfCompositionSink.
 //
@@ -47,6 +49,7 @@
 #include "quillsvc/service/composition_state.h"
 #include "quillsvc/service/edit_context.h"
 #include "quillsvc/service/key_table.h"
+#include "quillsvc/service/word_speaker.h"
 
 namespace quillet {
 
@@ -115,6 +118,11 @@ class InputController final : private ICompositionCallback {
   void PickHighlighted(EditContext& context);
   void Cancel(EditContext& context);
 
+  // The candidate window's list as it reports it: shown, or its rows, page or highlight changed (the
+  // highlighted word is spoken where the options ask); hidden or destroyed.
+  void OnListChanged();
+  void OnListHidden();
+
   // The candidate window's notifications.
   void OnTabClicked(int index);
   // Sends the row's number key, so that the pick happens inside a key-handler edit session.
@@ -142,6 +150,7 @@ class InputController final : private ICompositionCallback {
   // What the tab set reads, and where learning goes: tools and tests publish their own here.
   PublishedData& published() { return published_; }
   LearningReporter& reporter() { return reporter_; }
+  WordSpeaker& speaker() { return speaker_; }
 
   // The active tab index: the tab the next candidate window opens on.
   int activeTab() const { return activeTab_; }
@@ -203,6 +212,7 @@ class InputController final : private ICompositionCallback {
   ToggleKey toggleKey_ = ToggleKey::kShift;
   ProgramRule programRule_ = ProgramRule::kNone;
   bool programRuleRead_ = false;
+  WordSpeaker speaker_;
   WordHistory committed_;   // what this controller wrote, for documents that cannot be read
   bool nextWords_ = false;  // the window shows the words likely after a pick
   int activeTab_ = 0;

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/dict_image_testing.h"
@@ -33,23 +34,35 @@ const bool kIsolated = testing::IsolateNamespace("keys");
 using testing::FakeDocument;
 
 // The candidate window as the key handling drives it: the real portable core (its fill, highlight and
-// tab rules) measuring on the test surface; the test reads what it shows.
+// tab rules) measuring on the test surface; the test reads what it shows. Like the real window it
+// reports its list to its owner while shown: when it shows, at every redraw, and when it goes.
 class CoreWindow final : public CoreCandidateWindow, private CandListHost {
  public:
-  CoreWindow(const TabSourceSet& tabs, int activeTab)
-      : CoreCandidateWindow(core_), core_(tabs.settingsRecord(), tabs.settingsSize(), nullptr, fonts_, *this) {
+  CoreWindow(InputController& owner, const TabSourceSet& tabs, int activeTab)
+      : CoreCandidateWindow(core_),
+        owner_(owner),
+        core_(tabs.settingsRecord(), tabs.settingsSize(), nullptr, fonts_, *this) {
     core_.BuildWidgets(activeTab, kCandidateWindowMaxWidth, kCandidateWindowMaxHeight);
     core_.SetElementVisible(3, true);  // the addition bar, which shows the highlighted row's description
   }
+  ~CoreWindow() { Hide(); }
 
   bool IsVisible() override { return visible; }
-  void Show() override { visible = true; }
-  void Hide() override { visible = false; }
+  void Show() override {
+    if (visible) return;
+    visible = true;
+    owner_.OnListChanged();
+  }
+  void Hide() override {
+    if (!visible) return;
+    visible = false;
+    owner_.OnListHidden();
+  }
   size_t ShowCandidates(TabSourceSet& tabs, bool selectFirst, bool refreshTitle) override {
     if (refreshTitle) ++titleRefreshes;
     return CoreCandidateWindow::ShowCandidates(tabs, selectFirst, refreshTitle);
   }
-  void Repaint() override {}
+  void Repaint() override { Invalidate(); }
   void PlaceBy(const RectI&) override {}
 
   std::vector<std::u16string> Rows() const {
@@ -67,11 +80,14 @@ class CoreWindow final : public CoreCandidateWindow, private CandListHost {
 
  private:
   std::unique_ptr<Surface> MeasuringSurface() override { return std::make_unique<testing::TestSurface>(); }
-  void Invalidate() override {}
+  void Invalidate() override {
+    if (visible) owner_.OnListChanged();
+  }
   bool DocumentCaret(int32_t*, int32_t*) override { return false; }
   RectI WorkArea(const RectI&) override { return RectI{0, 0, 1920, 1080}; }
   bool SetWindowRect(const RectI&, bool) override { return false; }
 
+  InputController& owner_;
   testing::TestFontFactory fonts_;
   CandListCore core_;
 };
@@ -92,7 +108,7 @@ class FakeHost final : public InputHost {
     ++windowsMade;
     builtForTab = activeTab;
     if (failWindows) return nullptr;
-    window = std::make_unique<CoreWindow>(core->tabs(), activeTab);
+    window = std::make_unique<CoreWindow>(*core, core->tabs(), activeTab);
     return window.get();
   }
   void DestroyCandidateWindow() override { window.reset(); }
@@ -138,6 +154,8 @@ std::vector<std::vector<uint8_t>> Dictionaries() {
 class InputControllerTest : public ::testing::Test {
  protected:
   InputControllerTest() : core_(host_) { host_.core = &core_; }
+  // The window reports to the controller as it goes: before the controller does.
+  ~InputControllerTest() override { host_.window.reset(); }
 
   // English shows from the second letter; Chain draws from English and links to Places.
   void SetUp() override {
@@ -817,6 +835,129 @@ TEST_F(InputControllerTest, InANeverProgramNothingIsEatenShownOrLearned) {
   core_.EndActivation();
   ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
   EXPECT_TRUE(Press(vk::kA + 15));
+}
+
+// What the voice was asked to say (with whether it follows what is being said), a screen reader
+// that may run, and a voice that may fail.
+struct Voice {
+  struct Said {
+    std::u16string text;
+    bool afterCurrent;
+    bool operator==(const Said& o) const { return text == o.text && afterCurrent == o.afterCurrent; }
+  };
+  std::vector<Said> said;
+  bool screenReader = false;
+  bool fails = false;
+};
+
+class FakeSpeech final : public SpeechOutput {
+ public:
+  explicit FakeSpeech(Voice& voice) : voice_(voice) {}
+  bool Speak(std::u16string_view text, bool afterCurrent) override {
+    voice_.said.push_back({std::u16string(text), afterCurrent});
+    return !voice_.fails;
+  }
+  bool ScreenReaderRunning() override { return voice_.screenReader; }
+
+ private:
+  Voice& voice_;
+};
+
+class SpeakingTest : public InputControllerTest {
+ protected:
+  // The speech options published, taken up as at activation, where the shell makes the voice.
+  void PublishSpeech(const SpeechOptions& options) {
+    std::vector<uint8_t> record = DefaultOptionsRecord();
+    ASSERT_TRUE(SetSpeechOptions(record.data(), record.size(), options));
+    ASSERT_EQ(PublishPrivateOptions(record.data(), record.size(), &core_.published()), Result::kSuccess);
+    ASSERT_EQ(core_.OpenPublications(), Result::kSuccess);
+    if (core_.speaker().WantsVoice()) core_.speaker().SetVoice(std::make_unique<FakeSpeech>(voice_));
+  }
+  std::vector<Voice::Said> Heard() { return std::exchange(voice_.said, {}); }
+
+  Voice voice_;
+};
+
+using Said = std::vector<Voice::Said>;
+
+// Each word the highlight comes to rest on is said once, cutting off what was being said: when the
+// list shows, when a letter brings another word to the top, when the highlight moves or a page turns;
+// a letter that leaves the same word highlighted, or a move that goes nowhere, says nothing. A pick
+// says the word written, as written.
+TEST_F(SpeakingTest, EachHighlightedWordAndEachPickIsSaidOnce) {
+  PublishSpeech({true, false});
+  Type(u"p");
+  EXPECT_EQ(Heard(), Said{}) << "the list is not shown yet";
+  Type(u"ro");
+  EXPECT_EQ(Heard(), (Said{{u"proaa", false}}));
+  Type(u"a");
+  Press(vk::kUp);
+  EXPECT_EQ(Heard(), Said{});
+  Press(vk::kDown);
+  Press(vk::kDown);
+  EXPECT_EQ(Heard(), (Said{{u"proab", false}, {u"proac", false}}));
+  Press(vk::kNext);
+  EXPECT_EQ(Heard(), (Said{{u"proak", false}}));
+  Press(vk::kBack);
+  EXPECT_EQ(Heard(), (Said{{u"proaa", false}})) << "a new list";
+  host_.capsLock = true;
+  Press(vk::k1 + 1);
+  EXPECT_EQ(doc_.text, u"I say PROAB");
+  EXPECT_EQ(Heard(), (Said{{u"PROAB", false}}));
+  host_.capsLock = false;
+
+  // The next list says its first word again, though it is the same.
+  Type(u"pro");
+  EXPECT_EQ(Heard(), (Said{{u"proaa", false}}));
+}
+
+// The list a pick leaves (a linked tab here) is said after the picked word, not over it.
+TEST_F(SpeakingTest, TheListAPickLeavesFollowsThePickedWord) {
+  PublishSpeech({true, false});
+  core_.SetActiveTab(2);  // Chain, linked to Places
+  Type(u"ne");
+  EXPECT_EQ(Heard(), (Said{{u"new", false}}));
+  Press(vk::k1);
+  EXPECT_EQ(Heard(), (Said{{u"new", false}, {u"new york", true}}));
+  Press(vk::kDown);
+  EXPECT_EQ(Heard(), (Said{{u"new zealand", false}}));
+}
+
+// Off by default (no voice is even made); with a screen reader running only when asked for both; a
+// voice that fails, or cannot be made, keeps quiet for the rest of the session while typing goes on.
+TEST_F(SpeakingTest, SpeechOnlyWhenAskedAndNeverAgainAfterAFailure) {
+  PublishSpeech({});
+  EXPECT_FALSE(core_.speaker().WantsVoice());
+  Type(u"pro");
+  Press(vk::kDown);
+  Press(vk::kEscape);
+  EXPECT_EQ(Heard(), Said{});
+
+  voice_.screenReader = true;
+  PublishSpeech({true, false});
+  Type(u"pro");
+  Press(vk::kDown);
+  Press(vk::kEscape);
+  EXPECT_EQ(Heard(), Said{});
+  PublishSpeech({true, true});
+  Type(u"pro");
+  EXPECT_EQ(Heard(), (Said{{u"proaa", false}}));
+  Press(vk::kEscape);
+
+  voice_.fails = true;
+  Type(u"pro");
+  Press(vk::kDown);
+  EXPECT_EQ(Heard(), (Said{{u"proaa", false}})) << "the first failure ends speech";
+  EXPECT_FALSE(core_.speaker().WantsVoice());
+  Press(vk::kTab);
+  EXPECT_EQ(doc_.text, u"I say proab");
+  EXPECT_EQ(Heard(), Said{});
+
+  InputController other(host_);
+  other.speaker().SetOptions({true, false});
+  ASSERT_TRUE(other.speaker().WantsVoice());
+  other.speaker().SetVoice(nullptr);
+  EXPECT_FALSE(other.speaker().WantsVoice()) << "no voice could be made: none is tried again";
 }
 
 TEST_F(InputControllerTest, PickingARowThatIsNotThereEndsAsTyped) {

@@ -10,6 +10,7 @@
 #include "ipc/loader_link.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/com/com_boundary.h"
+#include "quillsvc/service/sapi_speech.h"
 #include "quillsvc/service/text_service_impl.h"
 
 namespace quillet {
@@ -123,7 +124,11 @@ Result CQuillsvc::OpenBlocks() {
     const Result loader = loaderStarts_.Ensure(kFromService, &error);
     if (loader != Result::kSuccess) return loader;
   }
-  return controller_.OpenPublications();
+  const Result r = controller_.OpenPublications();
+  // The voice is made here, at activation or focus, never while a key waits: the options may have
+  // asked for it since the last time.
+  if (r == Result::kSuccess && controller_.speaker().WantsVoice()) controller_.speaker().SetVoice(MakeSystemVoice());
+  return r;
 }
 
 HRESULT CQuillsvc::Deactivate() {
@@ -147,6 +152,7 @@ HRESULT CQuillsvc::Deactivate() {
   clientId_ = TF_CLIENTID_NULL;
   controller_.ClosePublications();
   controller_.EndActivation();
+  controller_.speaker().DropVoice();
   SetErrorCode(Result::kSuccess);
   return S_OK;
 }

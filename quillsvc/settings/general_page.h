@@ -1,5 +1,5 @@
 // The "General" page of the settings sheet: the input method's own options (the key that opens and
-// closes it). A thin window over GeneralPageModel.
+// closes it, speaking the highlighted word). A thin window over GeneralPageModel.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +27,9 @@ class CGeneralPage : public winui::CPropertyPageImpl<CGeneralPage>, public winui
   bool OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
 
  private:
+  // The speech boxes as the model allows them.
+  void ShowSpeechChoices();
+
   settings::GeneralPageModel model_;
   ICallbackPropertyPage* sheet_;
 };

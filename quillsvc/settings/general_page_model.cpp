@@ -25,6 +25,32 @@ bool GeneralPageModel::ChooseToggleKey(int choice) {
   return true;
 }
 
+SpeechOptions GeneralPageModel::speech() const {
+  return options_ == nullptr ? SpeechOptions{} : ReadSpeechOptions(options_->data(), options_->size());
+}
+
+bool GeneralPageModel::speak() const { return speech().speak; }
+bool GeneralPageModel::speakWithScreenReader() const { return speech().withScreenReader; }
+
+bool GeneralPageModel::SetSpeech(const SpeechOptions& options) {
+  if (options_ == nullptr || options == speech()) return false;
+  if (!SetSpeechOptions(options_->data(), options_->size(), options)) return false;
+  changed_ = true;
+  return true;
+}
+
+bool GeneralPageModel::SetSpeak(bool on) {
+  SpeechOptions o = speech();
+  o.speak = on;
+  return SetSpeech(o);
+}
+
+bool GeneralPageModel::SetSpeakWithScreenReader(bool on) {
+  SpeechOptions o = speech();
+  o.withScreenReader = on;
+  return SetSpeech(o);
+}
+
 ApplyDecision GeneralPageModel::Apply() {
   ApplyDecision d;
   d.commit = changed_;

@@ -1,5 +1,6 @@
 // The rules of the "General" settings page: the input method's own options, kept in the sheet's copy
-// of the options record for every tab (today the key that opens and closes Quillet). Nothing reaches
+// of the options record for every tab (the key that opens and closes Quillet, and speaking the
+// highlighted word). Nothing reaches
 // the loader before Apply.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/options_record.h"
 #include "quillsvc/settings/notice.h"
 
 namespace quillet::settings {
@@ -24,12 +26,23 @@ class GeneralPageModel {
   int toggleKeyChoice() const;
   bool ChooseToggleKey(int choice);
 
+  // Speaking the highlighted word, and doing so while a screen reader runs too (offered only while
+  // speaking is on). Both off without the options; each Set is false when nothing changed.
+  bool speak() const;
+  bool speakWithScreenReader() const;
+  bool screenReaderChoiceEnabled() const { return hasOptions() && speak(); }
+  bool SetSpeak(bool on);
+  bool SetSpeakWithScreenReader(bool on);
+
   // Apply: commits when anything changed since the last commit.
   ApplyDecision Apply();
   void CommitFailed() { changed_ = true; }
   bool changed() const { return changed_; }
 
  private:
+  SpeechOptions speech() const;
+  bool SetSpeech(const SpeechOptions& options);
+
   std::vector<uint8_t>* options_;
   bool changed_ = false;
 };

@@ -41,5 +41,34 @@ TEST(GeneralPageModelTest, TheToggleKeyIsChosenInTheOptionsCopy) {
   EXPECT_FALSE(without.Apply().commit);
 }
 
+// The speech boxes write their two bits of the copy, leaving the toggle key and the pause; the
+// screen-reader choice is offered only while speaking is on.
+TEST(GeneralPageModelTest, TheSpeechChoicesAreKeptInTheOptionsCopy) {
+  std::vector<uint8_t> options = DefaultOptionsRecord();
+  ASSERT_TRUE(SetToggleKey(options.data(), options.size(), ToggleKey::kCtrlSpace));
+  ASSERT_TRUE(SetLearningPaused(options.data(), options.size(), true));
+  GeneralPageModel page(&options);
+  EXPECT_FALSE(page.speak());
+  EXPECT_FALSE(page.screenReaderChoiceEnabled());
+  EXPECT_FALSE(page.SetSpeak(false));
+  EXPECT_FALSE(page.Apply().commit);
+
+  ASSERT_TRUE(page.SetSpeak(true));
+  EXPECT_TRUE(page.screenReaderChoiceEnabled());
+  ASSERT_TRUE(page.SetSpeakWithScreenReader(true));
+  EXPECT_EQ(ReadSpeechOptions(options.data(), options.size()), (SpeechOptions{true, true}));
+  EXPECT_EQ(ReadToggleKey(options.data(), options.size()), ToggleKey::kCtrlSpace);
+  EXPECT_TRUE(LearningPaused(options.data(), options.size()));
+  EXPECT_TRUE(page.Apply().commit);
+  ASSERT_TRUE(page.SetSpeak(false));
+  EXPECT_TRUE(page.speakWithScreenReader()) << "kept for when speaking is on again";
+  EXPECT_FALSE(page.screenReaderChoiceEnabled());
+  EXPECT_TRUE(page.Apply().commit);
+
+  GeneralPageModel without(nullptr);
+  EXPECT_FALSE(without.SetSpeak(true));
+  EXPECT_FALSE(without.speak());
+}
+
 }  // namespace
 }  // namespace quillet::settings

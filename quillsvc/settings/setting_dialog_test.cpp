@@ -201,7 +201,7 @@ TEST_F(SettingDialogTest, TheTabPageShowsTheSelectedTabAndKeepsItsOrderInTheOpti
 }
 
 // The Learning page lists what was learned; Forget takes a word off, Pause learning (there) and the
-// toggle key (on the General page) are kept in the options, and OK hands them to the loader.
+// toggle key and speech (on the General page) are kept in the options, and OK hands them to the loader.
 TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearningTheGeneralPageSetsTheToggleKey) {
   LearningReporter reporter;
   (void)reporter.Open();
@@ -219,12 +219,18 @@ TEST_F(SettingDialogTest, TheLearningPageForgetsAWordAndPausesLearningTheGeneral
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(SendDlgItemMessageW(page, IDC_GENERAL_TOGGLE_KEY, CB_GETCURSEL, 0, 0), 0) << "a lone Shift by default";
   Choose(page, IDC_GENERAL_TOGGLE_KEY, 1);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_GENERAL_SPEAK_WITH_READER))) << "only while speaking is on";
+  SendDlgItemMessageW(page, IDC_GENERAL_SPEAK, BM_CLICK, 0, 0);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_GENERAL_SPEAK_WITH_READER)));
+  SettlePainting(sheet_);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-general-speech").empty());
   Press(PSBTN_OK);
   WaitClosed();
   ExpectOneReload(1, 0);
   const std::vector<uint8_t> kept = loader_->SavedFile(u"options.dat");
   EXPECT_TRUE(LearningPaused(kept.data(), kept.size()));
   EXPECT_EQ(ReadToggleKey(kept.data(), kept.size()), ToggleKey::kCtrlSpace);
+  EXPECT_EQ(ReadSpeechOptions(kept.data(), kept.size()), (SpeechOptions{true, false}));
   loader_->DrainLearning();
   settings::SettingsSession after;
   ASSERT_FALSE(after.Open([](std::u16string_view) { return 0; }));
