@@ -1,6 +1,7 @@
 #include "ipc/shared_block.h"
 
 #include "common/learn_inbox.h"
+#include "common/learn_progress.h"
 #include "common/options_record.h"
 #include "common/settings_record.h"
 
@@ -87,6 +88,12 @@ Result OpenOptionsBlock(SharedBlock& block) {
 Result OpenLearnInboxBlock(SharedBlock& block) {
   return OpenBlock(block, kLearnInboxBlockNames, [](SharedBlock& b) {
     return b.viewSize() < kLearnInboxSize ? Result::kMalformed : Result::kSuccess;
+  });
+}
+
+Result OpenLearnProgressBlock(SharedBlock& block) {
+  return OpenBlock(block, kLearnProgressBlockNames, [](SharedBlock& b) {
+    return b.viewSize() < kLearnProgressSize ? Result::kMalformed : Result::kSuccess;
   });
 }
 
