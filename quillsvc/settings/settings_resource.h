@@ -30,6 +30,13 @@
 #define IDC_LEARN_CLEAR 1112
 #define IDC_LEARN_PAUSE 1113
 #define IDC_LEARN_CAPTION 1114
+#define IDC_LEARN_ADD_WORD 1250
+#define IDC_LEARN_ADD 1251
+#define IDC_LEARN_FILE 1252
+#define IDC_LEARN_PROGRESS 1253
+#define IDC_LEARN_FILE_CANCEL 1254
+#define IDC_LEARN_STATUS 1255
+#define IDC_LEARN_ADD_LABEL 1256
 #define IDC_GENERAL_TOGGLE_KEY 1120
 
 // Dictionary page (Add, Remove and Rename share the tab page's ids).
