@@ -197,6 +197,7 @@ Outcome Type(const std::vector<std::string>& argv, const std::vector<Word>& word
 bool Executable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
 int Run(const std::vector<std::string>& argv) {
+  std::fflush(stdout);  // else the child's stdout would write what this one buffered
   const pid_t pid = fork();
   if (pid == 0) {
     std::vector<char*> args;

@@ -463,7 +463,7 @@ TEST_F(SettingDialogTest, TheLearningPageLearnsAFileChosenInTheFileDialog) {
   const warden::testing::TempFolder temp;
   const std::u16string large = temp.File(u"large.txt");
   std::string text;
-  while (text.size() < (32u << 20)) text += "The quick brown fox jumps over the lazy dog. ";
+  while (text.size() < (4u << 20)) text += "The quick brown fox jumps over the lazy dog. ";
   warden::testing::WriteBytes(large, std::vector<uint8_t>(text.begin(), text.end()));
   const std::u16string small = temp.File(u"small.txt");
   const std::string words = "Zorblax wrote to Zorblax.";
@@ -487,9 +487,14 @@ TEST_F(SettingDialogTest, TheLearningPageLearnsAFileChosenInTheFileDialog) {
         [&] { return ItemText(page, IDC_LEARN_STATUS).find(words) != std::u16string::npos ? page : nullptr; });
   };
   learn(large);
+  ASSERT_TRUE(winui::testing::WaitForWindow([&] {
+    return SendDlgItemMessageW(page, IDC_LEARN_PROGRESS, PBM_GETPOS, 0, 0) >= 100 ? page : nullptr;
+  })) << "the bar moves";
   ASSERT_TRUE(statusSays(u"words so far")) << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_LEARN_PROGRESS)));
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LEARN_FILE)));
+  // Painted before the picture: the sheet's thread paints when it gets to it.
+  RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   EXPECT_FALSE(SavePicture(sheet_, u"settings-learning-file").empty());
   PostClick(page, IDC_LEARN_FILE_CANCEL);
   ASSERT_TRUE(statusSays(u"Cancelled")) << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
