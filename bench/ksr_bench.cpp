@@ -11,9 +11,16 @@
 // spaces are neither letters nor keys. Each run starts with nothing learned.
 //
 //   ksr_bench [--lexforge PATH] [--dict PATH] [--presage PATH] [--match exact|forgiving] [TEXT...]
+//   ksr_bench --author [--lexforge PATH] [--dict PATH] [--learn FILE]... [TEXT...]
 //
 // Texts default to public-domain and freely licensed English texts installed by Debian packages
 // (gzip files are read through gzip).
+//
+// --author measures learning from a person's own writing: each TEXT is typed in the learning order
+// once starting with nothing learned and once after `lexforge learn` took in the --learn files, other
+// texts by the same author. By default the author is Bram Moolenaar and the texts are chapters of the
+// Vim user manual from Debian's vim-runtime (under the Vim licence): chapters 1 to 32 are learned
+// from, 42 to 45 typed. Nothing of them is built into Quillet.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,6 +196,79 @@ Outcome Type(const std::vector<std::string>& argv, const std::vector<Word>& word
 
 bool Executable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
+int Run(const std::vector<std::string>& argv) {
+  std::fflush(stdout);  // else the child's stdout would write what this one buffered
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (freopen("/dev/null", "w", stdout) == nullptr) _exit(127);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string VimManual(int chapter) {
+  char name[64];
+  std::snprintf(name, sizeof name, "usr_%02d.txt", chapter);
+  for (const char* dir : {"/usr/share/vim/vim90/doc/", "/usr/share/vim/vim91/doc/", "/usr/share/vim/vim82/doc/"}) {
+    if (access((std::string(dir) + name).c_str(), R_OK) == 0) return std::string(dir) + name;
+  }
+  return std::string("/usr/share/vim/vim90/doc/") + name;
+}
+
+int Author(const std::string& lexforge, const std::string& dict, std::vector<std::string> learn,
+           std::vector<std::string> texts) {
+  // The chapters are numbered with gaps (1-12, 20-32, 40-45, ...).
+  if (learn.empty()) {
+    for (int c = 1; c <= 32; ++c) {
+      if (access(VimManual(c).c_str(), R_OK) == 0) learn.push_back(VimManual(c));
+    }
+  }
+  if (texts.empty()) {
+    for (int c = 42; c <= 45; ++c) texts.push_back(VimManual(c));
+  }
+  const std::string learned = "/tmp/ksr_bench_author_" + std::to_string(getpid()) + ".dat";
+  std::vector<std::string> argv{lexforge, "learn"};
+  argv.insert(argv.end(), learn.begin(), learn.end());
+  argv.push_back("--history");
+  argv.push_back(learned);
+  const auto t0 = std::chrono::steady_clock::now();
+  if (Run(argv) != 0) {
+    std::printf("lexforge learn failed on the texts to learn from (is vim-runtime installed?)\n");
+    return 1;
+  }
+  size_t bytes = 0;
+  for (const std::string& f : learn) bytes += ReadText(f).size();
+  std::printf(
+      "Keystroke savings in the learning order after learning from %zu other texts by the author\n"
+      "(%zu KB, learned in %.2f s)\n",
+      learn.size(), bytes / 1024, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  std::printf("%-24s %7s %12s %14s\n", "text", "letters", "not learned", "learned files");
+  const std::string copy = learned + ".copy";
+  for (const std::string& path : texts) {
+    const std::vector<Word> words = Words(ReadText(path));
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    if (words.empty()) {
+      std::printf("%-24s (not readable)\n", name.c_str());
+      continue;
+    }
+    const Outcome fresh = Type({lexforge, "lookup", dict, "--stdin", "--order", "learning"}, words);
+    // Each text starts from what the files taught; typing it must not teach the next one.
+    Run({"/bin/cp", learned, copy});
+    const Outcome taught = Type({lexforge, "lookup", dict, "--stdin", "--order", "learning", "--history", copy}, words);
+    std::printf("%-24s %7zu %11.1f%% %13.1f%%\n", name.c_str(), fresh.letters, 100 * fresh.ksr(), 100 * taught.ksr());
+    std::fflush(stdout);
+  }
+  std::remove(copy.c_str());
+  std::remove(learned.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,7 +276,8 @@ int main(int argc, char** argv) {
   const std::string dir = self.substr(0, self.find_last_of('/') + 1);
   std::string lexforge = dir + "lexforge", dict = dir + "english.dict", presage = dir + "presage_predict";
   std::string match = "exact";
-  std::vector<std::string> texts;
+  std::vector<std::string> texts, learn;
+  bool author = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--lexforge" && i + 1 < argc) {
@@ -207,10 +288,15 @@ int main(int argc, char** argv) {
       presage = argv[++i];
     } else if (a == "--match" && i + 1 < argc) {
       match = argv[++i];
+    } else if (a == "--author") {
+      author = true;
+    } else if (a == "--learn" && i + 1 < argc) {
+      learn.push_back(argv[++i]);
     } else {
       texts.push_back(a);
     }
   }
+  if (author) return Author(lexforge, dict, learn, texts);
   if (texts.empty()) {
     texts = {"/usr/share/state/us-constitution.gz", "/usr/share/state/us-declaration.gz",
              "/usr/share/doc/debian/social-contract.txt.gz", "/usr/share/doc/debian/constitution.txt.gz"};

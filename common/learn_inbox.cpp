@@ -21,7 +21,34 @@ bool IsLearnInbox(const uint8_t* block, size_t size) {
 
 namespace {
 
-size_t MaxLength(LearnKind kind) { return kind == LearnKind::kMistake ? kMaxMistakeLength : kMaxLearnedLength; }
+size_t MaxLength(LearnKind kind) {
+  switch (kind) {
+    case LearnKind::kMistake:
+      return kMaxMistakeLength;
+    case LearnKind::kLearnFile:
+      return 2 + kMaxLearnFilePath;
+    case LearnKind::kCancelFile:
+      return 2;
+    default:
+      return kMaxLearnedLength;
+  }
+}
+
+bool Wordless(uint8_t kind) {
+  return kind == static_cast<uint8_t>(LearnKind::kSentenceEnd) || kind == static_cast<uint8_t>(LearnKind::kClear);
+}
+
+bool Known(uint8_t kind) {
+  return kind >= static_cast<uint8_t>(LearnKind::kWord) && kind <= static_cast<uint8_t>(LearnKind::kAddWord);
+}
+
+// Requests about files carry their ticket, so they are never shorter than it.
+size_t MinLength(uint8_t kind) {
+  if (Wordless(kind)) return 0;
+  return kind == static_cast<uint8_t>(LearnKind::kLearnFile) || kind == static_cast<uint8_t>(LearnKind::kCancelFile)
+             ? 2
+             : 1;
+}
 
 // Bytes of records in use, never more than the area holds.
 size_t Used(const uint8_t* block, size_t size) {
@@ -40,9 +67,9 @@ void InitLearnInbox(uint8_t* block, size_t size) {
 
 bool AppendLearnEvent(uint8_t* block, size_t size, LearnKind kind, std::u16string_view word) {
   if (!IsLearnInbox(block, size)) return false;
-  const bool wordless = kind == LearnKind::kSentenceEnd || kind == LearnKind::kClear;
-  if (kind != LearnKind::kWord && kind != LearnKind::kForget && kind != LearnKind::kMistake && !wordless) return false;
-  if (wordless ? !word.empty() : (word.empty() || word.size() > MaxLength(kind))) return false;
+  const auto k = static_cast<uint8_t>(kind);
+  if (!Known(k)) return false;
+  if (Wordless(k) ? !word.empty() : (word.size() < MinLength(k) || word.size() > MaxLength(kind))) return false;
   const size_t used = Used(block, size);
   const size_t record = 2 + 2 * word.size();
   if (record > size - kHeaderSize - used) return false;
@@ -62,13 +89,8 @@ std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size) {
   for (size_t at = 0; at + 2 <= used;) {
     const uint8_t kind = area[at];
     const size_t length = area[at + 1];
-    const bool wordless =
-        kind == static_cast<uint8_t>(LearnKind::kSentenceEnd) || kind == static_cast<uint8_t>(LearnKind::kClear);
-    const bool known = wordless || kind == static_cast<uint8_t>(LearnKind::kWord) ||
-                       kind == static_cast<uint8_t>(LearnKind::kForget) ||
-                       kind == static_cast<uint8_t>(LearnKind::kMistake);
-    if (!known || (wordless != (length == 0)) || length > MaxLength(static_cast<LearnKind>(kind)) ||
-        at + 2 + 2 * length > used) {
+    if (!Known(kind) || (Wordless(kind) != (length == 0)) || length < MinLength(kind) ||
+        length > MaxLength(static_cast<LearnKind>(kind)) || at + 2 + 2 * length > used) {
       break;
     }
     LearnEvent e;
@@ -82,6 +104,19 @@ std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size) {
   std::memset(block + kHeaderSize, 0, used);
   StoreU32(block + 8, 0);
   return events;
+}
+
+std::u16string LearnFileText(uint32_t ticket, std::u16string_view path) {
+  std::u16string text;
+  text += static_cast<char16_t>(ticket & 0xFFFF);
+  text += static_cast<char16_t>(ticket >> 16);
+  text += path;
+  return text;
+}
+
+uint32_t TicketOf(std::u16string_view text) {
+  if (text.size() < 2) return 0;
+  return uint32_t{text[0]} | uint32_t{text[1]} << 16;
 }
 
 }  // namespace quillet

@@ -4,7 +4,7 @@
 //
 // Layout (little-endian): magic "QLIB", u16 version, u16 0, u32 bytes of records in use, u32 0, then
 // records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength; a mistake's two words up to
-// kMaxMistakeLength), the units.
+// kMaxMistakeLength, a file request up to 255), the units.
 // Reading stops at the first record that does not lie whole inside the area or is not of this shape,
 // so a damaged block loses what follows, never more.
 #pragma once
@@ -27,7 +27,17 @@ enum class LearnKind : uint8_t {
   kForget = 3,       // forget this word
   kClear = 4,        // forget everything learned (no word)
   kMistake = 5,      // the letters typed, U+001F and the word meant: a corrected spelling was picked
+  kLearnFile = 6,    // learn a text file as if written: a ticket (two units, low first), then its path
+  kCancelFile = 7,   // stop learning the file of this ticket (the ticket alone)
+  kAddWord = 8,      // take this word as if it had been written twice
 };
+
+// The longest path a kLearnFile record carries (the record's length is one byte).
+constexpr size_t kMaxLearnFilePath = 255 - 2;
+// The text of a kLearnFile or kCancelFile record, and what a record's text says. TicketOf gives 0
+// (no ticket) for a text shorter than two units.
+std::u16string LearnFileText(uint32_t ticket, std::u16string_view path);
+uint32_t TicketOf(std::u16string_view text);
 
 constexpr size_t kMaxMistakeLength = 2 * kMaxLearnedLength + 1;
 

@@ -51,6 +51,24 @@ TEST(LearnInbox, AMistakeHoldsTheTypedLettersAndTheWord) {
   EXPECT_EQ(events[0].word, both);
 }
 
+// A file request carries its ticket and a path up to a record's length; a cancel only the ticket.
+TEST(LearnInbox, FileRequestsCarryTheirTicket) {
+  std::vector<uint8_t> block(1024);
+  InitLearnInbox(block.data(), block.size());
+  const std::u16string path(kMaxLearnFilePath, u'p');
+  EXPECT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kLearnFile, LearnFileText(0x12345678, path)));
+  EXPECT_FALSE(AppendLearnEvent(block.data(), block.size(), LearnKind::kLearnFile, LearnFileText(7, path + u"p")));
+  EXPECT_FALSE(AppendLearnEvent(block.data(), block.size(), LearnKind::kCancelFile, u"x")) << "no ticket";
+  EXPECT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kCancelFile, LearnFileText(0xFFFF0001, u"")));
+  EXPECT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kAddWord, u"Quillet"));
+  const std::vector<LearnEvent> events = TakeLearnEvents(block.data(), block.size());
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(TicketOf(events[0].word), 0x12345678u);
+  EXPECT_EQ(events[0].word.substr(2), path);
+  EXPECT_EQ(TicketOf(events[1].word), 0xFFFF0001u);
+  EXPECT_EQ(events[2].kind, LearnKind::kAddWord);
+}
+
 // Damage stops the reading at the first bad record; nothing outside the block is read.
 TEST(LearnInbox, DamagedRecordsEndTheReadingAndNothingOutsideIsRead) {
   std::mt19937 random(3);
@@ -62,7 +80,11 @@ TEST(LearnInbox, DamagedRecordsEndTheReadingAndNothingOutsideIsRead) {
     for (int i = 0; i < 3; ++i) block[8 + random() % (block.size() - 8)] = static_cast<uint8_t>(random());
     const std::vector<LearnEvent> events = TakeLearnEvents(block.data(), block.size());
     EXPECT_LE(events.size(), 60u);
-    for (const LearnEvent& e : events) EXPECT_LE(e.word.size(), 40u);
+    for (const LearnEvent& e : events) {
+      EXPECT_LE(e.word.size(), e.kind == LearnKind::kLearnFile ? 2 + kMaxLearnFilePath
+                               : e.kind == LearnKind::kMistake ? kMaxMistakeLength
+                                                               : kMaxLearnedLength);
+    }
   }
 }
 

@@ -125,7 +125,7 @@ bool LearnedStore::IsLearnable(std::u16string_view word) {
   if (word.empty() || word.size() > kMaxLearnedLength) return false;
   bool letter = false;
   for (char16_t c : word) {
-    if (c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == u' ' || c == 0x2028 || c == 0x2029) return false;
+    if (c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == u' ' || c == 0x2028 || c == 0x2029 || c == 0xFFFD) return false;
     if (IsLetterUnit(c)) letter = true;
   }
   return letter;
@@ -171,6 +171,17 @@ void LearnedStore::Learn(std::u16string_view previous, std::u16string_view word,
     scale_ = 1;
   }
   if (items_.size() > capacity_) Prune();
+}
+
+bool LearnedStore::AddWord(std::u16string_view word) {
+  if (!IsLearnable(word)) return false;
+  const std::u16string key = WordKey(word);
+  if (key.empty()) return false;
+  // Twice the weight the latest word written got.
+  Add(key, word, false, false);
+  Add(key, word, false, false);
+  if (items_.size() > capacity_) Prune();
+  return true;
 }
 
 std::u16string MistakeKey(std::u16string_view typed) {

@@ -89,15 +89,18 @@ class LearnedStore {
 
   explicit LearnedStore(size_t capacity = kDefaultCapacity) : capacity_(capacity) {}
 
-  // A string that could be a word: 1 to 40 code units, no control character or blank, at least one
-  // letter (so no number, no punctuation alone). The caller decides what is never learned at all
-  // (password fields and the like).
+  // A string that could be a word: 1 to 40 code units, no control character, blank or character that
+  // could not be read (U+FFFD), at least one letter (so no number, no punctuation alone). The caller decides what is
+  // never learned at all (password fields and the like).
   static bool IsLearnable(std::u16string_view word);
 
   // A word was written, after `previous` (empty at a sentence start). Strings that are not words are
   // ignored; so is the pair when `previous` is not a word. `sentenceStart`: the word's capital may be
   // the sentence's, so it does not replace the spelling the store knows.
   void Learn(std::u16string_view previous, std::u16string_view word, bool sentenceStart = false);
+  // The person added `word` by hand: it counts as written twice (a word the dictionary lacks is
+  // offered at once), with no word before it. False when it is not a word.
+  bool AddWord(std::u16string_view word);
   // The person meant `word` by the letters `typed` (a corrected spelling was picked). Strings that are
   // not words are ignored. Like a pair, it fades as more is written.
   void LearnMistake(std::u16string_view typed, std::u16string_view word);

@@ -57,6 +57,21 @@ TEST(LearnedStore, ForgetsAWordWithItsPairsAndClears) {
   EXPECT_EQ(store.size(), 0u);
 }
 
+// A word added by hand counts as written twice, by the same word rules, and is forgotten like any.
+TEST(LearnedStore, AnAddedWordCountsAsWrittenTwice) {
+  LearnedStore store;
+  store.Learn(u"", u"other");
+  EXPECT_TRUE(store.AddWord(u"Zorblax"));
+  EXPECT_EQ(store.Uses(u"Zorblax"), 2u);
+  EXPECT_DOUBLE_EQ(store.Weight(u"Zorblax"), 2.0);
+  EXPECT_FALSE(store.AddWord(u"1234"));
+  EXPECT_FALSE(store.AddWord(u"two words"));
+  EXPECT_FALSE(store.AddWord(u"bro\uFFFDken"));
+  EXPECT_EQ(store.size(), 2u);
+  EXPECT_TRUE(store.Forget(u"zorblax"));
+  EXPECT_EQ(store.size(), 1u);
+}
+
 TEST(LearnedStore, KeepsTheSpellingSeenInsideASentence) {
   LearnedStore store;
   store.Learn(u"", u"Paris", true);  // a sentence start says nothing about the capital

@@ -31,6 +31,10 @@ inline constexpr BlockNames kProgramsBlockNames{u"Local\\@@NMFQLQX@@", u"Local\\
 // The words text services report for learning (common/learn_inbox.h). Private to the user's
 // processes of medium integrity, as the learned store is.
 inline constexpr BlockNames kLearnInboxBlockNames{u"Local\\@@LMFQLQX@@", u"Local\\@@LREQLQX@@", u"Local\\@@LWEQLQX@@"};
+// How the learning of text files asked for through the inbox goes (common/learn_progress.h); the
+// loader alone writes it. As private as the inbox.
+inline constexpr BlockNames kLearnProgressBlockNames{u"Local\\@@LPFQLQX@@", u"Local\\@@LPREQLQX@@",
+                                                     u"Local\\@@LPWEQLQX@@"};
 
 // What the loader publishes for text services to read (common/publication_index.h): the index, and
 // each publication a mapping named by its kind's prefix and its generation in four hex digits.

@@ -1,6 +1,7 @@
 #include "ipc/shared_block.h"
 
 #include "common/learn_inbox.h"
+#include "common/learn_progress.h"
 #include "common/options_record.h"
 #include "common/program_rules.h"
 #include "common/settings_record.h"
@@ -94,6 +95,12 @@ Result OpenProgramsBlock(SharedBlock& block) {
 Result OpenLearnInboxBlock(SharedBlock& block) {
   return OpenBlock(block, kLearnInboxBlockNames, [](SharedBlock& b) {
     return b.viewSize() < kLearnInboxSize ? Result::kMalformed : Result::kSuccess;
+  });
+}
+
+Result OpenLearnProgressBlock(SharedBlock& block) {
+  return OpenBlock(block, kLearnProgressBlockNames, [](SharedBlock& b) {
+    return b.viewSize() < kLearnProgressSize ? Result::kMalformed : Result::kSuccess;
   });
 }
 

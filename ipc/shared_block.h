@@ -71,6 +71,8 @@ Result OpenOptionsBlock(SharedBlock& block);
 Result OpenProgramsBlock(SharedBlock& block);
 // The learning inbox (common/learn_inbox.h).
 Result OpenLearnInboxBlock(SharedBlock& block);
+// The progress of learning text files (common/learn_progress.h).
+Result OpenLearnProgressBlock(SharedBlock& block);
 
 // Releases the lock first when `release` is set, then drops everything (the directory with the view).
 void CloseBlock(SharedBlock& block, bool release);

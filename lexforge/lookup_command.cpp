@@ -8,6 +8,7 @@
 #include "common/utf16.h"
 #include "ipc/loader_link.h"
 #include "lexforge/command_line.h"
+#include "lexforge/learn_command.h"
 #include "lexforge/paths.h"
 #include "lookup/learner.h"
 #include "lookup/private_block.h"
@@ -448,6 +449,7 @@ int RunLookupCommand(const std::vector<std::u16string>& args) { return RunLookup
 int RunGeneratorCommand(const std::vector<std::u16string>& args, std::ostream& out, std::ostream& err) {
   constexpr int kThrown = -1;
   const int code = AtBoundary(kThrown, [&] {
+    if (!args.empty() && args[0] == u"learn") return lexforge::RunLearn(args, out, err);
     const lexforge::LookupRunner lookup = [](const std::vector<std::u16string>& a, std::ostream& o, std::ostream& e) {
       return RunLookupCommand(a, o, e);
     };

@@ -143,6 +143,24 @@ TEST_F(StdinLookupTest, LearningKeepsItsStoreInTheHistoryFile) {
   EXPECT_TRUE(lexforge::testing::Exists(base_ + ".hist.damaged"));
 }
 
+// `lexforge learn --history` learns text files into the store that lookup --history reads, and says
+// what it learned or why a file could not be.
+TEST_F(StdinLookupTest, LearnFillsTheHistoryFileFromTextFiles) {
+  const std::u16string history = FromUtf8(base_ + ".hist");
+  const std::string text = "Quillet writes Quillet.";
+  lexforge::testing::WriteAll(base_ + ".txt", std::vector<uint8_t>(text.begin(), text.end()));
+  lexforge::testing::WriteAll(base_ + ".bin", {'a', 0, 'b'});
+  std::ostringstream out, err;
+  EXPECT_EQ(RunGeneratorCommand({u"learn", FromUtf8(base_ + ".txt"), u"--history", history}, out, err), 0) << err.str();
+  EXPECT_EQ(out.str(), base_ + ".txt: learned 3 words, 1 sentences\n");
+  ASSERT_EQ(Run("?qu\n", {u"--order", u"learning", u"--history", history}), 0) << err_.str();
+  EXPECT_EQ(out_.str().substr(0, 8), "Quillet\t") << "written twice in the file";
+  out.str("");
+  EXPECT_EQ(RunGeneratorCommand({u"learn", FromUtf8(base_ + ".bin"), u"--history", history}, out, err), 1);
+  EXPECT_NE(err.str().find("not a text file"), std::string::npos);
+  EXPECT_EQ(RunGeneratorCommand({u"learn", u"--history", history}, out, err), 2);
+}
+
 // --match forgiving answers as a forgiving tab: a misspelling finds the word meant, ranked or not.
 TEST_F(StdinLookupTest, ForgivingMatchFindsTheWordMeant) {
   // Nothing within a mistake of "qu" that does not begin with it: the exact page as it was.

@@ -94,7 +94,15 @@ void Warden::RunJobs(JobSet jobs, JobSet* retry) {
     Report(r);
     retry->set(kReloadDictionaries, r == Result::kWaitFailed);
   }
-  if (jobs.test(kDrainLearning)) learning_.Drain();
+  if (jobs.test(kDrainLearning)) {
+    learning_.Drain();
+    // A file being learned goes on in the next batch, after whatever else was asked meanwhile.
+    if (learning_.learningFile()) {
+      JobSet again;
+      again.set(kDrainLearning);
+      queue_.Post(again, std::chrono::milliseconds(0));
+    }
+  }
   retry->set(kDrainLearning, true);
 }
 

@@ -21,6 +21,7 @@
 #include "ipc/shared_block.h"
 #include "lexwarden/loader_testing.h"
 #include "lexwarden/warden_testing.h"
+#include "lookup/learn_file_client.h"
 #include "lookup/learning_reporter.h"
 #include "lookup/tab_source_set.h"
 #include "platform/user_data.h"
@@ -255,6 +256,69 @@ TEST_F(WardenTest, ReportedWordsAreLearnedKeptAndForgotten) {
   ASSERT_EQ(stat(ToUtf8(config_.File(u"learned.dat")).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 077, 0u) << "what the user wrote is the user's alone";
 #endif
+}
+
+// A text file asked for through the inbox is learned a slice at a time: its words become candidates,
+// its progress is told to the asking party, a second request meanwhile is told to wait, and a cancel
+// stops it.
+TEST_F(WardenTest, LearnsATextFileAskedForThroughTheInbox) {
+  ASSERT_NO_FATAL_FAILURE(SaveRanked(std::vector<uint16_t>(30, 5000)));
+  const int16_t tabId = RecordWith({u"a.dict"}).view().tab(0).tabId();
+  std::vector<uint8_t> options = DefaultOptionsRecord();
+  ASSERT_TRUE(WriteTabOptions(options.data(), options.size(), tabId, {CandidateOrder::kLearning, false, true}));
+  WriteBytes(config_.File(u"options.dat"), options);
+  const std::string small = "I wrote wzz. Then wzz again";
+  WriteBytes(program_.File(u"small.txt"), std::vector<uint8_t>(small.begin(), small.end()));
+  std::string large;
+  while (large.size() < (8u << 20)) large += "many words in a long text. ";
+  WriteBytes(program_.File(u"large.txt"), std::vector<uint8_t>(large.begin(), large.end()));
+  Warden warden(Options());
+  ASSERT_EQ(warden.Start(), Result::kSuccess);
+
+  LearnFileClient client(kToolLockPolicy);
+  ASSERT_EQ(client.Open(), Result::kSuccess);
+  auto await = [&](uint32_t ticket, LearnFileProgress* p) {
+    for (int i = 0; i < 1000; ++i) {
+      if (client.Progress(ticket, p) && p->state == LearnFileState::kDone) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  };
+  uint32_t ticket = 0;
+  ASSERT_EQ(client.Ask(program_.File(u"small.txt"), &ticket), LearnFileClient::Asked::kAsked);
+  LearnFileProgress p;
+  ASSERT_TRUE(await(ticket, &p));
+  EXPECT_EQ(p.result, LearnFileResult::kLearned);
+  EXPECT_EQ(p.words, 6u);
+  EXPECT_EQ(p.sentences, 2u);
+  EXPECT_EQ(p.done, small.size());
+  PublishedData published;
+  TabSourceSet set(published);
+  ASSERT_EQ(published.Open(), Result::kSuccess);
+  set.Rebuild();
+  ASSERT_GT(set.SetPrefix(u"w"), 0u);
+  EXPECT_EQ(set.ShownSource()->CandidateWord(0), u"wzz") << "learned from the file";
+
+  uint32_t big = 0, second = 0;
+  ASSERT_EQ(client.Ask(program_.File(u"large.txt"), &big), LearnFileClient::Asked::kAsked);
+  for (int i = 0; i < 500 && !(client.Progress(big, &p) && p.state == LearnFileState::kLearning); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(p.state, LearnFileState::kLearning);
+  EXPECT_EQ(p.total, large.size());
+  ASSERT_EQ(client.Ask(program_.File(u"small.txt"), &second), LearnFileClient::Asked::kAsked);
+  ASSERT_TRUE(client.Cancel(big));
+  ASSERT_TRUE(await(second, &p));
+  EXPECT_EQ(p.result, LearnFileResult::kBusy);
+  ASSERT_TRUE(await(big, &p));
+  EXPECT_EQ(p.result, LearnFileResult::kCancelled);
+  EXPECT_LT(p.done, large.size());
+  // A path the loader cannot read is answered, not dropped.
+  ASSERT_EQ(client.Ask(program_.File(u"missing.txt"), &ticket), LearnFileClient::Asked::kAsked);
+  ASSERT_TRUE(await(ticket, &p));
+  EXPECT_EQ(p.result, LearnFileResult::kCannotOpen);
+  set.Clear();
+  published.Close();
 }
 
 // A learned file larger than any store is not read into memory: it is set aside, under a name of its

@@ -24,6 +24,12 @@ void Learner::Apply(const LearnEvent& event) {
         }
       }
       break;
+    case LearnKind::kAddWord:
+      if (store_ != nullptr) store_->AddWord(event.word);
+      break;
+    case LearnKind::kLearnFile:
+    case LearnKind::kCancelFile:
+      break;  // the loader's learning keeper reads files
     case LearnKind::kClear:
       if (store_ != nullptr) store_->Clear();
       history_ = WordHistory();

@@ -196,6 +196,17 @@ TEST(RankedOrder, LearnedWordsRankUpAndNewWordsNeedTwoUses) {
   EXPECT_EQ(source->NextPage(), 0u);
 }
 
+TEST(RankedOrder, AnAddedWordIsOfferedAtOnce) {
+  Ranked r(Entries({u"qua", u"quack"}), {5000, 6000}, {});
+  LearnedStore store;
+  ASSERT_TRUE(store.AddWord(u"Quillet"));
+  r.Learn(store);
+  auto source = testing::MakeRankedSource(r.dictionary, 0, &r.data);
+  source->SetOrder(CandidateOrder::kLearning);
+  ASSERT_EQ(source->SetPrefix(u"qui"), 1u);
+  EXPECT_EQ(source->CandidateCommit(0), u"Quillet");
+}
+
 TEST(RankedOrder, WordEntryFindsTheSpellingThatStandsForAWord) {
   std::vector<testing::ImageEntry> entries{
       {u"dont", u"", u"", u""}, {u"dont", u"don't", u"don't", u""}, {u"i", u"", u"", u""}, {u"i", u"I", u"I", u""}};

@@ -29,6 +29,11 @@ class File {
 
   // Opens an existing file for reading, no sharing.
   bool OpenRead(const std::u16string& path, OsError* error);
+  // The same for a file that anyone may have named: opening never waits (a FIFO has no writer to wait
+  // for here). Check IsRegular() before reading.
+  bool OpenReadNoWait(const std::u16string& path, OsError* error);
+  // Whether the open file is an ordinary file on a disk (not a pipe, device or console).
+  bool IsRegular() const;
   // Creates the file for writing, no sharing, replacing (truncating) an existing one. `ownerOnly`: on
   // POSIX the file is the owner's alone (mode 0600); on Windows a new file takes its folder's rights
   // (the user's own for the per-user folder).

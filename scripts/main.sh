@@ -44,6 +44,9 @@ done
 echo
 echo "=== keystrokes saved on a short real text (the Declaration of Independence, from Debian)"
 "$bin/ksr_bench" --lexforge "$bin/lexforge" --dict "$bin/english.dict" /usr/share/state/us-declaration.gz
+echo
+echo "=== learning from a file: a chapter of the Vim user manual typed after learning 25 earlier chapters by its author"
+"$bin/ksr_bench" --author --lexforge "$bin/lexforge" --dict "$bin/english.dict" /usr/share/vim/vim90/doc/usr_43.txt
 
 echo
 echo "=== the candidate window for \"$prefix\" (under Wine)"

@@ -3,6 +3,7 @@
 # Idempotent: packages already present are left alone.
 set -euo pipefail
 
+# vim-runtime: its user manual, texts by one author that ksr_bench --author learns from (measuring only).
 # codespell: its list of common misspellings, from which tools/mistake_costs remakes the forgiving
 # matcher's costs and forgiving_bench measures it (never built into the programs).
 need=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
@@ -11,7 +12,7 @@ need=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
       wine wine64 wine32:i386 xvfb xauth wamerican qemu-user-static
       fonts-liberation fp-utils-3.2.2
       pocketsphinx-en-us dasher-data
-      presage libpresage-dev libpresage-data miscfiles doc-debian nsis codespell)
+      presage libpresage-dev libpresage-data miscfiles doc-debian nsis codespell vim-runtime)
 
 # Wine's 32-bit loader is an i386 Linux program. Some kernels (small VMs) cannot run 32-bit code at all;
 # there it runs under user-mode emulation, registered with binfmt_misc (kernel state, so it is checked

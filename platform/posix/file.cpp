@@ -76,6 +76,24 @@ bool File::OpenRead(const std::u16string& path, OsError* error) {
   return true;
 }
 
+bool File::OpenReadNoWait(const std::u16string& path, OsError* error) {
+  Close();
+  // O_NONBLOCK only matters to opening a FIFO; reads of an ordinary file never wait on it.
+  UniqueFd fd = OpenLocked(path, O_RDONLY | O_NONBLOCK);
+  if (!fd) {
+    SetError(error, errno);
+    return false;
+  }
+  impl_ = std::make_unique<Impl>();
+  impl_->fd = std::move(fd);
+  return true;
+}
+
+bool File::IsRegular() const {
+  struct stat st;
+  return valid() && ::fstat(impl_->fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool File::Create(const std::u16string& path, OsError* error, bool ownerOnly) {
   Close();
   // Truncate only once the lock is ours: a file that another of our opens holds must survive.

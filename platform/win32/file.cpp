@@ -57,6 +57,10 @@ bool File::OpenRead(const std::u16string& path, OsError* error) {
   return impl_ != nullptr;
 }
 
+bool File::OpenReadNoWait(const std::u16string& path, OsError* error) { return OpenRead(path, error); }
+
+bool File::IsRegular() const { return valid() && GetFileType(impl_->handle.get()) == FILE_TYPE_DISK; }
+
 bool File::Create(const std::u16string& path, OsError* error, bool) {
   Close();
   impl_ = OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS, error);

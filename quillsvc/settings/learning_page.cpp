@@ -2,9 +2,30 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <string>
+
+#include "common/learned_store.h"
+#include "common/utf16.h"
 #include "quillsvc/settings/page_common.h"
+#include "winui/file_dialog.h"
 
 namespace quillet {
+namespace {
+
+constexpr UINT_PTR kProgressTimer = 1250;
+constexpr UINT kProgressIntervalMs = 100;
+constexpr int kProgressRange = 1000;
+constexpr size_t kChooserChars = 32768;
+
+std::u16string Number(uint64_t n) { return FromUtf8(std::to_string(n)); }
+
+std::u16string FileName(const std::u16string& path) {
+  const size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
 
 CLearningPage::CLearningPage(std::u16string_view title, settings::SettingsSession& session,
                              ICallbackPropertyPage* sheet)
@@ -17,6 +38,86 @@ void CLearningPage::OnInitPage() {
   CheckDlgButton(hwnd(), IDC_LEARN_PAUSE, model_.paused() ? BST_CHECKED : BST_UNCHECKED);
   // Without the options block (an older loader) there is no pause to keep.
   EnableWindow(Item(IDC_LEARN_PAUSE), model_.hasOptions());
+  SendDlgItemMessageW(hwnd(), IDC_LEARN_PROGRESS, PBM_SETRANGE32, 0, kProgressRange);
+  ShowWindow(Item(IDC_LEARN_PROGRESS), SW_HIDE);
+  SendDlgItemMessageW(hwnd(), IDC_LEARN_ADD_WORD, EM_SETLIMITTEXT, 2 * kMaxLearnedLength, 0);
+}
+
+void CLearningPage::AddWord() {
+  switch (model_.AddWord(ItemText(IDC_LEARN_ADD_WORD))) {
+    case settings::LearningPageModel::Added::kAdded:
+      SetItemText(IDC_LEARN_ADD_WORD, u"");
+      Fill();
+      SetItemText(IDC_LEARN_STATUS, u"Added; it is offered once you press OK or Apply.");
+      SetModified();
+      break;
+    case settings::LearningPageModel::Added::kNotAWord:
+      SetItemText(IDC_LEARN_STATUS, settings::kNotAWordText);
+      break;
+    case settings::LearningPageModel::Added::kListed:
+      SetItemText(IDC_LEARN_STATUS, settings::kListedText);
+      break;
+  }
+}
+
+void CLearningPage::LearnFile() {
+  if (fileTicket_ != 0) return;
+  winui::CFileDialog chooser(true, u"Text Files(*.txt)", u"*.txt", u"",
+                             OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST, kChooserChars);
+  if (chooser.DoModal(hwnd()) != IDOK) return;
+  const std::u16string path = chooser.path();
+  if (files_.Open() != Result::kSuccess) {
+    SetItemText(IDC_LEARN_STATUS, u"The Quillet loader does not learn from files (is an older one running?).");
+    return;
+  }
+  uint32_t ticket = 0;
+  switch (files_.Ask(path, &ticket)) {
+    case LearnFileClient::Asked::kAsked:
+      break;
+    case LearnFileClient::Asked::kPathTooLong:
+      SetItemText(IDC_LEARN_STATUS, u"The file's path is too long; move or rename it and try again.");
+      return;
+    default:
+      SetItemText(IDC_LEARN_STATUS, u"The Quillet loader is busy; try again.");
+      return;
+  }
+  fileTicket_ = ticket;
+  fileName_ = FileName(path);
+  SendDlgItemMessageW(hwnd(), IDC_LEARN_PROGRESS, PBM_SETPOS, 0, 0);
+  ShowWindow(Item(IDC_LEARN_PROGRESS), SW_SHOW);
+  EnableWindow(Item(IDC_LEARN_FILE), FALSE);
+  EnableWindow(Item(IDC_LEARN_FILE_CANCEL), TRUE);
+  SetItemText(IDC_LEARN_STATUS, u"Waiting for the loader to read " + fileName_ + u"...");
+  SetTimer(hwnd(), kProgressTimer, kProgressIntervalMs, nullptr);
+}
+
+void CLearningPage::ShowFileProgress() {
+  LearnFileProgress p;
+  if (fileTicket_ == 0 || !files_.Progress(fileTicket_, &p)) return;
+  const int position =
+      p.total == 0 ? 0 : static_cast<int>(std::min<uint64_t>(p.done, p.total) * kProgressRange / p.total);
+  SendDlgItemMessageW(hwnd(), IDC_LEARN_PROGRESS, PBM_SETPOS, position, 0);
+  if (p.state != LearnFileState::kDone) {
+    SetItemText(IDC_LEARN_STATUS, u"Learning from " + fileName_ + u": " + Number(p.words) + u" words so far.");
+    return;
+  }
+  const std::u16string counts = Number(p.words) + u" words and " + Number(p.sentences) + u" sentences";
+  if (p.result == LearnFileResult::kLearned) {
+    EndFile(u"Learned " + counts + u" from " + fileName_ + u".");
+  } else if (p.result == LearnFileResult::kCancelled) {
+    EndFile(u"Cancelled; the " + counts + u" read before stay learned.");
+  } else {
+    EndFile(fileName_ + u": " + FromUtf8(LearnFileResultText(p.result)) + u".");
+  }
+}
+
+void CLearningPage::EndFile(std::u16string_view status) {
+  KillTimer(hwnd(), kProgressTimer);
+  fileTicket_ = 0;
+  ShowWindow(Item(IDC_LEARN_PROGRESS), SW_HIDE);
+  EnableWindow(Item(IDC_LEARN_FILE), TRUE);
+  EnableWindow(Item(IDC_LEARN_FILE_CANCEL), FALSE);
+  SetItemText(IDC_LEARN_STATUS, std::u16string(status));
 }
 
 void CLearningPage::Fill() {
@@ -32,6 +133,15 @@ void CLearningPage::Fill() {
 }
 
 bool CLearningPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR*) {
+  if (message == WM_TIMER && wParam == kProgressTimer) {
+    ShowFileProgress();
+    return true;
+  }
+  if (message == WM_DESTROY && fileTicket_ != 0) {
+    // The loader goes on with the file; nobody is left to show how it went.
+    KillTimer(hwnd(), kProgressTimer);
+    return false;
+  }
   if (message != WM_COMMAND) return false;
   if (HIWORD(wParam) != BN_CLICKED) return false;
   switch (LOWORD(wParam)) {
@@ -47,6 +157,18 @@ bool CLearningPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR*)
       if (model_.ForgetAll()) {
         Fill();
         SetModified();
+      }
+      return false;
+    case IDC_LEARN_ADD:
+      AddWord();
+      return false;
+    case IDC_LEARN_FILE:
+      LearnFile();
+      return false;
+    case IDC_LEARN_FILE_CANCEL:
+      if (fileTicket_ != 0 && files_.Cancel(fileTicket_)) {
+        EnableWindow(Item(IDC_LEARN_FILE_CANCEL), FALSE);
+        SetItemText(IDC_LEARN_STATUS, u"Cancelling...");
       }
       return false;
     case IDC_LEARN_PAUSE:

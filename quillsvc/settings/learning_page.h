@@ -1,5 +1,7 @@
 // The "Learning" page of the settings sheet: the words learned from the user's typing, with Forget,
-// Forget all and Pause learning. A thin window over LearningPageModel.
+// Forget all, Add a word and Pause learning, a thin window over LearningPageModel; and Learn from a
+// file, which asks the loader at once (not with Apply) and shows its progress until it is done or
+// cancelled.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lookup/learn_file_client.h"
 #include "quillsvc/settings/callback_property_page.h"
 #include "quillsvc/settings/learning_page_model.h"
 #include "quillsvc/settings/settings_resource.h"
@@ -27,9 +30,16 @@ class CLearningPage : public winui::CPropertyPageImpl<CLearningPage>, public win
 
  private:
   void Fill();
+  void AddWord();
+  void LearnFile();
+  void ShowFileProgress();
+  void EndFile(std::u16string_view status);
 
   settings::LearningPageModel model_;
   ICallbackPropertyPage* sheet_;
+  LearnFileClient files_{kSheetLockPolicy};
+  uint32_t fileTicket_ = 0;  // the file being learned; 0: none
+  std::u16string fileName_;
 };
 
 }  // namespace quillet

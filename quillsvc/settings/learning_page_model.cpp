@@ -1,5 +1,8 @@
 #include "quillsvc/settings/learning_page_model.h"
 
+#include <algorithm>
+
+#include "common/learned_store.h"
 #include "common/options_record.h"
 
 namespace quillet::settings {
@@ -11,8 +14,25 @@ bool LearningPageModel::Forget(size_t i) {
   return Mark(true);
 }
 
+LearningPageModel::Added LearningPageModel::AddWord(std::u16string_view text) {
+  const size_t first = text.find_first_not_of(u" \t");
+  const size_t last = text.find_last_not_of(u" \t");
+  const std::u16string word(first == std::u16string_view::npos ? u"" : text.substr(first, last - first + 1));
+  if (!LearnedStore::IsLearnable(word)) return Added::kNotAWord;
+  for (const std::u16string& w : words_) {
+    if (w == word) return Added::kListed;
+  }
+  // Added after being forgotten in this run: the later wish wins.
+  edits_->forget.erase(std::remove(edits_->forget.begin(), edits_->forget.end(), word), edits_->forget.end());
+  edits_->add.push_back(word);
+  words_.insert(words_.begin(), word);
+  Mark(true);
+  return Added::kAdded;
+}
+
 bool LearningPageModel::ForgetAll() {
   edits_->clearAll = true;
+  edits_->add.clear();
   edits_->forget.clear();  // everything goes anyway
   words_.clear();
   return Mark(true);

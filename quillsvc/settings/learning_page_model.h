@@ -24,6 +24,11 @@ class LearningPageModel {
   const std::vector<std::u16string>& words() const { return words_; }
   // Takes word i off the list, to be forgotten; false without it.
   bool Forget(size_t i);
+  enum class Added { kAdded, kNotAWord, kListed };
+  // Puts a word the person typed (blanks around it dropped) at the top of the list, to be taken as
+  // written twice: a word the dictionary lacks is offered at once. The rules of learning decide what
+  // is a word.
+  Added AddWord(std::u16string_view text);
   // Empties the list: everything learned is to be forgotten.
   bool ForgetAll();
   bool hasOptions() const { return options_ != nullptr; }
@@ -49,5 +54,8 @@ class LearningPageModel {
 
 inline constexpr std::u16string_view kLearningCaption = u"Words learned from your typing (the most used first):";
 inline constexpr std::u16string_view kNothingLearnedText = u"Nothing learned yet.";
+inline constexpr std::u16string_view kNotAWordText =
+    u"That is not a word Quillet can learn: up to 40 characters, with a letter and no blank.";
+inline constexpr std::u16string_view kListedText = u"That word is learned already.";
 
 }  // namespace quillet::settings

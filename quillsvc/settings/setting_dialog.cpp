@@ -42,7 +42,7 @@ void CSettingDialog::Run(HWND parent, const settings::SettingsSession::LoaderSta
     return;
   }
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS |
-                                                      ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+                                                      ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   {
     const GdiplusScope gdiplus;

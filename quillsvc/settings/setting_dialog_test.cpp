@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -495,6 +496,59 @@ TEST_F(SettingDialogTest, DictionariesChosenInTheFileDialogAreStoredRelativeToTh
   ASSERT_EQ(v.dictionaryCount(), 3u);
   const std::u16string name = beside.path().substr(beside.path().find_last_of(u"\\/") + 1);
   EXPECT_EQ(v.dictionary(2).path(), u".\\" + name + u"\\Extra words.dict");
+}
+
+// Learn from a file: the file chosen in the dialog is read by the loader while the page shows its
+// progress; Cancel stops it, and a small file's words are learned and listed by the next run.
+TEST_F(SettingDialogTest, TheLearningPageLearnsAFileChosenInTheFileDialog) {
+  const warden::testing::TempFolder temp;
+  const std::u16string large = temp.File(u"large.txt");
+  std::string text;
+  while (text.size() < (4u << 20)) text += "The quick brown fox jumps over the lazy dog. ";
+  warden::testing::WriteBytes(large, std::vector<uint8_t>(text.begin(), text.end()));
+  const std::u16string small = temp.File(u"small.txt");
+  const std::string words = "Zorblax wrote to Zorblax.";
+  warden::testing::WriteBytes(small, std::vector<uint8_t>(words.begin(), words.end()));
+
+  ASSERT_NE(Open(), nullptr);
+  HWND page = ShowPage(kLearningPage);
+  constexpr int kFileNameBox = 0x47C;
+  auto learn = [&](const std::u16string& path) {
+    PostClick(page, IDC_LEARN_FILE);
+    HWND chooser = winui::testing::WaitForWindow([&] {
+      HWND d = winui::testing::FindOwnedDialog(sheet_);
+      return d != nullptr && GetDlgItem(d, kFileNameBox) != nullptr ? d : nullptr;
+    });
+    ASSERT_NE(chooser, nullptr);
+    SetItemText(chooser, kFileNameBox, path);
+    PostClick(chooser, IDOK);
+  };
+  auto statusSays = [&](std::u16string_view words) {
+    return winui::testing::WaitForWindow(
+        [&] { return ItemText(page, IDC_LEARN_STATUS).find(words) != std::u16string::npos ? page : nullptr; });
+  };
+  learn(large);
+  ASSERT_TRUE(winui::testing::WaitForWindow([&] {
+    return SendDlgItemMessageW(page, IDC_LEARN_PROGRESS, PBM_GETPOS, 0, 0) >= 100 ? page : nullptr;
+  })) << "the bar moves";
+  ASSERT_TRUE(statusSays(u"words so far")) << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_LEARN_PROGRESS)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LEARN_FILE)));
+  // Painted before the picture: the sheet's thread paints when it gets to it.
+  RedrawWindow(sheet_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  EXPECT_FALSE(SavePicture(sheet_, u"settings-learning-file").empty());
+  PostClick(page, IDC_LEARN_FILE_CANCEL);
+  ASSERT_TRUE(statusSays(u"Cancelled")) << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_LEARN_PROGRESS)));
+  learn(small);
+  ASSERT_TRUE(statusSays(u"Learned 4 words and 1 sentences from small.txt"))
+      << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
+  Press(PSBTN_CANCEL);  // the file was learned at once, not with OK
+  WaitClosed();
+  settings::SettingsSession after;
+  ASSERT_FALSE(after.Open([](std::u16string_view) { return 0; }));
+  const std::vector<std::u16string>& learned = after.learnedWords();
+  EXPECT_NE(std::find(learned.begin(), learned.end(), u"Zorblax"), learned.end());
 }
 
 // The preview: the one child window of the appearance page that is not a dialog control.

@@ -112,10 +112,13 @@ Result SettingsSession::CommitSection(SettingsSection section) {
     optionsWritten_ = true;
   }
   if (section == SettingsSection::kLearningPage && inbox_.view() != nullptr &&
-      (learningEdits_.clearAll || !learningEdits_.forget.empty())) {
+      (learningEdits_.clearAll || !learningEdits_.add.empty() || !learningEdits_.forget.empty())) {
     const BlockWriteLock lock(inbox_);
     if (!lock.held()) return Result::kWaitFailed;
     if (learningEdits_.clearAll) AppendLearnEvent(inbox_.view(), inbox_.viewSize(), LearnKind::kClear, u"");
+    for (const std::u16string& word : learningEdits_.add) {
+      AppendLearnEvent(inbox_.view(), inbox_.viewSize(), LearnKind::kAddWord, word);
+    }
     for (const std::u16string& word : learningEdits_.forget) {
       AppendLearnEvent(inbox_.view(), inbox_.viewSize(), LearnKind::kForget, word);
     }

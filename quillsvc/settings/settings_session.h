@@ -57,7 +57,8 @@ class SettingsSession {
   // What the learning page asks of the loader, sent with its section's commit (then emptied).
   struct LearningEdits {
     bool clearAll = false;               // first forget everything
-    std::vector<std::u16string> forget;  // then each of these
+    std::vector<std::u16string> add;     // then take these as written twice
+    std::vector<std::u16string> forget;  // then forget each of these
   };
   LearningEdits& learningEdits() { return learningEdits_; }
   bool hasLearnInbox() const { return inbox_.view() != nullptr; }

@@ -186,6 +186,26 @@ TEST_F(SettingsSessionTest, TheProgramsPageCommitsTheRulesOnlyAndTheLoaderKeepsT
   EXPECT_EQ(std::memcmp(PublishedSettings().data(), before_.data(), kSettingsRecordSize), 0);
 }
 
+// A word added on the learning page reaches the loader with Apply and is listed at the top; what
+// learning would not take is refused there.
+TEST(SettingsSessionLearning, AnAddedWordIsLearnedAsWrittenTwice) {
+  InProcessLoader loader;
+  SettingsSession session;
+  ASSERT_FALSE(session.Open(kRunning));
+  LearningPageModel page(session.learnedWords(), session.options(), &session.learningEdits());
+  EXPECT_EQ(page.AddWord(u" Zorblax "), LearningPageModel::Added::kAdded);
+  EXPECT_EQ(page.AddWord(u"Zorblax"), LearningPageModel::Added::kListed);
+  EXPECT_EQ(page.AddWord(u"42"), LearningPageModel::Added::kNotAWord);
+  EXPECT_EQ(page.AddWord(u"two words"), LearningPageModel::Added::kNotAWord);
+  EXPECT_EQ(page.words(), (std::vector<std::u16string>{u"Zorblax"}));
+  ASSERT_TRUE(page.Apply().commit);
+  ASSERT_EQ(session.CommitSection(SettingsSection::kLearningPage), Result::kSuccess);
+  loader.DrainLearning();
+  SettingsSession again;
+  ASSERT_FALSE(again.Open(kRunning));
+  EXPECT_EQ(again.learnedWords(), (std::vector<std::u16string>{u"Zorblax"}));
+}
+
 TEST_F(SettingsSessionTest, ALockHeldElsewhereWritesNothingAndCanBeTriedAgain) {
   SharedBlock other;
   ASSERT_EQ(OpenSettingsBlock(other), Result::kSuccess);
