@@ -96,7 +96,9 @@ TEST_F(DictionaryPublisherTest, EachDictionarysSoundIndexIsPublishedWithIt) {
   auto check = [&held](const std::vector<size_t>& withEntries) {
     Reader reader;
     ASSERT_EQ(reader.Open(), Result::kSuccess);
-    if (!held.published().open()) ASSERT_EQ(held.Open(), Result::kSuccess);
+    if (!held.published().open()) {
+      ASSERT_EQ(held.Open(), Result::kSuccess);
+    }
     held.Refresh();
     const std::vector<uint8_t> image = PublishedBytes(PublicationKind::kSounds);
     const auto sounds = ReadSoundImage(image.data(), image.size());

@@ -428,7 +428,9 @@ TEST_F(CandListCoreTest, AForgivenCandidateIsMarkedOnTheScreenAndForScreenReader
       EXPECT_GT(marks[m].points[0].x, row.points[0].x);
       EXPECT_EQ(marks[m].color, row.color);
     }
-    if (contrast) EXPECT_EQ(marks[0].color, kDarkScheme.highlightText);
+    if (contrast) {
+      EXPECT_EQ(marks[0].color, kDarkScheme.highlightText);
+    }
   }
   Core().SetSystemColors(std::nullopt);
   Ready();

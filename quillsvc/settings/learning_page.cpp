@@ -43,21 +43,22 @@ void CLearningPage::OnInitPage() {
   SendDlgItemMessageW(hwnd(), IDC_LEARN_ADD_WORD, EM_SETLIMITTEXT, 2 * kMaxLearnedLength, 0);
 }
 
-void CLearningPage::AddWord() {
+bool CLearningPage::AddWord() {
   switch (model_.AddWord(ItemText(IDC_LEARN_ADD_WORD))) {
     case settings::LearningPageModel::Added::kAdded:
       SetItemText(IDC_LEARN_ADD_WORD, u"");
       Fill();
       SetItemText(IDC_LEARN_STATUS, u"Added; it is offered once you press OK or Apply.");
       SetModified();
-      break;
+      return true;
     case settings::LearningPageModel::Added::kNotAWord:
       SetItemText(IDC_LEARN_STATUS, settings::kNotAWordText);
-      break;
+      return false;
     case settings::LearningPageModel::Added::kListed:
       SetItemText(IDC_LEARN_STATUS, settings::kListedText);
-      break;
+      return true;
   }
+  return false;
 }
 
 void CLearningPage::LearnFile() {
@@ -101,7 +102,11 @@ void CLearningPage::ShowFileProgress() {
     SetItemText(IDC_LEARN_STATUS, u"Learning from " + fileName_ + u": " + Number(p.words) + u" words so far.");
     return;
   }
-  const std::u16string counts = Number(p.words) + u" words and " + Number(p.sentences) + u" sentences";
+  const auto count = [](uint64_t n, std::u16string_view one, std::u16string_view many) {
+    return Number(n) + u" " + std::u16string(n == 1 ? one : many);
+  };
+  const std::u16string counts =
+      count(p.words, u"word", u"words") + u" and " + count(p.sentences, u"sentence", u"sentences");
   if (p.result == LearnFileResult::kLearned) {
     EndFile(u"Learned " + counts + u" from " + fileName_ + u".");
   } else if (p.result == LearnFileResult::kCancelled) {
@@ -180,6 +185,8 @@ bool CLearningPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR*)
 }
 
 bool CLearningPage::OnApply() {
+  // A word left in the field goes with OK or Apply: Enter there presses OK, and the word must not be lost.
+  if (!ItemText(IDC_LEARN_ADD_WORD).empty() && !AddWord()) return false;
   return settings::ApplyModel(hwnd(), sheet_, settings::SettingsSection::kLearningPage, model_);
 }
 

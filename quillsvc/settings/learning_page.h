@@ -30,7 +30,8 @@ class CLearningPage : public winui::CPropertyPageImpl<CLearningPage>, public win
 
  private:
   void Fill();
-  void AddWord();
+  // False when the field holds no word (the status line says why).
+  bool AddWord();
   void LearnFile();
   void ShowFileProgress();
   void EndFile(std::u16string_view status);

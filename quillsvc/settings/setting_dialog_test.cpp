@@ -541,14 +541,22 @@ TEST_F(SettingDialogTest, TheLearningPageLearnsAFileChosenInTheFileDialog) {
   ASSERT_TRUE(statusSays(u"Cancelled")) << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_LEARN_PROGRESS)));
   learn(small);
-  ASSERT_TRUE(statusSays(u"Learned 4 words and 1 sentences from small.txt"))
+  ASSERT_TRUE(statusSays(u"Learned 4 words and 1 sentence from small.txt"))
       << platform::win32::ToWide(ItemText(page, IDC_LEARN_STATUS));
-  Press(PSBTN_CANCEL);  // the file was learned at once, not with OK
+  const auto learnedNow = [] {
+    settings::SettingsSession session;
+    EXPECT_FALSE(session.Open([](std::u16string_view) { return 0; }));
+    return session.learnedWords();
+  };
+  const auto has = [](const std::vector<std::u16string>& words, std::u16string_view word) {
+    return std::find(words.begin(), words.end(), word) != words.end();
+  };
+  EXPECT_TRUE(has(learnedNow(), u"Zorblax")) << "the file is learned at once, not with OK";
+  // A word left in the add field goes with OK (Enter there presses OK).
+  SetItemText(page, IDC_LEARN_ADD_WORD, u"Frobnitz");
+  Press(PSBTN_OK);
   WaitClosed();
-  settings::SettingsSession after;
-  ASSERT_FALSE(after.Open([](std::u16string_view) { return 0; }));
-  const std::vector<std::u16string>& learned = after.learnedWords();
-  EXPECT_NE(std::find(learned.begin(), learned.end(), u"Zorblax"), learned.end());
+  EXPECT_TRUE(has(learnedNow(), u"Frobnitz"));
 }
 
 // The preview: the one child window of the appearance page that is not a dialog control.
