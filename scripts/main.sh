@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: set up, build every program (native, Windows x64 and x86) and the setup program, build
 # the default English dictionary and its ranking data, look a prefix up in it, show the two orders of "th" and the
-# keystrokes each saves on a short real text, save a picture of the candidate window showing it, type a
+# keystrokes each saves on a short real text, save a picture of the candidate window showing it (and of
+# corrected spellings marked in it, in every appearance template and high contrast), type a
 # sentence with the text service in tsfhost (printing the document and saving build/typing.png), and
 # save pictures of the settings sheet's pages and the dictionary convertor; it prints where each is.
 # Usage: scripts/main.sh [PREFIX]
@@ -54,6 +55,20 @@ bash scripts/wine-run.sh --prepare build/win64
 picture=$PWD/build/candidates.png
 bash scripts/wine-run.sh build/win64/bin/candview.exe --png "Z:${picture//\//\\}" "$prefix"
 echo "picture: $picture"
+
+echo
+echo "=== corrected spellings marked in the candidate window for \"wich\", in each appearance template and high contrast"
+pictures=$PWD/build/forgiven
+mkdir -p "$pictures"
+for look in 1 2 3 4 5 dark light; do
+  case $look in
+    dark | light) how=(--contrast "$look") name=contrast-$look ;;
+    *) how=(--template "$look") name=template$look ;;
+  esac
+  bash scripts/wine-run.sh build/win64/bin/candview.exe --match forgiving "${how[@]}" --select 2 \
+    --png "Z:${pictures//\//\\}\\$name.png" wich >/dev/null
+done
+echo "pictures: $pictures/"
 
 echo
 echo "=== typing with Quillet in tsfhost (under Wine): a sentence picked by number, Tab and a click"

@@ -598,6 +598,37 @@ TEST_F(TypingTest, AnotherProgramsMessagesToOurWindowsLeaveTheTypingAsItWas) {
   ExpectState(&trace.final, "quill progenitor", "", "none");
 }
 
+// A tab whose options forgive spelling mistakes offers the word a misspelling meant, which a screen
+// reader hears named as a corrected spelling, and a number key writes that word in place of the
+// letters typed.
+TEST_F(TypingTest, AForgivingTabOffersTheCorrectedSpellingAndPicksIt) {
+  ASSERT_NO_FATAL_FAILURE(UseFirstTabOptions({CandidateOrder::kDictionary, false, true}));
+  const testing::UiaClient uia;
+  ASSERT_TRUE(uia.available());
+  const std::wstring go = L"Local\\read." + namespace_;
+  const platform::win32::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, go.c_str()));
+  ASSERT_TRUE(event);
+  Trace trace;
+  std::thread host([&] { trace = Typed("becuse{Wait " + Narrow(go) + "}1"); });
+  // The letters before the last offer other rows: read until the word meant leads, for 30 s at most.
+  const std::string meant = "because, corrected spelling";
+  std::vector<std::string> rows;
+  {
+    const ComApartment com(COINIT_MULTITHREADED);
+    for (const ULONGLONG until = GetTickCount64() + 30000;
+         (rows.empty() || rows[0] != meant) && GetTickCount64() < until;) {
+      Sleep(50);
+      for (HWND window : OtherCandidateWindows()) rows = ReadRows(uia, window);
+    }
+  }
+  SetEvent(event.get());
+  host.join();
+  ExpectState(After(trace, "e", 1), "becuse", "becuse", "visible");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0], meant);
+  ExpectState(&trace.final, "because", "", "none");
+}
+
 // tsfhost --configure asks the DLL's class factory for its configure function and shows it, as the
 // system's text services settings do: with no loader running, the function starts the one beside the
 // DLL, then shows the settings sheet, owned by the host's window; Cancel ends the run.

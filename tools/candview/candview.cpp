@@ -3,13 +3,14 @@
 //
 //   candview [--dict FILE | --live] [--tab N] [--page N] [--select R] [--extent L,T,R,B] [--max W,H]
 //            [--template K] [--tabs N] [--title TEXT] [--addition TEXT] [--contrast dark|light]
-//            [--png FILE] PREFIX
+//            [--match exact|forgiving] [--png FILE] PREFIX
 //
 // --dict publishes the dictionary file (default: english.dict beside the program) with the default
 // settings in blocks of this process; --live goes through the running loader and the user's settings.
 // With --dict the settings can be varied to see every part of the window: --template K (1 to 5)
 // colours every tab with appearance template K, --tabs N makes N tabs, --title gives them a title.
-// --addition sets the addition bar's text (shown under candidates). --contrast draws the window in a
+// --addition sets the addition bar's text (shown under candidates). --match forgiving makes every tab
+// forgive spelling mistakes, so that corrected spellings show marked among the rows. --contrast draws the window in a
 // dark or light high-contrast scheme, made the system's colours while candview runs, as the window
 // draws while high contrast is on (Wine never turns it on). The window is placed
 // by the composition rectangle --extent (default near the screen's top left), shown without
@@ -17,6 +18,7 @@
 //   window X Y WIDTH HEIGHT          screen pixels
 //   ELEMENT X Y WIDTH HEIGHT         client pixels, one per widget shown: tabs title list addition hscroll vscroll
 //   row N TEXT                       each row shown
+//   marked N                         each row shown as a corrected spelling
 //   selected N
 #include <windows.h>
 
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "common/appearance_templates.h"
+#include "common/options_record.h"
 #include "common/result.h"
 #include "common/settings_record.h"
 #include "common/utf16.h"
@@ -48,7 +51,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: candview [--dict FILE | --live] [--tab N] [--page N] [--select R] [--extent L,T,R,B]\n"
     "                [--max W,H] [--template K] [--tabs N] [--title TEXT] [--addition TEXT]\n"
-    "                [--contrast dark|light] [--png FILE] PREFIX\n";
+    "                [--contrast dark|light] [--match exact|forgiving] [--png FILE] PREFIX\n";
 
 // Windows' dark and light high-contrast schemes, in the order of kSchemeElements.
 constexpr int kSchemeElements[] = {COLOR_WINDOW,  COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
@@ -93,6 +96,7 @@ struct Options {
   std::u16string addition;
   bool hasAddition = false;
   const COLORREF* contrast = nullptr;
+  bool forgiving = false;
   std::u16string png;
   std::u16string prefix;
 };
@@ -156,6 +160,9 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
     } else if (a == u"--contrast") {
       if (value != u"dark" && value != u"light") return "--contrast takes dark or light";
       o->contrast = value == u"dark" ? kDarkScheme : kLightScheme;
+    } else if (a == u"--match") {
+      if (value != u"exact" && value != u"forgiving") return "--match takes exact or forgiving";
+      o->forgiving = value == u"forgiving";
     } else if (a == u"--tabs") {
       if (!Number(value, 1, static_cast<int64_t>(kMaxTabs), &n)) return "--tabs takes 1 to 9";
       o->tabs = static_cast<uint32_t>(n);
@@ -187,8 +194,8 @@ std::string Parse(const std::vector<std::u16string>& args, Options* o) {
   }
   if (positional.size() != 1) return "expected one PREFIX";
   if (o->live && !o->dictionary.empty()) return "--dict and --live exclude each other";
-  if (o->live && (o->templateNumber != 0 || o->tabs != 1 || !o->title.empty())) {
-    return "--template, --tabs and --title need --dict (they change private settings)";
+  if (o->live && (o->templateNumber != 0 || o->tabs != 1 || !o->title.empty() || o->forgiving)) {
+    return "--template, --tabs, --title and --match need --dict (they change private settings)";
   }
   o->prefix = positional[0];
   return {};
@@ -213,8 +220,8 @@ Result ReadFile(const std::u16string& path, std::vector<uint8_t>* bytes, platfor
   return Result::kSuccess;
 }
 
-// Publications of this process: the default settings (with a template's colours) and the one
-// dictionary.
+// Publications of this process: the default settings (with a template's colours), the one dictionary
+// and, for --match forgiving, options that make every tab forgive and the sound index.
 int OpenPrivate(const Options& o, PublishedData& published, TabSourceSet& set) {
   const std::u16string path =
       o.dictionary.empty() ? platform::JoinPath(platform::ModuleFolder(), u"english.dict") : o.dictionary;
@@ -237,6 +244,16 @@ int OpenPrivate(const Options& o, PublishedData& published, TabSourceSet& set) {
   if (r != Result::kSuccess) return Fail("cannot publish the settings", r);
   r = PublishPrivateDictionaryFiles({bytes}, &published);
   if (r != Result::kSuccess) return Fail("cannot publish the dictionary", r);
+  if (o.forgiving) {
+    std::vector<uint8_t> options = DefaultOptionsRecord();
+    for (size_t t = 0; t < view.tabCount(); ++t) {
+      WriteTabOptions(options.data(), options.size(), static_cast<int16_t>(view.tab(t).tabId()),
+                      TabOptions{CandidateOrder::kDictionary, false, true});
+    }
+    r = PublishPrivateOptions(options.data(), options.size(), &published);
+    if (r == Result::kSuccess) r = PublishPrivateSoundIndexes(&published);
+    if (r != Result::kSuccess) return Fail("cannot publish the options", r);
+  }
   set.Rebuild();
   return 0;
 }
@@ -287,6 +304,9 @@ void Report(HWND hwnd, CWidgetMgrTopLayout* m) {
   if (m->vScrollBar->visible && !m->vScrollBar->disabled) PrintElement("vscroll", *m->vScrollBar);
   for (size_t i = 0; i < m->candidateList->ItemCount(); ++i) {
     std::cout << "row " << i << ' ' << ToUtf8(m->candidateList->Item(i)) << '\n';
+  }
+  for (size_t i = 0; i < m->candidateList->ItemCount(); ++i) {
+    if (m->candidateList->Marked(i)) std::cout << "marked " << i << '\n';
   }
   if (m->candidateList->ItemCount() > 0) std::cout << "selected " << m->candidateList->selected << '\n';
 }

@@ -20,13 +20,14 @@
 #include <vector>
 
 #include "common/utf16.h"
-#include "lookup/tab_source_set.h"
+#include "lookup/published_data.h"
 #include "platform/win32/wide.h"
 #include "quillsvc/com/guids.h"
 #include "tools/picture/screen_capture.h"
 #include "tools/tsfhost/editor.h"
 #include "tools/tsfhost/framework.h"
 #include "tools/tsfhost/key_script.h"
+#include "tools/tsfhost/lookup_replay.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/timing.h"
 #include "winui/gdi.h"
@@ -196,32 +197,6 @@ bool IsDllWindow(HWND hwnd, HMODULE dll) {
          reinterpret_cast<HMODULE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE)) == dll;
 }
 
-// For --timing: the lookups the text service made for each key, made again here on the same blocks
-// (through a tab set of our own), so that their share of the text service's time can be told.
-class LookupReplay {
- public:
-  bool Open() {
-    if (published_.Open() != Result::kSuccess) return false;
-    tabs_.Rebuild();
-    return true;
-  }
-  // Microseconds of the lookup that brings the set from the last text to `text`; -1 when none.
-  double Follow(const std::u16string& text) {
-    if (text == text_) return -1;
-    const bool appended = text.size() == text_.size() + 1 && text.compare(0, text_.size(), text_) == 0;
-    text_ = text;
-    if (text.empty()) return -1;
-    const auto start = Timing::Clock::now();
-    appended ? tabs_.AppendLetter(text.back()) : tabs_.SetPrefix(text);
-    return std::chrono::duration<double, std::micro>(Timing::Clock::now() - start).count();
-  }
-
- private:
-  PublishedData published_;
-  TabSourceSet tabs_{published_};
-  std::u16string text_;
-};
-
 // The screen point of the n-th child of `list` with `role`, where the list's hit test finds that child.
 std::optional<POINT> AccessiblePoint(IAccessible* list, LONG role, int32_t which) {
   LONG count = 0;
@@ -336,6 +311,7 @@ class Host {
   ComPtr<ITfTextInputProcessor> tip_;
   int eaten_ = 0;
   bool quit_ = false;
+  PublishedData published_;  // for the replay
   std::unique_ptr<LookupReplay> replay_;
   mutable bool ownWindowShown_ = false;  // with --uiless: the text service's window was seen
   TfClientId app_ = 0;
@@ -789,8 +765,10 @@ void Host::Interact() {
 void Host::Replay(const std::vector<KeyToken>& tokens) {
   if (options_.timing) {
     Timing::Get().Enable();
-    replay_ = std::make_unique<LookupReplay>();
-    if (!replay_->Open()) Complain("tsfhost: --timing finds no dictionary blocks; lookups are not timed");
+    if (published_.Open() != Result::kSuccess) {
+      Complain("tsfhost: --timing finds no dictionary blocks; lookups are not timed");
+    }
+    replay_ = std::make_unique<LookupReplay>(published_);
   }
   for (const KeyToken& token : tokens) {
     eaten_ = 0;

@@ -2,7 +2,11 @@
 // the printed block and the key timing.
 #include <gtest/gtest.h>
 
+#include "common/dict_image_testing.h"
+#include "common/settings_record.h"
+#include "lookup/private_block.h"
 #include "tools/tsfhost/key_script.h"
+#include "tools/tsfhost/lookup_replay.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/text_store.h"
 #include "tools/tsfhost/timing.h"
@@ -236,6 +240,28 @@ TEST(TimingTest, PercentilesTakeTheNearestRank) {
   EXPECT_EQ(Percentile(values, 99), 99);
   EXPECT_EQ(Percentile({7}, 99), 7);
   EXPECT_EQ(Percentile({}, 50), 0);
+}
+
+// The replay follows the composition key by key: a letter added is appended, a new composition or
+// any other change of its text is looked up afresh, whatever the source held before.
+TEST(LookupReplayTest, FollowsTheCompositionFromWordToWord) {
+  PublishedData published;
+  const SettingsRecord settings = MakeDefaultSettings();
+  ASSERT_EQ(PublishPrivateSettings(settings.data(), settings.size(), &published), Result::kSuccess);
+  ASSERT_EQ(
+      PublishPrivateDictionaryFiles({testing::BuildDictionaryImage({u"bat", u"bee", u"pat", u"pea"})}, &published),
+      Result::kSuccess);
+  LookupReplay replay(published);
+  EXPECT_GE(replay.Follow(u"p"), 0);
+  EXPECT_GE(replay.Follow(u"pe"), 0);
+  EXPECT_EQ(replay.Follow(u"pe"), -1);
+  EXPECT_EQ(replay.Follow(u""), -1);
+  EXPECT_GE(replay.Follow(u"b"), 0);
+  EXPECT_EQ(replay.Prefix(), u"b");
+  replay.Follow(u"ba");
+  replay.Follow(u"bat");
+  replay.Follow(u"bt");  // a letter erased in the middle
+  EXPECT_EQ(replay.Prefix(), u"bt");
 }
 
 }  // namespace
