@@ -89,6 +89,11 @@ std::vector<LearnEvent> TakeLearnEvents(uint8_t* block, size_t size) {
   for (size_t at = 0; at + 2 <= used;) {
     const uint8_t kind = area[at];
     const size_t length = area[at + 1];
+    // A later build's kind, whole inside the area: passed over, so what follows is still learned.
+    if (kind != 0 && !Known(kind) && at + 2 + 2 * length <= used) {
+      at += 2 + 2 * length;
+      continue;
+    }
     if (!Known(kind) || (Wordless(kind) != (length == 0)) || length < MinLength(kind) ||
         length > MaxLength(static_cast<LearnKind>(kind)) || at + 2 + 2 * length > used) {
       break;

@@ -6,7 +6,8 @@
 // records: u8 kind, u8 length in UTF-16 units (1 to kMaxLearnedLength; a mistake's two words up to
 // kMaxMistakeLength, a file request up to 255), the units.
 // Reading stops at the first record that does not lie whole inside the area or is not of this shape,
-// so a damaged block loses what follows, never more.
+// so a damaged block loses what follows, never more; a record of a kind this build does not know (a
+// later build's) is passed over.
 #pragma once
 
 #include <cstddef>

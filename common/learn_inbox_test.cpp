@@ -70,6 +70,20 @@ TEST(LearnInbox, FileRequestsCarryTheirTicket) {
 }
 
 // Damage stops the reading at the first bad record; nothing outside the block is read.
+// A record of a kind a later build writes is passed over; the words after it are still learned.
+TEST(LearnInbox, ALaterBuildsRecordIsPassedOver) {
+  std::vector<uint8_t> block(128);
+  InitLearnInbox(block.data(), block.size());
+  ASSERT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kWord, u"alpha"));
+  ASSERT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kWord, u"xy"));
+  ASSERT_TRUE(AppendLearnEvent(block.data(), block.size(), LearnKind::kWord, u"beta"));
+  block[16 + 2 + 2 * 5] = 200;  // "xy" becomes a record of an unknown kind
+  const std::vector<LearnEvent> events = TakeLearnEvents(block.data(), block.size());
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].word, u"alpha");
+  EXPECT_EQ(events[1].word, u"beta");
+}
+
 TEST(LearnInbox, DamagedRecordsEndTheReadingAndNothingOutsideIsRead) {
   std::mt19937 random(3);
   for (int round = 0; round < 3000; ++round) {

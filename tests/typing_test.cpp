@@ -3,6 +3,8 @@
 // after every key through its trace.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 // after windows.h
 #include <commctrl.h>
 
@@ -436,6 +438,19 @@ TEST_F(TypingTest, ThreadFocusRecoversAFailedActivation) {
   EXPECT_TRUE(Has(trace->rest, "item 2 menu 0 English checked"));
 }
 
+// The processes this test started (its hosts): windows of any other process, another test's among
+// them, are none of its business.
+bool StartedHere(DWORD process) {
+  const platform::win32::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == process) return entry.th32ParentProcessID == GetCurrentProcessId();
+  }
+  return false;
+}
+
 BOOL CALLBACK CollectOtherCandidateWindow(HWND hwnd, LPARAM found) {
   DWORD process = 0;
   GetWindowThreadProcessId(hwnd, &process);
@@ -443,13 +458,14 @@ BOOL CALLBACK CollectOtherCandidateWindow(HWND hwnd, LPARAM found) {
   GetClassNameW(hwnd, name, 64);
   const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE), ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
   if (process != GetCurrentProcessId() && wcsncmp(name, L"Quillet.", 8) == 0 && (style & WS_POPUP) &&
-      (ex & WS_EX_TOOLWINDOW) && IsWindowVisible(hwnd)) {
+      (ex & WS_EX_TOOLWINDOW) && IsWindowVisible(hwnd) && StartedHere(process)) {
     reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
   }
   return TRUE;
 }
 
-// The candidate windows that other processes show: top-level tool popups of a Quillet window class.
+// The candidate windows that the hosts this test started show: top-level tool popups of a Quillet
+// window class.
 std::vector<HWND> OtherCandidateWindows() {
   std::vector<HWND> found;
   EnumWindows(CollectOtherCandidateWindow, reinterpret_cast<LPARAM>(&found));
