@@ -508,7 +508,10 @@ void Host::WaitForEvent(const std::u16string& name) {
   }
   const DWORD until = GetTickCount() + 120000;
   for (LONG left; (left = static_cast<LONG>(until - GetTickCount())) > 0 && !quit_;) {
-    const DWORD woke = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+    // Input already in the queue counts too: a message seen but not taken (a screen reader's request
+    // among them) must not wait for the event.
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(1, &event, static_cast<DWORD>(left), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woke != WAIT_OBJECT_0 + 1) break;
     Pump();
   }
