@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -24,5 +25,17 @@ std::vector<uint8_t> BuildPartImage(const PartMagic& magic, const std::vector<co
 // Each listed position's part as a span inside the image ({nullptr, 0} for none); empty when the image
 // is not one of `magic` or its table does not fit in it.
 std::vector<std::pair<const uint8_t*, size_t>> ReadPartImage(const PartMagic& magic, const uint8_t* image, size_t size);
+
+// Each listed position's part read as a View (View::FromBytes); none where a part is missing or not one.
+template <typename View>
+std::vector<std::optional<View>> ReadPartViews(const PartMagic& magic, const uint8_t* image, size_t size) {
+  const auto parts = ReadPartImage(magic, image, size);
+  std::vector<std::optional<View>> views(parts.size());
+  for (size_t i = 0; i < parts.size(); ++i) {
+    View view;
+    if (parts[i].first != nullptr && View::FromBytes(parts[i].first, parts[i].second, &view)) views[i] = view;
+  }
+  return views;
+}
 
 }  // namespace quillet

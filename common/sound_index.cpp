@@ -57,15 +57,7 @@ std::vector<uint8_t> EncodeSoundImage(const std::vector<const std::vector<uint8_
 }
 
 std::vector<std::optional<SoundIndexView>> ReadSoundImage(const uint8_t* image, size_t size) {
-  const auto parts = ReadPartImage(kImageMagic, image, size);
-  std::vector<std::optional<SoundIndexView>> views(parts.size());
-  for (size_t i = 0; i < parts.size(); ++i) {
-    SoundIndexView view;
-    if (parts[i].first != nullptr && SoundIndexView::FromBytes(parts[i].first, parts[i].second, &view)) {
-      views[i] = view;
-    }
-  }
-  return views;
+  return ReadPartViews<SoundIndexView>(kImageMagic, image, size);
 }
 
 }  // namespace quillet

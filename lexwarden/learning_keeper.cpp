@@ -98,15 +98,8 @@ bool LearningKeeper::StepFile() {
 }
 
 void LearningKeeper::WriteFileProgress() {
-  LearnFileProgress p;
+  LearnFileProgress p = file_learning_.progress();
   p.ticket = fileTicket_;
-  p.state = file_learning_.finished() ? LearnFileState::kDone : LearnFileState::kLearning;
-  p.result = file_learning_.result();
-  p.osError = file_learning_.osError();
-  p.words = file_learning_.words();
-  p.sentences = file_learning_.sentences();
-  p.done = file_learning_.done();
-  p.total = file_learning_.total();
   WriteProgress(p);
 }
 

@@ -28,52 +28,50 @@ LearnFileResult TextFileLearning::Open(const std::u16string& path) {
   raw_.clear();
   text_.clear();
   highSurrogate_ = 0;
-  finished_ = false;
   sentenceHasWord_ = false;
-  result_ = LearnFileResult::kLearned;
-  osError_ = words_ = sentences_ = 0;
-  done_ = total_ = 0;
+  progress_ = LearnFileProgress{};
+  progress_.state = LearnFileState::kLearning;
   learner_.EndSentence();
   if (platform::IsNetworkPath(path)) {
     Finish(LearnFileResult::kNetworkPath);
   } else if (platform::OsError e = 0; !file_.OpenReadNoWait(path, &e)) {
-    osError_ = e;
+    progress_.osError = e;
     Finish(LearnFileResult::kCannotOpen);
   } else if (!file_.IsRegular()) {
     Finish(LearnFileResult::kNotAFile);
-  } else if (!file_.Size(&total_, &e)) {
-    osError_ = e;
+  } else if (!file_.Size(&progress_.total, &e)) {
+    progress_.osError = e;
     Finish(LearnFileResult::kReadFailed);
-  } else if (total_ > kMaxLearnFileBytes) {
+  } else if (progress_.total > kMaxLearnFileBytes) {
     Finish(LearnFileResult::kTooLarge);
   }
-  return result_;
+  return progress_.result;
 }
 
 void TextFileLearning::Finish(LearnFileResult result) {
-  if (finished_) return;
-  finished_ = true;
-  result_ = result;
+  if (finished()) return;
+  progress_.state = LearnFileState::kDone;
+  progress_.result = result;
   file_.Close();
   raw_.clear();
   text_.clear();
 }
 
 bool TextFileLearning::Step(size_t bytes) {
-  if (finished_) return false;
+  if (finished()) return false;
   const size_t before = raw_.size();
   raw_.resize(before + bytes);
   size_t read = 0;
   platform::OsError e = 0;
   if (!file_.Read(raw_.data() + before, bytes, &read, &e)) {
-    osError_ = e;
+    progress_.osError = e;
     Finish(LearnFileResult::kReadFailed);
     return false;
   }
   raw_.resize(before + read);
-  done_ += read;
+  progress_.done += read;
   // The file may have grown since its size was taken.
-  if (done_ > kMaxLearnFileBytes) {
+  if (progress_.done > kMaxLearnFileBytes) {
     Finish(LearnFileResult::kTooLarge);
     return false;
   }
@@ -84,7 +82,7 @@ bool TextFileLearning::Step(size_t bytes) {
   }
   Learn(last);
   if (last) {
-    if (done_ > total_) total_ = done_;
+    if (progress_.done > progress_.total) progress_.total = progress_.done;
     Finish(LearnFileResult::kLearned);
     return false;
   }
@@ -207,18 +205,18 @@ void TextFileLearning::Learn(bool last) {
       piece,
       [&](std::u16string_view word) {
         if (LearnedStore::IsLearnable(word)) {
-          ++words_;
+          ++progress_.words;
           sentenceHasWord_ = true;
         }
         learner_.Write(word);
       },
       [&] {
-        if (sentenceHasWord_) ++sentences_;
+        if (sentenceHasWord_) ++progress_.sentences;
         sentenceHasWord_ = false;
         learner_.EndSentence();
       });
   if (last && sentenceHasWord_) {
-    ++sentences_;
+    ++progress_.sentences;
     sentenceHasWord_ = false;
     learner_.EndSentence();
   }
@@ -231,10 +229,11 @@ LearnFileResult LearnWholeFile(const std::u16string& path, LearnedStore* store, 
     while (learning.Step(TextFileLearning::kStepBytes * 16)) {
     }
   }
-  *words = learning.words();
-  *sentences = learning.sentences();
-  *osError = learning.osError();
-  return learning.result();
+  const LearnFileProgress& p = learning.progress();
+  *words = p.words;
+  *sentences = p.sentences;
+  *osError = p.osError;
+  return p.result;
 }
 
 }  // namespace quillet

@@ -28,20 +28,17 @@ class TextFileLearning {
   explicit TextFileLearning(LearnedStore* store) : learner_(store) {}
 
   // Opens the file; kLearned when it can be read (then Step until it returns false), else why not
-  // (osError() where the OS said).
+  // (progress().osError where the OS said).
   LearnFileResult Open(const std::u16string& path);
-  // Reads and learns up to `bytes` more; false when the file is finished or failed (result()).
+  // Reads and learns up to `bytes` more; false when the file is finished or failed (progress().result).
   bool Step(size_t bytes = kStepBytes);
-  // Stops: what was learned stays learned; result() is kCancelled.
+  // Stops: what was learned stays learned; the result is kCancelled.
   void Cancel() { Finish(LearnFileResult::kCancelled); }
 
-  bool finished() const { return finished_; }
-  LearnFileResult result() const { return result_; }
-  uint32_t osError() const { return osError_; }
-  uint32_t words() const { return words_; }
-  uint32_t sentences() const { return sentences_; }
-  uint64_t done() const { return done_; }
-  uint64_t total() const { return total_; }
+  bool finished() const { return progress_.state == LearnFileState::kDone; }
+  // How far it got: learning or done, the result, the counts and the bytes read of the file's size
+  // (no ticket: that is the loader's).
+  const LearnFileProgress& progress() const { return progress_; }
 
  private:
   enum class Encoding { kUnknown, kUtf8, kUtf16Le, kUtf16Be };
@@ -58,14 +55,8 @@ class TextFileLearning {
   std::vector<uint8_t> raw_;
   std::u16string text_;
   char16_t highSurrogate_ = 0;
-  bool finished_ = true;
   bool sentenceHasWord_ = false;
-  LearnFileResult result_ = LearnFileResult::kLearned;
-  uint32_t osError_ = 0;
-  uint32_t words_ = 0;
-  uint32_t sentences_ = 0;
-  uint64_t done_ = 0;
-  uint64_t total_ = 0;
+  LearnFileProgress progress_{0, LearnFileState::kDone};
 };
 
 // A whole file at once (lexforge learn --history, tests).

@@ -44,9 +44,9 @@ Learned LearnBytes(const TempFolder& folder, const std::vector<uint8_t>& bytes, 
   l.result = learning.Open(path);
   while (learning.Step(step)) {
   }
-  l.result = learning.result();
-  l.words = learning.words();
-  l.sentences = learning.sentences();
+  l.result = learning.progress().result;
+  l.words = learning.progress().words;
+  l.sentences = learning.progress().sentences;
   return l;
 }
 
@@ -106,7 +106,7 @@ TEST(TextFileLearning, FilesThatAreNotTextOrNotThereGiveAClearResult) {
   EXPECT_EQ(LearnBytes(folder, Utf16(std::u16string(u"ab\0cd", 5), true), 64).result, LearnFileResult::kNotText);
   TextFileLearning learning(&store);
   EXPECT_EQ(learning.Open(folder.File(u"missing.txt")), LearnFileResult::kCannotOpen);
-  EXPECT_NE(learning.osError(), 0u);
+  EXPECT_NE(learning.progress().osError, 0u);
   EXPECT_FALSE(learning.Step());
   EXPECT_EQ(learning.Open(u"//server/share/notes.txt"), LearnFileResult::kNetworkPath);
   EXPECT_EQ(learning.Open(std::u16string(5000, u'a')), LearnFileResult::kCannotOpen) << "a path too long";
@@ -133,13 +133,13 @@ TEST(TextFileLearning, CancelStopsAndKeepsWhatWasLearned) {
   LearnedStore store;
   TextFileLearning learning(&store);
   ASSERT_EQ(learning.Open(path), LearnFileResult::kLearned);
-  EXPECT_EQ(learning.total(), text.size());
+  EXPECT_EQ(learning.progress().total, text.size());
   ASSERT_TRUE(learning.Step(1000));
   learning.Cancel();
   EXPECT_TRUE(learning.finished());
-  EXPECT_EQ(learning.result(), LearnFileResult::kCancelled);
+  EXPECT_EQ(learning.progress().result, LearnFileResult::kCancelled);
   EXPECT_FALSE(learning.Step());
-  EXPECT_LT(learning.done(), learning.total());
+  EXPECT_LT(learning.progress().done, learning.progress().total);
   EXPECT_GT(store.size(), 0u);
 }
 

@@ -1,4 +1,4 @@
-// The host's side of message_flood (platform/win32/message_flood.cpp): the canary region that no
+// The host's side of message_flood (platform/win32/message_flood_test_helper.cpp): the canary region that no
 // message from another process may write, and a run of the flood against one of our windows.
 #pragma once
 

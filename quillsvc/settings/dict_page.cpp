@@ -13,15 +13,6 @@ namespace {
 
 constexpr size_t kChooserChars = 260;
 
-void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = const_cast<wchar_t*>(text);
-  column.cx = width;
-  column.iSubItem = index;
-  SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
-}
-
 }  // namespace
 
 CDictPage::CDictPage(std::u16string_view title, SettingsView record, ICallbackPropertyPage* sheet,
@@ -36,8 +27,8 @@ void CDictPage::Changed(bool changed) {
 
 void CDictPage::OnInitPage() {
   HWND list = Item(IDC_DICT_LIST);
-  InsertColumn(list, 0, L"Name", 100);
-  InsertColumn(list, 1, L"Path", 300);
+  settings::InsertColumn(list, 0, L"Name", 100);
+  settings::InsertColumn(list, 1, L"Path", 300);
   for (size_t i = 0; i < model_.count(); ++i) {
     settings::InsertItem(list, static_cast<int>(i), model_.Name(i));
     settings::SetItemText(list, static_cast<int>(i), 1, model_.StoredPath(i));

@@ -45,6 +45,15 @@ void SelectItem(HWND list, int index) {
   SendMessageW(list, LVM_ENSUREVISIBLE, index, FALSE);
 }
 
+void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = const_cast<wchar_t*>(text);
+  column.cx = width;
+  column.iSubItem = index;
+  SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+}
+
 void SetItemText(HWND list, int item, int column, const std::u16string& text) {
   std::wstring wide = ToWide(text);
   LVITEMW lv{};

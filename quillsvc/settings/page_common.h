@@ -62,6 +62,7 @@ int SelectedItem(HWND list);
 void SelectItem(HWND list, int index);
 void SetItemText(HWND list, int item, int column, const std::u16string& text);
 int InsertItem(HWND list, int index, const std::u16string& text);
+void InsertColumn(HWND list, int index, const wchar_t* text, int width);
 
 // Replaces a drop-down list's entries.
 void FillCombo(HWND combo, const std::vector<std::u16string>& entries);

@@ -3,24 +3,12 @@
 #include "quillsvc/settings/page_common.h"
 
 namespace quillet {
-namespace {
-
-void InsertColumn(HWND list, int index, const wchar_t* text, int width) {
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = const_cast<wchar_t*>(text);
-  column.cx = width;
-  column.iSubItem = index;
-  SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
-}
-
-}  // namespace
 
 void CProgramsPage::OnInitPage() {
   HWND list = Item(IDC_PROGRAMS_LIST);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  InsertColumn(list, 0, L"Program", 220);
-  InsertColumn(list, 1, L"Rule", 170);
+  settings::InsertColumn(list, 0, L"Program", 220);
+  settings::InsertColumn(list, 1, L"Rule", 170);
   settings::FillCombo(Item(IDC_PROGRAMS_RULE), settings::ProgramsPageModel::RuleChoices());
   settings::SelectCombo(Item(IDC_PROGRAMS_RULE), 0);
   LimitText(IDC_PROGRAMS_NAME, 260);  // a path may be pasted: its file name is taken
