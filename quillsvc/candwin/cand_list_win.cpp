@@ -89,6 +89,12 @@ void CCandListWin::SetDrawnHere(bool drawn) {
   if (shown_) ShowWindowNow(drawn);
 }
 
+bool CCandListWin::ServesAgain(HWND owner, int activeTab) const {
+  const int tab = core_.SelectedTab();
+  return hwnd() != nullptr && ::IsWindow(hwnd()) && ::GetWindow(hwnd(), GW_OWNER) == owner &&
+         (tab < 0 || tab == activeTab);
+}
+
 winui::WindowClassInfo CCandListWin::GetWndClassInfo() {
   return {CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_DROPSHADOW, COLOR_WINDOW + 1, IDC_ARROW};
 }

@@ -14,8 +14,8 @@
 // owned by one stays above it. The window shows itself only without activation. Screen readers read
 // it through the accessibility interfaces Windows offers (WM_GETOBJECT), whose calls from other
 // threads come to it by a message that carries a cookie, never an address; nothing else reaches it
-// from outside: it is bound to this object alone, and refuses WM_CLOSE and system commands (it lives
-// and dies with the composition, not by another program's word).
+// from outside: it is bound to this object alone, and refuses WM_CLOSE and system commands (the text
+// service ends it, not another program).
 #pragma once
 
 #include <cstddef>
@@ -95,6 +95,10 @@ class CCandListWin : public winui::CWindowImpl<CCandListWin, CandListWinTraits>,
   // Stores the composition's extent (screen pixels), lays the window out at the DPI of the monitor
   // that holds it, and moves the window next to it.
   void PlaceBy(const RectI& extent) override;
+
+  // Whether this window, hidden since its composition ended, can serve the next one: it still exists
+  // (an owner's end takes its owned windows along), is owned by `owner` and shows `activeTab`.
+  bool ServesAgain(HWND owner, int activeTab) const;
 
   // A window whose caret decides the placement instead of the extent; null for none.
   void SetDocumentWindow(HWND hwnd) { documentWindow_ = hwnd; }

@@ -1,6 +1,9 @@
-// The candidate window the text service owns from the first key of a composition to its end, its
-// clicks, and the edit sessions that carry out what an application that draws the list chooses (the
-// element itself is CandidateListOwner's).
+// The candidate window the text service owns from the first key of a composition to its end (then
+// kept hidden for the next one while the thread has the focus), its clicks, and the edit sessions
+// that carry out what an application that draws the list chooses (the element itself is
+// CandidateListOwner's).
+#include <algorithm>
+
 #include "quillsvc/com/com_boundary.h"
 #include "quillsvc/service/edit_sessions.h"
 #include "quillsvc/service/text_service_impl.h"
@@ -27,22 +30,33 @@ HWND OwnerWindow(ITfContext* context) {
 CandidateWindow* CQuillsvc::candidateWindow() { return window_.get(); }
 
 CandidateWindow* CQuillsvc::NewCandidateWindow(int activeTab) {
-  DestroyCandidateWindow();
+  CloseCandidateWindow();
   const TabSourceSet& tabs = controller_.tabs();
-  // The window reads the published settings in place; without them (no focus) there is nothing to
-  // show. They stay until the tab set takes up a new publication, which it does only after this
-  // window has gone (a new window for each composition).
-  if (tabs.settingsRecord() == nullptr) return nullptr;
+  // Without published settings (no focus) there is nothing to show.
+  const uint8_t* settings = tabs.settingsRecord();
+  if (settings == nullptr) return nullptr;
   const ComPtr<ITfContext> context = CompositionContext();
-  window_ =
-      CCandListWin::Create(tabs.settingsRecord(), tabs.settingsSize(), this, activeTab, OwnerWindow(context.Get()));
-  if (window_ == nullptr) return nullptr;
-  window_->SetObserver(&candidateList_);
+  const HWND owner = OwnerWindow(context.Get());
+  const bool sameSettings = windowSettings_.size() == tabs.settingsSize() &&
+                            std::equal(windowSettings_.begin(), windowSettings_.end(), settings);
+  if (keptWindow_ && sameSettings && keptWindow_->ServesAgain(owner, activeTab)) {
+    window_ = std::move(keptWindow_);
+  } else {
+    keptWindow_.reset();
+    windowSettings_.assign(settings, settings + tabs.settingsSize());
+    window_ = CCandListWin::Create(windowSettings_.data(), windowSettings_.size(), this, activeTab, owner);
+    if (window_ == nullptr) return nullptr;
+    window_->SetObserver(&candidateList_);
+  }
   window_->SetDocumentWindow(CaretPlacedWindow(context.Get()));
   return window_.get();
 }
 
-void CQuillsvc::DestroyCandidateWindow() { window_.reset(); }
+void CQuillsvc::CloseCandidateWindow() {
+  if (!window_) return;
+  window_->Hide();
+  keptWindow_ = std::move(window_);
+}
 
 // The candidate window's clicks.
 

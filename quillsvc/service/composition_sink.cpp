@@ -13,7 +13,7 @@ HRESULT CQuillsvc::OnCompositionTerminated(TfEditCookie, ITfComposition*) {
   return ComBoundary([&] {
     controller_.composition().OnTerminated();
     compositionContext_.Reset();
-    DestroyCandidateWindow();
+    CloseCandidateWindow();
     return S_OK;
   });
 }
@@ -37,7 +37,7 @@ void CQuillsvc::EndCompositionAsync() {
                      TF_ES_ASYNCDONTCARE | TF_ES_READWRITE);
     }
   }
-  DestroyCandidateWindow();
+  CloseCandidateWindow();
 }
 
 void CQuillsvc::HandleKeyInSession(ITfContext* context, TfEditCookie cookie, uint32_t key) {

@@ -25,7 +25,7 @@ bool InputController::TestKeyDown(uint32_t virtualKey) {
     const KeyAction action = LookUpKey(virtualKey, host_.IsKeyHeld(vk::kShift)).action;
     if (action == KeyAction::SelectByNumber || action == KeyAction::SelectHighlighted) return true;
     nextWords_ = false;
-    host_.DestroyCandidateWindow();
+    host_.CloseCandidateWindow();
     return false;
   }
   return virtualKey != vk::kShift && composition_.HasComposition();
@@ -75,7 +75,7 @@ void InputController::HandleKey(EditContext& context, uint32_t virtualKey) {
       InsertChar(context, key.value);
       break;
     case KeyAction::CommitWithChar:
-      host_.DestroyCandidateWindow();
+      host_.CloseCandidateWindow();
       InsertChar(context, key.value);
       NoteWritten(composition_.text());
       composition_.EndComposition(context);
@@ -126,7 +126,7 @@ void InputController::CreateCandidateWindow(EditContext& context) {
   nextWords_ = false;  // a window of its own for the composition
   // Every new window sees the settings as they are now; the old one, which reads the old ones, goes
   // first.
-  host_.DestroyCandidateWindow();
+  host_.CloseCandidateWindow();
   TakeUpPublications();
   std::unique_ptr<TextRange> range;
   if (composition_.GetRange(context, &range) != EditStatus::kOk) return;
@@ -207,23 +207,23 @@ bool InputController::HandleNextWordKey(EditContext& context, uint32_t virtualKe
   nextWords_ = false;
   if (key.action == KeyAction::TypeLetter) {
     // A letter starts the next word after its space, narrowed by the context as typing does.
-    host_.DestroyCandidateWindow();
+    host_.CloseCandidateWindow();
     InsertText(context, u" ");
     return false;
   }
   if (key.action != KeyAction::SelectByNumber && key.action != KeyAction::SelectHighlighted) {
-    host_.DestroyCandidateWindow();
+    host_.CloseCandidateWindow();
     return false;
   }
   const int row = key.action == KeyAction::SelectByNumber ? key.value : window->SelectedRow();
   const std::u16string word = row < 0 ? std::u16string() : tabs_.CommitText(static_cast<size_t>(row));
   if (word.empty() || InsertText(context, u" " + word) != EditStatus::kOk) {
-    host_.DestroyCandidateWindow();
+    host_.CloseCandidateWindow();
     return true;
   }
   speaker_.OnInserted(word);
   NoteWritten(word);
-  if (!ShowNextWords(word)) host_.DestroyCandidateWindow();
+  if (!ShowNextWords(word)) host_.CloseCandidateWindow();
   return true;
 }
 
@@ -246,7 +246,7 @@ void InputController::NoteWritten(std::u16string_view text) {
 void InputController::Finish(EditContext& context) {
   NoteWritten(composition_.text());
   composition_.EndComposition(context);
-  host_.DestroyCandidateWindow();
+  host_.CloseCandidateWindow();
 }
 
 void InputController::ShowTab(int index) {
@@ -281,7 +281,7 @@ void InputController::Select(EditContext& context, int row, CaseRule rule) {
     NoteWritten(composition_.text());
     const std::u16string picked = composition_.text();
     composition_.EndComposition(context);
-    if (!ShowNextWords(picked)) host_.DestroyCandidateWindow();
+    if (!ShowNextWords(picked)) host_.CloseCandidateWindow();
     return;
   }
   if (link < 0 || window == nullptr) {
@@ -354,7 +354,7 @@ void InputController::OnCharAppended(EditContext&, char16_t c) {
 
 void InputController::OnCharDeleted(EditContext&, std::u16string_view text) {
   if (text.empty()) {
-    host_.DestroyCandidateWindow();
+    host_.CloseCandidateWindow();
     return;
   }
   CandidateWindow* window = host_.candidateWindow();
@@ -446,7 +446,7 @@ Result InputController::OpenPublications() {
 
 void InputController::ClosePublications() {
   // The window reads the published settings in place: it goes before they do.
-  host_.DestroyCandidateWindow();
+  host_.CloseCandidateWindow();
   nextWords_ = false;
   tabs_.Clear();
   published_.Close();

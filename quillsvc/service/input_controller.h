@@ -13,7 +13,7 @@
 //     IWidgetMouseEventCallback (candidate window) OnTabClicked, OnItemClicked, OnListScrolled,
 //                                                  OnTabScrolled, OnMouseEvent
 //     the end-composition edit session             composition().EndComposition(context)
-//     ITfCompositionSink::OnCompositionTerminated  composition().OnTerminated(), then destroy the window
+//     ITfCompositionSink::OnCompositionTerminated  composition().OnTerminated(), then close the window
 //     ITfTextEditSink::OnEndEdit                   composition().IsSelectionInside(context, selection)
 //     ITfTextLayoutSink::OnLayoutChange            PlaceCandidateWindow(context), in a read-only session
 //     activation and thread focus                  OpenPublications() / ClosePublications(),
@@ -77,12 +77,14 @@ class InputHost {
 
   // The candidate window now, or nullptr. The host owns it.
   virtual CandidateWindow* candidateWindow() = 0;
-  // Creates the candidate window hidden, with its widgets built for `activeTab` within
-  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight. Any window there is destroyed already.
-  // nullptr when it could not be made.
+  // The candidate window for a new composition, hidden, with its widgets built for `activeTab` within
+  // kCandidateWindowMaxWidth by kCandidateWindowMaxHeight, for the settings as they are now (made
+  // anew, or the last composition's when nothing it was made from changed). Any window there is
+  // closed first. nullptr when it could not be made.
   virtual CandidateWindow* NewCandidateWindow(int activeTab) = 0;
-  // Destroys the candidate window if there is one.
-  virtual void DestroyCandidateWindow() = 0;
+  // The candidate window goes, if there is one (hidden; the host may keep it for the next
+  // composition).
+  virtual void CloseCandidateWindow() = 0;
   // Queues one key-down of `virtualKey` as if typed (SendInput); it comes back through the key sink.
   virtual void SendKeyDown(uint32_t virtualKey) = 0;
 
@@ -189,7 +191,7 @@ class InputController final : private ICompositionCallback {
   // Ctrl+Space (no other modifier) while it is the toggle key.
   bool IsToggleChord(uint32_t virtualKey);
   void ToggleOpen(EditContext& context);
-  // Ends the composition (its text stays) and destroys the candidate window.
+  // Ends the composition (its text stays) and closes the candidate window.
   void Finish(EditContext& context);
   // Makes `index` the shown tab when it names a source.
   void ShowTab(int index);

@@ -111,7 +111,7 @@ class FakeHost final : public InputHost {
     window = std::make_unique<CoreWindow>(*core, core->tabs(), activeTab);
     return window.get();
   }
-  void DestroyCandidateWindow() override { window.reset(); }
+  void CloseCandidateWindow() override { window.reset(); }
   void SendKeyDown(uint32_t key) override { sentKeys.push_back(key); }
 
   InputController* core = nullptr;
@@ -1031,7 +1031,7 @@ TEST_F(InputControllerTest, ARandomSessionKeepsDocumentAndCompositionInStep) {
     } else {
       // Focus lost: the shell ends the composition in a session of its own and drops the window.
       core_.composition().EndComposition(doc_);
-      host_.DestroyCandidateWindow();
+      host_.CloseCandidateWindow();
     }
     SCOPED_TRACE(step);
     ASSERT_LE(doc_.liveCompositions, 1);

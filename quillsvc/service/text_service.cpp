@@ -151,6 +151,7 @@ HRESULT CQuillsvc::Deactivate() {
   threadMgr_.Reset();
   clientId_ = TF_CLIENTID_NULL;
   controller_.ClosePublications();
+  keptWindow_.reset();
   controller_.EndActivation();
   controller_.speaker().DropVoice();
   SetErrorCode(Result::kSuccess);

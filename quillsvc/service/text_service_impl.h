@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ipc/loader_link.h"
 #include "quillsvc/candwin/cand_list_win.h"
@@ -112,7 +113,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   bool IsOpenNow();
   // Refused (E_FAIL) for true while the error code is nonzero.
   HRESULT SetOpenState(bool open);
-  // Ends the composition (its text stays) through an asynchronous edit session and destroys the
+  // Ends the composition (its text stays) through an asynchronous edit session and closes the
   // candidate window.
   void EndCompositionAsync();
   // The context the composition lives in, else the focused one; null for none.
@@ -159,7 +160,7 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   std::u16string_view ProgramName() override;
   CandidateWindow* candidateWindow() override;
   CandidateWindow* NewCandidateWindow(int activeTab) override;
-  void DestroyCandidateWindow() override;
+  void CloseCandidateWindow() override;
   void SendKeyDown(uint32_t virtualKey) override;
 
   // IWidgetMouseEventCallback (the candidate window's clicks)
@@ -187,7 +188,13 @@ class CQuillsvc final : public ComObject<ModuleCount, ITfTextInputProcessor, ITf
   bool functionProviderAdvised_ = false;
   LangBarItemsOwner langBar_{*this};
   CandidateListOwner candidateList_{*this};
+  // The settings record the candidate window was made from, copied: a window kept between
+  // compositions outlives the publication it came from. Before the windows, which read it.
+  std::vector<uint8_t> windowSettings_;
   std::unique_ptr<CCandListWin> window_;  // after candidateList_, which observes it
+  // The last composition's window, hidden: the next composition shows it again rather than making
+  // one (which costs far more). Dropped with the publications, at focus loss and deactivation.
+  std::unique_ptr<CCandListWin> keptWindow_;
 };
 
 }  // namespace quillet

@@ -52,6 +52,7 @@ HRESULT CQuillsvc::OnKillThreadFocus() {
   return ComBoundary([&] {
     EndCompositionAsync();
     controller_.ClosePublications();
+    keptWindow_.reset();
     return S_OK;
   });
 }

@@ -282,8 +282,9 @@ class Host {
   void Interact();
   // With --keys: each token in turn (traced and timed when asked), then the messages they left.
   void Replay(const std::vector<KeyToken>& tokens);
-  // Ends the key's timing: the lookup it made and whether it opened a window of the DLL.
-  void TimeKey(size_t windowsBefore);
+  // Ends the key's timing: the lookup it made and whether it opened a window of the DLL; `label`
+  // names the key (the composition after it is added).
+  void TimeKey(size_t windowsBefore, const std::string& label);
   // With --keys, at the end: the snapshot, the reports asked for and the picture.
   void Report();
   void Pump();
@@ -581,7 +582,7 @@ Snapshot Host::Take() const {
   snapshot.caret = doc.Caret();
   snapshot.composition = context_->CompositionSpan();
   const std::vector<HWND> windows = DllWindows(dll_);
-  snapshot.candidates = windows.empty() ? CandidateState::kNone : CandidateState::kHidden;
+  snapshot.candidates = windows.empty() || !snapshot.composition ? CandidateState::kNone : CandidateState::kHidden;
   for (HWND hwnd : windows) {
     if (IsWindowVisible(hwnd)) snapshot.candidates = CandidateState::kVisible;
   }
@@ -777,7 +778,7 @@ void Host::Replay(const std::vector<KeyToken>& tokens) {
     eaten_ = 0;
     const size_t windows = options_.timing ? DllWindows(dll_).size() : 0;
     RunToken(token);
-    if (options_.timing) TimeKey(windows);
+    if (options_.timing) TimeKey(windows, ToUtf8(token.label));
     if (options_.trace) {
       Print("key " + ToUtf8(token.label) + (eaten_ > 0 ? " eaten\n" : " passed\n") + FormatSnapshot(Take()));
     }
@@ -786,14 +787,12 @@ void Host::Replay(const std::vector<KeyToken>& tokens) {
   Pump();
 }
 
-void Host::TimeKey(size_t windowsBefore) {
-  double lookup = -1;
-  if (const auto span = context_->CompositionSpan()) {
-    lookup = replay_->Follow(context_->Doc().Text().substr(span->first, span->second - span->first));
-  } else {
-    replay_->Follow(std::u16string());
-  }
-  Timing::Get().EndKey(lookup, DllWindows(dll_).size() > windowsBefore);
+void Host::TimeKey(size_t windowsBefore, const std::string& label) {
+  const auto span = context_->CompositionSpan();
+  const std::u16string composition =
+      span ? context_->Doc().Text().substr(span->first, span->second - span->first) : std::u16string();
+  const double lookup = replay_->Follow(composition);
+  Timing::Get().EndKey(lookup, DllWindows(dll_).size() > windowsBefore, "'" + label + "' " + ToUtf8(composition));
 }
 
 void Host::Report() {

@@ -8,6 +8,8 @@
 
 namespace quillet::tsfhost {
 
+// Hidden: the text service has a candidate window for the composition open, not shown; none: no
+// composition window (a window kept hidden between compositions counts as none).
 enum class CandidateState { kNone, kHidden, kVisible };
 
 struct Snapshot {

@@ -31,12 +31,13 @@ class Timing {
   // A key starts (its message was taken from the queue) and ends (everything it caused is done: the
   // time of the last zone left since then is its end). EndKey adds it to the figures when anything
   // but the host ran for it; `lookupMicroseconds` is the time of its lookup, negative for none, and
-  // `windowMade` says that it made the candidate window (the first key of a composition).
+  // `windowMade` says that it made the candidate window, and `label` names the key in the report.
   void StartKey();
-  void EndKey(double lookupMicroseconds, bool windowMade);
+  void EndKey(double lookupMicroseconds, bool windowMade, const std::string& label = std::string());
 
   // Median and 99th percentile of every column over the keys measured, one line each: for all keys,
-  // for those typed into a composition that had its window, and for those that made the window.
+  // for those typed into a composition that had its window, and for those that made the window; then
+  // the slowest hundredth of the typing keys by the text service's own time, each with its label.
   std::string Report() const;
 
   // The exclusive microseconds of each zone since StartKey (for tests).
@@ -54,6 +55,7 @@ class Timing {
   bool inKey_ = false;
   // Per key: key-to-done, service, framework, paint, lookup (microseconds), window made (0 or 1).
   std::vector<std::array<double, 6>> keys_;
+  std::vector<std::string> labels_;
 };
 
 class ZoneScope {
