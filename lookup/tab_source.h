@@ -138,8 +138,9 @@ class TabSource {
   // Adds to `matches` the words picked before as corrections of the prefix.
   void LearnedMistakes(const DictionaryView& view, const LearnedView& learned,
                        std::vector<ForgivingMatch>* matches) const;
-  // The words of up to `count` forgiven matches, cheapest mistakes first.
-  std::vector<ForgivingMatch> Forgiven(const DictionaryView& view, size_t count, const SoundIndexView* sounds) const;
+  // The query for up to `count` corrections of the prefix; `besideExact`: dictionary words begin
+  // with it.
+  ForgivingQuery CorrectionsQuery(size_t count, bool besideExact, const SoundIndexView* sounds) const;
 
   std::unique_ptr<DictionaryAccess> access_;
   uint16_t minWordLength_;

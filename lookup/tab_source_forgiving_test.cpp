@@ -1,6 +1,6 @@
 // A forgiving tab's first page: exact matches and forgiven words mixed by their cost in context plus
-// the mistake's, or filled up by mistake cost in dictionary order; the pages after it; typing on after
-// nothing exact is left.
+// the mistake's, or filled up by mistake cost in dictionary order (only the likelier mistakes beside
+// exact words); the pages after it; typing on after nothing exact is left.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include "common/rank_view.h"
 #include "lookup/forgiving.h"
 #include "lookup/lookup_testing.h"
+#include "lookup/mistake_costs.h"
 #include "lookup/sound_key.h"
 #include "lookup/tab_source.h"
 
@@ -52,17 +53,28 @@ TEST(ForgivingSource, DictionaryOrderFillsTheFirstPageAfterTheExactMatchesByMist
   auto source = testing::MakeSource(image, 0);
   source->SetForgiving(true);
 
+  // `rows` filled up with the cheapest corrections of `typed` up to `maxCost`.
+  const auto filled = [&](std::vector<Row> rows, std::u16string_view typed, uint32_t maxCost) {
+    ForgivingQuery query;
+    query.typed = typed;
+    query.maxResults = TabSource::kPageSize - rows.size();
+    query.forgivenOnly = true;
+    query.maxCost = maxCost;
+    for (const ForgivingMatch& m : ForgivingMatches(view, query)) rows.push_back({kWords[m.entry], true});
+    return rows;
+  };
+  // Beside exact words only the likelier mistakes.
   source->SetPrefix(u"bec");
-  ForgivingQuery query;
-  query.typed = u"bec";
-  query.maxResults = 8;
-  query.forgivenOnly = true;
-  std::vector<Row> want{{u"because", false}, {u"become", false}};
-  for (const ForgivingMatch& m : ForgivingMatches(view, query)) want.push_back({kWords[m.entry], true});
+  const std::vector<Row> want = filled({{u"because", false}, {u"become", false}}, u"bec", kMistakeCosts.ceiling / 2);
   ASSERT_GT(want.size(), 2u);
   EXPECT_EQ(Rows(*source), want);
   EXPECT_EQ(source->NextPage(), 0u);
   EXPECT_EQ(Typed(*source, u"bec"), want);
+  // Without them the dearer ones too.
+  const std::vector<Row> dear = filled({}, u"bwc", kUsualCeiling);
+  ASSERT_GT(dear.size(), filled({}, u"bwc", kMistakeCosts.ceiling / 2).size());
+  source->SetPrefix(u"bwc");
+  EXPECT_EQ(Rows(*source), dear);
 
   // One letter is never forgiven, and a page the exact matches fill has no room.
   ASSERT_EQ(source->SetPrefix(u"b"), 7u);
