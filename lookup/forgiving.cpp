@@ -152,6 +152,13 @@ class Matcher {
     return heap_.size() >= k_;
   }
 
+  // The cost of the cheapest match found; kInf for none.
+  uint32_t Cheapest() const {
+    uint32_t v = kInf;
+    for (const Scored& s : heap_) v = std::min(v, s.cost);
+    return v;
+  }
+
   std::vector<Scored> Take() {
     std::sort_heap(heap_.begin(), heap_.end());
     return std::move(heap_);
@@ -441,11 +448,24 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
   ceiling = std::min(ceiling, kInf - 1);
   // Searches with a growing cost bound, from exact prefixes through half the ceiling to all of it: most
   // keystrokes find a full page of cheap matches in the first rounds and never walk the wide
-  // neighbourhood that expensive edits open. The results do not depend on the rounds.
+  // neighbourhood that expensive edits open; a round that found some narrows the next to the beam
+  // above the cheapest. The results do not depend on the rounds.
+  uint32_t searched = kInf;
   for (uint32_t bound : {uint32_t{0}, ceiling / 2, ceiling}) {
+    const uint32_t cheapest = searched == kInf ? kInf : matcher.Cheapest();
+    if (cheapest < kInf && query.beam != kNoMatch) {
+      bound = static_cast<uint32_t>(std::min<uint64_t>(bound, uint64_t{cheapest} + query.beam));
+      if (bound <= searched) break;
+    }
+    searched = bound;
     if (matcher.Search(bound)) break;
   }
-  for (const Scored& s : matcher.Take()) {
+  std::vector<Scored> found = matcher.Take();
+  if (query.beam != kNoMatch && !found.empty()) {
+    const uint64_t limit = uint64_t{found.front().cost} + query.beam;
+    found.erase(std::find_if(found.begin(), found.end(), [&](const Scored& s) { return s.cost > limit; }), found.end());
+  }
+  for (const Scored& s : found) {
     out.push_back({s.entry, s.cost, s.cost == 0, false, query.runs ? s.end : s.entry + 1, s.depth});
   }
 

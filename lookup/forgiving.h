@@ -46,6 +46,10 @@ struct ForgivingQuery {
   // Edits costing more than this are not forgiven. kUsualCeiling: what all but 1% of real
   // misspellings within two edits cost (lookup/mistake_cost_table.cpp); kNoMatch: no limit.
   uint32_t maxCost = kUsualCeiling;
+  // Matches dearer than the cheapest one (with runs: run) by more than this are left out (kNoMatch:
+  // none are; sound-alike words stay): a mistake that much less likely than another reading of the same
+  // letters is hardly what was meant, and not looking for it keeps the search narrow.
+  uint32_t beam = kNoMatch;
   // Sound-alike whole words when given: an index made for this dictionary (the caller checks MadeFor
   // once per dictionary; an index for another entry count is ignored).
   const SoundIndexView* sounds = nullptr;

@@ -69,17 +69,25 @@ uint32_t ReferenceCost(const std::u16string& key, const std::u16string& typed, s
 
 // Every key compared: the cheapest `count`, the lower entry first on equal costs.
 std::vector<ForgivingMatch> Reference(const Dictionary& dict, const std::u16string& typed, size_t count,
-                                      uint16_t minWordLength, uint32_t maxCost, bool forgivenOnly = false) {
+                                      uint16_t minWordLength, uint32_t maxCost, bool forgivenOnly = false,
+                                      uint32_t beam = kNoMatch, bool runs = false) {
   const size_t edits = std::min<size_t>(2, typed.empty() ? 0 : typed.size() - 1);
   std::vector<ForgivingMatch> all;
+  // The beam counts from the cheapest match; a run may stand for keys too short to be one.
+  uint32_t cheapest = kNoMatch;
   for (uint32_t i = 0; i < dict.keys.size(); ++i) {
-    if (dict.keys[i].size() <= minWordLength) continue;
     if (forgivenOnly && dict.keys[i].compare(0, typed.size(), typed) == 0) continue;
     const uint32_t cost = ReferenceCost(dict.keys[i], typed, edits);
-    if (cost < (1u << 30) && cost <= maxCost) all.push_back({i, cost, cost == 0, false});
+    if (cost >= (1u << 30) || cost > maxCost || (!runs && dict.keys[i].size() <= minWordLength)) continue;
+    cheapest = std::min(cheapest, cost);
+    if (dict.keys[i].size() > minWordLength) all.push_back({i, cost, cost == 0, false});
   }
   std::stable_sort(all.begin(), all.end(),
                    [](const ForgivingMatch& a, const ForgivingMatch& b) { return a.cost < b.cost; });
+  if (beam != kNoMatch && cheapest != kNoMatch) {
+    const uint64_t limit = uint64_t{cheapest} + beam;
+    all.erase(std::find_if(all.begin(), all.end(), [&](const ForgivingMatch& m) { return m.cost > limit; }), all.end());
+  }
   if (all.size() > count) all.resize(count);
   return all;
 }
@@ -199,9 +207,11 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
       query.minWordLength = static_cast<uint16_t>(rng() % 3);
       query.maxCost = q % 4 == 0 ? kNoMatch : q % 4 == 1 ? rng() % 20000 : kUsualCeiling;
       query.forgivenOnly = q % 5 >= 3;
+      query.beam = q % 3 == 1 ? rng() % 12000 : kNoMatch;
       const auto got = ForgivingMatches(dict.view, query);
       const uint32_t ceiling = query.maxCost == kUsualCeiling ? kMistakeCosts.ceiling : query.maxCost;
-      const auto want = Reference(dict, typed, query.maxResults, query.minWordLength, ceiling, query.forgivenOnly);
+      const auto want =
+          Reference(dict, typed, query.maxResults, query.minWordLength, ceiling, query.forgivenOnly, query.beam);
       ASSERT_EQ(got.size(), want.size()) << "typed " << std::string(typed.begin(), typed.end());
       for (size_t i = 0; i < got.size(); ++i) {
         EXPECT_EQ(got[i].entry, want[i].entry) << i;
@@ -225,7 +235,8 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
         }
       }
       std::sort(expanded.begin(), expanded.end(), [](auto& a, auto& b) { return a.entry < b.entry; });
-      auto all = Reference(dict, typed, keys.size(), query.minWordLength, ceiling, query.forgivenOnly);
+      auto all =
+          Reference(dict, typed, keys.size(), query.minWordLength, ceiling, query.forgivenOnly, query.beam, true);
       std::sort(all.begin(), all.end(), [](auto& a, auto& b) { return a.entry < b.entry; });
       ASSERT_EQ(expanded.size(), all.size());
       for (size_t i = 0; i < all.size(); ++i) {

@@ -374,7 +374,11 @@ ForgivingQuery TabSource::CorrectionsQuery(size_t count, bool besideExact, const
   // Letters that begin dictionary words are most likely right so far: beside those words only the
   // likelier mistakes are worth a place, and the search then stays in their narrow neighbourhood
   // (a tenth of the walk on long words).
-  if (besideExact) query.maxCost = kMistakeCosts.ceiling / 2;
+  const uint32_t half = kMistakeCosts.ceiling / 2;
+  if (besideExact) query.maxCost = half;
+  // In dictionary order nothing but the mistake ranks a correction, and one some 300 times less likely
+  // than another reading of the letters is hardly meant (ranked orders weigh the word too).
+  if (order_ == CandidateOrder::kDictionary) query.beam = half;
   return query;
 }
 

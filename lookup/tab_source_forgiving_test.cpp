@@ -53,28 +53,35 @@ TEST(ForgivingSource, DictionaryOrderFillsTheFirstPageAfterTheExactMatchesByMist
   auto source = testing::MakeSource(image, 0);
   source->SetForgiving(true);
 
-  // `rows` filled up with the cheapest corrections of `typed` up to `maxCost`.
-  const auto filled = [&](std::vector<Row> rows, std::u16string_view typed, uint32_t maxCost) {
+  // `rows` filled up with the cheapest corrections of `typed` up to `maxCost` and within `beam` of the
+  // cheapest.
+  const uint32_t half = kMistakeCosts.ceiling / 2;
+  const auto filled = [&](std::vector<Row> rows, std::u16string_view typed, uint32_t maxCost, uint32_t beam) {
     ForgivingQuery query;
     query.typed = typed;
     query.maxResults = TabSource::kPageSize - rows.size();
     query.forgivenOnly = true;
     query.maxCost = maxCost;
+    query.beam = beam;
     for (const ForgivingMatch& m : ForgivingMatches(view, query)) rows.push_back({kWords[m.entry], true});
     return rows;
   };
   // Beside exact words only the likelier mistakes.
   source->SetPrefix(u"bec");
-  const std::vector<Row> want = filled({{u"because", false}, {u"become", false}}, u"bec", kMistakeCosts.ceiling / 2);
+  const std::vector<Row> want = filled({{u"because", false}, {u"become", false}}, u"bec", half, half);
   ASSERT_GT(want.size(), 2u);
   EXPECT_EQ(Rows(*source), want);
   EXPECT_EQ(source->NextPage(), 0u);
   EXPECT_EQ(Typed(*source, u"bec"), want);
-  // Without them the dearer ones too.
-  const std::vector<Row> dear = filled({}, u"bwc", kUsualCeiling);
-  ASSERT_GT(dear.size(), filled({}, u"bwc", kMistakeCosts.ceiling / 2).size());
+  // Without them the dearer ones too, up to the beam above the cheapest.
+  const std::vector<Row> dear = filled({}, u"bwc", kUsualCeiling, half);
+  ASSERT_GT(dear.size(), filled({}, u"bwc", half, half).size());
   source->SetPrefix(u"bwc");
   EXPECT_EQ(Rows(*source), dear);
+  const std::vector<Row> beamed = filled({}, u"abot", kUsualCeiling, half);
+  ASSERT_LT(beamed.size(), filled({}, u"abot", kUsualCeiling, kNoMatch).size());
+  source->SetPrefix(u"abot");
+  EXPECT_EQ(Rows(*source), beamed);
 
   // One letter is never forgiven, and a page the exact matches fill has no room.
   ASSERT_EQ(source->SetPrefix(u"b"), 7u);
