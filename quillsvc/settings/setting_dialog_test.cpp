@@ -642,7 +642,9 @@ TEST_F(SettingDialogTest, TheAppearancePageShowsATemplateAndStoresPickedColoursA
   // "Is visible?" for the horizontal spin box.
   Choose(page, IDC_APP_ELEMENT, 4);
   SendDlgItemMessageW(page, IDC_APP_VISIBLE, BM_SETCHECK, BST_UNCHECKED, 0);
-  PostClick(page, IDC_APP_VISIBLE);
+  // Sent, not posted: the tab chosen next is sent too, and a sent message goes before a posted one.
+  SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_APP_VISIBLE, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_APP_VISIBLE)));
   // Leaving the page and coming back keeps the tab the preview showed.
   Choose(page, IDC_APP_TAB, 1);
   ShowPage(kAboutPage);
