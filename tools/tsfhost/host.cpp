@@ -30,6 +30,7 @@
 #include "tools/tsfhost/lookup_replay.h"
 #include "tools/tsfhost/report.h"
 #include "tools/tsfhost/timing.h"
+#include "tools/tsfhost/window_calls.h"
 #include "winui/gdi.h"
 
 namespace quillet::tsfhost {
@@ -769,6 +770,7 @@ void Host::Interact() {
 void Host::Replay(const std::vector<KeyToken>& tokens) {
   if (options_.timing) {
     Timing::Get().Enable();
+    if (!TimeWindowCalls(dll_)) Complain("tsfhost: --timing finds no window calls of the text service to time");
     if (published_.Open() != Result::kSuccess) {
       Complain("tsfhost: --timing finds no dictionary blocks; lookups are not timed");
     }

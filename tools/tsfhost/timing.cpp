@@ -45,10 +45,10 @@ void Timing::EndKey(double lookupMicroseconds, bool windowMade, const std::strin
   Charge(Clock::now());
   inKey_ = false;
   const auto zone = [&](Zone z) { return zones_[static_cast<size_t>(z)]; };
-  if (zone(Zone::kService) + zone(Zone::kPaint) == 0) return;
+  if (zone(Zone::kService) + zone(Zone::kPaint) + zone(Zone::kWindowSystem) == 0) return;
   const double total = std::chrono::duration<double, std::micro>(lastLeave_ - keyStart_).count();
-  keys_.push_back({total, zone(Zone::kService), zone(Zone::kFramework), zone(Zone::kPaint), lookupMicroseconds,
-                   windowMade ? 1.0 : 0.0});
+  keys_.push_back({total, zone(Zone::kService), zone(Zone::kFramework), zone(Zone::kWindowSystem), zone(Zone::kPaint),
+                   lookupMicroseconds, windowMade ? 1.0 : 0.0});
   labels_.push_back(label);
 }
 
@@ -61,7 +61,8 @@ double Percentile(std::vector<double> values, double p) {
 
 std::string Timing::Report() const {
   static const char* const kColumns[] = {"key to painted window", "text service (own code)", "framework calls",
-                                         "candidate window paint", "of which lookup"};
+                                         "window system calls",   "candidate window paint",  "of which lookup"};
+  constexpr size_t kMade = 6;
   std::string out;
   const struct {
     const char* name;
@@ -69,13 +70,13 @@ std::string Timing::Report() const {
   } kGroups[] = {{"all", -1}, {"typing", 0}, {"window made", 1}};
   for (const auto& group : kGroups) {
     size_t count = 0;
-    for (const auto& key : keys_) count += group.which < 0 || key[5] == group.which;
+    for (const auto& key : keys_) count += group.which < 0 || key[kMade] == group.which;
     out += "timing " + std::string(group.name) + " keys " + std::to_string(count) + " (microseconds: median, p99)\n";
-    for (size_t c = 0; c < 5; ++c) {
+    for (size_t c = 0; c < kMade; ++c) {
       std::vector<double> column;
       for (const auto& key : keys_) {
         // Keys without a lookup have none.
-        if ((group.which < 0 || key[5] == group.which) && key[c] >= 0) column.push_back(key[c]);
+        if ((group.which < 0 || key[kMade] == group.which) && key[c] >= 0) column.push_back(key[c]);
       }
       char line[128];
       std::snprintf(line, sizeof line, "timing   %-26s %9.1f %9.1f\n", kColumns[c], Percentile(column, 50),
@@ -86,17 +87,19 @@ std::string Timing::Report() const {
   // The slowest keys typed into a composition, by the text service's own time: where a p99 comes from.
   std::vector<size_t> typed;
   for (size_t i = 0; i < keys_.size(); ++i) {
-    if (keys_[i][5] == 0) typed.push_back(i);
+    if (keys_[i][kMade] == 0) typed.push_back(i);
   }
   const size_t shown = std::min<size_t>(typed.size(), 1 + typed.size() / 100);
   std::partial_sort(typed.begin(), typed.begin() + static_cast<std::ptrdiff_t>(shown), typed.end(),
                     [&](size_t a, size_t b) { return keys_[a][1] > keys_[b][1]; });
-  out += "timing slowest typing keys (number, key and composition: own code, framework, paint, lookup)\n";
+  out +=
+      "timing slowest typing keys (number, key and composition: own code, framework, window system, paint, "
+      "lookup)\n";
   for (size_t k = 0; k < shown; ++k) {
     const auto& key = keys_[typed[k]];
-    char line[160];
-    std::snprintf(line, sizeof line, "timing   %5zu %-12s %9.1f %9.1f %9.1f %9.1f\n", typed[k],
-                  labels_[typed[k]].c_str(), key[1], key[2], key[3], key[4]);
+    char line[192];
+    std::snprintf(line, sizeof line, "timing   %5zu %-12s %9.1f %9.1f %9.1f %9.1f %9.1f\n", typed[k],
+                  labels_[typed[k]].c_str(), key[1], key[2], key[3], key[4], key[5]);
     out += line;
   }
   return out;

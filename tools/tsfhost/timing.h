@@ -1,5 +1,6 @@
 // Where the time of each key goes, for tsfhost --timing: the framework's methods (ours), the text
-// service's code and the candidate window's paint. Zones nest (the framework calls the text service,
+// service's code, the window system's calls it makes to make, show, move and destroy windows, and the
+// candidate window's paint. Zones nest (the framework calls the text service,
 // which calls the framework back); time counts for the innermost zone only. Off unless enabled, and
 // then a clock read per zone change.
 #pragma once
@@ -13,8 +14,8 @@
 
 namespace quillet::tsfhost {
 
-enum class Zone : uint8_t { kHost, kFramework, kService, kPaint };
-inline constexpr size_t kZoneCount = 4;
+enum class Zone : uint8_t { kHost, kFramework, kService, kPaint, kWindowSystem };
+inline constexpr size_t kZoneCount = 5;
 
 class Timing {
  public:
@@ -53,8 +54,9 @@ class Timing {
   Clock::time_point lastLeave_;
   std::array<double, kZoneCount> zones_ = {};
   bool inKey_ = false;
-  // Per key: key-to-done, service, framework, paint, lookup (microseconds), window made (0 or 1).
-  std::vector<std::array<double, 6>> keys_;
+  // Per key: key-to-done, service, framework, window system, paint, lookup (microseconds), window
+  // made (0 or 1).
+  std::vector<std::array<double, 7>> keys_;
   std::vector<std::string> labels_;
 };
 
