@@ -297,6 +297,7 @@ class Host {
   void LangBarAction(const KeyToken& token);
   // Answers messages until the named event is set, for two minutes at most.
   void WaitForEvent(const std::u16string& name);
+  void BeBusy(const std::u16string& name);
   Snapshot Take() const;
   std::string LangBarReport() const;
   std::string OwnerReport() const;
@@ -520,6 +521,20 @@ void Host::WaitForEvent(const std::u16string& name) {
   CloseHandle(event);
 }
 
+void Host::BeBusy(const std::u16string& name) {
+  const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, platform::win32::ToWide(name).c_str());
+  if (event == nullptr) {
+    Complain("tsfhost: no event " + ToUtf8(name));
+    return;
+  }
+  // Set while no message is taken: whatever another program is answered meanwhile came from another
+  // thread.
+  SetEvent(event);
+  Sleep(500);
+  ResetEvent(event);
+  CloseHandle(event);
+}
+
 void Host::RunToken(const KeyToken& token) {
   switch (token.kind) {
     case KeyToken::Kind::kKey:
@@ -560,6 +575,9 @@ void Host::RunToken(const KeyToken& token) {
       break;
     case KeyToken::Kind::kWait:
       WaitForEvent(token.name);
+      break;
+    case KeyToken::Kind::kBusy:
+      BeBusy(token.name);
       break;
     case KeyToken::Kind::kOpenClose: {
       // As an application or the touch keyboard does: the text service hears it through the sink.

@@ -91,10 +91,10 @@ std::optional<KeyToken> ParseNamed(std::u16string_view body) {
                   {u"Open", KeyToken::Kind::kOpenClose, 0}, {u"Close", KeyToken::Kind::kOpenClose, 0}};
   const size_t space = body.find(u' ');
   const std::u16string_view name = body.substr(0, space);
-  if (name == u"Wait") {
+  if (name == u"Wait" || name == u"Busy") {
     const std::u16string_view event = space == std::u16string_view::npos ? u"" : body.substr(space + 1);
     if (event.empty() || event.find(u' ') != std::u16string_view::npos) return std::nullopt;
-    token.kind = KeyToken::Kind::kWait;
+    token.kind = name == u"Wait" ? KeyToken::Kind::kWait : KeyToken::Kind::kBusy;
     token.name = std::u16string(event);
     return token;
   }

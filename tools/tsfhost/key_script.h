@@ -31,6 +31,8 @@ struct KeyToken {
     kOpenClose,  // {Open}, {Close}: the application sets the open/close compartment (number 1 or 0)
     kWait,       // {Wait NAME}: the host answers its messages until the event NAME is set (another
                  // program acts on its windows meanwhile)
+    kBusy,       // {Busy NAME}: the host's thread is busy for half a second, taking no message, with
+                 // the event NAME set meanwhile (an application stalls)
   };
   Kind kind = Kind::kKey;
   uint8_t key = 0;
@@ -38,7 +40,7 @@ struct KeyToken {
   bool ctrl = false;
   int32_t number = 0;
   int32_t second = 0;
-  std::u16string name;   // kWait's event
+  std::u16string name;   // kWait's and kBusy's event
   std::u16string label;  // the token as written, for the trace
 };
 

@@ -160,8 +160,9 @@ TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeysAndBracesNameTokens) {
   EXPECT_TRUE(is(keys[5], 0xDD, true)) << "a lone closing brace is the character";
   EXPECT_TRUE(is(keys[6], vk::kSpace, false));
 
-  const auto tokens = Parse(u"{Shift}{Ctrl+x}{Click 3}{Menu 2 5}{Shift+Num5}{Ctrl+Space}{Open}{Close}{Wait go}");
-  ASSERT_EQ(tokens.size(), 9u);
+  const auto tokens =
+      Parse(u"{Shift}{Ctrl+x}{Click 3}{Menu 2 5}{Shift+Num5}{Ctrl+Space}{Open}{Close}{Wait go}{Busy b}");
+  ASSERT_EQ(tokens.size(), 10u);
   EXPECT_EQ(tokens[0].kind, KeyToken::Kind::kShiftTap);
   EXPECT_TRUE(tokens[1].key == 'X' && tokens[1].ctrl);
   EXPECT_EQ(tokens[2].kind, KeyToken::Kind::kClick);
@@ -173,6 +174,7 @@ TEST(KeyScriptTest, CharactersTypeTheirUsLayoutKeysAndBracesNameTokens) {
   EXPECT_TRUE(tokens[6].kind == KeyToken::Kind::kOpenClose && tokens[6].number == 1);
   EXPECT_TRUE(tokens[7].kind == KeyToken::Kind::kOpenClose && tokens[7].number == 0);
   EXPECT_TRUE(tokens[8].kind == KeyToken::Kind::kWait && tokens[8].name == u"go");
+  EXPECT_TRUE(tokens[9].kind == KeyToken::Kind::kBusy && tokens[9].name == u"b");
 }
 
 TEST(KeyScriptTest, BadScriptsSayWhatIsWrong) {
