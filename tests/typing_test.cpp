@@ -21,6 +21,9 @@
 #include "common/options_record.h"
 #include "common/program_rules.h"
 #include "common/settings_record.h"
+#include "ipc/loader_link.h"
+#include "ipc/protocol.h"
+#include "ipc/shared_block.h"
 #include "platform/win32/message_flood_testing.h"
 #include "platform/win32/unique_handle.h"
 #include "quillsvc/candwin/uia_client_testing.h"
@@ -644,6 +647,62 @@ TEST_F(TypingTest, AnotherProgramsMessagesToOurWindowsLeaveTheTypingAsItWas) {
   EXPECT_EQ(quil->rows, (std::vector<std::string>{"quill", "quills", "quilt", "quilted", "quilter", "quilters",
                                                   "quilting", "quilts"}));
   ExpectState(&trace.final, "quill progenitor", "", "none");
+}
+
+// Doubles the list's font in the settings the loader keeps and publishes, handed over as the settings
+// sheet hands a change: written into the settings block under its lock, then the loader told.
+bool DoubleListFont() {
+  SharedBlock settings;
+  if (OpenSettingsBlock(settings) != Result::kSuccess) return false;
+  bool written = false;
+  {
+    const BlockWriteLock lock(settings);
+    const SettingsView view(settings.view(), settings.viewSize());
+    if (lock.held()) {
+      view.SetFontSize(AppearanceElement::kCandidateList, 2 * view.fontSize(AppearanceElement::kCandidateList));
+      written = true;
+    }
+  }
+  CloseBlock(settings, false);
+  return written && SendToLoader(kLoaderReloadMessage, 1, 0) == Result::kSuccess;
+}
+
+// The candidate window is kept hidden between words; a settings change that the settings sheet hands
+// the loader between two words (a larger list font here) reaches the second word's window.
+TEST_F(TypingTest, ASettingsChangeBetweenWordsReachesTheNextWordsWindow) {
+  std::wstring events[3];
+  std::vector<platform::win32::UniqueHandle> handles;
+  for (int i = 0; i < 3; ++i) {
+    events[i] = L"Local\\step" + std::to_wstring(i) + L"." + namespace_;
+    handles.emplace_back(CreateEventW(nullptr, TRUE, FALSE, events[i].c_str()));
+    ASSERT_TRUE(handles.back());
+  }
+  Trace trace;
+  std::thread host([&] {
+    trace = Typed("quil{Wait " + Narrow(events[0]) + "} {Wait " + Narrow(events[1]) + "}quil{Wait " +
+                  Narrow(events[2]) + "}");
+  });
+  // The height of the window shown at the host's wait `step`, which then goes on.
+  auto heightAt = [&](int step) {
+    for (int i = 0; i < 1200 && OtherCandidateWindows().empty(); ++i) Sleep(50);
+    Sleep(300);  // the letters typed before the wait are handled within milliseconds
+    LONG height = 0;
+    for (HWND window : OtherCandidateWindows()) {
+      RECT r;
+      if (GetWindowRect(window, &r)) height = r.bottom - r.top;
+    }
+    SetEvent(handles[step].get());
+    return height;
+  };
+  const LONG before = heightAt(0);
+  EXPECT_TRUE(DoubleListFont());  // while the host waits between the words
+  SetEvent(handles[1].get());
+  const LONG after = heightAt(2);
+  host.join();
+
+  ExpectState(After(trace, "l", 1), "quil quil", "quil", "visible");
+  EXPECT_GT(before, 0);
+  EXPECT_GT(after, before + before / 2) << "the window of the first word served the second";
 }
 
 // A tab whose options forgive spelling mistakes (read from the loader's options.dat) offers the word a
