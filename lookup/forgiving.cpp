@@ -99,14 +99,93 @@ class Matcher {
   // The best matches of cost at most `bound`, by a walk from the root that keeps one row per depth on
   // its path; true when there are maxResults of them, so that no greater bound can change them.
   bool Search(uint32_t bound) {
+    Start(bound);
+    EnterRoot();
+    Walk(nullptr);
+    return heap_.size() >= k_;
+  }
+
+  // As Search, going on from `frontier` when it was kept for the letters before these, and keeping the
+  // nodes this walk enters at the next depth there for the letters after. A frontier holds every node
+  // that may lead to a match of cost `bound` or less (the walk that kept it pruned with thresholds no
+  // lower), and nodes above its depth match nothing (their rows end before the last typed letter): a
+  // walk from it finds what a walk from the root finds when its bound is no wider.
+  bool SearchFrom(ForgivingFrontier::Round* frontier, uint32_t bound) {
+    ForgivingFrontier::Round next;
+    next.depth = static_cast<uint32_t>(m_ - e_ - 1);
+    Start(bound);
+    if (frontier->dictionary == view_.data() && frontier->entries == view_.entryCount() &&
+        frontier->depth + 1 == next.depth && frontier->typed.size() + 1 == m_ &&
+        t_.compare(0, m_ - 1, frontier->typed) == 0 && bound <= frontier->bound) {
+      for (size_t n = 0; n < frontier->nodes.size() / 4; ++n) {
+        EnterKept(*frontier, n);
+        Walk(&next);
+      }
+    } else {
+      EnterRoot();
+      Walk(&next);
+    }
+    // What the next walk may rely on: the threshold this one ended with, short of ties, which the
+    // entry order may have cut.
+    const bool full = heap_.size() >= k_;
+    *frontier = ForgivingFrontier::Round{};
+    if (next.nodes.size() <= 4 * kMaxFrontierNodes && (!full || heap_.front().cost > 0)) {
+      next.bound = full ? std::min(bound, heap_.front().cost - 1) : bound;
+      next.typed = t_;
+      next.dictionary = view_.data();
+      next.entries = view_.entryCount();
+      *frontier = std::move(next);
+    }
+    return full;
+  }
+
+  // Whether a search for these letters may keep and use a frontier: two edits allowed, and letters
+  // enough that the frontier lies below the root.
+  bool MayKeepFrontier() const { return e_ == kMaxForgivenEdits && m_ >= e_ + 2 && m_ + 4 < 64; }
+
+  // The cost of the cheapest match found; kInf for none.
+  uint32_t Cheapest() const {
+    uint32_t v = kInf;
+    for (const Scored& s : heap_) v = std::min(v, s.cost);
+    return v;
+  }
+
+  std::vector<Scored> Take() {
+    std::sort_heap(heap_.begin(), heap_.end());
+    return std::move(heap_);
+  }
+
+ private:
+  struct Frame {
+    uint32_t pos;      // the next child's first entry
+    uint32_t hi;       // the end of this node's entries
+    uint32_t best;     // the cheapest of the prefixes so far
+    uint32_t below;    // no key below can cost less
+    uint32_t letters;  // bit k: a child of letter 'a' + k (bit 26: of any other character) may lead to a match
+    uint32_t node;     // the dictionary's index node of this prefix; kNone when it has none
+  };
+
+  static constexpr size_t kRowWords = kBand * kLayers;
+  // A frontier of more nodes is not kept (about 600 KB).
+  static constexpr size_t kMaxFrontierNodes = 4096;
+
+  void Start(uint32_t bound) {
     bound_ = bound;
     heap_.clear();
     stack_.clear();
+  }
+
+  void EnterRoot() {
+    base_ = 0;
     FirstRow(&rows_[0]);
     Enter(0, 0, view_.entryCount(), kInf, KeyOf(view_, 0).length, view_.hasIndex() ? 0 : kNone);
+  }
+
+  // Walks the nodes on the stack and below; with `keep`, the nodes of its depth are kept there too.
+  void Walk(ForgivingFrontier::Round* keep) {
     while (!stack_.empty()) {
       Frame& f = stack_.back();
-      const size_t d = stack_.size() - 1;
+      const size_t d = base_ + stack_.size() - 1;
       if (f.pos >= f.hi || !CanTake(f.below, f.pos)) {
         stack_.pop_back();
         continue;
@@ -147,32 +226,35 @@ class Matcher {
       }
       path_[d] = c;
       NextRow(d + 1);
+      if (keep != nullptr && d + 1 == keep->depth) Keep(keep, lo, end, static_cast<uint32_t>(key.length), slot);
       Enter(d + 1, lo, end, best, key.length, slot);
     }
-    return heap_.size() >= k_;
   }
 
-  // The cost of the cheapest match found; kInf for none.
-  uint32_t Cheapest() const {
-    uint32_t v = kInf;
-    for (const Scored& s : heap_) v = std::min(v, s.cost);
-    return v;
+  // Enters node n of `kept` with its path and rows restored.
+  void EnterKept(const ForgivingFrontier::Round& kept, size_t n) {
+    const size_t d = kept.depth;
+    std::copy_n(kept.paths.begin() + static_cast<std::ptrdiff_t>(n * d), d, path_.begin());
+    const uint32_t* rows = kept.rows.data() + n * 2 * kRowWords;
+    std::copy_n(rows, kRowWords, &rows_[d - 1].cell[0][0]);
+    std::copy_n(rows + kRowWords, kRowWords, &rows_[d].cell[0][0]);
+    const uint32_t* node = &kept.nodes[n * 4];
+    stack_.clear();
+    base_ = d;
+    Enter(d, node[0], node[1], kInf, node[2], node[3]);
   }
 
-  std::vector<Scored> Take() {
-    std::sort_heap(heap_.begin(), heap_.end());
-    return std::move(heap_);
+  // Keeps the node of depth f->depth over entries [lo, hi), its rows made, when one below may still
+  // match within the threshold (as Enter decides; above the frontier nothing matches).
+  void Keep(ForgivingFrontier::Round* f, uint32_t lo, uint32_t hi, uint32_t firstLength, uint32_t node) const {
+    const size_t d = f->depth;
+    const uint32_t deeper = std::min(RowMin(d), RowMin(d - 1) + kMistakeCosts.minTransposition);
+    if (deeper > Threshold() || f->nodes.size() > 4 * kMaxFrontierNodes) return;
+    f->nodes.insert(f->nodes.end(), {lo, hi, firstLength, node});
+    f->paths.append(path_, 0, d);
+    f->rows.insert(f->rows.end(), &rows_[d - 1].cell[0][0], &rows_[d - 1].cell[0][0] + kRowWords);
+    f->rows.insert(f->rows.end(), &rows_[d].cell[0][0], &rows_[d].cell[0][0] + kRowWords);
   }
-
- private:
-  struct Frame {
-    uint32_t pos;      // the next child's first entry
-    uint32_t hi;       // the end of this node's entries
-    uint32_t best;     // the cheapest of the prefixes so far
-    uint32_t below;    // no key below can cost less
-    uint32_t letters;  // bit k: a child of letter 'a' + k (bit 26: of any other character) may lead to a match
-    uint32_t node;     // the dictionary's index node of this prefix; kNone when it has none
-  };
 
   // The index node of the child of letter c whose entries begin at f.pos, with its range checked
   // against the frame's; kNone when the child has no node (or the index disagrees: damage).
@@ -387,6 +469,7 @@ class Matcher {
   std::vector<Frame> stack_;
   std::vector<Scored> heap_;  // the best so far, the worst on top
   uint32_t bound_ = 0;
+  size_t base_ = 0;  // the depth of the walk's first frame
 };
 
 }  // namespace
@@ -451,14 +534,21 @@ std::vector<ForgivingMatch> ForgivingMatches(const DictionaryView& dictionary, c
   // neighbourhood that expensive edits open; a round that found some narrows the next to the beam
   // above the cheapest. The results do not depend on the rounds.
   uint32_t searched = kInf;
-  for (uint32_t bound : {uint32_t{0}, ceiling / 2, ceiling}) {
+  const uint32_t rounds[] = {0, ceiling / 2, ceiling};
+  for (size_t r = 0; r < 3; ++r) {
+    uint32_t bound = rounds[r];
     const uint32_t cheapest = searched == kInf ? kInf : matcher.Cheapest();
     if (cheapest < kInf && query.beam != kNoMatch) {
       bound = static_cast<uint32_t>(std::min<uint64_t>(bound, uint64_t{cheapest} + query.beam));
       if (bound <= searched) break;
     }
     searched = bound;
-    if (matcher.Search(bound)) break;
+    // The wider rounds, whose walks are mostly above the last letter's reach, go on from where the
+    // same rounds for the letters before stopped.
+    const bool resumes = r > 0 && query.frontier != nullptr && matcher.MayKeepFrontier();
+    if (resumes ? matcher.SearchFrom(&query.frontier->rounds[r - 1], bound) : matcher.Search(bound)) {
+      break;
+    }
   }
   std::vector<Scored> found = matcher.Take();
   if (query.beam != kNoMatch && !found.empty()) {

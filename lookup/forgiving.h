@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,27 @@ struct ForgivingMatch {
   // that begins with the first `depth` letters of entry's key (all at this cost).
   uint32_t end = 0;
   uint32_t depth = 0;
+};
+
+// What forgiving searches keep for the next letter typed after the same ones (ForgivingQuery::frontier):
+// for each of the two wider search rounds, the trie nodes its walk entered at the deepest depth whose
+// rows the next letter leaves as they are, with what going on from there needs, and the cost up to
+// which they hold every match. Most of a wide walk is above that depth (some 95 % on misspelt words),
+// so the next letter's round starts there instead of at the root when it looks no further. Results do
+// not depend on it. About 150 bytes per node kept: a few hundred on misspelt English words, and a
+// round's frontier of more than 4,096 is not kept. For one dictionary while it stays mapped.
+struct ForgivingFrontier {
+  struct Round {
+    std::u16string typed;  // folded; empty: holds nothing
+    const uint8_t* dictionary = nullptr;
+    uint32_t entries = 0;
+    uint32_t bound = 0;
+    uint32_t depth = 0;
+    std::vector<uint32_t> nodes;  // per node: first entry, end, the first entry's key length, index node
+    std::u16string paths;         // per node its `depth` letters
+    std::vector<uint32_t> rows;   // per node the edit-table rows of depth - 1 and depth
+  };
+  Round rounds[2];
 };
 
 struct ForgivingQuery {
@@ -59,6 +81,9 @@ struct ForgivingQuery {
   // caller that picks from each run by other means (the likeliest words); keys the minimum length
   // leaves out may be in it.
   bool runs = false;
+  // Kept by the caller between the letters of one word (one per sequence of queries on one thread);
+  // null: every search starts at the root.
+  ForgivingFrontier* frontier = nullptr;
 };
 
 // The up to maxResults cheapest matches, cheapest first, the lower entry first on equal costs; sound-alike

@@ -247,6 +247,47 @@ TEST(ForgivingTest, WalkFindsWhatComparingEveryKeyFinds) {
   }
 }
 
+// A frontier kept from letter to letter (and across words, dictionaries and options, as a caller may
+// leave it) changes no result: each search with it finds what the same search without it finds.
+TEST(ForgivingTest, AFrontierKeptBetweenLettersChangesNoResult) {
+  std::mt19937 rng(99);
+  const std::u16string letters = u"abcde";
+  ForgivingFrontier frontier;
+  for (int round = 0; round < 60; ++round) {
+    std::vector<std::u16string> keys;
+    for (size_t n = 1 + rng() % (round % 6 == 0 ? 2000 : 200); n > 0; --n) {
+      std::u16string w;
+      for (size_t k = 1 + rng() % 9; k > 0; --k) w += letters[rng() % letters.size()];
+      keys.push_back(w);
+    }
+    std::sort(keys.begin(), keys.end());
+    const Dictionary dict(keys);
+    for (int q = 0; q < 8; ++q) {
+      std::u16string word = keys[rng() % keys.size()];
+      for (size_t k = 0; k < 3; ++k) word.insert(rng() % (word.size() + 1), 1, letters[rng() % letters.size()]);
+      ForgivingQuery query;
+      query.maxResults = 1 + rng() % 20;
+      query.maxCost = q % 3 == 0 ? rng() % 40000 : kUsualCeiling;
+      query.forgivenOnly = q % 2 == 1;
+      query.runs = q % 4 >= 2;
+      for (size_t n = 1; n <= word.size(); ++n) {
+        query.typed = std::u16string_view(word).substr(0, n);
+        query.frontier = nullptr;
+        const auto want = ForgivingMatches(dict.view, query);
+        query.frontier = &frontier;
+        const auto got = ForgivingMatches(dict.view, query);
+        ASSERT_EQ(got.size(), want.size()) << "typed " << std::string(word.begin(), word.begin() + n);
+        for (size_t i = 0; i < got.size(); ++i) {
+          EXPECT_EQ(got[i].entry, want[i].entry) << i;
+          EXPECT_EQ(got[i].cost, want[i].cost) << i;
+          EXPECT_EQ(got[i].end, want[i].end) << i;
+          EXPECT_EQ(got[i].depth, want[i].depth) << i;
+        }
+      }
+    }
+  }
+}
+
 // Damaged images that still pass the header check, a damaged sound index, nothing at all and a very
 // long word: no crash, and only entries of the dictionary come back.
 TEST(ForgivingTest, DamagedOrEmptyInputGivesAClearResult) {

@@ -371,6 +371,7 @@ ForgivingQuery TabSource::CorrectionsQuery(size_t count, bool besideExact, const
   query.minWordLength = minWordLength_;
   query.sounds = sounds;
   query.forgivenOnly = true;
+  query.frontier = &frontier_;
   // Letters that begin dictionary words are most likely right so far: beside those words only the
   // likelier mistakes are worth a place, and the search then stays in their narrow neighbourhood
   // (a tenth of the walk on long words).

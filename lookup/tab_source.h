@@ -155,6 +155,8 @@ class TabSource {
   WordHistory context_;
   bool ranked_ = false;
   std::vector<uint32_t> skip_;  // entries on a ranked first page, left out of the pages after it
+  // Where the last wide forgiving search of these letters stopped, for the next letter's.
+  mutable ForgivingFrontier frontier_;
   // The last rank data checked against the dictionary, by where both lie.
   const uint8_t* checkedRank_ = nullptr;
   const uint8_t* checkedDictionary_ = nullptr;
