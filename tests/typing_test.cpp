@@ -501,6 +501,13 @@ std::vector<std::string> ReadRows(const testing::UiaClient& uia, HUIANODE root) 
   return rows;
 }
 
+// Gives back the windows' elements a reader kept.
+void ReleaseRoots(const testing::UiaClient& uia, const std::map<HWND, HUIANODE>& roots) {
+  for (const auto& [window, root] : roots) {
+    if (root != nullptr) uia.release(root);
+  }
+}
+
 // The first row of the candidate window that a host started here shows, once its name can be read
 // (the host waits at {Wait go} meanwhile); null after a minute without one. The window's element is
 // kept in `roots`.
@@ -561,9 +568,7 @@ TEST_F(TypingTest, AScreenReaderReadingTheListFromSeveralThreadsIsAnsweredByTheH
         answers.rows.insert(answers.rows.end(), rows.begin(), rows.end());
       }
     }
-    for (const auto& [window, root] : roots) {
-      if (root != nullptr) uia.release(root);
-    }
+    ReleaseRoots(uia, roots);
   };
   // At each {Wait}: takes the first row, lets the host go on into {Busy} and asks for the row's name
   // while the host is busy. The host resets the event before it takes a message again, so a name that
@@ -591,9 +596,7 @@ TEST_F(TypingTest, AScreenReaderReadingTheListFromSeveralThreadsIsAnsweredByTheH
       }
       uia.release(row);
     }
-    for (const auto& [window, root] : roots) {
-      if (root != nullptr) uia.release(root);
-    }
+    ReleaseRoots(uia, roots);
   };
   std::vector<std::thread> readers;
   readers.emplace_back(prober);
